@@ -1,0 +1,18 @@
+# qts_layer_sources(OUT_SOURCES OUT_TESTS DIR...): the .cc files of the folders, split into
+# sources and tests (*_test.cc). Globbed so that adding a file needs no edit here.
+function(qts_layer_sources out_sources out_tests)
+  set(sources)
+  set(tests)
+  foreach(dir ${ARGN})
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${dir}/*.cc)
+    foreach(f ${found})
+      if(f MATCHES "_test\\.cc$" OR f MATCHES "/testing/")
+        list(APPEND tests ${f})
+      else()
+        list(APPEND sources ${f})
+      endif()
+    endforeach()
+  endforeach()
+  set(${out_sources} ${sources} PARENT_SCOPE)
+  set(${out_tests} ${tests} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,15 @@
+// The qts command's subcommands, grouped by what they work on. Each group adds its
+// subcommands to the application; a subcommand's callback does the work and throws on error.
+#ifndef QTS_CLI_COMMANDS_H_
+#define QTS_CLI_COMMANDS_H_
+
+#include <CLI/CLI.hpp>
+
+namespace qts::cli {
+
+// catalogue, register, unregister, create, settings.
+void AddComponentCommands(CLI::App& app);
+
+}  // namespace qts::cli
+
+#endif  // QTS_CLI_COMMANDS_H_

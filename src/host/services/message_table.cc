@@ -1,0 +1,73 @@
+#include "host/services/message_table.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "core/error.h"
+
+namespace qts::host {
+
+namespace {
+
+constexpr int32_t kMessageTableError = ComponentError(0x310);
+
+[[noreturn]] void Fail(std::string description) {
+  throw Error(kMessageTableError, "MessageTable", std::move(description));
+}
+
+std::filesystem::path HostLibraryDir() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&MessageTable::ResourceDir), &info) && info.dli_fname) {
+    return std::filesystem::path(info.dli_fname).parent_path();
+  }
+  return {};
+}
+
+}  // namespace
+
+std::filesystem::path MessageTable::ResourceDir() {
+  if (const char* env = std::getenv("QTS_RESOURCES"); env && *env) return env;
+  std::filesystem::path beside = HostLibraryDir() / ".." / "share" / "qts" / "resources";
+  std::error_code ec;
+  if (std::filesystem::is_directory(beside, ec)) return beside.lexically_normal();
+  return QTS_SOURCE_RESOURCES;
+}
+
+void MessageTable::SetResourceName(std::string_view name) {
+  std::filesystem::path file = ResourceDir() / (std::string(name) + ".json");
+  std::ifstream in(file, std::ios::binary);
+  if (!in) Fail("resource set \"" + std::string(name) + "\" not found (" + file.string() + ")");
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  nlohmann::json doc = nlohmann::json::parse(buffer.str(), nullptr, false);
+  if (doc.is_discarded() || !doc.is_object() || !doc.contains("messages") ||
+      !doc["messages"].is_object()) {
+    Fail(file.string() + " is not a message resource file");
+  }
+  auto texts = std::make_shared<std::map<int32_t, std::string>>();
+  for (auto& [key, value] : doc["messages"].items()) {
+    char* end = nullptr;
+    long id = std::strtol(key.c_str(), &end, 10);
+    if (key.empty() || *end != '\0' || !value.is_string()) {
+      Fail(file.string() + ": entry \"" + key + "\" is not a numbered text");
+    }
+    (*texts)[static_cast<int32_t>(id)] = value.get<std::string>();
+  }
+  resource_name_ = std::string(name);
+  texts_ = std::move(texts);
+}
+
+std::string MessageTable::GetText(int32_t id) const {
+  if (!texts_) Fail("no resource set chosen before asking for message " + std::to_string(id));
+  auto it = texts_->find(id);
+  if (it != texts_->end()) return it->second;
+  return "[" + resource_name_ + " #" + std::to_string(id) + "]";
+}
+
+bool MessageTable::HasText(int32_t id) const { return texts_ && texts_->count(id) > 0; }
+
+}  // namespace qts::host
