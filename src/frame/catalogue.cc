@@ -251,6 +251,21 @@ Catalogue::Catalogue() {
                                  "Object")}));
   interfaces_.push_back(Iface("_HaldenUserDialogs", MakeGuid("3060821A-FCF6-4C39-8E93-1BCC12D7CB1F"),
                               {Put("IHaldenDialog_UnloadFormOnClose", "Boolean")}));
+  // The report classes have no members of their own besides IReportExec.
+  for (const auto& [name, iid] : std::initializer_list<std::pair<const char*, Guid>>{
+      {"_CRepWriteOff", MakeGuid("304AE5B6-6264-4F5E-BA10-6DA3F7011D68")},
+      {"_CRepWriteOffCalc", MakeGuid("B825D2D0-52FC-46DC-8E96-A1EA56424FB3")},
+      {"_CRepWriteOffAR", MakeGuid("5B0147C0-B0DD-4D05-AEAF-FC18750416DC")},
+      {"_CRepMFC", MakeGuid("5AC7F16B-B6FC-4917-957C-44F7971979E2")},
+      {"_CRepStoreRestByTerm", MakeGuid("D3F00C80-B318-4A19-B86B-C934907F3572")},
+      {"_CRepNotSpentOrdGoods", MakeGuid("D4730E95-CBBA-46D5-B11A-BBD2981B71C1")},
+      {"_CRepNotSpentManufGoods", MakeGuid("09D7CF92-2EA9-41AB-8A51-DC7D8D1B0159")},
+      {"_CRepGoodRestBDK", MakeGuid("2D9D0FD9-FD93-440B-B007-53108AA30D2F")},
+      {"_CRepWriteOffBDK", MakeGuid("DF9A69D9-D8AD-42E9-ADF3-466A7024D7B2")},
+      {"_CRepWriteOffSvyd", MakeGuid("444166E5-B6BF-4DC7-8F0D-A0C0F38FA6BF")},
+      {"_CRepPACK", MakeGuid("19724BBF-8D70-499F-B6BD-5D1332C222BB")}}) {
+    interfaces_.push_back(Iface(name, iid, {}));
+  }
   interfaces_.push_back(Iface(
       "_CFuelWriteOff", MakeGuid("0EC984CD-A0CD-4200-9BDA-0BA159F9E545"),
       {M("Init", {P("ParentDoc", "THDocument")}),
