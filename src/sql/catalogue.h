@@ -58,6 +58,8 @@ class MemoryCatalogue : public Catalogue {
   // Adds or replaces the source of that (case-insensitive) name.
   void Add(SourceInfo source);
   const std::string& Code() const noexcept { return code_; }
+  // Every source, ordered by folded name.
+  std::vector<const SourceInfo*> Sources() const;
 
   const SourceInfo* FindSource(std::string_view logical_name) const override;
   // "<Code>$<canonical logical name>" for a known source; "<Code>$<name as given>" otherwise.

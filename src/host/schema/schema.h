@@ -1,0 +1,218 @@
+// The book's schema: every table, view and parameterised source that the host kit and the
+// component read or write, defined once, and what is derived from that definition — the
+// translator's catalogue of a book, the DDL that creates a book on SQLite or PostgreSQL, and
+// the rows a new book starts with.
+//
+// Names. Every source has a logical name ("THGoodSpec"); in the database it lives under
+// "<book Code>$<logical name>" ("ACME$THGoodSpec"), so several books share one database.
+// Identifiers are case-insensitive: lookups here accept any case and return the canonical
+// spelling. Book codes are 1 to 16 letters, digits or underscores.
+//
+// Kinds of source.
+//   Tables      documents ("THDocument") and their rows ("THGoodSpec"); the additional fields
+//               of each document type, one table for the header ("<type>THDocument", keyed by
+//               DocID) and one for the rows ("<type>THGoodSpec", keyed by DocID + PosNumb,
+//               following the row they belong to); references (goods and their units,
+//               units, persons, clients, departments, stores, categories, packaging kinds and
+//               types, document types, business operations, currencies and rates, dates,
+//               vehicles, material lists, prices); stock (lots, lot properties, stock order
+//               rows, posted lots); the fix log; content links; party attributes;
+//               manufacturing charts with labour, equipment and fixed-asset objects; the
+//               book's settings and per-user settings.
+//   Views       derived sources without parameters ("THGoodSpecNotFixed",
+//               "THGoodSpecPISF"); created in the database as views.
+//   Parameterised sources ("THDocGoodFixRest" and "THGoodSpecFreeRest" with "DateRest",
+//               "STStoreRest" with "DateRest", "REFGoodT" with "Node"); they exist only as
+//               T-SQL text: the query builder inlines them as derived tables with each
+//               parameter replaced by a literal (SourceSql).
+//
+// The stock model the derived sources implement:
+//   - A document moves stock when it is posted (IsPosted = 1) and its type is a stock type
+//     (THDocType.IsStock = 1); incoming types (IsIncome = 1) add their rows' accounting
+//     quantity ("AmountAccount") to the document's store, outgoing types remove it.
+//   - The fix log ("THGoodSpecFixLog") links each outgoing row (OutcomeSpecID) to the incoming
+//     rows it consumed (IncomeSpecID), oldest first; Amount is in accounting units. A link is
+//     dated by the document of its outgoing row.
+//   - A receipt row's free quantity on a date is its accounting quantity minus the links to
+//     it dated up to that date (FreeAmountExpr). Fixed rests are sums of free quantities and
+//     of the matching share of the rows' cost; stock rests are sums of posted movements.
+//
+// Types. Identifiers, counters, kind codes and flags are integers (flags hold 0 or 1 and are
+// compared with numbers, as the queries do); money and quantities are NUMERIC(19,4) on
+// PostgreSQL and REAL on SQLite; dates are DATE on PostgreSQL and ISO text ("2026-01-31") on
+// SQLite, where a CHECK refuses anything else; text is VARCHAR(n) on PostgreSQL and TEXT on
+// SQLite.
+//
+// Integrity the tables enforce (SQLite needs foreign keys switched on, as the backend does):
+// a document's type must be in "THDocType"; (DocTypeCode, Number) is unique; rows belong to
+// an existing document and (DocID, PosNumb) is unique; fix-log and content links join
+// existing rows; deleting a document deletes its rows, additional fields, parties and the
+// links of its rows; renumbering a row carries its additional fields along.
+//
+// Using it.
+//   - A new book: CreateStatements, then InitialDataStatements, in one transaction.
+//   - The additional fields of type X: FindSourceDef(X + "THDocument") and
+//     FindSourceDef(X + "THGoodSpec"); every seeded type has both (DocumentTypes()).
+//   - Settings: table "Settings", one row per setting (Name, Kind, Value as text).
+//   - Queries: BookCatalogue is the translator's catalogue; a parameterised source is inlined
+//     as "(" + SourceSql(name, literals) + ") alias".
+#ifndef QTS_HOST_SCHEMA_SCHEMA_H_
+#define QTS_HOST_SCHEMA_SCHEMA_H_
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "sql/catalogue.h"
+#include "sql/translator.h"
+
+namespace qts::host::schema {
+
+// The backend a DDL statement is written for: the translator's dialects.
+using Dialect = sql::Dialect;
+
+enum class SourceKind { kTable, kView, kParameterised };
+
+struct ColumnDef {
+  std::string name;
+  sql::SqlType type = sql::SqlType::kUnknown;
+  int length = 0;  // text: declared length
+  bool nullable = true;
+  std::string default_value;  // an SQL literal valid on both backends ("0", "'EUR'"); empty: none
+
+  ColumnDef NotNull() const;
+  ColumnDef Default(std::string literal) const;
+};
+
+struct ForeignKeyDef {
+  std::vector<std::string> columns;
+  std::string table;  // logical name of the referenced table
+  std::vector<std::string> ref_columns;
+  bool cascade = false;  // ON DELETE CASCADE (updates always cascade)
+};
+
+struct IndexDef {
+  std::vector<std::string> columns;
+  bool unique = false;  // unique ones are table constraints, so foreign keys may refer to them
+};
+
+struct ParameterDef {
+  std::string name;  // as the builder's Parameters list names it: "DateRest", "Node"
+  sql::SqlType type = sql::SqlType::kUnknown;
+};
+
+struct SourceDef {
+  std::string name;  // canonical logical name
+  SourceKind kind = SourceKind::kTable;
+  std::string meaning;  // one line: what a row is
+  std::vector<ColumnDef> columns;
+  bool identity = false;  // the first column is an auto-numbered integer primary key
+  std::vector<std::string> primary_key;
+  std::vector<ForeignKeyDef> foreign_keys;
+  std::vector<IndexDef> indexes;
+  std::vector<ParameterDef> parameters;  // parameterised sources only
+  // Views and parameterised sources: T-SQL over logical names; parameter "X" appears as "@X".
+  std::string sql;
+
+  // Case-insensitive; null when absent.
+  const ColumnDef* FindColumn(std::string_view column) const;
+};
+
+// A document type the book knows, with its flags (THDocType) and the additional fields of its
+// header and rows (the columns of "<code>THDocument" and "<code>THGoodSpec" after the keys).
+struct DocTypeDef {
+  std::string code;
+  std::string name;
+  int is_income = 0;
+  int is_order_direct = 0;
+  int category = 0;
+  int is_stock = 0;
+  std::vector<ColumnDef> header_fields;
+  std::vector<ColumnDef> row_fields;
+};
+
+// The whole definition: tables in creation order (every table after the tables it refers
+// to), then views, then parameterised sources.
+[[nodiscard]] const std::vector<SourceDef>& Sources();
+// The source with this logical name in any case, or null.
+[[nodiscard]] const SourceDef* FindSourceDef(std::string_view logical_name);
+// The document types a new book is seeded with; each has its two additional-field tables.
+[[nodiscard]] const std::vector<DocTypeDef>& DocumentTypes();
+
+// Raises qts::Error (5, invalid procedure call) unless `code` is 1 to 16 letters, digits or '_'.
+void CheckBookCode(std::string_view code);
+// "<code>$<canonical logical name>"; an unknown logical name keeps the spelling it was given.
+[[nodiscard]] std::string PhysicalName(std::string_view code, std::string_view logical_name);
+
+// The translator's view of one book. Built from Sources(); lookups ignore case.
+class BookCatalogue : public sql::Catalogue {
+ public:
+  // Raises like CheckBookCode for a bad code.
+  explicit BookCatalogue(std::string code);
+
+  const sql::SourceInfo* FindSource(std::string_view logical_name) const override;
+  // "<code>$<canonical name>" for a known source, "<code>$<name as given>" for an unknown one
+  // (as sql::MemoryCatalogue does). A parameterised source has no object in the database: the
+  // builder inlines SourceSql instead.
+  std::string PhysicalName(std::string_view logical_name) const override;
+
+  const std::string& Code() const noexcept { return code_; }
+  // The full definition behind FindSource, or null.
+  const SourceDef* FindDefinition(std::string_view logical_name) const;
+
+ private:
+  std::string code_;
+  std::vector<sql::SourceInfo> infos_;
+  std::vector<const SourceDef*> defs_;
+  std::unordered_map<std::string, size_t> by_lower_name_;
+};
+
+// The statements that create a book's tables, indexes and views, in execution order. SQLite
+// statements are meant to be executed; PostgreSQL statements are the same schema as text.
+[[nodiscard]] std::vector<std::string> CreateStatements(std::string_view code, Dialect dialect);
+
+struct SettingRow {
+  std::string name;
+  std::string kind;  // "text", "integer", "number" or "date": how Value is to be read
+  std::string value;
+};
+
+// The settings a new book starts with: "Code" (the book code), "AccountCurrency" ("EUR"),
+// "SDProc", "VSDProc", "TransportAlgoritm", "IsMakeFixDoc", the enterprise's identity (empty)
+// and "SchemaVersion".
+[[nodiscard]] std::vector<SettingRow> InitialSettings(std::string_view code);
+inline constexpr int kSchemaVersion = 1;
+
+// INSERT statements for a new book: the settings, the document types and the two rows of
+// "REFDates" (IDC 1 and 2) that queries use as a row multiplier.
+[[nodiscard]] std::vector<std::string> InitialDataStatements(std::string_view code,
+                                                             Dialect dialect);
+
+// The T-SQL of a view or parameterised source with each "@Parameter" replaced by the literal
+// given for it (keys in any case). Every parameter must be given and every literal must be a
+// single SQL literal: a quoted string with doubled quotes, a number or NULL. Raises
+// qts::Error (5) otherwise, or when the source is unknown or a table.
+[[nodiscard]] std::string SourceSql(std::string_view logical_name,
+                                    const std::map<std::string, std::string>& literals);
+
+// The T-SQL expression of a receipt row's free accounting quantity on a date: the row's
+// "AmountAccount" minus the fix-log links to it whose outgoing document is dated up to the
+// date. `date_literal` is an SQL literal ('2026-01-31'); `row_alias` names a "THGoodSpec" row
+// in the surrounding query. Raises qts::Error (5) for a literal that is not one, or an alias
+// that is not an identifier.
+[[nodiscard]] std::string FreeAmountExpr(std::string_view date_literal, std::string_view row_alias);
+
+// Rewrites T-SQL written in the schema's own portable subset (joins, CASE, COALESCE, ROUND,
+// SUM, IN lists) for a book on either backend: a name right after FROM or JOIN that is a
+// table or view becomes its quoted physical name, and every identifier that is a column name
+// of the schema becomes quoted in its canonical case. Used for the views' DDL and to run the
+// sources directly; general queries go through the translator. Raises qts::Error (5) when a
+// parameterised source is named after FROM or JOIN (it must be inlined) or a placeholder is
+// left.
+[[nodiscard]] std::string PhysicalSql(std::string_view code, std::string_view tsql);
+
+}  // namespace qts::host::schema
+
+#endif  // QTS_HOST_SCHEMA_SCHEMA_H_

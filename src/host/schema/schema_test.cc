@@ -1,0 +1,541 @@
+#include "host/schema/schema.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/error.h"
+#include "db/db_error.h"
+#include "host/schema/testing/sqlite_book.h"
+
+namespace qts::host::schema {
+namespace {
+
+using sql::SqlType;
+using sqlite_book::CreateBook;
+using sqlite_book::Db;
+using sqlite_book::ErrorNumber;
+using sqlite_book::ExecError;
+using sqlite_book::Number;
+using sqlite_book::OpenMemory;
+using sqlite_book::Rows;
+
+// --- The names the system's queries and objects use ---
+
+struct Expected {
+  const char* source;
+  const char* column;
+  SqlType type;
+};
+
+constexpr SqlType I = SqlType::kInteger;
+constexpr SqlType N = SqlType::kNumber;
+constexpr SqlType T = SqlType::kText;
+constexpr SqlType D = SqlType::kDate;
+
+// Gathered from the document, row, stock, report and packaging queries and objects. Spelling
+// is as the callers write it (any case must resolve).
+const Expected kNamedColumns[] = {
+    // Documents.
+    {"THDocument", "IDC", I},
+    {"THDocument", "DocTypeCode", T},
+    {"THDocument", "Number", T},
+    {"THDocument", "Code", T},
+    {"THDocument", "Name", T},
+    {"THDocument", "DocumentDate", D},
+    {"THDocument", "ParentID", I},
+    {"THDocument", "ParentId", I},
+    {"THDocument", "CurrencyCode", T},
+    {"THDocument", "StoreCode", T},
+    {"THDocument", "Department", T},
+    {"THDocument", "IsPosted", I},
+    {"THDocument", "IsClosed", I},
+    {"THDocument", "Summa", N},
+    {"THDocument", "Author", I},
+    {"THDocument", "CommingInForceDate", D},
+    {"THDocument", "TermsOfValidityDate", D},
+    {"THDocument", "PersonHead", T},
+    {"THDocument", "Person1", T},
+    {"THDocument", "Person2", T},
+    {"THDocument", "Person3", T},
+    {"THDocument", "PersonAA", T},
+    {"THDocument", "Gavejas", T},
+    {"THDocument", "Kontrolerius", T},
+    // Rows.
+    {"THGoodSpec", "IDC", I},
+    {"THGoodSpec", "DocID", I},
+    {"THGoodSpec", "DocId", I},
+    {"THGoodSpec", "PosNumb", I},
+    {"THGoodSpec", "GoodCode", T},
+    {"THGoodSpec", "UnitCode", T},
+    {"THGoodSpec", "Amount", N},
+    {"THGoodSpec", "AmountAccount", N},
+    {"THGoodSpec", "Price", N},
+    {"THGoodSpec", "Summa", N},
+    {"THGoodSpec", "CostSumm", N},
+    {"THGoodSpec", "PriceNational", N},
+    {"THGoodSpec", "AlgebraicSum", N},
+    {"THGoodSpec", "SummVAT", N},
+    {"THGoodSpec", "BOperCode", T},
+    {"THGoodSpec", "LotPropertyID", I},
+    {"THGoodSpec", "FixCategory", I},
+    {"THGoodSpec", "IsGoodClosed", I},
+    {"THGoodSpec", "IsTranClosed", I},
+    {"THGoodSpec", "IsPayClosed", I},
+    {"THGoodSpec", "IsFixed", I},
+    // Fix log, content links, parties, document types.
+    {"THGoodSpecFixLog", "IDC", I},
+    {"THGoodSpecFixLog", "GoodCode", T},
+    {"THGoodSpecFixLog", "OutcomeSpecID", I},
+    {"THGoodSpecFixLog", "IncomeSpecID", I},
+    {"THGoodSpecFixLog", "Amount", N},
+    {"THGoodSpecFixLog", "Type", I},
+    {"THGoodContent", "SpecId", I},
+    {"THGoodContent", "CorSpecID", I},
+    {"THGoodContent", "CorSpecId", I},
+    {"THGoodContent", "AmountAccount", N},
+    {"THPartyAttribute", "DocId", I},
+    {"THPartyAttribute", "RolePartyCode", T},
+    {"THPartyAttribute", "PartyCode", T},
+    {"THDocType", "Code", T},
+    {"THDocType", "IsIncome", I},
+    {"THDocType", "IsOrderDirect", I},
+    {"THDocType", "Category", I},
+    // Derived sources.
+    {"THGoodSpecNotFixed", "DocId", I},
+    {"THGoodSpecNotFixed", "GoodCode", T},
+    {"THGoodSpecNotFixed", "AmountAccount", N},
+    {"THGoodSpecNotFixed", "FixCategory", I},
+    {"THGoodSpecNotFixed", "CostSumm", N},
+    {"THDocGoodFixRest", "GoodCode", T},
+    {"THDocGoodFixRest", "AmountAccount", N},
+    {"THDocGoodFixRest", "CostSumm", N},
+    {"THDocGoodFixRest", "FixCategory", I},
+    {"THGoodSpecPISF", "DocId", I},
+    {"THGoodSpecPISF", "PosNumb", I},
+    {"THGoodSpecPISF", "SummVAT", N},
+    {"THGoodSpecPISF", "Comment", T},
+    {"REFGoodT", "Code", T},
+    {"REFGoodT", "IsGroup", I},
+    {"STStoreRest", "GoodCode", T},
+    {"STStoreRest", "StoreCode", T},
+    {"STStoreRest", "Rest", N},
+    // References.
+    {"REFGood", "Code", T},
+    {"REFGood", "Name", T},
+    {"REFGood", "Category", I},
+    {"REFGood", "SubCategory", I},
+    {"REFGood", "IsDomManufact", I},
+    {"REFGood", "IsGroup", I},
+    {"REFGood", "TrackingOff", I},
+    {"REFGood", "TrackingKind", I},
+    {"REFGoodUnit", "GoodCode", T},
+    {"RefGoodUnit", "UnitCode", T},
+    {"REFGoodUnit", "Rate", N},
+    {"REFGoodUnit", "Weight", N},
+    {"REFGoodUnit", "GrossWeight", N},
+    {"REFGoodUnit", "UnitWeightCode", T},
+    {"REFGoodUnit", "PackMaterialKind", T},
+    {"REFGoodUnit", "PackType", I},
+    {"REFGoodUnit", "IsReusable", I},
+    {"REFGoodUnit", "IsAccount", I},
+    {"REFPerson", "Code", T},
+    {"REFPerson", "UserId", I},
+    {"REFPerson", "FirstName", T},
+    {"REFPerson", "LastName", T},
+    {"REFPerson", "Position", T},
+    {"REFClient", "Code", T},
+    {"REFClient", "Name", T},
+    {"REFUnit", "Code", T},
+    {"REFUnit", "Name", T},
+    {"REFPackMaterialKind", "Code", T},
+    {"REFPackMaterialKind", "Name", T},
+    {"REFPackType", "Code", I},
+    {"REFPackType", "Name", T},
+    {"FixCategory", "Code", I},
+    {"FixCategory", "Name", T},
+    {"REFDates", "IDC", I},
+    // Stock.
+    {"STStore", "IDC", I},
+    {"STStore", "Code", T},
+    {"STStore", "Name", T},
+    {"STStore", "StoreKind", T},
+    {"STLot", "GoodCode", T},
+    {"STLot", "StoreId", I},
+    {"STLot", "AnalytId", I},
+    {"STLot", "Rest", N},
+    {"STLot", "RestAccount", N},
+    {"STLotProperty", "IDC", I},
+    {"STLotProperty", "OrderInfo", T},
+    {"STOrderSpec", "IDC", I},
+    {"STOrderSpec", "srcSpecID", I},
+    {"STOrderSpec", "srcDocSpecID", I},
+    {"STOrderSpec", "Price", N},
+    {"STPostLot", "SpecId", I},
+    {"STPostLot", "AnalytID", I},
+    // Manufacturing charts.
+    {"MFAssemblyChart", "IDC", I},
+    {"MFAssemblyChart", "GoodCode", T},
+    {"MFAssemblyChart", "AssCode", T},
+    {"MFACLabour", "AssId", I},
+    {"MFACLabour", "WorkKind", T},
+    {"MFACLabour", "Rate", N},
+    {"MFACLabour", "IsOnTimeRate", I},
+    {"MFACLabour", "NormTime", N},
+    {"MFACLabour", "AmountForRate", N},
+    {"MFACLabour", "DirectCost", N},
+    {"MFACLabour", "InDirectCost", N},
+    {"MFACEquipment", "AssId", I},
+    {"MFACEquipment", "EqCode", T},
+    {"MFACEquipment", "DirectCost", N},
+    {"MFACEquipment", "InDirectCost", N},
+    {"MFACEquipment", "UseTime", N},
+    {"MFEquipment", "Code", T},
+    {"MFEquipment", "Amount", N},
+    {"MFEquipment", "DeprecSum", N},
+    {"MFEqFAObject", "IDC", I},
+    {"mfeqfaobject", "EqCode", T},
+    {"MFEqFAObject", "FACode", T},
+    {"MFEqFAObject", "FAName", T},
+    {"MFEqFAObject", "UseTime", N},
+    // Additional fields of document types.
+    {"MMOTHDocument", "DocID", I},
+    {"MMOTHDocument", "VehicleCode", T},
+    {"MMOTHGoodSpec", "DocID", I},
+    {"MMOTHGoodSpec", "PosNumb", I},
+    {"MMOTHGoodSpec", "WriteOffPrice", N},
+    {"MMOTHGoodSpec", "DirectCost", N},
+    {"MMOTHGoodSpec", "InDirectCost", N},
+    {"MMOTHGoodSpec", "AmountForDRate", N},
+    {"MMOTHGoodSpec", "PrSpecID", I},
+    {"MMOTHGoodSpec", "OpCode", T},
+    {"MMOTHGoodSpec", "UseTime", N},
+    {"MMOTHGoodSpec", "FACode", T},
+    {"MNCTHGoodSpec", "AssCode", T},
+    {"MNCTHGoodSpec", "WorkKind", T},
+    {"MNCTHGoodSpec", "IsOnTimeRate", I},
+    {"MNCTHGoodSpec", "AmountForRate", N},
+    {"MNCTHGoodSpec", "NormTime", N},
+    {"MNCTHGoodSpec", "NormTimeSum", N},
+    {"MNCTHGoodSpec", "SD1Proc", N},
+    {"MNCTHGoodSpec", "VSDProc", N},
+    {"MNCTHGoodSpec", "OpSum", N},
+    {"MNCTHGoodSpec", "SD1Summa", N},
+    {"MACTHGoodSpec", "VSDSumma", N},
+    {"MAETHGoodSpec", "EqCode", T},
+    {"MAETHGoodSpec", "AmountForDRate", N},
+    {"MFCTHGoodSpec", "DirectCost", N},
+    {"TKLTHDocument", "VehicleCode", T},
+    {"TKLTHDocument", "BegPeriod", D},
+    {"TKLTHDocument", "EndPeriod", D},
+    {"PACKTHDocument", "DocID", I},
+    {"PACKTHDocument", "IsReusablePack", I},
+    {"PACKTHGoodSpec", "DocID", I},
+    {"PACKTHGoodSpec", "PosNumb", I},
+    {"PACKTHGoodSpec", "PackMaterialKind", T},
+    {"PACKTHGoodSpec", "PackType", I},
+    {"PACKTHGoodSpec", "SaleManufactAmount", N},
+    {"PACKTHGoodSpec", "SaleImportAmount", N},
+    {"PACKTHGoodSpec", "ExportAmount", N},
+    {"PACKTHGoodSpec", "NotSaleAmount", N},
+    {"PACKTHGoodSpec", "UsedPackInSaleAmount", N},
+    {"PACKTHGoodSpec", "ReturnAmount", N},
+    {"PACKTHGoodSpec", "PackMaterial", T},
+    {"PACKTHGoodSpec", "PackTypeName", T},
+    {"PACKTHGoodSpec", "UnitName", T},
+    {"PISFTHDocument", "DocID", I},
+    {"PISFTHDocument", "VATDirection", T},
+    {"PRSFTHDocument", "DocID", I},
+    {"PRSFTHDocument", "VATDirection", T},
+    {"TPPRTHDocument", "DocID", I},
+    {"TPPRTHDocument", "VATDirection", T},
+    // Settings.
+    {"Settings", "Name", T},
+    {"Settings", "Value", T},
+};
+
+TEST(BookCatalogueTest, EveryNamedColumnExistsWithAFittingType) {
+  const BookCatalogue catalogue("ACME");
+  for (const Expected& e : kNamedColumns) {
+    SCOPED_TRACE(std::string(e.source) + "." + e.column);
+    const SourceDef* def = catalogue.FindDefinition(e.source);
+    ASSERT_NE(def, nullptr);
+    const ColumnDef* column = def->FindColumn(e.column);
+    ASSERT_NE(column, nullptr);
+    EXPECT_EQ(column->type, e.type);
+    // The translator's view agrees with the definition.
+    const sql::SourceInfo* info = catalogue.FindSource(e.source);
+    ASSERT_NE(info, nullptr);
+    const auto it = std::find_if(info->columns.begin(), info->columns.end(),
+                                 [&](const sql::ColumnInfo& c) { return c.name == column->name; });
+    ASSERT_NE(it, info->columns.end());
+    EXPECT_EQ(it->type, e.type);
+  }
+}
+
+TEST(BookCatalogueTest, ParameterisedSourcesTakeTheirParameters) {
+  const struct {
+    const char* source;
+    const char* parameter;
+    SqlType type;
+  } cases[] = {{"THDocGoodFixRest", "DateRest", D},
+               {"THGoodSpecFreeRest", "DateRest", D},
+               {"STStoreRest", "DateRest", D},
+               {"REFGoodT", "Node", T}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    const SourceDef* def = FindSourceDef(c.source);
+    ASSERT_NE(def, nullptr);
+    EXPECT_EQ(def->kind, SourceKind::kParameterised);
+    ASSERT_EQ(def->parameters.size(), 1u);
+    EXPECT_EQ(def->parameters[0].name, c.parameter);
+    EXPECT_EQ(def->parameters[0].type, c.type);
+  }
+}
+
+TEST(BookCatalogueTest, LookupsIgnoreCaseAndGiveCanonicalNames) {
+  const BookCatalogue catalogue("Shop_2");
+  const sql::SourceInfo* spec = catalogue.FindSource("thgoodspec");
+  ASSERT_NE(spec, nullptr);
+  EXPECT_EQ(spec->name, "THGoodSpec");
+  EXPECT_EQ(catalogue.FindSource("THGOODSPEC"), spec);
+  EXPECT_EQ(catalogue.PhysicalName("thGoodSpecFixLog"), "Shop_2$THGoodSpecFixLog");
+  EXPECT_EQ(catalogue.PhysicalName("refgoodunit"), "Shop_2$REFGoodUnit");
+  EXPECT_EQ(catalogue.FindDefinition("thgoodspec")->FindColumn("amountaccount")->name,
+            "AmountAccount");
+  const sql::ColumnInfo* column = spec->FindColumn("LOTPROPERTYID");
+  ASSERT_NE(column, nullptr);
+  EXPECT_EQ(column->name, "LotPropertyID");
+  EXPECT_EQ(column->type, SqlType::kInteger);
+  EXPECT_EQ(PhysicalName("Shop_2", "mmothgoodspec"), "Shop_2$MMOTHGoodSpec");
+}
+
+TEST(BookCatalogueTest, UnknownNamesGiveNull) {
+  const BookCatalogue catalogue("ACME");
+  EXPECT_EQ(catalogue.FindSource("NoSuchTable"), nullptr);
+  EXPECT_EQ(catalogue.FindSource(""), nullptr);
+  EXPECT_EQ(catalogue.FindSource("ACME$THGoodSpec"), nullptr);  // logical names only
+  EXPECT_EQ(catalogue.FindDefinition("XYZTHDocument"), nullptr);
+  EXPECT_EQ(catalogue.PhysicalName("NoSuchTable"), "ACME$NoSuchTable");
+  EXPECT_EQ(catalogue.FindSource("THGoodSpec")->FindColumn("NoSuchColumn"), nullptr);
+  EXPECT_EQ(catalogue.FindDefinition("THGoodSpec")->FindColumn("NoSuchColumn"), nullptr);
+  EXPECT_EQ(catalogue.FindDefinition("THGoodSpec")->FindColumn("AmountAccoun"), nullptr);
+}
+
+TEST(BookCatalogueTest, BadBookCodesAreRefused) {
+  for (const std::string code : {"", "A$B", "with space", "quote\"", "ABCDEFGHIJKLMNOPQ"}) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(ErrorNumber([&] { BookCatalogue c(code); }), kErrInvalidCall);
+    EXPECT_EQ(ErrorNumber([&] { (void)CreateStatements(code, Dialect::kSqlite); }),
+              kErrInvalidCall);
+  }
+  EXPECT_EQ(ErrorNumber([] { BookCatalogue c("ABCDEFGHIJKLMNOP"); }), 0);  // 16 is fine
+}
+
+// --- The definition's own consistency ---
+
+TEST(SchemaDefinitionTest, EachColumnNameHasOneSpellingAcrossTheSchema) {
+  // Quoted identifiers are case-sensitive on PostgreSQL, so a name must be spelled the same
+  // wherever it appears.
+  std::map<std::string, std::string> spelling;
+  for (const SourceDef& s : Sources()) {
+    for (const ColumnDef& c : s.columns) {
+      std::string lower = c.name;
+      for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+      auto [it, inserted] = spelling.emplace(lower, c.name);
+      EXPECT_EQ(it->second, c.name) << "in " << s.name;
+    }
+  }
+}
+
+TEST(SchemaDefinitionTest, KeysIndexesAndForeignKeysNameRealColumns) {
+  std::set<std::string> seen_tables;
+  for (const SourceDef& s : Sources()) {
+    SCOPED_TRACE(s.name);
+    EXPECT_EQ(FindSourceDef(s.name), &s) << "duplicate name";
+    if (s.kind != SourceKind::kTable) {
+      EXPECT_FALSE(s.sql.empty());
+      continue;
+    }
+    EXPECT_FALSE(s.primary_key.empty());
+    for (const std::string& c : s.primary_key) EXPECT_NE(s.FindColumn(c), nullptr) << c;
+    for (const IndexDef& index : s.indexes) {
+      for (const std::string& c : index.columns) EXPECT_NE(s.FindColumn(c), nullptr) << c;
+    }
+    for (const ForeignKeyDef& fk : s.foreign_keys) {
+      // Created before the tables that refer to it (PostgreSQL needs that order).
+      EXPECT_TRUE(seen_tables.count(fk.table)) << fk.table;
+      const SourceDef* target = FindSourceDef(fk.table);
+      ASSERT_NE(target, nullptr);
+      ASSERT_EQ(fk.columns.size(), fk.ref_columns.size());
+      for (size_t i = 0; i < fk.columns.size(); ++i) {
+        const ColumnDef* from = s.FindColumn(fk.columns[i]);
+        const ColumnDef* to = target->FindColumn(fk.ref_columns[i]);
+        ASSERT_NE(from, nullptr);
+        ASSERT_NE(to, nullptr);
+        EXPECT_EQ(from->type, to->type) << fk.columns[i];
+      }
+    }
+    seen_tables.insert(s.name);
+  }
+}
+
+TEST(SchemaDefinitionTest, EveryDocumentTypeHasItsTwoAdditionalFieldTables) {
+  for (const DocTypeDef& type : DocumentTypes()) {
+    SCOPED_TRACE(type.code);
+    const SourceDef* head = FindSourceDef(type.code + "THDocument");
+    const SourceDef* rows = FindSourceDef(type.code + "THGoodSpec");
+    ASSERT_NE(head, nullptr);
+    ASSERT_NE(rows, nullptr);
+    EXPECT_EQ(head->primary_key, std::vector<std::string>{"DocID"});
+    EXPECT_EQ(rows->primary_key, (std::vector<std::string>{"DocID", "PosNumb"}));
+    EXPECT_EQ(head->columns.size(), type.header_fields.size() + 1);
+    EXPECT_EQ(rows->columns.size(), type.row_fields.size() + 2);
+  }
+}
+
+TEST(SchemaDefinitionTest, InitialSettingsCarryTheBookCodeAndDefaults) {
+  std::map<std::string, std::string> values;
+  for (const SettingRow& row : InitialSettings("ACME")) values[row.name] = row.value;
+  EXPECT_EQ(values["Code"], "ACME");
+  EXPECT_EQ(values["AccountCurrency"], "EUR");
+  EXPECT_EQ(values["SchemaVersion"], std::to_string(kSchemaVersion));
+  for (const char* name : {"SDProc", "VSDProc", "TransportAlgoritm", "IsMakeFixDoc"}) {
+    EXPECT_TRUE(values.count(name)) << name;
+  }
+}
+
+// --- DDL ---
+
+TEST(CreateStatementsTest, TwoBooksLiveSideBySideInOneSqliteDatabase) {
+  Db db = OpenMemory();
+  CreateBook(*db, "ACME");
+  CreateBook(*db, "beta");
+
+  size_t tables = 0;
+  size_t views = 0;
+  for (const SourceDef& s : Sources()) {
+    tables += s.kind == SourceKind::kTable;
+    views += s.kind == SourceKind::kView;
+  }
+  EXPECT_EQ(Number(*db,
+                   "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND "
+                   "name LIKE 'ACME$%'"),
+            tables);
+  EXPECT_EQ(Number(*db,
+                   "SELECT COUNT(*) FROM sqlite_master WHERE type = 'view' AND "
+                   "name LIKE 'beta$%'"),
+            views);
+  // Each book reads its own settings.
+  EXPECT_EQ(Rows(*db, "SELECT Value FROM \"beta$Settings\" WHERE Name = 'Code'"),
+            (std::vector<std::vector<std::string>>{{"beta"}}));
+  EXPECT_EQ(Rows(*db, "SELECT Value FROM \"ACME$Settings\" WHERE Name = 'AccountCurrency'"),
+            (std::vector<std::vector<std::string>>{{"EUR"}}));
+  EXPECT_EQ(Number(*db, "SELECT COUNT(*) FROM \"ACME$THDocType\""), DocumentTypes().size());
+  EXPECT_EQ(Rows(*db, "SELECT IDC FROM \"ACME$REFDates\" ORDER BY IDC"),
+            (std::vector<std::vector<std::string>>{{"1"}, {"2"}}));
+  // Creating the same book twice is an error, not a silent success.
+  EXPECT_EQ(ExecError(*db, CreateStatements("ACME", Dialect::kSqlite).front()), db::kErrDatabase);
+}
+
+TEST(CreateStatementsTest, PostgresTablesUseServerTypes) {
+  const std::vector<std::string> statements = CreateStatements("ACME", Dialect::kPostgres);
+  auto find = [&](const std::string& prefix) -> std::string {
+    for (const std::string& s : statements) {
+      if (s.rfind(prefix, 0) == 0) return s;
+    }
+    return "";
+  };
+  EXPECT_EQ(find("CREATE TABLE \"ACME$REFUnit\""),
+            "CREATE TABLE \"ACME$REFUnit\" (\n"
+            "  \"IDC\" INTEGER GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,\n"
+            "  \"Code\" VARCHAR(30) NOT NULL,\n"
+            "  \"Name\" VARCHAR(100),\n"
+            "  UNIQUE (\"Code\")\n"
+            ")");
+  EXPECT_EQ(find("CREATE TABLE \"ACME$THGoodSpecFixLog\""),
+            "CREATE TABLE \"ACME$THGoodSpecFixLog\" (\n"
+            "  \"IDC\" INTEGER GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,\n"
+            "  \"GoodCode\" VARCHAR(30),\n"
+            "  \"OutcomeSpecID\" INTEGER NOT NULL,\n"
+            "  \"IncomeSpecID\" INTEGER NOT NULL,\n"
+            "  \"Amount\" NUMERIC(19,4) DEFAULT 0,\n"
+            "  \"Type\" INTEGER DEFAULT 0,\n"
+            "  FOREIGN KEY (\"OutcomeSpecID\") REFERENCES \"ACME$THGoodSpec\" (\"IDC\") ON DELETE "
+            "CASCADE ON UPDATE CASCADE,\n"
+            "  FOREIGN KEY (\"IncomeSpecID\") REFERENCES \"ACME$THGoodSpec\" (\"IDC\") ON DELETE "
+            "CASCADE ON UPDATE CASCADE\n"
+            ")");
+  EXPECT_EQ(find("CREATE INDEX \"ACME$THGoodSpecFixLog$IncomeSpecID\""),
+            "CREATE INDEX \"ACME$THGoodSpecFixLog$IncomeSpecID\" ON \"ACME$THGoodSpecFixLog\" "
+            "(\"IncomeSpecID\")");
+  const std::string doc = find("CREATE TABLE \"ACME$THDocument\"");
+  EXPECT_NE(doc.find("\"DocumentDate\" DATE,"), std::string::npos) << doc;
+  EXPECT_NE(doc.find("UNIQUE (\"DocTypeCode\", \"Number\")"), std::string::npos) << doc;
+  EXPECT_EQ(doc.find("GLOB"), std::string::npos);  // the date check is SQLite's only
+}
+
+// --- SQL text of the sources ---
+
+TEST(SourceSqlTest, ReplacesPlaceholdersWithLiteralsOnly) {
+  const std::string sql = SourceSql("REFGoodT", {{"NODE", "'it''s'"}});
+  EXPECT_EQ(sql.find('@'), std::string::npos);
+  EXPECT_NE(sql.find("'it''s' IN (g.ParentCode"), std::string::npos) << sql;
+
+  const struct {
+    const char* what;
+    std::string source;
+    std::map<std::string, std::string> literals;
+  } refused[] = {
+      {"unknown source", "NoSuch", {}},
+      {"a table", "THGoodSpec", {}},
+      {"missing parameter", "THDocGoodFixRest", {}},
+      {"unknown parameter", "REFGoodT", {{"Node", "'A'"}, {"Other", "1"}}},
+      {"statement smuggled in", "REFGoodT", {{"Node", "'A'); DROP TABLE x; --"}}},
+      {"two literals", "REFGoodT", {{"Node", "'A' OR 1=1"}}},
+      {"unquoted text", "REFGoodT", {{"Node", "A"}}},
+      {"open quote", "REFGoodT", {{"Node", "'A"}}},
+      {"inner quote not doubled", "REFGoodT", {{"Node", "'A'B'"}}},
+      {"empty", "THDocGoodFixRest", {{"DateRest", ""}}},
+      {"number with junk", "THDocGoodFixRest", {{"DateRest", "1e5"}}},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(ErrorNumber([&] { (void)SourceSql(r.source, r.literals); }), kErrInvalidCall)
+        << r.what;
+  }
+  for (const std::string ok : {"NULL", "null", "-12.5", "7", "''"}) {
+    EXPECT_EQ(ErrorNumber([&] { (void)SourceSql("REFGoodT", {{"Node", ok}}); }), 0) << ok;
+  }
+}
+
+TEST(SourceSqlTest, FreeAmountExprRefusesWhatIsNotALiteralOrAlias) {
+  EXPECT_EQ(ErrorNumber([] { (void)FreeAmountExpr("GETDATE()", "gs"); }), kErrInvalidCall);
+  EXPECT_EQ(ErrorNumber([] { (void)FreeAmountExpr("'2026-01-01'", "gs.x"); }), kErrInvalidCall);
+  EXPECT_EQ(ErrorNumber([] { (void)FreeAmountExpr("'2026-01-01'", ""); }), kErrInvalidCall);
+  const std::string expr = FreeAmountExpr("'2026-01-01'", "gs");
+  EXPECT_EQ(expr.rfind("(gs.AmountAccount - ", 0), 0u) << expr;
+  EXPECT_NE(expr.find("fxl.IncomeSpecID = gs.IDC"), std::string::npos) << expr;
+}
+
+TEST(PhysicalSqlTest, MapsTablesAfterFromAndJoinAndQuotesColumns) {
+  EXPECT_EQ(PhysicalSql("C1",
+                        "SELECT f.Code, s.fixcategory FROM FixCategory f "
+                        "LEFT JOIN thgoodspec s ON s.FixCategory = f.Code "
+                        "WHERE f.Name = 'FROM THGoodSpec' AND x.Unknown = 1"),
+            "SELECT f.\"Code\", s.\"FixCategory\" FROM \"C1$FixCategory\" f "
+            "LEFT JOIN \"C1$THGoodSpec\" s ON s.\"FixCategory\" = f.\"Code\" "
+            "WHERE f.\"Name\" = 'FROM THGoodSpec' AND x.Unknown = 1");
+  EXPECT_EQ(PhysicalSql("C1", "SELECT [amount] FROM [THGoodSpecFixLog]"),
+            "SELECT \"Amount\" FROM \"C1$THGoodSpecFixLog\"");
+  EXPECT_EQ(ErrorNumber([] { (void)PhysicalSql("C1", "SELECT 1 FROM REFGoodT"); }),
+            kErrInvalidCall);
+  EXPECT_EQ(ErrorNumber([] { (void)PhysicalSql("C1", "SELECT @DateRest"); }), kErrInvalidCall);
+  EXPECT_EQ(ErrorNumber([] { (void)PhysicalSql("C1", "SELECT 'open"); }), kErrInvalidCall);
+}
+
+}  // namespace
+}  // namespace qts::host::schema
