@@ -1,0 +1,117 @@
+#include "db/sqlite/sqlite_connection.h"
+
+#include <fmt/format.h>
+#include <sqlite3.h>
+
+#include <climits>
+#include <utility>
+
+#include "db/db_error.h"
+#include "db/sqlite/qts_round.h"
+#include "db/sqlite/sqlite_error.h"
+#include "db/sqlite/sqlite_statement.h"
+
+namespace qts::db {
+
+namespace {
+
+constexpr const char* kSource = "SqliteConnection";
+
+}  // namespace
+
+void SqliteConnection::Closer::operator()(sqlite3* db) const noexcept {
+  // _v2: statements still lent out keep the handle alive until they are finalised.
+  sqlite3_close_v2(db);
+}
+
+SqliteConnection::SqliteConnection(std::string path, std::unique_ptr<sqlite3, Closer> db,
+                                   size_t cache_capacity)
+    : Connection(cache_capacity), path_(std::move(path)), db_(std::move(db)) {}
+
+SqliteConnection::~SqliteConnection() {
+  // Idle statements are finalised before the handle closes, so the close is immediate.
+  ClearStatementCache();
+}
+
+std::unique_ptr<SqliteConnection> SqliteConnection::Open(std::string_view path,
+                                                         const SqliteOptions& options) {
+  std::string file(path);
+  if (file.empty()) {
+    throw DatabaseError(kErrDatabase, kSource, "No database path given", 0, {});
+  }
+  int flags =
+      SQLITE_OPEN_NOMUTEX |
+      (options.read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  sqlite3* raw = nullptr;
+  int code = sqlite3_open_v2(file.c_str(), &raw, flags, nullptr);
+  std::unique_ptr<sqlite3, Closer> db(raw);  // a failed open may still allocate a handle
+  if (code != SQLITE_OK) {
+    std::string message = raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(code);
+    throw DatabaseError(
+        ErrorNumberForSqliteCode(code), kSource,
+        fmt::format("Cannot open the database '{}': {} [SQLite {}]", file, message, code), code,
+        {});
+  }
+  sqlite3_extended_result_codes(db.get(), 1);
+  std::unique_ptr<SqliteConnection> connection(
+      new SqliteConnection(std::move(file), std::move(db), options.statement_cache_capacity));
+  connection->Configure(options);
+  return connection;
+}
+
+void SqliteConnection::Configure(const SqliteOptions& options) {
+  auto timeout = options.busy_timeout.count();
+  int busy_ms = timeout < 0 ? 0 : timeout > INT_MAX ? INT_MAX : static_cast<int>(timeout);
+  sqlite3_busy_timeout(db_.get(), busy_ms);
+  // Reading the schema here also proves the file is a database: a foreign file fails now
+  // rather than at the first query.
+  Execute("PRAGMA foreign_keys = ON; SELECT count(*) FROM sqlite_schema");
+  if (!IsMemory() && !options.read_only) {
+    StatementHandle mode = Prepare("PRAGMA journal_mode = WAL");
+    std::string result = mode->Step() ? mode->GetText(0) : std::string();
+    if (result != "wal") {
+      throw DatabaseError(kErrDatabase, kSource,
+                          fmt::format("The database '{}' cannot use write-ahead logging "
+                                      "(journal mode stays '{}')",
+                                      path_, result),
+                          0, "PRAGMA journal_mode = WAL");
+    }
+    Execute("PRAGMA synchronous = NORMAL");
+  }
+  RegisterQtsRound(db_.get());
+}
+
+void SqliteConnection::Execute(std::string_view sql) {
+  if (sql.size() > static_cast<size_t>(INT_MAX)) {
+    throw DatabaseError(kErrDbMisuse, kSource, "The SQL text is too long to run", 0, {});
+  }
+  const char* next = sql.data();
+  const char* end = sql.data() + sql.size();
+  while (next < end) {
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    int code = sqlite3_prepare_v2(db_.get(), next, static_cast<int>(end - next), &raw, &tail);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, &sqlite3_finalize);
+    std::string_view current(next, static_cast<size_t>((tail != nullptr ? tail : end) - next));
+    if (code != SQLITE_OK) ThrowSqliteError(db_.get(), code, kSource, current);
+    if (!stmt) break;  // only blanks and comments remain
+    while ((code = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    }
+    if (code != SQLITE_DONE) ThrowSqliteError(db_.get(), code, kSource, current);
+    next = tail;
+  }
+}
+
+int64_t SqliteConnection::LastInsertId() const { return sqlite3_last_insert_rowid(db_.get()); }
+
+int64_t SqliteConnection::Changes() const { return sqlite3_changes64(db_.get()); }
+
+std::unique_ptr<Statement> SqliteConnection::PrepareStatement(std::string_view sql) {
+  return std::make_unique<SqliteStatement>(db_.get(), sql);
+}
+
+bool SqliteConnection::BackendInTransaction() const noexcept {
+  return sqlite3_get_autocommit(db_.get()) == 0;
+}
+
+}  // namespace qts::db
