@@ -11,9 +11,9 @@ namespace qts {
 // digits >= 4 leaves it unchanged; digits may be negative (tens, hundreds, ...).
 int64_t RoundScaled4(int64_t scaled, int digits);
 
-// Rounds `x` to `digits` decimal places, half away from zero, as if `x` were the decimal
-// NUMERIC(19,4) value it stands for: 2.675 rounds to 2.68 although the double is a hair
-// below it. Values that do not fit NUMERIC(19,4) are rounded in binary.
+// Rounds `x` to `digits` decimal places, half away from zero, on the decimal value `x`
+// stands for (its shortest decimal text): 2.675 rounds to 2.68 although the double is a hair
+// below it, and 0.124999 rounds to 0.12. `digits` may be negative (tens, hundreds, ...).
 double RoundDecimal(double x, int digits);
 
 }  // namespace qts

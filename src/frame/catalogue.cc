@@ -86,9 +86,11 @@ std::vector<MemberInfo> MDocSupportMembers() {
       M("FillSpec", {P("Good", "String"), P("Unit", "String"), P("Amount", "Currency")}),
       M("FillSpec2"),
       M("QuestionToCustom",
-        {P("id", "Long"), Opt("IsSilence", "Boolean", "False"), Opt("btGroup", "ButtonGroup", "11")},
+        {P("id", "Long"), Opt("IsSilence", "Boolean", "False"),
+         Opt("btGroup", "ButtonGroup", "11")},
         "ButtonGroup"),
-      M("CrParamList", {Opt("ArticleId", "Long", "0"), Opt("SpFields", "NamedValueList", "Nothing")},
+      M("CrParamList",
+        {Opt("ArticleId", "Long", "0"), Opt("SpFields", "NamedValueList", "Nothing")},
         "NamedValueList"),
       M("UseParamList", {P("Params", "NamedValueList")}),
       M("CheckOnSpecDelete", {P("SpecObj", "Object")}, "Boolean"),
@@ -196,9 +198,9 @@ Catalogue::Catalogue() {
   units_.push_back(Public("CFuelWriteOff", UK::kCreatable,
                           MakeGuid("34C0253D-8005-4E67-A172-328784773E45"), {"IProcessObject"},
                           "fuel and gas write-off of a vehicle's period document"));
-  ClassInfo copy = Public("CCreateCopyRS", UK::kCreatable,
-                          MakeGuid("697F6B9B-CBDD-4EAD-935C-80CA90A15768"), {},
-                          "copies of named-value lists and recordsets");
+  ClassInfo copy =
+      Public("CCreateCopyRS", UK::kCreatable, MakeGuid("697F6B9B-CBDD-4EAD-935C-80CA90A15768"), {},
+             "copies of named-value lists and recordsets");
   copy.event_interface = "__CCreateCopyRS";
   units_.push_back(std::move(copy));
   units_.push_back(Public("CMCalculator", UK::kCreatable,
@@ -218,85 +220,92 @@ Catalogue::Catalogue() {
                           MakeGuid("56EF5CE9-C811-44FB-8ED4-66787757FEDB"), {},
                           "empty marker class"));
   // Private classes.
-  units_.push_back(Unit("CItemWriteOff", UK::kPrivate, {"IMDocSupport", "IMMatDocSupport", "ITHDoc"},
-                        "item write-off handler"));
+  units_.push_back(Unit("CItemWriteOff", UK::kPrivate,
+                        {"IMDocSupport", "IMMatDocSupport", "ITHDoc"}, "item write-off handler"));
   units_.push_back(Unit("CFinishGoodIn", UK::kPrivate, {"IMDocSupport", "ITHDoc"},
                         "finished-goods receipt handler"));
-  units_.push_back(Unit("CLotByMDoc", UK::kPrivate, {"ILotByTHDoc"},
-                        "lot handler of material documents"));
-  units_.push_back(Unit("CMDocSupport", UK::kPrivate, {"IProcessObject"},
-                        "material document support engine"));
+  units_.push_back(
+      Unit("CLotByMDoc", UK::kPrivate, {"ILotByTHDoc"}, "lot handler of material documents"));
+  units_.push_back(
+      Unit("CMDocSupport", UK::kPrivate, {"IProcessObject"}, "material document support engine"));
   units_.push_back(Unit("CMDocSupportApp", UK::kPrivate, {}, "engine companion class"));
   units_.push_back(Unit("CMaterialDocBase", UK::kPrivate, {}, "material document base class"));
   units_.push_back(Unit("CIWCtrl_SystemDialog", UK::kPrivate, {}, "shared dialog controller"));
   units_.push_back(Unit("CMaterialDlgBase", UK::kPrivate, {}, "material dialog base class"));
   // Forms.
-  for (const char* form : {"frmMMO", "frmMFC", "frmPACK", "frmRepWriteOffBDK",
-                           "frmRepStoreRestByTerm", "frmRepNotSpentGoods", "frmRepRestOffBDK",
-                           "frmRepWriteOffSvyd", "frmRepPack"}) {
-    units_.push_back(Unit(form, UK::kForm, {}, "form"));
+  for (const auto& [form, role] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"frmMMO", "item write-off form"},
+           {"frmMFC", "finished-goods receipt form"},
+           {"frmPACK", "packaging declaration form"},
+           {"frmRepWriteOffBDK", "parameters of write-offs by category"},
+           {"frmRepStoreRestByTerm", "parameters of rests by storage term"},
+           {"frmRepNotSpentGoods", "parameters of goods not yet spent"},
+           {"frmRepRestOffBDK", "parameters of rests by category"},
+           {"frmRepWriteOffSvyd", "parameters of the write-off summary"},
+           {"frmRepPack", "parameters of the packaging declaration report"}}) {
+    units_.push_back(Unit(form, UK::kForm, {}, role));
   }
   // Modules.
   units_.push_back(Unit("DefineModule", UK::kModule, {}, "start-up routine and shared functions"));
-  for (const char* module : {"GlobalsClient", "STConst", "GlobalConst", "DocTypeConst",
-                             "InvoiceConst", "REFConst", "ManufacConst", "TransportConst",
-                             "InventoryConst"}) {
+  for (const char* module :
+       {"GlobalsClient", "STConst", "GlobalConst", "DocTypeConst", "InvoiceConst", "REFConst",
+        "ManufacConst", "TransportConst", "InventoryConst"}) {
     units_.push_back(Unit(module, UK::kModule, {}, "constants"));
   }
 
   // Default (class) interfaces of the public classes, in slot order.
-  interfaces_.push_back(Iface("_CreateTarnUserDialogs",
-                              MakeGuid("234BE14D-001F-4184-96DE-3314F28C43C4"),
-                              {M("CreateDialogs", {P("ObjName", "String"), P("vntParm", "Variant")},
-                                 "Object")}));
-  interfaces_.push_back(Iface("_HaldenUserDialogs", MakeGuid("3060821A-FCF6-4C39-8E93-1BCC12D7CB1F"),
+  interfaces_.push_back(
+      Iface("_CreateTarnUserDialogs", MakeGuid("234BE14D-001F-4184-96DE-3314F28C43C4"),
+            {M("CreateDialogs", {P("ObjName", "String"), P("vntParm", "Variant")}, "Object")}));
+  interfaces_.push_back(Iface("_HaldenUserDialogs",
+                              MakeGuid("3060821A-FCF6-4C39-8E93-1BCC12D7CB1F"),
                               {Put("IHaldenDialog_UnloadFormOnClose", "Boolean")}));
   // The report classes have no members of their own besides IReportExec.
   for (const auto& [name, iid] : std::initializer_list<std::pair<const char*, Guid>>{
-      {"_CRepWriteOff", MakeGuid("304AE5B6-6264-4F5E-BA10-6DA3F7011D68")},
-      {"_CRepWriteOffCalc", MakeGuid("B825D2D0-52FC-46DC-8E96-A1EA56424FB3")},
-      {"_CRepWriteOffAR", MakeGuid("5B0147C0-B0DD-4D05-AEAF-FC18750416DC")},
-      {"_CRepMFC", MakeGuid("5AC7F16B-B6FC-4917-957C-44F7971979E2")},
-      {"_CRepStoreRestByTerm", MakeGuid("D3F00C80-B318-4A19-B86B-C934907F3572")},
-      {"_CRepNotSpentOrdGoods", MakeGuid("D4730E95-CBBA-46D5-B11A-BBD2981B71C1")},
-      {"_CRepNotSpentManufGoods", MakeGuid("09D7CF92-2EA9-41AB-8A51-DC7D8D1B0159")},
-      {"_CRepGoodRestBDK", MakeGuid("2D9D0FD9-FD93-440B-B007-53108AA30D2F")},
-      {"_CRepWriteOffBDK", MakeGuid("DF9A69D9-D8AD-42E9-ADF3-466A7024D7B2")},
-      {"_CRepWriteOffSvyd", MakeGuid("444166E5-B6BF-4DC7-8F0D-A0C0F38FA6BF")},
-      {"_CRepPACK", MakeGuid("19724BBF-8D70-499F-B6BD-5D1332C222BB")}}) {
+           {"_CRepWriteOff", MakeGuid("304AE5B6-6264-4F5E-BA10-6DA3F7011D68")},
+           {"_CRepWriteOffCalc", MakeGuid("B825D2D0-52FC-46DC-8E96-A1EA56424FB3")},
+           {"_CRepWriteOffAR", MakeGuid("5B0147C0-B0DD-4D05-AEAF-FC18750416DC")},
+           {"_CRepMFC", MakeGuid("5AC7F16B-B6FC-4917-957C-44F7971979E2")},
+           {"_CRepStoreRestByTerm", MakeGuid("D3F00C80-B318-4A19-B86B-C934907F3572")},
+           {"_CRepNotSpentOrdGoods", MakeGuid("D4730E95-CBBA-46D5-B11A-BBD2981B71C1")},
+           {"_CRepNotSpentManufGoods", MakeGuid("09D7CF92-2EA9-41AB-8A51-DC7D8D1B0159")},
+           {"_CRepGoodRestBDK", MakeGuid("2D9D0FD9-FD93-440B-B007-53108AA30D2F")},
+           {"_CRepWriteOffBDK", MakeGuid("DF9A69D9-D8AD-42E9-ADF3-466A7024D7B2")},
+           {"_CRepWriteOffSvyd", MakeGuid("444166E5-B6BF-4DC7-8F0D-A0C0F38FA6BF")},
+           {"_CRepPACK", MakeGuid("19724BBF-8D70-499F-B6BD-5D1332C222BB")}}) {
     interfaces_.push_back(Iface(name, iid, {}));
   }
   interfaces_.push_back(Iface(
       "_CFuelWriteOff", MakeGuid("0EC984CD-A0CD-4200-9BDA-0BA159F9E545"),
       {M("Init", {P("ParentDoc", "THDocument")}),
-       M("WriteOff", {P("VehicleCode", "String"), P("TotalUsedFuel", "Currency"),
-                      P("TotalUsedGas", "Currency"), P("InList", "Query"),
-                      P("RestOnDateLst", "Query"), Opt("IsSilence", "Boolean", "False")}),
+       M("WriteOff",
+         {P("VehicleCode", "String"), P("TotalUsedFuel", "Currency"), P("TotalUsedGas", "Currency"),
+          P("InList", "Query"), P("RestOnDateLst", "Query"), Opt("IsSilence", "Boolean", "False")}),
        M("EditDoc", {}, "Boolean"), M("DocID", {}, "Long"), M("IsDocPost", {}, "Boolean"),
        M("DelDoc", {}, "Boolean"),
        M("ChangeSpecRec", {P("RecId", "Long"), P("GoodCode", "String"), P("Amount", "Currency")},
          "Boolean")}));
-  interfaces_.push_back(Iface(
-      "_CCreateCopyRS", MakeGuid("884BA9A6-D995-4CFB-A9BB-2B7AD4740CCF"),
-      {M("MergeFieldsVal", {P("Source", "NamedValueList"), P("SourceAdd", "NamedValueList"),
-                            P("Target", "NamedValueList")}),
-       M("SplitFieldsVal", {P("Source", "NamedValueList"), P("Target", "NamedValueList"),
-                            P("TargetAdd", "NamedValueList")}),
-       M("CreateCopyRS", {P("oSourceRS", "Recordset"), Opt("withFilter", "Boolean", "False")},
-         "Recordset")}));
+  interfaces_.push_back(
+      Iface("_CCreateCopyRS", MakeGuid("884BA9A6-D995-4CFB-A9BB-2B7AD4740CCF"),
+            {M("MergeFieldsVal", {P("Source", "NamedValueList"), P("SourceAdd", "NamedValueList"),
+                                  P("Target", "NamedValueList")}),
+             M("SplitFieldsVal", {P("Source", "NamedValueList"), P("Target", "NamedValueList"),
+                                  P("TargetAdd", "NamedValueList")}),
+             M("CreateCopyRS", {P("oSourceRS", "Recordset"), Opt("withFilter", "Boolean", "False")},
+               "Recordset")}));
   InterfaceInfo copy_events =
       Iface("__CCreateCopyRS", MakeGuid("68E87764-1D61-4035-BF54-578FE484D38C"),
             {Ev("AddCustomColumns", {P("oNewRst", "Recordset")}),
              Ev("AddThisField", {P("bAdd", "Boolean"), P("fieldname", "String")})});
   copy_events.events = true;
   interfaces_.push_back(std::move(copy_events));
-  interfaces_.push_back(Iface(
-      "_CMCalculator", MakeGuid("55EFAAED-DABB-4619-82C4-C3C3A991801B"),
-      {M("Init", {P("theCalcVariant", "CalcVariantEnum")}), Get("SColCalc", "String()"),
-       M("CalcSpecColumns",
-         {P("oColumns", "NamedValueList"), Opt("ChangeFld", "String", "\"GoodCode\""),
-          Opt("oParms", "NamedValueList", "Nothing")},
-         "NamedValueList")}));
+  interfaces_.push_back(
+      Iface("_CMCalculator", MakeGuid("55EFAAED-DABB-4619-82C4-C3C3A991801B"),
+            {M("Init", {P("theCalcVariant", "CalcVariantEnum")}), Get("SColCalc", "String()"),
+             M("CalcSpecColumns",
+               {P("oColumns", "NamedValueList"), Opt("ChangeFld", "String", "\"GoodCode\""),
+                Opt("oParms", "NamedValueList", "Nothing")},
+               "NamedValueList")}));
   interfaces_.push_back(Iface("_IMOpDocSupport", MakeGuid("A8C521A9-91C1-4047-99DB-B28EF118D743"),
                               OpDocSupportMembers()));
   interfaces_.push_back(Iface("_IMDocSupport", MakeGuid("A828FA2E-2A56-47AC-9420-CCD16E707B58"),
@@ -313,7 +322,8 @@ Catalogue::Catalogue() {
          {P("oColumns", "NamedValueList"), P("ChangeFld", "String"), P("oParms", "NamedValueList")},
          "NamedValueList"),
        M("CalcSpecColList", {}, "String()"), Get("Doc", "THDocument"),
-       M("Init", {P("Doc", "THDocument")}), M("InsertSpecRec", {P("Row", "NamedValueList")}, "Long"),
+       M("Init", {P("Doc", "THDocument")}),
+       M("InsertSpecRec", {P("Row", "NamedValueList")}, "Long"),
        M("UpdateAmount", {P("PosNumb", "Long"), P("NewAmount", "Currency")}, "Boolean"),
        Get("GoodSpec", "THGoodSpec"), Get("LotByDoc", "ILotByTHDoc"), Put("DefaultBoper", "String"),
        Get("DefaultBoper", "String"),
@@ -326,20 +336,22 @@ Catalogue::Catalogue() {
        M("FormDocumentSpec", {P("Spec", "Object")}), Put("CurrentPosNumb", "Long"),
        M("WriteAllLotProperty", {P("arg1", "Variant")}),
        M("WriteLotProperty", {P("arg1", "Variant"), P("arg2", "Variant")}),
-       M("ReadLotProperty", {P("arg1", "Variant")}, "Variant"), M("SerNumbEdit", {P("arg1", "Variant")}),
+       M("ReadLotProperty", {P("arg1", "Variant")}, "Variant"),
+       M("SerNumbEdit", {P("arg1", "Variant")}),
        M("ItemAccesoryEdit",
          {P("arg1", "Variant"), P("arg2", "Variant"), P("arg3", "Variant"), P("arg4", "Variant")})},
       true));
-  interfaces_.push_back(Iface("IReportExec", MakeGuid("72315F76-02E4-401A-B237-A513A6FF0F19"),
-                              {M("Run", {P("Params", "NamedValueList"), P("Values", "NamedValueList")},
-                                 "Boolean"),
-                               Get("Visual", "Boolean"), Put("Visual", "Boolean"),
-                               Get("AlterFormCode", "String"), Put("AlterFormCode", "String")},
-                              true));
+  interfaces_.push_back(
+      Iface("IReportExec", MakeGuid("72315F76-02E4-401A-B237-A513A6FF0F19"),
+            {M("Run", {P("Params", "NamedValueList"), P("Values", "NamedValueList")}, "Boolean"),
+             Get("Visual", "Boolean"), Put("Visual", "Boolean"), Get("AlterFormCode", "String"),
+             Put("AlterFormCode", "String")},
+            true));
   interfaces_.push_back(Iface(
       "IHaldenDialog", MakeGuid("DD2C2AAD-A055-4A5A-80ED-C73E3B1775DF"),
       {M("Init", {P("HostObject", "Object"), P("Callback", "Object"), P("vntParm", "Variant")}),
-       M("UnloadForm"), M("RunForm", {P("a", "Variant"), P("b", "Variant"), P("c", "Variant")}, "Boolean"),
+       M("UnloadForm"),
+       M("RunForm", {P("a", "Variant"), P("b", "Variant"), P("c", "Variant")}, "Boolean"),
        M("Move", {P("Left", "Variant"), P("Top", "Variant"), P("Width", "Variant"),
                   P("Height", "Variant")}),
        Get("InsertMode", "Boolean"), Get("Visible", "Boolean"), Get("DataChanged", "Boolean"),
@@ -354,9 +366,10 @@ Catalogue::Catalogue() {
                               {M("Step"), Get("Caption", "String"), Get("CountStep", "Long")},
                               true));
 
-  enums_.push_back({"CalcVariantEnum",
-                    MakeGuid("DDEF62F5-9E0B-4F31-8E30-EC0E8F5381B2"),
-                    {{"enCalcDocIn", 1}, {"enCalcEquip", 2}, {"enCalcOper", 3}, {"enCalcSimple", 4}}});
+  enums_.push_back(
+      {"CalcVariantEnum",
+       MakeGuid("DDEF62F5-9E0B-4F31-8E30-EC0E8F5381B2"),
+       {{"enCalcDocIn", 1}, {"enCalcEquip", 2}, {"enCalcOper", 3}, {"enCalcSimple", 4}}});
 }
 
 const ClassInfo* Catalogue::FindClass(std::string_view name) const {
@@ -375,7 +388,8 @@ const ClassInfo* Catalogue::FindClassById(const Guid& clsid) const {
 
 const ClassInfo* Catalogue::FindProgId(std::string_view progid) const {
   std::string prefix = std::string(kLibraryName) + ".";
-  if (progid.size() <= prefix.size() || !EqualsIgnoreCase(progid.substr(0, prefix.size()), prefix)) {
+  if (progid.size() <= prefix.size() ||
+      !EqualsIgnoreCase(progid.substr(0, prefix.size()), prefix)) {
     return nullptr;
   }
   const ClassInfo* cls = FindClass(progid.substr(prefix.size()));
@@ -418,9 +432,9 @@ ObjectPtr Catalogue::Create(const ClassInfo& cls) const {
   for (const auto& [name, creator] : creators_) {
     if (EqualsIgnoreCase(name, cls.name)) return creator();
   }
-  throw Error(kErrCannotCreate, std::string(kLibraryName),
-              fmt::format("{} is registered but not part of this build of {}", cls.ProgId(),
-                          kLibraryName));
+  throw Error(
+      kErrCannotCreate, std::string(kLibraryName),
+      fmt::format("{} is registered but not part of this build of {}", cls.ProgId(), kLibraryName));
 }
 
 namespace {
