@@ -104,9 +104,10 @@ void AddComponentCommands(CLI::App& app) {
     return library->empty() ? host::DefaultComponentPath() : std::filesystem::path(*library);
   };
 
-  auto* catalogue = app.add_subcommand(
-      "catalogue", "print the component's type library: classes, programmatic identifiers, "
-                   "interfaces and members in slot order, the enumeration");
+  auto* catalogue =
+      app.add_subcommand("catalogue",
+                         "print the component's type library: classes, programmatic identifiers, "
+                         "interfaces and members in slot order, the enumeration");
   auto json = std::make_shared<bool>(false);
   catalogue->add_flag("--json", *json, "print it as JSON");
   add_library_option(catalogue);
@@ -121,9 +122,10 @@ void AddComponentCommands(CLI::App& app) {
     }
   });
 
-  auto* reg = app.add_subcommand(
-      "register", "register the component's classes in the host registry ($QTS_REGISTRY, "
-                  "default ~/.config/qts/registry.json)");
+  auto* reg =
+      app.add_subcommand("register",
+                         "register the component's classes in the host registry ($QTS_REGISTRY, "
+                         "default ~/.config/qts/registry.json)");
   add_library_option(reg);
   reg->callback([=] {
     host::ComponentHost host;
@@ -133,8 +135,8 @@ void AddComponentCommands(CLI::App& app) {
               << host.GetRegistry().Path().string() << "\n";
   });
 
-  auto* unreg = app.add_subcommand("unregister",
-                                   "remove the component's classes from the host registry");
+  auto* unreg =
+      app.add_subcommand("unregister", "remove the component's classes from the host registry");
   add_library_option(unreg);
   unreg->callback([=] {
     host::ComponentHost host;
@@ -145,13 +147,13 @@ void AddComponentCommands(CLI::App& app) {
   });
 
   auto* create = app.add_subcommand(
-      "create", "create an object by programmatic identifier (through the registry and the "
-                "loaded library) and optionally call members by name");
+      "create",
+      "create an object by programmatic identifier (through the registry and the "
+      "loaded library) and optionally call members by name");
   auto progid = std::make_shared<std::string>();
   auto calls = std::make_shared<std::vector<std::string>>();
   create->add_option("progid", *progid, "e.g. QTS_Inventory.IMOpDocSupport")->required();
-  create->add_option("--call", *calls,
-                     "member to call without arguments, late-bound (repeatable)");
+  create->add_option("--call", *calls, "member to call without arguments, late-bound (repeatable)");
   create->callback([=] {
     host::ComponentHost host;
     ObjectPtr object = host.CreateObject(*progid);
@@ -163,9 +165,10 @@ void AddComponentCommands(CLI::App& app) {
     }
   });
 
-  auto* settings = app.add_subcommand(
-      "settings", "read or change the per-user settings store ($QTS_SETTINGS, default "
-                  "~/.config/qts/settings.json)");
+  auto* settings =
+      app.add_subcommand("settings",
+                         "read or change the per-user settings store ($QTS_SETTINGS, default "
+                         "~/.config/qts/settings.json)");
   settings->require_subcommand(1);
   struct Key {
     std::string app, section, key, value;
@@ -189,7 +192,8 @@ void AddComponentCommands(CLI::App& app) {
   auto* set = settings->add_subcommand("set", "store a value");
   add_key(set);
   set->add_option("value", key->value, "the text to store")->required();
-  set->callback([key] { host::SettingsStore().SaveSetting(key->app, key->section, key->key, key->value); });
+  set->callback(
+      [key] { host::SettingsStore().SaveSetting(key->app, key->section, key->key, key->value); });
   auto* del = settings->add_subcommand("delete", "remove a stored value");
   add_key(del);
   del->callback([key] { host::SettingsStore().DeleteSetting(key->app, key->section, key->key); });

@@ -19,8 +19,8 @@ int main(int argc, char** argv) {
     return app.exit(e);
   } catch (const qts::Error& e) {
     std::cerr << "qts: " << e.Description();
-    if (!e.Source().empty()) std::cerr << " [" << e.Source() << ", error "
-                                       << qts::FormatErrorNumber(e.Number()) << "]";
+    if (!e.Source().empty())
+      std::cerr << " [" << e.Source() << ", error " << qts::FormatErrorNumber(e.Number()) << "]";
     std::cerr << "\n";
     return 1;
   } catch (const std::exception& e) {

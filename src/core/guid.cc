@@ -21,10 +21,14 @@ std::optional<Guid> Guid::Parse(std::string_view text) {
     for (size_t i = 0; i < n; ++i) {
       char c = text[pos + i];
       uint32_t d;
-      if (c >= '0' && c <= '9') d = static_cast<uint32_t>(c - '0');
-      else if (c >= 'a' && c <= 'f') d = static_cast<uint32_t>(c - 'a' + 10);
-      else if (c >= 'A' && c <= 'F') d = static_cast<uint32_t>(c - 'A' + 10);
-      else return false;
+      if (c >= '0' && c <= '9')
+        d = static_cast<uint32_t>(c - '0');
+      else if (c >= 'a' && c <= 'f')
+        d = static_cast<uint32_t>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F')
+        d = static_cast<uint32_t>(c - 'A' + 10);
+      else
+        return false;
       out = (out << 4) | d;
     }
     return true;

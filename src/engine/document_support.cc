@@ -46,10 +46,9 @@ IMDocSupportClass::IMDocSupportClass() {
       .Add("CrDocByOrder", K::kMethod,
            [this](std::vector<Variant>& a) {
              RequireArgs(a, 2, "CrDocByOrder");
-             return Variant(CrDocByOrder(CLng(a[0]), CLng(a[1]),
-                                         ObjectArg<host::NamedValueList>(a, 2),
-                                         CBool(ArgOr(a, 3, Variant(false))),
-                                         CDate(ArgOr(a, 4, Variant(Date())))));
+             return Variant(CrDocByOrder(
+                 CLng(a[0]), CLng(a[1]), ObjectArg<host::NamedValueList>(a, 2),
+                 CBool(ArgOr(a, 3, Variant(false))), CDate(ArgOr(a, 4, Variant(Date())))));
            })
       .Add("Doc", K::kPropertyGet, [this](std::vector<Variant>&) { return ObjectResult(Doc()); })
       .Add("IfExist", K::kPropertyGet,

@@ -55,8 +55,8 @@ class IMDocSupport : public virtual Object {
                                        ButtonGroup /*btGroup*/ = kDefaultButtonGroup) {
     return 0;
   }
-  virtual host::NamedValueListPtr CrParamList(int32_t /*ArticleId*/ = 0,
-                                              const host::NamedValueListPtr& /*SpFields*/ = nullptr) {
+  virtual host::NamedValueListPtr CrParamList(
+      int32_t /*ArticleId*/ = 0, const host::NamedValueListPtr& /*SpFields*/ = nullptr) {
     return nullptr;
   }
   virtual void UseParamList(const host::NamedValueListPtr& /*Params*/) {}

@@ -80,14 +80,14 @@ TEST(DocumentSupportDefaultsTest, LateBoundCallsUseTheSameDefaults) {
   EXPECT_FALSE(CallByName(object, "CrDocByOrder", InvokeKind::kMethod,
                           {Variant(int32_t{1}), Variant(int32_t{2})})
                    .AsBool());
-  EXPECT_EQ(CallByName(object, "questiontocustom", InvokeKind::kMethod, {Variant(int32_t{1})})
-                .AsLong(),
-            0);
+  EXPECT_EQ(
+      CallByName(object, "questiontocustom", InvokeKind::kMethod, {Variant(int32_t{1})}).AsLong(),
+      0);
   EXPECT_TRUE(CallByName(object, "ParentDoc", InvokeKind::kPropertyGet).IsNothing());
-  EXPECT_EQ(CallByName(object, "IfExist", InvokeKind::kPropertyGet,
-                       {Variant(int32_t{1}), Variant("2")})
-                .AsLong(),
-            0);
+  EXPECT_EQ(
+      CallByName(object, "IfExist", InvokeKind::kPropertyGet, {Variant(int32_t{1}), Variant("2")})
+          .AsLong(),
+      0);
   // Missing required arguments and arguments of the wrong class are refused.
   EXPECT_THROW(CallByName(object, "FillSpec", InvokeKind::kMethod, {Variant("G")}), Error);
   try {

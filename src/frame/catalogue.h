@@ -60,10 +60,10 @@ struct InterfaceInfo {
 struct ClassInfo {
   std::string name;
   UnitKind kind = UnitKind::kPrivate;
-  Guid clsid;                            // public classes only
-  std::string default_interface;         // "_" + name for public classes
-  std::vector<std::string> implements;   // further interfaces, host's or ours
-  std::string event_interface;           // raised events, if any
+  Guid clsid;                           // public classes only
+  std::string default_interface;        // "_" + name for public classes
+  std::vector<std::string> implements;  // further interfaces, host's or ours
+  std::string event_interface;          // raised events, if any
   std::string role;
 
   bool IsPublic() const {

@@ -47,8 +47,8 @@ TEST(CatalogueTest, PublicClassesHaveDistinctFixedIdentifiersAndTheirProgIds) {
 }
 
 TEST(CatalogueTest, PrivateClassesFormsAndModulesHaveNoProgId) {
-  for (const char* name : {"CItemWriteOff", "CFinishGoodIn", "CLotByMDoc", "CMDocSupport",
-                           "frmMMO", "frmRepPack", "DefineModule", "STConst"}) {
+  for (const char* name : {"CItemWriteOff", "CFinishGoodIn", "CLotByMDoc", "CMDocSupport", "frmMMO",
+                           "frmRepPack", "DefineModule", "STConst"}) {
     ASSERT_NE(Cat().FindClass(name), nullptr) << name;
     EXPECT_EQ(Cat().FindProgId(std::string("QTS_Inventory.") + name), nullptr) << name;
     EXPECT_FALSE(Cat().FindClass(name)->IsCreatable()) << name;
@@ -96,18 +96,18 @@ TEST(CatalogueTest, MembersAreInSlotOrder) {
             (std::vector<std::string>{"Init", "CrDocByOrder", "Doc", "IfExist", "IsSingleDoc",
                                       "FillSpec", "FillSpec2", "QuestionToCustom", "CrParamList",
                                       "UseParamList", "CheckOnSpecDelete", "ParentDoc"}));
-  EXPECT_EQ(names("IMMatDocSupport"), (std::vector<std::string>{"SetPriceByStOrder",
-                                                                "SetPriceWriteOff", "UpdateAmount",
-                                                                "MDocSup"}));
+  EXPECT_EQ(names("IMMatDocSupport"),
+            (std::vector<std::string>{"SetPriceByStOrder", "SetPriceWriteOff", "UpdateAmount",
+                                      "MDocSup"}));
   EXPECT_EQ(names("ITHDoc"),
             (std::vector<std::string>{"RecalcSpecVal", "CalcSpecColumns", "CalcSpecColList", "Doc",
                                       "Init", "InsertSpecRec", "UpdateAmount", "GoodSpec",
                                       "LotByDoc", "DefaultBoper=", "DefaultBoper", "ArticleCode",
                                       "MenuForGoodProperty"}));
-  EXPECT_EQ(names("IReportExec"), (std::vector<std::string>{"Run", "Visual", "Visual=",
-                                                            "AlterFormCode", "AlterFormCode="}));
-  EXPECT_EQ(names("IProcessObject"),
-            (std::vector<std::string>{"Step", "Caption", "CountStep"}));
+  EXPECT_EQ(
+      names("IReportExec"),
+      (std::vector<std::string>{"Run", "Visual", "Visual=", "AlterFormCode", "AlterFormCode="}));
+  EXPECT_EQ(names("IProcessObject"), (std::vector<std::string>{"Step", "Caption", "CountStep"}));
   EXPECT_EQ(names("__CCreateCopyRS"),
             (std::vector<std::string>{"AddCustomColumns", "AddThisField"}));
   EXPECT_TRUE(Cat().FindInterface("ILotByTHDocLA")->members.empty());
@@ -123,9 +123,9 @@ TEST(CatalogueTest, TheEnumerationAndTheJsonTypeLibrary) {
   ASSERT_EQ(Cat().Enums().size(), 1u);
   const auto& e = Cat().Enums()[0];
   EXPECT_EQ(e.name, "CalcVariantEnum");
-  EXPECT_EQ(e.values, (std::vector<std::pair<std::string, int32_t>>{
-                          {"enCalcDocIn", 1}, {"enCalcEquip", 2}, {"enCalcOper", 3},
-                          {"enCalcSimple", 4}}));
+  EXPECT_EQ(e.values,
+            (std::vector<std::pair<std::string, int32_t>>{
+                {"enCalcDocIn", 1}, {"enCalcEquip", 2}, {"enCalcOper", 3}, {"enCalcSimple", 4}}));
   auto json = Cat().ToJson();
   EXPECT_EQ(json["classes"].size(), 20u);
   EXPECT_EQ(json["privateUnits"].size(), 27u);

@@ -36,9 +36,9 @@ TEST_F(StartUpTest, FormDebugFlagFollowsTheStoredSetting) {
     const char* stored;  // nullptr: no key
     bool expected;
   };
-  for (const Case& c : {Case{nullptr, false}, Case{"1", true}, Case{"True", true},
-                        Case{"true", true}, Case{"0", false}, Case{"False", false},
-                        Case{"-1", true}, Case{" 2.5 ", true}}) {
+  for (const Case& c :
+       {Case{nullptr, false}, Case{"1", true}, Case{"True", true}, Case{"true", true},
+        Case{"0", false}, Case{"False", false}, Case{"-1", true}, Case{" 2.5 ", true}}) {
     if (c.stored) {
       Store(c.stored);
     } else {

@@ -62,11 +62,10 @@ __attribute__((visibility("default"))) qts::HResult DllGetClassObject(const qts:
   return GuardEntry("DllGetClassObject", [&]() -> HResult {
     const frame::ClassInfo* cls = frame::Catalogue::Instance().FindClassById(*clsid);
     if (!cls || !cls->IsCreatable()) {
-      SetErrorInfo(Error(kErrCannotCreate, std::string(frame::kLibraryName),
-                         cls ? fmt::format("{} is not creatable by programmatic identifier",
-                                           cls->ProgId())
-                             : fmt::format("class {} is not in {}", clsid->ToString(),
-                                           frame::kLibraryName)));
+      SetErrorInfo(Error(
+          kErrCannotCreate, std::string(frame::kLibraryName),
+          cls ? fmt::format("{} is not creatable by programmatic identifier", cls->ProgId())
+              : fmt::format("class {} is not in {}", clsid->ToString(), frame::kLibraryName)));
       return kClassEClassNotAvailable;
     }
     if (*iid != kIidIClassFactory && *iid != kIidIUnknown) return kENoInterface;
@@ -81,8 +80,7 @@ __attribute__((visibility("default"))) qts::HResult DllGetClassObject(const qts:
 }
 __attribute__((visibility("default"))) qts::HResult DllCanUnloadNow() {
   using namespace qts;
-  return frame::ComponentObject::LiveCount() == 0 && frame::ServerLockCount() == 0 ? kSOk
-                                                                                    : kSFalse;
+  return frame::ComponentObject::LiveCount() == 0 && frame::ServerLockCount() == 0 ? kSOk : kSFalse;
 }
 
 __attribute__((visibility("default"))) qts::HResult DllRegisterServer() {
@@ -107,7 +105,8 @@ __attribute__((visibility("default"))) qts::HResult DllUnregisterServer() {
 }
 
 __attribute__((visibility("default"))) const char* QtsTypeLibrary() {
-  static const std::string* text = new std::string(qts::frame::Catalogue::Instance().ToJson().dump(2));
+  static const std::string* text =
+      new std::string(qts::frame::Catalogue::Instance().ToJson().dump(2));
   return text->c_str();
 }
 

@@ -1,25 +1,102 @@
 // A book: one company's data set, through which documents and queries are created.
+//
+// A book lives in a database under the tables "<Code>$<logical name>"; the setting "Code" in
+// its "Settings" table names it. Open finds the book in an existing database, CreateBook makes
+// a new one (schema and initial rows in one transaction). A context made with the plain
+// constructors has no database: BookName tells whether it is usable, and every data operation
+// raises.
 #ifndef QTS_HOST_DATA_APP_CONTEXT_H_
 #define QTS_HOST_DATA_APP_CONTEXT_H_
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/object.h"
+#include "host/data/named_value_list.h"
+#include "host/fwd.h"
+#include "sql/translator.h"
+
+namespace qts::db {
+class Connection;
+}
+namespace qts::host::schema {
+class BookCatalogue;
+}
 
 namespace qts::host {
 
+// The error number of a book that cannot be opened or created (component error 110), with
+// source "AppContext".
+inline constexpr int32_t kErrBook = static_cast<int32_t>(0x80040000u + 110u);
+
 class AppContext : public virtual Object {
  public:
-  AppContext() = default;
-  explicit AppContext(std::string book_name) : book_name_(std::move(book_name)) {}
+  AppContext();
+  explicit AppContext(std::string book_name);
+  ~AppContext() override;
   std::string_view ClassName() const override { return "AppContext"; }
 
-  // The book's name; empty when the context is not usable.
+  // Opens the book stored in the database at `path` (an SQLite file). With an empty `code`
+  // the database must hold exactly one book; otherwise the book of that code is opened.
+  // Raises kErrBook when the file is missing, holds no book, several books and no code was
+  // given, or its settings do not name the book.
+  [[nodiscard]] static std::shared_ptr<AppContext> Open(std::string_view path,
+                                                        std::string_view code = {});
+  // Creates a book with code `code` in the database at `path` (SQLite; ":memory:" makes a
+  // private book that lives as long as the context) and opens it. The tables, views and
+  // initial rows are written in one transaction: on any failure nothing is left. An existing
+  // file that is not empty is refused unless `allow_existing` (then it must not hold a book of
+  // the same code). Raises kErrBook, or error 5 for a bad code.
+  [[nodiscard]] static std::shared_ptr<AppContext> CreateBook(std::string_view path,
+                                                              std::string_view code,
+                                                              bool allow_existing = false);
+  // The codes of the books stored in the database at `path` (empty when none).
+  [[nodiscard]] static std::vector<std::string> BookCodes(db::Connection& connection);
+
+  // The book's name: its code. Empty when the context is not usable.
   const std::string& BookName() const { return book_name_; }
+  bool IsOpen() const { return connection_ != nullptr; }
+  // The book code; empty when not open.
+  const std::string& Code() const { return code_; }
+  const std::string& Path() const { return path_; }
+
+  // The system settings ("Code", "AccountCurrency", "SDProc", "VSDProc", "TransportAlgoritm",
+  // ...), typed by their kind: text as String (kind 15), integer as Long (3), number as
+  // Currency (19), date as Date (9). Empty when the context is not open. Changing the list
+  // does not write the book.
+  NamedValueList& Settings() { return *settings_; }
+  const NamedValueList& Settings() const { return *settings_; }
+  NamedValueListPtr SettingsList() const { return settings_; }
+
+  // The translator's catalogue and the backend connection; kErrBook when not open.
+  const schema::BookCatalogue& Catalogue() const;
+  db::Connection& Connection() const;
+  sql::Dialect Dialect() const { return dialect_; }
+
+  // A query over the logical source `table_name` (a table, view or parameterised source),
+  // whose main table has the alias "oTable"; an empty name makes a query that selects from
+  // another one (Query::FromQuery). Raises kErrBook when not open, and error 5 naming the
+  // source when the book has no such source.
+  [[nodiscard]] std::shared_ptr<Query> CreateQuery(std::string_view table_name);
+
+  // Creates a host object by class name. Documents are not yet available here: every class
+  // name raises error 429 naming it.
+  [[nodiscard]] ObjectPtr CreateObject(std::string_view class_name);
 
  private:
+  void Attach(std::unique_ptr<db::Connection> connection, std::string path, std::string code);
+  void LoadSettings();
+  void CheckOpen() const;
+
   std::string book_name_;
+  std::string code_;
+  std::string path_;
+  std::unique_ptr<db::Connection> connection_;
+  std::unique_ptr<schema::BookCatalogue> catalogue_;
+  NamedValueListPtr settings_;
+  sql::Dialect dialect_ = sql::Dialect::kSqlite;
 };
 
 }  // namespace qts::host

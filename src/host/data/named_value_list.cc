@@ -25,8 +25,20 @@ NamedValue& NamedValueList::Add(std::string_view name, int32_t kind, Variant val
   return *entries_.back();
 }
 
+NamedValue& NamedValueList::Append(NamedValuePtr entry) {
+  std::string lower = AsciiLower(entry->Name());
+  if (index_.count(lower)) {
+    throw Error(kErrInvalidCall, "NamedValueList",
+                "the list already has an entry \"" + entry->Name() + "\"");
+  }
+  entries_.push_back(std::move(entry));
+  index_.emplace(std::move(lower), entries_.size() - 1);
+  return *entries_.back();
+}
+
 NamedValue& NamedValueList::AddColumn(std::string_view name, int32_t kind,
                                       std::string_view expression) {
+  if (Find(name) != nullptr) Exclude({std::string(name)});
   NamedValue& column = Add(name, kind);
   column.SetExpression(std::string(expression));
   return column;
@@ -65,7 +77,8 @@ const NamedValue& NamedValueList::At(size_t index) const {
 void NamedValueList::Exclude(const std::vector<std::string>& names) {
   std::unordered_set<std::string> drop;
   for (const auto& n : names) drop.insert(AsciiLower(n));
-  std::erase_if(entries_, [&](const NamedValuePtr& e) { return drop.count(AsciiLower(e->Name())); });
+  std::erase_if(entries_,
+                [&](const NamedValuePtr& e) { return drop.count(AsciiLower(e->Name())); });
   Reindex();
 }
 

@@ -38,7 +38,8 @@ class NamedValue : public virtual Object {
   void SetDisplayText(std::string text) { display_text_ = std::move(text); }
   int32_t Aggregate() const { return aggregate_; }
   void SetAggregate(int32_t aggregate) { aggregate_ = aggregate; }
-  // For a query column: its SQL expression (empty for a plain column of the source).
+  // For a query column: its SQL expression (a query qualifies the columns of its source with
+  // its alias, "oTable.GoodCode"); empty for an entry that is not a query column.
   const std::string& Expression() const { return expression_; }
   void SetExpression(std::string expression) { expression_ = std::move(expression); }
 
@@ -59,7 +60,12 @@ class NamedValueList : public virtual Object {
 
   // Appends an entry. A name the list already has raises an error naming it.
   NamedValue& Add(std::string_view name, int32_t kind, Variant value = Variant());
-  // Appends a computed column with its SQL expression (query column lists).
+  // Appends an entry that another list holds too (both see its changes). A name the list
+  // already has raises an error naming it.
+  NamedValue& Append(NamedValuePtr entry);
+  // Appends a computed column with its SQL expression (query column lists). A column of that
+  // name already in the list is dropped first: redeclaring a column gives it the new
+  // expression and the last place.
   NamedValue& AddColumn(std::string_view name, int32_t kind, std::string_view expression);
 
   // The entry of that name; error 9 naming the entry when there is none.

@@ -58,8 +58,8 @@ std::shared_ptr<IClassFactory> ComponentLibrary::GetClassObject(const Guid& clsi
   if (Failed(hr) || !out) ThrowFailure(hr, "DllGetClassObject");
   std::unique_ptr<ObjectPtr> holder(static_cast<ObjectPtr*>(out));
   auto factory = TryQueryInterface<IClassFactory>(*holder);
-  if (!factory) CannotCreate(fmt::format("{} handed out an object that is no class factory",
-                                         path_.string()));
+  if (!factory)
+    CannotCreate(fmt::format("{} handed out an object that is no class factory", path_.string()));
   return factory;
 }
 
@@ -107,9 +107,10 @@ Guid ComponentHost::ClassIdOf(std::string_view progid) const {
   RegistryData data = registry_.Load();
   auto clsid_text = data.GetValue(std::string(progid) + "\\CLSID");
   if (!clsid_text) {
-    CannotCreate(fmt::format("\"{}\" is not registered (registry {}); register its component "
-                             "with `qts register`",
-                             progid, registry_.Path().string()));
+    CannotCreate(
+        fmt::format("\"{}\" is not registered (registry {}); register its component "
+                    "with `qts register`",
+                    progid, registry_.Path().string()));
   }
   auto clsid = Guid::Parse(*clsid_text);
   if (!clsid) {

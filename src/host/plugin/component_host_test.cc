@@ -98,8 +98,7 @@ TEST_F(ComponentHostTest, RegistrationWritesEveryPublicClassAndUnregistrationRem
     EXPECT_EQ(data.GetValue(progid + "\\CLSID"), clsid);
     EXPECT_EQ(data.GetValue("CLSID\\" + clsid), progid);
     EXPECT_EQ(data.GetValue("CLSID\\" + clsid + "\\ProgID"), progid);
-    EXPECT_EQ(data.GetValue("CLSID\\" + clsid + "\\InprocServer32", "ThreadingModel"),
-              "Apartment");
+    EXPECT_EQ(data.GetValue("CLSID\\" + clsid + "\\InprocServer32", "ThreadingModel"), "Apartment");
     auto server = data.GetValue("CLSID\\" + clsid + "\\InprocServer32");
     ASSERT_TRUE(server.has_value());
     EXPECT_TRUE(std::filesystem::exists(*server)) << *server;

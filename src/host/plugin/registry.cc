@@ -163,8 +163,7 @@ RegistryData RegistryData::FromJson(std::string_view text, std::string_view orig
     data.Ensure(path);
     for (auto& [name, value] : values.items()) {
       if (!value.is_string()) {
-        Fail(std::string(origin) + ": value \"" + name + "\" of key \"" + path +
-             "\" is not text");
+        Fail(std::string(origin) + ": value \"" + name + "\" of key \"" + path + "\" is not text");
       }
       data.SetValue(path, name, value.get<std::string>());
     }

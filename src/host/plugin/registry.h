@@ -36,8 +36,9 @@ class RegistryData {
 
  private:
   struct Key {
-    std::string path;                                 // as spelled
-    std::map<std::string, std::pair<std::string, std::string>> values;  // lower name -> (name, value)
+    std::string path;  // as spelled
+    std::map<std::string, std::pair<std::string, std::string>>
+        values;  // lower name -> (name, value)
   };
   Key& Ensure(std::string_view key);
   std::map<std::string, Key> keys_;  // lower-case path -> key

@@ -43,8 +43,7 @@ TEST(RegistryDataTest, JsonRoundTripsAndRefusesOtherFiles) {
   data.SetValue("QTS_Inventory.CMCalculator\\CLSID", "", "{9CAF012B-4CF8-4CC5-87F8-80F453A3E5E5}");
   data.SetValue("Software\\Halden Enterprise\\General", "AppFormDebug", "Taip \"ąčę\"");
   RegistryData back = RegistryData::FromJson(data.ToJson(), "test");
-  EXPECT_EQ(back.GetValue("Software\\Halden Enterprise\\General", "AppFormDebug"),
-            "Taip \"ąčę\"");
+  EXPECT_EQ(back.GetValue("Software\\Halden Enterprise\\General", "AppFormDebug"), "Taip \"ąčę\"");
   EXPECT_EQ(back.ToJson(), data.ToJson());
   for (const char* bad : {"", "[]", "{\"keys\":{}}", "{\"format\":\"qts-registry/1\",\"keys\":[]}",
                           "{\"format\":\"qts-registry/1\",\"keys\":{\"A\":{\"v\":1}}}", "{oops"}) {
