@@ -45,10 +45,10 @@ TEST(GuidTest, FormatsAndParsesTheRegistryForm) {
 }
 
 TEST(GuidTest, RejectsMalformedText) {
-  for (const char* bad : {"", "{6CE60995-60A7-4014-AF3B-2FCE1334BD6D", "6CE60995-60A7-4014-AF3B",
-                          "6CE60995x60A7-4014-AF3B-2FCE1334BD6D",
-                          "6CE6099G-60A7-4014-AF3B-2FCE1334BD6D",
-                          "(6CE60995-60A7-4014-AF3B-2FCE1334BD6D)"}) {
+  for (const char* bad :
+       {"", "{6CE60995-60A7-4014-AF3B-2FCE1334BD6D", "6CE60995-60A7-4014-AF3B",
+        "6CE60995x60A7-4014-AF3B-2FCE1334BD6D", "6CE6099G-60A7-4014-AF3B-2FCE1334BD6D",
+        "(6CE60995-60A7-4014-AF3B-2FCE1334BD6D)"}) {
     EXPECT_FALSE(Guid::Parse(bad).has_value()) << bad;
   }
 }
