@@ -1,0 +1,47 @@
+// ADO's Filter criteria, read once and tested against each record.
+#ifndef QTS_HOST_DATA_RECORDSET_FILTER_H_
+#define QTS_HOST_DATA_RECORDSET_FILTER_H_
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/variant.h"
+#include "host/data/recordset.h"
+
+namespace qts::host {
+
+class RecordFilter {
+ public:
+  using ColumnLookup = std::function<std::optional<size_t>(std::string_view)>;
+
+  // Reads criteria text (the grammar is described at Recordset::SetFilter); `find_column`
+  // maps a field name to its column in `fields`. Error 3001 naming the text when it cannot be
+  // read or breaks one of ADO's rules.
+  static RecordFilter Parse(std::string_view text, const std::vector<FieldDef>& fields,
+                            const ColumnLookup& find_column);
+
+  // Whether the record whose cells start at `row` meets the criteria.
+  bool Matches(const Variant* row) const;
+
+ private:
+  enum class Op { kEq, kNe, kLt, kLe, kGt, kGe, kLike, kIsNull, kIsNotNull };
+  struct Criterion {
+    size_t column;
+    Op op;
+    Variant value;        // converted to the field's type
+    std::string pattern;  // LIKE: lower-case text without the wildcards
+    bool wild_start = false;
+    bool wild_end = false;
+  };
+  // An OR of AND groups: ADO allows no other shape.
+  using Conjunction = std::vector<Criterion>;
+  std::vector<Conjunction> groups_;
+};
+
+}  // namespace qts::host
+
+#endif  // QTS_HOST_DATA_RECORDSET_FILTER_H_
