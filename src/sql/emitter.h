@@ -1,0 +1,19 @@
+// Writes a bound statement (binder.h) in a backend's dialect. SQLite output uses built-in
+// functions only, plus qts_round, the one function the SQLite backend registers
+// (decimal-correct rounding, half away from zero).
+#ifndef QTS_SQL_EMITTER_H_
+#define QTS_SQL_EMITTER_H_
+
+#include <string>
+
+#include "sql/ast.h"
+#include "sql/translator.h"
+
+namespace qts::sql {
+
+// The statement as backend SQL. The statement must have been bound.
+[[nodiscard]] std::string Emit(const SelectStatement& statement, Dialect dialect);
+
+}  // namespace qts::sql
+
+#endif  // QTS_SQL_EMITTER_H_
