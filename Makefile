@@ -3,6 +3,9 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEMO_DIR ?= demo-out
+# ccache (when present) shares its results between clones of the tree.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 
 .PHONY: all deps configure build test demo bench format clean
 
