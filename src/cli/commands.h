@@ -9,6 +9,10 @@ namespace qts::cli {
 
 // catalogue, register, unregister, create, settings.
 void AddComponentCommands(CLI::App& app);
+// book create.
+void AddBookCommands(CLI::App& app);
+// sql translate, sql run.
+void AddSqlCommands(CLI::App& app);
 
 }  // namespace qts::cli
 

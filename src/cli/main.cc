@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("qts ") + QTS_VERSION);
   app.require_subcommand(1);
   qts::cli::AddComponentCommands(app);
+  qts::cli::AddBookCommands(app);
+  qts::cli::AddSqlCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,195 @@
+#include "host/data/app_context.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/error.h"
+#include "db/connection.h"
+#include "db/sqlite/sqlite_connection.h"
+#include "db/transaction.h"
+#include "host/data/query.h"
+#include "host/schema/schema.h"
+
+namespace qts::host {
+namespace {
+
+constexpr std::string_view kSource = "AppContext";
+constexpr std::string_view kSettingsSuffix = "$Settings";
+
+[[noreturn]] void Fail(const std::string& description) {
+  throw Error(kErrBook, std::string(kSource), description);
+}
+
+bool SameCode(std::string_view a, std::string_view b) { return sql::SameIdentifier(a, b); }
+
+// The setting's value read by its kind.
+Variant SettingValue(std::string_view kind, const std::string& text, int32_t& kind_code) {
+  if (kind == "integer") {
+    kind_code = 3;
+    if (text.empty()) return Variant::Null();
+    try {
+      return Variant(static_cast<int32_t>(std::stol(text)));
+    } catch (const std::exception&) {
+      return Variant(text);
+    }
+  }
+  if (kind == "number") {
+    kind_code = 19;
+    if (text.empty()) return Variant::Null();
+    std::optional<Currency> value = Currency::Parse(text);
+    return value ? Variant(*value) : Variant(text);
+  }
+  if (kind == "date") {
+    kind_code = 9;
+    if (text.empty()) return Variant::Null();
+    std::optional<Date> value = Date::ParseIso(text);
+    return value ? Variant(*value) : Variant(text);
+  }
+  kind_code = 15;
+  return Variant(text);
+}
+
+}  // namespace
+
+AppContext::AppContext() : settings_(std::make_shared<NamedValueList>()) {}
+
+AppContext::AppContext(std::string book_name)
+    : book_name_(std::move(book_name)), settings_(std::make_shared<NamedValueList>()) {}
+
+AppContext::~AppContext() = default;
+
+std::vector<std::string> AppContext::BookCodes(db::Connection& connection) {
+  std::vector<std::string> codes;
+  db::StatementHandle stmt =
+      connection.Prepare("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+  while (stmt->Step()) {
+    std::string name = stmt->GetText(0);
+    if (name.size() > kSettingsSuffix.size() &&
+        sql::SameIdentifier(name.substr(name.size() - kSettingsSuffix.size()), kSettingsSuffix)) {
+      codes.push_back(name.substr(0, name.size() - kSettingsSuffix.size()));
+    }
+  }
+  return codes;
+}
+
+std::shared_ptr<AppContext> AppContext::Open(std::string_view path, std::string_view code) {
+  std::string file(path);
+  if (path != db::SqliteConnection::kMemory) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) Fail("no book file \"" + file + "\"");
+  }
+  std::unique_ptr<db::Connection> connection = db::SqliteConnection::Open(file);
+  std::vector<std::string> codes = BookCodes(*connection);
+  std::string chosen;
+  if (code.empty()) {
+    if (codes.empty()) Fail("\"" + file + "\" holds no book");
+    if (codes.size() > 1) {
+      std::string list;
+      for (const std::string& c : codes) list += (list.empty() ? "" : ", ") + c;
+      Fail("\"" + file + "\" holds several books (" + list + "); name the book code");
+    }
+    chosen = codes.front();
+  } else {
+    for (const std::string& c : codes) {
+      if (SameCode(c, code)) chosen = c;
+    }
+    if (chosen.empty()) Fail("\"" + file + "\" holds no book \"" + std::string(code) + "\"");
+  }
+  schema::CheckBookCode(chosen);
+  auto context = std::make_shared<AppContext>();
+  context->Attach(std::move(connection), file, chosen);
+  return context;
+}
+
+std::shared_ptr<AppContext> AppContext::CreateBook(std::string_view path, std::string_view code,
+                                                   bool allow_existing) {
+  schema::CheckBookCode(code);
+  std::string file(path);
+  if (path != db::SqliteConnection::kMemory && !allow_existing) {
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec) && std::filesystem::file_size(file, ec) > 0) {
+      Fail("\"" + file + "\" exists already; a new book is not written over it");
+    }
+  }
+  std::unique_ptr<db::Connection> connection = db::SqliteConnection::Open(file);
+  for (const std::string& existing : BookCodes(*connection)) {
+    if (SameCode(existing, code)) {
+      Fail("\"" + file + "\" holds a book \"" + existing + "\" already");
+    }
+  }
+  {
+    db::Transaction transaction(*connection);
+    for (const std::string& sql : schema::CreateStatements(code, sql::Dialect::kSqlite)) {
+      connection->Execute(sql);
+    }
+    for (const std::string& sql : schema::InitialDataStatements(code, sql::Dialect::kSqlite)) {
+      connection->Execute(sql);
+    }
+    transaction.Commit();
+  }
+  auto context = std::make_shared<AppContext>();
+  context->Attach(std::move(connection), file, std::string(code));
+  return context;
+}
+
+void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string path,
+                        std::string code) {
+  connection_ = std::move(connection);
+  path_ = std::move(path);
+  catalogue_ = std::make_unique<schema::BookCatalogue>(code);
+  dialect_ = connection_->Dialect() == "postgres" ? sql::Dialect::kPostgres : sql::Dialect::kSqlite;
+  code_ = code;
+  LoadSettings();
+  const NamedValue* stored = settings_->Find("Code");
+  if (stored == nullptr || stored->Value().Type() != VarType::kString ||
+      !SameCode(stored->Value().AsString(), code)) {
+    connection_.reset();
+    Fail("the settings of book \"" + code + "\" do not name it (setting \"Code\")");
+  }
+  book_name_ = code;
+}
+
+void AppContext::LoadSettings() {
+  auto settings = std::make_shared<NamedValueList>();
+  db::StatementHandle stmt = connection_->Prepare("SELECT \"Name\", \"Kind\", \"Value\" FROM \"" +
+                                                  code_ + "$Settings\" ORDER BY rowid");
+  while (stmt->Step()) {
+    std::string name = stmt->GetText(0);
+    std::string kind = stmt->IsNull(1) ? "text" : stmt->GetText(1);
+    std::string text = stmt->IsNull(2) ? "" : stmt->GetText(2);
+    int32_t kind_code = 15;
+    Variant value = SettingValue(kind, text, kind_code);
+    if (settings->Find(name) == nullptr) settings->Add(name, kind_code, std::move(value));
+  }
+  settings_ = std::move(settings);
+}
+
+void AppContext::CheckOpen() const {
+  if (!connection_) {
+    Fail(book_name_.empty() ? "no book is open"
+                            : "book \"" + book_name_ + "\" has no database open");
+  }
+}
+
+const schema::BookCatalogue& AppContext::Catalogue() const {
+  CheckOpen();
+  return *catalogue_;
+}
+
+db::Connection& AppContext::Connection() const {
+  CheckOpen();
+  return *connection_;
+}
+
+std::shared_ptr<Query> AppContext::CreateQuery(std::string_view table_name) {
+  CheckOpen();
+  auto self = std::dynamic_pointer_cast<AppContext>(shared_from_this());
+  return Query::Create(std::move(self), table_name);
+}
+
+ObjectPtr AppContext::CreateObject(std::string_view class_name) {
+  throw Error(kErrCannotCreate, std::string(kSource),
+              "the host cannot create \"" + std::string(class_name) + "\" yet");
+}
+
+}  // namespace qts::host

@@ -1,0 +1,146 @@
+#include "host/data/app_context.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "core/error.h"
+#include "db/connection.h"
+#include "db/sqlite/sqlite_connection.h"
+#include "host/data/query.h"
+#include "host/schema/schema.h"
+
+namespace qts::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A scratch folder for book files, removed with its contents.
+class BookFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("qts_book_test_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string File(const std::string& name) const { return (dir_ / name).string(); }
+
+  fs::path dir_;
+};
+
+int32_t ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.Number();
+  }
+  return 0;
+}
+
+TEST(AppContextTest, NewBookHasTypedSettings) {
+  auto book = AppContext::CreateBook(":memory:", "ACME");
+  EXPECT_EQ(book->BookName(), "ACME");
+  EXPECT_EQ(book->Code(), "ACME");
+  EXPECT_TRUE(book->IsOpen());
+  const NamedValueList& s = book->Settings();
+  EXPECT_EQ(s.Item("Code").Value().AsString(), "ACME");
+  EXPECT_EQ(s.Item("AccountCurrency").Value().AsString(), "EUR");
+  EXPECT_EQ(s.Item("SDProc").Value().Type(), VarType::kCurrency);
+  EXPECT_EQ(s.Item("TransportAlgoritm").Value().Type(), VarType::kLong);
+  EXPECT_EQ(s.Item("TransportAlgoritm").Kind(), 3);
+  EXPECT_TRUE(s.ExistsField("VSDProc"));
+  EXPECT_EQ(book->Catalogue().Code(), "ACME");
+  EXPECT_EQ(book->Dialect(), sql::Dialect::kSqlite);
+}
+
+TEST(AppContextTest, AContextWithoutADatabaseRefusesDataWork) {
+  AppContext none;
+  EXPECT_TRUE(none.BookName().empty());
+  EXPECT_EQ(none.Settings().Count(), 0u);
+  EXPECT_EQ(ErrorOf([&] { (void)none.Connection(); }), kErrBook);
+  auto named = std::make_shared<AppContext>("Named");
+  EXPECT_EQ(named->BookName(), "Named");
+  EXPECT_EQ(ErrorOf([&] { (void)named->CreateQuery("REFGood"); }), kErrBook);
+  EXPECT_EQ(ErrorOf([&] { (void)named->CreateObject("THDocument"); }), kErrCannotCreate);
+}
+
+TEST(AppContextTest, BadCodeIsRefusedBeforeAnythingIsWritten) {
+  EXPECT_EQ(ErrorOf([] { (void)AppContext::CreateBook(":memory:", "A B"); }), kErrInvalidCall);
+  EXPECT_EQ(ErrorOf([] { (void)AppContext::CreateBook(":memory:", ""); }), kErrInvalidCall);
+}
+
+TEST_F(BookFiles, CreateThenOpenFindsTheBookByItsSettings) {
+  const std::string path = File("book.qts");
+  {
+    auto book = AppContext::CreateBook(path, "B1");
+    book->Connection().Execute(
+        "INSERT INTO \"B1$REFGood\"(\"Code\", \"Name\") VALUES ('G1', 'Flour')");
+  }
+  auto book = AppContext::Open(path);
+  EXPECT_EQ(book->Code(), "B1");
+  EXPECT_EQ(book->Path(), path);
+  QueryPtr q = book->CreateQuery("REFGood");
+  q->Open();
+  EXPECT_EQ(q->RecordCount(), 1);
+  // Opening by code, in any case.
+  EXPECT_EQ(AppContext::Open(path, "b1")->Code(), "B1");
+  EXPECT_EQ(ErrorOf([&] { (void)AppContext::Open(path, "B2"); }), kErrBook);
+}
+
+TEST_F(BookFiles, ExistingFilesAreNotOverwritten) {
+  const std::string path = File("book.qts");
+  (void)AppContext::CreateBook(path, "B1");
+  EXPECT_EQ(ErrorOf([&] { (void)AppContext::CreateBook(path, "B1"); }), kErrBook);
+  EXPECT_EQ(ErrorOf([&] { (void)AppContext::CreateBook(path, "B2"); }), kErrBook);
+  // Asked to, a second book joins the database; the same code twice is still refused.
+  (void)AppContext::CreateBook(path, "B2", true);
+  EXPECT_EQ(ErrorOf([&] { (void)AppContext::CreateBook(path, "b1", true); }), kErrBook);
+  // With two books, opening needs the code.
+  try {
+    (void)AppContext::Open(path);
+    FAIL() << "opened an ambiguous database";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), kErrBook);
+    EXPECT_NE(e.Description().find("B1, B2"), std::string::npos) << e.Description();
+  }
+  EXPECT_EQ(AppContext::Open(path, "B2")->Code(), "B2");
+
+  const std::string text = File("notes.txt");
+  std::ofstream(text) << "not a book";
+  EXPECT_NE(ErrorOf([&] { (void)AppContext::CreateBook(text, "B1"); }), 0);
+  std::ifstream in(text);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "not a book");
+}
+
+TEST_F(BookFiles, OpenRefusesMissingAndEmptyDatabases) {
+  EXPECT_EQ(ErrorOf([&] { (void)AppContext::Open(File("missing.qts")); }), kErrBook);
+  EXPECT_FALSE(fs::exists(File("missing.qts")));
+  { auto empty = db::SqliteConnection::Open(File("empty.qts")); }
+  EXPECT_EQ(ErrorOf([&] { (void)AppContext::Open(File("empty.qts")); }), kErrBook);
+}
+
+// A failing creation leaves nothing: a table of the book's name already there makes the DDL
+// fail half-way, and the transaction takes back what was made before it.
+TEST_F(BookFiles, FailedCreationLeavesNoPartOfTheBook) {
+  const std::string path = File("clash.qts");
+  {
+    auto c = db::SqliteConnection::Open(path);
+    c->Execute("CREATE TABLE \"B1$THDocument\"(x INTEGER)");
+  }
+  EXPECT_NE(ErrorOf([&] { (void)AppContext::CreateBook(path, "B1", true); }), 0);
+  auto c = db::SqliteConnection::Open(path);
+  db::StatementHandle s = c->Prepare("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table'");
+  ASSERT_TRUE(s->Step());
+  EXPECT_EQ(s->GetInt64(0), 1);
+}
+
+}  // namespace
+}  // namespace qts::host

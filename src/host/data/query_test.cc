@@ -1,0 +1,578 @@
+#include "host/data/query.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/convert.h"
+#include "core/error.h"
+#include "host/data/app_context.h"
+#include "host/data/sql_tools.h"
+#include "host/data/testing/sample_book.h"
+#include "sql/sql_error.h"
+
+namespace qts::host {
+namespace {
+
+using testing::RowList;
+using testing::SampleBook;
+
+SqlTools& Tools() { return *SqlTools::Instance(); }
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// --- Columns and reading -------------------------------------------------------------------
+
+using QueryColumnsTest = SampleBook;
+
+TEST_F(QueryColumnsTest, DefaultColumnsAreTheSourceColumnsUnderOTable) {
+  QueryPtr q = Q("REFGoodUnit");
+  EXPECT_EQ(q->Alias(), "oTable");
+  std::vector<std::string> names;
+  for (const NamedValuePtr& f : q->Fields().Entries()) names.push_back(f->Name());
+  EXPECT_EQ(names, (std::vector<std::string>{"IDC", "GoodCode", "UnitCode", "Rate", "IsAccount",
+                                             "Weight", "GrossWeight", "UnitWeightCode",
+                                             "PackMaterialKind", "PackType", "IsReusable"}));
+  EXPECT_EQ(q->Fields().Item("GoodCode").Expression(), "oTable.GoodCode");
+}
+
+TEST_F(QueryColumnsTest, UnknownSourceIsRefusedByName) {
+  try {
+    (void)Q("NoSuchTable");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_TRUE(Contains(e.Description(), "NoSuchTable")) << e.Description();
+  }
+}
+
+TEST_F(QueryColumnsTest, ValuesAreReadByColumnType) {
+  QueryPtr q = Q("THGoodSpec");
+  q->Fields().KeepOnly({"IDC", "GoodCode", "AmountAccount", "BOperCode"});
+  q->Fields().AddColumn("When", 9, "d.DocumentDate");
+  q->InnerJoin(Q("THDocument"), "d", "d.IDC = oTable.DocID");
+  q->AddWhere(Tools().Condition(q->Fields().Item("IDC"), 1, Variant(int32_t{11})));
+  q->Open();
+  ASSERT_EQ(q->RecordCount(), 1);
+  NamedValueList& row = q->Fields();
+  EXPECT_EQ(row.Item("IDC").Value().Type(), VarType::kLong);
+  EXPECT_EQ(row.Item("IDC").Value().AsLong(), 11);
+  EXPECT_EQ(row.Item("GoodCode").Value().AsString(), "G1");
+  EXPECT_EQ(row.Item("AmountAccount").Value().Type(), VarType::kCurrency);
+  EXPECT_EQ(row.Item("AmountAccount").Value().AsCurrency(), Currency::FromLong(10));
+  EXPECT_TRUE(row.Item("BOperCode").Value().IsNull());
+  EXPECT_EQ(row.Item("When").Value().AsDate(), Date::FromYmd(2026, 1, 10));
+  EXPECT_EQ(row.Item("d.Number").Value().AsString(), "P1");
+}
+
+}  // namespace
+}  // namespace qts::host
+
+namespace qts::host {
+namespace {
+
+// --- Joins -----------------------------------------------------------------------------------
+
+using QueryJoinTest = SampleBook;
+
+// The write-off pricing rows: the rows of one document with their additional fields joined as
+// "AddFld", restricted by a condition on the item catalogue under the alias "G".
+TEST_F(QueryJoinTest, AdditionalFieldsJoinedAsAddFldAppearAsAliasDotColumn) {
+  QueryPtr q = Q("THGoodSpec");
+  QueryPtr a = Q("MMOTHGoodSpec");
+  q->AddWhere(Tools().JoinConditions(
+      1, {Tools().ColumnCondition("G.Category", 1, 1, Variant(int32_t{0})),
+          Tools().Condition(q->Fields().Item("DocID"), 1, Variant(int32_t{3}))}));
+  q->InnerJoin(a, "AddFld", "oTable.DocID = AddFld.DocID and oTable.PosNumb = AddFld.PosNumb");
+  q->Open();
+  ASSERT_EQ(q->RecordCount(), 1);
+  EXPECT_EQ(q->Fields().Item("IDC").Value().AsLong(), 31);
+  EXPECT_EQ(q->Fields().Item("AddFld.WriteOffPrice").Value().AsCurrency(),
+            Currency::FromScaled(125000));
+  EXPECT_TRUE(q->Fields().ExistsField("AddFld.PosNumb"));
+  EXPECT_EQ(q->OpenRecordset()->Fields().Item("AddFld.WriteOffPrice").Type(), adCurrency);
+}
+
+// A joined query's own condition and column choice: the accounting unit of each row.
+TEST_F(QueryJoinTest, JoinedQueryKeepsItsOwnConditionInnerAndOuter) {
+  for (int32_t kind : {kJoinInner, kJoinLeftOuter}) {
+    SCOPED_TRACE(kind);
+    QueryPtr q = Q("THGoodSpec");
+    q->Fields().KeepOnly({"IDC"});
+    QueryPtr u = Q("RefGoodUnit");
+    u->AddWhere(Tools().Condition(u->Fields().Item("IsAccount"), 1, Variant(int32_t{1})));
+    u->Fields().KeepOnly({"UnitCode"});
+    q->InnerJoin(u, "LGUnit", "oTable.GoodCode = LGUnit.GoodCode", kind);
+    q->OrderBy("IDC");
+    EXPECT_EQ(OpenRows(*q),
+              (RowList{{"11", "KG"}, {"12", "VNT"}, {"21", "KG"}, {"31", "KG"}, {"41", "L"}}));
+  }
+  // A left join whose query matches nothing keeps every row, with Null columns.
+  QueryPtr q = Q("THGoodSpec");
+  q->Fields().KeepOnly({"IDC"});
+  QueryPtr u = Q("RefGoodUnit");
+  u->AddWhere(Tools().Condition(u->Fields().Item("UnitCode"), 1, Variant("T")));
+  u->AddWhere(Tools().Condition(u->Fields().Item("IsAccount"), 1, Variant(int32_t{1})));
+  u->Fields().KeepOnly({"UnitCode"});
+  q->LeftJoin(u, "LGUnit", "oTable.GoodCode = LGUnit.GoodCode", kJoinLeftOuter);
+  q->OrderBy("IDC");
+  EXPECT_EQ(OpenRows(*q), (RowList{{"11", ""}, {"12", ""}, {"21", ""}, {"31", ""}, {"41", ""}}));
+}
+
+// Receipt rows with the write-offs made from them: the joins of the rows query name aliases
+// joined after them, and the consuming row and document hang below an outer join.
+TEST_F(QueryJoinTest, JoinsAreOrderedByWhatTheyNameAndNestUnderOuterJoins) {
+  QueryPtr d = Q("THDocument");
+  QueryPtr gs = Q("THGoodSpec");
+  QueryPtr fix_d = Q("THDocument");
+  QueryPtr fix_spec = Q("THGoodSpec");
+  QueryPtr fix_log = Q("THGoodSpecFixLog");
+  for (const QueryPtr& q : {d, gs, fix_d, fix_spec, fix_log}) q->Fields().KeepOnly({});
+  d->SetAlias("d");
+  gs->InnerJoin(fix_d, "FixD", "FixSpec.DocID = FixD.IDC", kJoinInner);
+  gs->InnerJoin(fix_spec, "FixSpec", "FixSpecL.OutcomeSpecID = FixSpec.IDC", kJoinInner);
+  gs->LeftJoin(fix_log, "fixSpecL", "gs.IDC = FixSpecL.IncomeSpecID", kJoinLeftOuter);
+  d->InnerJoin(gs, "gs", "d.IDC = gs.DocID");
+  d->AddWhere(Tools().JoinConditions(
+      1, {Tools().ColumnCondition("d.DocTypeCode", 7, 1, Variant("PISF")),
+          Tools().ColumnCondition("d.IsPosted", 14, 1, Variant(int32_t{1}))}));
+  d->Fields().AddColumn("SpecID", 2, "gs.IDC");
+  d->Fields().AddColumn("FixDocCode", 15, "FixD.DocTypeCode + ':' + FixD.Number");
+  d->OrderBy("SpecID");
+  EXPECT_EQ(OpenRows(*d), (RowList{{"11", "MMO:W1"}, {"12", ""}, {"21", ""}}));
+
+  d->AddWhere(Tools().ColumnCondition("FixSpecL.IDC", 2, 6, Variant::Null()));
+  EXPECT_EQ(OpenRows(*d), (RowList{{"11", "MMO:W1"}}));
+}
+
+TEST_F(QueryJoinTest, MisuseIsRefused) {
+  QueryPtr q = Q("THGoodSpec");
+  EXPECT_THROW(q->InnerJoin(Q("REFGood"), "g", "g.Code = oTable.GoodCode", 2), Error);
+  EXPECT_THROW(q->InnerJoin(Q("REFGood"), "g x", "g.Code = oTable.GoodCode"), Error);
+  EXPECT_THROW(q->InnerJoin(Q("REFGood"), "g", "  "), Error);
+  EXPECT_THROW(q->InnerJoin(q, "self", "1 = 1"), Error);
+  q->InnerJoin(Q("REFGood"), "g", "g.Code = oTable.GoodCode");
+  q->InnerJoin(Q("REFGood"), "G", "G.Code = oTable.GoodCode");
+  try {
+    q->Open();
+    FAIL() << "duplicate alias accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), kErrQuery);
+    EXPECT_TRUE(Contains(e.Description(), "\"G\"")) << e.Description();
+  }
+}
+
+// --- The item catalogue under "G" -------------------------------------------------------------
+
+using WellKnownAliasTest = SampleBook;
+
+TEST_F(WellKnownAliasTest, SuppliedOnlyWhenAConditionUsesItAndTheQueryLacksIt) {
+  QueryPtr plain = Q("THGoodSpec");
+  plain->AddWhere("oTable.DocID = 1");
+  EXPECT_FALSE(Contains(plain->SqlText(), "REFGood"));
+
+  QueryPtr used = Q("THGoodSpec");
+  used->Fields().KeepOnly({"IDC"});
+  used->AddWhere(Tools().ColumnCondition("G.Category", 1, 1, Variant(int32_t{1})));
+  EXPECT_TRUE(Contains(used->SqlText(), "REFGood G"));
+  EXPECT_EQ(OpenRows(*used), (RowList{{"12"}}));
+
+  // A name that merely ends in g, or a G inside a text, is no use of the alias.
+  QueryPtr lookalike = Q("THGoodSpec");
+  lookalike->AddWhere("oTable.GoodCode <> 'G.Category' AND oTable.IDC > 0");
+  EXPECT_FALSE(Contains(lookalike->SqlText(), "REFGood"));
+
+  // A query that joins G itself keeps its own join.
+  QueryPtr own = Q("THGoodSpec");
+  own->Fields().KeepOnly({"IDC"});
+  QueryPtr g = Q("REFGood");
+  g->Fields().KeepOnly({"Name"});
+  own->InnerJoin(g, "g", "g.Code = oTable.GoodCode");
+  own->AddWhere("G.Category = 1");
+  std::string sql = own->SqlText();
+  EXPECT_EQ(sql.find("REFGood"), sql.rfind("REFGood")) << sql;
+  EXPECT_EQ(OpenRows(*own), (RowList{{"12", "Boxes"}}));
+}
+
+// --- Grouping, derived tables, unions ----------------------------------------------------------
+
+using QueryShapeTest = SampleBook;
+
+QueryPtr SumPerGood(SampleBook& /*fixture*/, const QueryPtr& q) {
+  q->Fields().KeepOnly({});
+  q->Fields().AddColumn("GoodCode", 7, "oTable.GoodCode");
+  q->Fields().AddColumn("Rest", 20, "0");
+  q->Fields().AddColumn("Amount", 20, "oTable.AmountAccount").SetAggregate(kAggregateSum);
+  return q;
+}
+
+TEST_F(QueryShapeTest, AggregateSumsAndGroupsByTheOtherColumns) {
+  QueryPtr q = SumPerGood(*this, Q("THGoodSpec"));
+  q->OrderBy("GoodCode");
+  EXPECT_EQ(OpenRows(*q), (RowList{{"G1", "0", "17"}, {"G2", "0", "5"}, {"G3", "0", "7"}}));
+  EXPECT_TRUE(Contains(q->SqlText(), "GROUP BY oTable.GoodCode")) << q->SqlText();
+  // Once open, the query's own columns in Fields are the builder's: changing one changes the
+  // next open.
+  q->Fields().Item("Rest").SetAggregate(7);
+  EXPECT_THROW(q->Open(), Error);
+}
+
+TEST_F(QueryShapeTest, FromQueryNestsAndSqlTextEmbeds) {
+  QueryPtr inner = SumPerGood(*this, Q("THGoodSpec"));
+  QueryPtr main = book_->CreateQuery("");
+  EXPECT_THROW(main->Open(), Error);  // no source yet
+  main->FromQuery(inner, "Main", Variant(true));
+  EXPECT_EQ(main->Alias(), "Main");
+  EXPECT_EQ(main->Fields().Item("Amount").Expression(), "Main.Amount");
+  main->AddWhere(Tools().Condition(main->Fields().Item("Amount"), 4, Variant(int32_t{6})));
+  main->Fields().Exclude({"Rest"});
+  main->OrderBy("GoodCode");
+  EXPECT_EQ(OpenRows(*main), (RowList{{"G1", "17"}, {"G3", "7"}}));
+
+  // A second level that redeclares a column: it moves to the end with its new expression.
+  QueryPtr outer = book_->CreateQuery("");
+  outer->FromQuery(main, "M2");
+  outer->Fields().AddColumn("GoodCode", 7, "LOWER(M2.GoodCode)");
+  EXPECT_EQ(outer->OutputNames(), (std::vector<std::string>{"Amount", "GoodCode"}));
+  outer->OrderBy("GoodCode");
+  EXPECT_EQ(OpenRows(*outer), (RowList{{"17", "g1"}, {"7", "g3"}}));
+
+  // SqlText has no ORDER BY and stands as a derived table in any statement.
+  std::string text = outer->SqlText();
+  EXPECT_FALSE(Contains(text, "ORDER BY")) << text;
+  QueryPtr wrapped = book_->CreateQuery("");
+  wrapped->FromQuery(outer, "W");
+  wrapped->Fields().KeepOnly({});
+  wrapped->Fields().AddColumn("N", 3, "COUNT(*)");
+  EXPECT_EQ(OpenRows(*wrapped), (RowList{{"2"}}));
+  EXPECT_THROW(wrapped->FromQuery(outer, "Again"), Error);
+}
+
+TEST_F(QueryShapeTest, UnionAlignsByPositionAndKeepsEqualRows) {
+  QueryPtr goods = Q("REFGood");
+  goods->Fields().KeepOnly({"Code", "Name"});
+  goods->AddWhere("oTable.Category = 1");
+  QueryPtr stores = Q("STStore");
+  stores->Fields().KeepOnly({"Name", "Code"});  // list order is the source's: Code, Name
+  QueryPtr again = Q("REFGood");
+  again->Fields().KeepOnly({"Code", "Name"});
+  again->AddWhere("oTable.Category = 1");
+  goods->Union(stores, "Main", Variant(true));
+  goods->Union(again, "Main", Variant(true));
+  goods->Open();
+  goods->Sort("Code DESC");
+  EXPECT_EQ(Rows(*goods),
+            (RowList{{"S2", "Second"}, {"S1", "Main"}, {"G2", "Boxes"}, {"G2", "Boxes"}}));
+
+  // The packaging pattern: the union selected from as a derived table and summed.
+  QueryPtr amounts = Q("THGoodSpec");
+  amounts->Fields().KeepOnly({"GoodCode", "AmountAccount"});
+  amounts->AddWhere("oTable.DocID = 1");
+  QueryPtr more = Q("THGoodSpec");
+  more->Fields().KeepOnly({"GoodCode", "AmountAccount"});
+  more->AddWhere("oTable.DocID IN (1, 2)");
+  amounts->Union(more, "D");
+  QueryPtr total = book_->CreateQuery("");
+  total->FromQuery(amounts, "D");
+  total->Fields().Item("AmountAccount").SetAggregate(kAggregateSum);
+  total->OrderBy("GoodCode");
+  EXPECT_EQ(OpenRows(*total), (RowList{{"G1", "24"}, {"G2", "10"}}));
+
+  QueryPtr narrow = Q("STStore");
+  narrow->Fields().KeepOnly({"Code"});
+  QueryPtr wide = Q("REFGood");
+  wide->Fields().KeepOnly({"Code", "Name"});
+  wide->Union(narrow, "X");
+  try {
+    wide->Open();
+    FAIL() << "misaligned union accepted";
+  } catch (const Error& e) {
+    EXPECT_TRUE(Contains(e.Description(), "1 columns where 2")) << e.Description();
+  }
+}
+
+TEST_F(QueryShapeTest, TopDistinctAndOrderBy) {
+  QueryPtr q = Q("THGoodSpec");
+  q->Fields().KeepOnly({"GoodCode"});
+  q->SetDistinct(true);
+  q->OrderBy("GoodCode DESC");
+  EXPECT_EQ(OpenRows(*q), (RowList{{"G3"}, {"G2"}, {"G1"}}));
+  q->SetTop(2);
+  EXPECT_EQ(OpenRows(*q), (RowList{{"G3"}, {"G2"}}));
+  EXPECT_THROW(q->SetTop(-1), Error);
+}
+
+// The order author's pattern: a TOP 1 query under its own alias, correlated with the outer
+// query and embedded as a scalar subquery column.
+TEST_F(QueryShapeTest, TopQueryEmbedsAsCorrelatedScalarSubquery) {
+  QueryPtr last = Q("THGoodSpec");
+  last->SetAlias("s");
+  last->Fields().KeepOnly({"GoodCode"});
+  last->AddWhere("s.DocID = oTable.IDC");
+  last->OrderBy("s.PosNumb DESC");
+  last->SetTop(1);
+  QueryPtr docs = Q("THDocument");
+  docs->Fields().KeepOnly({"IDC"});
+  docs->Fields().AddColumn("LastGood", 7, "( " + last->SqlText() + " )");
+  docs->OrderBy("IDC");
+  EXPECT_EQ(OpenRows(*docs), (RowList{{"1", "G2"}, {"2", "G1"}, {"3", "G1"}, {"4", "G3"}}));
+}
+
+TEST_F(QueryShapeTest, AliasRenameCarriesEarlierConditions) {
+  QueryPtr q = Q("THDocument");
+  q->AddWhere(Tools().JoinConditions(
+      1, {Tools().Condition(q->Fields().Item("DocTypeCode"), 1, Variant("PISF")),
+          Tools().Condition(q->Fields().Item("IsPosted"), 1, Variant(int32_t{1}))}));
+  q->Fields().KeepOnly({"Number"});
+  q->SetAlias("MDoc");
+  q->OrderBy("Number");
+  EXPECT_FALSE(Contains(q->SqlText(), "oTable")) << q->SqlText();
+  EXPECT_EQ(OpenRows(*q), (RowList{{"P1"}, {"P2"}}));
+}
+
+TEST_F(QueryShapeTest, WhereTextBuiltOnTheCurrentTextReplacesIt) {
+  QueryPtr q = Q("THGoodSpec");
+  q->AddWhere(Tools().Condition(q->Fields().Item("DocID"), 1, Variant(int32_t{1})));
+  EXPECT_EQ(q->WhereText(), "oTable.DocID = 1");
+  q->AddWhere(q->WhereText() + " and " +
+              Tools().Condition(q->Fields().Item("IDC"), 5, Variant(int32_t{12})));
+  q->Fields().KeepOnly({"IDC"});
+  EXPECT_EQ(q->WhereText(), "oTable.DocID = 1 and oTable.IDC >= 12");
+  q->AddWhere("oTable.PosNumb = 2");  // a separate condition is ANDed
+  EXPECT_EQ(OpenRows(*q), (RowList{{"12"}}));
+  EXPECT_THROW(q->AddWhere("1 = 1; DELETE FROM THGoodSpec"), Error);
+  EXPECT_THROW(q->AddWhere("1 = 1 -- rest"), Error);
+  EXPECT_THROW(q->OrderBy("IDC /* x */"), Error);
+}
+
+// --- Finished rows --------------------------------------------------------------------------
+
+using ResultRowsTest = SampleBook;
+
+TEST_F(ResultRowsTest, ResultFilterAndSortWorkOnTheOpenedRows) {
+  QueryPtr q = SumPerGood(*this, Q("THGoodSpec"));
+  q->Open();
+  EXPECT_EQ(q->RecordCount(), 3);
+  q->AddResultFilter(Tools().ColumnCondition("Amount", 20, 4, Variant(int32_t{6})));
+  EXPECT_EQ(q->RecordCount(), 2);
+  q->Sort("Amount");
+  EXPECT_EQ(Rows(*q), (RowList{{"G3", "0", "7"}, {"G1", "0", "17"}}));
+  // An unreadable filter is refused and the one in force stays.
+  EXPECT_THROW(q->AddResultFilter("Amount >> 1"), Error);
+  EXPECT_EQ(q->RecordCount(), 2);
+  // Kept for the next open, and ANDed with a further one.
+  q->AddResultFilter(Tools().ColumnCondition("GoodCode", 7, 6, Variant("G3")));
+  q->Open();
+  EXPECT_EQ(Rows(*q), (RowList{{"G1", "0", "17"}}));
+  // The recordset is the query's: moving it moves the query's row.
+  RecordsetPtr rs = q->OpenRecordset();
+  rs->MoveFirst();
+  rs->MoveNext();
+  EXPECT_TRUE(q->Eof());
+}
+
+TEST_F(ResultRowsTest, ReadingAClosedQueryIsRefused) {
+  QueryPtr q = Q("REFGood");
+  EXPECT_THROW((void)q->Eof(), Error);
+  EXPECT_THROW(q->MoveNext(), Error);
+  EXPECT_THROW((void)q->OpenRecordset(), Error);
+  q->AddWhere("oTable.Code = 'none'");
+  q->Open();
+  EXPECT_TRUE(q->Eof());
+  EXPECT_EQ(q->RecordCount(), 0);
+  EXPECT_TRUE(q->Fields().Item("Code").Value().IsEmpty());
+}
+
+// --- Parameterised sources -------------------------------------------------------------------
+
+struct ParameterCase {
+  const char* name;
+  const char* source;
+  std::vector<std::string> keep;
+  const char* parameter;
+  Variant value;
+  bool set_on_outer;  // the value is given on an outer query that selects from the source
+  RowList expected;
+};
+
+class ParameterisedSourceTest : public SampleBook,
+                                public ::testing::WithParamInterface<ParameterCase> {};
+
+TEST_P(ParameterisedSourceTest, InlinedWithTheParameterAsLiteral) {
+  const ParameterCase& c = GetParam();
+  QueryPtr q = Q(c.source);
+  ASSERT_TRUE(q->Parameters().ExistsField(c.parameter));
+  q->Fields().KeepOnly(c.keep);
+  QueryPtr top = q;
+  if (c.set_on_outer) {
+    top = book_->CreateQuery("");
+    top->FromQuery(q, "Src");
+    top->Parameters().KeepOnly({});
+    top->Parameters().Add(c.parameter, 0, c.value);
+  } else {
+    q->Parameters().Item(c.parameter).SetValue(c.value);
+  }
+  top->OrderBy(c.keep.front() + ", " + c.keep.back());
+  EXPECT_EQ(OpenRows(*top), c.expected);
+}
+
+const Date kJan31 = Date::FromYmd(2026, 1, 31);
+const Date kJan15 = Date::FromYmd(2026, 1, 15);
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, ParameterisedSourceTest,
+    ::testing::Values(ParameterCase{"fix_rest",
+                                    "THDocGoodFixRest",
+                                    {"GoodCode", "AmountAccount"},
+                                    "DateRest",
+                                    Variant(kJan31),
+                                    false,
+                                    {{"G1", "11"}, {"G2", "5"}}},
+                      ParameterCase{"fix_rest_before_link",
+                                    "THDocGoodFixRest",
+                                    {"GoodCode", "AmountAccount"},
+                                    "DateRest",
+                                    Variant(kJan15),
+                                    true,
+                                    {{"G1", "10"}, {"G2", "5"}}},
+                      ParameterCase{"store_rest",
+                                    "STStoreRest",
+                                    {"StoreCode", "GoodCode", "Rest"},
+                                    "DateRest",
+                                    Variant(kJan31),
+                                    false,
+                                    {{"S1", "G2", "5"}, {"S1", "G1", "7"}, {"S2", "G1", "4"}}},
+                      ParameterCase{"free_rest",
+                                    "THGoodSpecFreeRest",
+                                    {"SpecID", "FreeAmount"},
+                                    "DateRest",
+                                    Variant("2026-01-31"),
+                                    false,
+                                    {{"11", "7"}, {"12", "5"}, {"21", "4"}}},
+                      ParameterCase{"goods_below_group",
+                                    "REFGoodT",
+                                    {"Code", "Name"},
+                                    "Node",
+                                    Variant("GR"),
+                                    true,
+                                    {{"G1", "Flour"}, {"G2", "Boxes"}}}),
+    [](const ::testing::TestParamInfo<ParameterCase>& info) { return info.param.name; });
+
+// The report pattern: the parameter is given once, on the outer query, for a source that sits
+// in a joined query two levels down.
+TEST_F(SampleBook, ParameterOfAJoinedSourceComesFromTheOuterQuery) {
+  QueryPtr goods = Q("REFGood");
+  goods->Fields().KeepOnly({"Code"});
+  QueryPtr below = Q("REFGoodT");
+  below->Fields().KeepOnly({});
+  goods->InnerJoin(below, "GoodT", "oTable.Code = GoodT.Code AND GoodT.IsGroup = 0");
+  QueryPtr outer = book_->CreateQuery("");
+  outer->FromQuery(goods, "rl");
+  outer->OrderBy("Code");
+  try {
+    outer->Open();
+    FAIL() << "a missing parameter was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Number(), kErrQuery);
+    EXPECT_TRUE(Contains(e.Description(), "\"Node\"")) << e.Description();
+  }
+  outer->Parameters().Add("Node", 7, Variant("GR"));
+  EXPECT_EQ(OpenRows(*outer), (RowList{{"G1"}, {"G2"}}));
+  // A hostile parameter stays a literal.
+  outer->Parameters().Item("Node").SetValue(Variant("GR') OR 1=1 OR ('x"));
+  EXPECT_EQ(OpenRows(*outer), RowList{});
+}
+
+}  // namespace
+}  // namespace qts::host
+
+namespace qts::host {
+namespace {
+
+// The store-rest report's construction end to end: a grouped inner query over documents,
+// document types, unfixed receipt rows, goods and units; an outer query over it with stock
+// rests (inner), stores (inner or outer by the selection) and fixed rests (outer, with their
+// own conditions); outer columns over all of them; a result filter.
+class StoreRestReportTest : public SampleBook {
+ protected:
+  QueryPtr Build(const std::string& stores) {
+    SqlTools& t = Tools();
+    QueryPtr doc = Q("THDocument");
+    QueryPtr type = Q("THDocType");
+    QueryPtr spec = Q("THGoodSpecNotFixed");
+    QueryPtr good = Q("REFGood");
+    QueryPtr unit = Q("REFGoodUnit");
+    QueryPtr store = Q("STStore");
+    QueryPtr fix = Q("THDocGoodFixRest");
+    doc->AddWhere(
+        t.JoinConditions(1, {t.Condition(doc->Fields().Item("DocumentDate"), 3, Variant(kJan31)),
+                             t.ColumnCondition("Spec.AmountAccount", 20, 4, Variant(int32_t{0})),
+                             t.ColumnCondition("Spec.FixCategory", 1, 1, Variant(int32_t{0}))}));
+    type->AddWhere(t.JoinConditions(
+        1, {t.Condition(type->Fields().Item("IsIncome"), 1, Variant(int32_t{1})),
+            t.Condition(type->Fields().Item("IsOrderDirect"), 1, Variant(int32_t{1})),
+            t.Condition(type->Fields().Item("Category"), 1, Variant(int32_t{0}))}));
+    unit->AddWhere(t.Condition(unit->Fields().Item("IsAccount"), 1, Variant(int32_t{1})));
+    if (!stores.empty()) {
+      doc->AddWhere(t.JoinConditions(
+          1, {doc->WhereText(), t.Condition(doc->Fields().Item("StoreCode"), 8, Variant(stores))}));
+    }
+    for (const QueryPtr& q : {doc, type, spec, good, unit}) q->Fields().KeepOnly({});
+    doc->InnerJoin(type, "DocType", "oTable.DocTypeCode = DocType.Code", 0);
+    doc->InnerJoin(spec, "Spec", "oTable.IDC = Spec.DocId", 0);
+    doc->InnerJoin(good, "Good", "Spec.GoodCode = Good.Code", 0);
+    doc->InnerJoin(unit, "GUnit", "Spec.GoodCode = GUnit.GoodCode", 0);
+    doc->Fields().AddColumn("GoodCode", 7, "Good.Code");
+    doc->Fields().AddColumn("Name", 16, "Good.Name");
+    doc->Fields().AddColumn("UnitCode", 7, "GUnit.UnitCode");
+    doc->Fields().AddColumn("AmountAccount", 20, "Spec.AmountAccount");
+    doc->Fields().AddColumn("CostSumma", 19, "Spec.CostSumm");
+    doc->Fields().Item("AmountAccount").SetAggregate(kAggregateSum);
+    doc->Fields().Item("CostSumma").SetAggregate(kAggregateSum);
+
+    QueryPtr main = book_->CreateQuery("");
+    main->FromQuery(doc, "Main");
+    if (!stores.empty()) {
+      store->AddWhere(t.Condition(store->Fields().Item("Code"), 8, Variant(stores)));
+    }
+    fix->Parameters().Item("DateRest").SetValue(Variant(kJan31));
+    fix->AddWhere(t.JoinConditions(
+        1, {t.Condition(fix->Fields().Item("AmountAccount"), 4, Variant(int32_t{0})),
+            t.Condition(fix->Fields().Item("FixCategory"), 1, Variant(int32_t{0}))}));
+    store->Fields().KeepOnly({});
+    fix->Fields().KeepOnly({});
+    QueryPtr rests = Q("STStoreRest");
+    rests->Parameters().Item("DateRest").SetValue(Variant(kJan31));
+    rests->Fields().KeepOnly({});
+    main->LeftJoin(rests, "StoreRest", "Main.GoodCode = StoreRest.GoodCode", 0);
+    main->LeftJoin(store, "Store", "StoreRest.StoreCode = Store.Code", stores.empty() ? 1 : 0);
+    main->LeftJoin(fix, "FixRest", "Main.GoodCode = FixRest.GoodCode", 1);
+    main->Fields().AddColumn("StoreCode", 7, "COALESCE(StoreRest.StoreCode, '')");
+    main->Fields().AddColumn("Rest", 20, "StoreRest.Rest");
+    main->Fields().AddColumn("RestSumma", 19,
+                             "ROUND(StoreRest.Rest * COALESCE(FixRest.CostSumm, 0) / "
+                             "COALESCE(FixRest.AmountAccount, 1), 2)");
+    main->OrderBy("GoodCode, StoreCode");
+    return main;
+  }
+};
+
+TEST_F(StoreRestReportTest, EveryStore) {
+  QueryPtr q = Build("");
+  q->Open();
+  q->AddResultFilter(Tools().ColumnCondition("Rest", 20, 4, Variant(int32_t{0})));
+  EXPECT_EQ(Rows(*q), (RowList{{"G1", "Flour", "KG", "11", "118", "S1", "7", "75.09"},
+                               {"G1", "Flour", "KG", "11", "118", "S2", "4", "42.91"},
+                               {"G2", "Boxes", "VNT", "5", "50", "S1", "5", "50"}}));
+  EXPECT_EQ(q->Fields().Count(), 8u);
+}
+
+TEST_F(StoreRestReportTest, ChosenStores) {
+  QueryPtr q = Build("'S2'");
+  EXPECT_EQ(OpenRows(*q), (RowList{{"G1", "Flour", "KG", "4", "48", "S2", "4", "42.91"}}));
+}
+
+}  // namespace
+}  // namespace qts::host
