@@ -1,0 +1,138 @@
+#include "host/ui/form.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+#include "core/convert.h"
+#include "core/date.h"
+#include "core/error.h"
+#include "host/ui/operator.h"
+
+namespace qts::host {
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+[[noreturn]] void BadValue(const FormControl& control, std::string_view expected,
+                           std::string_view text) {
+  throw Error(kErrOperator, "FormDescription",
+              "control \"" + control.name + "\" expects " + std::string(expected) + ", not \"" +
+                  std::string(text) + "\"");
+}
+
+}  // namespace
+
+std::string_view ControlKindName(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kLabel:
+      return "label";
+    case ControlKind::kFrame:
+      return "frame";
+    case ControlKind::kText:
+      return "text";
+    case ControlKind::kNumber:
+      return "number";
+    case ControlKind::kDate:
+      return "date";
+    case ControlKind::kCheck:
+      return "check";
+    case ControlKind::kCombo:
+      return "combo";
+    case ControlKind::kSelector:
+      return "selector";
+  }
+  return "?";
+}
+
+bool IsEditable(ControlKind kind) {
+  return kind != ControlKind::kLabel && kind != ControlKind::kFrame;
+}
+
+FormControl* FormDescription::Find(std::string_view control_name) {
+  for (FormControl& control : controls) {
+    if (SameName(control.name, control_name)) return &control;
+  }
+  return nullptr;
+}
+
+const FormControl* FormDescription::Find(std::string_view control_name) const {
+  return const_cast<FormDescription*>(this)->Find(control_name);
+}
+
+FormControl& FormDescription::At(std::string_view control_name) {
+  if (FormControl* control = Find(control_name)) return *control;
+  throw Error(kErrOperator, "FormDescription",
+              "form \"" + name + "\" has no control \"" + std::string(control_name) + "\"");
+}
+
+const FormControl& FormDescription::At(std::string_view control_name) const {
+  return const_cast<FormDescription*>(this)->At(control_name);
+}
+
+Variant ParseControlValue(const FormControl& control, std::string_view text) {
+  std::string_view trimmed = Trim(text);
+  switch (control.kind) {
+    case ControlKind::kText:
+    case ControlKind::kCombo:
+    case ControlKind::kSelector:
+      return Variant(std::string(text));
+    case ControlKind::kNumber: {
+      if (trimmed.empty()) return Variant::Null();
+      std::optional<double> number = ParseNumber(trimmed);
+      if (!number) BadValue(control, "a number", text);
+      if (std::trunc(*number) == *number && *number >= std::numeric_limits<int32_t>::min() &&
+          *number <= std::numeric_limits<int32_t>::max()) {
+        return Variant(static_cast<int32_t>(*number));
+      }
+      return Variant(*number);
+    }
+    case ControlKind::kDate: {
+      if (trimmed.empty()) return Variant::Null();
+      std::optional<Date> date = Date::ParseIso(trimmed);
+      if (!date) BadValue(control, "a date (YYYY-MM-DD)", text);
+      return Variant(*date);
+    }
+    case ControlKind::kCheck: {
+      std::string word = Lower(trimmed);
+      if (word == "1" || word == "yes" || word == "taip" || word == "true" || word == "t") {
+        return Variant(int32_t{1});
+      }
+      if (word == "0" || word == "no" || word == "ne" || word == "false" || word == "n") {
+        return Variant(int32_t{0});
+      }
+      BadValue(control, "1 or 0", text);
+    }
+    case ControlKind::kLabel:
+    case ControlKind::kFrame:
+      break;
+  }
+  throw Error(kErrOperator, "FormDescription",
+              "control \"" + control.name + "\" (" + std::string(ControlKindName(control.kind)) +
+                  ") takes no value");
+}
+
+}  // namespace qts::host

@@ -1,0 +1,110 @@
+// The message resource set "QTSFormRes": every text the component shows or fetches by number
+// must be there, with exactly the placeholders the caller fills.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "host/services/message_table.h"
+
+namespace qts::host {
+namespace {
+
+struct MessageUse {
+  int32_t number;
+  int placeholders;  // arguments the caller formats into the text: %0 .. %(n-1)
+  const char* use;
+};
+
+// Every number the component asks the message table for.
+constexpr MessageUse kMessages[] = {
+    {301, 0, "write-off and finished-goods forms: the document number is empty"},
+    {336, 0, "finished-goods form: no store chosen"},
+    {396, 0, "write-off and finished-goods forms: the document date is empty"},
+    {504, 0, "write-off and finished-goods forms: no department chosen"},
+    {550, 0, "finished-goods form: caption of the grid column GoodCode"},
+    {618, 0, "progress caption: filling the specification from a material list"},
+    {619, 0, "progress caption: filling labour operations (variants 3 and 5)"},
+    {620, 0, "progress caption: pricing the rows (stock orders, write-off cost)"},
+    {622, 0, "write-off form: the price buttons finished"},
+    {842, 1, "no book to report on; formatted with one (empty) argument"},
+    {1080, 0, "finished-goods receipt act: report title"},
+    {1081, 0, "write-off form: window title"},
+    {8365, 0, "progress caption: filling equipment operations"},
+    {8381, 3, "fuel write-off: rest too small; shortage, quantity, rest"},
+    {8382, 0, "write-off title for a fuel-store write-off of a vehicle period document"},
+    {8383, 0, "write-off title for an other-store write-off of a vehicle period document"},
+    {8388, 1, "write-off title under an ITR parent; the parent's code"},
+    {20213, 1, "fuel write-off: replace the rows of the existing document; its code"},
+    {20215, 0, "progress caption: the fuel write-off's distribution"},
+    {20222, 1, "fuel write-off: a quantity stays unlinked to receipts; the item code"},
+    {22170, 0, "wait window text"},
+    {27409, 0, "packaging form: the specification has rows; replace them"},
+    {27410, 1, "packaging fill: progress text; the count of rows written"},
+    {27411, 0, "packaging form: another declaration exists for the period"},
+    {27412, 0, "packaging form: the period dates do not belong to one period"},
+};
+
+std::set<int> Placeholders(const std::string& text) {
+  static const std::regex kPlaceholder("%([0-9]+)");
+  std::set<int> found;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), kPlaceholder);
+       it != std::sregex_iterator(); ++it) {
+    found.insert(std::stoi((*it)[1].str()));
+  }
+  return found;
+}
+
+TEST(MessagesTest, EveryMessageTheComponentShowsHasItsTextAndPlaceholders) {
+  MessageTable table;
+  table.SetResourceName("QTSFormRes");
+  for (const MessageUse& message : kMessages) {
+    SCOPED_TRACE(std::to_string(message.number) + " (" + message.use + ")");
+    ASSERT_TRUE(table.HasText(message.number));
+    std::string text = table.GetText(message.number);
+    EXPECT_FALSE(text.empty());
+    std::set<int> expected;
+    for (int i = 0; i < message.placeholders; ++i) expected.insert(i);
+    // A missing placeholder drops an argument; an extra one would show "%n" to the user.
+    EXPECT_EQ(Placeholders(text), expected) << text;
+  }
+}
+
+TEST(MessagesTest, TheResourceFileHoldsOnlyKnownNumbersInLithuanian) {
+  std::ifstream in(MessageTable::ResourceDir() / "QTSFormRes.json", std::ios::binary);
+  ASSERT_TRUE(in) << MessageTable::ResourceDir();
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  nlohmann::json doc = nlohmann::json::parse(buffer.str());  // also rejects invalid UTF-8
+  EXPECT_EQ(doc["resourceSet"], "QTSFormRes");
+  EXPECT_EQ(doc["language"], "lt");
+
+  std::set<std::string> known;
+  for (const MessageUse& message : kMessages) known.insert(std::to_string(message.number));
+  bool any_lithuanian_letter = false;
+  for (auto& [key, value] : doc["messages"].items()) {
+    EXPECT_TRUE(known.count(key)) << "message " << key << " is not used by the component";
+    std::string text = value.get<std::string>();
+    ASSERT_FALSE(text.empty()) << key;
+    EXPECT_NE(text.front(), ' ') << "message " << key << " starts with a blank";
+    EXPECT_NE(text.back(), ' ') << "message " << key << " ends with a blank";
+    // UTF-8 read once too often turns "ą" into "Ä…" and "š" into "Å¡".
+    for (const char* mojibake : {"Ã", "Ä", "Å"}) {
+      EXPECT_EQ(text.find(mojibake), std::string::npos) << "message " << key << ": " << text;
+    }
+    for (const char* letter : {"ą", "č", "ę", "ė", "į", "š", "ų", "ū", "ž", "Ą", "Č", "Ę", "Ė", "Į",
+                               "Š", "Ų", "Ū", "Ž"}) {
+      if (text.find(letter) != std::string::npos) any_lithuanian_letter = true;
+    }
+  }
+  EXPECT_EQ(doc["messages"].size(), std::size(kMessages));
+  EXPECT_TRUE(any_lithuanian_letter);
+}
+
+}  // namespace
+}  // namespace qts::host
