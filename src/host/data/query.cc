@@ -313,10 +313,8 @@ void Query::Open() {
   db::StatementHandle statement = Book().Connection().Prepare(translation.sql);
   const int count = static_cast<int>(columns.size());
   while (statement->Step()) {
-    std::vector<Variant> values;
-    values.reserve(columns.size());
-    for (int c = 0; c < count; ++c) values.push_back(ReadValue(*statement, c, readings[c]));
-    recordset->LoadRow(std::move(values));
+    Variant* cells = recordset->AppendRow();
+    for (int c = 0; c < count; ++c) cells[c] = ReadValue(*statement, c, readings[c]);
   }
   if (!result_filter_.empty()) recordset->SetFilter(Variant(result_filter_));
   if (!sort_.empty()) recordset->SetSort(sort_);

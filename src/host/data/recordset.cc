@@ -162,6 +162,16 @@ void Recordset::LoadRow(std::vector<Variant> values) {
   ++store.rows;
 }
 
+Variant* Recordset::AppendRow() {
+  CheckOpen();
+  RowStore& store = *store_;
+  const size_t first = store.cells.size();
+  store.cells.resize(first + store.Columns());
+  if (view_) view_->push_back(static_cast<uint32_t>(store.rows));
+  ++store.rows;
+  return store.cells.data() + first;
+}
+
 void Recordset::Reserve(size_t rows) { store_->cells.reserve(rows * store_->Columns()); }
 
 size_t Recordset::ViewSize() const { return view_ ? view_->size() : store_->rows; }

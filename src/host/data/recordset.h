@@ -155,6 +155,10 @@ class Recordset : public virtual Object {
   // Appends a record of values that already have the fields' types (a query's loader),
   // without conversion and without moving. Error 3001 when the count differs from the fields.
   void LoadRow(std::vector<Variant> values);
+  // Appends a record of Empty values and returns its first cell; the loader assigns the
+  // fields' values in place (cells [0, field count)). The pointer is valid until the next
+  // record is appended.
+  Variant* AppendRow();
   // Expects `rows` more records (capacity only).
   void Reserve(size_t rows);
 
