@@ -66,7 +66,7 @@ Variant CallByName(const ObjectPtr& object, std::string_view name, InvokeKind ki
   return dispatch->Invoke(name, kind, args);
 }
 
-const Variant& ArgOr(const std::vector<Variant>& args, size_t index, const Variant& fallback) {
+Variant ArgOr(const std::vector<Variant>& args, size_t index, const Variant& fallback) {
   if (index < args.size() && !args[index].IsEmpty()) return args[index];
   return fallback;
 }

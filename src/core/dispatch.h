@@ -49,7 +49,8 @@ Variant CallByName(const ObjectPtr& object, std::string_view name, InvokeKind ki
                    std::vector<Variant> args = {});
 
 // Argument helpers for handlers: the argument at `index`, or `fallback` when it was omitted.
-const Variant& ArgOr(const std::vector<Variant>& args, size_t index, const Variant& fallback);
+// Returned by value: the fallback is often a temporary of the caller's expression.
+Variant ArgOr(const std::vector<Variant>& args, size_t index, const Variant& fallback);
 
 // Case-insensitive (ASCII) equality and lower-casing of identifiers.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);

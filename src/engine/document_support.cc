@@ -15,7 +15,7 @@ namespace {
 // must be of the expected class (error 13 otherwise).
 template <class T>
 std::shared_ptr<T> ObjectArg(const std::vector<Variant>& args, size_t index) {
-  const Variant& v = ArgOr(args, index, Variant::Nothing());
+  Variant v = ArgOr(args, index, Variant::Nothing());
   if (v.IsNothing()) return nullptr;
   if (!v.IsObject()) throw Error(kErrTypeMismatch);
   auto typed = std::dynamic_pointer_cast<T>(v.AsObject());
