@@ -1,0 +1,281 @@
+#include "host/documents/table_layout.h"
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "core/convert.h"
+#include "host/data/kind_codes.h"
+
+namespace qts::host {
+namespace {
+
+std::string Quote(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+// The value a schema default literal ("0", "1", "'text'") stands for in a column of `type`.
+Variant DefaultValue(const schema::ColumnDef& column) {
+  const std::string& literal = column.default_value;
+  if (literal.empty()) return Variant::Null();
+  if (literal.size() >= 2 && literal.front() == '\'' && literal.back() == '\'') {
+    std::string text;
+    for (size_t i = 1; i + 1 < literal.size(); ++i) {
+      text += literal[i];
+      if (literal[i] == '\'') ++i;  // a doubled quote
+    }
+    return Variant(std::move(text));
+  }
+  switch (column.type) {
+    case sql::SqlType::kNumber:
+      if (std::optional<Currency> c = Currency::Parse(literal)) return Variant(*c);
+      break;
+    case sql::SqlType::kInteger:
+    case sql::SqlType::kBoolean:
+      return Variant(CLng(Variant(literal)));
+    case sql::SqlType::kFloat:
+      return Variant(CDbl(Variant(literal)));
+    default:
+      break;
+  }
+  return Variant(literal);
+}
+
+}  // namespace
+
+void RaiseDocumentError(std::string_view source, std::string description) {
+  throw Error(kErrDocument, std::string(source), std::move(description));
+}
+
+namespace {
+constexpr std::string_view kSavepoint = "SAVEPOINT qts_document_write";
+constexpr std::string_view kRelease = "RELEASE SAVEPOINT qts_document_write";
+constexpr std::string_view kRollbackTo = "ROLLBACK TO SAVEPOINT qts_document_write";
+}  // namespace
+
+WriteScope::WriteScope(db::Connection& connection, Nested nested) : connection_(connection) {
+  if (connection.TransactionDepth() == 0) {
+    transaction_ = std::make_unique<db::Transaction>(connection);
+  } else if (nested == Nested::kUndoActions) {
+    collect_undo_ = true;
+  } else {
+    connection.Prepare(kSavepoint)->Run();
+    savepoint_open_ = true;
+  }
+}
+
+void WriteScope::OnRollback(std::function<void()> undo) {
+  if (collect_undo_) undo_.push_back(std::move(undo));
+}
+
+WriteScope::~WriteScope() noexcept {
+  for (auto it = undo_.rbegin(); it != undo_.rend(); ++it) {
+    try {
+      (*it)();
+    } catch (...) {
+      // As below: the backend may have ended the caller's transaction already.
+    }
+  }
+  if (!savepoint_open_) return;  // a Transaction rolls itself back
+  try {
+    connection_.Prepare(kRollbackTo)->Run();
+    connection_.Prepare(kRelease)->Run();
+  } catch (...) {
+    // The backend may already have ended the caller's transaction (a full disk, an I/O
+    // error); then there is nothing left to undo here.
+  }
+}
+
+void WriteScope::Commit() {
+  undo_.clear();
+  if (transaction_) {
+    transaction_->Commit();
+    return;
+  }
+  if (savepoint_open_) connection_.Prepare(kRelease)->Run();
+  savepoint_open_ = false;
+}
+
+size_t Utf8Length(std::string_view text) {
+  size_t n = 0;
+  for (char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+  }
+  return n;
+}
+
+std::unique_ptr<TableLayout> TableLayout::Create(const schema::BookCatalogue& catalogue,
+                                                 std::string_view logical_name,
+                                                 std::string source) {
+  const schema::SourceDef* def = catalogue.FindDefinition(logical_name);
+  if (def == nullptr || def->kind != schema::SourceKind::kTable) return nullptr;
+  std::unique_ptr<TableLayout> layout(new TableLayout());
+  layout->name_ = def->name;
+  layout->table_ = Quote(catalogue.PhysicalName(def->name));
+  layout->source_ = std::move(source);
+  for (size_t i = 0; i < def->columns.size(); ++i) {
+    const schema::ColumnDef& c = def->columns[i];
+    LayoutColumn column;
+    column.name = c.name;
+    column.type = c.type;
+    column.length = c.length;
+    column.nullable = c.nullable;
+    column.kind = KindOfSqlType(c.type);
+    // A new record's identity is 0 until it is written.
+    column.blank = (def->identity && i == 0) ? Variant(int32_t{0}) : DefaultValue(c);
+    layout->columns_.push_back(std::move(column));
+  }
+  return layout;
+}
+
+int TableLayout::IndexOf(std::string_view column) const {
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (sql::SameIdentifier(columns_[i].name, column)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::string TableLayout::ColumnList(size_t first, std::string_view alias) const {
+  std::string out;
+  for (size_t i = first; i < columns_.size(); ++i) {
+    if (!out.empty()) out += ", ";
+    if (!alias.empty()) out += std::string(alias) + ".";
+    out += Quote(columns_[i].name);
+  }
+  return out;
+}
+
+std::string TableLayout::InsertSql(size_t first) const {
+  std::string values;
+  for (size_t i = first; i < columns_.size(); ++i) {
+    if (!values.empty()) values += ", ";
+    values += "?" + std::to_string(i - first + 1);
+  }
+  return "INSERT INTO " + table_ + " (" + ColumnList(first) + ") VALUES (" + values + ")";
+}
+
+std::string TableLayout::UpdateSql(size_t first, const std::vector<std::string>& keys) const {
+  std::string sql = "UPDATE " + table_ + " SET ";
+  int n = 0;
+  for (size_t i = first; i < columns_.size(); ++i) {
+    if (n > 0) sql += ", ";
+    sql += Quote(columns_[i].name) + " = ?" + std::to_string(++n);
+  }
+  for (size_t k = 0; k < keys.size(); ++k) {
+    sql += (k == 0 ? " WHERE " : " AND ") + Quote(keys[k]) + " = ?" + std::to_string(++n);
+  }
+  return sql;
+}
+
+std::string TableLayout::SelectSql(const std::vector<std::string>& keys) const {
+  std::string sql = "SELECT " + ColumnList() + " FROM " + table_;
+  for (size_t k = 0; k < keys.size(); ++k) {
+    sql += (k == 0 ? " WHERE " : " AND ") + Quote(keys[k]) + " = ?" + std::to_string(k + 1);
+  }
+  return sql;
+}
+
+void TableLayout::AddEntries(NamedValueList& list, size_t first, std::string_view prefix) const {
+  for (size_t i = first; i < columns_.size(); ++i) {
+    const LayoutColumn& c = columns_[i];
+    list.Add(prefix.empty() ? c.name : std::string(prefix) + c.name, c.kind, c.blank);
+  }
+}
+
+db::Value TableLayout::ToStorage(size_t index, const Variant& value) const {
+  const LayoutColumn& c = columns_[index];
+  if (value.IsNull() || value.IsEmpty()) {
+    if (!c.nullable) {
+      RaiseDocumentError(source_, "field \"" + c.name + "\" of " + name_ + " needs a value");
+    }
+    return db::Value();
+  }
+  try {
+    switch (c.type) {
+      case sql::SqlType::kInteger: {
+        if (value.Type() == VarType::kLong) return db::Value(value.AsLong());
+        return db::Value(CLng(value));
+      }
+      case sql::SqlType::kBoolean:
+        return db::Value(CBool(value) ? 1 : 0);
+      case sql::SqlType::kNumber: {
+        Currency cy = value.Type() == VarType::kCurrency ? value.AsCurrency() : CCur(value);
+        return db::Value(cy.ToDouble());
+      }
+      case sql::SqlType::kFloat:
+        return db::Value(CDbl(value));
+      case sql::SqlType::kDate:
+        return db::Value(CDate(value).ToIso());
+      case sql::SqlType::kText:
+      case sql::SqlType::kUnknown:
+        break;
+    }
+  } catch (const Error& e) {
+    if (e.Number() == kErrDocument) throw;
+    throw Error(e.Number(), source_,
+                "field \"" + c.name + "\" of " + name_ + " cannot take the value \"" + CStr(value) +
+                    "\": " + e.Description());
+  }
+  std::string text = value.Type() == VarType::kString ? value.AsString() : CStr(value);
+  if (c.length > 0 && Utf8Length(text) > static_cast<size_t>(c.length)) {
+    RaiseDocumentError(source_, "field \"" + c.name + "\" of " + name_ + " takes at most " +
+                                    std::to_string(c.length) + " characters, not " +
+                                    std::to_string(Utf8Length(text)));
+  }
+  return db::Value(std::move(text));
+}
+
+void TableLayout::Bind(db::Statement& statement, int parameter, size_t index,
+                       const Variant& value) const {
+  statement.Bind(parameter, ToStorage(index, value));
+}
+
+Variant TableLayout::Read(const db::Statement& statement, int column, size_t index) const {
+  db::ValueKind storage = statement.ColumnKind(column);
+  if (storage == db::ValueKind::kNull) return Variant::Null();
+  const LayoutColumn& c = columns_[index];
+  switch (c.type) {
+    case sql::SqlType::kInteger:
+    case sql::SqlType::kBoolean:
+      if (storage == db::ValueKind::kInteger) {
+        int64_t v = statement.GetInt64(column);
+        if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) {
+          return Variant(static_cast<int32_t>(v));
+        }
+        return Variant(static_cast<double>(v));
+      }
+      break;
+    case sql::SqlType::kNumber:
+      if (storage == db::ValueKind::kReal) {
+        return Variant(Currency::FromDouble(statement.GetDouble(column)));
+      }
+      if (storage == db::ValueKind::kInteger) {
+        return Variant(Currency::FromLong(statement.GetInt64(column)));
+      }
+      if (std::optional<Currency> cy = Currency::Parse(statement.GetTextView(column))) {
+        return Variant(*cy);
+      }
+      break;
+    case sql::SqlType::kFloat:
+      if (storage != db::ValueKind::kText) return Variant(statement.GetDouble(column));
+      break;
+    case sql::SqlType::kDate:
+      if (std::optional<Date> d = Date::ParseIso(statement.GetTextView(column))) {
+        return Variant(*d);
+      }
+      break;
+    case sql::SqlType::kText:
+    case sql::SqlType::kUnknown:
+      break;
+  }
+  return Variant(statement.GetTextView(column));
+}
+
+}  // namespace qts::host

@@ -1,0 +1,128 @@
+// How the document objects see one table of the book: its columns with their types, defaults
+// and host kind codes, the SQL texts they run on it, and the conversion of values between the
+// host's Variants and the backend's storage.
+//
+// SQL texts are built once per layout and then prepared through the connection's statement
+// cache, so a row-at-a-time caller binds values to an already parsed statement.
+#ifndef QTS_HOST_DOCUMENTS_TABLE_LAYOUT_H_
+#define QTS_HOST_DOCUMENTS_TABLE_LAYOUT_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/error.h"
+#include "core/variant.h"
+#include "db/connection.h"
+#include "db/statement.h"
+#include "db/transaction.h"
+#include "db/value.h"
+#include "host/data/named_value_list.h"
+#include "host/schema/schema.h"
+
+namespace qts::host {
+
+// A document write refused by the host: a missing required field, an unknown document type,
+// a call out of order. Component error 120; the source names the object ("THDocument").
+inline constexpr int32_t kErrDocument = ComponentError(120);
+
+[[noreturn]] void RaiseDocumentError(std::string_view source, std::string description);
+
+struct LayoutColumn {
+  std::string name;  // canonical spelling
+  sql::SqlType type = sql::SqlType::kUnknown;
+  int length = 0;  // text: declared length in characters; 0 unbounded
+  bool nullable = true;
+  int32_t kind = 0;  // host kind code of the column (KindOfSqlType)
+  Variant blank;     // the value of a new record: the column's default, else Null
+};
+
+class TableLayout {
+ public:
+  // The layout of `logical_name` in the book of `catalogue`; null when the book has no such
+  // table. `source` names the host object in error messages.
+  [[nodiscard]] static std::unique_ptr<TableLayout> Create(const schema::BookCatalogue& catalogue,
+                                                           std::string_view logical_name,
+                                                           std::string source);
+
+  const std::string& Name() const { return name_; }
+  // The quoted physical name, ready for SQL text.
+  const std::string& Table() const { return table_; }
+  const std::vector<LayoutColumn>& Columns() const { return columns_; }
+  // The position of a column (case-insensitive), or -1.
+  int IndexOf(std::string_view column) const;
+
+  // '"A", "B", ...' for the columns from `first` on, each prefixed by `alias` + '.' when an
+  // alias is given.
+  std::string ColumnList(size_t first = 0, std::string_view alias = {}) const;
+  // "INSERT INTO t (cols from `first`) VALUES (?1, ...)".
+  std::string InsertSql(size_t first) const;
+  // "UPDATE t SET col = ?n, ... (cols from `first`) WHERE <key1> = ?m AND ..." with the key
+  // parameters numbered after the columns.
+  std::string UpdateSql(size_t first, const std::vector<std::string>& keys) const;
+  // "SELECT cols FROM t WHERE <key1> = ?1 AND ...".
+  std::string SelectSql(const std::vector<std::string>& keys) const;
+
+  // Appends one entry per column from `first` on, named `prefix` + column, with its kind and
+  // blank value.
+  void AddEntries(NamedValueList& list, size_t first = 0, std::string_view prefix = {}) const;
+
+  // `value` as the backend stores it in column `index`: Null and Empty as NULL, integers as
+  // integers, money and quantities as Currency (then a real), dates as ISO text. Raises error
+  // 13 naming the field for a value the column cannot take, kErrDocument for a text longer
+  // than the column or a Null in a column that needs a value.
+  db::Value ToStorage(size_t index, const Variant& value) const;
+  // Binds `value` to parameter `parameter` after ToStorage.
+  void Bind(db::Statement& statement, int parameter, size_t index, const Variant& value) const;
+  // Column `column` of the statement's current row as the host reads column `index`: integers
+  // as Long, money and quantities as Currency, dates as Date, text as String, NULL as Null.
+  Variant Read(const db::Statement& statement, int column, size_t index) const;
+
+ private:
+  TableLayout() = default;
+
+  std::string name_;
+  std::string table_;
+  std::string source_;
+  std::vector<LayoutColumn> columns_;
+};
+
+// One write of a document object (a row and its additional row): all of it or nothing. With
+// no transaction open on the connection it is a transaction of its own (db::Transaction).
+// Inside the caller's transaction it is either a savepoint run through prepared statements
+// (kSavepoint), or, for a write that only inserts (kUndoActions), no savepoint at all: the
+// writer registers how to take back each statement that succeeded (deleting the row it
+// inserted), and a scope left without Commit() runs those actions, newest first. A single
+// statement that fails leaves nothing behind by itself, so this undoes the whole write at a
+// fraction of a savepoint's cost (the backend copies every page a savepoint touches).
+class WriteScope {
+ public:
+  enum class Nested { kSavepoint, kUndoActions };
+
+  explicit WriteScope(db::Connection& connection, Nested nested = Nested::kSavepoint);
+  WriteScope(const WriteScope&) = delete;
+  WriteScope& operator=(const WriteScope&) = delete;
+  ~WriteScope() noexcept;
+
+  // Registers the undo of a statement that succeeded; used only under kUndoActions inside the
+  // caller's transaction (ignored otherwise: a transaction or savepoint undoes it).
+  void OnRollback(std::function<void()> undo);
+  void Commit();
+
+ private:
+  db::Connection& connection_;
+  std::unique_ptr<db::Transaction> transaction_;
+  bool savepoint_open_ = false;
+  bool collect_undo_ = false;
+  std::vector<std::function<void()>> undo_;
+};
+
+// The characters of UTF-8 text (continuation bytes not counted).
+size_t Utf8Length(std::string_view text);
+
+}  // namespace qts::host
+
+#endif  // QTS_HOST_DOCUMENTS_TABLE_LAYOUT_H_

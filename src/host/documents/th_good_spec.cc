@@ -1,0 +1,515 @@
+#include "host/documents/th_good_spec.h"
+
+#include <cctype>
+#include <string>
+#include <utility>
+
+#include "core/convert.h"
+#include "db/connection.h"
+#include "db/transaction.h"
+#include "host/data/app_context.h"
+#include "sql/translator.h"
+
+namespace qts::host {
+namespace {
+
+constexpr std::string_view kSource = "THGoodSpec";
+constexpr std::string_view kAddPrefix = "AddFld.";
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool NoValue(const Variant& v) { return v.IsNull() || v.IsEmpty(); }
+
+}  // namespace
+
+// The additional-field table of one document type; layout null when the type has none.
+struct THGoodSpec::AddTable {
+  std::unique_ptr<TableLayout> layout;
+  std::string select_sql;
+  std::string insert_sql;
+  std::string update_sql;
+  mutable db::StatementHandle select, insert, update;
+};
+
+// The SQL texts of the row table, built once per object; the connection caches the prepared
+// statements by text, so every THGoodSpec of a book shares them.
+struct THGoodSpec::Statements {
+  std::string select_by_id;
+  std::string select_by_key;
+  std::string insert;
+  std::string update;
+  std::string exists;
+  std::string remove;
+  std::string rate;
+  std::string doc_type;
+  std::string next_pos;
+  // The statements of every row write, kept prepared by this object.
+  db::StatementHandle held_select_by_id, held_insert, held_update, held_rate, held_doc_type;
+};
+
+namespace {
+
+// `slot`'s statement (prepared on first use), reset for its next run.
+db::Statement& Held(db::Connection& connection, db::StatementHandle& slot, const std::string& sql) {
+  if (!slot) slot = connection.Prepare(sql);
+  slot->Reset();
+  return *slot;
+}
+
+// Resets a held query when the reader is done, so it pins no snapshot of the database.
+class ResetOnExit {
+ public:
+  explicit ResetOnExit(db::Statement& statement) : statement_(statement) {}
+  ResetOnExit(const ResetOnExit&) = delete;
+  ResetOnExit& operator=(const ResetOnExit&) = delete;
+  ~ResetOnExit() { statement_.Reset(); }
+
+ private:
+  db::Statement& statement_;
+};
+
+}  // namespace
+
+THGoodSpec::THGoodSpec(AppContextPtr application)
+    : application_(std::move(application)),
+      fields_(std::make_shared<NamedValueList>()),
+      add_fields_(std::make_shared<NamedValueList>()) {}
+
+THGoodSpec::~THGoodSpec() = default;
+
+void THGoodSpec::EnsureLayout() {
+  if (layout_) return;
+  if (!application_) RaiseDocumentError(kSource, "the rows belong to no book");
+  const schema::BookCatalogue& catalogue = application_->Catalogue();
+  auto layout = TableLayout::Create(catalogue, "THGoodSpec", std::string(kSource));
+  if (!layout) RaiseDocumentError(kSource, "the book has no table THGoodSpec");
+  auto index = [&](std::string_view name) {
+    int i = layout->IndexOf(name);
+    if (i < 0) RaiseDocumentError(kSource, "THGoodSpec has no column " + std::string(name));
+    return i;
+  };
+  idx_doc_id_ = index("DocID");
+  idx_pos_ = index("PosNumb");
+  idx_good_ = index("GoodCode");
+  idx_unit_ = index("UnitCode");
+  idx_amount_ = index("Amount");
+  idx_amount_account_ = index("AmountAccount");
+  idx_price_ = index("Price");
+  idx_summa_ = index("Summa");
+
+  auto sql = std::make_unique<Statements>();
+  const std::string doc = "\"" + catalogue.PhysicalName("THDocument") + "\"";
+  const std::string spec = layout->Table();
+  const std::string select = "SELECT " + layout->ColumnList(0, "s") + ", d.\"DocTypeCode\" FROM " +
+                             spec + " s JOIN " + doc + " d ON d.\"IDC\" = s.\"DocID\"";
+  sql->select_by_id = select + " WHERE s.\"IDC\" = ?1";
+  sql->select_by_key = select + " WHERE s.\"DocID\" = ?1 AND s.\"PosNumb\" = ?2";
+  sql->insert = layout->InsertSql(1);
+  sql->update = layout->UpdateSql(1, {"IDC", "DocID"});
+  sql->exists = "SELECT 1 FROM " + spec + " WHERE \"IDC\" = ?1";
+  sql->remove = "DELETE FROM " + spec + " WHERE \"IDC\" = ?1";
+  sql->rate = "SELECT \"Rate\" FROM \"" + catalogue.PhysicalName("REFGoodUnit") +
+              "\" WHERE \"GoodCode\" = ?1 AND \"UnitCode\" = ?2";
+  sql->doc_type = "SELECT \"DocTypeCode\" FROM " + doc + " WHERE \"IDC\" = ?1";
+  sql->next_pos = "SELECT (SELECT COALESCE(MAX(\"PosNumb\"), 0) + 1 FROM " + spec +
+                  " WHERE \"DocID\" = ?1) FROM " + doc + " WHERE \"IDC\" = ?1";
+
+  fields_->Clear();
+  add_fields_->Clear();
+  layout->AddEntries(*fields_);
+  row_entries_.clear();
+  for (size_t i = 0; i < layout->Columns().size(); ++i) row_entries_.push_back(&fields_->At(i));
+  alias_entries_.clear();
+  add_snapshot_.clear();
+  layout_ = std::move(layout);
+  sql_ = std::move(sql);
+}
+
+NamedValueList& THGoodSpec::Fields() {
+  EnsureLayout();
+  SyncType();
+  return *fields_;
+}
+
+NamedValueList& THGoodSpec::AddFields() {
+  EnsureLayout();
+  SyncType();
+  return *add_fields_;
+}
+
+const THGoodSpec::AddTable* THGoodSpec::AddTableOf(const std::string& type) {
+  if (type.empty()) return nullptr;
+  std::string key = Upper(type);
+  auto it = add_tables_.find(key);
+  if (it == add_tables_.end()) {
+    auto table = std::make_unique<AddTable>();
+    table->layout =
+        TableLayout::Create(application_->Catalogue(), type + "THGoodSpec", std::string(kSource));
+    if (table->layout) {
+      table->select_sql = table->layout->SelectSql({"DocID", "PosNumb"});
+      table->insert_sql = table->layout->InsertSql(0);
+      table->update_sql = table->layout->UpdateSql(2, {"DocID", "PosNumb"});
+    }
+    it = add_tables_.emplace(key, std::move(table)).first;
+  }
+  return it->second->layout ? it->second.get() : nullptr;
+}
+
+void THGoodSpec::Retype(const std::string& type) {
+  if (!type_.empty() && sql::SameIdentifier(type, type_)) return;
+  const AddTable* table = AddTableOf(type);
+  // Values carry over by name; the old entries go.
+  std::vector<std::string> old_aliases;
+  std::map<std::string, Variant> old_values;
+  for (size_t j = 0; j < alias_entries_.size(); ++j) {
+    old_aliases.push_back(alias_entries_[j]->Name());
+    const Variant& alias = alias_entries_[j]->Value();
+    old_values[Upper(add_fields_->At(j).Name())] =
+        alias.SameAs(add_snapshot_[j]) ? add_fields_->At(j).Value() : alias;
+  }
+  fields_->Exclude(old_aliases);
+  add_fields_->Clear();
+  alias_entries_.clear();
+  add_snapshot_.clear();
+  type_ = type;
+  add_table_ = table;
+  if (!table) return;
+  const auto& columns = table->layout->Columns();
+  for (size_t i = 2; i < columns.size(); ++i) {
+    auto old = old_values.find(Upper(columns[i].name));
+    Variant value = old != old_values.end() ? old->second : columns[i].blank;
+    add_fields_->Add(columns[i].name, columns[i].kind, value);
+    alias_entries_.push_back(
+        &fields_->Add(std::string(kAddPrefix) + columns[i].name, columns[i].kind, value));
+    add_snapshot_.push_back(columns[i].blank);
+  }
+}
+
+bool THGoodSpec::ResolveDocType(int32_t doc_id, std::string& type) {
+  if (doc_id <= 0) return false;
+  if (doc_id == resolved_doc_id_) {
+    type = resolved_type_;
+    return true;
+  }
+  db::Statement& q = Held(application_->Connection(), sql_->held_doc_type, sql_->doc_type);
+  ResetOnExit done(q);
+  q.Bind(1, db::Value(doc_id));
+  if (!q.Step()) return false;
+  type = q.IsNull(0) ? std::string() : q.GetText(0);
+  resolved_doc_id_ = doc_id;
+  resolved_type_ = type;
+  return true;
+}
+
+int32_t THGoodSpec::CurrentDocId() const {
+  const Variant& v = row_entries_[idx_doc_id_]->Value();
+  if (v.Type() == VarType::kLong) return v.AsLong();
+  if (NoValue(v)) return 0;
+  try {
+    return CLng(v);
+  } catch (const Error&) {
+    return 0;
+  }
+}
+
+void THGoodSpec::SyncType() {
+  int32_t doc_id = CurrentDocId();
+  if (doc_id <= 0 || doc_id == resolved_doc_id_) return;
+  std::string type;
+  if (ResolveDocType(doc_id, type)) Retype(type);
+}
+
+bool THGoodSpec::ReadRow(db::Statement& statement) {
+  const auto& columns = layout_->Columns();
+  for (size_t i = 0; i < columns.size(); ++i) {
+    row_entries_[i]->SetValue(layout_->Read(statement, static_cast<int>(i), i));
+  }
+  const int type_column = static_cast<int>(columns.size());
+  std::string type = statement.IsNull(type_column) ? "" : statement.GetText(type_column);
+  int32_t doc_id = CurrentDocId();
+  int32_t pos = CLng(row_entries_[idx_pos_]->Value());
+  resolved_doc_id_ = doc_id;
+  resolved_type_ = type;
+  Retype(type);
+  ReadAddFields(doc_id, pos);
+  current_idc_ = CLng(row_entries_[0]->Value());
+  adding_ = false;
+  editing_ = false;
+  return true;
+}
+
+void THGoodSpec::ReadAddFields(int32_t doc_id, int32_t pos_numb) {
+  if (!add_table_) return;
+  const TableLayout& layout = *add_table_->layout;
+  db::Statement& a = Held(application_->Connection(), add_table_->select, add_table_->select_sql);
+  ResetOnExit done(a);
+  a.Bind(1, db::Value(doc_id));
+  a.Bind(2, db::Value(pos_numb));
+  const bool found = a.Step();
+  for (size_t j = 0; j < alias_entries_.size(); ++j) {
+    Variant value =
+        found ? layout.Read(a, static_cast<int>(j + 2), j + 2) : layout.Columns()[j + 2].blank;
+    add_fields_->At(j).SetValue(value);
+    alias_entries_[j]->SetValue(value);
+    add_snapshot_[j] = std::move(value);
+  }
+}
+
+void THGoodSpec::BlankAddFields() {
+  if (!add_table_) return;
+  const auto& columns = add_table_->layout->Columns();
+  for (size_t j = 0; j < alias_entries_.size(); ++j) {
+    add_fields_->At(j).SetValue(columns[j + 2].blank);
+    alias_entries_[j]->SetValue(columns[j + 2].blank);
+    add_snapshot_[j] = columns[j + 2].blank;
+  }
+}
+
+void THGoodSpec::Recompute() {
+  auto currency_of = [&](int index) {
+    const Variant& v = row_entries_[index]->Value();
+    if (v.Type() == VarType::kCurrency) return v.AsCurrency();
+    if (NoValue(v)) return Currency();
+    try {
+      return CCur(v);
+    } catch (const Error& e) {
+      throw Error(e.Number(), std::string(kSource),
+                  "field \"" + row_entries_[index]->Name() + "\" cannot take the value \"" +
+                      CStr(v) + "\": " + e.Description());
+    }
+  };
+  const Currency amount = currency_of(idx_amount_);
+  if (currency_of(idx_amount_account_) == Currency()) {
+    Currency rate = Currency::FromLong(1);
+    const Variant& good = row_entries_[idx_good_]->Value();
+    const Variant& unit = row_entries_[idx_unit_]->Value();
+    if (!NoValue(good) && !NoValue(unit) && amount != Currency()) {
+      db::Statement& q = Held(application_->Connection(), sql_->held_rate, sql_->rate);
+      ResetOnExit done(q);
+      q.Bind(1, layout_->ToStorage(idx_good_, good));
+      q.Bind(2, layout_->ToStorage(idx_unit_, unit));
+      if (q.Step() && !q.IsNull(0)) rate = Currency::FromDouble(q.GetDouble(0));
+    }
+    row_entries_[idx_amount_account_]->SetValue(Variant(amount * rate));
+  }
+  if (currency_of(idx_summa_) == Currency()) {
+    const Currency price = currency_of(idx_price_);
+    if (price != Currency() && amount != Currency()) {
+      row_entries_[idx_summa_]->SetValue(Variant(RoundCy(price * amount, 2)));
+    }
+  }
+}
+
+void THGoodSpec::BindRow(db::Statement& statement) {
+  for (size_t i = 1; i < row_entries_.size(); ++i) {
+    layout_->Bind(statement, static_cast<int>(i), i, row_entries_[i]->Value());
+  }
+}
+
+void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert) {
+  if (!add_table_) return;
+  const TableLayout& layout = *add_table_->layout;
+  // The value to write: the "AddFld." entry when it was changed, else the AddFields entry.
+  std::vector<Variant> values;
+  values.reserve(alias_entries_.size());
+  for (size_t j = 0; j < alias_entries_.size(); ++j) {
+    const Variant& alias = alias_entries_[j]->Value();
+    values.push_back(alias.SameAs(add_snapshot_[j]) ? add_fields_->At(j).Value() : alias);
+  }
+  db::Connection& c = application_->Connection();
+  bool written = false;
+  if (!insert) {
+    db::Statement& u = Held(c, add_table_->update, add_table_->update_sql);
+    for (size_t j = 0; j < values.size(); ++j) {
+      layout.Bind(u, static_cast<int>(j + 1), j + 2, values[j]);
+    }
+    const int n = static_cast<int>(values.size());
+    u.Bind(n + 1, db::Value(doc_id));
+    u.Bind(n + 2, db::Value(pos_numb));
+    u.Run();
+    written = c.Changes() > 0;
+  }
+  if (!written) {
+    db::Statement& s = Held(c, add_table_->insert, add_table_->insert_sql);
+    s.Bind(1, db::Value(doc_id));
+    s.Bind(2, db::Value(pos_numb));
+    for (size_t j = 0; j < values.size(); ++j) {
+      layout.Bind(s, static_cast<int>(j + 3), j + 2, values[j]);
+    }
+    s.Run();
+  }
+  for (size_t j = 0; j < values.size(); ++j) {
+    add_fields_->At(j).SetValue(values[j]);
+    alias_entries_[j]->SetValue(values[j]);
+    add_snapshot_[j] = std::move(values[j]);
+  }
+}
+
+bool THGoodSpec::BeginEdit() {
+  EnsureLayout();
+  if (current_idc_ == 0) return false;
+  editing_ = true;
+  return true;
+}
+
+void THGoodSpec::AddNew() {
+  EnsureLayout();
+  const auto& columns = layout_->Columns();
+  for (size_t i = 0; i < columns.size(); ++i) row_entries_[i]->SetValue(columns[i].blank);
+  BlankAddFields();
+  current_idc_ = 0;
+  adding_ = true;
+  editing_ = false;
+}
+
+bool THGoodSpec::Update() {
+  EnsureLayout();
+  if (!adding_) RaiseDocumentError(kSource, "Update writes a new row: call AddNew first");
+  const int32_t doc_id = CurrentDocId();
+  if (doc_id <= 0) RaiseDocumentError(kSource, "the new row needs \"DocID\"");
+  std::string type;
+  if (!ResolveDocType(doc_id, type)) return false;
+  Retype(type);
+
+  NamedValue& pos = *row_entries_[idx_pos_];
+  const Variant saved[] = {row_entries_[idx_amount_account_]->Value(),
+                           row_entries_[idx_summa_]->Value(), pos.Value()};
+  db::Connection& c = application_->Connection();
+  int32_t idc = 0;
+  try {
+    Recompute();
+    WriteScope transaction(c, WriteScope::Nested::kUndoActions);
+    if (NoValue(pos.Value()) || CLng(pos.Value()) == 0) pos.SetValue(Variant(NextPosNumb()));
+    {
+      db::Statement& s = Held(c, sql_->held_insert, sql_->insert);
+      BindRow(s);
+      s.Run();
+    }
+    idc = static_cast<int32_t>(c.LastInsertId());
+    transaction.OnRollback([&c, this, idc] { c.Execute(sql_->remove, {idc}); });
+    WriteAddFields(doc_id, CLng(pos.Value()), true);
+    transaction.Commit();
+  } catch (...) {
+    row_entries_[idx_amount_account_]->SetValue(saved[0]);
+    row_entries_[idx_summa_]->SetValue(saved[1]);
+    pos.SetValue(saved[2]);
+    throw;
+  }
+  row_entries_[0]->SetValue(Variant(idc));
+  current_idc_ = idc;
+  adding_ = false;
+  return true;
+}
+
+bool THGoodSpec::UpdateByID(int32_t idc) {
+  EnsureLayout();
+  if (idc <= 0) return false;
+  const int32_t doc_id = CurrentDocId();
+  if (doc_id <= 0) RaiseDocumentError(kSource, "the row needs \"DocID\"");
+  std::string type;
+  if (!ResolveDocType(doc_id, type)) return false;
+  Retype(type);
+
+  const Variant saved[] = {row_entries_[idx_amount_account_]->Value(),
+                           row_entries_[idx_summa_]->Value()};
+  db::Connection& c = application_->Connection();
+  try {
+    Recompute();
+    WriteScope transaction(c);
+    {
+      db::Statement& s = Held(c, sql_->held_update, sql_->update);
+      BindRow(s);
+      const int n = static_cast<int>(row_entries_.size());
+      s.Bind(n, db::Value(idc));
+      s.Bind(n + 1, db::Value(doc_id));
+      s.Run();
+    }
+    if (c.Changes() == 0) {
+      db::StatementHandle q = c.Prepare(sql_->exists);
+      q->Bind(1, db::Value(idc));
+      if (q->Step()) {
+        RaiseDocumentError(kSource,
+                           "row " + std::to_string(idc) + " belongs to another document than " +
+                               std::to_string(doc_id) + "; a row cannot move between documents");
+      }
+      row_entries_[idx_amount_account_]->SetValue(saved[0]);
+      row_entries_[idx_summa_]->SetValue(saved[1]);
+      return false;
+    }
+    WriteAddFields(doc_id, CLng(row_entries_[idx_pos_]->Value()), false);
+    transaction.Commit();
+  } catch (...) {
+    row_entries_[idx_amount_account_]->SetValue(saved[0]);
+    row_entries_[idx_summa_]->SetValue(saved[1]);
+    throw;
+  }
+  row_entries_[0]->SetValue(Variant(idc));
+  current_idc_ = idc;
+  adding_ = false;
+  editing_ = false;
+  return true;
+}
+
+bool THGoodSpec::MoveToID(int32_t idc) {
+  EnsureLayout();
+  if (idc <= 0) return false;
+  db::Statement& s = Held(application_->Connection(), sql_->held_select_by_id, sql_->select_by_id);
+  ResetOnExit done(s);
+  s.Bind(1, db::Value(idc));
+  if (!s.Step()) return false;
+  return ReadRow(s);
+}
+
+bool THGoodSpec::MoveToKey(int32_t doc_id, int32_t pos_numb) {
+  EnsureLayout();
+  if (doc_id <= 0) return false;
+  db::StatementHandle s = application_->Connection().Prepare(sql_->select_by_key);
+  s->Bind(1, db::Value(doc_id));
+  s->Bind(2, db::Value(pos_numb));
+  if (!s->Step()) return false;
+  return ReadRow(*s);
+}
+
+bool THGoodSpec::Find(std::string_view condition) {
+  EnsureLayout();
+  std::string tsql = "SELECT TOP 1 oTable.IDC FROM THGoodSpec oTable WHERE (" +
+                     std::string(condition) + ") ORDER BY oTable.DocID, oTable.PosNumb";
+  std::string sql = sql::Translate(tsql, application_->Catalogue(), application_->Dialect());
+  int32_t idc = 0;
+  {
+    db::StatementHandle s = application_->Connection().Prepare(sql);
+    if (!s->Step()) return false;
+    idc = static_cast<int32_t>(s->GetInt64(0));
+  }
+  return MoveToID(idc);
+}
+
+int32_t THGoodSpec::NextPosNumb() {
+  EnsureLayout();
+  const int32_t doc_id = CurrentDocId();
+  if (doc_id <= 0) return 0;
+  db::StatementHandle q = application_->Connection().Prepare(sql_->next_pos);
+  q->Bind(1, db::Value(doc_id));
+  if (!q->Step()) return 0;
+  return static_cast<int32_t>(q->GetInt64(0));
+}
+
+bool THGoodSpec::Delete(int32_t idc) {
+  EnsureLayout();
+  if (idc <= 0) return false;
+  db::Connection& c = application_->Connection();
+  // The schema cascades the delete to the row's additional fields and fix-log links.
+  c.Execute(sql_->remove, {idc});
+  if (c.Changes() == 0) return false;
+  if (idc == current_idc_) {
+    AddNew();
+    adding_ = false;
+  }
+  return true;
+}
+
+}  // namespace qts::host
