@@ -147,6 +147,53 @@ Variant ReadValue(const db::Statement& s, int column, Reading reading) {
   return AnyValue(s, column);
 }
 
+// Stores the statement's value in `column` as the last record's value, as ReadValue reads it;
+// the common cases go straight to the store without making a Variant.
+void LoadValue(Recordset& recordset, const db::Statement& s, int column, Reading reading) {
+  const auto field = static_cast<size_t>(column);
+  db::ValueKind storage = s.ColumnKind(column);
+  if (storage == db::ValueKind::kNull) {
+    recordset.LoadNull(field);
+    return;
+  }
+  switch (reading) {
+    case Reading::kCurrency:
+      if (storage == db::ValueKind::kReal) {
+        recordset.LoadCurrency(field, Currency::FromDouble(s.GetDouble(column)));
+        return;
+      }
+      if (storage == db::ValueKind::kInteger) {
+        recordset.LoadCurrency(field, Currency::FromLong(s.GetInt64(column)));
+        return;
+      }
+      break;
+    case Reading::kLong:
+      if (storage == db::ValueKind::kInteger) {
+        int64_t v = s.GetInt64(column);
+        if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) {
+          recordset.LoadLong(field, static_cast<int32_t>(v));
+          return;
+        }
+      }
+      break;
+    case Reading::kString:
+      if (storage == db::ValueKind::kText) {
+        recordset.LoadText(field, s.GetTextView(column));
+        return;
+      }
+      break;
+    case Reading::kDouble:
+      if (storage == db::ValueKind::kInteger || storage == db::ValueKind::kReal) {
+        recordset.LoadDouble(field, s.GetDouble(column));
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  recordset.LoadValue(field, ReadValue(s, column, reading));
+}
+
 }  // namespace
 
 std::shared_ptr<Query> Query::Create(std::shared_ptr<AppContext> book, std::string_view table) {
@@ -302,19 +349,12 @@ void Query::Open() {
     }
   }
   recordset->Open();
-  if (QueryBuild::IsPlainSelection(*this)) {
-    // Rows are stored without regrowing the store; for a plain selection from tables the
-    // count costs the backend a fraction of the read (a grouped or derived query would run its
-    // work twice, so it grows the store instead).
-    db::StatementHandle counter =
-        Book().Connection().Prepare("SELECT COUNT(*) FROM (" + translation.sql + ")");
-    if (counter->Step()) recordset->Reserve(static_cast<size_t>(counter->GetInt64(0)));
-  }
+  // The store grows as rows arrive: counting them first would run the statement twice.
   db::StatementHandle statement = Book().Connection().Prepare(translation.sql);
   const int count = static_cast<int>(columns.size());
   while (statement->Step()) {
-    Variant* cells = recordset->AppendRow();
-    for (int c = 0; c < count; ++c) cells[c] = ReadValue(*statement, c, readings[c]);
+    recordset->AppendRow();
+    for (int c = 0; c < count; ++c) LoadValue(*recordset, *statement, c, readings[c]);
   }
   if (!result_filter_.empty()) recordset->SetFilter(Variant(result_filter_));
   if (!sort_.empty()) recordset->SetSort(sort_);

@@ -3,9 +3,12 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <unordered_map>
 #include <utility>
 
@@ -17,15 +20,191 @@
 
 namespace qts::host {
 
-// The rows of a recordset and its clones: the field definitions and every cell, row after
-// row, in one vector.
+// The cells of one column in blocks of kBlockRows rows: a VarType code per row and an 8-byte
+// payload (the value of a scalar, or where a text is in `texts`: block number in the high 32
+// bits, offset in the low, a 4-byte length before the characters). Blocks are never moved, so
+// the store grows without copying. A text of up to 7 characters is kept in the payload itself,
+// its length in the last byte, under the type code kShortText (beyond VarType's codes).
+// Objects, rare in a recordset, live in `objects`, sized to the rows once the column holds one.
+constexpr size_t kBlockRows = 4096;
+constexpr size_t kTextBlockBytes = 64 * 1024;
+constexpr uint8_t kShortText = 0x80;
+constexpr size_t kShortTextMax = sizeof(uint64_t) - 1;
+
+struct CellBlock {
+  uint8_t types[kBlockRows];
+  uint64_t payloads[kBlockRows];
+};
+
+struct ColumnCells {
+  std::vector<std::unique_ptr<CellBlock>> blocks;
+  std::vector<std::unique_ptr<char[]>> texts;
+  size_t text_used = 0;      // bytes used in the last text block
+  size_t text_capacity = 0;  // its size
+  std::vector<ObjectPtr> objects;
+
+  uint8_t& Type(size_t row) { return blocks[row / kBlockRows]->types[row % kBlockRows]; }
+  uint8_t Type(size_t row) const { return blocks[row / kBlockRows]->types[row % kBlockRows]; }
+  uint64_t& Payload(size_t row) { return blocks[row / kBlockRows]->payloads[row % kBlockRows]; }
+  uint64_t Payload(size_t row) const {
+    return blocks[row / kBlockRows]->payloads[row % kBlockRows];
+  }
+};
+
+// The rows of a recordset and its clones: the field definitions and every cell. `generation`
+// grows whenever a stored value changes, so recordsets know when the values they made are
+// stale.
 struct RowStore {
   std::vector<FieldDef> fields;
   std::unordered_map<std::string, size_t> index;  // lower-case name -> column
-  std::vector<Variant> cells;
+  std::vector<ColumnCells> columns;
   size_t rows = 0;
+  uint64_t generation = 1;
 
   size_t Columns() const { return fields.size(); }
+
+  // Appends a record of Empty values.
+  void AppendRow() {
+    const size_t row = rows;
+    for (ColumnCells& column : columns) {
+      if (row / kBlockRows == column.blocks.size()) {
+        column.blocks.push_back(std::make_unique_for_overwrite<CellBlock>());
+      }
+      column.Type(row) = static_cast<uint8_t>(VarType::kEmpty);
+      if (!column.objects.empty()) column.objects.emplace_back();
+    }
+    ++rows;
+  }
+
+  void DropLastRow() {
+    --rows;
+    for (ColumnCells& column : columns) {
+      if (!column.objects.empty()) column.objects.pop_back();
+      if (rows % kBlockRows == 0) column.blocks.pop_back();
+    }
+    ++generation;
+  }
+
+  void Reserve(size_t more) {
+    for (ColumnCells& column : columns) column.blocks.reserve((rows + more) / kBlockRows + 1);
+  }
+
+  void Put(size_t row, size_t column, VarType type, uint64_t payload) {
+    ColumnCells& cells = columns[column];
+    if (!cells.objects.empty()) cells.objects[row].reset();
+    CellBlock& block = *cells.blocks[row / kBlockRows];
+    block.types[row % kBlockRows] = static_cast<uint8_t>(type);
+    block.payloads[row % kBlockRows] = payload;
+    ++generation;
+  }
+
+  void PutText(size_t row, size_t column, std::string_view value) {
+    ColumnCells& cells = columns[column];
+    if (value.size() > std::numeric_limits<uint32_t>::max() - sizeof(uint32_t)) {
+      RaiseAdo(kAdErrMultipleStep, "a text of 4 GB or more cannot be stored", "ADODB.Field");
+    }
+    if (value.size() <= kShortTextMax) {
+      char bytes[sizeof(uint64_t)] = {};
+      if (!value.empty()) std::memcpy(bytes, value.data(), value.size());
+      bytes[kShortTextMax] = static_cast<char>(value.size());
+      uint64_t payload = 0;
+      std::memcpy(&payload, bytes, sizeof payload);
+      Put(row, column, VarType::kString, payload);
+      cells.Type(row) = kShortText;
+      return;
+    }
+    auto length = static_cast<uint32_t>(value.size());
+    const size_t needed = sizeof length + value.size();
+    if (cells.texts.empty() || cells.text_capacity - cells.text_used < needed) {
+      cells.text_capacity = std::max(kTextBlockBytes, needed);
+      cells.texts.push_back(std::make_unique_for_overwrite<char[]>(cells.text_capacity));
+      cells.text_used = 0;
+    }
+    char* at = cells.texts.back().get() + cells.text_used;
+    std::memcpy(at, &length, sizeof length);
+    if (!value.empty()) std::memcpy(at + sizeof length, value.data(), value.size());
+    uint64_t payload = (static_cast<uint64_t>(cells.texts.size() - 1) << 32) | cells.text_used;
+    cells.text_used += needed;
+    Put(row, column, VarType::kString, payload);
+  }
+
+  void PutObject(size_t row, size_t column, ObjectPtr value) {
+    ColumnCells& cells = columns[column];
+    if (cells.objects.empty()) cells.objects.resize(rows);
+    Put(row, column, VarType::kObject, 0);
+    cells.objects[row] = std::move(value);
+  }
+
+  void Set(size_t row, size_t column, const Variant& value) {
+    switch (value.Type()) {
+      case VarType::kEmpty:
+      case VarType::kNull:
+        Put(row, column, value.Type(), 0);
+        return;
+      case VarType::kBoolean:
+        Put(row, column, VarType::kBoolean, value.AsBool() ? 1 : 0);
+        return;
+      case VarType::kInteger:
+        Put(row, column, VarType::kInteger, static_cast<uint64_t>(value.AsInteger()));
+        return;
+      case VarType::kLong:
+        Put(row, column, VarType::kLong, static_cast<uint64_t>(value.AsLong()));
+        return;
+      case VarType::kDouble:
+        Put(row, column, VarType::kDouble, std::bit_cast<uint64_t>(value.AsDouble()));
+        return;
+      case VarType::kCurrency:
+        Put(row, column, VarType::kCurrency, static_cast<uint64_t>(value.AsCurrency().Scaled()));
+        return;
+      case VarType::kDate:
+        Put(row, column, VarType::kDate, std::bit_cast<uint64_t>(value.AsDate().Serial()));
+        return;
+      case VarType::kString:
+        PutText(row, column, value.AsString());
+        return;
+      case VarType::kObject:
+        PutObject(row, column, value.AsObject());
+        return;
+    }
+  }
+
+  Variant Get(size_t row, size_t column) const {
+    const ColumnCells& cells = columns[column];
+    uint64_t payload = cells.Payload(row);
+    const uint8_t type = cells.Type(row);
+    if (type == kShortText) {
+      char bytes[sizeof(uint64_t)];
+      std::memcpy(bytes, &payload, sizeof payload);
+      return Variant(std::string_view(bytes, static_cast<size_t>(bytes[kShortTextMax])));
+    }
+    switch (static_cast<VarType>(type)) {
+      case VarType::kEmpty:
+        break;
+      case VarType::kNull:
+        return Variant::Null();
+      case VarType::kBoolean:
+        return Variant(payload != 0);
+      case VarType::kInteger:
+        return Variant(static_cast<int16_t>(payload));
+      case VarType::kLong:
+        return Variant(static_cast<int32_t>(payload));
+      case VarType::kDouble:
+        return Variant(std::bit_cast<double>(payload));
+      case VarType::kCurrency:
+        return Variant(Currency::FromScaled(static_cast<int64_t>(payload)));
+      case VarType::kDate:
+        return Variant(Date(std::bit_cast<double>(payload)));
+      case VarType::kString: {
+        const char* at = cells.texts[payload >> 32].get() + (payload & 0xFFFFFFFFu);
+        uint32_t length = 0;
+        std::memcpy(&length, at, sizeof length);
+        return Variant(std::string_view(at + sizeof length, length));
+      }
+      case VarType::kObject:
+        return Variant(cells.objects[row]);
+    }
+    return Variant();
+  }
 };
 
 namespace {
@@ -80,6 +259,7 @@ void FieldCollection::Append(std::string_view name, int32_t type, int32_t define
   }
   store.index.emplace(std::move(key), store.fields.size());
   store.fields.push_back({std::string(name), type, defined_size, attributes});
+  store.columns.resize(store.fields.size());
 }
 
 size_t FieldCollection::Count() const { return owner_->store_->fields.size(); }
@@ -142,7 +322,9 @@ void Recordset::Close() {
   auto fresh = std::make_shared<RowStore>();
   fresh->fields = store_->fields;
   fresh->index = store_->index;
+  fresh->columns.resize(fresh->fields.size());
   store_ = std::move(fresh);
+  cache_generation_ = 0;
   open_ = false;
   view_.reset();
   position_ = 0;
@@ -157,22 +339,50 @@ void Recordset::LoadRow(std::vector<Variant> values) {
     Raise(kAdErrInvalidArgument,
           fmt::format("a record of {} values for {} fields", values.size(), store.Columns()));
   }
-  std::move(values.begin(), values.end(), std::back_inserter(store.cells));
-  if (view_) view_->push_back(static_cast<uint32_t>(store.rows));
-  ++store.rows;
+  AppendRow();
+  for (size_t c = 0; c < values.size(); ++c) store.Set(store.rows - 1, c, values[c]);
 }
 
-Variant* Recordset::AppendRow() {
+void Recordset::AppendRow() {
   CheckOpen();
   RowStore& store = *store_;
-  const size_t first = store.cells.size();
-  store.cells.resize(first + store.Columns());
   if (view_) view_->push_back(static_cast<uint32_t>(store.rows));
-  ++store.rows;
-  return store.cells.data() + first;
+  store.AppendRow();
 }
 
-void Recordset::Reserve(size_t rows) { store_->cells.reserve(rows * store_->Columns()); }
+void Recordset::LoadNull(size_t column) {
+  store_->Put(store_->rows - 1, column, VarType::kNull, 0);
+}
+
+void Recordset::LoadBool(size_t column, bool value) {
+  store_->Put(store_->rows - 1, column, VarType::kBoolean, value ? 1 : 0);
+}
+
+void Recordset::LoadLong(size_t column, int32_t value) {
+  store_->Put(store_->rows - 1, column, VarType::kLong, static_cast<uint64_t>(value));
+}
+
+void Recordset::LoadDouble(size_t column, double value) {
+  store_->Put(store_->rows - 1, column, VarType::kDouble, std::bit_cast<uint64_t>(value));
+}
+
+void Recordset::LoadCurrency(size_t column, Currency value) {
+  store_->Put(store_->rows - 1, column, VarType::kCurrency, static_cast<uint64_t>(value.Scaled()));
+}
+
+void Recordset::LoadDate(size_t column, Date value) {
+  store_->Put(store_->rows - 1, column, VarType::kDate, std::bit_cast<uint64_t>(value.Serial()));
+}
+
+void Recordset::LoadText(size_t column, std::string_view value) {
+  store_->PutText(store_->rows - 1, column, value);
+}
+
+void Recordset::LoadValue(size_t column, const Variant& value) {
+  store_->Set(store_->rows - 1, column, value);
+}
+
+void Recordset::Reserve(size_t rows) { store_->Reserve(rows); }
 
 size_t Recordset::ViewSize() const { return view_ ? view_->size() : store_->rows; }
 
@@ -186,19 +396,30 @@ uint32_t Recordset::CurrentRow() const {
   return RowAt(static_cast<size_t>(position_));
 }
 
-Variant& Recordset::Cell(uint32_t row, size_t column) const {
-  return store_->cells[row * store_->Columns() + column];
+const Variant& Recordset::CachedCell(uint32_t row, size_t column) const {
+  const RowStore& store = *store_;
+  if (cache_generation_ != store.generation || cache_row_ != row) {
+    cache_.resize(store.Columns());
+    cache_made_.assign(store.Columns(), 0);
+    cache_row_ = row;
+    cache_generation_ = store.generation;
+  }
+  if (!cache_made_[column]) {
+    cache_[column] = store.Get(row, column);
+    cache_made_[column] = 1;
+  }
+  return cache_[column];
 }
 
 const Variant& Recordset::Value(size_t index) const {
   uint32_t row = CurrentRow();
   if (index >= store_->Columns()) fields_.Item(index);  // raises 3265
-  return Cell(row, index);
+  return CachedCell(row, index);
 }
 
 const Variant& Recordset::Value(std::string_view name) const {
   size_t column = ColumnOf(name);
-  return Cell(CurrentRow(), column);
+  return CachedCell(CurrentRow(), column);
 }
 
 void Recordset::SetValue(size_t index, Variant value) {
@@ -215,20 +436,22 @@ void Recordset::Assign(size_t column, Variant value) {
   Variant converted = CoerceToField(store_->fields[column], std::move(value));
   if (edit_mode_ == adEditNone) {
     size_t columns = store_->Columns();
-    auto first = store_->cells.begin() + static_cast<std::ptrdiff_t>(row * columns);
-    edit_original_.assign(first, first + static_cast<std::ptrdiff_t>(columns));
+    edit_original_.clear();
+    edit_original_.reserve(columns);
+    for (size_t c = 0; c < columns; ++c) edit_original_.push_back(store_->Get(row, c));
     edit_row_ = row;
     edit_mode_ = adEditInProgress;
   }
-  Cell(row, column) = std::move(converted);
+  store_->Set(row, column, converted);
 }
 
 void Recordset::AddNew() {
   CheckOpen();
   FinishPendingEdit();
   RowStore& store = *store_;
-  store.cells.resize(store.cells.size() + store.Columns(), Variant::Null());
-  auto row = static_cast<uint32_t>(store.rows++);
+  auto row = static_cast<uint32_t>(store.rows);
+  store.AppendRow();
+  for (size_t c = 0; c < store.Columns(); ++c) store.Put(row, c, VarType::kNull, 0);
   if (view_) view_->push_back(row);
   position_before_add_ = position_;
   position_ = static_cast<long>(ViewSize()) - 1;
@@ -273,13 +496,12 @@ void Recordset::CancelUpdate() {
       Raise(kAdErrIllegalOperation,
             "Operation is not allowed in this context: records were added after this one");
     }
-    store.cells.resize(store.cells.size() - store.Columns());
-    --store.rows;
+    store.DropLastRow();
     if (view_ && !view_->empty() && view_->back() == edit_row_) view_->pop_back();
     position_ = std::clamp<long>(position_before_add_, -1, static_cast<long>(ViewSize()));
   } else if (edit_mode_ == adEditInProgress) {
     size_t columns = store.Columns();
-    for (size_t c = 0; c < columns; ++c) Cell(edit_row_, c) = std::move(edit_original_[c]);
+    for (size_t c = 0; c < columns; ++c) store.Set(edit_row_, c, edit_original_[c]);
   }
   edit_mode_ = adEditNone;
   edit_original_.clear();
@@ -408,25 +630,42 @@ std::vector<uint32_t> Recordset::ComputeView(const RecordFilter* filter,
     ++lex.pos;
   }
 
+  const RowStore& store = *store_;
   std::vector<uint32_t> rows;
-  rows.reserve(store_->rows);
-  for (uint32_t r = 0; r < store_->rows; ++r) {
-    if (filter == nullptr || filter->Matches(&Cell(r, 0))) rows.push_back(r);
+  rows.reserve(store.rows);
+  if (filter == nullptr) {
+    for (uint32_t r = 0; r < store.rows; ++r) rows.push_back(r);
+  } else {
+    // The values a criterion reads are made once per record, in a buffer reused record after
+    // record.
+    std::vector<Variant> values(store.Columns());
+    uint32_t r = 0;
+    RecordFilter::CellReader cell = [&](size_t column) -> const Variant& {
+      values[column] = store.Get(r, column);
+      return values[column];
+    };
+    for (; r < store.rows; ++r) {
+      if (filter->Matches(cell)) rows.push_back(r);
+    }
   }
   if (keys.empty()) return rows;
-  // Text keys are folded once per row rather than at every comparison.
+  // The keys' values are made once per row, and text keys folded, rather than at every
+  // comparison.
+  std::vector<std::vector<Variant>> values(keys.size());
   std::vector<std::vector<std::string>> folded(keys.size());
   for (size_t k = 0; k < keys.size(); ++k) {
-    folded[k].resize(store_->rows);
+    values[k].resize(store.rows);
+    folded[k].resize(store.rows);
     for (uint32_t r : rows) {
-      const Variant& v = Cell(r, keys[k].column);
+      Variant v = store.Get(r, keys[k].column);
       if (v.Type() == VarType::kString) folded[k][r] = LCase(v.AsString());
+      values[k][r] = std::move(v);
     }
   }
   std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
     for (size_t k = 0; k < keys.size(); ++k) {
-      const Variant& va = Cell(a, keys[k].column);
-      const Variant& vb = Cell(b, keys[k].column);
+      const Variant& va = values[k][a];
+      const Variant& vb = values[k][b];
       int c = 0;
       if (va.Type() == VarType::kString && vb.Type() == VarType::kString) {
         c = folded[k][a].compare(folded[k][b]);

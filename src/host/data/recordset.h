@@ -4,7 +4,9 @@
 //
 // Rows live in one store shared by a recordset and its clones; each recordset keeps its own
 // position, filter and sort as a list of row numbers (none while it shows every row in
-// storage order). Values are Variants converted to the field's type when they are assigned.
+// storage order). Values are converted to the field's type when they are assigned and kept
+// column by column in compact form (a type byte and an 8-byte payload per cell, text in one
+// buffer per column); a Variant is made when a value is read.
 //
 // Errors carry ADO's numbers with source "ADODB.Recordset" (or ".Field", ".Fields"):
 // 3021 no current record, 3265 no such field, 3001 bad argument (a filter or sort text that
@@ -97,7 +99,7 @@ class Field {
   int32_t DefinedSize() const;
   int32_t Attributes() const;
   // The value in the current record; error 3021 at BOF or EOF. The reference stays valid until
-  // the next AddNew on any recordset sharing the rows.
+  // this recordset reads another record or the rows change.
   const Variant& Value() const;
   // Converts `value` to the field's type and stores it in the current record (starting an
   // edit when none is in progress).
@@ -155,10 +157,18 @@ class Recordset : public virtual Object {
   // Appends a record of values that already have the fields' types (a query's loader),
   // without conversion and without moving. Error 3001 when the count differs from the fields.
   void LoadRow(std::vector<Variant> values);
-  // Appends a record of Empty values and returns its first cell; the loader assigns the
-  // fields' values in place (cells [0, field count)). The pointer is valid until the next
-  // record is appended.
-  Variant* AppendRow();
+  // Appends a record of Empty values; the loader then assigns the fields' values with the
+  // Load* calls below, which write a value that already has the field's type into the last
+  // record, without conversion. `column` must be below the field count.
+  void AppendRow();
+  void LoadNull(size_t column);
+  void LoadBool(size_t column, bool value);
+  void LoadLong(size_t column, int32_t value);
+  void LoadDouble(size_t column, double value);
+  void LoadCurrency(size_t column, Currency value);
+  void LoadDate(size_t column, Date value);
+  void LoadText(size_t column, std::string_view value);
+  void LoadValue(size_t column, const Variant& value);
   // Expects `rows` more records (capacity only).
   void Reserve(size_t rows);
 
@@ -234,7 +244,8 @@ class Recordset : public virtual Object {
   uint32_t RowAt(size_t position) const;
   // The shared row of the current record; 3021 when there is none.
   uint32_t CurrentRow() const;
-  Variant& Cell(uint32_t row, size_t column) const;
+  // The value of a stored cell, read through this recordset's cache of the last record read.
+  const Variant& CachedCell(uint32_t row, size_t column) const;
   void Assign(size_t column, Variant value);
   void FinishPendingEdit();
   void MoveTo(long position);
@@ -256,6 +267,12 @@ class Recordset : public virtual Object {
   long position_before_add_ = 0;
   Variant filter_{int32_t{0}};
   std::string sort_;
+  // The values of one record made for Value(): valid while the store's generation is
+  // cache_generation_; a column is made on its first read.
+  mutable std::vector<Variant> cache_;
+  mutable std::vector<uint8_t> cache_made_;
+  mutable uint32_t cache_row_ = 0;
+  mutable uint64_t cache_generation_ = 0;
 };
 
 using RecordsetPtr = std::shared_ptr<Recordset>;

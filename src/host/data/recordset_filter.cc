@@ -206,9 +206,9 @@ RecordFilter RecordFilter::Parse(std::string_view text, const std::vector<FieldD
   return filter;
 }
 
-bool RecordFilter::Matches(const Variant* row) const {
+bool RecordFilter::Matches(const CellReader& cell) const {
   auto test = [&](const Criterion& c) {
-    const Variant& value = row[c.column];
+    const Variant& value = cell(c.column);
     bool is_null = value.IsNull() || value.IsEmpty();
     switch (c.op) {
       case Op::kIsNull:

@@ -24,8 +24,11 @@ class RecordFilter {
   static RecordFilter Parse(std::string_view text, const std::vector<FieldDef>& fields,
                             const ColumnLookup& find_column);
 
-  // Whether the record whose cells start at `row` meets the criteria.
-  bool Matches(const Variant* row) const;
+  // The value of a column of the record being tested.
+  using CellReader = std::function<const Variant&(size_t column)>;
+
+  // Whether the record whose values `cell` gives meets the criteria.
+  bool Matches(const CellReader& cell) const;
 
  private:
   enum class Op { kEq, kNe, kLt, kLe, kGt, kGe, kLike, kIsNull, kIsNotNull };
