@@ -1,12 +1,16 @@
 // qts book ...: creating books.
 #include <fmt/format.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "cli/commands.h"
 #include "core/convert.h"
 #include "host/data/app_context.h"
+#include "host/sample/sample_book.h"
 #include "host/schema/schema.h"
 
 namespace qts::cli {
@@ -23,8 +27,42 @@ void AddBookCommands(CLI::App& app) {
       ->required();
   create->add_option("--code", *code, "the book code: 1 to 16 letters, digits or '_'")
       ->capture_default_str();
+  auto sample = std::make_shared<std::string>();
+  auto seed = std::make_shared<uint64_t>(1);
+  create->add_option("--sample", *sample,
+                     "fill the book with a sample company: 'small' (tests) or 'large' (over a "
+                     "million specification rows, benchmarks)");
+  create->add_option("--seed", *seed, "the seed of the sample data: the same seed, the same book")
+      ->capture_default_str();
   create->callback([=] {
+    // Checked before the file is created, so a bad size leaves no file behind.
+    const bool with_sample = !sample->empty();
+    const host::sample::SampleSize size =
+        with_sample ? host::sample::ParseSampleSize(*sample) : host::sample::SampleSize::kSmall;
     auto context = host::AppContext::CreateBook(*file, *code);
+    if (with_sample) {
+      try {
+        host::sample::GenerateSampleBook(*context, size, *seed);
+      } catch (...) {
+        // The file did not exist (or was empty) before: leave nothing behind.
+        context.reset();
+        std::error_code ignored;
+        std::filesystem::remove(*file, ignored);
+        throw;
+      }
+      const host::sample::BookCounts counts = host::sample::CountBook(*context);
+      std::cout << fmt::format("created book {} in {} with the {} sample (seed {})\n",
+                               context->Code(), *file, *sample, *seed);
+      std::cout << "  rows per table:\n";
+      for (const auto& [table, n] : counts.tables) {
+        std::cout << fmt::format("    {:<28} {:>10}\n", table, n);
+      }
+      std::cout << "  documents per type:\n";
+      for (const auto& [type, n] : counts.documents) {
+        std::cout << fmt::format("    {:<28} {:>10}\n", type, n);
+      }
+      return;
+    }
     int tables = 0;
     int views = 0;
     int derived = 0;

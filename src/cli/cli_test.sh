@@ -50,5 +50,9 @@ check run-second-statement 1 'only one statement' -- bash -c "printf 'SELECT 1;\
 check run-hostile 0 '^Name,Value$' -- bash -c "echo \"SELECT Name, Value FROM Settings WHERE Name = 'x''; DROP TABLE Settings; --'\" | '$qts' sql run --book '$book' --format csv"
 check settings-survive 0 'UAB1' -- bash -c "echo \"SELECT Value FROM Settings WHERE Name = 'Code'\" | '$qts' sql run --book '$book' --format csv"
 
-echo "$((23 - failures)) passed, $failures failed"
+check book-sample 0 'THGoodSpecFixLog' -- "$qts" book create "$work/s.db" --sample small --seed 3
+check book-sample-bad 1 'unknown sample size' -- "$qts" book create "$work/t.db" --sample medium
+check book-sample-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && echo present || { echo absent; exit 1; }"
+
+echo "$((26 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

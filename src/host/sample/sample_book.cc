@@ -1,0 +1,91 @@
+#include "host/sample/sample_book.h"
+
+#include <fmt/format.h>
+
+#include <cctype>
+
+#include "core/error.h"
+#include "db/connection.h"
+#include "db/transaction.h"
+#include "host/data/app_context.h"
+#include "host/sample/sample_generator.h"
+#include "host/schema/schema.h"
+
+namespace qts::host::sample {
+namespace {
+
+int64_t CountRows(db::Connection& connection, const std::string& code, const std::string& table) {
+  db::StatementHandle s = connection.Prepare(
+      fmt::format("SELECT COUNT(*) FROM \"{}\"", schema::PhysicalName(code, table)));
+  return s->Step() ? s->GetInt64(0) : 0;
+}
+
+}  // namespace
+
+SampleSize ParseSampleSize(std::string_view text) {
+  std::string lower;
+  for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "small") return SampleSize::kSmall;
+  if (lower == "large") return SampleSize::kLarge;
+  throw Error(5, "SampleBook",
+              fmt::format("unknown sample size '{}': expected 'small' or 'large'", text));
+}
+
+void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
+  db::Connection& connection = context.Connection();
+  const std::string& code = context.Code();
+  for (const char* table : {"REFGood", "THDocument", "STStore", "REFPerson"}) {
+    if (CountRows(connection, code, table) != 0) {
+      throw Error(5, "SampleBook",
+                  fmt::format("book {} is not empty: {} has rows; a sample book needs a new book",
+                              code, table));
+    }
+  }
+  // SQLite spills its page cache to the file while one large transaction grows past it; a
+  // larger cache for the duration keeps a large book's pages in memory until the commit.
+  const bool sqlite = connection.Dialect() == "sqlite";
+  int64_t cache_size = 0;
+  if (sqlite) {
+    db::StatementHandle pragma = connection.Prepare("PRAGMA cache_size");
+    if (pragma->Step()) cache_size = pragma->GetInt64(0);
+  }
+  if (sqlite && size == SampleSize::kLarge) connection.Execute("PRAGMA cache_size = -524288");
+  struct RestoreCache {
+    db::Connection& connection;
+    bool active;
+    int64_t pages;
+    ~RestoreCache() {
+      if (!active) return;
+      try {
+        connection.Execute(fmt::format("PRAGMA cache_size = {}", pages));
+      } catch (...) {  // the cache size is a hint; a failure to restore it harms nothing
+      }
+    }
+  } restore{connection, sqlite && size == SampleSize::kLarge, cache_size};
+  db::Transaction transaction(connection);
+  {
+    SampleGenerator generator(connection, code, size, seed);
+    generator.WriteReferences();
+    generator.WriteDocuments();
+  }
+  transaction.Commit();
+}
+
+BookCounts CountBook(AppContext& context) {
+  db::Connection& connection = context.Connection();
+  const std::string& code = context.Code();
+  BookCounts counts;
+  for (const schema::SourceDef& s : schema::Sources()) {
+    if (s.kind != schema::SourceKind::kTable) continue;
+    const int64_t n = CountRows(connection, code, s.name);
+    if (n != 0) counts.tables.emplace_back(s.name, n);
+  }
+  db::StatementHandle by_type = connection.Prepare(fmt::format(
+      "SELECT t.\"Code\", COUNT(d.\"IDC\") FROM \"{}\" t INNER JOIN \"{}\" d"
+      " ON d.\"DocTypeCode\" = t.\"Code\" GROUP BY t.\"Code\" ORDER BY t.\"Code\"",
+      schema::PhysicalName(code, "THDocType"), schema::PhysicalName(code, "THDocument")));
+  while (by_type->Step()) counts.documents.emplace_back(by_type->GetText(0), by_type->GetInt64(1));
+  return counts;
+}
+
+}  // namespace qts::host::sample

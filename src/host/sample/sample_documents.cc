@@ -1,0 +1,508 @@
+// The sample company's year of documents, generated day by day in date order. Receipts of a
+// day come before its outgoing documents, and every posted outgoing row takes its quantity
+// from the FIFO ledger when it is made, so the fix log written with it is the FIFO
+// consumption of the receipts dated up to the row's date.
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "host/sample/sample_generator.h"
+#include "host/ui/operator.h"
+
+namespace qts::host::sample {
+namespace {
+
+using V = db::Value;
+
+constexpr int kYear = 2026;
+constexpr int kDays = 365;
+
+double Round2(double v) { return std::round(v * 100.0) / 100.0; }
+double Qty(int64_t ten_thousandths) {
+  return static_cast<double>(ten_thousandths) / static_cast<double>(kQtyScale);
+}
+
+std::chrono::sys_days Day(int day) {
+  using namespace std::chrono;
+  return sys_days{year{kYear} / January / 1} + days{day};
+}
+
+std::string DateText(std::chrono::sys_days d) {
+  const std::chrono::year_month_day ymd{d};
+  return fmt::format("{:04}-{:02}-{:02}", static_cast<int>(ymd.year()),
+                     static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()));
+}
+
+bool IsPersonRole(const std::string& role) { return role != "PAR" && role != "CUST"; }
+
+// Ends the operator's progress however generation ends.
+class ProgressScope {
+ public:
+  ProgressScope(bool shown, int count) : shown_(shown) {
+    if (shown_) CurrentOperator().BeginProgress("Generating the sample book", count);
+  }
+  ProgressScope(const ProgressScope&) = delete;
+  ProgressScope& operator=(const ProgressScope&) = delete;
+  ~ProgressScope() {
+    if (shown_) CurrentOperator().EndProgress();
+  }
+  void Step(int done) {
+    if (shown_) CurrentOperator().Progress(done);
+  }
+
+ private:
+  bool shown_;
+};
+
+}  // namespace
+
+SampleGenerator::SampleGenerator(db::Connection& connection, std::string code, SampleSize size,
+                                 uint64_t seed)
+    : connection_(connection),
+      code_(std::move(code)),
+      size_(size),
+      random_(seed),
+      scale_(size == SampleSize::kSmall ? 1 : 160),
+      w_(std::make_unique<SampleWriters>(connection, code_)) {}
+
+std::string SampleGenerator::NextNumber(const std::string& type) {
+  return fmt::format("{}-{:06}", type, ++numbers_[type]);
+}
+
+const std::string& SampleGenerator::RandomPerson() { return random_.Pick(persons_); }
+
+const SampleGood& SampleGenerator::RandomGood(GoodKind kind) {
+  return goods_[random_.Pick(goods_by_kind_[kind])];
+}
+
+void SampleGenerator::WriteDocuments() {
+  ProgressScope progress(size_ == SampleSize::kLarge, kDays);
+  for (int day = 0; day < kDays; ++day) {
+    GenerateDay(day);
+    progress.Step(day + 1);
+  }
+  WriteLots();
+}
+
+void SampleGenerator::GenerateDay(int day) {
+  const std::chrono::sys_days today = Day(day);
+  const std::string date = DateText(today);
+  const unsigned weekday = std::chrono::weekday{today}.c_encoding();  // 0 Sunday
+  const bool working = weekday != 0 && weekday != 6;
+  if (weekday == 1) {
+    for (const SampleVehicle& v : vehicles_) FuelReceipt(date, v);
+  }
+  if (working) {
+    for (int k = 0; k < scale_; ++k) {
+      if (random_.Percent(60)) Receipt(date, "GS", GoodKind::kMaterial);
+      if (random_.Percent(70)) Receipt(date, random_.Pick(sale_stores_), GoodKind::kMerchandise);
+      if (random_.Percent(15)) Receipt(date, random_.Pick(sale_stores_), GoodKind::kMarked);
+      if (random_.Percent(25)) Receipt(date, random_.Pick(sale_stores_), GoodKind::kPackaging);
+      if (random_.Percent(25)) Manufacture(date);
+      if (random_.Percent(40)) ProductionWriteOff(date);
+      Sale(date);
+      if (random_.Percent(60)) Sale(date);
+      if (random_.Percent(15)) Requirement(date);
+    }
+  }
+  const std::chrono::year_month_day ymd{today};
+  const std::chrono::year_month_day tomorrow{today + std::chrono::days{1}};
+  if (tomorrow.month() != ymd.month()) {
+    VehicleMonth(fmt::format("{:04}-{:02}-01", kYear, static_cast<unsigned>(ymd.month())), date);
+  }
+}
+
+void SampleGenerator::Receipt(const std::string& date, const std::string& store, GoodKind kind) {
+  SampleDoc doc;
+  doc.type = "PISF";
+  doc.date = date;
+  doc.store = store;
+  doc.department = store == "GS" ? "GAM" : "PRK";
+  doc.posted = random_.Percent(97);
+  doc.author = random_.Between(1, static_cast<int64_t>(persons_.size()));
+  const int64_t direction = random_.Between(0, 9);
+  doc.vat_direction = direction < 8 ? "PVM1" : direction == 8 ? "PVM13" : "PVM14";
+  doc.parties = {{"PAR", random_.Pick(suppliers_)}, {"DB", RandomPerson()}};
+  const int64_t rows = random_.Between(3, 12);
+  for (int64_t i = 0; i < rows; ++i) {
+    const SampleGood& g = RandomGood(kind);
+    SampleRow row;
+    row.good = g.code;
+    const bool in_alt = !g.alt_unit.empty() && random_.Percent(30);
+    const int64_t count = in_alt ? random_.Between(1, 5) : random_.Between(10, 500);
+    row.unit = in_alt ? g.alt_unit : g.unit;
+    row.amount = count * kQtyScale;
+    row.amount_account = count * (in_alt ? g.alt_rate : 1) * kQtyScale;
+    row.price = Round2(g.price * static_cast<double>(in_alt ? g.alt_rate : 1) *
+                       static_cast<double>(random_.Between(90, 110)) / 100.0);
+    row.fix_category = g.fix_category;
+    if (kind == GoodKind::kMarked) {
+      row.lot = AddLotProperty(g.code, fmt::format("Akcizo ženklų partija {}-{}", date, i + 1), "");
+    }
+    row.comment = random_.Percent(10) ? "Pristatyta su vėlavimu" : "";
+    doc.rows.push_back(std::move(row));
+  }
+  WriteDoc(doc);
+}
+
+void SampleGenerator::FuelReceipt(const std::string& date, const SampleVehicle& vehicle) {
+  SampleDoc doc;
+  doc.type = "PISF";
+  doc.date = date;
+  doc.store = "KS";
+  doc.department = "TRN";
+  doc.author = 5;
+  doc.vat_direction = "PVM1";
+  doc.parties = {{"PAR", suppliers_.front()}, {"DB", RandomPerson()}};
+  auto add = [&](const std::string& good_code, int64_t lot) {
+    const SampleGood& g = goods_[good_index_[good_code]];
+    SampleRow row;
+    row.good = g.code;
+    row.unit = g.unit;
+    row.amount = row.amount_account = random_.Between(20000, 80000) * 10;  // 200 to 800 l
+    row.price = Round2(g.price * static_cast<double>(random_.Between(95, 105)) / 100.0);
+    row.lot = lot;
+    row.fix_category = g.fix_category;
+    doc.rows.push_back(std::move(row));
+  };
+  add(vehicle.fuel_good, vehicle.fuel_lot);
+  if (vehicle.gas_lot != 0) add(vehicle.gas_good, vehicle.gas_lot);
+  WriteDoc(doc);
+}
+
+bool SampleGenerator::TakeRow(const std::string& store, const SampleGood& good, int64_t wanted,
+                              int64_t lot, bool consume, SampleRow& row) {
+  if (lot < 0) lot = ledger_.OldestLot(store, good.code);
+  if (lot < 0) return false;
+  const int64_t quantity = std::min(wanted, ledger_.Free(store, good.code, lot));
+  if (quantity <= 0) return false;
+  row.good = good.code;
+  row.unit = good.unit;
+  row.amount = row.amount_account = quantity;
+  row.lot = lot;
+  row.fix_category = good.fix_category;
+  if (consume) row.links = ledger_.Consume(store, good.code, lot, quantity);
+  return true;
+}
+
+void SampleGenerator::Sale(const std::string& date) {
+  SampleDoc doc;
+  doc.type = "PRSF";
+  doc.date = date;
+  doc.store = random_.Pick(sale_stores_);
+  doc.department = "PRK";
+  doc.posted = random_.Percent(97);
+  doc.author = random_.Between(1, static_cast<int64_t>(persons_.size()));
+  const std::string customer = random_.Pick(customers_);
+  doc.parties = {{"CUST", customer}, {"PAR", customer}, {"CH", RandomPerson()}};
+  const int64_t direction = random_.Between(0, 9);
+  doc.vat_direction = direction < 8 ? "PVM1" : direction == 8 ? "PVM13" : "PVM15";
+  const int64_t rows = random_.Between(2, 10);
+  for (int64_t i = 0; i < rows; ++i) {
+    SampleRow row;
+    // A quarter of the rows spend what a requirement asked for.
+    if (!open_requirements_.empty() && random_.Percent(25)) {
+      const size_t from = open_requirements_.size() > 50 ? open_requirements_.size() - 50 : 0;
+      const size_t at = from + static_cast<size_t>(random_.Between(
+                                   0, static_cast<int64_t>(open_requirements_.size() - from) - 1));
+      OpenRequirement& req = open_requirements_[at];
+      const SampleGood& g = goods_[good_index_[req.good]];
+      if (TakeRow(doc.store, g, req.left, -1, doc.posted, row)) {
+        req.left -= row.amount_account;
+        row.answers.push_back(req.spec_id);
+        row.answered.push_back(row.amount_account);
+        row.price = Round2(g.price * 1.35);
+        if (req.left == 0) open_requirements_.erase(open_requirements_.begin() + at);
+        doc.rows.push_back(std::move(row));
+      }
+      continue;
+    }
+    const int64_t pick = random_.Between(0, 9);
+    const GoodKind kind = pick < 6   ? GoodKind::kMerchandise
+                          : pick < 7 ? GoodKind::kMarked
+                                     : GoodKind::kProduct;
+    const SampleGood& g = RandomGood(kind);
+    if (!TakeRow(doc.store, g, random_.Between(1, 60) * kQtyScale, -1, doc.posted, row)) continue;
+    row.price = Round2(g.price * static_cast<double>(random_.Between(120, 160)) / 100.0);
+    doc.rows.push_back(std::move(row));
+  }
+  if (doc.rows.empty()) return;
+  std::vector<int64_t> row_ids;
+  WriteDoc(doc, &row_ids);
+  if (doc.posted && random_.Percent(30)) PackagingFor(doc, row_ids, date);
+}
+
+// A sale of products in packaging: packaging rows leave the sale's store, each tied by a
+// content link to the sales row whose goods it packs.
+void SampleGenerator::PackagingFor(const SampleDoc& sale, const std::vector<int64_t>& sale_rows,
+                                   const std::string& date) {
+  SampleDoc doc;
+  doc.type = "TPPR";
+  doc.date = date;
+  doc.store = sale.store;
+  doc.department = "PRK";
+  doc.author = sale.author;
+  doc.vat_direction = sale.vat_direction;
+  doc.parties = {{"CUST", sale.parties.front().second}};
+  const size_t count = std::min<size_t>(sale_rows.size(), 3);
+  for (size_t i = 0; i < count; ++i) {
+    const SampleGood& pack = RandomGood(GoodKind::kPackaging);
+    const int64_t wanted =
+        std::max<int64_t>(kQtyScale, sale.rows[i].amount_account / 10 / kQtyScale * kQtyScale);
+    SampleRow row;
+    if (!TakeRow(doc.store, pack, wanted, -1, true, row)) continue;
+    row.price = Round2(pack.price * 1.1);
+    row.answers.push_back(sale_rows[i]);
+    row.answered.push_back(row.amount_account);
+    doc.rows.push_back(std::move(row));
+  }
+  if (!doc.rows.empty()) WriteDoc(doc);
+}
+
+void SampleGenerator::ProductionWriteOff(const std::string& date) {
+  SampleDoc doc;
+  doc.type = "MMO";
+  doc.date = date;
+  doc.store = "GS";
+  doc.department = "GAM";
+  doc.posted = random_.Percent(95);
+  doc.author = 7;
+  doc.parties = {
+      {"KP", persons_[6]}, {"KN1", RandomPerson()}, {"KN2", RandomPerson()}, {"AA", persons_[3]}};
+  const int64_t rows = random_.Between(2, 8);
+  for (int64_t i = 0; i < rows; ++i) {
+    const SampleGood& g = RandomGood(GoodKind::kMaterial);
+    SampleRow row;
+    if (!TakeRow("GS", g, random_.Between(1, 200) * kQtyScale, -1, doc.posted, row)) continue;
+    row.price = g.price;
+    doc.rows.push_back(std::move(row));
+  }
+  if (!doc.rows.empty()) WriteDoc(doc);
+}
+
+void SampleGenerator::Manufacture(const std::string& date) {
+  SampleDoc order;
+  order.type = "MO";
+  order.date = date;
+  order.store = "CS";
+  order.department = "GAM";
+  order.author = random_.Between(1, static_cast<int64_t>(persons_.size()));
+  const std::string customer = random_.Pick(customers_);
+  order.parties = {{"CUST", customer}};
+  const int64_t products = random_.Between(1, 3);
+  for (int64_t i = 0; i < products; ++i) {
+    const SampleGood& g = RandomGood(GoodKind::kProduct);
+    SampleRow row;
+    row.good = g.code;
+    row.unit = g.unit;
+    row.amount = row.amount_account = random_.Between(1, 40) * kQtyScale;
+    row.price = Round2(g.price * 1.4);
+    order.rows.push_back(std::move(row));
+  }
+  const std::string number = fmt::format("{}-{:06}", order.type, numbers_[order.type] + 1);
+  const int64_t order_id = WriteDoc(order);
+
+  SampleDoc receipt;
+  receipt.type = "MNFC";
+  receipt.date = date;
+  receipt.store = "CS";
+  receipt.department = "GAM";
+  receipt.parent = order_id;
+  receipt.author = order.author;
+  receipt.parties = {{"CUST", customer}};
+  for (const SampleRow& ordered : order.rows) {
+    const SampleGood& g = goods_[good_index_[ordered.good]];
+    SampleRow row = ordered;
+    row.price = Round2(g.price * 0.7);
+    row.lot = AddLotProperty(g.code, fmt::format("Užsakymas {}", number),
+                             fmt::format("{}:gamybos užsakymas#{}", customer, number));
+    receipt.rows.push_back(std::move(row));
+  }
+  WriteDoc(receipt);
+}
+
+void SampleGenerator::Requirement(const std::string& date) {
+  SampleDoc req;
+  req.type = "PRS";
+  req.date = date;
+  req.store = random_.Pick(sale_stores_);
+  req.department = "PRK";
+  req.author = random_.Between(1, static_cast<int64_t>(persons_.size()));
+  const int64_t rows = random_.Between(1, 5);
+  for (int64_t i = 0; i < rows; ++i) {
+    const SampleGood& g = RandomGood(GoodKind::kMerchandise);
+    SampleRow row;
+    row.good = g.code;
+    row.unit = g.unit;
+    row.amount = row.amount_account = random_.Between(10, 100) * kQtyScale;
+    row.price = g.price;
+    req.rows.push_back(std::move(row));
+  }
+  std::vector<int64_t> req_ids;
+  WriteDoc(req, &req_ids);
+  for (size_t i = 0; i < req.rows.size(); ++i) {
+    open_requirements_.push_back({req_ids[i], req.rows[i].good, req.rows[i].amount_account});
+  }
+  if (!random_.Percent(70)) return;
+  SampleDoc order;
+  order.type = random_.Percent(50) ? "PIS" : "POD";
+  order.date = date;
+  order.store = req.store;
+  order.department = "PRK";
+  order.author = req.author;
+  order.parties = {{"PAR", random_.Pick(suppliers_)}};
+  for (size_t i = 0; i < req.rows.size(); ++i) {
+    SampleRow row = req.rows[i];
+    row.amount = row.amount_account = std::max<int64_t>(
+        kQtyScale, row.amount_account * random_.Between(50, 100) / 100 / kQtyScale * kQtyScale);
+    row.answers = {req_ids[i]};
+    row.answered = {row.amount_account};
+    order.rows.push_back(std::move(row));
+  }
+  WriteDoc(order);
+}
+
+void SampleGenerator::VehicleMonth(const std::string& begin, const std::string& end) {
+  const bool last_month = end.substr(5, 2) == "12";
+  for (const SampleVehicle& v : vehicles_) {
+    SampleDoc period;
+    period.type = "TKL";
+    period.date = end;
+    period.store = "KS";
+    period.department = "TRN";
+    period.author = 5;
+    period.vehicle = v.code;
+    period.period_begin = begin;
+    period.period_end = end;
+    period.parties = {
+        {"AA", random_.Pick(std::vector<std::string>{persons_[4], persons_[8], persons_[12]})}};
+    const int64_t period_id = WriteDoc(period);
+    // The last month's waybills wait for their fuel write-off.
+    if (last_month) continue;
+    SampleDoc writeoff;
+    writeoff.type = "MMO";
+    writeoff.date = end;
+    writeoff.store = "KS";
+    writeoff.department = "TRN";
+    writeoff.parent = period_id;
+    writeoff.author = 5;
+    writeoff.vehicle = v.code;
+    writeoff.parties = {{"KP", persons_[0]},
+                        {"KN1", persons_[3]},
+                        {"KN2", persons_[15]},
+                        {"AA", period.parties.front().second}};
+    auto use = [&](const std::string& good_code, int64_t lot) {
+      const SampleGood& g = goods_[good_index_[good_code]];
+      SampleRow row;
+      if (!TakeRow("KS", g, random_.Between(30000, 150000) * 10, lot, true, row)) return;
+      row.price = g.price;
+      writeoff.rows.push_back(std::move(row));
+    };
+    use(v.fuel_good, v.fuel_lot);
+    if (v.gas_lot != 0) use(v.gas_good, v.gas_lot);
+    if (!writeoff.rows.empty()) WriteDoc(writeoff);
+  }
+}
+
+int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids) {
+  const int64_t id = next_doc_id_++;
+  const std::string number = NextNumber(doc.type);
+  const StockFlow flow = flows_.at(doc.type);
+  const bool moves = doc.posted && flow != StockFlow::kNone;
+  const bool income = flow == StockFlow::kIn;
+  const bool vat = doc.vat_direction == "PVM1";
+  auto role = [&](const char* code) -> V {
+    for (const auto& [r, p] : doc.parties) {
+      if (r == code) return p;
+    }
+    return V();
+  };
+  double total = 0;
+  for (const SampleRow& r : doc.rows) total += Round2(Qty(r.amount) * r.price);
+  w_->document.Insert({id,
+                       doc.type,
+                       number,
+                       number,
+                       fmt::format("{} {}", doc.type, number),
+                       doc.date,
+                       doc.parent,
+                       "EUR",
+                       doc.store,
+                       doc.department,
+                       doc.posted ? 1 : 0,
+                       0,
+                       Round2(total),
+                       doc.author,
+                       doc.date,
+                       doc.period_end.empty() ? doc.date : doc.period_end,
+                       role("KP"),
+                       role("KN1"),
+                       role("KN2"),
+                       role("KN3"),
+                       role("AA")});
+  TableWriter& header = *w_->header.at(doc.type);
+  if (doc.type == "PISF" || doc.type == "PRSF" || doc.type == "TPPR") {
+    header.Insert({id, doc.vat_direction});
+  } else if (doc.type == "MMO") {
+    header.Insert({id, doc.vehicle.empty() ? V() : V(doc.vehicle)});
+  } else if (doc.type == "TKL") {
+    header.Insert({id, doc.vehicle, doc.period_begin, doc.period_end});
+  } else {
+    header.Insert({id});
+  }
+  for (const auto& [r, p] : doc.parties) {
+    w_->party.Insert({id, r, p, IsPersonRole(r) ? 2 : 1});
+  }
+  int64_t pos = 0;
+  for (const SampleRow& r : doc.rows) {
+    const int64_t spec_id = next_spec_id_++;
+    if (row_ids != nullptr) row_ids->push_back(spec_id);
+    ++pos;
+    const double summa = Round2(Qty(r.amount) * r.price);
+    double cost = 0;
+    if (moves && income) {
+      cost = summa;
+    } else if (moves) {
+      for (const FifoLedger::Link& l : r.links) cost += l.cost;
+      cost = Round2(cost);
+    }
+    w_->spec.Insert({spec_id, id, pos, r.good, r.unit, Qty(r.amount), Qty(r.amount_account),
+                     r.price, summa, cost, r.price,
+                     flow == StockFlow::kNone ? 0.0
+                     : income                 ? summa
+                                              : -summa,
+                     vat ? Round2(summa * 0.21) : 0.0, doc.type + "-1", r.lot, r.fix_category, "LT",
+                     moves && !income ? 1 : 0});
+    if (doc.type == "PISF") {
+      w_->pisf_row.Insert({id, pos, r.comment.empty() ? V() : V(r.comment)});
+    } else if (doc.type == "MMO") {
+      w_->mmo_row.Insert(
+          {id, pos, r.amount_account == 0 ? 0.0 : Round2(cost / Qty(r.amount_account))});
+    }
+    if (moves && income)
+      ledger_.AddReceipt(doc.store, r.good, r.lot, spec_id, r.amount_account, cost);
+    if (moves && !income) {
+      for (const FifoLedger::Link& l : r.links) {
+        w_->fix_log.Insert({r.good, spec_id, l.income_spec_id, Qty(l.quantity), 0});
+      }
+    }
+    for (size_t k = 0; k < r.answers.size(); ++k) {
+      w_->content.Insert({spec_id, r.answers[k], r.good, Qty(r.answered[k])});
+    }
+  }
+  return id;
+}
+
+void SampleGenerator::WriteLots() {
+  for (const FifoLedger::Lot& lot : ledger_.Lots()) {
+    const SampleGood& g = goods_[good_index_[lot.good]];
+    w_->lot.Insert(
+        {lot.good, g.unit, store_ids_.at(lot.store), lot.lot, Qty(lot.free), Qty(lot.free)});
+  }
+}
+
+}  // namespace qts::host::sample

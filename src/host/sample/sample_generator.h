@@ -1,0 +1,167 @@
+// The sample generator's working state, shared by its two halves: the references
+// (sample_references.cc) and the year of documents (sample_documents.cc).
+#ifndef QTS_HOST_SAMPLE_SAMPLE_GENERATOR_H_
+#define QTS_HOST_SAMPLE_SAMPLE_GENERATOR_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "db/connection.h"
+#include "host/sample/fifo_ledger.h"
+#include "host/sample/sample_book.h"
+#include "host/sample/sample_random.h"
+#include "host/sample/table_writer.h"
+
+namespace qts::host::sample {
+
+// Ten-thousandths of a unit: the four decimal places a book keeps.
+inline constexpr int64_t kQtyScale = 10000;
+
+// How a document type's posted documents move stock.
+enum class StockFlow { kNone, kIn, kOut };
+
+enum class GoodKind { kMaterial, kMerchandise, kMarked, kPackaging, kFuel, kGas, kProduct, kWork };
+
+struct SampleGood {
+  std::string code;
+  std::string name;
+  GoodKind kind = GoodKind::kMaterial;
+  std::string unit;      // accounting unit
+  std::string alt_unit;  // a second unit, empty when none
+  int64_t alt_rate = 1;  // accounting units in one alt_unit
+  double price = 0;      // purchase price of one accounting unit, EUR
+  int fix_category = 0;
+};
+
+struct SampleVehicle {
+  std::string code;
+  int64_t fuel_lot = 0;
+  std::string fuel_good;
+  int64_t gas_lot = 0;  // 0: runs on fuel only
+  std::string gas_good;
+};
+
+// One planned specification row of a document.
+struct SampleRow {
+  std::string good;
+  std::string unit;
+  int64_t amount = 0;          // ten-thousandths, in `unit`
+  int64_t amount_account = 0;  // ten-thousandths, in the accounting unit
+  double price = 0;            // per `unit`
+  int64_t lot = 0;
+  int fix_category = 0;
+  std::string comment;                  // PISF rows
+  std::vector<int64_t> answers;         // content links: rows (IDC) this row answers or holds
+  std::vector<int64_t> answered;        // the AmountAccount of each content link
+  std::vector<FifoLedger::Link> links;  // posted outgoing rows: the receipts consumed
+};
+
+struct SampleDoc {
+  std::string type;
+  std::string date;
+  std::string store;
+  std::string department;
+  bool posted = true;
+  int64_t parent = 0;
+  int64_t author = 0;
+  std::vector<std::pair<std::string, std::string>> parties;  // role, code
+  std::string vat_direction;                                 // PISF, PRSF, TPPR
+  std::string vehicle;                                       // MMO, TKL
+  std::string period_begin, period_end;                      // TKL
+  std::vector<SampleRow> rows;
+};
+
+// One prepared insert per table the generator fills.
+struct SampleWriters {
+  SampleWriters(db::Connection& c, const std::string& code);
+  TableWriter unit, category, fix_category, pack_kind, pack_type, good, good_unit, person, client,
+      department, currency, currency_rate, boper, material, price, vehicle, store, lot_property,
+      lot, document, spec, fix_log, content, party, assembly, labour, equipment, ac_equipment,
+      fa_object, pisf_row, mmo_row;
+  std::map<std::string, std::unique_ptr<TableWriter>> header;  // per document type
+};
+
+class SampleGenerator {
+ public:
+  SampleGenerator(db::Connection& connection, std::string code, SampleSize size, uint64_t seed);
+
+  void WriteReferences();
+  void WriteDocuments();
+
+ private:
+  // --- references ---
+  void WriteSettings();
+  void WriteUnitsAndCategories();
+  void WriteGoods();
+  void AddGood(const std::string& parent, SampleGood good, int category, int subcategory,
+               int tracking, bool dom_manufact);
+  void WritePartiesAndStores();
+  void WriteVehicles();
+  void WriteCharts();
+  int64_t AddLotProperty(const std::string& good, const std::string& name,
+                         const std::string& order_info);
+
+  // --- documents ---
+  void GenerateDay(int day);
+  void Receipt(const std::string& date, const std::string& store, GoodKind kind);
+  void FuelReceipt(const std::string& date, const SampleVehicle& vehicle);
+  void Sale(const std::string& date);
+  void ProductionWriteOff(const std::string& date);
+  void Manufacture(const std::string& date);
+  void Requirement(const std::string& date);
+  void VehicleMonth(const std::string& begin, const std::string& end);
+  // An outgoing row of `good` from `store`: up to `wanted` of its oldest lot (or of `lot` when
+  // it is not negative), capped by what is free. When `consume`, the row takes its quantity
+  // from the ledger and keeps the links. False when nothing is free.
+  bool TakeRow(const std::string& store, const SampleGood& good, int64_t wanted, int64_t lot,
+               bool consume, SampleRow& row);
+  void PackagingFor(const SampleDoc& sale, const std::vector<int64_t>& sale_rows,
+                    const std::string& date);
+  // Writes the document, its rows, additional fields, parties, content links and, for a posted
+  // outgoing document, the fix log of its rows; a posted receipt feeds the ledger. Returns
+  // the document's IDC; `row_ids` receives the IDC of each row.
+  int64_t WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids = nullptr);
+  void WriteLots();
+  std::string NextNumber(const std::string& type);
+  const std::string& RandomPerson();
+  const SampleGood& RandomGood(GoodKind kind);
+
+  db::Connection& connection_;
+  std::string code_;
+  SampleSize size_;
+  SampleRandom random_;
+  int scale_;  // documents per working day and kind, about
+  std::unique_ptr<SampleWriters> w_;
+  FifoLedger ledger_;
+
+  std::vector<SampleGood> goods_;
+  std::map<std::string, size_t> good_index_;
+  std::map<GoodKind, std::vector<size_t>> goods_by_kind_;
+  std::vector<std::string> persons_;
+  std::vector<std::string> suppliers_;
+  std::vector<std::string> customers_;
+  std::vector<std::string> departments_;
+  std::vector<std::string> sale_stores_;
+  std::map<std::string, int64_t> store_ids_;
+  std::vector<SampleVehicle> vehicles_;
+  std::map<std::string, int> numbers_;
+  std::map<std::string, StockFlow> flows_;  // per document type
+  int64_t next_doc_id_ = 1;
+  int64_t next_spec_id_ = 1;
+  int64_t next_lot_property_ = 1;
+  // Requirement rows not yet answered: IDC, good, quantity (ten-thousandths).
+  struct OpenRequirement {
+    int64_t spec_id;
+    std::string good;
+    int64_t left;
+  };
+  std::vector<OpenRequirement> open_requirements_;
+};
+
+}  // namespace qts::host::sample
+
+#endif  // QTS_HOST_SAMPLE_SAMPLE_GENERATOR_H_

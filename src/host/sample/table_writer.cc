@@ -1,0 +1,50 @@
+#include "host/sample/table_writer.h"
+
+#include <fmt/format.h>
+
+#include "core/error.h"
+#include "host/schema/schema.h"
+
+namespace qts::host::sample {
+
+TableWriter::TableWriter(db::Connection& connection, std::string_view code,
+                         std::string_view logical_name, std::vector<std::string> columns)
+    : columns_(columns.size()), table_(logical_name) {
+  const schema::SourceDef* def = schema::FindSourceDef(logical_name);
+  if (def == nullptr || def->kind != schema::SourceKind::kTable) {
+    throw Error(5, "TableWriter", fmt::format("'{}' is not a table of the book", logical_name));
+  }
+  std::string names;
+  std::string marks;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const schema::ColumnDef* column = def->FindColumn(columns[i]);
+    if (column == nullptr) {
+      throw Error(5, "TableWriter",
+                  fmt::format("table '{}' has no column '{}'", def->name, columns[i]));
+    }
+    names += fmt::format("{}\"{}\"", i == 0 ? "" : ", ", column->name);
+    marks += fmt::format("{}?{}", i == 0 ? "" : ", ", i + 1);
+  }
+  statement_ = connection.Prepare(fmt::format("INSERT INTO \"{}\" ({}) VALUES ({})",
+                                              schema::PhysicalName(code, def->name), names, marks));
+}
+
+void TableWriter::Insert(std::initializer_list<db::Value> values) {
+  if (values.size() != columns_) {
+    throw Error(
+        5, "TableWriter",
+        fmt::format("'{}' takes {} values per row, not {}", table_, columns_, values.size()));
+  }
+  int index = 1;
+  for (const db::Value& v : values) statement_->Bind(index++, v);
+  try {
+    statement_->Run();
+  } catch (...) {
+    statement_->Reset();  // ready for the next row even after a refused one
+    throw;
+  }
+  statement_->Reset();
+  ++count_;
+}
+
+}  // namespace qts::host::sample
