@@ -60,7 +60,7 @@ class IMDocSupport : public virtual Object {
     return nullptr;
   }
   virtual void UseParamList(const host::NamedValueListPtr& /*Params*/) {}
-  // True allows the deletion of the specification row.
+  // True allows the row to be deleted from the document.
   virtual bool CheckOnSpecDelete(const ObjectPtr& /*SpecObj*/) { return false; }
   // The order document the current document was created from.
   virtual host::THDocumentPtr ParentDoc() { return nullptr; }

@@ -8,6 +8,7 @@
 
 #include "core/convert.h"
 #include "host/data/kind_codes.h"
+#include "sql/translator.h"
 
 namespace qts::host {
 namespace {
@@ -276,6 +277,16 @@ Variant TableLayout::Read(const db::Statement& statement, int column, size_t ind
       break;
   }
   return Variant(statement.GetTextView(column));
+}
+
+int32_t FindFirstIdc(AppContext& book, std::string_view table, std::string_view condition,
+                     std::string_view order_by) {
+  std::string tsql = "SELECT TOP 1 oTable.IDC FROM " + std::string(table) + " oTable WHERE (" +
+                     std::string(condition) + ") ORDER BY " + std::string(order_by);
+  std::string sql = sql::Translate(tsql, book.Catalogue(), book.Dialect());
+  db::StatementHandle s = book.Connection().Prepare(sql);
+  if (!s->Step()) return 0;
+  return static_cast<int32_t>(s->GetInt64(0));
 }
 
 }  // namespace qts::host

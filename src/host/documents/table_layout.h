@@ -20,6 +20,7 @@
 #include "db/statement.h"
 #include "db/transaction.h"
 #include "db/value.h"
+#include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
 #include "host/schema/schema.h"
 
@@ -122,6 +123,12 @@ class WriteScope {
 
 // The characters of UTF-8 text (continuation bytes not counted).
 size_t Utf8Length(std::string_view text);
+
+// The "IDC" of the first row of the logical table `table` (alias oTable) that matches the
+// T-SQL `condition`, in the order `order_by`; 0 when no row matches. The condition goes
+// through the translator, so it is checked before it reaches the database.
+int32_t FindFirstIdc(AppContext& book, std::string_view table, std::string_view condition,
+                     std::string_view order_by);
 
 }  // namespace qts::host
 

@@ -301,16 +301,8 @@ bool THDocument::Load(int32_t idc) {
 
 bool THDocument::FindWhere(std::string_view condition) {
   EnsureLayout();
-  std::string tsql = "SELECT TOP 1 oTable.IDC FROM THDocument oTable WHERE (" +
-                     std::string(condition) + ") ORDER BY oTable.IDC";
-  std::string sql = sql::Translate(tsql, application_->Catalogue(), application_->Dialect());
-  int32_t idc = 0;
-  {
-    db::StatementHandle s = application_->Connection().Prepare(sql);
-    if (!s->Step()) return false;
-    idc = static_cast<int32_t>(s->GetInt64(0));
-  }
-  return Load(idc);
+  int32_t idc = FindFirstIdc(*application_, "THDocument", condition, "oTable.IDC");
+  return idc != 0 && Load(idc);
 }
 
 bool THDocument::Unpost() {

@@ -476,16 +476,9 @@ bool THGoodSpec::MoveToKey(int32_t doc_id, int32_t pos_numb) {
 
 bool THGoodSpec::Find(std::string_view condition) {
   EnsureLayout();
-  std::string tsql = "SELECT TOP 1 oTable.IDC FROM THGoodSpec oTable WHERE (" +
-                     std::string(condition) + ") ORDER BY oTable.DocID, oTable.PosNumb";
-  std::string sql = sql::Translate(tsql, application_->Catalogue(), application_->Dialect());
-  int32_t idc = 0;
-  {
-    db::StatementHandle s = application_->Connection().Prepare(sql);
-    if (!s->Step()) return false;
-    idc = static_cast<int32_t>(s->GetInt64(0));
-  }
-  return MoveToID(idc);
+  int32_t idc =
+      FindFirstIdc(*application_, "THGoodSpec", condition, "oTable.DocID, oTable.PosNumb");
+  return idc != 0 && MoveToID(idc);
 }
 
 int32_t THGoodSpec::NextPosNumb() {
