@@ -37,11 +37,8 @@ std::vector<std::string> OwnKeys() {
 void PruneEmptyParents(host::RegistryData& data, std::string key) {
   for (size_t pos = key.rfind('\\'); pos != std::string::npos; pos = key.rfind('\\')) {
     key.resize(pos);
-    if (!data.SubKeys(key).empty() || data.GetValue(key) || !data.KeyExists(key)) return;
-    // A parent with no default value and no sub-keys was only there for our keys.
-    data.DeleteTree(key);
-  }
-  if (data.KeyExists(key) && data.SubKeys(key).empty() && !data.GetValue(key)) {
+    if (!data.KeyExists(key) || !data.SubKeys(key).empty() || data.HasValues(key)) return;
+    // A parent with no values and no sub-keys was only there for our keys.
     data.DeleteTree(key);
   }
 }

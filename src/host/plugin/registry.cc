@@ -106,6 +106,11 @@ bool RegistryData::KeyExists(std::string_view key) const {
   return keys_.count(Lower(Normalize(key))) > 0;
 }
 
+bool RegistryData::HasValues(std::string_view key) const {
+  auto it = keys_.find(Lower(Normalize(key)));
+  return it != keys_.end() && !it->second.values.empty();
+}
+
 bool RegistryData::RemoveValue(std::string_view key, std::string_view name) {
   auto it = keys_.find(Lower(Normalize(key)));
   return it != keys_.end() && it->second.values.erase(Lower(name)) > 0;

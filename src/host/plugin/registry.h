@@ -22,6 +22,8 @@ class RegistryData {
   void SetValue(std::string_view key, std::string_view name, std::string_view value);
   std::optional<std::string> GetValue(std::string_view key, std::string_view name = "") const;
   bool KeyExists(std::string_view key) const;
+  // Whether the key holds any value, the default one or a named one.
+  bool HasValues(std::string_view key) const;
   // Removes one value; returns whether it was there.
   bool RemoveValue(std::string_view key, std::string_view name);
   // Names of the immediate sub-keys of `key`, as spelled when created.
