@@ -39,10 +39,9 @@ Currency Currency::FromDouble(double value) {
   constexpr double kTwo52 = 4503599627370496.0;
   double scaled = value * static_cast<double>(kScale);
   if (!std::isfinite(scaled)) throw Error(kErrOverflow);
-  long double rounded = std::nearbyint(scaled);  // default rounding mode: ties to even
-  if (std::fabs(scaled) >= kTwo52) {
-    rounded = std::nearbyint(static_cast<long double>(value) * kScale);
-  }
+  // rint rounds in the default mode, ties to even; below 2^52 the double result is exact.
+  if (std::fabs(scaled) < kTwo52) return Currency(static_cast<int64_t>(std::rint(scaled)));
+  long double rounded = std::rint(static_cast<long double>(value) * kScale);
   if (rounded >= kTwo63 || rounded < -kTwo63) throw Error(kErrOverflow);
   return Currency(static_cast<int64_t>(rounded));
 }

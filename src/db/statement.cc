@@ -49,4 +49,27 @@ Value Statement::GetValue(int column) const {
   return Value();
 }
 
+void Statement::ReadRow(RowVisitor& visitor) const {
+  const int count = ColumnCount();
+  for (int c = 0; c < count; ++c) {
+    switch (ColumnKind(c)) {
+      case ValueKind::kNull:
+        visitor.Null(c);
+        break;
+      case ValueKind::kInteger:
+        visitor.Integer(c, GetInt64(c));
+        break;
+      case ValueKind::kReal:
+        visitor.Real(c, GetDouble(c));
+        break;
+      case ValueKind::kText:
+        visitor.Text(c, GetTextView(c));
+        break;
+      case ValueKind::kBlob:
+        visitor.Bytes(c, GetBlob(c));
+        break;
+    }
+  }
+}
+
 }  // namespace qts::db

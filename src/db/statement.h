@@ -12,6 +12,21 @@
 
 namespace qts::db {
 
+// Receives the cells of one result row, each once and in column order, in the backend's own
+// storage kind: the bulk read behind a query's recordset, one type lookup per cell.
+class RowVisitor {
+ public:
+  virtual void Null(int column) = 0;
+  virtual void Integer(int column, int64_t value) = 0;
+  virtual void Real(int column, double value) = 0;
+  // Valid until the visit returns.
+  virtual void Text(int column, std::string_view value) = 0;
+  virtual void Bytes(int column, const Blob& value) = 0;
+
+ protected:
+  ~RowVisitor() = default;
+};
+
 // Parameters are numbered from 1 (as SQL numbers them: ?1, the first ?), result columns
 // from 0. Column reads are valid only while Step() has just returned true; any other read
 // raises kErrDbMisuse. Text read through GetTextView stays valid until the next Step(),
@@ -75,6 +90,8 @@ class Statement {
   virtual Blob GetBlob(int column) const = 0;
   // The column as a Value of its own kind; never raises for NULL.
   Value GetValue(int column) const;
+  // Hands every column of the current row to `visitor`; kErrDbMisuse with no current row.
+  virtual void ReadRow(RowVisitor& visitor) const;
 };
 
 }  // namespace qts::db

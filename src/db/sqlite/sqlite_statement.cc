@@ -279,4 +279,32 @@ Blob SqliteStatement::GetBlob(int column) const {
   return Blob(data, data + size);
 }
 
+void SqliteStatement::ReadRow(RowVisitor& visitor) const {
+  if (!has_row_) ThrowMisuse("A row read with no current row");
+  sqlite3_stmt* stmt = stmt_.get();
+  const int count = sqlite3_column_count(stmt);
+  for (int c = 0; c < count; ++c) {
+    switch (sqlite3_column_type(stmt, c)) {
+      case SQLITE_INTEGER:
+        visitor.Integer(c, sqlite3_column_int64(stmt, c));
+        break;
+      case SQLITE_FLOAT:
+        visitor.Real(c, sqlite3_column_double(stmt, c));
+        break;
+      case SQLITE_TEXT:
+        visitor.Text(c, TextOf(stmt, c));
+        break;
+      case SQLITE_BLOB: {
+        const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, c));
+        const int size = sqlite3_column_bytes(stmt, c);
+        visitor.Bytes(c, data == nullptr || size <= 0 ? Blob() : Blob(data, data + size));
+        break;
+      }
+      default:
+        visitor.Null(c);
+        break;
+    }
+  }
+}
+
 }  // namespace qts::db

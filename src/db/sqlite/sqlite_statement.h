@@ -43,6 +43,7 @@ class SqliteStatement final : public Statement {
   double GetDouble(int column) const override;
   std::string_view GetTextView(int column) const override;
   Blob GetBlob(int column) const override;
+  void ReadRow(RowVisitor& visitor) const override;
 
  private:
   struct Finalizer {

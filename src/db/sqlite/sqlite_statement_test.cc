@@ -281,5 +281,44 @@ TEST_F(SqliteStatementTest, ManyRowsStepInOrder) {
   EXPECT_EQ(expected, 500);
 }
 
+
+// The bulk row read hands each cell over once, in column order and in its storage kind, and
+// agrees with GetValue; reading with no current row is misuse, as for the single getters.
+class CollectingVisitor final : public RowVisitor {
+ public:
+  std::vector<Value> cells;
+  std::vector<int> columns;
+  void Null(int column) override { Keep(column, Value()); }
+  void Integer(int column, int64_t value) override { Keep(column, Value(value)); }
+  void Real(int column, double value) override { Keep(column, Value(value)); }
+  void Text(int column, std::string_view value) override { Keep(column, Value(std::string(value))); }
+  void Bytes(int column, const Blob& value) override { Keep(column, Value(value)); }
+
+ private:
+  void Keep(int column, Value value) {
+    columns.push_back(column);
+    cells.push_back(std::move(value));
+  }
+};
+
+TEST_F(SqliteStatementTest, ReadRowHandsOverEveryCellInItsKind) {
+  StatementHandle statement =
+      connection_->Prepare("SELECT NULL, 9007199254740993, 2.5, 'tekstas', x'00ff', ''");
+  CollectingVisitor visitor;
+  EXPECT_EQ(ErrorNumberOf([&] { statement->ReadRow(visitor); }), kErrDbMisuse);
+  ASSERT_TRUE(statement->Step());
+  statement->ReadRow(visitor);
+  ASSERT_EQ(visitor.columns, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  for (int c = 0; c < 6; ++c) {
+    SCOPED_TRACE(c);
+    EXPECT_EQ(visitor.cells[c], statement->GetValue(c));
+  }
+  EXPECT_EQ(visitor.cells[1].Kind(), ValueKind::kInteger);
+  EXPECT_EQ(visitor.cells[4].Kind(), ValueKind::kBlob);
+  EXPECT_EQ(visitor.cells[5].Kind(), ValueKind::kText);
+  EXPECT_FALSE(statement->Step());
+  EXPECT_EQ(ErrorNumberOf([&] { statement->ReadRow(visitor); }), kErrDbMisuse);
+}
+
 }  // namespace
 }  // namespace qts::db

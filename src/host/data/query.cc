@@ -147,52 +147,71 @@ Variant ReadValue(const db::Statement& s, int column, Reading reading) {
   return AnyValue(s, column);
 }
 
-// Stores the statement's value in `column` as the last record's value, as ReadValue reads it;
-// the common cases go straight to the store without making a Variant.
-void LoadValue(Recordset& recordset, const db::Statement& s, int column, Reading reading) {
-  const auto field = static_cast<size_t>(column);
-  db::ValueKind storage = s.ColumnKind(column);
-  if (storage == db::ValueKind::kNull) {
-    recordset.LoadNull(field);
-    return;
-  }
-  switch (reading) {
-    case Reading::kCurrency:
-      if (storage == db::ValueKind::kReal) {
-        recordset.LoadCurrency(field, Currency::FromDouble(s.GetDouble(column)));
+// Loads the statement's rows into the recordset, each cell as ReadValue reads it; the common
+// cases go straight to the store without making a Variant.
+class RecordsetLoader final : public db::RowVisitor {
+ public:
+  RecordsetLoader(Recordset& recordset, const db::Statement& statement,
+                  const std::vector<Reading>& readings)
+      : recordset_(recordset), statement_(statement), readings_(readings) {}
+
+  void Null(int column) override { recordset_.LoadNull(Field(column)); }
+
+  void Integer(int column, int64_t value) override {
+    switch (readings_[column]) {
+      case Reading::kCurrency:
+        recordset_.LoadCurrency(Field(column), Currency::FromLong(value));
         return;
-      }
-      if (storage == db::ValueKind::kInteger) {
-        recordset.LoadCurrency(field, Currency::FromLong(s.GetInt64(column)));
-        return;
-      }
-      break;
-    case Reading::kLong:
-      if (storage == db::ValueKind::kInteger) {
-        int64_t v = s.GetInt64(column);
-        if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) {
-          recordset.LoadLong(field, static_cast<int32_t>(v));
+      case Reading::kLong:
+        if (value >= std::numeric_limits<int32_t>::min() &&
+            value <= std::numeric_limits<int32_t>::max()) {
+          recordset_.LoadLong(Field(column), static_cast<int32_t>(value));
           return;
         }
-      }
-      break;
-    case Reading::kString:
-      if (storage == db::ValueKind::kText) {
-        recordset.LoadText(field, s.GetTextView(column));
+        break;
+      case Reading::kDouble:
+        recordset_.LoadDouble(Field(column), static_cast<double>(value));
         return;
-      }
-      break;
-    case Reading::kDouble:
-      if (storage == db::ValueKind::kInteger || storage == db::ValueKind::kReal) {
-        recordset.LoadDouble(field, s.GetDouble(column));
-        return;
-      }
-      break;
-    default:
-      break;
+      default:
+        break;
+    }
+    Slow(column);
   }
-  recordset.LoadValue(field, ReadValue(s, column, reading));
-}
+
+  void Real(int column, double value) override {
+    switch (readings_[column]) {
+      case Reading::kCurrency:
+        recordset_.LoadCurrency(Field(column), Currency::FromDouble(value));
+        return;
+      case Reading::kDouble:
+        recordset_.LoadDouble(Field(column), value);
+        return;
+      default:
+        break;
+    }
+    Slow(column);
+  }
+
+  void Text(int column, std::string_view value) override {
+    if (readings_[column] == Reading::kString) {
+      recordset_.LoadText(Field(column), value);
+      return;
+    }
+    Slow(column);
+  }
+
+  void Bytes(int column, const db::Blob& /*value*/) override { Slow(column); }
+
+ private:
+  static size_t Field(int column) { return static_cast<size_t>(column); }
+  void Slow(int column) {
+    recordset_.LoadValue(Field(column), ReadValue(statement_, column, readings_[column]));
+  }
+
+  Recordset& recordset_;
+  const db::Statement& statement_;
+  const std::vector<Reading>& readings_;
+};
 
 }  // namespace
 
@@ -351,10 +370,10 @@ void Query::Open() {
   recordset->Open();
   // The store grows as rows arrive: counting them first would run the statement twice.
   db::StatementHandle statement = Book().Connection().Prepare(translation.sql);
-  const int count = static_cast<int>(columns.size());
+  RecordsetLoader loader(*recordset, *statement, readings);
   while (statement->Step()) {
     recordset->AppendRow();
-    for (int c = 0; c < count; ++c) LoadValue(*recordset, *statement, c, readings[c]);
+    statement->ReadRow(loader);
   }
   if (!result_filter_.empty()) recordset->SetFilter(Variant(result_filter_));
   if (!sort_.empty()) recordset->SetSort(sort_);

@@ -36,9 +36,53 @@ struct CellBlock {
   uint64_t payloads[kBlockRows];
 };
 
+// Freed blocks wait here for the thread's next recordset, up to kPoolBytes: a query opened
+// again fills memory that is already mapped instead of faulting in fresh pages.
+class BlockPool {
+ public:
+  static constexpr size_t kPoolBytes = size_t{64} << 20;
+
+  static BlockPool& Local() {
+    thread_local BlockPool pool;
+    return pool;
+  }
+
+  std::unique_ptr<CellBlock> TakeCells() {
+    if (cells_.empty()) return std::make_unique_for_overwrite<CellBlock>();
+    std::unique_ptr<CellBlock> block = std::move(cells_.back());
+    cells_.pop_back();
+    bytes_ -= sizeof(CellBlock);
+    return block;
+  }
+  std::unique_ptr<char[]> TakeText() {
+    if (texts_.empty()) return std::make_unique_for_overwrite<char[]>(kTextBlockBytes);
+    std::unique_ptr<char[]> block = std::move(texts_.back());
+    texts_.pop_back();
+    bytes_ -= kTextBlockBytes;
+    return block;
+  }
+  void Give(std::unique_ptr<CellBlock> block) {
+    if (bytes_ + sizeof(CellBlock) > kPoolBytes) return;
+    bytes_ += sizeof(CellBlock);
+    cells_.push_back(std::move(block));
+  }
+  // Only blocks of the standard size come back.
+  void GiveText(std::unique_ptr<char[]> block) {
+    if (bytes_ + kTextBlockBytes > kPoolBytes) return;
+    bytes_ += kTextBlockBytes;
+    texts_.push_back(std::move(block));
+  }
+
+ private:
+  std::vector<std::unique_ptr<CellBlock>> cells_;
+  std::vector<std::unique_ptr<char[]>> texts_;
+  size_t bytes_ = 0;
+};
+
 struct ColumnCells {
   std::vector<std::unique_ptr<CellBlock>> blocks;
   std::vector<std::unique_ptr<char[]>> texts;
+  std::vector<size_t> text_sizes;  // bytes of each text block
   size_t text_used = 0;      // bytes used in the last text block
   size_t text_capacity = 0;  // its size
   std::vector<ObjectPtr> objects;
@@ -61,6 +105,19 @@ struct RowStore {
   size_t rows = 0;
   uint64_t generation = 1;
 
+  RowStore() = default;
+  RowStore(const RowStore&) = delete;
+  RowStore& operator=(const RowStore&) = delete;
+  ~RowStore() {
+    BlockPool& pool = BlockPool::Local();
+    for (ColumnCells& column : columns) {
+      for (std::unique_ptr<CellBlock>& block : column.blocks) pool.Give(std::move(block));
+      for (size_t i = 0; i < column.texts.size(); ++i) {
+        if (column.text_sizes[i] == kTextBlockBytes) pool.GiveText(std::move(column.texts[i]));
+      }
+    }
+  }
+
   size_t Columns() const { return fields.size(); }
 
   // Appends a record of Empty values.
@@ -68,7 +125,7 @@ struct RowStore {
     const size_t row = rows;
     for (ColumnCells& column : columns) {
       if (row / kBlockRows == column.blocks.size()) {
-        column.blocks.push_back(std::make_unique_for_overwrite<CellBlock>());
+        column.blocks.push_back(BlockPool::Local().TakeCells());
       }
       column.Type(row) = static_cast<uint8_t>(VarType::kEmpty);
       if (!column.objects.empty()) column.objects.emplace_back();
@@ -80,7 +137,10 @@ struct RowStore {
     --rows;
     for (ColumnCells& column : columns) {
       if (!column.objects.empty()) column.objects.pop_back();
-      if (rows % kBlockRows == 0) column.blocks.pop_back();
+      if (rows % kBlockRows == 0) {
+        BlockPool::Local().Give(std::move(column.blocks.back()));
+        column.blocks.pop_back();
+      }
     }
     ++generation;
   }
@@ -117,7 +177,10 @@ struct RowStore {
     const size_t needed = sizeof length + value.size();
     if (cells.texts.empty() || cells.text_capacity - cells.text_used < needed) {
       cells.text_capacity = std::max(kTextBlockBytes, needed);
-      cells.texts.push_back(std::make_unique_for_overwrite<char[]>(cells.text_capacity));
+      cells.texts.push_back(cells.text_capacity == kTextBlockBytes
+                                ? BlockPool::Local().TakeText()
+                                : std::make_unique_for_overwrite<char[]>(cells.text_capacity));
+      cells.text_sizes.push_back(cells.text_capacity);
       cells.text_used = 0;
     }
     char* at = cells.texts.back().get() + cells.text_used;

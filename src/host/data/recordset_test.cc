@@ -578,6 +578,42 @@ TEST(RecordsetStorage, ReadsFollowChangesMadeThroughAClone) {
   EXPECT_EQ(rs->Value("Name").AsString(), "apple");
 }
 
+// Storage freed by one recordset is used again by the next: what a new record holds is only
+// what was loaded into it, never a value left over from the rows that were there before.
+TEST(RecordsetStorage, StorageUsedAgainHoldsNoOldValues) {
+  constexpr int kRows = 10000;  // more than two blocks
+  auto make = [] {
+    auto rs = std::make_shared<Recordset>();
+    rs->Fields().Append("Code", adVarWChar, 40, adFldIsNullable);
+    rs->Fields().Append("Qty", adInteger, 0, adFldIsNullable);
+    rs->Open();
+    return rs;
+  };
+  {
+    auto old = make();
+    for (int r = 0; r < kRows; ++r) {
+      old->AppendRow();
+      old->LoadText(0, "a long enough code " + std::to_string(r));
+      old->LoadLong(1, r);
+    }
+  }
+  auto fresh = make();
+  for (int r = 0; r < kRows; ++r) {
+    fresh->AppendRow();
+    if (r % 2 == 0) fresh->LoadText(0, "k" + std::to_string(r));
+  }
+  ASSERT_EQ(fresh->RecordCount(), kRows);
+  int r = 0;
+  for (fresh->MoveFirst(); !fresh->Eof(); fresh->MoveNext(), ++r) {
+    if (r % 2 == 0) {
+      ASSERT_EQ(fresh->Value("Code").AsString(), "k" + std::to_string(r));
+    } else {
+      ASSERT_TRUE(fresh->Value("Code").IsEmpty()) << r;
+    }
+    ASSERT_TRUE(fresh->Value("Qty").IsEmpty()) << r;
+  }
+}
+
 // ---- Size ------------------------------------------------------------------------------------
 
 TEST(RecordsetSize, HundredThousandRowsOfTenColumnsStaySmall) {
