@@ -11,6 +11,8 @@ namespace qts::cli {
 void AddComponentCommands(CLI::App& app);
 // book create.
 void AddBookCommands(CLI::App& app);
+// doc show, doc list.
+void AddDocumentCommands(CLI::App& app);
 // sql translate, sql run.
 void AddSqlCommands(CLI::App& app);
 

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   qts::cli::AddComponentCommands(app);
   qts::cli::AddBookCommands(app);
   qts::cli::AddSqlCommands(app);
+  qts::cli::AddDocumentCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
