@@ -1,0 +1,73 @@
+#include "cli/operator_options.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "host/ui/terminal_operator.h"
+
+namespace qts::cli {
+namespace {
+
+// Questions and forms from the script, progress and the wait window on the terminal.
+class CommandOperator final : public host::Operator {
+ public:
+  CommandOperator(std::shared_ptr<host::ScriptedOperator> scripted,
+                  std::shared_ptr<host::Operator> progress)
+      : scripted_(std::move(scripted)), progress_(std::move(progress)) {}
+
+  using Operator::MessageBox;
+  using Operator::ShowError;
+  host::MessageAnswer MessageBox(const host::MessageRequest& request) override {
+    return scripted_->MessageBox(request);
+  }
+  bool RunModalForm(host::FormDescription& form) override { return scripted_->RunModalForm(form); }
+  void BeginProgress(std::string_view caption, int32_t count) override {
+    scripted_->BeginProgress(caption, count);
+    progress_->BeginProgress(caption, count);
+  }
+  void Progress(int32_t done) override {
+    scripted_->Progress(done);
+    progress_->Progress(done);
+  }
+  void EndProgress() override {
+    scripted_->EndProgress();
+    progress_->EndProgress();
+  }
+  void ShowWait(std::string_view text) override { progress_->ShowWait(text); }
+  void CloseWait() override { progress_->CloseWait(); }
+  void ShowError(int32_t number, std::string_view source, std::string_view description) override {
+    scripted_->ShowError(number, source, description);
+  }
+
+ private:
+  std::shared_ptr<host::ScriptedOperator> scripted_;
+  std::shared_ptr<host::Operator> progress_;
+};
+
+}  // namespace
+
+void AddOperatorOptions(CLI::App& command, OperatorOptions& options) {
+  command.add_option("--answer", options.answers,
+                     "the answer to a question the system asks: ok, cancel, yes, no, abort, "
+                     "retry or ignore, optionally preceded by the message number and '=' (for "
+                     "example 8381=yes); used in order (repeatable)");
+  command.add_flag("--interactive", options.interactive, "answer questions on the terminal");
+}
+
+std::shared_ptr<host::Operator> MakeOperator(const OperatorOptions& options,
+                                             std::shared_ptr<host::ScriptedOperator>* scripted) {
+  if (options.interactive) return host::TerminalOperator::ForStandardStreams();
+  auto script = std::make_shared<host::ScriptedOperator>(
+      "answer it with --answer NUMBER=ANSWER, or run with --interactive", &std::cerr);
+  for (const std::string& text : options.answers) script->Answer(host::ScriptedAnswer::Parse(text));
+  if (scripted != nullptr) *scripted = script;
+  // The terminal half only draws progress: it never reads an answer.
+  static std::istringstream no_input;
+  auto progress = std::make_shared<host::TerminalOperator>(no_input, std::cerr, std::cerr,
+                                                           isatty(STDERR_FILENO) != 0);
+  return std::make_shared<CommandOperator>(script, progress);
+}
+
+}  // namespace qts::cli
