@@ -8,7 +8,16 @@
 #include "db/sqlite/sqlite_connection.h"
 #include "db/transaction.h"
 #include "host/data/query.h"
+#include "host/documents/th_document.h"
+#include "host/documents/th_good_spec.h"
 #include "host/schema/schema.h"
+#include "host/services/business_operations.h"
+#include "host/services/doc_editor.h"
+#include "host/services/doc_spec_service.h"
+#include "host/services/document_service.h"
+#include "host/services/good_entry.h"
+#include "host/services/host_lot_handler.h"
+#include "host/services/user_defaults.h"
 
 namespace qts::host {
 namespace {
@@ -188,8 +197,63 @@ std::shared_ptr<Query> AppContext::CreateQuery(std::string_view table_name) {
 }
 
 ObjectPtr AppContext::CreateObject(std::string_view class_name) {
+  using Factory = ObjectPtr (*)(const std::shared_ptr<AppContext>&);
+  static const std::pair<std::string_view, Factory> kClasses[] = {
+      {"THDocument",
+       [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
+         return std::make_shared<THDocument>(b);
+       }},
+      {"THGoodSpec",
+       [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
+         return std::make_shared<THGoodSpec>(b);
+       }},
+      {"GoodEntry",
+       [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
+         auto good = std::make_shared<GoodEntry>();
+         good->Init(b);
+         return good;
+       }},
+      {"DocSpecService",
+       [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
+         auto service = std::make_shared<DocSpecService>();
+         service->Init(b);
+         return service;
+       }},
+      {"DocumentService",
+       [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
+         auto service = std::make_shared<DocumentService>();
+         service->Init(b, nullptr);
+         return service;
+       }},
+      {"BusinessOperations",
+       [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
+         auto operations = std::make_shared<BusinessOperations>();
+         operations->Attach(b);
+         return operations;
+       }},
+      {"UserDefaults",
+       [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
+         auto defaults = std::make_shared<UserDefaults>();
+         defaults->Init(b);
+         return defaults;
+       }},
+      {"DocEditor",
+       [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
+         return std::make_shared<DocEditor>(b);
+       }},
+      {"HostLotHandler",
+       [](const std::shared_ptr<AppContext>&) -> ObjectPtr {
+         return std::make_shared<HostLotHandler>();
+       }},
+  };
+  for (const auto& [name, factory] : kClasses) {
+    if (sql::SameIdentifier(class_name, name)) {
+      CheckOpen();
+      return factory(std::dynamic_pointer_cast<AppContext>(shared_from_this()));
+    }
+  }
   throw Error(kErrCannotCreate, std::string(kSource),
-              "the host cannot create \"" + std::string(class_name) + "\" yet");
+              "the host has no class \"" + std::string(class_name) + "\"");
 }
 
 }  // namespace qts::host

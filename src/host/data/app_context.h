@@ -81,8 +81,12 @@ class AppContext : public virtual Object {
   // source when the book has no such source.
   [[nodiscard]] std::shared_ptr<Query> CreateQuery(std::string_view table_name);
 
-  // Creates a host object by class name. Documents are not yet available here: every class
-  // name raises error 429 naming it.
+  // Creates a host object of this book by class name (case-insensitive): "THDocument" (a
+  // blank new document), "THGoodSpec" (the rows object), and the services bound to this book:
+  // "GoodEntry", "DocSpecService", "DocumentService" (not yet bound to a document: Init it),
+  // "BusinessOperations", "UserDefaults", "DocEditor", "HostLotHandler" (Init it with a
+  // document handler). Any other name raises error 429 naming it; a book that is not open
+  // raises kErrBook.
   [[nodiscard]] ObjectPtr CreateObject(std::string_view class_name);
 
  private:

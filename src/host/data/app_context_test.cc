@@ -68,7 +68,8 @@ TEST(AppContextTest, AContextWithoutADatabaseRefusesDataWork) {
   auto named = std::make_shared<AppContext>("Named");
   EXPECT_EQ(named->BookName(), "Named");
   EXPECT_EQ(ErrorOf([&] { (void)named->CreateQuery("REFGood"); }), kErrBook);
-  EXPECT_EQ(ErrorOf([&] { (void)named->CreateObject("THDocument"); }), kErrCannotCreate);
+  EXPECT_EQ(ErrorOf([&] { (void)named->CreateObject("THDocument"); }), kErrBook);
+  EXPECT_EQ(ErrorOf([&] { (void)named->CreateObject("NoSuchClass"); }), kErrCannotCreate);
 }
 
 TEST(AppContextTest, BadCodeIsRefusedBeforeAnythingIsWritten) {

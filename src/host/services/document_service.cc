@@ -1,0 +1,406 @@
+#include "host/services/document_service.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <map>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "core/convert.h"
+#include "core/currency.h"
+#include "db/connection.h"
+#include "db/transaction.h"
+#include "host/data/app_context.h"
+#include "host/documents/th_document.h"
+#include "host/sample/fifo_ledger.h"
+#include "host/schema/schema.h"
+
+namespace qts::host {
+namespace {
+
+constexpr std::string_view kSource = "DocumentService";
+constexpr double kScale = 10000.0;
+
+[[noreturn]] void Fail(int32_t number, std::string description) {
+  throw Error(number, std::string(kSource), std::move(description));
+}
+
+int64_t Scaled(double quantity) { return std::llround(quantity * kScale); }
+std::string Quantity(int64_t scaled) { return Currency::FromScaled(scaled).ToString(); }
+
+// SQL over the book's physical tables: T("THGoodSpec") is the quoted table name.
+class Tables {
+ public:
+  explicit Tables(const AppContext& book) : code_(book.Code()) {}
+  std::string operator()(std::string_view logical) const {
+    return "\"" + schema::PhysicalName(code_, logical) + "\"";
+  }
+
+ private:
+  std::string code_;
+};
+
+std::string TextAt(const db::Statement& s, int column) {
+  return s.ColumnKind(column) == db::ValueKind::kNull ? std::string() : s.GetText(column);
+}
+int64_t IntAt(const db::Statement& s, int column) {
+  return s.ColumnKind(column) == db::ValueKind::kNull ? 0 : s.GetInt64(column);
+}
+double NumberAt(const db::Statement& s, int column) {
+  return s.ColumnKind(column) == db::ValueKind::kNull ? 0.0 : s.GetDouble(column);
+}
+
+struct Header {
+  int32_t idc = 0;
+  std::string type;
+  std::string number;
+  std::string date;  // ISO
+  std::string store;
+  bool posted = false;
+  bool is_stock = false;
+  bool is_income = false;
+};
+
+Header ReadHeader(AppContext& book, int32_t idc) {
+  const Tables t(book);
+  db::StatementHandle s = book.Connection().Prepare(
+      "SELECT d.\"DocTypeCode\", d.\"Number\", d.\"DocumentDate\", d.\"StoreCode\","
+      " d.\"IsPosted\", t.\"IsStock\", t.\"IsIncome\" FROM " +
+      t("THDocument") + " d LEFT JOIN " + t("THDocType") +
+      " t ON t.\"Code\" = d.\"DocTypeCode\" WHERE d.\"IDC\" = ?1");
+  s->BindInt64(1, idc);
+  if (!s->Step()) Fail(kErrDocumentService, fmt::format("the book has no document {}", idc));
+  Header h;
+  h.idc = idc;
+  h.type = TextAt(*s, 0);
+  h.number = TextAt(*s, 1);
+  h.date = TextAt(*s, 2);
+  h.store = TextAt(*s, 3);
+  h.posted = IntAt(*s, 4) != 0;
+  h.is_stock = IntAt(*s, 5) != 0;
+  h.is_income = IntAt(*s, 6) != 0;
+  return h;
+}
+
+std::string Describe(const Header& h) { return fmt::format("document {} {}", h.type, h.number); }
+
+void SetPosted(AppContext& book, int32_t idc, bool posted) {
+  book.Connection().Execute(
+      "UPDATE " + Tables(book)("THDocument") + " SET \"IsPosted\" = ?1 WHERE \"IDC\" = ?2",
+      {int64_t{posted ? 1 : 0}, int64_t{idc}});
+}
+
+// Adds `delta` (ten-thousandths, either sign) to the lot of `good` and lot `lot` in `store`.
+void AdjustLot(AppContext& book, const std::string& store, const std::string& good, int64_t lot,
+               int64_t delta) {
+  if (delta == 0) return;
+  const Tables t(book);
+  db::Connection& c = book.Connection();
+  int64_t store_id = 0;
+  {
+    db::StatementHandle s =
+        c.Prepare("SELECT \"IDC\" FROM " + t("STStore") + " WHERE \"Code\" = ?1");
+    s->BindText(1, store);
+    if (!s->Step()) Fail(kErrDocumentService, fmt::format("the book has no store \"{}\"", store));
+    store_id = s->GetInt64(0);
+  }
+  const double amount = static_cast<double>(delta) / kScale;
+  const int64_t changed = c.Execute(
+      "UPDATE " + t("STLot") +
+          " SET \"RestAccount\" = COALESCE(\"RestAccount\", 0) + ?1,"
+          " \"Rest\" = COALESCE(\"Rest\", 0) + ?1"
+          " WHERE \"StoreId\" = ?2 AND \"GoodCode\" = ?3 AND COALESCE(\"AnalytID\", 0) = ?4",
+      {amount, store_id, good, lot});
+  if (changed > 0) return;
+  std::string unit;
+  {
+    db::StatementHandle s =
+        c.Prepare("SELECT \"UnitCode\" FROM " + t("REFGoodUnit") +
+                  " WHERE \"GoodCode\" = ?1 AND \"IsAccount\" = 1 ORDER BY \"IDC\"");
+    s->BindText(1, good);
+    if (s->Step()) unit = TextAt(*s, 0);
+  }
+  c.Execute("INSERT INTO " + t("STLot") +
+                " (\"GoodCode\", \"UnitCode\", \"StoreId\", \"AnalytID\", \"Rest\","
+                " \"RestAccount\") VALUES (?1, ?2, ?3, ?4, ?5, ?5)",
+            {good, unit.empty() ? db::Value() : db::Value(unit), store_id, lot, amount});
+}
+
+struct Row {
+  int64_t idc = 0;
+  int64_t pos = 0;
+  std::string good;
+  int64_t lot = 0;
+  int64_t quantity = 0;  // ten-thousandths of the accounting unit
+};
+
+std::vector<Row> ReadRows(AppContext& book, int32_t doc_id) {
+  db::StatementHandle s = book.Connection().Prepare(
+      "SELECT \"IDC\", \"PosNumb\", \"GoodCode\", \"LotPropertyID\", \"AmountAccount\" FROM " +
+      Tables(book)("THGoodSpec") + " WHERE \"DocID\" = ?1 ORDER BY \"PosNumb\"");
+  s->BindInt64(1, doc_id);
+  std::vector<Row> rows;
+  while (s->Step()) {
+    rows.push_back(
+        Row{IntAt(*s, 0), IntAt(*s, 1), TextAt(*s, 2), IntAt(*s, 3), Scaled(NumberAt(*s, 4))});
+  }
+  return rows;
+}
+
+// Puts the receipts that rows of `good` and lot `lot` may consume into `ledger`: rows of posted
+// incoming stock documents of `h.store` dated up to `h.date`, oldest first, each with what no
+// link has taken from it (links of any date, so a receipt is never taken beyond its quantity
+// even when later documents already consumed it).
+// A receipt row's quantity and cost, both in ten-thousandths.
+struct ReceiptValue {
+  int64_t quantity = 0;
+  int64_t cost = 0;
+};
+
+void LoadReceipts(AppContext& book, const Header& h, const std::string& good, int64_t lot,
+                  sample::FifoLedger& ledger, std::map<int64_t, ReceiptValue>& receipts) {
+  const Tables t(book);
+  db::StatementHandle s = book.Connection().Prepare(
+      "SELECT s.\"IDC\", s.\"AmountAccount\", s.\"CostSumm\","
+      " COALESCE((SELECT SUM(l.\"Amount\") FROM " +
+      t("THGoodSpecFixLog") +
+      " l WHERE l.\"IncomeSpecID\" = s.\"IDC\"), 0)"
+      " FROM " +
+      t("THGoodSpec") + " s INNER JOIN " + t("THDocument") +
+      " d ON d.\"IDC\" = s.\"DocID\" INNER JOIN " + t("THDocType") +
+      " ty ON ty.\"Code\" = d.\"DocTypeCode\""
+      " WHERE d.\"IsPosted\" = 1 AND ty.\"IsStock\" = 1 AND ty.\"IsIncome\" = 1"
+      " AND d.\"StoreCode\" = ?1 AND s.\"GoodCode\" = ?2 AND COALESCE(s.\"LotPropertyID\", 0) = ?3"
+      " AND d.\"DocumentDate\" <= ?4 ORDER BY d.\"DocumentDate\", s.\"IDC\"");
+  s->BindText(1, h.store);
+  s->BindText(2, good);
+  s->BindInt64(3, lot);
+  s->BindText(4, h.date);
+  while (s->Step()) {
+    const int64_t quantity = Scaled(NumberAt(*s, 1));
+    const int64_t free = quantity - Scaled(NumberAt(*s, 3));
+    if (quantity <= 0 || free <= 0) continue;
+    // The ledger prices a link as cost x taken / quantity: hand it the free part and the cost
+    // that part carries, so a link costs CostSumm x taken / AmountAccount of the receipt.
+    const double cost = NumberAt(*s, 2) * static_cast<double>(free) / static_cast<double>(quantity);
+    ledger.AddReceipt(h.store, good, lot, IntAt(*s, 0), free, cost);
+    receipts[IntAt(*s, 0)] = ReceiptValue{quantity, Scaled(NumberAt(*s, 2))};
+  }
+}
+
+// The cost of an outgoing row: the sum of receipt CostSumm x taken / receipt AmountAccount
+// over the receipts it consumed, rounded to cents half away from zero (as RoundCy rounds). The
+// sum is taken in extended precision and rounded once: a share that ends exactly on half a
+// cent (17.64 x 17 / 24 + 7.64 = 20.135) must round up, which binary doubles summed and
+// rounded to four places first would not guarantee.
+Currency CostOf(const std::vector<std::pair<int64_t, const ReceiptValue*>>& consumed) {
+  long double sum = 0;  // currency units
+  for (const auto& [taken, receipt] : consumed) {
+    if (receipt->quantity == 0) continue;
+    sum += static_cast<long double>(receipt->cost) * static_cast<long double>(taken) /
+           static_cast<long double>(receipt->quantity) / static_cast<long double>(kScale);
+  }
+  const long double cents = std::floor(std::fabs(sum) * 100.0L + 0.5L + 1e-6L);
+  const int64_t scaled = static_cast<int64_t>(cents) * 100;
+  return Currency::FromScaled(sum < 0 ? -scaled : scaled);
+}
+
+void PostOutgoing(AppContext& book, const Header& h) {
+  if (h.store.empty()) {
+    Fail(kErrDocumentService, Describe(h) + " has no store; stock cannot leave it");
+  }
+  std::vector<Row> rows = ReadRows(book, h.idc);
+  sample::FifoLedger ledger;
+  std::map<int64_t, ReceiptValue> receipts;
+  std::map<std::pair<std::string, int64_t>, bool> loaded;
+  struct Posting {
+    const Row* row;
+    std::vector<sample::FifoLedger::Link> links;
+  };
+  std::vector<Posting> postings;
+  // Everything is consumed in memory first: a short row stops the posting before anything is
+  // written.
+  for (const Row& r : rows) {
+    if (r.good.empty() || r.quantity <= 0) continue;
+    auto key = std::make_pair(r.good, r.lot);
+    if (!loaded[key]) {
+      LoadReceipts(book, h, r.good, r.lot, ledger, receipts);
+      loaded[key] = true;
+    }
+    const int64_t free = ledger.Free(h.store, r.good, r.lot);
+    if (free < r.quantity) {
+      Fail(kErrStockShort,
+           fmt::format("{} row {}: {} of good \"{}\" lot {} needed in store \"{}\" on {}, {} free",
+                       Describe(h), r.pos, Quantity(r.quantity), r.good, r.lot, h.store, h.date,
+                       Quantity(free)));
+    }
+    postings.push_back(Posting{&r, ledger.Consume(h.store, r.good, r.lot, r.quantity)});
+  }
+  const Tables t(book);
+  db::Connection& c = book.Connection();
+  const std::string insert_link =
+      "INSERT INTO " + t("THGoodSpecFixLog") +
+      " (\"GoodCode\", \"OutcomeSpecID\", \"IncomeSpecID\", \"Amount\", \"Type\")"
+      " VALUES (?1, ?2, ?3, ?4, 0)";
+  const std::string set_cost =
+      "UPDATE " + t("THGoodSpec") + " SET \"CostSumm\" = ?1 WHERE \"IDC\" = ?2";
+  for (const Posting& p : postings) {
+    std::vector<std::pair<int64_t, const ReceiptValue*>> consumed;
+    for (const sample::FifoLedger::Link& l : p.links) {
+      c.Execute(insert_link, {p.row->good, p.row->idc, l.income_spec_id,
+                              static_cast<double>(l.quantity) / kScale});
+      consumed.emplace_back(l.quantity, &receipts.at(l.income_spec_id));
+    }
+    c.Execute(set_cost, {CostOf(consumed).ToDouble(), p.row->idc});
+    AdjustLot(book, h.store, p.row->good, p.row->lot, -p.row->quantity);
+  }
+}
+
+void PostIncoming(AppContext& book, const Header& h) {
+  if (h.store.empty()) {
+    Fail(kErrDocumentService, Describe(h) + " has no store; stock cannot enter it");
+  }
+  book.Connection().Execute(
+      "UPDATE " + Tables(book)("THGoodSpec") + " SET \"CostSumm\" = \"Summa\" WHERE \"DocID\" = ?1",
+      {int64_t{h.idc}});
+  for (const Row& r : ReadRows(book, h.idc)) {
+    if (!r.good.empty()) AdjustLot(book, h.store, r.good, r.lot, r.quantity);
+  }
+}
+
+// Takes the links of an outgoing document back and returns their quantities to the lots.
+void UnpostOutgoing(AppContext& book, const Header& h) {
+  const Tables t(book);
+  db::Connection& c = book.Connection();
+  std::map<std::pair<std::string, int64_t>, int64_t> returned;
+  {
+    db::StatementHandle s = c.Prepare(
+        "SELECT o.\"GoodCode\", COALESCE(o.\"LotPropertyID\", 0), SUM(l.\"Amount\") FROM " +
+        t("THGoodSpecFixLog") + " l INNER JOIN " + t("THGoodSpec") +
+        " o ON o.\"IDC\" = l.\"OutcomeSpecID\" WHERE o.\"DocID\" = ?1"
+        " GROUP BY o.\"GoodCode\", COALESCE(o.\"LotPropertyID\", 0)");
+    s->BindInt64(1, h.idc);
+    while (s->Step()) returned[{TextAt(*s, 0), IntAt(*s, 1)}] += Scaled(NumberAt(*s, 2));
+  }
+  c.Execute("DELETE FROM " + t("THGoodSpecFixLog") +
+                " WHERE \"OutcomeSpecID\" IN (SELECT \"IDC\" FROM " + t("THGoodSpec") +
+                " WHERE \"DocID\" = ?1)",
+            {int64_t{h.idc}});
+  if (h.store.empty()) return;
+  for (const auto& [key, quantity] : returned) {
+    if (!key.first.empty()) AdjustLot(book, h.store, key.first, key.second, quantity);
+  }
+}
+
+void UnpostIncoming(AppContext& book, const Header& h) {
+  const Tables t(book);
+  db::StatementHandle s = book.Connection().Prepare(
+      "SELECT od.\"DocTypeCode\", od.\"Number\" FROM " + t("THGoodSpecFixLog") + " l INNER JOIN " +
+      t("THGoodSpec") + " s ON s.\"IDC\" = l.\"IncomeSpecID\" INNER JOIN " + t("THGoodSpec") +
+      " o ON o.\"IDC\" = l.\"OutcomeSpecID\" INNER JOIN " + t("THDocument") +
+      " od ON od.\"IDC\" = o.\"DocID\" WHERE s.\"DocID\" = ?1 ORDER BY od.\"DocumentDate\", "
+      "od.\"IDC\"");
+  s->BindInt64(1, h.idc);
+  if (s->Step()) {
+    Fail(kErrDocumentService,
+         fmt::format("{} cannot be unposted: document {} {} consumed its stock", Describe(h),
+                     TextAt(*s, 0), TextAt(*s, 1)));
+  }
+  if (h.store.empty()) return;
+  for (const Row& r : ReadRows(book, h.idc)) {
+    if (!r.good.empty()) AdjustLot(book, h.store, r.good, r.lot, -r.quantity);
+  }
+}
+
+}  // namespace
+
+void DocumentService::Init(AppContextPtr book, THDocumentPtr document) {
+  document_ = std::move(document);
+  book_ = book ? std::move(book) : (document_ ? document_->Application() : nullptr);
+}
+
+AppContext& DocumentService::Book() const {
+  if (!book_) Fail(kErrDocumentService, "the document service has no book (Init was not called)");
+  return *book_;
+}
+
+int32_t DocumentService::StoredId() const {
+  if (!document_) Fail(kErrDocumentService, "the document service has no document");
+  const Variant& idc = document_->Fields().Item("IDC").Value();
+  const int32_t id = idc.IsNull() || idc.IsEmpty() ? 0 : CLng(idc);
+  if (id == 0) Fail(kErrDocumentService, "the document is not stored yet");
+  return id;
+}
+
+void DocumentService::OpenDoc(bool reload) {
+  AppContext& book = Book();
+  const int32_t id = StoredId();
+  {
+    db::Transaction transaction(book.Connection());
+    const Header h = ReadHeader(book, id);
+    if (!h.posted) return;
+    if (h.is_stock) {
+      if (h.is_income) {
+        UnpostIncoming(book, h);
+      } else {
+        UnpostOutgoing(book, h);
+      }
+    }
+    SetPosted(book, id, false);
+    transaction.Commit();
+  }
+  if (reload) document_->Load(id);
+}
+
+void DocumentService::CloseDoc(const Variant& /*value*/, bool reload) {
+  AppContext& book = Book();
+  const int32_t id = StoredId();
+  {
+    db::Transaction transaction(book.Connection());
+    const Header h = ReadHeader(book, id);
+    if (h.posted && (!h.is_stock || h.is_income)) return;
+    if (h.is_stock) {
+      if (h.is_income) {
+        PostIncoming(book, h);
+      } else {
+        if (h.posted) UnpostOutgoing(book, h);
+        PostOutgoing(book, h);
+      }
+    }
+    SetPosted(book, id, true);
+    transaction.Commit();
+  }
+  if (reload) document_->Load(id);
+}
+
+std::string DocumentService::PersonOfRole(std::string_view role, int32_t party_kind) {
+  AppContext& book = Book();
+  if (!document_) Fail(kErrDocumentService, "the document service has no document");
+  const Variant& idc = document_->Fields().Item("IDC").Value();
+  const int32_t id = idc.IsNull() || idc.IsEmpty() ? 0 : CLng(idc);
+  if (id != 0) {
+    db::StatementHandle s = book.Connection().Prepare(
+        "SELECT \"PartyCode\" FROM " + Tables(book)("THPartyAttribute") +
+        " WHERE \"DocID\" = ?1 AND \"RolePartyCode\" = ?2 AND COALESCE(\"PartyKind\", 1) = ?3"
+        " AND \"PartyCode\" IS NOT NULL ORDER BY \"IDC\"");
+    s->BindInt64(1, id);
+    s->BindText(2, role);
+    s->BindInt64(3, party_kind);
+    if (s->Step()) return s->GetText(0);
+  }
+  if (party_kind != 2) return {};
+  static const std::vector<std::pair<std::string_view, std::string_view>> kColumns = {
+      {"KP", "PersonHead"}, {"KN1", "Person1"}, {"KN2", "Person2"},    {"KN3", "Person3"},
+      {"AA", "PersonAA"},   {"DB", "Gavejas"},  {"CH", "Kontrolerius"}};
+  for (const auto& [code, column] : kColumns) {
+    if (code == role) {
+      const Variant& v = document_->Fields().Item(column).Value();
+      return v.IsNull() || v.IsEmpty() ? std::string() : CStr(v);
+    }
+  }
+  return {};
+}
+
+}  // namespace qts::host

@@ -1,0 +1,201 @@
+#include "host/services/host_lot_handler.h"
+
+#include <fmt/format.h>
+
+#include <string>
+
+#include "core/convert.h"
+#include "db/connection.h"
+#include "db/transaction.h"
+#include "host/data/app_context.h"
+#include "host/data/named_value_list.h"
+#include "host/documents/th_document.h"
+#include "host/schema/schema.h"
+
+namespace qts::host {
+namespace {
+
+constexpr std::string_view kSource = "HostLotHandler";
+
+[[noreturn]] void Fail(std::string description) {
+  throw Error(kErrLotHandler, std::string(kSource), std::move(description));
+}
+
+bool Missing(const Variant& v) { return v.IsNull() || v.IsEmpty(); }
+
+std::string TextAt(const db::Statement& s, int column) {
+  return s.ColumnKind(column) == db::ValueKind::kNull ? std::string() : s.GetText(column);
+}
+
+bool Tracked(int64_t tracking_off, int64_t kind) {
+  return tracking_off == 0 && kind >= 100 && kind <= 102;
+}
+
+}  // namespace
+
+void HostLotHandler::Init(const std::shared_ptr<ITHDoc>& doc) {
+  doc_ = doc;
+  current_pos_ = 0;
+}
+
+THDocumentPtr HostLotHandler::Document() const {
+  std::shared_ptr<ITHDoc> handler = doc_.lock();
+  if (!handler) Fail("the lot handler has no document handler (Init was not called)");
+  THDocumentPtr doc = handler->Doc();
+  if (!doc) Fail("the document handler has no document");
+  return doc;
+}
+
+AppContext& HostLotHandler::Book() const {
+  THDocumentPtr doc = Document();
+  if (!doc->Application()) Fail("the document has no book");
+  return *doc->Application();
+}
+
+int32_t HostLotHandler::DocId() const {
+  const Variant& idc = Document()->Fields().Item("IDC").Value();
+  const int32_t id = Missing(idc) ? 0 : CLng(idc);
+  if (id == 0) Fail("the document is not stored yet");
+  return id;
+}
+
+std::string HostLotHandler::LotGood(int32_t lot_id) {
+  AppContext& book = Book();
+  db::StatementHandle s = book.Connection().Prepare(
+      "SELECT \"GoodCode\" FROM \"" + schema::PhysicalName(book.Code(), "STLotProperty") +
+      "\" WHERE \"IDC\" = ?1");
+  s->BindInt64(1, lot_id);
+  if (!s->Step()) Fail(fmt::format("the book has no lot property {}", lot_id));
+  return TextAt(*s, 0);
+}
+
+void HostLotHandler::WriteRowLot(int32_t pos_numb, int32_t lot_id) {
+  AppContext& book = Book();
+  const int32_t doc_id = DocId();
+  const std::string spec = "\"" + schema::PhysicalName(book.Code(), "THGoodSpec") + "\"";
+  std::string good;
+  {
+    db::StatementHandle s = book.Connection().Prepare("SELECT \"GoodCode\" FROM " + spec +
+                                                      " WHERE \"DocID\" = ?1 AND \"PosNumb\" = ?2");
+    s->BindInt64(1, doc_id);
+    s->BindInt64(2, pos_numb);
+    if (!s->Step()) Fail(fmt::format("the document has no row {}", pos_numb));
+    good = TextAt(*s, 0);
+  }
+  if (lot_id != 0) {
+    const std::string lot_good = LotGood(lot_id);
+    if (!lot_good.empty() && lot_good != good) {
+      Fail(fmt::format("lot property {} belongs to good \"{}\", row {} holds \"{}\"", lot_id,
+                       lot_good, pos_numb, good));
+    }
+  }
+  book.Connection().Execute(
+      "UPDATE " + spec + " SET \"LotPropertyID\" = ?1 WHERE \"DocID\" = ?2 AND \"PosNumb\" = ?3",
+      {int64_t{lot_id}, int64_t{doc_id}, int64_t{pos_numb}});
+}
+
+void HostLotHandler::FormDocumentSpec(const ObjectPtr& /*spec*/) {
+  AppContext& book = Book();
+  THDocumentPtr doc = Document();
+  const int32_t doc_id = DocId();
+  const std::string type = CStr(doc->Fields().Item("DocTypeCode").Value());
+  const Variant& number = doc->Fields().Item("Number").Value();
+  const std::string spec = "\"" + schema::PhysicalName(book.Code(), "THGoodSpec") + "\"";
+  db::Connection& c = book.Connection();
+  db::Transaction transaction(c);
+  struct Pending {
+    int64_t idc;
+    int64_t pos;
+    std::string good;
+  };
+  std::vector<Pending> rows;
+  {
+    db::StatementHandle s = c.Prepare(
+        "SELECT s.\"IDC\", s.\"PosNumb\", s.\"GoodCode\", COALESCE(g.\"TrackingOff\", 0),"
+        " COALESCE(g.\"TrackingKind\", 0) FROM " +
+        spec + " s INNER JOIN \"" + schema::PhysicalName(book.Code(), "REFGood") +
+        "\" g ON g.\"Code\" = s.\"GoodCode\""
+        " WHERE s.\"DocID\" = ?1 AND COALESCE(s.\"LotPropertyID\", 0) = 0 ORDER BY s.\"PosNumb\"");
+    s->BindInt64(1, doc_id);
+    while (s->Step()) {
+      if (Tracked(s->GetInt64(3), s->GetInt64(4))) {
+        rows.push_back(Pending{s->GetInt64(0), s->GetInt64(1), s->GetText(2)});
+      }
+    }
+  }
+  const std::string lots = "\"" + schema::PhysicalName(book.Code(), "STLotProperty") + "\"";
+  for (const Pending& r : rows) {
+    c.Execute("INSERT INTO " + lots + " (\"GoodCode\", \"Name\") VALUES (?1, ?2)",
+              {r.good, fmt::format("{} {}/{}", type, Missing(number) ? "" : CStr(number), r.pos)});
+    const int64_t lot = c.LastInsertId();
+    c.Execute("UPDATE " + spec + " SET \"LotPropertyID\" = ?1 WHERE \"IDC\" = ?2", {lot, r.idc});
+  }
+  transaction.Commit();
+}
+
+void HostLotHandler::WriteAllLotProperty(Variant& argument) {
+  AppContext& book = Book();
+  const int32_t doc_id = DocId();
+  const int32_t lot_id = Missing(argument) ? 0 : CLng(argument);
+  const std::string spec = "\"" + schema::PhysicalName(book.Code(), "THGoodSpec") + "\"";
+  const std::string good = lot_id == 0 ? std::string() : LotGood(lot_id);
+  if (good.empty()) {
+    book.Connection().Execute("UPDATE " + spec + " SET \"LotPropertyID\" = ?1 WHERE \"DocID\" = ?2",
+                              {int64_t{lot_id}, int64_t{doc_id}});
+  } else {
+    book.Connection().Execute("UPDATE " + spec +
+                                  " SET \"LotPropertyID\" = ?1 WHERE \"DocID\" = ?2 AND"
+                                  " \"GoodCode\" = ?3",
+                              {int64_t{lot_id}, int64_t{doc_id}, good});
+  }
+}
+
+void HostLotHandler::WriteLotProperty(Variant& first, Variant& second) {
+  const int32_t pos = Missing(first) ? current_pos_ : CLng(first);
+  if (pos <= 0) Fail("no row is current");
+  WriteRowLot(pos, Missing(second) ? 0 : CLng(second));
+}
+
+Variant HostLotHandler::ReadLotProperty(Variant& argument) {
+  if (Missing(argument)) return Variant::Null();
+  const int32_t lot_id = CLng(argument);
+  AppContext& book = Book();
+  db::StatementHandle s = book.Connection().Prepare(
+      "SELECT p.\"IDC\", p.\"GoodCode\", p.\"Name\", p.\"OrderInfo\","
+      " (SELECT SUM(l.\"RestAccount\") FROM \"" +
+      schema::PhysicalName(book.Code(), "STLot") +
+      "\" l WHERE l.\"AnalytID\" = p.\"IDC\") FROM \"" +
+      schema::PhysicalName(book.Code(), "STLotProperty") + "\" p WHERE p.\"IDC\" = ?1");
+  s->BindInt64(1, lot_id);
+  if (!s->Step()) return Variant::Null();
+  auto list = std::make_shared<NamedValueList>();
+  list->Add("IDC", 3, Variant(static_cast<int32_t>(s->GetInt64(0))));
+  const char* const names[] = {"GoodCode", "Name", "OrderInfo"};
+  for (int column = 1; column <= 3; ++column) {
+    list->Add(names[column - 1], 15,
+              s->ColumnKind(column) == db::ValueKind::kNull ? Variant::Null()
+                                                            : Variant(s->GetText(column)));
+  }
+  list->Add(
+      "RestAccount", 20,
+      Variant(s->ColumnKind(4) == db::ValueKind::kNull ? Currency()
+                                                       : Currency::FromDouble(s->GetDouble(4))));
+  return Variant(ObjectPtr(list));
+}
+
+Currency HostLotHandler::LotRest(std::string_view store_code, std::string_view good,
+                                 int32_t lot_id) {
+  AppContext& book = Book();
+  db::StatementHandle s = book.Connection().Prepare(
+      "SELECT SUM(l.\"RestAccount\") FROM \"" + schema::PhysicalName(book.Code(), "STLot") +
+      "\" l INNER JOIN \"" + schema::PhysicalName(book.Code(), "STStore") +
+      "\" st ON st.\"IDC\" = l.\"StoreId\" WHERE st.\"Code\" = ?1 AND l.\"GoodCode\" = ?2"
+      " AND COALESCE(l.\"AnalytID\", 0) = ?3");
+  s->BindText(1, store_code);
+  s->BindText(2, good);
+  s->BindInt64(3, lot_id);
+  if (!s->Step() || s->ColumnKind(0) == db::ValueKind::kNull) return Currency();
+  return Currency::FromDouble(s->GetDouble(0));
+}
+
+}  // namespace qts::host
