@@ -3,11 +3,16 @@
 #include <fmt/format.h>
 
 #include <cctype>
+#include <optional>
+#include <string>
 
+#include "core/currency.h"
 #include "core/error.h"
+#include "core/variant.h"
 #include "db/connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
+#include "host/data/named_value_list.h"
 #include "host/sample/sample_generator.h"
 #include "host/schema/schema.h"
 
@@ -18,6 +23,24 @@ int64_t CountRows(db::Connection& connection, const std::string& code, const std
   db::StatementHandle s = connection.Prepare(
       fmt::format("SELECT COUNT(*) FROM \"{}\"", schema::PhysicalName(code, table)));
   return s->Step() ? s->GetInt64(0) : 0;
+}
+
+// The generator writes the company's settings into the book; the open context read its
+// settings before, so its list takes the written values (as the context would read them).
+void RefreshSettings(AppContext& context) {
+  db::StatementHandle s = context.Connection().Prepare(fmt::format(
+      "SELECT \"Name\", \"Value\" FROM \"{}\"", schema::PhysicalName(context.Code(), "Settings")));
+  while (s->Step()) {
+    NamedValue* entry = context.Settings().Find(s->GetText(0));
+    if (entry == nullptr) continue;
+    const std::string text = s->IsNull(1) ? "" : s->GetText(1);
+    if (entry->Kind() == 19) {
+      std::optional<Currency> number = Currency::Parse(text);
+      entry->SetValue(text.empty() ? Variant::Null() : number ? Variant(*number) : Variant(text));
+    } else if (entry->Kind() == 15) {
+      entry->SetValue(Variant(text));
+    }
+  }
 }
 
 }  // namespace
@@ -69,6 +92,7 @@ void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
     generator.WriteDocuments();
   }
   transaction.Commit();
+  RefreshSettings(context);
 }
 
 BookCounts CountBook(AppContext& context) {

@@ -81,8 +81,10 @@ class SampleBookTest : public ::testing::Test {
         " d ON d.\"IDC\" = s.\"DocID\" JOIN " + Table(Book(), "THDocType") +
         " t ON t.\"Code\" = d.\"DocTypeCode\" ORDER BY s.\"IDC\"");
     while (rows->Step()) {
+      // Declarations (PACK) have no store and their rows no good.
+      auto text = [&](int i) { return rows->IsNull(i) ? std::string() : rows->GetText(i); };
       Row r{rows->GetInt64(0), rows->GetInt64(1), rows->GetText(2),         rows->GetText(3),
-            rows->GetText(4),  rows->GetText(5),  rows->GetInt64(6),        rows->GetInt64(7),
+            text(4),           text(5),           rows->GetInt64(6),        rows->GetInt64(7),
             rows->GetInt64(8), rows->GetInt64(9), Ten4(rows->GetDouble(10))};
       rows_[r.id] = r;
     }
@@ -387,6 +389,152 @@ TEST_F(SampleBookTest, ManufacturedLotsNameTheirCustomerOrder) {
     EXPECT_EQ(st->GetInt64(1), 1) << st->GetText(0);
   }
   EXPECT_GT(lots, 0);
+}
+
+TEST_F(SampleBookTest, HoldsEveryDocumentKindTheComponentServes) {
+  const BookCounts counts = CountBook(Book());
+  std::map<std::string, int64_t> docs(counts.documents.begin(), counts.documents.end());
+  for (const char* type : {"MKO", "MFC", "MNC", "MAC", "MAE"}) EXPECT_GT(docs[type], 0) << type;
+  EXPECT_EQ(docs["PACK"], 3);  // the first three quarters; the fourth is left to the form
+  std::map<std::string, int64_t> tables(counts.tables.begin(), counts.tables.end());
+  for (const char* t : {"STOrderSpec", "STPostLot", "MKOTHGoodSpec", "MFCTHGoodSpec",
+                        "MNCTHGoodSpec", "PACKTHGoodSpec"}) {
+    EXPECT_GT(tables[t], 0) << t;
+  }
+}
+
+// Every posted stock row has one stock order row of its quantity, store and lot, priced at
+// the row's cost; nothing else has one.
+TEST_F(SampleBookTest, StockOrderRowsAndPostedLotsFollowThePostedStockRows) {
+  auto st = Book().Connection().Prepare(
+      "SELECT o.\"srcSpecID\", o.\"srcDocSpecID\", o.\"DocID\", o.\"AmountAccount\", s.\"Code\","
+      " p.\"AnalytID\", p.\"AmountAccount\", o.\"Price\", g.\"CostSumm\", g.\"Amount\" FROM " +
+      Table(Book(), "STOrderSpec") + " o JOIN " + Table(Book(), "STStore") +
+      " s ON s.\"IDC\" = o.\"StoreId\" JOIN " + Table(Book(), "STPostLot") +
+      " p ON p.\"SpecID\" = o.\"IDC\" JOIN " + Table(Book(), "THGoodSpec") +
+      " g ON g.\"IDC\" = o.\"srcSpecID\"");
+  std::set<int64_t> seen;
+  while (st->Step()) {
+    const int64_t id = st->GetInt64(0);
+    EXPECT_TRUE(seen.insert(id).second) << "row " << id << " has two stock order rows";
+    const Row& r = rows_.at(id);
+    EXPECT_TRUE(IsReceipt(r) || IsIssue(r)) << id;
+    EXPECT_EQ(st->GetInt64(1), id);
+    EXPECT_EQ(st->GetInt64(2), r.doc);
+    EXPECT_EQ(Ten4(st->GetDouble(3)), r.account);
+    EXPECT_EQ(st->GetText(4), r.store);
+    EXPECT_EQ(st->GetInt64(5), r.lot);
+    EXPECT_EQ(Ten4(st->GetDouble(6)), r.account);
+    EXPECT_NEAR(st->GetDouble(7) * st->GetDouble(9), st->GetDouble(8), 0.0001 * st->GetDouble(9))
+        << id;
+  }
+  for (const auto& [id, r] : rows_) {
+    if (IsReceipt(r) || IsIssue(r)) {
+      EXPECT_TRUE(seen.count(id)) << "row " << id;
+    }
+  }
+}
+
+// Receipts in a foreign currency keep their cost in the accounting currency, converted with
+// the rate in force on the document's day.
+TEST_F(SampleBookTest, ForeignReceiptsCostInTheAccountingCurrency) {
+  std::map<std::string, std::map<std::string, double>> rates;
+  auto r = Book().Connection().Prepare("SELECT \"CurrencyCode\", \"RateDate\", \"Rate\" FROM " +
+                                       Table(Book(), "REFCurrencyRate"));
+  while (r->Step()) rates[r->GetText(0)][r->GetText(1)] = r->GetDouble(2);
+  auto st = Book().Connection().Prepare(
+      "SELECT d.\"CurrencyCode\", d.\"DocumentDate\", s.\"Summa\", s.\"CostSumm\" FROM " +
+      Table(Book(), "THGoodSpec") + " s JOIN " + Table(Book(), "THDocument") +
+      " d ON d.\"IDC\" = s.\"DocID\" WHERE d.\"DocTypeCode\" = 'PISF' AND d.\"IsPosted\" = 1");
+  std::set<std::string> currencies;
+  while (st->Step()) {
+    const std::string currency = st->GetText(0);
+    currencies.insert(currency);
+    double rate = 1;
+    if (currency != "EUR") {
+      const auto& by_date = rates.at(currency);
+      auto it = by_date.upper_bound(st->GetText(1));
+      ASSERT_NE(it, by_date.begin());
+      rate = std::prev(it)->second;
+    }
+    EXPECT_EQ(Ten4(st->GetDouble(3)), Ten4(std::round(st->GetDouble(2) / rate * 100) / 100));
+  }
+  EXPECT_TRUE(currencies.count("EUR") && currencies.size() > 1);
+}
+
+// The declared tonnes of packaging sold with products per quarter, kind and type, against the
+// posted TPPR rows of packaging and their unit weights.
+TEST_F(SampleBookTest, PackagingDeclarationsHoldTheQuarterSales) {
+  std::map<std::string, int64_t> expected;
+  auto sold = Book().Connection().Prepare(
+      "SELECT substr(d.\"DocumentDate\", 6, 2), u.\"PackMaterialKind\", u.\"PackType\","
+      " s.\"AmountAccount\" * u.\"Weight\" FROM " +
+      Table(Book(), "THGoodSpec") + " s JOIN " + Table(Book(), "THDocument") +
+      " d ON d.\"IDC\" = s.\"DocID\" JOIN " + Table(Book(), "REFGoodUnit") +
+      " u ON u.\"GoodCode\" = s.\"GoodCode\" AND u.\"IsAccount\" = 1"
+      " WHERE d.\"DocTypeCode\" = 'TPPR' AND d.\"IsPosted\" = 1");
+  std::map<std::string, double> kg;
+  while (sold->Step()) {
+    const int quarter = (std::stoi(sold->GetText(0)) - 1) / 3;
+    if (quarter == 3) continue;
+    kg[std::to_string(quarter) + "|" + sold->GetText(1) + "|" + sold->GetText(2)] +=
+        sold->GetDouble(3);
+  }
+  for (const auto& [key, v] : kg) expected[key] = Ten4(std::round(v / 1000 * 10000) / 10000);
+  auto st = Book().Connection().Prepare(
+      "SELECT d.\"CommingInForceDate\", d.\"TermsOfValidityDate\", a.\"PackMaterialKind\","
+      " a.\"PackType\", a.\"SaleManufactAmount\" FROM " +
+      Table(Book(), "PACKTHGoodSpec") + " a JOIN " + Table(Book(), "THDocument") +
+      " d ON d.\"IDC\" = a.\"DocID\"");
+  std::map<std::string, int64_t> declared;
+  while (st->Step()) {
+    const std::string begin = st->GetText(0);
+    const int quarter = (std::stoi(begin.substr(5, 2)) - 1) / 3;
+    EXPECT_EQ(begin.substr(8), "01");
+    EXPECT_EQ(std::stoi(st->GetText(1).substr(5, 2)), quarter * 3 + 3);
+    const int64_t amount = Ten4(st->GetDouble(4));
+    if (amount != 0) {
+      declared[std::to_string(quarter) + "|" + st->GetText(2) + "|" + st->GetText(3)] = amount;
+    }
+  }
+  std::erase_if(expected, [](const auto& e) { return e.second == 0; });
+  EXPECT_FALSE(expected.empty());
+  EXPECT_EQ(declared, expected);
+}
+
+// Operation documents hang below a manufacturing order and follow its products' charts.
+TEST_F(SampleBookTest, OperationDocumentsFollowTheChartsOfTheirOrder) {
+  auto st = Book().Connection().Prepare(
+      "SELECT d.\"DocTypeCode\", p.\"DocTypeCode\", o.\"GoodCode\", s.\"GoodCode\","
+      " a.\"NormTime\", a.\"NormTimeSum\", s.\"Amount\", s.\"Price\", e.\"DeprecSum\" FROM " +
+      Table(Book(), "THGoodSpec") + " s JOIN " + Table(Book(), "THDocument") +
+      " d ON d.\"IDC\" = s.\"DocID\" JOIN " + Table(Book(), "THDocument") +
+      " p ON p.\"IDC\" = d.\"ParentID\" JOIN (SELECT \"DocID\", \"PosNumb\", \"PrSpecID\","
+      " \"NormTime\", \"NormTimeSum\", \"EqCode\" FROM " +
+      Table(Book(), "MNCTHGoodSpec") +
+      " UNION ALL SELECT \"DocID\", \"PosNumb\", \"PrSpecID\", \"NormTime\", \"NormTimeSum\","
+      " \"EqCode\" FROM " +
+      Table(Book(), "MACTHGoodSpec") +
+      " UNION ALL SELECT \"DocID\", \"PosNumb\", \"PrSpecID\", \"NormTime\", \"NormTimeSum\","
+      " \"EqCode\" FROM " +
+      Table(Book(), "MAETHGoodSpec") +
+      ") a ON a.\"DocID\" = s.\"DocID\""
+      " AND a.\"PosNumb\" = s.\"PosNumb\" JOIN " +
+      Table(Book(), "THGoodSpec") + " o ON o.\"IDC\" = a.\"PrSpecID\" LEFT JOIN " +
+      Table(Book(), "MFEquipment") + " e ON e.\"Code\" = a.\"EqCode\"");
+  std::set<std::string> kinds;
+  while (st->Step()) {
+    const std::string type = st->GetText(0);
+    kinds.insert(type);
+    EXPECT_EQ(st->GetText(1), "MO");
+    EXPECT_EQ(st->GetText(2), st->GetText(3));
+    if (type == "MNC") {
+      EXPECT_EQ(Ten4(st->GetDouble(5)), Ten4(st->GetDouble(4) * st->GetDouble(6)));
+    } else if (type == "MAE") {
+      EXPECT_EQ(Ten4(st->GetDouble(7)), Ten4(st->GetDouble(8)));
+    }
+  }
+  EXPECT_EQ(kinds, (std::set<std::string>{"MAC", "MAE", "MNC"}));
 }
 
 TEST_F(SampleBookTest, ContentLinksTieTheDocumentKindsTheyServe) {

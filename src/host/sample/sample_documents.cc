@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "core/error.h"
 #include "host/sample/sample_generator.h"
 #include "host/ui/operator.h"
 
@@ -21,7 +24,13 @@ using V = db::Value;
 constexpr int kYear = 2026;
 constexpr int kDays = 365;
 
-double Round2(double v) { return std::round(v * 100.0) / 100.0; }
+// Cents, half away from zero as the host's RoundCy rounds. Amounts are products and sums of
+// binary doubles: a value that is exactly half a cent in decimals (17.64 x 17 / 24 + 7.64 =
+// 20.135) may arrive a hair below it, so a millionth of a cent is allowed for.
+double Round2(double v) {
+  const double cents = std::floor(std::fabs(v) * 100.0 + 0.5 + 1e-6);
+  return (v < 0 ? -cents : cents) / 100.0;
+}
 double Qty(int64_t ten_thousandths) {
   return static_cast<double>(ten_thousandths) / static_cast<double>(kQtyScale);
 }
@@ -107,12 +116,19 @@ void SampleGenerator::GenerateDay(int day) {
       Sale(date);
       if (random_.Percent(60)) Sale(date);
       if (random_.Percent(15)) Requirement(date);
+      if (random_.Percent(8)) DamageWriteOff(date);
+      if (random_.Percent(10)) FinishedGoods(date);
     }
   }
   const std::chrono::year_month_day ymd{today};
   const std::chrono::year_month_day tomorrow{today + std::chrono::days{1}};
   if (tomorrow.month() != ymd.month()) {
-    VehicleMonth(fmt::format("{:04}-{:02}-01", kYear, static_cast<unsigned>(ymd.month())), date);
+    const unsigned month = static_cast<unsigned>(ymd.month());
+    VehicleMonth(fmt::format("{:04}-{:02}-01", kYear, month), date);
+    // The declarations of the first three quarters; the last one is left for the form to do.
+    if (month == 3 || month == 6 || month == 9) {
+      PackagingDeclaration(fmt::format("{:04}-{:02}-01", kYear, month - 2), date);
+    }
   }
 }
 
@@ -127,6 +143,13 @@ void SampleGenerator::Receipt(const std::string& date, const std::string& store,
   const int64_t direction = random_.Between(0, 9);
   doc.vat_direction = direction < 8 ? "PVM1" : direction == 8 ? "PVM13" : "PVM14";
   doc.parties = {{"PAR", random_.Pick(suppliers_)}, {"DB", RandomPerson()}};
+  // Polish suppliers invoice in zloty; some merchandise is bought in dollars.
+  if (client_country_[doc.parties.front().second] == "PL") {
+    doc.currency = "PLN";
+  } else if (kind == GoodKind::kMerchandise && random_.Percent(10)) {
+    doc.currency = "USD";
+  }
+  const double rate = RateOn(doc.currency, date);
   const int64_t rows = random_.Between(3, 12);
   for (int64_t i = 0; i < rows; ++i) {
     const SampleGood& g = RandomGood(kind);
@@ -138,7 +161,7 @@ void SampleGenerator::Receipt(const std::string& date, const std::string& store,
     row.amount = count * kQtyScale;
     row.amount_account = count * (in_alt ? g.alt_rate : 1) * kQtyScale;
     row.price = Round2(g.price * static_cast<double>(in_alt ? g.alt_rate : 1) *
-                       static_cast<double>(random_.Between(90, 110)) / 100.0);
+                       static_cast<double>(random_.Between(90, 110)) / 100.0 * rate);
     row.fix_category = g.fix_category;
     if (kind == GoodKind::kMarked) {
       row.lot = AddLotProperty(g.code, fmt::format("Akcizo ženklų partija {}-{}", date, i + 1), "");
@@ -304,7 +327,8 @@ void SampleGenerator::Manufacture(const std::string& date) {
     order.rows.push_back(std::move(row));
   }
   const std::string number = fmt::format("{}-{:06}", order.type, numbers_[order.type] + 1);
-  const int64_t order_id = WriteDoc(order);
+  std::vector<int64_t> order_rows;
+  const int64_t order_id = WriteDoc(order, &order_rows);
 
   SampleDoc receipt;
   receipt.type = "MNFC";
@@ -323,6 +347,7 @@ void SampleGenerator::Manufacture(const std::string& date) {
     receipt.rows.push_back(std::move(row));
   }
   WriteDoc(receipt);
+  Operations(date, order_id, order, order_rows);
 }
 
 void SampleGenerator::Requirement(const std::string& date) {
@@ -408,6 +433,164 @@ void SampleGenerator::VehicleMonth(const std::string& begin, const std::string& 
   }
 }
 
+void SampleGenerator::DamageWriteOff(const std::string& date) {
+  SampleDoc doc;
+  doc.type = "MKO";
+  doc.date = date;
+  doc.store = random_.Pick(sale_stores_);
+  doc.department = "PRK";
+  doc.posted = random_.Percent(95);
+  doc.author = 4;
+  doc.parties = {
+      {"KP", persons_[1]}, {"KN1", RandomPerson()}, {"KN2", RandomPerson()}, {"AA", persons_[3]}};
+  const int64_t rows = random_.Between(1, 4);
+  for (int64_t i = 0; i < rows; ++i) {
+    const SampleGood& g = RandomGood(GoodKind::kMerchandise);
+    SampleRow row;
+    if (!TakeRow(doc.store, g, random_.Between(1, 10) * kQtyScale, -1, doc.posted, row)) continue;
+    row.price = g.price;
+    doc.rows.push_back(std::move(row));
+  }
+  if (!doc.rows.empty()) WriteDoc(doc);
+}
+
+void SampleGenerator::FinishedGoods(const std::string& date) {
+  SampleDoc doc;
+  doc.type = "MFC";
+  doc.date = date;
+  doc.store = "CS";
+  doc.department = "GAM";
+  doc.posted = random_.Percent(97);
+  doc.author = 7;
+  doc.parties = {{"DB", persons_[3]}, {"CH", persons_[11]}};
+  const int64_t rows = random_.Between(1, 3);
+  for (int64_t i = 0; i < rows; ++i) {
+    const SampleGood& g = RandomGood(GoodKind::kProduct);
+    SampleRow row;
+    row.good = g.code;
+    row.unit = g.unit;
+    row.amount = row.amount_account = random_.Between(1, 20) * kQtyScale;
+    row.price = Round2(g.price * 0.7);
+    row.fix_category = g.fix_category;
+    doc.rows.push_back(std::move(row));
+  }
+  WriteDoc(doc);
+}
+
+// The operation documents of a manufacturing order, filled from its products' charts: labour
+// ("MNC"), equipment with its fixed-asset object ("MAC") and equipment cost ("MAE").
+void SampleGenerator::Operations(const std::string& date, int64_t order_id, const SampleDoc& order,
+                                 const std::vector<int64_t>& order_rows) {
+  const double sd1 = 1.77;
+  const double vsd = 30.98;
+  for (const char* type : {"MNC", "MAC", "MAE"}) {
+    const int chance = std::string_view(type) == "MNC" ? 60 : 25;
+    if (!random_.Percent(chance)) continue;
+    SampleDoc doc;
+    doc.type = type;
+    doc.date = date;
+    doc.store = "GS";
+    doc.department = "GAM";
+    doc.parent = order_id;
+    doc.author = 7;
+    for (size_t i = 0; i < order.rows.size(); ++i) {
+      const SampleRow& ordered = order.rows[i];
+      const double quantity = Qty(ordered.amount);
+      for (const SampleOperation& op : charts_[ordered.good]) {
+        SampleRow row;
+        row.good = ordered.good;
+        row.unit = ordered.unit;
+        row.amount = row.amount_account = ordered.amount;
+        const SampleEquipment& eq = equipment_.at(op.equipment);
+        const double use_time = std::round(op.use_time * quantity * 10000) / 10000;
+        if (doc.type == "MNC") {
+          const double norm_sum = std::round(op.norm * quantity * 10000) / 10000;
+          const double op_sum = Round2(op.rate * norm_sum);
+          row.price = op.rate;
+          row.summa = op_sum;
+          row.cost = norm_sum;
+          row.fields = {order_rows[i],
+                        op.ass_code,
+                        V(),
+                        op.work,
+                        V(),
+                        V(),
+                        0.0,
+                        1,
+                        op.norm,
+                        norm_sum,
+                        1.0,
+                        0.0,
+                        1.0,
+                        0.0,
+                        sd1,
+                        vsd,
+                        op_sum,
+                        Round2(op_sum * sd1 / 100),
+                        Round2(op_sum * vsd / 100)};
+        } else if (doc.type == "MAC") {
+          row.price = 0;
+          row.fields = {order_rows[i], V(), op.ass_code, V(), V(), eq.fa_code, use_time, 0,
+                        0.0,           0.0, 0.0,         0.0, 1.0, 0.0,        0.0,      0.0,
+                        0.0,           0.0, 0.0};
+        } else {
+          const double op_sum = Round2(eq.deprec * use_time);
+          row.price = eq.deprec;
+          row.summa = op_sum;
+          row.fields = {order_rows[i], V(),       op.ass_code, V(), op.equipment,
+                        V(),           use_time,  0,           0.0, 0.0,
+                        0.0,           eq.amount, 1.0,         0.0, 0.0,
+                        0.0,           op_sum,    0.0,         0.0};
+        }
+        doc.rows.push_back(std::move(row));
+      }
+    }
+    if (!doc.rows.empty()) WriteDoc(doc);
+  }
+}
+
+// A packaging declaration of a quarter: per material kind and type, the tonnes of packaging
+// sold with products (TPPR) and bought from abroad (PISF from a foreign supplier).
+void SampleGenerator::PackagingDeclaration(const std::string& begin, const std::string& end) {
+  const int quarter = (std::stoi(begin.substr(5, 2)) - 1) / 3;
+  SampleDoc doc;
+  doc.type = "PACK";
+  doc.date = end;
+  doc.valid_from = begin;
+  doc.period_end = end;
+  doc.department = "ADM";
+  doc.author = 2;
+  for (const auto& [key, totals] : pack_totals_) {
+    const auto& [q, kind, type] = key;
+    if (q != quarter) continue;
+    SampleRow row;
+    row.unit = "t";
+    const double sold = std::round(totals.sold / 1000.0 * 10000) / 10000;
+    const double imported = std::round(totals.imported / 1000.0 * 10000) / 10000;
+    row.fields = {kind,
+                  type,
+                  sold,
+                  imported,
+                  0.0,
+                  0.0,
+                  0.0,
+                  0.0,
+                  pack_kind_names_[kind],
+                  pack_type_names_[type],
+                  "tonos"};
+    doc.rows.push_back(std::move(row));
+  }
+  WriteDoc(doc);
+}
+
+double SampleGenerator::RateOn(const std::string& currency, const std::string& date) const {
+  if (currency == "EUR") return 1.0;
+  const std::map<std::string, double>& by_date = rates_.at(currency);
+  auto it = by_date.upper_bound(date);
+  if (it == by_date.begin()) throw Error(5, "SampleBook", "no rate of " + currency + " on " + date);
+  return std::prev(it)->second;
+}
+
 int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids) {
   const int64_t id = next_doc_id_++;
   const std::string number = NextNumber(doc.type);
@@ -415,14 +598,18 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
   const bool moves = doc.posted && flow != StockFlow::kNone;
   const bool income = flow == StockFlow::kIn;
   const bool vat = doc.vat_direction == "PVM1";
+  const double rate = RateOn(doc.currency, doc.date);
   auto role = [&](const char* code) -> V {
     for (const auto& [r, p] : doc.parties) {
       if (r == code) return p;
     }
     return V();
   };
+  auto row_summa = [](const SampleRow& r) {
+    return r.summa ? *r.summa : Round2(Qty(r.amount) * r.price);
+  };
   double total = 0;
-  for (const SampleRow& r : doc.rows) total += Round2(Qty(r.amount) * r.price);
+  for (const SampleRow& r : doc.rows) total += row_summa(r);
   w_->document.Insert({id,
                        doc.type,
                        number,
@@ -430,14 +617,14 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
                        fmt::format("{} {}", doc.type, number),
                        doc.date,
                        doc.parent,
-                       "EUR",
-                       doc.store,
+                       doc.currency,
+                       doc.store.empty() ? V() : V(doc.store),
                        doc.department,
                        doc.posted ? 1 : 0,
                        0,
                        Round2(total),
                        doc.author,
-                       doc.date,
+                       doc.valid_from.empty() ? doc.date : doc.valid_from,
                        doc.period_end.empty() ? doc.date : doc.period_end,
                        role("KP"),
                        role("KN1"),
@@ -447,47 +634,86 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
   TableWriter& header = *w_->header.at(doc.type);
   if (doc.type == "PISF" || doc.type == "PRSF" || doc.type == "TPPR") {
     header.Insert({id, doc.vat_direction});
-  } else if (doc.type == "MMO") {
+  } else if (doc.type == "MMO" || doc.type == "MKO") {
     header.Insert({id, doc.vehicle.empty() ? V() : V(doc.vehicle)});
   } else if (doc.type == "TKL") {
     header.Insert({id, doc.vehicle, doc.period_begin, doc.period_end});
+  } else if (doc.type == "PACK") {
+    header.Insert({id, doc.reusable_pack});
   } else {
     header.Insert({id});
   }
   for (const auto& [r, p] : doc.parties) {
     w_->party.Insert({id, r, p, IsPersonRole(r) ? 2 : 1});
   }
+  const std::string supplier_country =
+      doc.type == "PISF" && role("PAR").Kind() == db::ValueKind::kText
+          ? client_country_[role("PAR").Text()]
+          : "LT";
+  const int quarter = (std::stoi(doc.date.substr(5, 2)) - 1) / 3;
+  auto row_writer = w_->rows.find(doc.type);
   int64_t pos = 0;
   for (const SampleRow& r : doc.rows) {
     const int64_t spec_id = next_spec_id_++;
     if (row_ids != nullptr) row_ids->push_back(spec_id);
     ++pos;
-    const double summa = Round2(Qty(r.amount) * r.price);
+    const double summa = row_summa(r);
     double cost = 0;
-    if (moves && income) {
-      cost = summa;
+    if (r.cost) {
+      cost = *r.cost;
+    } else if (moves && income) {
+      // Costs are kept in the accounting currency.
+      cost = rate == 1.0 ? summa : Round2(summa / rate);
     } else if (moves) {
       for (const FifoLedger::Link& l : r.links) cost += l.cost;
       cost = Round2(cost);
     }
-    w_->spec.Insert({spec_id, id, pos, r.good, r.unit, Qty(r.amount), Qty(r.amount_account),
-                     r.price, summa, cost, r.price,
+    w_->spec.Insert({spec_id, id, pos, r.good.empty() ? V() : V(r.good), r.unit, Qty(r.amount),
+                     Qty(r.amount_account), r.price, summa, cost,
+                     rate == 1.0 ? r.price : std::round(r.price / rate * 10000) / 10000,
                      flow == StockFlow::kNone ? 0.0
                      : income                 ? summa
                                               : -summa,
-                     vat ? Round2(summa * 0.21) : 0.0, doc.type + "-1", r.lot, r.fix_category, "LT",
-                     moves && !income ? 1 : 0});
+                     vat ? Round2(summa * 0.21) : 0.0, doc.type + "-1", r.lot, r.fix_category,
+                     doc.type == "PACK" ? V() : V(supplier_country), moves && !income ? 1 : 0});
     if (doc.type == "PISF") {
       w_->pisf_row.Insert({id, pos, r.comment.empty() ? V() : V(r.comment)});
-    } else if (doc.type == "MMO") {
-      w_->mmo_row.Insert(
+    } else if (doc.type == "MMO" || doc.type == "MKO") {
+      row_writer->second->Insert(
           {id, pos, r.amount_account == 0 ? 0.0 : Round2(cost / Qty(r.amount_account))});
+    } else if (doc.type == "MFC") {
+      row_writer->second->Insert({id, pos, summa});
+    } else if (row_writer != w_->rows.end() && !r.fields.empty()) {
+      std::vector<V> values{id, pos};
+      values.insert(values.end(), r.fields.begin(), r.fields.end());
+      row_writer->second->Insert(values);
     }
     if (moves && income)
       ledger_.AddReceipt(doc.store, r.good, r.lot, spec_id, r.amount_account, cost);
     if (moves && !income) {
       for (const FifoLedger::Link& l : r.links) {
         w_->fix_log.Insert({r.good, spec_id, l.income_spec_id, Qty(l.quantity), 0});
+      }
+    }
+    if (moves) {
+      // The stock order row the stock system made for the row, at its cost price, and the lot
+      // it posted.
+      const int64_t order_spec = next_order_spec_++;
+      const int64_t store_id = store_ids_.at(doc.store);
+      const double unit_cost =
+          r.amount == 0 ? 0.0 : std::round(cost / Qty(r.amount) * 10000) / 10000;
+      w_->order_spec.Insert({order_spec, id, spec_id, spec_id, store_id, r.good, r.unit,
+                             Qty(r.amount), Qty(r.amount_account), unit_cost});
+      w_->post_lot.Insert(
+          {order_spec, r.lot, store_id, r.good, Qty(r.amount), Qty(r.amount_account)});
+    }
+    if (doc.posted && !r.good.empty()) {
+      const SampleGood& g = goods_[good_index_.at(r.good)];
+      if (g.kind == GoodKind::kPackaging && (doc.type == "TPPR" || doc.type == "PISF")) {
+        PackTotals& t = pack_totals_[{quarter, g.pack_kind, g.pack_type}];
+        const double kg = Qty(r.amount_account) * g.weight;
+        if (doc.type == "TPPR") t.sold += kg;
+        if (doc.type == "PISF" && supplier_country != "LT") t.imported += kg;
       }
     }
     for (size_t k = 0; k < r.answers.size(); ++k) {

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -35,6 +37,25 @@ struct SampleGood {
   int64_t alt_rate = 1;  // accounting units in one alt_unit
   double price = 0;      // purchase price of one accounting unit, EUR
   int fix_category = 0;
+  double weight = 0;      // kg in one accounting unit
+  std::string pack_kind;  // packaging: material kind and type
+  int pack_type = 0;
+};
+
+// One operation of a product's manufacturing chart, with its labour norm and its equipment.
+struct SampleOperation {
+  std::string ass_code;
+  std::string work;  // the work kind (a good of kind kWork)
+  double rate = 0;   // labour price of one work unit
+  double norm = 0;   // work units per product unit
+  std::string equipment;
+  double use_time = 0;  // equipment hours per product unit
+};
+
+struct SampleEquipment {
+  double amount = 0;    // value
+  double deprec = 0;    // depreciation per hour
+  std::string fa_code;  // its fixed-asset object
 };
 
 struct SampleVehicle {
@@ -58,6 +79,11 @@ struct SampleRow {
   std::vector<int64_t> answers;         // content links: rows (IDC) this row answers or holds
   std::vector<int64_t> answered;        // the AmountAccount of each content link
   std::vector<FifoLedger::Link> links;  // posted outgoing rows: the receipts consumed
+  // The values of the row's additional fields (after DocID and PosNumb) for the types whose
+  // rows are written through `SampleWriters::rows`; empty writes none.
+  std::vector<db::Value> fields;
+  // Operation documents: the row's sum and cost when they are not quantity times price.
+  std::optional<double> summa, cost;
 };
 
 struct SampleDoc {
@@ -72,6 +98,9 @@ struct SampleDoc {
   std::string vat_direction;                                 // PISF, PRSF, TPPR
   std::string vehicle;                                       // MMO, TKL
   std::string period_begin, period_end;                      // TKL
+  std::string currency = "EUR";
+  std::string valid_from;  // CommingInForceDate when not the document date (PACK)
+  int reusable_pack = 0;   // PACK
   std::vector<SampleRow> rows;
 };
 
@@ -81,8 +110,11 @@ struct SampleWriters {
   TableWriter unit, category, fix_category, pack_kind, pack_type, good, good_unit, person, client,
       department, currency, currency_rate, boper, material, price, vehicle, store, lot_property,
       lot, document, spec, fix_log, content, party, assembly, labour, equipment, ac_equipment,
-      fa_object, pisf_row, mmo_row;
+      fa_object, pisf_row, order_spec, post_lot;
   std::map<std::string, std::unique_ptr<TableWriter>> header;  // per document type
+  // Additional row fields of the types whose rows carry them, and the columns written.
+  std::map<std::string, std::unique_ptr<TableWriter>> rows;
+  static std::vector<std::string> RowColumns(const std::string& type);
 };
 
 class SampleGenerator {
@@ -114,6 +146,13 @@ class SampleGenerator {
   void Manufacture(const std::string& date);
   void Requirement(const std::string& date);
   void VehicleMonth(const std::string& begin, const std::string& end);
+  void DamageWriteOff(const std::string& date);
+  void FinishedGoods(const std::string& date);
+  void Operations(const std::string& date, int64_t order_id, const SampleDoc& order,
+                  const std::vector<int64_t>& order_rows);
+  void PackagingDeclaration(const std::string& begin, const std::string& end);
+  // The rate of `currency` on `date` (units per EUR; 1 for EUR).
+  double RateOn(const std::string& currency, const std::string& date) const;
   // An outgoing row of `good` from `store`: up to `wanted` of its oldest lot (or of `lot` when
   // it is not negative), capped by what is free. When `consume`, the row takes its quantity
   // from the ledger and keeps the links. False when nothing is free.
@@ -148,11 +187,25 @@ class SampleGenerator {
   std::vector<std::string> sale_stores_;
   std::map<std::string, int64_t> store_ids_;
   std::vector<SampleVehicle> vehicles_;
+  std::map<std::string, std::vector<SampleOperation>> charts_;  // per product
+  std::map<std::string, SampleEquipment> equipment_;
+  std::map<std::string, std::string> client_country_;
+  std::map<std::string, std::map<std::string, double>> rates_;  // currency -> date -> rate
+  // Packaging put on the market, per quarter (0..3), kind and type: kg sold in products,
+  // kg bought from abroad and sold.
+  struct PackTotals {
+    double sold = 0;
+    double imported = 0;
+  };
+  std::map<std::tuple<int, std::string, int>, PackTotals> pack_totals_;
   std::map<std::string, int> numbers_;
   std::map<std::string, StockFlow> flows_;  // per document type
   int64_t next_doc_id_ = 1;
   int64_t next_spec_id_ = 1;
   int64_t next_lot_property_ = 1;
+  int64_t next_order_spec_ = 1;
+  std::map<std::string, std::string> pack_kind_names_;
+  std::map<int, std::string> pack_type_names_;
   // Requirement rows not yet answered: IDC, good, quantity (ten-thousandths).
   struct OpenRequirement {
     int64_t spec_id;

@@ -227,7 +227,8 @@ SampleWriters::SampleWriters(db::Connection& c, const std::string& code)
                     "DirectCost", "InDirectCost"}),
       price(c, code, "REFGoodPrice",
             Cols{"GoodCode", "UnitCode", "PriceKind", "PriceDate", "Price"}),
-      vehicle(c, code, "REFVehicle", Cols{"Code", "Name", "LotPropertyID", "StoreCode"}),
+      vehicle(c, code, "REFVehicle",
+              Cols{"Code", "Name", "LotPropertyID", "StoreCode", "GasLotPropertyID"}),
       store(c, code, "STStore", Cols{"IDC", "Code", "Name", "StoreKind"}),
       lot_property(c, code, "STLotProperty", Cols{"IDC", "GoodCode", "Name", "OrderInfo"}),
       lot(c, code, "STLot",
@@ -271,13 +272,40 @@ SampleWriters::SampleWriters(db::Connection& c, const std::string& code)
                    Cols{"AssId", "EqCode", "DirectCost", "InDirectCost", "UseTime"}),
       fa_object(c, code, "MFEqFAObject", Cols{"EqCode", "FACode", "FAName", "UseTime"}),
       pisf_row(c, code, "PISFTHGoodSpec", Cols{"DocID", "PosNumb", "Comment"}),
-      mmo_row(c, code, "MMOTHGoodSpec", Cols{"DocID", "PosNumb", "WriteOffPrice"}) {
+      order_spec(c, code, "STOrderSpec",
+                 Cols{"IDC", "DocID", "srcSpecID", "srcDocSpecID", "StoreId", "GoodCode",
+                      "UnitCode", "Amount", "AmountAccount", "Price"}),
+      post_lot(c, code, "STPostLot",
+               Cols{"SpecID", "AnalytID", "StoreId", "GoodCode", "Amount", "AmountAccount"}) {
   for (const schema::DocTypeDef& t : schema::DocumentTypes()) {
     Cols columns{"DocID"};
     for (const schema::ColumnDef& f : t.header_fields) columns.push_back(f.name);
     header[t.code] =
         std::make_unique<TableWriter>(c, code, t.code + "THDocument", std::move(columns));
+    Cols row_columns = RowColumns(t.code);
+    if (row_columns.empty()) continue;
+    row_columns.insert(row_columns.begin(), {"DocID", "PosNumb"});
+    rows[t.code] =
+        std::make_unique<TableWriter>(c, code, t.code + "THGoodSpec", std::move(row_columns));
   }
+}
+
+std::vector<std::string> SampleWriters::RowColumns(const std::string& type) {
+  if (type == "MMO" || type == "MKO") return {"WriteOffPrice"};
+  if (type == "MFC") return {"DirectCost"};
+  if (type == "MNC" || type == "MAC" || type == "MAE") {
+    return {"PrSpecID",      "AssCode",        "OpCode",       "WorkKind",     "EqCode",
+            "FACode",        "UseTime",        "IsOnTimeRate", "NormTime",     "NormTimeSum",
+            "AmountForRate", "AmountForDRate", "DirectCost",   "InDirectCost", "SD1Proc",
+            "VSDProc",       "OpSum",          "SD1Summa",     "VSDSumma"};
+  }
+  if (type == "PACK") {
+    return {"PackMaterialKind",     "PackType",     "SaleManufactAmount",
+            "SaleImportAmount",     "ExportAmount", "NotSaleAmount",
+            "UsedPackInSaleAmount", "ReturnAmount", "PackMaterial",
+            "PackTypeName",         "UnitName"};
+  }
+  return {};
 }
 
 void SampleGenerator::WriteReferences() {
@@ -297,6 +325,7 @@ void SampleGenerator::WriteSettings() {
       {"DirectorCode", "P001"},
       {"Address", "Gedimino pr. 1, LT-01103 Vilnius"},
       {"Phone", "+370 5 212 3456"},
+      {"Fax", "+370 5 212 3457"},
       {"Email", "info@pavyzdys.lt"},
       {"SDProc", "1.77"},
       {"VSDProc", "30.98"}};
@@ -334,10 +363,14 @@ void SampleGenerator::WriteUnitsAndCategories() {
                                                    {"MED", "Medis"},
                                                    {"PET", "PET"}}) {
     w_->pack_kind.Insert({k.code, k.name});
+    pack_kind_names_[k.code] = k.name;
   }
   const std::vector<std::pair<int, const char*>> pack_types = {
       {1, "Pirminė pakuotė"}, {2, "Antrinė pakuotė"}, {3, "Transportinė pakuotė"}};
-  for (const auto& [code, name] : pack_types) w_->pack_type.Insert({code, name});
+  for (const auto& [code, name] : pack_types) {
+    w_->pack_type.Insert({code, name});
+    pack_type_names_[code] = name;
+  }
 }
 
 void SampleGenerator::AddGood(const std::string& parent, SampleGood good, int category,
@@ -362,6 +395,11 @@ void SampleGenerator::AddGood(const std::string& parent, SampleGood good, int ca
   }
   const double weight = static_cast<double>(random_.Between(5, 5000)) / 1000.0;
   const bool weighs_itself = good.unit == "kg";
+  good.weight = weighs_itself ? 1.0 : weight;
+  if (good.kind == GoodKind::kPackaging) {
+    good.pack_kind = pack_kind.Text();
+    good.pack_type = static_cast<int>(pack_type.Int64());
+  }
   w_->good_unit.Insert({good.code, good.unit, 1, 1, weighs_itself ? 1.0 : weight,
                         weighs_itself ? 1.0 : weight * 1.05, "kg", pack_kind, pack_type, reusable});
   if (!good.alt_unit.empty()) {
@@ -480,6 +518,7 @@ void SampleGenerator::WritePartiesAndStores() {
       if (i >= static_cast<int>(stems.size() * trades.size())) name += fmt::format(" {}", i);
     }
     w_->client.Insert({code, name, country});
+    client_country_[code] = country;
     (i % 3 == 0 ? suppliers_ : customers_).push_back(code);
   }
   for (const NamedCode& d : std::vector<NamedCode>{{"ADM", "Administracija"},
@@ -494,11 +533,13 @@ void SampleGenerator::WritePartiesAndStores() {
   w_->currency.Insert({"PLN", "Lenkijos zlotas"});
   for (int month = 1; month <= 12; ++month) {
     const std::string date = fmt::format("2026-{:02}-01", month);
-    w_->currency_rate.Insert({"EUR", date, 1});
-    w_->currency_rate.Insert(
-        {"USD", date, static_cast<double>(random_.Between(10500, 11200)) / 10000.0});
-    w_->currency_rate.Insert(
-        {"PLN", date, static_cast<double>(random_.Between(42000, 43500)) / 10000.0});
+    const double usd = static_cast<double>(random_.Between(10500, 11200)) / 10000.0;
+    const double pln = static_cast<double>(random_.Between(42000, 43500)) / 10000.0;
+    for (const auto& [currency, rate] :
+         std::vector<std::pair<const char*, double>>{{"EUR", 1}, {"USD", usd}, {"PLN", pln}}) {
+      w_->currency_rate.Insert({currency, date, rate});
+      rates_[currency][date] = rate;
+    }
   }
   for (const schema::DocTypeDef& t : schema::DocumentTypes()) {
     w_->boper.Insert({t.code + "-1", t.name, t.code, kCurrency, 1});
@@ -554,7 +595,8 @@ void SampleGenerator::WriteVehicles() {
       v.gas_good = goods_[gases[static_cast<size_t>(i) % gases.size()]].code;
       v.gas_lot = AddLotProperty(v.gas_good, v.code + " dujos", "");
     }
-    w_->vehicle.Insert({v.code, makes[static_cast<size_t>(i) % makes.size()], v.fuel_lot, "KS"});
+    w_->vehicle.Insert(
+        {v.code, makes[static_cast<size_t>(i) % makes.size()], v.fuel_lot, "KS", v.gas_lot});
     vehicles_.push_back(std::move(v));
   }
 }
@@ -566,10 +608,12 @@ void SampleGenerator::WriteCharts() {
   for (size_t i = 0; i < equipment.size(); ++i) {
     const std::string code = fmt::format("IR{:02}", i + 1);
     const double value = static_cast<double>(random_.Between(500000, 5000000)) / 100.0;
-    w_->equipment.Insert({code, equipment[i], value, std::round(value / 60.0 * 100) / 100});
-    w_->fa_object.Insert({code, fmt::format("IT{:04}", i + 1),
-                          fmt::format("{} (ilgalaikis turtas)", equipment[i]),
+    const double deprec = std::round(value / 60.0 * 100) / 100;
+    w_->equipment.Insert({code, equipment[i], value, deprec});
+    const std::string fa_code = fmt::format("IT{:04}", i + 1);
+    w_->fa_object.Insert({code, fa_code, fmt::format("{} (ilgalaikis turtas)", equipment[i]),
                           static_cast<double>(random_.Between(1000, 20000))});
+    equipment_[code] = SampleEquipment{value, deprec, fa_code};
   }
   const std::vector<size_t>& materials = goods_by_kind_[GoodKind::kMaterial];
   const std::vector<size_t>& works = goods_by_kind_[GoodKind::kWork];
@@ -590,8 +634,10 @@ void SampleGenerator::WriteCharts() {
       const SampleGood& work = goods_[random_.Pick(works)];
       const double norm = static_cast<double>(random_.Between(5, 300)) / 100.0;
       w_->labour.Insert({assembly_id, work.code, work.price, 1, norm, 1, 1, 0});
-      w_->ac_equipment.Insert(
-          {assembly_id, fmt::format("IR{:02}", random_.Between(1, 6)), 1, 0, norm});
+      const std::string eq_code = fmt::format("IR{:02}", random_.Between(1, 6));
+      w_->ac_equipment.Insert({assembly_id, eq_code, 1, 0, norm});
+      charts_[product.code].push_back(SampleOperation{fmt::format("OP{:02}", k + 1), work.code,
+                                                      work.price, norm, eq_code, norm});
       ++assembly_id;
     }
   }

@@ -30,6 +30,10 @@ TableWriter::TableWriter(db::Connection& connection, std::string_view code,
 }
 
 void TableWriter::Insert(std::initializer_list<db::Value> values) {
+  Insert(std::vector<db::Value>(values));
+}
+
+void TableWriter::Insert(const std::vector<db::Value>& values) {
   if (values.size() != columns_) {
     throw Error(
         5, "TableWriter",

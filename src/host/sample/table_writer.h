@@ -25,6 +25,7 @@ class TableWriter {
 
   // One row: a value per column, in the order the columns were given.
   void Insert(std::initializer_list<db::Value> values);
+  void Insert(const std::vector<db::Value>& values);
   int64_t Count() const noexcept { return count_; }
 
  private:

@@ -242,8 +242,10 @@ std::vector<SourceDef> BuildTables() {
     s.indexes = {Index({"GoodCode", "PriceKind"})};
     t.push_back(std::move(s));
   }
-  t.push_back(Reference("REFVehicle", "a vehicle and the lot property of its fuel",
-                        {Int("LotPropertyID").Default("0"), Text("StoreCode", kCodeLen)}));
+  t.push_back(Reference("REFVehicle",
+                        "a vehicle, the lot property of its fuel and (0: none) of its gas",
+                        {Int("LotPropertyID").Default("0"), Text("StoreCode", kCodeLen),
+                         Int("GasLotPropertyID").Default("0")}));
 
   // --- Stock ---
   t.push_back(Reference("STStore", "a store; StoreKind 'ABKR' marks fuel stores",
