@@ -1,5 +1,7 @@
 #include "host/data/query.h"
 
+#include <algorithm>
+#include <cctype>
 #include <limits>
 
 #include "core/error.h"
@@ -213,6 +215,65 @@ class RecordsetLoader final : public db::RowVisitor {
   const std::vector<Reading>& readings_;
 };
 
+// A result filter names the finished rows' columns, but a caller builds it with
+// SqlTools.Condition on the query's own column list, whose entries carry their SQL expressions
+// ("G.SubCategory <> 101", "ROUND(oTable.FreeAmount, 4) > 0"). Each occurrence of a column's
+// expression (outside literals, as a whole token) becomes the column's name; longer
+// expressions are tried first.
+std::string ColumnNamesForExpressions(std::string_view text,
+                                      const std::vector<OutputColumn>& columns) {
+  std::vector<const OutputColumn*> by_length;
+  for (const OutputColumn& c : columns) {
+    // Constants and bare names are left alone: "0" or "Amount" may mean themselves.
+    bool computed = c.expression.find_first_of(".(") != std::string::npos;
+    if (computed && !sqlscan::IsConstant(c.expression) && c.expression != c.name) {
+      by_length.push_back(&c);
+    }
+  }
+  std::stable_sort(by_length.begin(), by_length.end(), [](const auto* a, const auto* b) {
+    return a->expression.size() > b->expression.size();
+  });
+  auto is_word = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+  };
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '\'') {
+      size_t end = i + 1;
+      while (end < text.size()) {
+        if (text[end] == '\'' && (end + 1 >= text.size() || text[end + 1] != '\'')) break;
+        end += text[end] == '\'' ? 2 : 1;
+      }
+      end = std::min(end + 1, text.size());
+      out.append(text.substr(i, end - i));
+      i = end;
+      continue;
+    }
+    const OutputColumn* hit = nullptr;
+    if (i == 0 || !(is_word(text[i - 1]) || text[i - 1] == '.' || text[i - 1] == ']')) {
+      for (const OutputColumn* c : by_length) {
+        const std::string& e = c->expression;
+        if (text.size() - i < e.size() ||
+            sqlscan::Lower(text.substr(i, e.size())) != sqlscan::Lower(e)) {
+          continue;
+        }
+        if (i + e.size() < text.size() && is_word(text[i + e.size()]) && is_word(e.back()))
+          continue;
+        hit = c;
+        break;
+      }
+    }
+    if (hit != nullptr) {
+      out += "[" + hit->name + "]";
+      i += hit->expression.size();
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::shared_ptr<Query> Query::Create(std::shared_ptr<AppContext> book, std::string_view table) {
@@ -421,7 +482,7 @@ long Query::RecordCount() const {
 }
 
 void Query::AddResultFilter(std::string_view condition) {
-  std::string text(condition);
+  std::string text = ColumnNamesForExpressions(condition, QueryBuild::Columns(*this));
   if (text.find_first_not_of(" \t\r\n") == std::string::npos) return;
   std::string combined = result_filter_.empty() ? text : result_filter_ + " AND " + text;
   if (recordset_) {

@@ -11,8 +11,10 @@
 //     joins allowed) is merged into the joining query: its source is joined under the join
 //     alias, its conditions go to the WHERE clause (to the ON clause of an outer join), its
 //     joins are merged the same way. Any other joined query (grouped, distinct, TOP, derived,
-//     union) is joined as a derived table. Joined columns appear in the result as
-//     "alias.column" ("AddFld.OpSum" when the additional-field table is joined as "AddFld").
+//     union) is joined as a derived table. The columns of a merged join appear in the result
+//     as "alias.column" ("AddFld.OpSum" when the additional-field table is joined as
+//     "AddFld"); a derived-table join adds no result columns (expressions reach its columns
+//     as "alias.column").
 //   - Joins are written so that each comes after the aliases its condition names (callers
 //     may join in any order); an inner join whose condition names an outer-joined alias is
 //     written as an outer join, as if it were nested inside that join.

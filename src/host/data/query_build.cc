@@ -54,19 +54,17 @@ bool QueryBuild::IsPlainSelection(const Query& q) {
 
 void QueryBuild::JoinColumns(const Query& joined, const std::string& alias,
                              std::vector<OutputColumn>& out) {
-  if (Mergeable(joined)) {
-    for (const NamedValuePtr& f : joined.fields_->Entries()) {
-      out.push_back({alias + "." + f->Name(), f->Kind(),
-                     Rename(ColumnExpression(*f, joined.alias_), joined.alias_, alias),
-                     kAggregateNone});
-    }
-    for (const Query::Join& sub : joined.joins_) JoinColumns(*sub.query, sub.alias, out);
-    return;
+  // A query joined as a derived table (grouped, distinct, TOP, derived, union) adds no output
+  // columns: its columns are reached through "alias.column" in expressions. Reports join such
+  // queries (spent quantities, manufactured goods) for their conditions and rely on the output
+  // being their own columns only, in unions aligned by position and in GROUP BY lists.
+  if (!Mergeable(joined)) return;
+  for (const NamedValuePtr& f : joined.fields_->Entries()) {
+    out.push_back({alias + "." + f->Name(), f->Kind(),
+                   Rename(ColumnExpression(*f, joined.alias_), joined.alias_, alias),
+                   kAggregateNone});
   }
-  for (const OutputColumn& c : Columns(joined)) {
-    out.push_back({alias + "." + c.name, c.kind,
-                   sqlscan::QuoteName(alias) + "." + sqlscan::QuoteName(c.name), kAggregateNone});
-  }
+  for (const Query::Join& sub : joined.joins_) JoinColumns(*sub.query, sub.alias, out);
 }
 
 std::vector<OutputColumn> QueryBuild::Columns(const Query& q) {
@@ -113,7 +111,6 @@ void QueryBuild::AddJoin(Flat& flat, const Query::Join& join, const std::string&
   std::string on = Rename(join.condition, from, to);
   if (!Mergeable(j)) {
     flat.joins.push_back({join.alias, "(" + Select(j, true) + ")", join.kind, on});
-    JoinColumns(j, join.alias, flat.columns);
     return;
   }
   std::string where = Rename(j.where_, j.alias_, join.alias);
