@@ -54,5 +54,24 @@ check book-sample 0 'THGoodSpecFixLog' -- "$qts" book create "$work/s.db" --samp
 check book-sample-bad 1 'unknown sample size' -- "$qts" book create "$work/t.db" --sample medium
 check book-sample-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && echo present || { echo absent; exit 1; }"
 
-echo "$((26 - failures)) passed, $failures failed"
+# Reports on the small sample book, through the component library (no registration needed).
+sb="$work/s.db"
+check report-list 0 '^CRepStoreRestByTerm ' -- "$qts" report --list
+check report-html 0 '<h1>PREKIŲ LIKUČIAI PAGAL SANDĖLIAVIMO TERMINĄ</h1>' -- "$qts" report CRepStoreRestByTerm --book "$sb"
+check report-csv 0 '^GoodCode,Name,UnitCode,AmountAccount,CostSumma,StoreCode,Rest,RestSumma' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format csv --set selStore= --set selGood= --set edDayAmount=0
+check report-json 0 '"ToDate": "[0-9]{4}-[0-9]{2}-[0-9]{2}"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json --set edDayAmount=30
+check report-no-rows 0 '"rows": \[\]' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json --set selGood=NO-SUCH-GOOD
+check report-saved-choice 0 '"GoodCode": "'"'"'NO-SUCH-GOOD'"'"'"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json
+check report-xlsx 0 '^wrote .*r\.xlsx' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set selGood= --format xlsx -o "$work/r.xlsx"
+check report-xlsx-zip 0 '^PK' -- head -c 2 "$work/r.xlsx"
+check report-xlsx-needs-path 1 'needs -o' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format xlsx
+check report-cancel 2 'was cancelled' -- "$qts" report CRepStoreRestByTerm --book "$sb" --cancel
+check report-bad-control 1 'no control "edNope"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set edNope=1
+check report-bad-number 1 'expects a number' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set edDayAmount=many
+check report-hostile-store 1 'Klaida|error 0x80040001' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set "selStore='S1') OR (1=1" --set selStore.SelType=1
+check report-unknown-class 1 'no report "QTS_Inventory.CRepNope"' -- "$qts" report CRepNope --book "$sb"
+check report-bad-format 1 'unknown report format' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format pdf
+check report-no-partial-file 0 '^absent$' -- bash -c "'$qts' report CRepStoreRestByTerm --book '$sb' --cancel -o '$work/c.html' 2>/dev/null; test -e '$work/c.html' && echo present || echo absent"
+
+echo "$(( $(grep -c '^check ' "$0") - failures )) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -15,6 +15,8 @@ void AddBookCommands(CLI::App& app);
 void AddDocumentCommands(CLI::App& app);
 // sql translate, sql run.
 void AddSqlCommands(CLI::App& app);
+// report.
+void AddReportCommands(CLI::App& app);
 
 }  // namespace qts::cli
 

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   qts::cli::AddBookCommands(app);
   qts::cli::AddSqlCommands(app);
   qts::cli::AddDocumentCommands(app);
+  qts::cli::AddReportCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

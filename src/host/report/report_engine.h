@@ -10,6 +10,7 @@
 
 #include "core/object.h"
 #include "host/fwd.h"
+#include "host/ui/user_settings.h"
 
 namespace qts::host {
 
@@ -74,6 +75,11 @@ class ReportEngine : public virtual Object {
   // the error recorded last. Shows nothing when no error is current. The record is kept: the
   // same error may be shown again.
   void ShowError() const;
+
+  // The last choices of parameter forms of the current user.
+  std::shared_ptr<host::UserSettings> UserSettings() const {
+    return std::make_shared<host::UserSettings>();
+  }
 };
 
 }  // namespace qts::host

@@ -1,0 +1,159 @@
+// qts report ...: running a report class of the component on a book and printing its output.
+#include <fmt/format.h>
+
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "core/date.h"
+#include "core/error.h"
+#include "host/data/app_context.h"
+#include "host/plugin/component_host.h"
+#include "host/report/report_document.h"
+#include "host/report/report_engine.h"
+#include "host/report/report_runner.h"
+#include "host/report/report_writers.h"
+#include "host/ui/operator.h"
+#include "host/ui/scripted_operator.h"
+#include "host/ui/terminal_operator.h"
+
+namespace qts::cli {
+
+namespace {
+
+// Exit codes of a report that printed nothing.
+constexpr int kExitFailed = 1;
+constexpr int kExitCancelled = 2;
+
+struct ReportOptions {
+  std::string report;
+  std::string book;
+  std::vector<std::string> sets;
+  std::string format = "html";
+  std::string output;
+  std::string library;
+  bool list = false;
+  bool cancel = false;
+  bool interactive = false;
+};
+
+// "CONTROL=VALUE" pairs as a form filling.
+host::ScriptedForm FormFilling(const std::vector<std::string>& sets, bool cancel) {
+  host::ScriptedForm form;
+  form.confirm = !cancel;
+  for (const std::string& set : sets) {
+    size_t eq = set.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      throw Error(kErrInvalidCall, "qts report",
+                  "--set \"" + set + "\" is not CONTROL=VALUE (for example edDayAmount=30)");
+    }
+    form.values.emplace_back(set.substr(0, eq), Variant(set.substr(eq + 1)));
+  }
+  return form;
+}
+
+void RunReportCommand(const ReportOptions& o) {
+  host::ComponentHost component_host;
+  const std::filesystem::path library =
+      o.library.empty() ? host::DefaultComponentPath() : std::filesystem::path(o.library);
+  if (o.list) {
+    for (const std::string& name : host::ReportClasses(component_host, library)) {
+      std::cout << fmt::format("{:<26} {}\n", name, host::TitleOf(name));
+    }
+    return;
+  }
+  if (o.report.empty()) throw Error(kErrInvalidCall, "qts report", "name a report class or --list");
+  if (o.book.empty()) throw Error(kErrInvalidCall, "qts report", "--book FILE is required");
+  const host::ReportFormat format = host::ParseReportFormat(o.format);
+  if (format == host::ReportFormat::kXlsx && o.output.empty()) {
+    throw Error(kErrInvalidCall, "qts report", "the xlsx format needs -o PATH");
+  }
+
+  host::AppContextPtr book = host::AppContext::Open(o.book);
+  std::shared_ptr<host::ScriptedOperator> scripted;
+  std::shared_ptr<host::Operator> op;
+  if (o.interactive) {
+    op = host::TerminalOperator::ForStandardStreams();
+  } else {
+    scripted = std::make_shared<host::ScriptedOperator>(
+        "give the form's values with --set CONTROL=VALUE, or run with --interactive", &std::cerr);
+    scripted->AnswerForm(FormFilling(o.sets, o.cancel));
+    op = scripted;
+  }
+  host::ScopedOperator scoped(op);
+  auto app = std::make_shared<host::ReportApp>();
+  app->SetCurrentBook(book);
+  host::ScopedClientApplication scoped_app(app);
+
+  ObjectPtr report = host::CreateReport(component_host, o.report, library);
+  host::ReportRun run = host::RunReport(report, book);
+  if (!run.printed) {
+    // The errors were shown on standard error by the operator as they happened.
+    bool failed = scripted && !scripted->Errors().empty();
+    bool cancelled =
+        scripted && !failed && !scripted->Forms().empty() && !scripted->Forms().back().confirmed;
+    if (cancelled) {
+      std::cerr << fmt::format("qts: {} printed nothing: the form \"{}\" was cancelled\n",
+                               run.report_class, scripted->Forms().back().form.name);
+      throw CLI::RuntimeError(kExitCancelled);
+    }
+    std::cerr << fmt::format("qts: {} printed nothing{}\n", run.report_class,
+                             failed ? " (error shown above)" : "");
+    throw CLI::RuntimeError(kExitFailed);
+  }
+
+  host::ReportDocument doc =
+      host::ReportDocument::FromValues(run.report_class, *run.values, Date::Now());
+  if (o.output.empty()) {
+    switch (format) {
+      case host::ReportFormat::kHtml:
+        std::cout << host::RenderHtml(doc);
+        break;
+      case host::ReportFormat::kJson:
+        std::cout << host::RenderJson(doc).dump(2) << "\n";
+        break;
+      case host::ReportFormat::kCsv:
+        for (size_t i = 0; i < doc.lists.size(); ++i) {
+          if (i > 0) std::cout << "\r\n";
+          std::cout << host::RenderCsv(doc.lists[i]);
+        }
+        break;
+      case host::ReportFormat::kXlsx:
+        break;
+    }
+    return;
+  }
+  for (const std::filesystem::path& written : host::WriteReport(doc, format, o.output)) {
+    std::cerr << "wrote " << written.string() << "\n";
+  }
+}
+
+}  // namespace
+
+void AddReportCommands(CLI::App& app) {
+  auto o = std::make_shared<ReportOptions>();
+  auto* cmd = app.add_subcommand(
+      "report",
+      "run a report class of the component on a book: its parameter form is filled from --set "
+      "(or on the terminal with --interactive), and its values and data lists are printed");
+  cmd->add_option("CLASS", o->report, "the report class, e.g. CRepStoreRestByTerm");
+  cmd->add_flag("--list", o->list, "list the report classes of the component");
+  cmd->add_option("--book", o->book, "the book file");
+  cmd->add_option("--set", o->sets,
+                  "fill a control of the parameter form: CONTROL=VALUE (dates YYYY-MM-DD; a "
+                  "selector takes quoted codes 'S1','S2' or one code; CONTROL.SelType=N sets its "
+                  "type) (repeatable)");
+  cmd->add_flag("--cancel", o->cancel, "cancel the parameter form instead of confirming it");
+  cmd->add_flag("--interactive", o->interactive, "fill the parameter form on the terminal");
+  cmd->add_option("--format", o->format, "html, csv, json or xlsx")->capture_default_str();
+  cmd->add_option("-o,--output", o->output,
+                  "write to PATH (csv: one file per data list) instead of standard output");
+  cmd->add_option("--library", o->library,
+                  "component library (default: $QTS_LIBRARY, else libqts_inventory.so beside the "
+                  "host kit)");
+  cmd->callback([o] { RunReportCommand(*o); });
+}
+
+}  // namespace qts::cli

@@ -1,0 +1,248 @@
+#include "host/report/report_document.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "core/convert.h"
+#include "core/dispatch.h"
+#include "core/error.h"
+#include "core/rounding.h"
+#include "host/data/named_value_list.h"
+#include "host/data/recordset.h"
+
+namespace qts::host {
+
+namespace {
+
+struct KnownName {
+  std::string_view name;
+  std::string_view caption;
+  int32_t column_kind;  // as a data-list column; 0 when the recordset's type decides
+};
+
+// Captions of the names the reports hand over, as their printed forms show them.
+constexpr KnownName kKnownNames[] = {
+    {"GoodCode", "Prekės kodas", 7},
+    {"Name", "Pavadinimas", 16},
+    {"GoodName", "Prekės pavadinimas", 16},
+    {"UnitCode", "Mat. vnt.", 7},
+    {"Amount", "Kiekis", kKindQuantity},
+    {"AmountAccount", "Nenurašytas kiekis", kKindQuantity},
+    {"Rest", "Likutis", kKindQuantity},
+    {"CostSumma", "Nenurašyta savikaina", kKindMoney},
+    {"CostSumm", "Savikaina", kKindMoney},
+    {"RestSumma", "Likučio suma", kKindMoney},
+    {"Summa", "Suma", kKindMoney},
+    {"Price", "Kaina", kKindPrice},
+    {"StoreCode", "Sandėlis", 7},
+    {"StoreId", "Sandėlio ID", 3},
+    {"ToDate", "Gauta iki", kKindDate},
+    {"BegDate", "Laikotarpis nuo", kKindDate},
+    {"EndDate", "Laikotarpis iki", kKindDate},
+    {"RepDate", "Data", kKindDate},
+    {"DocDate", "Dokumento data", kKindDate},
+    {"DocNr", "Dokumento Nr.", 15},
+    {"GoodGroup", "Prekių grupė", 15},
+    {"cEnterprise", "Įmonė", 15},
+    {"Month", "Mėnuo", 15},
+    {"FixCat", "Nurašymo kategorija", 3},
+    {"DataList", "Duomenys", kKindDataList},
+};
+
+constexpr std::pair<std::string_view, std::string_view> kTitles[] = {
+    {"CRepStoreRestByTerm", "PREKIŲ LIKUČIAI PAGAL SANDĖLIAVIMO TERMINĄ"},
+    {"CRepNotSpentOrdGoods", "UŽSAKYTOS IR NESUNAUDOTOS PREKĖS"},
+    {"CRepNotSpentManufGoods", "PAGAMINTOS IR NESUNAUDOTOS PREKĖS"},
+    {"CRepGoodRestBDK", "PREKIŲ LIKUČIAI PAGAL BDK"},
+    {"CRepWriteOffBDK", "NURAŠYMAS PAGAL BDK"},
+    {"CRepWriteOffSvyd", "NURAŠYMO SUVESTINĖ"},
+    {"CRepPACK", "PAKUOČIŲ APSKAITOS ATASKAITA"},
+    {"CRepWriteOff", "PREKIŲ NURAŠYMO AKTAS"},
+    {"CRepWriteOffAR", "PREKIŲ NURAŠYMO AKTAS"},
+    {"CRepWriteOffCalc", "NURAŠYMO SKAIČIAVIMAS"},
+    {"CRepMFC", "PAGAMINTOS PRODUKCIJOS PRIĖMIMO AKTAS"},
+};
+
+const KnownName* FindKnown(std::string_view name) {
+  for (const KnownName& known : kKnownNames) {
+    if (EqualsIgnoreCase(known.name, name)) return &known;
+  }
+  return nullptr;
+}
+
+int32_t KindOfFieldType(int32_t type) {
+  switch (type) {
+    case adCurrency:
+    case adNumeric:
+    case adDecimal:
+      return 5;  // a plain number: formatted, not totalled
+    case adDate:
+    case adDBDate:
+    case adDBTimeStamp:
+      return kKindDate;
+    case adInteger:
+    case adSmallInt:
+    case adBigInt:
+    case adTinyInt:
+      return 3;
+    case adDouble:
+    case adSingle:
+      return 5;
+    default:
+      return 15;
+  }
+}
+
+RecordsetPtr RecordsetOf(const std::string& name, const Variant& value) {
+  if (value.IsEmpty() || value.IsNull() || value.IsNothing()) return nullptr;
+  if (!value.IsObject()) {
+    throw Error(kErrTypeMismatch, "ReportEngine",
+                "the data list \"" + name + "\" holds a value, not a recordset");
+  }
+  const ObjectPtr& object = value.AsObject();
+  if (auto rs = std::dynamic_pointer_cast<Recordset>(object)) return rs;
+  if (auto dispatch = TryQueryInterface<IDispatch>(object);
+      dispatch && dispatch->HasMember("Recordset")) {
+    Variant inner = CallByName(object, "Recordset", InvokeKind::kPropertyGet);
+    if (inner.IsObject()) {
+      if (auto rs = std::dynamic_pointer_cast<Recordset>(inner.AsObject())) return rs;
+    }
+  }
+  throw Error(kErrTypeMismatch, "ReportEngine",
+              "the data list \"" + name + "\" is neither a recordset nor a list with one");
+}
+
+ReportList ReadList(const std::string& name, const Variant& value) {
+  ReportList list;
+  list.name = name;
+  RecordsetPtr source = RecordsetOf(name, value);
+  if (!source) return list;
+  RecordsetPtr rs = source->Clone();
+  rs->SetFilter(source->Filter());
+  rs->SetSort(source->Sort());
+  const size_t count = rs->Fields().Count();
+  for (size_t i = 0; i < count; ++i) {
+    Field field = rs->Fields().Item(i);
+    int32_t kind = KnownColumnKind(field.Name());
+    if (kind == 0) kind = KindOfFieldType(field.Type());
+    list.columns.push_back({field.Name(), CaptionOf(field.Name()), kind});
+  }
+  if (rs->RecordCount() == 0) return list;
+  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+    std::vector<Variant> row;
+    row.reserve(count);
+    for (size_t i = 0; i < count; ++i) row.push_back(rs->Value(i));
+    list.rows.push_back(std::move(row));
+  }
+  return list;
+}
+
+std::string WithComma(std::string text) {
+  for (char& c : text) {
+    if (c == '.') c = ',';
+  }
+  return text;
+}
+
+}  // namespace
+
+std::optional<Currency> ReportList::Total(size_t column) const {
+  if (column >= columns.size() || !columns[column].Totalled()) return std::nullopt;
+  Currency total;
+  for (const std::vector<Variant>& row : rows) {
+    const Variant& cell = row[column];
+    if (cell.IsNull() || cell.IsEmpty()) continue;
+    total += CCur(cell);
+  }
+  return total;
+}
+
+ReportDocument ReportDocument::FromValues(std::string_view report_class,
+                                          const NamedValueList& values, Date printed) {
+  ReportDocument doc;
+  doc.report_class = std::string(report_class);
+  doc.title = TitleOf(report_class);
+  doc.printed = printed;
+  for (const NamedValuePtr& entry : values.Entries()) {
+    if (entry->Kind() == kKindDataList) {
+      doc.lists.push_back(ReadList(entry->Name(), entry->Value()));
+    } else {
+      doc.values.push_back(
+          {entry->Name(), CaptionOf(entry->Name()), entry->Kind(), entry->Value()});
+    }
+  }
+  return doc;
+}
+
+std::string CaptionOf(std::string_view name) {
+  if (const KnownName* known = FindKnown(name)) return std::string(known->caption);
+  return std::string(name);
+}
+
+int32_t KnownColumnKind(std::string_view name) {
+  const KnownName* known = FindKnown(name);
+  return known ? known->column_kind : 0;
+}
+
+std::string TitleOf(std::string_view report_class) {
+  for (const auto& [name, title] : kTitles) {
+    if (EqualsIgnoreCase(name, report_class)) return std::string(title);
+  }
+  return std::string(report_class);
+}
+
+std::string FormatGrouped(Currency value, int decimals) {
+  if (decimals < 0) decimals = 0;
+  if (decimals > 4) decimals = 4;
+  int64_t scaled = RoundScaled4(value.Scaled(), decimals);
+  bool negative = scaled < 0;
+  // The magnitude as unsigned so that the smallest value does not overflow.
+  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  uint64_t whole = magnitude / 10000;
+  uint64_t fraction = magnitude % 10000;
+  std::string digits = std::to_string(whole);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ' ';
+    grouped += digits[i];
+  }
+  std::string out = negative ? "-" + grouped : grouped;
+  if (decimals > 0) {
+    std::string frac = std::to_string(fraction + 10000).substr(1);  // four digits
+    out += ',' + frac.substr(0, static_cast<size_t>(decimals));
+  }
+  return out;
+}
+
+std::string FormatValue(const Variant& value, int32_t kind) {
+  if (value.IsNull() || value.IsEmpty()) return "";
+  if (value.IsObject()) return "";
+  if (value.Type() == VarType::kDate) {
+    Date date = value.AsDate();
+    std::string text = date.DateOnly().ToIso().substr(0, 10);
+    if (date.HasTime()) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, " %02d:%02d", date.Hour(), date.Minute());
+      text += buffer;
+    }
+    return text;
+  }
+  if (value.Type() == VarType::kBoolean) return value.AsBool() ? "Taip" : "Ne";
+  if (value.IsNumeric()) {
+    switch (kind) {
+      case kKindMoney:
+        return FormatGrouped(CCur(value), 2);
+      case kKindQuantity:
+        return FormatGrouped(CCur(value), 3);
+      case kKindPrice:
+        return FormatGrouped(CCur(value), 4);
+      default:
+        return WithComma(CStr(value));
+    }
+  }
+  return CStr(value);
+}
+
+}  // namespace qts::host
