@@ -140,6 +140,13 @@ RecordFilter RecordFilter::Parse(std::string_view text, const std::vector<FieldD
     std::optional<std::string> name = lex.TakeName();
     if (!name) BadFilter(text, fmt::format("a field name is expected at position {}", lex.pos + 1));
     std::optional<size_t> column = find_column(*name);
+    // A condition built on a query column names it by its expression ("G.SubCategory"); the
+    // opened rows carry the column's own name, the part after the qualifier.
+    if (!column) {
+      if (size_t dot = name->rfind('.'); dot != std::string::npos && dot + 1 < name->size()) {
+        column = find_column(std::string_view(*name).substr(dot + 1));
+      }
+    }
     if (!column) BadFilter(text, fmt::format("there is no field \"{}\"", *name));
     Criterion c{*column, Op::kEq, Variant(), {}, false, false};
     lex.SkipBlanks();

@@ -331,6 +331,8 @@ TEST(RecordsetFilterRules, RefusedTextsNameThemselvesAndKeepThePreviousFilter) {
       "(Qty = 0 OR Qty = 3) AND Price > 1",  // OR group joined by AND
       "Price > 1 AND (Qty = 0 OR Qty = 3)",
       "Nope = 1",
+      "G.Nope = 1",
+      "Qty. = 1",
       "Qty = 'many'",
       "Qty 5",
       "Qty = ",
@@ -359,6 +361,28 @@ TEST(RecordsetFilterRules, RefusedTextsNameThemselvesAndKeepThePreviousFilter) {
     EXPECT_EQ(rs->Filter().AsString(), "Qty > 4");
     EXPECT_EQ(rs->RecordCount(), 3) << text;
   }
+}
+
+// A condition written on a query column's expression ("G.Qty") names the column of the
+// opened rows by the part after the qualifier, unless a field carries the whole name.
+TEST(RecordsetFilterRules, QualifiedNamesFallBackToTheColumnName) {
+  auto rs = Goods();
+  rs->SetFilter(Variant("Qty > 4"));
+  const long plain = rs->RecordCount();
+  rs->SetFilter(Variant("G.Qty > 4"));
+  EXPECT_EQ(rs->RecordCount(), plain);
+  rs->SetFilter(Variant("oTable.Qty > 4 AND [x.Code] <> 'zzz'"));
+  EXPECT_EQ(rs->RecordCount(), plain);
+
+  Recordset both;
+  both.Fields().Append("Qty", adInteger, 0, adFldIsNullable);
+  both.Fields().Append("G.Qty", adInteger, 0, adFldIsNullable);
+  both.Open();
+  both.AddNew({"Qty", "G.Qty"}, {Variant(int32_t{1}), Variant(int32_t{2})});
+  both.SetFilter(Variant("G.Qty = 2"));
+  EXPECT_EQ(both.RecordCount(), 1);
+  both.SetFilter(Variant("G.Qty = 1"));
+  EXPECT_EQ(both.RecordCount(), 0);
 }
 
 TEST(RecordsetFilterRules, BooleanAndVariantFields) {
