@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/rounding.h"
 #include "host/sample/sample_generator.h"
 #include "host/ui/operator.h"
 
@@ -27,10 +28,8 @@ constexpr int kDays = 365;
 // Cents, half away from zero as the host's RoundCy rounds. Amounts are products and sums of
 // binary doubles: a value that is exactly half a cent in decimals (17.64 x 17 / 24 + 7.64 =
 // 20.135) may arrive a hair below it, so a millionth of a cent is allowed for.
-double Round2(double v) {
-  const double cents = std::floor(std::fabs(v) * 100.0 + 0.5 + 1e-6);
-  return (v < 0 ? -cents : cents) / 100.0;
-}
+// Cents, half away from zero, as the host rounds money.
+double Round2(double v) { return RoundDecimal(v, 2); }
 double Qty(int64_t ten_thousandths) {
   return static_cast<double>(ten_thousandths) / static_cast<double>(kQtyScale);
 }

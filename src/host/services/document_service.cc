@@ -10,6 +10,7 @@
 
 #include "core/convert.h"
 #include "core/currency.h"
+#include "core/rounding.h"
 #include "db/connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
@@ -58,6 +59,7 @@ struct Header {
   std::string number;
   std::string date;  // ISO
   std::string store;
+  std::string currency;
   bool posted = false;
   bool is_stock = false;
   bool is_income = false;
@@ -67,7 +69,7 @@ Header ReadHeader(AppContext& book, int32_t idc) {
   const Tables t(book);
   db::StatementHandle s = book.Connection().Prepare(
       "SELECT d.\"DocTypeCode\", d.\"Number\", d.\"DocumentDate\", d.\"StoreCode\","
-      " d.\"IsPosted\", t.\"IsStock\", t.\"IsIncome\" FROM " +
+      " d.\"IsPosted\", t.\"IsStock\", t.\"IsIncome\", d.\"CurrencyCode\" FROM " +
       t("THDocument") + " d LEFT JOIN " + t("THDocType") +
       " t ON t.\"Code\" = d.\"DocTypeCode\" WHERE d.\"IDC\" = ?1");
   s->BindInt64(1, idc);
@@ -81,6 +83,7 @@ Header ReadHeader(AppContext& book, int32_t idc) {
   h.posted = IntAt(*s, 4) != 0;
   h.is_stock = IntAt(*s, 5) != 0;
   h.is_income = IntAt(*s, 6) != 0;
+  h.currency = TextAt(*s, 7);
   return h;
 }
 
@@ -262,9 +265,47 @@ void PostIncoming(AppContext& book, const Header& h) {
   if (h.store.empty()) {
     Fail(kErrDocumentService, Describe(h) + " has no store; stock cannot enter it");
   }
-  book.Connection().Execute(
-      "UPDATE " + Tables(book)("THGoodSpec") + " SET \"CostSumm\" = \"Summa\" WHERE \"DocID\" = ?1",
-      {int64_t{h.idc}});
+  // Costs are kept in the accounting currency: a receipt in another currency costs its sum
+  // divided by the currency's rate on the document's date, rounded to cents.
+  const Tables t(book);
+  double rate = 1.0;
+  const NamedValueList& settings = book.Settings();
+  const std::string account =
+      settings.ExistsField("AccountCurrency") ? CStr(settings.Item("AccountCurrency").Value()) : "";
+  if (!h.currency.empty() && !account.empty() && h.currency != account) {
+    db::StatementHandle s = book.Connection().Prepare(
+        "SELECT \"Rate\" FROM " + t("REFCurrencyRate") +
+        " WHERE \"CurrencyCode\" = ?1 AND \"RateDate\" <= ?2 ORDER BY \"RateDate\" DESC LIMIT 1");
+    s->BindText(1, h.currency);
+    s->BindText(2, h.date);
+    if (!s->Step() || NumberAt(*s, 0) <= 0) {
+      Fail(kErrDocumentService, fmt::format("{} is in {}, which has no rate on {}: its cost cannot "
+                                            "be put in {}",
+                                            Describe(h), h.currency, h.date.substr(0, 10), account));
+    }
+    rate = NumberAt(*s, 0);
+  }
+  if (rate == 1.0) {
+    book.Connection().Execute(
+        "UPDATE " + t("THGoodSpec") + " SET \"CostSumm\" = \"Summa\" WHERE \"DocID\" = ?1",
+        {int64_t{h.idc}});
+  } else {
+    std::vector<std::pair<int64_t, double>> costs;
+    {
+      db::StatementHandle s = book.Connection().Prepare(
+          "SELECT \"IDC\", \"Summa\" FROM " + t("THGoodSpec") + " WHERE \"DocID\" = ?1");
+      s->BindInt64(1, h.idc);
+      while (s->Step()) costs.emplace_back(IntAt(*s, 0), RoundDecimal(NumberAt(*s, 1) / rate, 2));
+    }
+    db::StatementHandle set = book.Connection().Prepare(
+        "UPDATE " + t("THGoodSpec") + " SET \"CostSumm\" = ?1 WHERE \"IDC\" = ?2");
+    for (const auto& [idc, cost] : costs) {
+      set->BindDouble(1, cost);
+      set->BindInt64(2, idc);
+      set->Run();
+      set->Reset();
+    }
+  }
   for (const Row& r : ReadRows(book, h.idc)) {
     if (!r.good.empty()) AdjustLot(book, h.store, r.good, r.lot, r.quantity);
   }

@@ -237,6 +237,36 @@ TEST_F(PostingBook, IncomingAndOtherDocumentsPost) {
   EXPECT_EQ(Lots(), (Strings{"S1/G1/0=65", "S1/G1/9=4", "S2/G1/0=100", "S2/G2/0=0"}));
 }
 
+// A receipt in a foreign currency costs its sum in the accounting currency: divided by the
+// currency's latest rate up to the document's date, rounded to cents half away from zero. With
+// no rate by then the posting is refused and nothing changes.
+TEST_F(PostingBook, AForeignReceiptCostsItsSumInTheAccountingCurrency) {
+  Db().Execute("INSERT INTO " + Table("REFCurrencyRate") +
+               "(\"CurrencyCode\",\"RateDate\",\"Rate\") VALUES ('USD','2026-01-01',1.25),"
+               "('USD','2026-02-01',2)");
+  Db().Execute("INSERT INTO " + Table("THDocument") +
+               "(\"IDC\",\"DocTypeCode\",\"Number\",\"DocumentDate\",\"StoreCode\",\"IsPosted\","
+               "\"CurrencyCode\") VALUES (7,'PISF','R7','2026-01-31','S2',0,'USD'),"
+               "(8,'PISF','R8','2025-12-31','S2',0,'USD')");
+  Db().Execute("INSERT INTO " + Table("THGoodSpec") +
+               "(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
+               "\"AmountAccount\",\"Summa\",\"CostSumm\") VALUES (701,7,1,'G2','VNT',6,6,30,0),"
+               "(702,7,2,'G2','VNT',1,1,0.01875,0),(801,8,1,'G2','VNT',1,1,10,0)");
+  Service(7)->CloseDoc();
+  EXPECT_EQ(Cost(701), "24");    // 30 / 1.25
+  EXPECT_EQ(Cost(702), "0.02");  // 0.015: half a cent rounds up
+  const Strings lots_before = Lots();
+  try {
+    Service(8)->CloseDoc();
+    ADD_FAILURE() << "a receipt with no rate was posted";
+  } catch (const Error& e) {
+    EXPECT_NE(e.Description().find("no rate"), std::string::npos) << e.Description();
+  }
+  EXPECT_EQ(Posted(8), 0);
+  EXPECT_EQ(Cost(801), "0");
+  EXPECT_EQ(Lots(), lots_before);
+}
+
 TEST_F(PostingBook, AConsumedReceiptCannotBeUnposted) {
   Service(6)->CloseDoc();
   try {
