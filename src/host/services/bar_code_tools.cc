@@ -1,10 +1,15 @@
 #include "host/services/bar_code_tools.h"
 
+#include <cstring>
+
 #include "core/error.h"
 
 namespace qts::host {
 
 namespace {
+
+// The characters beyond letters and digits, in the order of their values 36..42.
+constexpr char kSymbols[] = " -.$/+%";
 
 // N mod 97 of the body read as a decimal number, letters taking two digits.
 int Mod97(std::string_view body) {
@@ -18,9 +23,12 @@ int Mod97(std::string_view body) {
       value = c - 'A' + 10;
     } else if (c >= 'a' && c <= 'z') {
       value = c - 'a' + 10;
+    } else if (const char* at = std::strchr(kSymbols, c); at != nullptr && c != '\0') {
+      value = 36 + static_cast<int>(at - kSymbols);
     } else {
       throw Error(kErrInvalidCall, "BarCodeTools",
-                  std::string("a bar code holds letters and digits only, not '") + c + "'");
+                  std::string("a bar code holds letters, digits and \" -.$/+%\" only, not '") + c +
+                      "'");
     }
     rest = (rest * 100 + value) % 97;
   }

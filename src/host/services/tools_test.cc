@@ -40,10 +40,31 @@ TEST(BarCodeToolsTest, ASingleWrongCharacterOrASwapIsCaught) {
 TEST(BarCodeToolsTest, RefusesWhatIsNoBody) {
   BarCodeTools tools;
   EXPECT_THROW(tools.CheckChars(""), Error);
-  EXPECT_THROW(tools.CheckChars("MMO-2612"), Error);
-  EXPECT_THROW(tools.CheckChars("MMO 2612"), Error);
+  EXPECT_THROW(tools.CheckChars("MMO_2612"), Error);
+  EXPECT_THROW(tools.CheckChars("MMO*2612"), Error);
+  EXPECT_THROW(tools.CheckChars(std::string("MMO\0", 4)), Error);
+  EXPECT_THROW(tools.CheckChars("MMO\xc5\xa0"), Error);
   EXPECT_FALSE(tools.IsValid("12"));
-  EXPECT_FALSE(tools.IsValid("MMO-261282"));
+  EXPECT_FALSE(tools.IsValid("MMO_261282"));
+}
+
+// The blank that pads a three-letter type code, and the other symbols a bar code prints,
+// count as 36..42: "MMO 2612" is read as the number 22 22 24 36 2 6 1 2.
+TEST(BarCodeToolsTest, SymbolsCountAfterTheLetters) {
+  BarCodeTools tools;
+  auto expected = [](const std::string& digits) {
+    int rest = 0;
+    for (char d : digits) rest = (rest * 10 + (d - '0')) % 97;
+    int check = 98 - (rest * 100) % 97;
+    return std::string{static_cast<char>('0' + check / 10), static_cast<char>('0' + check % 10)};
+  };
+  EXPECT_EQ(tools.CheckChars("MMO 2612"), expected("22222436" "2612"));
+  EXPECT_EQ(tools.CheckChars("A-.$/+%"), expected("10" "37" "38" "39" "40" "41" "42"));
+  const std::string code = "MMO 261205000041" + tools.CheckChars("MMO 261205000041");
+  EXPECT_TRUE(tools.IsValid(code));
+  std::string swapped = code;
+  swapped[3] = '-';
+  EXPECT_FALSE(tools.IsValid(swapped)) << "a blank read as another symbol is caught";
 }
 
 TEST(DateToolsTest, LithuanianMonthNames) {
