@@ -318,7 +318,9 @@ std::vector<SourceDef> BuildTables() {
                           Flag("IsPayClosed"),
                           Flag("IsFixed")});
     s.foreign_keys = {Fk("DocID", "THDocument", "IDC", true)};
-    s.indexes = {Unique({"DocID", "PosNumb"}), Index({"GoodCode"})};
+    // (DocID, GoodCode) serves the search for a row of the same item in a document, which
+    // would otherwise walk the document's rows in position order.
+    s.indexes = {Unique({"DocID", "PosNumb"}), Index({"GoodCode"}), Index({"DocID", "GoodCode"})};
     t.push_back(std::move(s));
   }
   {
