@@ -73,5 +73,28 @@ check report-unknown-class 1 'no report "QTS_Inventory.CRepNope"' -- "$qts" repo
 check report-bad-format 1 'unknown report format' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format pdf
 check report-no-partial-file 0 '^absent$' -- bash -c "'$qts' report CRepStoreRestByTerm --book '$sb' --cancel -o '$work/c.html' 2>/dev/null; test -e '$work/c.html' && echo present || echo absent"
 
+# Documents: an item write-off on the sample book, and the bad input that must write nothing.
+wo=$("$qts" doc new --book "$sb" --type MMO --store GS --date 2026-12-31 | sed -n 's/.*(IDC \([0-9]*\)).*/\1/p')
+good=$(echo "SELECT TOP 1 n.GoodCode FROM THGoodSpecNotFixed n INNER JOIN THGoodSpec s ON s.IDC = n.IDC INNER JOIN THDocument d ON d.IDC = s.DocID INNER JOIN REFGood g ON g.Code = n.GoodCode WHERE d.StoreCode = 'GS' AND COALESCE(g.TrackingKind, 0) = 0 AND n.AmountAccount >= 3 ORDER BY n.GoodCode" \
+  | "$qts" sql run --book "$sb" --format csv | sed -n 2p | tr -d '\r')
+check doc-new 0 '^[0-9]+ row\(s\)|^ *IDC' -- "$qts" doc show "${wo:-0}" --book "$sb"
+check doc-new-bad-store 1 'no store "NOPE"' -- "$qts" doc new --book "$sb" --store NOPE
+check doc-new-bad-type 1 'XYZ' -- "$qts" doc new --book "$sb" --type XYZ
+check doc-add-row 0 '^1 row\(s\)' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount 1
+check doc-add-row-merges 0 '^1 row\(s\)' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount 0,5
+check doc-add-row-not-a-number 1 'is not a number' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount lots
+check doc-add-row-negative 1 'greater than 0' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount -2
+check doc-add-row-unknown-good 1 'no item "NO-SUCH"' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good NO-SUCH --amount 1
+check doc-add-row-unknown-unit 1 'has no unit "parsek"' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --unit parsek --amount 1
+check doc-add-row-unknown-doc 1 'no document 999999' -- "$qts" doc add-row 999999 --book "$sb" --good "$good" --amount 1
+check doc-refusals-wrote-nothing 0 '1\.5' -- "$qts" doc show "${wo:-0}" --book "$sb"
+check doc-set-amount-no-row 1 'no row at position 9' -- "$qts" doc set-amount "${wo:-0}" --book "$sb" --pos 9 --amount 1
+check doc-post 0 'posted document' -- "$qts" doc post "${wo:-0}" --book "$sb"
+check doc-posted-rows-stay 1 'is posted' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount 1
+check doc-price 0 'priced document .* from cost' -- "$qts" doc price "${wo:-0}" --book "$sb" --from cost
+check doc-json 0 '"CostSumm": [1-9]' -- "$qts" doc show "${wo:-0}" --book "$sb" --json
+check doc-delete 0 'deleted document' -- "$qts" doc delete "${wo:-0}" --book "$sb"
+check doc-deleted 1 'no document' -- "$qts" doc show "${wo:-0}" --book "$sb"
+
 echo "$(( $(grep -c '^check ' "$0") - failures )) passed, $failures failed"
 [ "$failures" -eq 0 ]
