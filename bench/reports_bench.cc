@@ -1,0 +1,302 @@
+// The stock reports against raw SQLite calls doing the same read in the same run, on a
+// generated sample company (small size, seed 7):
+//   - the report's whole Run as the host makes it (the parameter form answered by a scripted
+//     operator, the query built, translated and opened, the rows handed over as "DataList"
+//     and every value of them read), versus
+//   - the report's final translated statement prepared and stepped with sqlite3 calls that
+//     read every column.
+// The statement is the longest one the report ran (caught with sqlite3_trace_v2 during a first
+// Run). Counters: both times per run, their ratio (Run / raw) and the peak resident set.
+//
+// The not-spent reports need facts the generated company leaves out (open orders, stock order
+// rows with their posted lots); they are added here as the reports' tests add them.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/variant.h"
+#include "db/sqlite/sqlite_connection.h"
+#include "host/data/app_context.h"
+#include "host/data/named_value_list.h"
+#include "host/data/recordset.h"
+#include "host/interfaces.h"
+#include "host/sample/sample_book.h"
+#include "host/ui/operator.h"
+#include "host/ui/scripted_operator.h"
+#include "reports/rep_not_spent_manuf_goods.h"
+#include "reports/rep_not_spent_ord_goods.h"
+#include "reports/rep_rest_off_bdk.h"
+#include "reports/rep_write_off_svyd.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Filling = std::vector<std::pair<std::string, qts::Variant>>;
+
+// --- The category, not-spent and write-off summary reports ----------------------------------
+
+std::string Table(const qts::host::AppContext& book, const char* logical) {
+  return "\"" + book.Code() + "$" + logical + "\"";
+}
+
+// The sample company with the facts the not-spent reports need and some category-3 goods in
+// dollars for the write-off summary.
+std::shared_ptr<qts::host::AppContext> ReportsBook() {
+  static std::shared_ptr<qts::host::AppContext> book = [] {
+    auto b = qts::host::AppContext::CreateBook(":memory:", "GEN");
+    qts::host::sample::GenerateSampleBook(*b, qts::host::sample::SampleSize::kSmall, 7);
+    qts::db::Connection& c = b->Connection();
+    c.Execute("UPDATE " + Table(*b, "THGoodContent") +
+              " SET AmountAccount = ROUND(AmountAccount / 3, 0) WHERE CorSpecID % 2 = 0 AND "
+              "SpecID IN (SELECT s.IDC FROM " +
+              Table(*b, "THGoodSpec") + " s JOIN " + Table(*b, "THDocument") +
+              " d ON d.IDC = s.DocID WHERE d.DocTypeCode = 'PRSF')");
+    const std::string made = " FROM " + Table(*b, "THGoodSpec") + " s JOIN " +
+                             Table(*b, "THDocument") +
+                             " d ON d.IDC = s.DocID WHERE d.DocTypeCode = 'MNFC' AND "
+                             "s.LotPropertyID > 0";
+    c.Execute("INSERT INTO " + Table(*b, "STOrderSpec") +
+              "(srcDocSpecID, GoodCode) SELECT s.IDC, s.GoodCode" + made);
+    c.Execute("INSERT INTO " + Table(*b, "STPostLot") +
+              "(SpecID, AnalytID, GoodCode) SELECT o.IDC, s.LotPropertyID, s.GoodCode FROM " +
+              Table(*b, "THGoodSpec") + " s JOIN " + Table(*b, "THDocument") +
+              " d ON d.IDC = s.DocID JOIN " + Table(*b, "STOrderSpec") +
+              " o ON o.srcDocSpecID = s.IDC WHERE d.DocTypeCode = 'MNFC' AND "
+              "s.LotPropertyID > 0");
+    c.Execute("UPDATE " + Table(*b, "REFGood") +
+              " SET Category = 3 WHERE IsGroup = 0 AND Code IN (SELECT GoodCode FROM " +
+              Table(*b, "THGoodSpec") + " WHERE IDC % 97 = 0)");
+    c.Execute("UPDATE " + Table(*b, "THDocument") +
+              " SET CurrencyCode = 'USD' WHERE DocTypeCode = 'PISF' AND IDC % 3 = 0");
+    return b;
+  }();
+  return book;
+}
+
+// The reports write their last choices into the settings file: one throw-away file per run.
+void UseTemporarySettings() {
+  static const std::string path = [] {
+    std::filesystem::path p = std::filesystem::temp_directory_path() /
+                              ("qts_reports_bench_" + std::to_string(getpid()) + ".json");
+    return p.string();
+  }();
+  setenv("QTS_SETTINGS", path.c_str(), 1);
+}
+
+// Every statement text the book's connection starts, while a TraceScope lives.
+class TraceScope {
+ public:
+  // With QTS_BENCH_TRACE set, every statement's text length and run time go to stderr.
+  explicit TraceScope(sqlite3* db) : db_(db), print_(std::getenv("QTS_BENCH_TRACE") != nullptr) {
+    sqlite3_trace_v2(db_, SQLITE_TRACE_STMT | SQLITE_TRACE_PROFILE, &TraceScope::OnStatement, this);
+  }
+  ~TraceScope() { sqlite3_trace_v2(db_, 0, nullptr, nullptr); }
+  TraceScope(const TraceScope&) = delete;
+  TraceScope& operator=(const TraceScope&) = delete;
+
+  // The longest statement seen: the report's own query.
+  const std::string& Longest() const { return longest_; }
+
+ private:
+  static int OnStatement(unsigned type, void* self, void* stmt, void* extra) {
+    auto* scope = static_cast<TraceScope*>(self);
+    if (type == SQLITE_TRACE_PROFILE) {
+      if (scope->print_) {
+        std::fprintf(stderr, "%8.3f ms  %5zu chars\n",
+                     static_cast<double>(*static_cast<int64_t*>(extra)) / 1e6,
+                     std::string_view(sqlite3_sql(static_cast<sqlite3_stmt*>(stmt))).size());
+      }
+      return 0;
+    }
+    char* text = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(stmt));
+    if (text) {
+      if (std::string_view(text).size() > scope->longest_.size()) scope->longest_ = text;
+      sqlite3_free(text);
+    }
+    return 0;
+  }
+  sqlite3* db_;
+  bool print_;
+  std::string longest_;
+};
+
+// One Run of `report` with the form filled by `filling`; the data list's values are all read.
+double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op,
+                 const std::shared_ptr<qts::host::AppContext>& book, const Filling& filling,
+                 long& rows) {
+  auto started = Clock::now();
+  op.AnswerForm({"", true, filling});
+  auto params = std::make_shared<qts::host::NamedValueList>();
+  params->Add("Book", 0, qts::Variant(std::static_pointer_cast<qts::Object>(book)));
+  auto values = std::make_shared<qts::host::NamedValueList>();
+  if (!report.Run(params, values)) std::abort();
+  auto rs =
+      std::dynamic_pointer_cast<qts::host::Recordset>(values->Item("DataList").Value().AsObject());
+  rows = rs->RecordCount();
+  size_t seen = 0;
+  if (rows > 0) {
+    const size_t columns = rs->Fields().Count();
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+      for (size_t i = 0; i < columns; ++i) seen += rs->Value(i).IsNull() ? 0 : 1;
+    }
+  }
+  benchmark::DoNotOptimize(seen);
+  return std::chrono::duration<double>(Clock::now() - started).count();
+}
+
+// The statement stepped by hand; every column read by its storage class.
+double RawRead(sqlite3* db, const std::string& sql, long& rows) {
+  auto started = Clock::now();
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::abort();
+  }
+  int64_t ints = 0;
+  double reals = 0;
+  size_t bytes = 0;
+  rows = 0;
+  const int columns = sqlite3_column_count(stmt);
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    for (int c = 0; c < columns; ++c) {
+      switch (sqlite3_column_type(stmt, c)) {
+        case SQLITE_INTEGER:
+          ints += sqlite3_column_int64(stmt, c);
+          break;
+        case SQLITE_FLOAT:
+          reals += sqlite3_column_double(stmt, c);
+          break;
+        case SQLITE_TEXT:
+          benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
+          bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, c));
+          break;
+        default:
+          break;
+      }
+    }
+    ++rows;
+  }
+  sqlite3_finalize(stmt);
+  benchmark::DoNotOptimize(ints);
+  benchmark::DoNotOptimize(reals);
+  benchmark::DoNotOptimize(bytes);
+  return std::chrono::duration<double>(Clock::now() - started).count();
+}
+
+template <class Report>
+void RunVersusRaw(benchmark::State& state, const Filling& filling) {
+  UseTemporarySettings();
+  auto book = ReportsBook();
+  auto op = std::make_shared<qts::host::ScriptedOperator>();
+  qts::host::ScopedOperator scope(op);
+  sqlite3* db = static_cast<qts::db::SqliteConnection&>(book->Connection()).Handle();
+  Report report;
+  long report_rows = 0;
+  std::string sql;
+  {
+    TraceScope trace(db);
+    ReportRun(report, *op, book, filling, report_rows);
+    sql = trace.Longest();
+  }
+  double raw_total = 0;
+  double run_total = 0;
+  int64_t round = 0;
+  for (auto _ : state) {
+    long raw_rows = 0;
+    double raw = 0;
+    double run = 0;
+    if (round++ % 2 == 0) {
+      raw = RawRead(db, sql, raw_rows);
+      run = ReportRun(report, *op, book, filling, report_rows);
+    } else {
+      run = ReportRun(report, *op, book, filling, report_rows);
+      raw = RawRead(db, sql, raw_rows);
+    }
+    // The not-spent ordered goods report sorts and the rests report filters after the
+    // statement; both keep the statement's rows, so the counts agree.
+    if (raw_rows != report_rows) state.SkipWithError("row count differs");
+    raw_total += raw;
+    run_total += run;
+    state.SetIterationTime(run);
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["rows"] = static_cast<double>(report_rows);
+  state.counters["raw_ms"] = raw_total * 1000 / static_cast<double>(round);
+  state.counters["run_ms"] = run_total * 1000 / static_cast<double>(round);
+  state.counters["ratio"] = run_total / raw_total;
+  state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void NotSpentOrdGoods(benchmark::State& state) {
+  RunVersusRaw<qts::reports::CRepNotSpentOrdGoods>(state,
+                                                   {{"edBegDate", qts::Variant("2026-01-01")},
+                                                    {"edEndDate", qts::Variant("2026-12-31")},
+                                                    {"selStore", qts::Variant("")},
+                                                    {"selGood", qts::Variant("")}});
+}
+
+void NotSpentManufGoods(benchmark::State& state) {
+  RunVersusRaw<qts::reports::CRepNotSpentManufGoods>(state,
+                                                     {{"edBegDate", qts::Variant("2026-01-01")},
+                                                      {"edEndDate", qts::Variant("2026-12-31")},
+                                                      {"selStore", qts::Variant("")},
+                                                      {"selGood", qts::Variant("")}});
+}
+
+void GoodRestBDK(benchmark::State& state) {
+  RunVersusRaw<qts::reports::CRepGoodRestBDK>(state, {{"edRepDate", qts::Variant("2026-12-31")}});
+}
+
+void WriteOffBDK(benchmark::State& state) {
+  RunVersusRaw<qts::reports::CRepWriteOffBDK>(state, {{"edBegDate", qts::Variant("2026-01-01")},
+                                                      {"edEndDate", qts::Variant("2026-12-31")}});
+}
+
+void WriteOffSvyd(benchmark::State& state) {
+  RunVersusRaw<qts::reports::CRepWriteOffSvyd>(state, {{"edBegDate", qts::Variant("2026-01-01")},
+                                                       {"edEndDate", qts::Variant("2026-12-31")},
+                                                       {"edNumb", qts::Variant("A-1")}});
+}
+
+// The parameter form of the not-spent reports alone (shown, filled, its last choices read and
+// saved in the settings file): the fixed part of the two reports' Run.
+void NotSpentGoodsFormOnly(benchmark::State& state) {
+  UseTemporarySettings();
+  auto book = ReportsBook();
+  auto op = std::make_shared<qts::host::ScriptedOperator>();
+  qts::host::ScopedOperator scope(op);
+  for (auto _ : state) {
+    auto started = Clock::now();
+    op->AnswerForm({"", true, {{"edBegDate", qts::Variant("2026-01-01")}}});
+    auto values = std::make_shared<qts::host::NamedValueList>();
+    for (const auto& input : qts::reports::NotSpentGoodsInputs()) {
+      values->Add(input.name, input.kind);
+    }
+    qts::reports::frmRepNotSpentGoods form;
+    qts::host::AppContextPtr context = book;
+    if (!form.Run(context, values)) std::abort();
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - started).count());
+  }
+}
+
+BENCHMARK(NotSpentGoodsFormOnly)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(NotSpentOrdGoods)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(NotSpentManufGoods)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(GoodRestBDK)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(WriteOffBDK)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(WriteOffSvyd)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,42 @@
+#include "reports/report_values.h"
+
+#include "core/convert.h"
+#include "core/error.h"
+#include "host/data/app_context.h"
+#include "host/data/query.h"
+#include "host/data/sql_tools.h"
+
+namespace qts::reports {
+
+std::string ValueText(const host::NamedValueList& values, std::string_view name) {
+  const Variant& value = values.Item(name).Value();
+  return value.IsEmpty() || value.IsNull() ? std::string() : CStr(value);
+}
+
+Date PickedDate(const host::Form& form, std::string_view picker) {
+  const Variant& value = form.Item(picker).Value();
+  if (value.IsNull() || value.IsEmpty()) {
+    throw Error(kErrInvalidUseOfNull, form.Name(), "no date in \"" + std::string(picker) + "\"");
+  }
+  return CDate(value);
+}
+
+std::string ComboText(const host::AppContextPtr& book, const host::Control& combo,
+                      const Variant& code) {
+  std::string shown = CStr(combo.Property("Text"));
+  if (!shown.empty() || CStr(combo.Value()).empty()) return shown;
+  const std::string table = CStr(combo.Property("TableName"));
+  host::QueryPtr rows = book->CreateQuery(table);
+  rows->AddWhere(
+      host::SqlTools::Instance()->Condition(rows->Fields().Item("Code"), host::kOpEqual, code));
+  rows->Fields().KeepOnly({"Name"});
+  rows->Open();
+  if (rows->Eof()) {
+    throw Error(kErrInvalidCall, combo.Name(),
+                "\"" + CStr(combo.Value()) + "\" is not a code of " + table);
+  }
+  const Variant& name = rows->Fields().Item("Name").Value();
+  return name.IsNull() || name.IsEmpty() ? std::string() : CStr(name);
+}
+
+}  // namespace qts::reports
