@@ -96,5 +96,20 @@ check doc-json 0 '"CostSumm": [1-9]' -- "$qts" doc show "${wo:-0}" --book "$sb" 
 check doc-delete 0 'deleted document' -- "$qts" doc delete "${wo:-0}" --book "$sb"
 check doc-deleted 1 'no document' -- "$qts" doc show "${wo:-0}" --book "$sb"
 
+# Fuel write-off of the latest December waybill of the small sample book.
+wb=$("$qts" doc list --book "$sb" --type TKL --limit 1 | awk '{print $1}')
+check fuel-bad-number 1 '--fuel "lots" is not a number' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel lots
+check fuel-negative 1 '--gas -1 is negative' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 5 --gas -1
+check fuel-unknown-parent 1 'has no document 99999999' -- "$qts" fuel write-off --book "$sb" --parent 99999999 --fuel 5
+check fuel-bad-input-wrote-nothing 1 'has no fuel write-off' -- "$qts" fuel delete --book "$sb" --parent "$wb"
+check fuel-write-off 0 '^ +1 KUR[0-9]+ +l +50\.5 +50\.5 ' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 50.5
+check fuel-redo-unanswered 1 'no answer for the question \[20213\]' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 20
+check fuel-redo 0 '^ +1 KUR[0-9]+ +l +20 +20 ' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 20 --answer 20213=ok
+check fuel-too-much 2 'rests are too small' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 999999 --answer 20213=ok
+fwo=$(echo "SELECT IDC FROM THDocument WHERE ParentID = $wb AND DocTypeCode = 'MMO'" | "$qts" sql run --book "$sb" --format csv | tail -1)
+check fuel-refusal-kept-rows 0 '^ +[0-9]+ +1 +KUR[0-9]+ +l +20 +0 +20 ' -- "$qts" doc show "$fwo" --book "$sb"
+check fuel-delete 0 '^deleted write-off [0-9]+ of waybill' -- "$qts" fuel delete --book "$sb" --parent "$wb"
+check fuel-delete-again 1 'has no fuel write-off' -- "$qts" fuel delete --book "$sb" --parent "$wb"
+
 echo "$(( $(grep -c '^check ' "$0") - failures )) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -17,6 +17,8 @@ void AddDocumentCommands(CLI::App& app);
 void AddSqlCommands(CLI::App& app);
 // report.
 void AddReportCommands(CLI::App& app);
+// fuel write-off, fuel delete.
+void AddFuelCommands(CLI::App& app);
 
 }  // namespace qts::cli
 

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   qts::cli::AddSqlCommands(app);
   qts::cli::AddDocumentCommands(app);
   qts::cli::AddReportCommands(app);
+  qts::cli::AddFuelCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
