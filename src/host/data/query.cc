@@ -157,22 +157,28 @@ class RecordsetLoader final : public db::RowVisitor {
                   const std::vector<Reading>& readings)
       : recordset_(recordset), statement_(statement), readings_(readings) {}
 
-  void Null(int column) override { recordset_.LoadNull(Field(column)); }
+  // Appends a record and loads the statement's current row into it.
+  void LoadRow() {
+    recordset_.NewRow();
+    statement_.ReadRow(*this);
+  }
+
+  void Null(int column) override { recordset_.Null(Field(column)); }
 
   void Integer(int column, int64_t value) override {
     switch (readings_[column]) {
       case Reading::kCurrency:
-        recordset_.LoadCurrency(Field(column), Currency::FromLong(value));
+        recordset_.Currency(Field(column), Currency::FromLong(value));
         return;
       case Reading::kLong:
         if (value >= std::numeric_limits<int32_t>::min() &&
             value <= std::numeric_limits<int32_t>::max()) {
-          recordset_.LoadLong(Field(column), static_cast<int32_t>(value));
+          recordset_.Long(Field(column), static_cast<int32_t>(value));
           return;
         }
         break;
       case Reading::kDouble:
-        recordset_.LoadDouble(Field(column), static_cast<double>(value));
+        recordset_.Double(Field(column), static_cast<double>(value));
         return;
       default:
         break;
@@ -183,10 +189,10 @@ class RecordsetLoader final : public db::RowVisitor {
   void Real(int column, double value) override {
     switch (readings_[column]) {
       case Reading::kCurrency:
-        recordset_.LoadCurrency(Field(column), Currency::FromDouble(value));
+        recordset_.Currency(Field(column), Currency::FromDouble(value));
         return;
       case Reading::kDouble:
-        recordset_.LoadDouble(Field(column), value);
+        recordset_.Double(Field(column), value);
         return;
       default:
         break;
@@ -196,7 +202,7 @@ class RecordsetLoader final : public db::RowVisitor {
 
   void Text(int column, std::string_view value) override {
     if (readings_[column] == Reading::kString) {
-      recordset_.LoadText(Field(column), value);
+      recordset_.Text(Field(column), value);
       return;
     }
     Slow(column);
@@ -207,10 +213,10 @@ class RecordsetLoader final : public db::RowVisitor {
  private:
   static size_t Field(int column) { return static_cast<size_t>(column); }
   void Slow(int column) {
-    recordset_.LoadValue(Field(column), ReadValue(statement_, column, readings_[column]));
+    recordset_.Value(Field(column), ReadValue(statement_, column, readings_[column]));
   }
 
-  Recordset& recordset_;
+  Recordset::Appender recordset_;
   const db::Statement& statement_;
   const std::vector<Reading>& readings_;
 };
@@ -432,10 +438,7 @@ void Query::Open() {
   // The store grows as rows arrive: counting them first would run the statement twice.
   db::StatementHandle statement = Book().Connection().Prepare(translation.sql);
   RecordsetLoader loader(*recordset, *statement, readings);
-  while (statement->Step()) {
-    recordset->AppendRow();
-    statement->ReadRow(loader);
-  }
+  while (statement->Step()) loader.LoadRow();
   if (!result_filter_.empty()) recordset->SetFilter(Variant(result_filter_));
   if (!sort_.empty()) recordset->SetSort(sort_);
   if (recordset->RecordCount() > 0) recordset->MoveFirst();

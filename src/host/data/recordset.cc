@@ -83,8 +83,8 @@ struct ColumnCells {
   std::vector<std::unique_ptr<CellBlock>> blocks;
   std::vector<std::unique_ptr<char[]>> texts;
   std::vector<size_t> text_sizes;  // bytes of each text block
-  size_t text_used = 0;      // bytes used in the last text block
-  size_t text_capacity = 0;  // its size
+  size_t text_used = 0;            // bytes used in the last text block
+  size_t text_capacity = 0;        // its size
   std::vector<ObjectPtr> objects;
 
   uint8_t& Type(size_t row) { return blocks[row / kBlockRows]->types[row % kBlockRows]; }
@@ -446,6 +446,50 @@ void Recordset::LoadValue(size_t column, const Variant& value) {
 }
 
 void Recordset::Reserve(size_t rows) { store_->Reserve(rows); }
+
+static_assert(static_cast<uint8_t>(VarType::kNull) == 1 &&
+              static_cast<uint8_t>(VarType::kLong) == 3 &&
+              static_cast<uint8_t>(VarType::kCurrency) == 6);
+
+Recordset::Appender::Appender(Recordset& recordset)
+    : recordset_(recordset), store_(*recordset.store_) {
+  recordset_.CheckOpen();
+  types_.resize(store_.Columns());
+  payloads_.resize(store_.Columns());
+}
+
+void Recordset::Appender::NewRow() {
+  row_ = store_.rows;
+  slot_ = row_ % kBlockRows;
+  const bool fresh_block = slot_ == 0 || types_.empty() || types_[0] == nullptr;
+  for (size_t c = 0; c < store_.columns.size(); ++c) {
+    ColumnCells& column = store_.columns[c];
+    if (row_ / kBlockRows == column.blocks.size()) {
+      column.blocks.push_back(BlockPool::Local().TakeCells());
+    }
+    if (fresh_block) {
+      CellBlock& block = *column.blocks[row_ / kBlockRows];
+      types_[c] = block.types;
+      payloads_[c] = block.payloads;
+    }
+    if (!column.objects.empty()) column.objects.emplace_back();
+  }
+  if (recordset_.view_) recordset_.view_->push_back(static_cast<uint32_t>(row_));
+  ++store_.rows;
+  ++store_.generation;
+}
+
+void Recordset::Appender::Double(size_t column, double value) {
+  Cell(column, static_cast<uint8_t>(VarType::kDouble), std::bit_cast<uint64_t>(value));
+}
+
+void Recordset::Appender::Text(size_t column, std::string_view value) {
+  store_.PutText(row_, column, value);
+}
+
+void Recordset::Appender::Value(size_t column, const Variant& value) {
+  store_.Set(row_, column, value);
+}
 
 size_t Recordset::ViewSize() const { return view_ ? view_->size() : store_->rows; }
 

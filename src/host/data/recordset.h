@@ -172,6 +172,41 @@ class Recordset : public virtual Object {
   // Expects `rows` more records (capacity only).
   void Reserve(size_t rows);
 
+  // The bulk loader of a query's rows: NewRow appends a record whose cells the caller must
+  // then all load, each once, with values that already have the field's type. It writes
+  // straight into the store's current blocks; use it while nothing else touches the recordset.
+  class Appender {
+   public:
+    explicit Appender(Recordset& recordset);
+    Appender(const Appender&) = delete;
+    Appender& operator=(const Appender&) = delete;
+
+    void NewRow();
+    void Null(size_t column) { Cell(column, 1 /* VT_NULL */, 0); }
+    void Long(size_t column, int32_t value) {
+      Cell(column, 3 /* VT_I4 */, static_cast<uint64_t>(static_cast<int64_t>(value)));
+    }
+    void Double(size_t column, double value);
+    void Currency(size_t column, qts::Currency value) {
+      Cell(column, 6 /* VT_CY */, static_cast<uint64_t>(value.Scaled()));
+    }
+    void Text(size_t column, std::string_view value);
+    void Value(size_t column, const Variant& value);
+
+   private:
+    void Cell(size_t column, uint8_t type, uint64_t payload) {
+      types_[column][slot_] = type;
+      payloads_[column][slot_] = payload;
+    }
+
+    Recordset& recordset_;
+    RowStore& store_;
+    std::vector<uint8_t*> types_;      // per column: the current block's type codes
+    std::vector<uint64_t*> payloads_;  // per column: the current block's payloads
+    size_t slot_ = 0;                  // the new record's place in the current blocks
+    size_t row_ = 0;
+  };
+
   // Appends an empty record (every field Null) and makes it current, in add mode.
   // A pending edit is updated first.
   void AddNew();
@@ -239,6 +274,7 @@ class Recordset : public virtual Object {
  private:
   friend class Field;
   friend class FieldCollection;
+  friend class Appender;
   void CheckOpen() const;
   size_t ViewSize() const;
   uint32_t RowAt(size_t position) const;
