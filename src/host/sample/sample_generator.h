@@ -20,6 +20,9 @@
 
 namespace qts::host::sample {
 
+// The goods category of low-value stock, written off when bought.
+inline constexpr int kLowValueCategory = 3;
+
 // Ten-thousandths of a unit: the four decimal places a book keeps.
 inline constexpr int64_t kQtyScale = 10000;
 

@@ -349,7 +349,10 @@ void SampleGenerator::WriteUnitsAndCategories() {
     w_->unit.Insert({u.code, u.name});
   }
   const std::vector<std::pair<int, const char*>> categories = {
-      {0, "Prekės ir medžiagos"}, {1, "Gaminiai"}, {4, "Darbai ir paslaugos"}};
+      {0, "Prekės ir medžiagos"},
+      {1, "Gaminiai"},
+      {kLowValueCategory, "Mažavertės atsargos"},
+      {4, "Darbai ir paslaugos"}};
   for (const auto& [code, name] : categories) w_->category.Insert({code, name});
   const std::vector<std::pair<int, const char*>> fix = {{0, "Pagrindinė veikla"},
                                                         {1, "Gamybos sąnaudos"},
@@ -453,9 +456,16 @@ void SampleGenerator::WriteGoods() {
     for (int i = 0; i < count; ++i) {
       const size_t base = static_cast<size_t>(i) % f.names.size();
       const std::string sub_group = fmt::format("{}-{:02}", f.group, base + 1);
+      // Screws and nails are low-value stock (category 3), written off as they are bought:
+      // the write-off summary lists their receipts.
+      const std::string_view base_name = f.names[base];
+      const int category =
+          f.kind == GoodKind::kMaterial && (base_name == "Varžtas" || base_name == "Vinys")
+              ? kLowValueCategory
+              : f.category;
       if (!f.variants.empty() && !groups[sub_group]) {
         groups[sub_group] = true;
-        w_->good.Insert({sub_group, f.names[base], f.group, 1, f.category, f.subcategory, 0, 0, 0});
+        w_->good.Insert({sub_group, f.names[base], f.group, 1, category, f.subcategory, 0, 0, 0});
       }
       SampleGood g;
       g.code = fmt::format("{}{:05}", f.prefix, i + 1);
@@ -475,7 +485,7 @@ void SampleGenerator::WriteGoods() {
       g.fix_category = f.kind == GoodKind::kFuel || f.kind == GoodKind::kGas  ? 2
                        : f.kind == GoodKind::kMaterial && random_.Percent(20) ? 1
                                                                               : 0;
-      AddGood(f.variants.empty() ? f.group : sub_group, std::move(g), f.category, f.subcategory,
+      AddGood(f.variants.empty() ? f.group : sub_group, std::move(g), category, f.subcategory,
               f.tracking, f.dom_manufact);
     }
   }
