@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -24,6 +25,27 @@ TEST(SettingsStoreTest, MissingKeysGiveTheDefaultAndStoredTextsComeBackAsText) {
   store.DeleteSetting("Halden Enterprise", "General", "AppFormDebug");  // absent: no error
   EXPECT_EQ(store.GetSetting("Halden Enterprise", "General", "AppFormDebug", "0"), "0");
   EXPECT_EQ(store.GetSetting("Halden Enterprise", "Reports", "Store", "S1"), "");
+}
+
+// Saving the value a key holds already writes nothing: the file is not replaced.
+TEST(SettingsStoreTest, SavingTheSameValueAgainLeavesTheFileAlone) {
+  testing::TempDir dir;
+  const std::filesystem::path file = dir / "settings.json";
+  SettingsStore store(file);
+  auto inode = [&] {
+    struct stat st {};
+    EXPECT_EQ(::stat(file.c_str(), &st), 0);
+    return st.st_ino;
+  };
+  store.SaveSetting("App", "Forms\\frm", "Store", "'S1'");
+  const auto first = inode();
+  store.SaveSetting("App", "Forms\\frm", "Store", "'S1'");
+  store.SaveSetting("app", "forms\\FRM", "STORE", "'S1'");
+  EXPECT_EQ(inode(), first);
+  store.SaveSetting("App", "Forms\\frm", "Store", "'S2'");
+  EXPECT_EQ(store.GetSetting("App", "Forms\\frm", "Store"), "'S2'");
+  store.SaveSetting("App", "Forms\\frm", "Other", "");  // a new key is written, empty or not
+  EXPECT_TRUE(store.Find("App", "Forms\\frm", "Other").has_value());
 }
 
 TEST(SettingsStoreTest, UsesTheFileTheEnvironmentNames) {

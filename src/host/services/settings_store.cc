@@ -40,6 +40,10 @@ std::string SettingsStore::GetSetting(std::string_view app, std::string_view sec
 
 void SettingsStore::SaveSetting(std::string_view app, std::string_view section,
                                 std::string_view key, std::string_view value) const {
+  // A form saves its choices each time it closes; the same choices again need no write.
+  if (std::optional<std::string> stored = Find(app, section, key); stored && *stored == value) {
+    return;
+  }
   registry_.Edit([&](RegistryData& data) { data.SetValue(SectionKey(app, section), key, value); });
 }
 
