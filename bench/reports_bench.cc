@@ -36,6 +36,7 @@
 #include "reports/rep_not_spent_manuf_goods.h"
 #include "reports/rep_not_spent_ord_goods.h"
 #include "reports/rep_rest_off_bdk.h"
+#include "reports/rep_store_rest_by_term.h"
 #include "reports/rep_write_off_svyd.h"
 
 namespace {
@@ -238,6 +239,12 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
   state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+void StoreRestByTerm(benchmark::State& state) {
+  RunVersusRaw<qts::reports::CRepStoreRestByTerm>(state, {{"edDayAmount", qts::Variant("60")},
+                                                          {"selStore", qts::Variant("")},
+                                                          {"selGood", qts::Variant("")}});
+}
+
 void NotSpentOrdGoods(benchmark::State& state) {
   RunVersusRaw<qts::reports::CRepNotSpentOrdGoods>(state,
                                                    {{"edBegDate", qts::Variant("2026-01-01")},
@@ -291,6 +298,7 @@ void NotSpentGoodsFormOnly(benchmark::State& state) {
 }
 
 BENCHMARK(NotSpentGoodsFormOnly)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(StoreRestByTerm)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(NotSpentOrdGoods)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(NotSpentManufGoods)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(GoodRestBDK)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
