@@ -55,7 +55,13 @@ std::string Table(const qts::host::AppContext& book, const char* logical) {
 std::shared_ptr<qts::host::AppContext> ReportsBook() {
   static std::shared_ptr<qts::host::AppContext> book = [] {
     auto b = qts::host::AppContext::CreateBook(":memory:", "GEN");
-    qts::host::sample::GenerateSampleBook(*b, qts::host::sample::SampleSize::kSmall, 7);
+    // QTS_BENCH_SAMPLE=large runs the reports on the large sample book (over a million rows).
+    const char* size = std::getenv("QTS_BENCH_SAMPLE");
+    qts::host::sample::GenerateSampleBook(
+        *b,
+        size != nullptr && std::string_view(size) == "large" ? qts::host::sample::SampleSize::kLarge
+                                                              : qts::host::sample::SampleSize::kSmall,
+        7);
     qts::db::Connection& c = b->Connection();
     c.Execute("UPDATE " + Table(*b, "THGoodContent") +
               " SET AmountAccount = ROUND(AmountAccount / 3, 0) WHERE CorSpecID % 2 = 0 AND "

@@ -456,23 +456,29 @@ Recordset::Appender::Appender(Recordset& recordset)
   recordset_.CheckOpen();
   types_.resize(store_.Columns());
   payloads_.resize(store_.Columns());
+  for (const ColumnCells& column : store_.columns) has_objects_ |= !column.objects.empty();
 }
 
 void Recordset::Appender::NewRow() {
   row_ = store_.rows;
   slot_ = row_ % kBlockRows;
-  const bool fresh_block = slot_ == 0 || types_.empty() || types_[0] == nullptr;
-  for (size_t c = 0; c < store_.columns.size(); ++c) {
-    ColumnCells& column = store_.columns[c];
-    if (row_ / kBlockRows == column.blocks.size()) {
-      column.blocks.push_back(BlockPool::Local().TakeCells());
-    }
-    if (fresh_block) {
+  if (slot_ == 0 || !blocks_ready_) {
+    // A new block for every column, or the first record this appender writes.
+    for (size_t c = 0; c < store_.columns.size(); ++c) {
+      ColumnCells& column = store_.columns[c];
+      if (row_ / kBlockRows == column.blocks.size()) {
+        column.blocks.push_back(BlockPool::Local().TakeCells());
+      }
       CellBlock& block = *column.blocks[row_ / kBlockRows];
       types_[c] = block.types;
       payloads_[c] = block.payloads;
     }
-    if (!column.objects.empty()) column.objects.emplace_back();
+    blocks_ready_ = true;
+  }
+  if (has_objects_) {
+    for (ColumnCells& column : store_.columns) {
+      if (!column.objects.empty()) column.objects.emplace_back();
+    }
   }
   if (recordset_.view_) recordset_.view_->push_back(static_cast<uint32_t>(row_));
   ++store_.rows;
@@ -489,6 +495,7 @@ void Recordset::Appender::Text(size_t column, std::string_view value) {
 
 void Recordset::Appender::Value(size_t column, const Variant& value) {
   store_.Set(row_, column, value);
+  if (value.Type() == VarType::kObject) has_objects_ = true;
 }
 
 size_t Recordset::ViewSize() const { return view_ ? view_->size() : store_->rows; }

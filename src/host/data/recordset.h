@@ -205,6 +205,8 @@ class Recordset : public virtual Object {
     std::vector<uint64_t*> payloads_;  // per column: the current block's payloads
     size_t slot_ = 0;                  // the new record's place in the current blocks
     size_t row_ = 0;
+    bool blocks_ready_ = false;  // types_ and payloads_ point into the current blocks
+    bool has_objects_ = false;   // some column keeps objects beside its cells
   };
 
   // Appends an empty record (every field Null) and makes it current, in add mode.
