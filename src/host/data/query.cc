@@ -205,6 +205,12 @@ class RecordsetLoader final : public db::RowVisitor {
       recordset_.Text(Field(column), value);
       return;
     }
+    if (readings_[column] == Reading::kDate) {
+      if (std::optional<Date> date = Date::ParseIso(value)) {
+        recordset_.Date(Field(column), *date);
+        return;
+      }
+    }
     Slow(column);
   }
 

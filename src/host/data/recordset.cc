@@ -489,6 +489,10 @@ void Recordset::Appender::Double(size_t column, double value) {
   Cell(column, static_cast<uint8_t>(VarType::kDouble), std::bit_cast<uint64_t>(value));
 }
 
+void Recordset::Appender::Date(size_t column, qts::Date value) {
+  Cell(column, static_cast<uint8_t>(VarType::kDate), std::bit_cast<uint64_t>(value.Serial()));
+}
+
 void Recordset::Appender::Text(size_t column, std::string_view value) {
   store_.PutText(row_, column, value);
 }

@@ -190,6 +190,7 @@ class Recordset : public virtual Object {
     void Currency(size_t column, qts::Currency value) {
       Cell(column, 6 /* VT_CY */, static_cast<uint64_t>(value.Scaled()));
     }
+    void Date(size_t column, qts::Date value);
     void Text(size_t column, std::string_view value);
     void Value(size_t column, const Variant& value);
 

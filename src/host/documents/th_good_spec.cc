@@ -476,8 +476,11 @@ bool THGoodSpec::MoveToKey(int32_t doc_id, int32_t pos_numb) {
 
 bool THGoodSpec::Find(std::string_view condition) {
   EnsureLayout();
+  // The unary plus keeps the order from choosing the index: the rows are found through the
+  // index that serves the condition best (a document's rows of one item by DocID and
+  // GoodCode), and only the few found are put in position order.
   int32_t idc =
-      FindFirstIdc(*application_, "THGoodSpec", condition, "oTable.DocID, oTable.PosNumb");
+      FindFirstIdc(*application_, "THGoodSpec", condition, "+oTable.DocID, +oTable.PosNumb");
   return idc != 0 && MoveToID(idc);
 }
 
