@@ -171,12 +171,15 @@ class RecordsetLoader final : public db::RowVisitor {
         recordset_.Currency(Field(column), Currency::FromLong(value));
         return;
       case Reading::kLong:
+      case Reading::kAny:
+        // As AnyValue reads it: a Long when it fits, else a Double.
         if (value >= std::numeric_limits<int32_t>::min() &&
             value <= std::numeric_limits<int32_t>::max()) {
           recordset_.Long(Field(column), static_cast<int32_t>(value));
-          return;
+        } else {
+          recordset_.Double(Field(column), static_cast<double>(value));
         }
-        break;
+        return;
       case Reading::kDouble:
         recordset_.Double(Field(column), static_cast<double>(value));
         return;
@@ -192,6 +195,8 @@ class RecordsetLoader final : public db::RowVisitor {
         recordset_.Currency(Field(column), Currency::FromDouble(value));
         return;
       case Reading::kDouble:
+      case Reading::kLong:
+      case Reading::kAny:
         recordset_.Double(Field(column), value);
         return;
       default:
@@ -201,7 +206,7 @@ class RecordsetLoader final : public db::RowVisitor {
   }
 
   void Text(int column, std::string_view value) override {
-    if (readings_[column] == Reading::kString) {
+    if (readings_[column] == Reading::kString || readings_[column] == Reading::kAny) {
       recordset_.Text(Field(column), value);
       return;
     }
