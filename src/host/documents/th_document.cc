@@ -157,16 +157,35 @@ void THDocument::BeginInsert() {
 
 std::string THDocument::ComputeNextNumber(const std::string& type) {
   // The largest all-digit number of the type: compared by value, ties broken by width so
-  // "0041" wins over "41" and keeps the width.
+  // "0041" wins over "41" and keeps the width. Such numbers come first when the type has any.
   db::StatementHandle q = application_->Connection().Prepare(
       "SELECT \"Number\" FROM \"" + application_->Code() +
       "$THDocument\" WHERE \"DocTypeCode\" = ?1 AND \"Number\" <> '' AND \"Number\" NOT GLOB "
       "'*[^0-9]*' ORDER BY length(ltrim(\"Number\", '0')) DESC, ltrim(\"Number\", '0') DESC, "
       "length(\"Number\") DESC LIMIT 1");
   q->BindText(1, type);
-  if (!q->Step()) return "1";
-  std::string number = q->GetText(0);
-  return AllDigits(number) ? Increment(number) : "1";
+  if (q->Step()) {
+    std::string number = q->GetText(0);
+    if (AllDigits(number)) return Increment(number);
+  }
+  // Otherwise numbers written as the type code, '-' and digits ("MMO-000180") continue in the
+  // same form; the digits are compared as above.
+  const std::string prefix = type + "-";
+  db::StatementHandle p = application_->Connection().Prepare(
+      "SELECT substr(\"Number\", ?2) FROM \"" + application_->Code() +
+      "$THDocument\" WHERE \"DocTypeCode\" = ?1 AND substr(\"Number\", 1, ?3) = ?4 AND "
+      "length(\"Number\") > ?3 AND substr(\"Number\", ?2) NOT GLOB '*[^0-9]*' ORDER BY "
+      "length(ltrim(substr(\"Number\", ?2), '0')) DESC, ltrim(substr(\"Number\", ?2), '0') DESC, "
+      "length(\"Number\") DESC LIMIT 1");
+  p->BindText(1, type);
+  p->BindInt64(2, static_cast<int64_t>(prefix.size()) + 1);
+  p->BindInt64(3, static_cast<int64_t>(prefix.size()));
+  p->BindText(4, prefix);
+  if (p->Step()) {
+    std::string digits = p->GetText(0);
+    if (AllDigits(digits)) return prefix + Increment(digits);
+  }
+  return "1";
 }
 
 std::string THDocument::NextNumber() {

@@ -235,6 +235,25 @@ TEST_F(THDocumentTest, NextNumberIsPerTypeAndKeepsTheWidth) {
   EXPECT_EQ(ErrorOf([&] { (void)doc.NextNumber(); }), kErrDocument);
 }
 
+// A type numbered as its code, '-' and digits goes on in that form; other texts are ignored,
+// and plain numbers win once there are any.
+TEST_F(THDocumentTest, NumbersWrittenAsTypeDashDigitsContinue) {
+  THDocument doc(book_);
+  Insert(doc, "PRSF", "PRSF-000180");
+  Insert(doc, "PRSF", "PRSF-000099");
+  Insert(doc, "PRSF", "PRSF-0001x");
+  Insert(doc, "PRSF", "PRSF-");
+  Insert(doc, "PRS", "PRS-900");  // another type's prefix
+  doc.Fields().Item("DocTypeCode").SetValue(Variant("PRSF"));
+  EXPECT_EQ(doc.NextNumber(), "PRSF-000181");
+  Insert(doc, "PRSF", "PRSF-999999");
+  doc.Fields().Item("DocTypeCode").SetValue(Variant("PRSF"));
+  EXPECT_EQ(doc.NextNumber(), "PRSF-1000000");
+  Insert(doc, "PRSF", "12");
+  doc.Fields().Item("DocTypeCode").SetValue(Variant("PRSF"));
+  EXPECT_EQ(doc.NextNumber(), "13");
+}
+
 TEST_F(THDocumentTest, AnIssuedNumberUsedMeanwhileIsRenumberedATypedOneIsRefused) {
   THDocument first(book_);
   first.Fields().Item("DocTypeCode").SetValue(Variant("MMO"));
