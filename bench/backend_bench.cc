@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_common.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "db/transaction.h"
 
@@ -97,27 +98,8 @@ double WrapperCachedPerRow() {
 
 template <double (*Wrapper)()>
 void Compare(benchmark::State& state) {
-  double raw_total = 0;
-  double wrapper_total = 0;
-  int64_t round = 0;
-  for (auto _ : state) {
-    // Alternate the order so neither side always runs on a warmer cache.
-    double raw = 0;
-    double wrapper = 0;
-    if (round++ % 2 == 0) {
-      raw = RawInsert();
-      wrapper = Wrapper();
-    } else {
-      wrapper = Wrapper();
-      raw = RawInsert();
-    }
-    raw_total += raw;
-    wrapper_total += wrapper;
-    state.SetIterationTime(wrapper);
-  }
-  state.counters["raw_ms"] = raw_total * 1000 / static_cast<double>(round);
-  state.counters["wrapper_ms"] = wrapper_total * 1000 / static_cast<double>(round);
-  state.counters["ratio"] = wrapper_total / raw_total;
+  const qts::bench::Totals t = qts::bench::Alternate(state, RawInsert, Wrapper);
+  qts::bench::ReportRatio(state, t, "wrapper");
   state.SetItemsProcessed(state.iterations() * kRows);
 }
 

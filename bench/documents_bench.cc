@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_common.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
@@ -260,27 +261,8 @@ double SpecMoveUpdate() {
 
 template <double (*Raw)(), double (*System)()>
 void Compare(benchmark::State& state) {
-  double raw_total = 0;
-  double system_total = 0;
-  int64_t round = 0;
-  for (auto _ : state) {
-    // Alternate the order so neither side always runs on a warmer cache.
-    double raw = 0;
-    double system = 0;
-    if (round++ % 2 == 0) {
-      raw = Raw();
-      system = System();
-    } else {
-      system = System();
-      raw = Raw();
-    }
-    raw_total += raw;
-    system_total += system;
-    state.SetIterationTime(system);
-  }
-  state.counters["raw_ms"] = raw_total * 1000 / static_cast<double>(round);
-  state.counters["rows_object_ms"] = system_total * 1000 / static_cast<double>(round);
-  state.counters["ratio"] = system_total / raw_total;
+  const qts::bench::Totals t = qts::bench::Alternate(state, Raw, System);
+  qts::bench::ReportRatio(state, t, "rows_object");
   state.SetItemsProcessed(state.iterations() * kRows);
 }
 

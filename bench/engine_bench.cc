@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_common.h"
 #include "core/currency.h"
 #include "core/variant.h"
 #include "db/sqlite/sqlite_connection.h"
@@ -221,27 +222,8 @@ template <double (*Raw)(), double (*System)()>
 void Compare(benchmark::State& state) {
   // Progress goes to a scripted operator, not to a terminal.
   qts::host::ScopedOperator quiet(std::make_shared<qts::host::ScriptedOperator>());
-  double raw_total = 0;
-  double system_total = 0;
-  int64_t round = 0;
-  for (auto _ : state) {
-    // Alternate the order so neither side always runs on a warmer cache.
-    double raw = 0;
-    double system = 0;
-    if (round++ % 2 == 0) {
-      raw = Raw();
-      system = System();
-    } else {
-      system = System();
-      raw = Raw();
-    }
-    raw_total += raw;
-    system_total += system;
-    state.SetIterationTime(system);
-  }
-  state.counters["raw_ms"] = raw_total * 1000 / static_cast<double>(round);
-  state.counters["engine_ms"] = system_total * 1000 / static_cast<double>(round);
-  state.counters["ratio"] = system_total / raw_total;
+  const qts::bench::Totals t = qts::bench::Alternate(state, Raw, System);
+  qts::bench::ReportRatio(state, t, "engine");
   state.SetItemsProcessed(state.iterations() * kRows);
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_common.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
@@ -61,71 +62,27 @@ double QueryOpen(qts::host::AppContext& book, long& rows) {
   return std::chrono::duration<double>(Clock::now() - started).count();
 }
 
-// The same statement, prepared and stepped by hand; every column read by its storage class.
-double RawOpen(sqlite3* db, const std::string& sql, long& rows) {
-  auto started = Clock::now();
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) std::abort();
-  int64_t ints = 0;
-  double reals = 0;
-  size_t bytes = 0;
-  rows = 0;
-  const int columns = sqlite3_column_count(stmt);
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    for (int c = 0; c < columns; ++c) {
-      switch (sqlite3_column_type(stmt, c)) {
-        case SQLITE_INTEGER:
-          ints += sqlite3_column_int64(stmt, c);
-          break;
-        case SQLITE_FLOAT:
-          reals += sqlite3_column_double(stmt, c);
-          break;
-        case SQLITE_TEXT:
-          benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
-          bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, c));
-          break;
-        default:
-          break;
-      }
-    }
-    ++rows;
-  }
-  sqlite3_finalize(stmt);
-  benchmark::DoNotOptimize(ints);
-  benchmark::DoNotOptimize(reals);
-  benchmark::DoNotOptimize(bytes);
-  return std::chrono::duration<double>(Clock::now() - started).count();
-}
-
 void OpenVersusRaw(benchmark::State& state) {
   auto book = MakeBook();
   const std::string sql = TenColumns(*book)->TranslatedText();
   sqlite3* db = static_cast<qts::db::SqliteConnection&>(book->Connection()).Handle();
-  double raw_total = 0;
-  double query_total = 0;
-  int64_t round = 0;
-  for (auto _ : state) {
-    long query_rows = 0;
-    long raw_rows = 0;
-    double raw = 0;
-    double query = 0;
-    if (round++ % 2 == 0) {
-      raw = RawOpen(db, sql, raw_rows);
-      query = QueryOpen(*book, query_rows);
-    } else {
-      query = QueryOpen(*book, query_rows);
-      raw = RawOpen(db, sql, raw_rows);
-    }
-    if (raw_rows != kRows || query_rows != kRows) state.SkipWithError("row count differs");
-    raw_total += raw;
-    query_total += query;
-    state.SetIterationTime(query);
-  }
+  const qts::bench::Totals t = qts::bench::Alternate(
+      state,
+      [&] {
+        long rows = 0;
+        double seconds = qts::bench::RawRead(db, sql, rows);
+        if (rows != kRows) state.SkipWithError("row count differs");
+        return seconds;
+      },
+      [&] {
+        long rows = 0;
+        double seconds = QueryOpen(*book, rows);
+        if (rows != kRows) state.SkipWithError("row count differs");
+        return seconds;
+      });
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  state.counters["raw_ms"] = raw_total * 1000 / static_cast<double>(round);
-  state.counters["query_ms"] = query_total * 1000 / static_cast<double>(round);
-  state.counters["ratio"] = query_total / raw_total;
+  qts::bench::ReportRatio(state, t, "query");
   state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
   state.SetItemsProcessed(state.iterations() * kRows);
 }

@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench_common.h"
 #include "core/variant.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "host/data/app_context.h"
@@ -57,11 +58,11 @@ std::shared_ptr<qts::host::AppContext> ReportsBook() {
     auto b = qts::host::AppContext::CreateBook(":memory:", "GEN");
     // QTS_BENCH_SAMPLE=large runs the reports on the large sample book (over a million rows).
     const char* size = std::getenv("QTS_BENCH_SAMPLE");
-    qts::host::sample::GenerateSampleBook(
-        *b,
-        size != nullptr && std::string_view(size) == "large" ? qts::host::sample::SampleSize::kLarge
-                                                              : qts::host::sample::SampleSize::kSmall,
-        7);
+    qts::host::sample::GenerateSampleBook(*b,
+                                          size != nullptr && std::string_view(size) == "large"
+                                              ? qts::host::sample::SampleSize::kLarge
+                                              : qts::host::sample::SampleSize::kSmall,
+                                          7);
     qts::db::Connection& c = b->Connection();
     c.Execute("UPDATE " + Table(*b, "THGoodContent") +
               " SET AmountAccount = ROUND(AmountAccount / 3, 0) WHERE CorSpecID % 2 = 0 AND "
@@ -161,45 +162,6 @@ double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op
   return std::chrono::duration<double>(Clock::now() - started).count();
 }
 
-// The statement stepped by hand; every column read by its storage class.
-double RawRead(sqlite3* db, const std::string& sql, long& rows) {
-  auto started = Clock::now();
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::abort();
-  }
-  int64_t ints = 0;
-  double reals = 0;
-  size_t bytes = 0;
-  rows = 0;
-  const int columns = sqlite3_column_count(stmt);
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    for (int c = 0; c < columns; ++c) {
-      switch (sqlite3_column_type(stmt, c)) {
-        case SQLITE_INTEGER:
-          ints += sqlite3_column_int64(stmt, c);
-          break;
-        case SQLITE_FLOAT:
-          reals += sqlite3_column_double(stmt, c);
-          break;
-        case SQLITE_TEXT:
-          benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
-          bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, c));
-          break;
-        default:
-          break;
-      }
-    }
-    ++rows;
-  }
-  sqlite3_finalize(stmt);
-  benchmark::DoNotOptimize(ints);
-  benchmark::DoNotOptimize(reals);
-  benchmark::DoNotOptimize(bytes);
-  return std::chrono::duration<double>(Clock::now() - started).count();
-}
-
 template <class Report>
 void RunVersusRaw(benchmark::State& state, const Filling& filling) {
   UseTemporarySettings();
@@ -215,33 +177,21 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
     ReportRun(report, *op, book, filling, report_rows);
     sql = trace.Longest();
   }
-  double raw_total = 0;
-  double run_total = 0;
-  int64_t round = 0;
-  for (auto _ : state) {
-    long raw_rows = 0;
-    double raw = 0;
-    double run = 0;
-    if (round++ % 2 == 0) {
-      raw = RawRead(db, sql, raw_rows);
-      run = ReportRun(report, *op, book, filling, report_rows);
-    } else {
-      run = ReportRun(report, *op, book, filling, report_rows);
-      raw = RawRead(db, sql, raw_rows);
-    }
-    // The not-spent ordered goods report sorts and the rests report filters after the
-    // statement; both keep the statement's rows, so the counts agree.
-    if (raw_rows != report_rows) state.SkipWithError("row count differs");
-    raw_total += raw;
-    run_total += run;
-    state.SetIterationTime(run);
-  }
+  // The not-spent ordered goods report sorts and the rests report filters after the
+  // statement; both keep the statement's rows, so the counts agree.
+  const qts::bench::Totals t = qts::bench::Alternate(
+      state,
+      [&] {
+        long raw_rows = 0;
+        double seconds = qts::bench::RawRead(db, sql, raw_rows);
+        if (raw_rows != report_rows) state.SkipWithError("row count differs");
+        return seconds;
+      },
+      [&] { return ReportRun(report, *op, book, filling, report_rows); });
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   state.counters["rows"] = static_cast<double>(report_rows);
-  state.counters["raw_ms"] = raw_total * 1000 / static_cast<double>(round);
-  state.counters["run_ms"] = run_total * 1000 / static_cast<double>(round);
-  state.counters["ratio"] = run_total / raw_total;
+  qts::bench::ReportRatio(state, t, "run");
   state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 

@@ -1,0 +1,103 @@
+// What the benchmarks share: the alternating comparison of the system's operation with raw
+// backend calls, and a raw read of every row of a statement.
+#ifndef QTS_BENCH_BENCH_COMMON_H_
+#define QTS_BENCH_BENCH_COMMON_H_
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace qts::bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double SecondsSince(Clock::time_point started) {
+  return std::chrono::duration<double>(Clock::now() - started).count();
+}
+
+// Seconds spent by each side over all rounds.
+struct Totals {
+  double raw = 0;
+  double system = 0;
+  int64_t rounds = 0;
+};
+
+// Runs `raw` and `system` (each returns its seconds) once per iteration, alternating which goes
+// first so neither always runs on a warmer cache; the system's seconds are the iteration's
+// time.
+template <class Raw, class System>
+Totals Alternate(benchmark::State& state, Raw&& raw, System&& system) {
+  Totals t;
+  for (auto _ : state) {
+    double r = 0;
+    double s = 0;
+    if (t.rounds++ % 2 == 0) {
+      r = raw();
+      s = system();
+    } else {
+      s = system();
+      r = raw();
+    }
+    t.raw += r;
+    t.system += s;
+    state.SetIterationTime(s);
+  }
+  return t;
+}
+
+// The counters every comparison prints: raw_ms, <system>_ms (per round) and the ratio.
+inline void ReportRatio(benchmark::State& state, const Totals& t, const std::string& system) {
+  const double rounds = static_cast<double>(t.rounds);
+  state.counters["raw_ms"] = t.raw * 1000 / rounds;
+  state.counters[system + "_ms"] = t.system * 1000 / rounds;
+  state.counters["ratio"] = t.system / t.raw;
+}
+
+// `sql` prepared and stepped by hand, every column read by its storage class; returns the
+// seconds taken and the row count in `rows`.
+inline double RawRead(sqlite3* db, const std::string& sql, long& rows) {
+  auto started = Clock::now();
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::abort();
+  }
+  int64_t ints = 0;
+  double reals = 0;
+  size_t bytes = 0;
+  rows = 0;
+  const int columns = sqlite3_column_count(stmt);
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    for (int c = 0; c < columns; ++c) {
+      switch (sqlite3_column_type(stmt, c)) {
+        case SQLITE_INTEGER:
+          ints += sqlite3_column_int64(stmt, c);
+          break;
+        case SQLITE_FLOAT:
+          reals += sqlite3_column_double(stmt, c);
+          break;
+        case SQLITE_TEXT:
+          benchmark::DoNotOptimize(sqlite3_column_text(stmt, c));
+          bytes += static_cast<size_t>(sqlite3_column_bytes(stmt, c));
+          break;
+        default:
+          break;
+      }
+    }
+    ++rows;
+  }
+  sqlite3_finalize(stmt);
+  benchmark::DoNotOptimize(ints);
+  benchmark::DoNotOptimize(reals);
+  benchmark::DoNotOptimize(bytes);
+  return SecondsSince(started);
+}
+
+}  // namespace qts::bench
+
+#endif  // QTS_BENCH_BENCH_COMMON_H_
