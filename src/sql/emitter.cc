@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace qts::sql {
 
@@ -25,7 +26,8 @@ std::optional<long long> IntegerLiteral(const Expr& expr) {
 
 class Emitter {
  public:
-  explicit Emitter(Dialect dialect) : pg_(dialect == Dialect::kPostgres) {}
+  Emitter(Dialect dialect, std::vector<const Literal*>* parameters)
+      : pg_(dialect == Dialect::kPostgres), parameters_(parameters) {}
 
   void Statement(std::string& out, const SelectStatement& statement) {
     bool single = statement.cores.size() == 1;
@@ -232,6 +234,22 @@ class Emitter {
     }
   }
 
+  // In parameter mode, a literal a comparison or an IN list takes as it is (a whole number
+  // or a text that is not read as a date) is written as the next placeholder and recorded.
+  // Nothing else in the translation looks at such a literal's value.
+  bool Parameter(std::string& out, const Expr& expr) {
+    if (parameters_ == nullptr || expr.Kind() != NodeKind::kLiteral) return false;
+    const Literal& literal = expr.As<Literal>();
+    const bool plain =
+        (literal.literal_type == Literal::Type::kInteger && literal.value.size() <= 18) ||
+        (literal.literal_type == Literal::Type::kString && !literal.iso_date);
+    if (!plain) return false;
+    parameters_->push_back(&literal);
+    out += pg_ ? '$' : '?';
+    out += std::to_string(parameters_->size());
+    return true;
+  }
+
   void Value(std::string& out, const Expr& expr) {
     switch (expr.Kind()) {
       case NodeKind::kLiteral:
@@ -270,13 +288,17 @@ class Emitter {
         const Binary& binary = expr.As<Binary>();
         int level = Precedence(binary);
         int operand_level = IsComparison(binary.op) ? 6 : level;
-        Child(out, *binary.left, operand_level);
+        const bool comparison = IsComparison(binary.op);
+        if (!comparison || !Parameter(out, *binary.left)) {
+          Child(out, *binary.left, operand_level);
+        }
         out += ' ';
         out += binary.concat ? "||" : BinaryOpText(binary.op);
         out += ' ';
         bool associative = binary.op == BinaryOp::kAnd || binary.op == BinaryOp::kOr;
-        Child(out, *binary.right,
-              associative || IsComparison(binary.op) ? operand_level : level + 1);
+        if (!comparison || !Parameter(out, *binary.right)) {
+          Child(out, *binary.right, associative || comparison ? operand_level : level + 1);
+        }
         return;
       }
       case NodeKind::kIsNull: {
@@ -291,7 +313,7 @@ class Emitter {
         out += in.negated ? " NOT IN (" : " IN (";
         for (size_t i = 0; i < in.items.size(); ++i) {
           if (i > 0) out += ", ";
-          Value(out, *in.items[i]);
+          if (!Parameter(out, *in.items[i])) Value(out, *in.items[i]);
         }
         out += ')';
         return;
@@ -628,14 +650,16 @@ class Emitter {
   }
 
   bool pg_;  // PostgreSQL; SQLite otherwise
+  std::vector<const Literal*>* parameters_;  // parameter mode when set
 };
 
 }  // namespace
 
-std::string Emit(const SelectStatement& statement, Dialect dialect) {
+std::string Emit(const SelectStatement& statement, Dialect dialect,
+                 std::vector<const Literal*>* parameters) {
   std::string out;
   out.reserve(1024);
-  Emitter(dialect).Statement(out, statement);
+  Emitter(dialect, parameters).Statement(out, statement);
   return out;
 }
 

@@ -5,6 +5,7 @@
 #define QTS_SQL_EMITTER_H_
 
 #include <string>
+#include <vector>
 
 #include "sql/ast.h"
 #include "sql/translator.h"
@@ -12,7 +13,11 @@
 namespace qts::sql {
 
 // The statement as backend SQL. The statement must have been bound.
-[[nodiscard]] std::string Emit(const SelectStatement& statement, Dialect dialect);
+// With `parameters`, the literals that comparisons and IN lists take as they are (whole
+// numbers, texts not read as dates) are written as placeholders (?1, ?2, ... on SQLite; $1,
+// ... on PostgreSQL) and appended to `parameters` in placeholder order.
+[[nodiscard]] std::string Emit(const SelectStatement& statement, Dialect dialect,
+                               std::vector<const Literal*>* parameters = nullptr);
 
 }  // namespace qts::sql
 

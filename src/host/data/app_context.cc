@@ -147,6 +147,7 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
   path_ = std::move(path);
   catalogue_ = std::make_unique<schema::BookCatalogue>(code);
   dialect_ = connection_->Dialect() == "postgres" ? sql::Dialect::kPostgres : sql::Dialect::kSqlite;
+  shapes_ = std::make_unique<sql::ShapeCache>(*catalogue_, dialect_);
   code_ = code;
   LoadSettings();
   const NamedValue* stored = settings_->Find("Code");
@@ -183,6 +184,11 @@ void AppContext::CheckOpen() const {
 const schema::BookCatalogue& AppContext::Catalogue() const {
   CheckOpen();
   return *catalogue_;
+}
+
+sql::ShapeCache& AppContext::Shapes() const {
+  CheckOpen();
+  return *shapes_;
 }
 
 db::Connection& AppContext::Connection() const {

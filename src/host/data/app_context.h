@@ -16,6 +16,7 @@
 #include "core/object.h"
 #include "host/data/named_value_list.h"
 #include "host/fwd.h"
+#include "sql/shape_cache.h"
 #include "sql/translator.h"
 
 namespace qts::db {
@@ -74,6 +75,9 @@ class AppContext : public virtual Object {
   const schema::BookCatalogue& Catalogue() const;
   db::Connection& Connection() const;
   sql::Dialect Dialect() const { return dialect_; }
+  // The kept translations of statements that differ only in their compared literals (row
+  // searches); kErrBook when not open.
+  sql::ShapeCache& Shapes() const;
 
   // A query over the logical source `table_name` (a table, view or parameterised source),
   // whose main table has the alias "oTable"; an empty name makes a query that selects from
@@ -99,6 +103,7 @@ class AppContext : public virtual Object {
   std::string path_;
   std::unique_ptr<db::Connection> connection_;
   std::unique_ptr<schema::BookCatalogue> catalogue_;
+  std::unique_ptr<sql::ShapeCache> shapes_;
   NamedValueListPtr settings_;
   sql::Dialect dialect_ = sql::Dialect::kSqlite;
 };

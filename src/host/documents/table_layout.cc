@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <variant>
 
 #include "core/convert.h"
+#include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
 #include "sql/translator.h"
 
@@ -163,11 +165,18 @@ std::string TableLayout::InsertSql(size_t first) const {
 }
 
 std::string TableLayout::UpdateSql(size_t first, const std::vector<std::string>& keys) const {
+  std::vector<size_t> columns;
+  for (size_t i = first; i < columns_.size(); ++i) columns.push_back(i);
+  return UpdateSql(columns, keys);
+}
+
+std::string TableLayout::UpdateSql(const std::vector<size_t>& columns,
+                                   const std::vector<std::string>& keys) const {
   std::string sql = "UPDATE " + table_ + " SET ";
   int n = 0;
-  for (size_t i = first; i < columns_.size(); ++i) {
+  for (size_t i : columns) {
     if (n > 0) sql += ", ";
-    sql += Quote(columns_[i].name) + " = ?" + std::to_string(++n);
+    sql += Quote(columns_.at(i).name) + " = ?" + std::to_string(++n);
   }
   for (size_t k = 0; k < keys.size(); ++k) {
     sql += (k == 0 ? " WHERE " : " AND ") + Quote(keys[k]) + " = ?" + std::to_string(++n);
@@ -283,8 +292,13 @@ int32_t FindFirstIdc(AppContext& book, std::string_view table, std::string_view 
                      std::string_view order_by) {
   std::string tsql = "SELECT TOP 1 oTable.IDC FROM " + std::string(table) + " oTable WHERE (" +
                      std::string(condition) + ") ORDER BY " + std::string(order_by);
-  std::string sql = sql::Translate(tsql, book.Catalogue(), book.Dialect());
-  db::StatementHandle s = book.Connection().Prepare(sql);
+  // Searches that differ only in their codes share one translation and one prepared statement.
+  sql::ParameterizedSql search = book.Shapes().Translate(tsql);
+  db::StatementHandle s = book.Connection().Prepare(search.sql);
+  for (size_t i = 0; i < search.values.size(); ++i) {
+    std::visit([&](auto& value) { s->Bind(static_cast<int>(i + 1), db::Value(std::move(value))); },
+               search.values[i]);
+  }
   if (!s->Step()) return 0;
   return static_cast<int32_t>(s->GetInt64(0));
 }
