@@ -139,6 +139,7 @@ int64_t Connection::Execute(std::string_view sql, std::initializer_list<Value> p
 bool Connection::DropLevelsIfBackendEnded() noexcept {
   if (levels_.empty() || BackendInTransaction()) return false;
   levels_.clear();
+  ++rollbacks_;
   return true;
 }
 
@@ -146,10 +147,12 @@ void Connection::Begin() {
   // A transaction the backend ended on its own leaves stale levels behind; the new Begin
   // starts afresh rather than setting a savepoint in a transaction that is gone.
   DropLevelsIfBackendEnded();
+  // Single statements go through the statement cache: a write that sets a savepoint of its
+  // own per row does not parse it each time.
   if (levels_.empty()) {
-    Execute(BeginSql());
+    Prepare(BeginSql())->Run();
   } else {
-    Execute(fmt::format("SAVEPOINT {}", SavepointName(levels_.size())));
+    Prepare(fmt::format("SAVEPOINT {}", SavepointName(levels_.size())))->Run();
   }
   levels_.push_back(NextSerial());
 }
@@ -163,9 +166,9 @@ void Connection::Commit() {
                         0, {});
   }
   if (levels_.size() == 1) {
-    Execute("COMMIT");
+    Prepare("COMMIT")->Run();
   } else {
-    Execute(fmt::format("RELEASE SAVEPOINT {}", SavepointName(levels_.size() - 1)));
+    Prepare(fmt::format("RELEASE SAVEPOINT {}", SavepointName(levels_.size() - 1)))->Run();
   }
   levels_.pop_back();
 }
@@ -173,6 +176,7 @@ void Connection::Commit() {
 void Connection::Rollback() {
   if (levels_.empty()) ThrowMisuse("Rollback without an open transaction");
   if (DropLevelsIfBackendEnded()) return;
+  ++rollbacks_;
   try {
     if (levels_.size() == 1) {
       Execute("ROLLBACK");

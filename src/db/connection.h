@@ -117,6 +117,9 @@ class Connection {
   void Commit();
   void Rollback();
   int TransactionDepth() const noexcept { return static_cast<int>(levels_.size()); }
+  // How many levels have been rolled back (or ended by the backend) so far: a reader that
+  // remembers what it wrote can tell whether the database may have undone it since.
+  uint64_t RollbackCount() const noexcept { return rollbacks_; }
 
   size_t CachedStatementCount() const noexcept { return cache_->Size(); }
   // Finalises every idle cached statement (statements lent out stay valid).
@@ -146,6 +149,7 @@ class Connection {
   std::shared_ptr<StatementCache> cache_;
   std::vector<uint64_t> levels_;
   uint64_t last_serial_ = 0;
+  uint64_t rollbacks_ = 0;
 };
 
 }  // namespace qts::db

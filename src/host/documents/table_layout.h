@@ -64,6 +64,9 @@ class TableLayout {
   // "UPDATE t SET col = ?n, ... (cols from `first`) WHERE <key1> = ?m AND ..." with the key
   // parameters numbered after the columns.
   std::string UpdateSql(size_t first, const std::vector<std::string>& keys) const;
+  // The same for the columns at `columns` only, numbered in that order.
+  std::string UpdateSql(const std::vector<size_t>& columns,
+                        const std::vector<std::string>& keys) const;
   // "SELECT cols FROM t WHERE <key1> = ?1 AND ...".
   std::string SelectSql(const std::vector<std::string>& keys) const;
 

@@ -1,6 +1,7 @@
 #include "host/documents/th_good_spec.h"
 
 #include <cctype>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -47,6 +48,8 @@ struct THGoodSpec::Statements {
   std::string rate;
   std::string doc_type;
   std::string next_pos;
+  // Updates of some of the columns, by the columns they set.
+  std::map<std::vector<size_t>, std::string> update_changed;
   // The statements of every row write, kept prepared by this object.
   db::StatementHandle held_select_by_id, held_insert, held_update, held_rate, held_doc_type;
 };
@@ -175,6 +178,7 @@ void THGoodSpec::Retype(const std::string& type) {
   add_fields_->Clear();
   alias_entries_.clear();
   add_snapshot_.clear();
+  add_row_stored_ = false;
   type_ = type;
   add_table_ = table;
   if (!table) return;
@@ -237,6 +241,7 @@ bool THGoodSpec::ReadRow(db::Statement& statement) {
   Retype(type);
   ReadAddFields(doc_id, pos);
   current_idc_ = CLng(row_entries_[0]->Value());
+  SnapshotRow();
   adding_ = false;
   editing_ = false;
   return true;
@@ -250,6 +255,7 @@ void THGoodSpec::ReadAddFields(int32_t doc_id, int32_t pos_numb) {
   a.Bind(1, db::Value(doc_id));
   a.Bind(2, db::Value(pos_numb));
   const bool found = a.Step();
+  add_row_stored_ = found;
   for (size_t j = 0; j < alias_entries_.size(); ++j) {
     Variant value =
         found ? layout.Read(a, static_cast<int>(j + 2), j + 2) : layout.Columns()[j + 2].blank;
@@ -259,7 +265,14 @@ void THGoodSpec::ReadAddFields(int32_t doc_id, int32_t pos_numb) {
   }
 }
 
+void THGoodSpec::SnapshotRow() {
+  row_snapshot_.resize(row_entries_.size());
+  for (size_t i = 0; i < row_entries_.size(); ++i) row_snapshot_[i] = row_entries_[i]->Value();
+  snapshot_rollbacks_ = application_->Connection().RollbackCount();
+}
+
 void THGoodSpec::BlankAddFields() {
+  add_row_stored_ = false;
   if (!add_table_) return;
   const auto& columns = add_table_->layout->Columns();
   for (size_t j = 0; j < alias_entries_.size(); ++j) {
@@ -310,7 +323,7 @@ void THGoodSpec::BindRow(db::Statement& statement) {
   }
 }
 
-void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert) {
+void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, bool same_row) {
   if (!add_table_) return;
   const TableLayout& layout = *add_table_->layout;
   // The value to write: the "AddFld." entry when it was changed, else the AddFields entry.
@@ -319,6 +332,13 @@ void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert) {
   for (size_t j = 0; j < alias_entries_.size(); ++j) {
     const Variant& alias = alias_entries_[j]->Value();
     values.push_back(alias.SameAs(add_snapshot_[j]) ? add_fields_->At(j).Value() : alias);
+  }
+  if (!insert && same_row && add_row_stored_) {
+    bool changed = false;
+    for (size_t j = 0; j < values.size() && !changed; ++j) {
+      changed = !values[j].SameAs(add_snapshot_[j]);
+    }
+    if (!changed) return;
   }
   db::Connection& c = application_->Connection();
   bool written = false;
@@ -347,6 +367,7 @@ void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert) {
     alias_entries_[j]->SetValue(values[j]);
     add_snapshot_[j] = std::move(values[j]);
   }
+  add_row_stored_ = true;
 }
 
 bool THGoodSpec::BeginEdit() {
@@ -401,6 +422,7 @@ bool THGoodSpec::Update() {
   }
   row_entries_[0]->SetValue(Variant(idc));
   current_idc_ = idc;
+  SnapshotRow();
   adding_ = false;
   return true;
 }
@@ -419,8 +441,29 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
   db::Connection& c = application_->Connection();
   try {
     Recompute();
+    // The row this object holds writes only the columns that changed since it was read or
+    // written; any other row is written whole.
+    std::vector<size_t> changed;
+    // A rollback since the snapshot may have undone what it holds: then the row is written
+    // whole.
+    const bool same_row = idc == current_idc_ && row_snapshot_.size() == row_entries_.size() &&
+                          snapshot_rollbacks_ == c.RollbackCount();
+    if (same_row) {
+      for (size_t i = 1; i < row_entries_.size(); ++i) {
+        if (!row_entries_[i]->Value().SameAs(row_snapshot_[i])) changed.push_back(i);
+      }
+    }
     WriteScope transaction(c);
-    {
+    if (!changed.empty()) {
+      std::string& sql = sql_->update_changed[changed];
+      if (sql.empty()) sql = layout_->UpdateSql(changed, {"IDC", "DocID"});
+      db::StatementHandle s = c.Prepare(sql);
+      int n = 0;
+      for (size_t i : changed) layout_->Bind(*s, ++n, i, row_entries_[i]->Value());
+      s->Bind(n + 1, db::Value(idc));
+      s->Bind(n + 2, db::Value(doc_id));
+      s->Run();
+    } else {
       db::Statement& s = Held(c, sql_->held_update, sql_->update);
       BindRow(s);
       const int n = static_cast<int>(row_entries_.size());
@@ -440,7 +483,7 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
       row_entries_[idx_summa_]->SetValue(saved[1]);
       return false;
     }
-    WriteAddFields(doc_id, CLng(row_entries_[idx_pos_]->Value()), false);
+    WriteAddFields(doc_id, CLng(row_entries_[idx_pos_]->Value()), false, same_row);
     transaction.Commit();
   } catch (...) {
     row_entries_[idx_amount_account_]->SetValue(saved[0]);
@@ -449,6 +492,7 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
   }
   row_entries_[0]->SetValue(Variant(idc));
   current_idc_ = idc;
+  SnapshotRow();
   adding_ = false;
   editing_ = false;
   return true;

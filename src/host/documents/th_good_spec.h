@@ -98,7 +98,10 @@ class THGoodSpec : public virtual Object {
   void ReadAddFields(int32_t doc_id, int32_t pos_numb);
   void Recompute();
   void BindRow(db::Statement& statement);
-  void WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert);
+  // `same_row`: the row written is the one the snapshots hold, so unchanged additional values
+  // need no write.
+  void WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, bool same_row = false);
+  void SnapshotRow();
   void SnapshotAddFields();
   void BlankAddFields();
 
@@ -111,6 +114,9 @@ class THGoodSpec : public virtual Object {
   std::vector<NamedValue*> row_entries_;    // Fields() entries of the row's columns
   std::vector<NamedValue*> alias_entries_;  // Fields() "AddFld." entries
   std::vector<Variant> add_snapshot_;       // additional values as read or written
+  bool add_row_stored_ = false;             // add_snapshot_ is a stored additional row
+  std::vector<Variant> row_snapshot_;       // the row's values as read or written (current_idc_)
+  uint64_t snapshot_rollbacks_ = 0;         // the connection's rollbacks when it was taken
   std::string type_;                        // type of the additional fields
   const AddTable* add_table_ = nullptr;
   int32_t resolved_doc_id_ = 0;  // document whose type was last looked up

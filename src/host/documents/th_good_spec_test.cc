@@ -324,3 +324,108 @@ TEST_F(THGoodSpecTest, DeleteTakesTheRowsAdditionalFieldsAndLinks) {
 
 }  // namespace
 }  // namespace qts::host
+
+namespace qts::host {
+namespace {
+
+// A row this object read or wrote is written back column by column: what it did not change
+// stays as the book holds it, so two writers of different columns of a row do not undo each
+// other. After a rollback the object can no longer tell what the book holds, and writes the
+// row whole.
+TEST_F(THGoodSpecTest, UpdateByIDWritesTheChangedColumnsOfItsOwnRowAndAllAfterARollback) {
+  THGoodSpec spec(book_);
+  const int32_t idc = AddRow(spec, mmo_, "G1", "KG", 2);
+  ASSERT_TRUE(spec.MoveToID(idc));
+
+  // Another writer sets the price while this object holds the row.
+  Db().Execute("UPDATE \"D$THGoodSpec\" SET \"Price\" = 7 WHERE \"IDC\" = ?1", {idc});
+  spec.Fields().Item("Amount").SetValue(Variant(Cy(3)));
+  spec.Fields().Item("AmountAccount").SetValue(Variant(Currency()));
+  ASSERT_TRUE(spec.UpdateByID(idc));
+  EXPECT_EQ(Stored("Amount", idc), Cy(3));
+  EXPECT_EQ(Stored("AmountAccount", idc), Cy(3));
+  EXPECT_EQ(Stored("Price", idc), Cy(7)) << "a column the object did not change is kept";
+
+  // A write undone by the caller's rollback: the next write puts back everything it holds.
+  spec.Fields().Item("Summa").SetValue(Variant(Cy(11)));
+  {
+    db::Transaction transaction(Db());
+    ASSERT_TRUE(spec.UpdateByID(idc));
+    EXPECT_EQ(Stored("Summa", idc), Cy(11));
+  }
+  EXPECT_EQ(Stored("Summa", idc), Currency());
+  spec.Fields().Item("Amount").SetValue(Variant(Cy(4)));
+  spec.Fields().Item("AmountAccount").SetValue(Variant(Currency()));
+  ASSERT_TRUE(spec.UpdateByID(idc));
+  EXPECT_EQ(Stored("Summa", idc), Cy(11));
+  EXPECT_EQ(Stored("Amount", idc), Cy(4));
+  EXPECT_EQ(Stored("Price", idc), Currency()) << "the whole row as the object holds it";
+
+  // Another row than the current one is written whole from the fields.
+  const int32_t other = AddRow(spec, mmo_, "G2", "BOX", 1);
+  ASSERT_TRUE(spec.MoveToID(idc));
+  spec.Fields().Item("PosNumb").SetValue(Variant(2));
+  ASSERT_TRUE(spec.UpdateByID(other));
+  EXPECT_EQ(Stored("Amount", other), Cy(4));
+  EXPECT_EQ(Stored("Summa", other), Cy(11));
+}
+
+TEST_F(THGoodSpecTest, AdditionalRowIsWrittenWhenChangedOrMissing) {
+  THGoodSpec spec(book_);
+  const int32_t idc = AddRow(spec, mmo_, "G1", "KG", 1);
+  const std::string add = "\"D$MMOTHGoodSpec\"";
+  Db().Execute("UPDATE " + add + " SET \"AssCode\" = 'OTHER'");
+  ASSERT_TRUE(spec.MoveToID(idc));
+  Db().Execute("UPDATE " + add + " SET \"AssCode\" = 'LATER'");
+
+  // Unchanged additional fields are not written back over the later value.
+  spec.Fields().Item("Amount").SetValue(Variant(Cy(5)));
+  ASSERT_TRUE(spec.UpdateByID(idc));
+  EXPECT_EQ(Count("MMOTHGoodSpec", "\"AssCode\" = 'LATER'"), 1);
+
+  // A changed one is.
+  spec.Fields().Item("AddFld.AssCode").SetValue(Variant("MINE"));
+  ASSERT_TRUE(spec.UpdateByID(idc));
+  EXPECT_EQ(Count("MMOTHGoodSpec", "\"AssCode\" = 'MINE'"), 1);
+
+  // A row whose additional row is missing gets one on its next write.
+  Db().Execute("DELETE FROM " + add);
+  ASSERT_TRUE(spec.MoveToID(idc));
+  spec.Fields().Item("Amount").SetValue(Variant(Cy(6)));
+  ASSERT_TRUE(spec.UpdateByID(idc));
+  EXPECT_EQ(Count("MMOTHGoodSpec"), 1);
+}
+
+// Row searches that differ only in their codes share one translation; each still finds its
+// own row, quotes and all, and a search the translator refuses is refused every time.
+TEST_F(THGoodSpecTest, RepeatedSearchesWithOtherValuesFindTheirOwnRows) {
+  THGoodSpec spec(book_);
+  const std::vector<std::string> goods = {"G1", "G'2", "G--3", "?1", "$1", ""};
+  std::vector<int32_t> rows;
+  for (const std::string& good : goods) rows.push_back(AddRow(spec, mmo_, good.c_str(), "KG", 1));
+  const int32_t other_doc = AddRow(spec, pisf_, "G1", "KG", 1);
+  auto tools = SqlTools::Instance();
+  auto search = [&](int32_t doc, const std::string& good) {
+    return tools->JoinConditions(
+        kJoinAnd, {tools->Condition(spec.Fields().Item("DocID"), kOpEqual, Variant(doc)),
+                   tools->Condition(spec.Fields().Item("GoodCode"), kOpEqual, Variant(good))});
+  };
+  const size_t shapes_before = book_->Shapes().Size();
+  for (size_t i = 0; i < goods.size(); ++i) {
+    ASSERT_TRUE(spec.Find(search(mmo_, goods[i]))) << goods[i];
+    EXPECT_EQ(spec.Fields().Item("IDC").Value().AsLong(), rows[i]) << goods[i];
+  }
+  ASSERT_TRUE(spec.Find(search(pisf_, "G1")));
+  EXPECT_EQ(spec.Fields().Item("IDC").Value().AsLong(), other_doc);
+  EXPECT_FALSE(spec.Find(search(pisf_, "G'2")));
+  EXPECT_EQ(book_->Shapes().Size(), shapes_before + 1);
+
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_EQ(ErrorOf([&] { (void)spec.Find("oTable.NoSuchColumn = 'G1'"); }),
+              sql::kErrSqlTranslate);
+  }
+  EXPECT_EQ(Count("THGoodSpec"), static_cast<int>(goods.size()) + 1);
+}
+
+}  // namespace
+}  // namespace qts::host
