@@ -56,6 +56,26 @@ Variant ArgOr(const std::vector<Variant>& args, size_t index, const Variant& fal
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 std::string AsciiLower(std::string_view s);
 
+// Hash and equality of names regardless of ASCII case, for maps looked up by string_view
+// without making a lower-case copy first.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const noexcept {
+    size_t h = 14695981039346656037ULL;  // FNV-1a over the lower-cased bytes
+    for (unsigned char c : s) {
+      h ^= static_cast<size_t>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+      h *= 1099511628211ULL;
+    }
+    return h;
+  }
+};
+struct NameEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const noexcept {
+    return EqualsIgnoreCase(a, b);
+  }
+};
+
 }  // namespace qts
 
 #endif  // QTS_CORE_DISPATCH_H_

@@ -106,19 +106,38 @@ void CCreateCopyRS::SplitFieldsVal(host::NamedValueListPtr& Source, host::NamedV
   RequireList(Source, "SplitFieldsVal", "Source");
   RequireList(Target, "SplitFieldsVal", "Target");
   RequireList(TargetAdd, "SplitFieldsVal", "TargetAdd");
-  // Every target is found before any value is written, so a missing entry changes nothing.
-  std::vector<std::pair<host::NamedValue*, const host::NamedValue*>> moves;
-  moves.reserve(Source->Count());
-  for (const host::NamedValuePtr& entry : Source->Entries()) {
-    const std::string& name = entry->Name();
-    if (name.starts_with(kAddFldPrefix)) {
-      moves.emplace_back(&TargetAdd->Item(std::string_view(name).substr(kAddFldPrefix.size())),
-                         entry.get());
-    } else {
-      moves.emplace_back(&Target->Item(name), entry.get());
+  SplitMap& map = split_map_;
+  if (map.source != Source->Layout() || map.target != Target->Layout() ||
+      map.target_add != TargetAdd->Layout() || map.source == 0) {
+    // Every target is found before any value is written, so a missing entry changes nothing.
+    std::vector<std::pair<int, size_t>> to;
+    to.reserve(Source->Count());
+    auto position = [](const host::NamedValueList& list, const host::NamedValue& entry) {
+      const auto& entries = list.Entries();
+      for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].get() == &entry) return i;
+      }
+      return entries.size();
+    };
+    for (const host::NamedValuePtr& entry : Source->Entries()) {
+      const std::string& name = entry->Name();
+      if (name.starts_with(kAddFldPrefix)) {
+        const host::NamedValue& target =
+            TargetAdd->Item(std::string_view(name).substr(kAddFldPrefix.size()));
+        to.emplace_back(1, position(*TargetAdd, target));
+      } else {
+        to.emplace_back(0, position(*Target, Target->Item(name)));
+      }
     }
+    map = {Source->Layout(), Target->Layout(), TargetAdd->Layout(), std::move(to)};
   }
-  for (auto& [target, entry] : moves) target->SetValue(entry->Value());
+  const auto& sources = Source->Entries();
+  const auto& targets = Target->Entries();
+  const auto& targets_add = TargetAdd->Entries();
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const auto& [list, at] = map.to[i];
+    (list == 0 ? targets : targets_add)[at]->SetValue(sources[i]->Value());
+  }
 }
 
 host::RecordsetPtr CCreateCopyRS::CreateCopyRS(host::RecordsetPtr& oSourceRS, bool withFilter) {

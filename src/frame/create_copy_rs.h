@@ -86,6 +86,13 @@ class CCreateCopyRS final : public ComponentObject, public Implements<ICreateCop
   host::RecordsetPtr m_Copy;
   int32_t m_FieldCount = 0;
   DispatchTable table_;
+  // Where each source entry of the last split went (target list 0 or 1, position), kept while
+  // the three lists keep their layouts: a step that splits one row per record finds the
+  // names once.
+  struct SplitMap {
+    uint64_t source = 0, target = 0, target_add = 0;
+    std::vector<std::pair<int, size_t>> to;
+  } split_map_;
 };
 
 }  // namespace qts::frame

@@ -318,6 +318,43 @@ TEST(FieldsValTest, SplitFailsOnAMissingTargetEntryAndWritesNothing) {
   }
 }
 
+// One copier splits row after row; when a list changes its entries between splits, the next
+// split finds the names again rather than writing to the old positions.
+TEST(FieldsValTest, RepeatedSplitsFollowListsWhoseEntriesChange) {
+  CCreateCopyRS copier;
+  host::NamedValueListPtr source =
+      List({{"GoodCode", Variant("G1")}, {"AddFld.Note", Variant("n1")}, {"Amount", Variant(1.0)}});
+  host::NamedValueListPtr target =
+      List({{"Amount", Variant()}, {"GoodCode", Variant()}, {"Summa", Variant()}});
+  host::NamedValueListPtr target_add = List({{"Note", Variant()}});
+  copier.SplitFieldsVal(source, target, target_add);
+  source->Item("GoodCode").SetValue(Variant("G2"));
+  copier.SplitFieldsVal(source, target, target_add);
+  EXPECT_EQ(ValueOf(target, "GoodCode"), "G2");
+
+  // The target loses an entry and gets it back in another place.
+  target->Exclude({"GoodCode"});
+  target->Add("GoodCode", 12);
+  source->Item("GoodCode").SetValue(Variant("G3"));
+  source->Item("Amount").SetValue(Variant(3.0));
+  copier.SplitFieldsVal(source, target, target_add);
+  EXPECT_EQ(ValueOf(target, "GoodCode"), "G3");
+  EXPECT_EQ(ValueOf(target, "Amount"), "3");
+  EXPECT_EQ(ValueOf(target, "Summa"), "(empty)");
+
+  // Another list of the same names in another order.
+  host::NamedValueListPtr other =
+      List({{"Summa", Variant()}, {"GoodCode", Variant()}, {"Amount", Variant()}});
+  copier.SplitFieldsVal(source, other, target_add);
+  EXPECT_EQ(ValueOf(other, "GoodCode"), "G3");
+  EXPECT_EQ(ValueOf(other, "Summa"), "(empty)");
+
+  // A source that grew an entry the target lacks is refused, as the first time.
+  source->Add("NoSuch", 12, Variant(1.0));
+  EXPECT_EQ(ErrorNumberOf([&] { copier.SplitFieldsVal(source, other, target_add); }),
+            kErrSubscript);
+}
+
 TEST(FieldsValTest, NullListsAreRefused) {
   CCreateCopyRS copier;
   host::NamedValueListPtr list = List({{"A", Variant(1.0)}});

@@ -1,5 +1,6 @@
 #include "host/data/named_value_list.h"
 
+#include <atomic>
 #include <unordered_set>
 
 #include "core/dispatch.h"
@@ -15,24 +16,25 @@ namespace {
 }  // namespace
 
 NamedValue& NamedValueList::Add(std::string_view name, int32_t kind, Variant value) {
-  std::string lower = AsciiLower(name);
-  if (index_.count(lower)) {
+  if (index_.find(name) != index_.end()) {
     throw Error(kErrInvalidCall, "NamedValueList",
                 "the list already has an entry \"" + std::string(name) + "\"");
   }
   entries_.push_back(std::make_shared<NamedValue>(std::string(name), kind, std::move(value)));
-  index_.emplace(std::move(lower), entries_.size() - 1);
+  index_.emplace(std::string(name), entries_.size() - 1);
+  layout_ = NextLayout();
   return *entries_.back();
 }
 
 NamedValue& NamedValueList::Append(NamedValuePtr entry) {
-  std::string lower = AsciiLower(entry->Name());
-  if (index_.count(lower)) {
+  if (index_.find(entry->Name()) != index_.end()) {
     throw Error(kErrInvalidCall, "NamedValueList",
                 "the list already has an entry \"" + entry->Name() + "\"");
   }
+  std::string name = entry->Name();
   entries_.push_back(std::move(entry));
-  index_.emplace(std::move(lower), entries_.size() - 1);
+  index_.emplace(std::move(name), entries_.size() - 1);
+  layout_ = NextLayout();
   return *entries_.back();
 }
 
@@ -45,12 +47,12 @@ NamedValue& NamedValueList::AddColumn(std::string_view name, int32_t kind,
 }
 
 NamedValue* NamedValueList::Find(std::string_view name) {
-  auto it = index_.find(AsciiLower(name));
+  auto it = index_.find(name);
   return it == index_.end() ? nullptr : entries_[it->second].get();
 }
 
 const NamedValue* NamedValueList::Find(std::string_view name) const {
-  auto it = index_.find(AsciiLower(name));
+  auto it = index_.find(name);
   return it == index_.end() ? nullptr : entries_[it->second].get();
 }
 
@@ -97,11 +99,18 @@ void NamedValueList::ClearValues() {
 void NamedValueList::Clear() {
   entries_.clear();
   index_.clear();
+  layout_ = NextLayout();
 }
 
 void NamedValueList::Reindex() {
   index_.clear();
-  for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(AsciiLower(entries_[i]->Name()), i);
+  for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i]->Name(), i);
+  layout_ = NextLayout();
+}
+
+uint64_t NamedValueList::NextLayout() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
 }
 
 }  // namespace qts::host

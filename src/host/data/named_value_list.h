@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/object.h"
+#include "core/dispatch.h"
 #include "core/variant.h"
 
 namespace qts::host {
@@ -90,10 +91,17 @@ class NamedValueList : public virtual Object {
 
   const std::vector<NamedValuePtr>& Entries() const { return entries_; }
 
+  // A token of the list's names and their order: it changes whenever an entry is added or
+  // dropped, and no two lists share one unless one is a copy of the other's layout. A caller
+  // that maps names to positions may keep the map while the token stays the same.
+  uint64_t Layout() const { return layout_; }
+
  private:
   void Reindex();
+  static uint64_t NextLayout();
   std::vector<NamedValuePtr> entries_;
-  std::unordered_map<std::string, size_t> index_;  // lower-case name -> position
+  uint64_t layout_ = NextLayout();
+  std::unordered_map<std::string, size_t, NameHash, NameEqual> index_;  // name -> position
 };
 
 }  // namespace qts::host

@@ -470,7 +470,7 @@ void Query::SyncRow() {
     return;
   }
   const std::vector<NamedValuePtr>& entries = row_->Entries();
-  for (size_t i = 0; i < entries.size(); ++i) entries[i]->SetValue(recordset_->Value(i));
+  for (size_t i = 0; i < entries.size(); ++i) entries[i]->SetValue(recordset_->CopyValue(i));
 }
 
 void Query::MoveFirst() {

@@ -535,6 +535,16 @@ const Variant& Recordset::Value(size_t index) const {
   return CachedCell(row, index);
 }
 
+Variant Recordset::CopyValue(size_t index) const {
+  uint32_t row = CurrentRow();
+  if (index >= store_->Columns()) fields_.Item(index);  // raises 3265
+  const RowStore& store = *store_;
+  if (cache_generation_ == store.generation && cache_row_ == row && cache_made_[index]) {
+    return cache_[index];
+  }
+  return store.Get(row, index);
+}
+
 const Variant& Recordset::Value(std::string_view name) const {
   size_t column = ColumnOf(name);
   return CachedCell(CurrentRow(), column);

@@ -226,6 +226,9 @@ class Recordset : public virtual Object {
   // Shortcuts for Fields(x).Value / SetValue.
   const Variant& Value(std::string_view name) const;
   const Variant& Value(size_t index) const;
+  // The current row's value at `index` made afresh, for a caller that keeps it (a copy of the
+  // row into a list); a pending edit of the row shows.
+  Variant CopyValue(size_t index) const;
   void SetValue(std::string_view name, Variant value);
   void SetValue(size_t index, Variant value);
 

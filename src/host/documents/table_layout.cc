@@ -248,14 +248,39 @@ void TableLayout::Bind(db::Statement& statement, int parameter, size_t index,
 }
 
 Variant TableLayout::Read(const db::Statement& statement, int column, size_t index) const {
-  db::ValueKind storage = statement.ColumnKind(column);
+  Cell cell;
+  cell.kind = statement.ColumnKind(column);
+  switch (cell.kind) {
+    case db::ValueKind::kNull:
+      return Variant::Null();
+    case db::ValueKind::kInteger:
+      cell.integer = statement.GetInt64(column);
+      break;
+    case db::ValueKind::kReal:
+      cell.real = statement.GetDouble(column);
+      break;
+    default:
+      cell.text = statement.GetTextView(column);
+      break;
+  }
+  if (std::optional<Variant> value = FromCell(cell, index)) return std::move(*value);
+  return Variant(statement.GetTextView(column));
+}
+
+std::optional<Variant> TableLayout::FromCell(const Cell& cell, size_t index) const {
+  const db::ValueKind storage = cell.kind;
   if (storage == db::ValueKind::kNull) return Variant::Null();
   const LayoutColumn& c = columns_[index];
+  // A number stored as text reads as its text where the column wants a number.
+  const auto text = [&]() -> std::string_view {
+    return storage == db::ValueKind::kText || storage == db::ValueKind::kBlob ? cell.text
+                                                                                : std::string_view();
+  };
   switch (c.type) {
     case sql::SqlType::kInteger:
     case sql::SqlType::kBoolean:
       if (storage == db::ValueKind::kInteger) {
-        int64_t v = statement.GetInt64(column);
+        int64_t v = cell.integer;
         if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) {
           return Variant(static_cast<int32_t>(v));
         }
@@ -263,29 +288,23 @@ Variant TableLayout::Read(const db::Statement& statement, int column, size_t ind
       }
       break;
     case sql::SqlType::kNumber:
-      if (storage == db::ValueKind::kReal) {
-        return Variant(Currency::FromDouble(statement.GetDouble(column)));
-      }
-      if (storage == db::ValueKind::kInteger) {
-        return Variant(Currency::FromLong(statement.GetInt64(column)));
-      }
-      if (std::optional<Currency> cy = Currency::Parse(statement.GetTextView(column))) {
-        return Variant(*cy);
-      }
+      if (storage == db::ValueKind::kReal) return Variant(Currency::FromDouble(cell.real));
+      if (storage == db::ValueKind::kInteger) return Variant(Currency::FromLong(cell.integer));
+      if (std::optional<Currency> cy = Currency::Parse(text())) return Variant(*cy);
       break;
     case sql::SqlType::kFloat:
-      if (storage != db::ValueKind::kText) return Variant(statement.GetDouble(column));
+      if (storage == db::ValueKind::kReal) return Variant(cell.real);
+      if (storage == db::ValueKind::kInteger) return Variant(static_cast<double>(cell.integer));
       break;
     case sql::SqlType::kDate:
-      if (std::optional<Date> d = Date::ParseIso(statement.GetTextView(column))) {
-        return Variant(*d);
-      }
+      if (std::optional<Date> d = Date::ParseIso(text())) return Variant(*d);
       break;
     case sql::SqlType::kText:
     case sql::SqlType::kUnknown:
       break;
   }
-  return Variant(statement.GetTextView(column));
+  if (storage == db::ValueKind::kInteger || storage == db::ValueKind::kReal) return std::nullopt;
+  return Variant(cell.text);
 }
 
 int32_t FindFirstIdc(AppContext& book, std::string_view table, std::string_view condition,

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,16 @@ class TableLayout {
   // Column `column` of the statement's current row as the host reads column `index`: integers
   // as Long, money and quantities as Currency, dates as Date, text as String, NULL as Null.
   Variant Read(const db::Statement& statement, int column, size_t index) const;
+  // The same from a cell a row visitor was handed (db::RowVisitor): its storage kind and
+  // value (the one that matches the kind). Nullopt for a number the column takes as text:
+  // the caller reads the cell's text from the statement (the backend spells it).
+  struct Cell {
+    db::ValueKind kind = db::ValueKind::kNull;
+    int64_t integer = 0;
+    double real = 0;
+    std::string_view text;
+  };
+  std::optional<Variant> FromCell(const Cell& cell, size_t index) const;
 
  private:
   TableLayout() = default;

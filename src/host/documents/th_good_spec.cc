@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -33,7 +34,10 @@ struct THGoodSpec::AddTable {
   std::string select_sql;
   std::string insert_sql;
   std::string update_sql;
-  mutable db::StatementHandle select, insert, update;
+  // A row by IDC with its document's type and, when the row is of this type, its additional
+  // fields, in one read.
+  std::string select_row_sql;
+  mutable db::StatementHandle select, insert, update, select_row;
 };
 
 // The SQL texts of the row table, built once per object; the connection caches the prepared
@@ -48,8 +52,12 @@ struct THGoodSpec::Statements {
   std::string rate;
   std::string doc_type;
   std::string next_pos;
-  // Updates of some of the columns, by the columns they set.
-  std::map<std::vector<size_t>, std::string> update_changed;
+  // Updates of some of the columns, by the columns they set, kept prepared.
+  struct Partial {
+    std::string sql;
+    db::StatementHandle held;
+  };
+  std::map<std::vector<size_t>, Partial> update_changed;
   // The statements of every row write, kept prepared by this object.
   db::StatementHandle held_select_by_id, held_insert, held_update, held_rate, held_doc_type;
 };
@@ -156,6 +164,13 @@ const THGoodSpec::AddTable* THGoodSpec::AddTableOf(const std::string& type) {
       table->select_sql = table->layout->SelectSql({"DocID", "PosNumb"});
       table->insert_sql = table->layout->InsertSql(0);
       table->update_sql = table->layout->UpdateSql(2, {"DocID", "PosNumb"});
+      const std::string add_columns = table->layout->ColumnList(2, "a");
+      table->select_row_sql =
+          "SELECT " + layout_->ColumnList(0, "s") + ", d.\"DocTypeCode\", " +
+          (add_columns.empty() ? "" : add_columns + ", ") + "a.\"DocID\" IS NOT NULL FROM " +
+          layout_->Table() + " s JOIN \"" + application_->Catalogue().PhysicalName("THDocument") +
+          "\" d ON d.\"IDC\" = s.\"DocID\" LEFT JOIN " + table->layout->Table() +
+          " a ON a.\"DocID\" = s.\"DocID\" AND a.\"PosNumb\" = s.\"PosNumb\" WHERE s.\"IDC\" = ?1";
     }
     it = add_tables_.emplace(key, std::move(table)).first;
   }
@@ -227,21 +242,103 @@ void THGoodSpec::SyncType() {
   if (ResolveDocType(doc_id, type)) Retype(type);
 }
 
-bool THGoodSpec::ReadRow(db::Statement& statement) {
-  const auto& columns = layout_->Columns();
-  for (size_t i = 0; i < columns.size(); ++i) {
-    row_entries_[i]->SetValue(layout_->Read(statement, static_cast<int>(i), i));
+namespace {
+
+// One pass over a read row: the row's columns, the document's type after them, and (when
+// `add` is set) the additional columns of that type and whether the additional row exists.
+class RowCells final : public db::RowVisitor {
+ public:
+  RowCells(const db::Statement& statement, const TableLayout& row, const TableLayout* add)
+      : statement_(statement), row_(row), add_(add), width_(row.Columns().size()) {
+    values.resize(width_);
+    if (add_ != nullptr) add_values.resize(add_->Columns().size() - 2);
   }
-  const int type_column = static_cast<int>(columns.size());
-  std::string type = statement.IsNull(type_column) ? "" : statement.GetText(type_column);
+
+  std::vector<Variant> values;
+  std::string type;
+  std::vector<Variant> add_values;
+  bool add_found = false;
+
+  void Null(int column) override { Take(column, {}); }
+  void Integer(int column, int64_t value) override {
+    TableLayout::Cell cell;
+    cell.kind = db::ValueKind::kInteger;
+    cell.integer = value;
+    Take(column, cell);
+  }
+  void Real(int column, double value) override {
+    TableLayout::Cell cell;
+    cell.kind = db::ValueKind::kReal;
+    cell.real = value;
+    Take(column, cell);
+  }
+  void Text(int column, std::string_view value) override {
+    TableLayout::Cell cell;
+    cell.kind = db::ValueKind::kText;
+    cell.text = value;
+    Take(column, cell);
+  }
+  void Bytes(int column, const db::Blob& value) override {
+    TableLayout::Cell cell;
+    cell.kind = db::ValueKind::kBlob;
+    cell.text = std::string_view(reinterpret_cast<const char*>(value.data()), value.size());
+    Take(column, cell);
+  }
+
+ private:
+  Variant Convert(const TableLayout& layout, const TableLayout::Cell& cell, size_t index,
+                  int column) const {
+    if (std::optional<Variant> value = layout.FromCell(cell, index)) return std::move(*value);
+    return Variant(statement_.GetTextView(column));
+  }
+
+  void Take(int column, const TableLayout::Cell& cell) {
+    const auto c = static_cast<size_t>(column);
+    if (c < width_) {
+      values[c] = Convert(row_, cell, c, column);
+    } else if (c == width_) {
+      if (cell.kind != db::ValueKind::kNull) type = std::string(cell.text);
+    } else if (add_ != nullptr && c - width_ - 1 < add_values.size()) {
+      add_values[c - width_ - 1] = Convert(*add_, cell, c - width_ + 1, column);
+    } else if (add_ != nullptr) {
+      add_found = cell.kind == db::ValueKind::kInteger && cell.integer != 0;
+    }
+  }
+
+  const db::Statement& statement_;
+  const TableLayout& row_;
+  const TableLayout* add_;
+  size_t width_;
+};
+
+}  // namespace
+
+bool THGoodSpec::ReadRow(db::Statement& statement, bool with_add) {
+  const AddTable* joined = with_add ? add_table_ : nullptr;
+  RowCells cells(statement, *layout_, joined != nullptr ? joined->layout.get() : nullptr);
+  statement.ReadRow(cells);
+  for (size_t i = 0; i < cells.values.size(); ++i) row_entries_[i]->SetValue(cells.values[i]);
   int32_t doc_id = CurrentDocId();
   int32_t pos = CLng(row_entries_[idx_pos_]->Value());
   resolved_doc_id_ = doc_id;
-  resolved_type_ = type;
-  Retype(type);
-  ReadAddFields(doc_id, pos);
+  resolved_type_ = cells.type;
+  Retype(cells.type);
+  if (joined != nullptr && add_table_ == joined) {
+    // The read carried this type's additional fields after the type column.
+    const TableLayout& layout = *add_table_->layout;
+    add_row_stored_ = cells.add_found;
+    for (size_t j = 0; j < alias_entries_.size(); ++j) {
+      Variant value = add_row_stored_ ? std::move(cells.add_values[j]) : layout.Columns()[j + 2].blank;
+      add_fields_->At(j).SetValue(value);
+      alias_entries_[j]->SetValue(value);
+      add_snapshot_[j] = std::move(value);
+    }
+  } else {
+    ReadAddFields(doc_id, pos);
+  }
   current_idc_ = CLng(row_entries_[0]->Value());
-  SnapshotRow();
+  row_snapshot_ = std::move(cells.values);
+  snapshot_rollbacks_ = application_->Connection().RollbackCount();
   adding_ = false;
   editing_ = false;
   return true;
@@ -323,9 +420,7 @@ void THGoodSpec::BindRow(db::Statement& statement) {
   }
 }
 
-void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, bool same_row) {
-  if (!add_table_) return;
-  const TableLayout& layout = *add_table_->layout;
+std::vector<Variant> THGoodSpec::AddValues() const {
   // The value to write: the "AddFld." entry when it was changed, else the AddFields entry.
   std::vector<Variant> values;
   values.reserve(alias_entries_.size());
@@ -333,13 +428,23 @@ void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, b
     const Variant& alias = alias_entries_[j]->Value();
     values.push_back(alias.SameAs(add_snapshot_[j]) ? add_fields_->At(j).Value() : alias);
   }
-  if (!insert && same_row && add_row_stored_) {
-    bool changed = false;
-    for (size_t j = 0; j < values.size() && !changed; ++j) {
-      changed = !values[j].SameAs(add_snapshot_[j]);
-    }
-    if (!changed) return;
+  return values;
+}
+
+bool THGoodSpec::AddRowUnchanged(const std::vector<Variant>& values, bool same_row) const {
+  if (!add_table_) return true;
+  if (!same_row || !add_row_stored_) return false;
+  for (size_t j = 0; j < values.size(); ++j) {
+    if (!values[j].SameAs(add_snapshot_[j])) return false;
   }
+  return true;
+}
+
+void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, bool same_row) {
+  if (!add_table_) return;
+  const TableLayout& layout = *add_table_->layout;
+  std::vector<Variant> values = AddValues();
+  if (!insert && AddRowUnchanged(values, same_row)) return;
   db::Connection& c = application_->Connection();
   bool written = false;
   if (!insert) {
@@ -453,16 +558,20 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
         if (!row_entries_[i]->Value().SameAs(row_snapshot_[i])) changed.push_back(i);
       }
     }
-    WriteScope transaction(c);
+    // A row and its additional row are written together or not at all; one statement alone
+    // needs no savepoint of its own.
+    const bool add_unchanged = AddRowUnchanged(AddValues(), same_row);
+    std::optional<WriteScope> transaction;
+    if (!add_unchanged) transaction.emplace(c);
     if (!changed.empty()) {
-      std::string& sql = sql_->update_changed[changed];
-      if (sql.empty()) sql = layout_->UpdateSql(changed, {"IDC", "DocID"});
-      db::StatementHandle s = c.Prepare(sql);
+      Statements::Partial& partial = sql_->update_changed[changed];
+      if (partial.sql.empty()) partial.sql = layout_->UpdateSql(changed, {"IDC", "DocID"});
+      db::Statement& u = Held(c, partial.held, partial.sql);
       int n = 0;
-      for (size_t i : changed) layout_->Bind(*s, ++n, i, row_entries_[i]->Value());
-      s->Bind(n + 1, db::Value(idc));
-      s->Bind(n + 2, db::Value(doc_id));
-      s->Run();
+      for (size_t i : changed) layout_->Bind(u, ++n, i, row_entries_[i]->Value());
+      u.Bind(n + 1, db::Value(idc));
+      u.Bind(n + 2, db::Value(doc_id));
+      u.Run();
     } else {
       db::Statement& s = Held(c, sql_->held_update, sql_->update);
       BindRow(s);
@@ -483,8 +592,10 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
       row_entries_[idx_summa_]->SetValue(saved[1]);
       return false;
     }
-    WriteAddFields(doc_id, CLng(row_entries_[idx_pos_]->Value()), false, same_row);
-    transaction.Commit();
+    if (!add_unchanged) {
+      WriteAddFields(doc_id, CLng(row_entries_[idx_pos_]->Value()), false, same_row);
+      transaction->Commit();
+    }
   } catch (...) {
     row_entries_[idx_amount_account_]->SetValue(saved[0]);
     row_entries_[idx_summa_]->SetValue(saved[1]);
@@ -501,11 +612,16 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
 bool THGoodSpec::MoveToID(int32_t idc) {
   EnsureLayout();
   if (idc <= 0) return false;
-  db::Statement& s = Held(application_->Connection(), sql_->held_select_by_id, sql_->select_by_id);
+  // The row is most likely of the type the object holds now: its additional fields come in
+  // the same read.
+  const bool with_add = add_table_ != nullptr;
+  db::Statement& s =
+      with_add ? Held(application_->Connection(), add_table_->select_row, add_table_->select_row_sql)
+               : Held(application_->Connection(), sql_->held_select_by_id, sql_->select_by_id);
   ResetOnExit done(s);
   s.Bind(1, db::Value(idc));
   if (!s.Step()) return false;
-  return ReadRow(s);
+  return ReadRow(s, with_add);
 }
 
 bool THGoodSpec::MoveToKey(int32_t doc_id, int32_t pos_numb) {

@@ -94,7 +94,9 @@ class THGoodSpec : public virtual Object {
   bool ResolveDocType(int32_t doc_id, std::string& type);
   void SyncType();
   int32_t CurrentDocId() const;
-  bool ReadRow(db::Statement& statement);
+  // `with_add`: the statement carries the additional fields of the current type after the
+  // type column, and a last column telling whether the additional row exists.
+  bool ReadRow(db::Statement& statement, bool with_add = false);
   void ReadAddFields(int32_t doc_id, int32_t pos_numb);
   void Recompute();
   void BindRow(db::Statement& statement);
@@ -102,6 +104,9 @@ class THGoodSpec : public virtual Object {
   // need no write.
   void WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, bool same_row = false);
   void SnapshotRow();
+  // The additional values a write would store, and whether they are what the book holds.
+  std::vector<Variant> AddValues() const;
+  bool AddRowUnchanged(const std::vector<Variant>& values, bool same_row) const;
   void SnapshotAddFields();
   void BlankAddFields();
 
