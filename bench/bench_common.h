@@ -10,7 +10,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+
+#include "db/sqlite/sqlite_connection.h"
+#include "host/data/app_context.h"
+#include "host/sample/sample_book.h"
 
 namespace qts::bench {
 
@@ -97,6 +102,46 @@ inline double RawRead(sqlite3* db, const std::string& sql, long& rows) {
   benchmark::DoNotOptimize(bytes);
   return SecondsSince(started);
 }
+
+// The book the document benchmarks work on: the large sample book at $QTS_BENCH_BOOK
+// (scripts/bench creates it once, code "GEN", seed 7), or else a small sample book generated
+// in memory for a quick run. Each run works inside a transaction it rolls back, so the book
+// stays as it was for the next run and the next benchmark.
+inline std::shared_ptr<qts::host::AppContext> SampleBook() {
+  static std::shared_ptr<qts::host::AppContext> book = [] {
+    const char* path = std::getenv("QTS_BENCH_BOOK");
+    if (path != nullptr && *path != '\0') return qts::host::AppContext::Open(path, "GEN");
+    auto b = qts::host::AppContext::CreateBook(":memory:", "GEN");
+    qts::host::sample::GenerateSampleBook(*b, qts::host::sample::SampleSize::kSmall, 7);
+    return b;
+  }();
+  return book;
+}
+
+// Which book SampleBook() is, for the benchmark's label.
+inline const char* SampleBookName() {
+  const char* path = std::getenv("QTS_BENCH_BOOK");
+  return path != nullptr && *path != '\0' ? "large sample book" : "small sample book";
+}
+
+inline sqlite3* RawHandle(qts::host::AppContext& book) {
+  return dynamic_cast<qts::db::SqliteConnection&>(book.Connection()).Handle();
+}
+
+// "<Code>$<logical>" quoted: a table of `book` for the raw side's SQL.
+inline std::string Table(const qts::host::AppContext& book, const char* logical) {
+  return "\"" + book.Code() + "$" + logical + "\"";
+}
+
+// Aborts the benchmark with SQLite's message unless `code` is `expected`.
+inline void Check(int code, int expected, sqlite3* db) {
+  if (code != expected) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::abort();
+  }
+}
+
+inline void Exec(sqlite3* db, const char* sql) { Check(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK, db); }
 
 }  // namespace qts::bench
 

@@ -1,13 +1,14 @@
 // The write-off pricing of the material-document engine against raw SQLite calls doing the same
-// database work in the same run, on a book with the real schema and one write-off of 10,000
-// rows (each with its additional row):
+// reads and writes in the same run, on the benchmark book (bench_common.h: the large sample book
+// under `make bench`) with a new write-off of 10,000 rows (each with its additional row) of
+// the book's category-0 goods, made inside the run's transaction and rolled back after it:
 //   - CMDocSupport::SetPriceWriteOff: the pricing query (rows of the document whose good has
 //     category 0, with their additional fields), then per row the step process positions the
 //     rows object, prices the row from its cost sum, raises SetPrice, copies the row back and
 //     writes it, all in one transaction;
 //   - a raw loop that runs the same query through one prepared statement and reads every
 //     column, then per row reads the row (with its document's type) and its additional row,
-//     computes the price and updates both, with prepared statements in one transaction.
+//     computes the price and the row sum and updates them, with prepared statements.
 // The ratio (engine time / raw time) is what the engine and the host's objects cost over the
 // physical limit. The engine's rows object also opens a savepoint per write (row and
 // additional row are written together or not at all); the raw loop does not.
@@ -21,10 +22,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench_common.h"
+#include "db/transaction.h"
 #include "core/currency.h"
 #include "core/variant.h"
 #include "db/sqlite/sqlite_connection.h"
@@ -33,61 +36,58 @@
 #include "host/documents/th_document.h"
 #include "host/schema/schema.h"
 #include "host/ui/operator.h"
-#include "host/ui/scripted_operator.h"
+#include "host/ui/terminal_operator.h"
 
 namespace {
 
 using qts::Variant;
+using qts::bench::Check;
+using qts::bench::Clock;
+using qts::bench::SecondsSince;
+using qts::bench::Table;
 using qts::host::AppContext;
 using qts::host::THDocument;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kRows = 10'000;
-constexpr const char* kCode = "B";
 
-void Check(int code, int expected, sqlite3* db) {
-  if (code != expected) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::abort();
-  }
-}
-
-struct Book {
-  std::shared_ptr<AppContext> context;
-  int32_t doc = 0;
-  sqlite3* raw = nullptr;
-};
-
-// A book with three goods and one unposted write-off of kRows rows: amounts 1..97 by 0.25,
-// cost sums that do not divide evenly, each row with its additional row.
-Book NewBook() {
-  Book b;
-  b.context = AppContext::CreateBook(":memory:", kCode);
-  auto& c = b.context->Connection();
-  c.Execute(
-      "INSERT INTO \"B$REFGood\"(\"Code\",\"Name\",\"Category\") VALUES ('G1','Flour',0),"
-      "('G2','Box',0),('G3','Pallet',1)");
-  c.Execute(
-      "INSERT INTO \"B$REFGoodUnit\"(\"GoodCode\",\"UnitCode\",\"Rate\",\"IsAccount\") VALUES "
-      "('G1','KG',1,1),('G2','VNT',1,1),('G3','VNT',1,1)");
-  THDocument doc(b.context);
+// A new unposted write-off of kRows rows of the book's category-0 goods in their units:
+// amounts 1..25 by 0.25, cost sums that do not divide evenly, each row with its additional row.
+int32_t NewWriteOff(const std::shared_ptr<AppContext>& book) {
+  auto& c = book->Connection();
+  THDocument doc(book);
   doc.BeginInsert();
   doc.Fields().Item("DocTypeCode").SetValue(Variant("MMO"));
-  b.doc = doc.EndInsert();
-  const std::string doc_id = std::to_string(b.doc);
-  c.Execute(
-      "INSERT INTO \"B$THGoodSpec\"(\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
-      "\"AmountAccount\",\"Price\",\"Summa\",\"CostSumm\") WITH RECURSIVE n(i) AS (SELECT 1 "
-      "UNION ALL SELECT i + 1 FROM n WHERE i < " +
-      std::to_string(kRows) + ") SELECT " + doc_id +
-      ", i, CASE i % 2 WHEN 0 THEN 'G1' ELSE 'G2' END, CASE i % 2 WHEN 0 THEN 'KG' ELSE 'VNT' "
-      "END, 1 + (i % 97) * 0.25, 1 + (i % 97) * 0.25, 0, 0, round(i * 1.37, 2) FROM n");
-  c.Execute(
-      "INSERT INTO \"B$MMOTHGoodSpec\"(\"DocID\",\"PosNumb\") SELECT \"DocID\", "
-      "\"PosNumb\" FROM \"B$THGoodSpec\" WHERE \"DocID\" = " +
-      doc_id);
-  b.raw = dynamic_cast<qts::db::SqliteConnection&>(c).Handle();
-  return b;
+  doc.Fields().Item("Number").SetValue(Variant("BENCH-1"));
+  const int32_t id = doc.EndInsert();
+  std::vector<std::pair<std::string, std::string>> pairs;
+  auto goods = c.Prepare("SELECT u.\"GoodCode\", u.\"UnitCode\" FROM " +
+                         Table(*book, "REFGoodUnit") + " u JOIN " + Table(*book, "REFGood") +
+                         " g ON g.\"Code\" = u.\"GoodCode\" WHERE g.\"Category\" = 0 AND "
+                         "g.\"IsGroup\" = 0 ORDER BY u.\"GoodCode\", u.\"UnitCode\"");
+  while (goods->Step()) pairs.emplace_back(goods->GetText(0), goods->GetText(1));
+  if (pairs.empty()) std::abort();
+  auto row = c.Prepare("INSERT INTO " + Table(*book, "THGoodSpec") +
+                       "(\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
+                       "\"AmountAccount\",\"Price\",\"Summa\",\"CostSumm\") VALUES "
+                       "(?1, ?2, ?3, ?4, ?5, ?5, 0, 0, ?6)");
+  auto add = c.Prepare("INSERT INTO " + Table(*book, "MMOTHGoodSpec") +
+                       "(\"DocID\",\"PosNumb\") VALUES (?1, ?2)");
+  for (int i = 1; i <= kRows; ++i) {
+    const auto& [good, unit] = pairs[static_cast<size_t>(i) % pairs.size()];
+    row->Bind(1, qts::db::Value(id));
+    row->Bind(2, qts::db::Value(i));
+    row->Bind(3, qts::db::Value(good));
+    row->Bind(4, qts::db::Value(unit));
+    row->Bind(5, qts::db::Value(1 + (i % 97) * 0.25));
+    row->Bind(6, qts::db::Value(std::round(i * 137.0) / 100));
+    row->Run();
+    row->Reset();
+    add->Bind(1, qts::db::Value(id));
+    add->Bind(2, qts::db::Value(i));
+    add->Run();
+    add->Reset();
+  }
+  return id;
 }
 
 std::vector<std::string> Columns(const std::string& table) {
@@ -106,11 +106,13 @@ std::string Joined(const std::vector<std::string>& names, size_t first, const ch
   return out;
 }
 
-// Every row of the write-off must have been priced (no cost sum or amount is 0).
-void CheckPriced(Book& b) {
-  auto s = b.context->Connection().Prepare(
-      "SELECT COUNT(*) FROM \"B$THGoodSpec\" WHERE \"Price\" > 0 AND \"DocID\" = " +
-      std::to_string(b.doc));
+// Every row of the write-off must have been priced, its sum the price times the amount.
+void CheckPriced(AppContext& book, int32_t doc) {
+  auto s = book.Connection().Prepare(
+      "SELECT COUNT(*) FROM " + Table(book, "THGoodSpec") +
+      " WHERE \"Price\" > 0 AND ABS(\"Summa\" - ROUND(\"Price\" * \"Amount\", 2)) < 0.005 "
+      "AND \"DocID\" = ?1");
+  s->Bind(1, qts::db::Value(doc));
   if (!s->Step() || s->GetInt64(0) != kRows) {
     std::fprintf(stderr, "the write-off was not priced\n");
     std::abort();
@@ -124,106 +126,103 @@ double Price(double cost, double amount) {
 }
 
 double RawPricing() {
-  Book b = NewBook();
+  std::shared_ptr<AppContext> book = qts::bench::SampleBook();
+  sqlite3* db = qts::bench::RawHandle(*book);
+  qts::db::Transaction run(book->Connection());  // rolled back: the book stays as it was
+  const int32_t doc = NewWriteOff(book);
   const auto spec = Columns("THGoodSpec");
   const auto add = Columns("MMOTHGoodSpec");
   const std::string query = "SELECT " + Joined(spec, 0, "s.", "") + ", " +
-                            Joined(add, 2, "a.", "") +
-                            " FROM \"B$THGoodSpec\" s LEFT JOIN \"B$REFGood\" g ON g.\"Code\" = "
-                            "s.\"GoodCode\" INNER JOIN \"B$MMOTHGoodSpec\" a ON s.\"DocID\" = "
-                            "a.\"DocID\" AND s.\"PosNumb\" = a.\"PosNumb\" WHERE g.\"Category\" "
-                            "= 0 AND s.\"DocID\" = ?1";
+                            Joined(add, 2, "a.", "") + " FROM " + Table(*book, "THGoodSpec") +
+                            " s LEFT JOIN " + Table(*book, "REFGood") +
+                            " g ON g.\"Code\" = s.\"GoodCode\" INNER JOIN " +
+                            Table(*book, "MMOTHGoodSpec") +
+                            " a ON s.\"DocID\" = a.\"DocID\" AND s.\"PosNumb\" = a.\"PosNumb\" "
+                            "WHERE g.\"Category\" = 0 AND s.\"DocID\" = ?1";
   const std::string select = "SELECT " + Joined(spec, 0, "s.", "") +
-                             ", d.\"DocTypeCode\" FROM \"B$THGoodSpec\" s JOIN \"B$THDocument\" "
-                             "d ON d.\"IDC\" = s.\"DocID\" WHERE s.\"IDC\" = ?1";
-  const std::string select_add = "SELECT " + Joined(add, 0, "", "") +
-                                 " FROM \"B$MMOTHGoodSpec\" WHERE \"DocID\" = ?1 AND "
-                                 "\"PosNumb\" = ?2";
-  const std::string update = "UPDATE \"B$THGoodSpec\" SET " + Joined(spec, 1, "", " = ?") +
-                             " WHERE \"IDC\" = ?" + std::to_string(spec.size());
-  const std::string update_add = "UPDATE \"B$MMOTHGoodSpec\" SET " + Joined(add, 2, "", " = ?") +
-                                 " WHERE \"DocID\" = ? AND \"PosNumb\" = ?";
-  const int price_col =
-      static_cast<int>(std::find(spec.begin(), spec.end(), "Price") - spec.begin());
+                             ", d.\"DocTypeCode\" FROM " + Table(*book, "THGoodSpec") +
+                             " s JOIN " + Table(*book, "THDocument") +
+                             " d ON d.\"IDC\" = s.\"DocID\" WHERE s.\"IDC\" = ?1";
+  const std::string select_add = "SELECT " + Joined(add, 0, "", "") + " FROM " +
+                                 Table(*book, "MMOTHGoodSpec") +
+                                 " WHERE \"DocID\" = ?1 AND \"PosNumb\" = ?2";
+  const std::string update = "UPDATE " + Table(*book, "THGoodSpec") +
+                             " SET \"Price\" = ?1, \"Summa\" = ?2 WHERE \"IDC\" = ?3";
   const int amount_col =
       static_cast<int>(std::find(spec.begin(), spec.end(), "Amount") - spec.begin());
   const int cost_col =
       static_cast<int>(std::find(spec.begin(), spec.end(), "CostSumm") - spec.begin());
   auto started = Clock::now();
-  Check(sqlite3_exec(b.raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK, b.raw);
-  sqlite3_stmt *q = nullptr, *sel = nullptr, *sel_add = nullptr, *upd = nullptr, *upd_add = nullptr;
-  Check(sqlite3_prepare_v2(b.raw, query.c_str(), -1, &q, nullptr), SQLITE_OK, b.raw);
-  Check(sqlite3_prepare_v2(b.raw, select.c_str(), -1, &sel, nullptr), SQLITE_OK, b.raw);
-  Check(sqlite3_prepare_v2(b.raw, select_add.c_str(), -1, &sel_add, nullptr), SQLITE_OK, b.raw);
-  Check(sqlite3_prepare_v2(b.raw, update.c_str(), -1, &upd, nullptr), SQLITE_OK, b.raw);
-  Check(sqlite3_prepare_v2(b.raw, update_add.c_str(), -1, &upd_add, nullptr), SQLITE_OK, b.raw);
+  sqlite3_stmt *q = nullptr, *sel = nullptr, *sel_add = nullptr, *upd = nullptr;
+  Check(sqlite3_prepare_v2(db, query.c_str(), -1, &q, nullptr), SQLITE_OK, db);
+  Check(sqlite3_prepare_v2(db, select.c_str(), -1, &sel, nullptr), SQLITE_OK, db);
+  Check(sqlite3_prepare_v2(db, select_add.c_str(), -1, &sel_add, nullptr), SQLITE_OK, db);
+  Check(sqlite3_prepare_v2(db, update.c_str(), -1, &upd, nullptr), SQLITE_OK, db);
   // The pricing rows, every column read (the engine holds them in its row source).
   struct Row {
     int64_t idc;
     double amount, cost;
   };
   std::vector<Row> rows;
-  sqlite3_bind_int64(q, 1, b.doc);
+  sqlite3_bind_int64(q, 1, doc);
   const int width = sqlite3_column_count(q);
   while (sqlite3_step(q) == SQLITE_ROW) {
-    for (int k = 0; k < width; ++k) (void)sqlite3_column_value(q, k);
+    for (int k = 0; k < width; ++k) benchmark::DoNotOptimize(sqlite3_column_value(q, k));
     rows.push_back({sqlite3_column_int64(q, 0), sqlite3_column_double(q, amount_col),
                     sqlite3_column_double(q, cost_col)});
   }
-  const int add_fields = static_cast<int>(add.size()) - 2;
+  const int row_width = static_cast<int>(spec.size()) + 1;
+  const int add_width = static_cast<int>(add.size());
   for (const Row& r : rows) {
     sqlite3_bind_int64(sel, 1, r.idc);
-    Check(sqlite3_step(sel), SQLITE_ROW, b.raw);
-    const int64_t pos = sqlite3_column_int64(sel, 2);
-    for (size_t k = 1; k < spec.size(); ++k) {
-      const int col = static_cast<int>(k);
-      if (col == price_col) {
-        sqlite3_bind_double(upd, col, Price(r.cost, r.amount));
-      } else {
-        sqlite3_bind_value(upd, col, sqlite3_column_value(sel, col));
-      }
-    }
-    sqlite3_bind_int64(upd, static_cast<int>(spec.size()), r.idc);
-    sqlite3_bind_int64(sel_add, 1, b.doc);
-    sqlite3_bind_int64(sel_add, 2, pos);
-    Check(sqlite3_step(sel_add), SQLITE_ROW, b.raw);
-    for (int k = 1; k <= add_fields; ++k) {
-      sqlite3_bind_value(upd_add, k, sqlite3_column_value(sel_add, k + 1));
-    }
-    sqlite3_bind_int64(upd_add, add_fields + 1, b.doc);
-    sqlite3_bind_int64(upd_add, add_fields + 2, pos);
-    Check(sqlite3_step(upd), SQLITE_DONE, b.raw);
-    Check(sqlite3_step(upd_add), SQLITE_DONE, b.raw);
-    for (sqlite3_stmt* s : {sel, sel_add, upd, upd_add}) sqlite3_reset(s);
+    Check(sqlite3_step(sel), SQLITE_ROW, db);
+    for (int k = 0; k < row_width; ++k) benchmark::DoNotOptimize(sqlite3_column_value(sel, k));
+    sqlite3_bind_int64(sel_add, 1, doc);
+    sqlite3_bind_int64(sel_add, 2, sqlite3_column_int64(sel, 2));
+    Check(sqlite3_step(sel_add), SQLITE_ROW, db);
+    for (int k = 0; k < add_width; ++k) benchmark::DoNotOptimize(sqlite3_column_value(sel_add, k));
+    const double price = Price(r.cost, r.amount);
+    sqlite3_bind_double(upd, 1, price);
+    sqlite3_bind_double(upd, 2, qts::RoundCy(qts::Currency::FromDouble(price * r.amount), 2).ToDouble());
+    sqlite3_bind_int64(upd, 3, r.idc);
+    Check(sqlite3_step(upd), SQLITE_DONE, db);
+    for (sqlite3_stmt* s : {sel, sel_add, upd}) sqlite3_reset(s);
   }
-  for (sqlite3_stmt* s : {q, sel, sel_add, upd, upd_add}) sqlite3_finalize(s);
-  Check(sqlite3_exec(b.raw, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK, b.raw);
-  const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+  for (sqlite3_stmt* s : {q, sel, sel_add, upd}) sqlite3_finalize(s);
+  const double seconds = SecondsSince(started);
   if (rows.size() != static_cast<size_t>(kRows)) std::abort();
-  CheckPriced(b);
+  CheckPriced(*book, doc);
   return seconds;
 }
 
 double EnginePricing() {
-  Book b = NewBook();
-  auto doc = std::make_shared<THDocument>(b.context);
-  if (!doc->Load(b.doc)) std::abort();
+  std::shared_ptr<AppContext> book = qts::bench::SampleBook();
+  qts::db::Transaction run(book->Connection());  // rolled back: the book stays as it was
+  const int32_t id = NewWriteOff(book);
+  auto doc = std::make_shared<THDocument>(book);
+  if (!doc->Load(id)) std::abort();
   auto engine = std::make_shared<qts::engine::CMDocSupport>();
   engine->Init("MMO", nullptr, doc);
   auto started = Clock::now();
   engine->SetPriceWriteOff();
-  const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+  const double seconds = SecondsSince(started);
   if (engine->CountStep() != kRows) std::abort();
-  CheckPriced(b);
+  CheckPriced(*book, id);
   return seconds;
 }
 
 template <double (*Raw)(), double (*System)()>
 void Compare(benchmark::State& state) {
-  // Progress goes to a scripted operator, not to a terminal.
-  qts::host::ScopedOperator quiet(std::make_shared<qts::host::ScriptedOperator>());
+  // The operator `qts` uses when its output is not a terminal: progress is written as a line
+  // at the start and the end of the process.
+  std::istringstream in;
+  std::ostringstream out;
+  std::ostringstream err;
+  qts::host::ScopedOperator quiet(
+      std::make_shared<qts::host::TerminalOperator>(in, out, err, false));
   const qts::bench::Totals t = qts::bench::Alternate(state, Raw, System);
   qts::bench::ReportRatio(state, t, "engine");
+  state.SetLabel(qts::bench::SampleBookName());
   state.SetItemsProcessed(state.iterations() * kRows);
 }
 

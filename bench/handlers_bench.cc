@@ -1,244 +1,245 @@
-// The write-off handler's row insertion against raw SQLite calls doing the same database work
-// in the same run, on books with the real schema: 10,000 InsertSpecRec calls on one "MMO"
-// document in one transaction, half of them adding to a row the document already has (the
-// same item and unit), in a fixed shuffled order. The raw loop does per call what the
-// insertion needs from the database: look up the document's row of the item and unit; for a
-// merge, look up the unit rate and update the row's quantities; otherwise look up the rate and
-// the next position and insert the row and its additional row.
-// The ratio (handler time / raw time) is what the handler and the host's row objects cost over
-// the physical limit: the handler finds the row through a T-SQL condition (translated per
-// call), reads the written row back to report the accounting quantity it added, and each write
-// runs in a savepoint of its own.
-// The host's row search orders by position, so SQLite walks the document's rows per lookup (the
-// (DocID, PosNumb) index serves the order); "ratio" compares with a raw loop that searches the
-// same way. "ratio_vs_indexed" compares with a raw loop whose lookup uses the GoodCode index
-// instead, to show what that search order costs.
+// The write-off handler's row insertion against raw SQLite calls doing the same reads and writes
+// in the same run, on the benchmark book (bench_common.h: the large sample book under
+// `make bench`): 10,000 InsertSpecRec calls on a new "MMO" document, in one transaction, half of
+// them adding to a row the document already has (the same item and unit), over 5,000 item and
+// unit pairs of the book's unit list in a fixed shuffled order.
+//
+// Per call the handler finds the document's row of the item and unit, reads it, writes it back
+// with the sum (or adds a row and its additional row), and reads the written row back to report
+// the accounting quantity it added. The raw loop ("raw_ms", "ratio") makes those same reads and
+// writes with prepared statements: the row search, the unit rate, the row and its additional
+// row read, the changed quantities updated (or the next position read and both rows inserted),
+// the row and its additional row read back. "raw_minimal_ms" only looks the row up and writes
+// it, reading nothing back: the floor under any implementation.
+// The handler's extra cost is the host's: the T-SQL condition goes through the translator (its
+// shape is cached, its values bound), row values become Variants, and each write runs in a
+// savepoint of its own.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "bench_common.h"
 #include "core/currency.h"
 #include "core/variant.h"
-#include "db/sqlite/sqlite_connection.h"
 #include "db/transaction.h"
 #include "handlers/item_write_off.h"
-#include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
 #include "host/documents/th_document.h"
+#include "host/schema/schema.h"
 
 namespace {
 
 using qts::Currency;
 using qts::Variant;
+using qts::bench::Check;
+using qts::bench::Clock;
+using qts::bench::SecondsSince;
+using qts::bench::Table;
 using qts::host::AppContext;
 using qts::host::THDocument;
-using Clock = std::chrono::steady_clock;
 
-constexpr int kCalls = 10'000;
-constexpr int kItems = kCalls / 2;  // each item and unit comes twice: once new, once merged
-constexpr const char* kCode = "B";
+constexpr size_t kPairs = 5'000;
 constexpr const char* kBoper = "BO-1";
 
-void Check(int code, int expected, sqlite3* db) {
-  if (code != expected) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::abort();
-  }
-}
+int64_t AmountOf(size_t call) { return 10000 + static_cast<int64_t>(call % 97) * 2500; }
 
-std::string GoodOf(int item) {
-  char code[16];
-  std::snprintf(code, sizeof code, "G%04d", item);
-  return code;
-}
-const char* UnitOf(int item) { return item % 2 == 0 ? "KG" : "T"; }
-int64_t AmountOf(int call) { return 10000 + (call % 97) * 2500; }  // scaled: 1 + 0.25 k
-
-// The items of the calls, in a fixed shuffled order.
-const std::vector<int>& CallItems() {
-  static const std::vector<int> items = [] {
-    std::vector<int> v;
-    for (int i = 0; i < kCalls; ++i) v.push_back(i % kItems);
-    std::shuffle(v.begin(), v.end(), std::mt19937(42));
-    return v;
-  }();
-  return items;
-}
-
-struct Book {
-  std::shared_ptr<AppContext> context;
-  std::shared_ptr<THDocument> doc;
-  int32_t doc_id = 0;
-  sqlite3* raw = nullptr;
+struct Calls {
+  std::vector<std::pair<std::string, std::string>> pairs;  // good, unit
+  std::vector<size_t> order;                               // pair of each call
 };
 
-Book NewBook() {
-  Book b;
-  b.context = AppContext::CreateBook(":memory:", kCode);
-  auto& c = b.context->Connection();
-  {
-    qts::db::Transaction transaction(c);
-    for (int item = 0; item < kItems; ++item) {
-      const std::string good = GoodOf(item);
-      c.Execute("INSERT INTO \"B$REFGood\"(\"Code\",\"Name\") VALUES (?1, ?1)", {good});
-      c.Execute(
-          "INSERT INTO \"B$REFGoodUnit\"(\"GoodCode\",\"UnitCode\",\"Rate\",\"IsAccount\") "
-          "VALUES (?1, 'KG', 1, 1), (?1, 'T', 1000, 0)",
-          {good});
-    }
-    transaction.Commit();
-  }
-  b.doc = std::make_shared<THDocument>(b.context);
-  b.doc->Fields().Item("DocTypeCode").SetValue(Variant("MMO"));
-  b.doc->InitNew();
-  b.doc->BeginInsert();
-  b.doc_id = b.doc->EndInsert();
-  b.raw = dynamic_cast<qts::db::SqliteConnection&>(c).Handle();
-  return b;
+// Each pair comes twice: once new, once merged.
+const Calls& TheCalls(AppContext& book) {
+  static const Calls calls = [&book] {
+    Calls c;
+    auto s = book.Connection().Prepare("SELECT \"GoodCode\", \"UnitCode\" FROM " +
+                                       Table(book, "REFGoodUnit") +
+                                       " ORDER BY \"GoodCode\", \"UnitCode\" LIMIT " +
+                                       std::to_string(kPairs));
+    while (s->Step()) c.pairs.emplace_back(s->GetText(0), s->GetText(1));
+    for (size_t i = 0; i < 2 * c.pairs.size(); ++i) c.order.push_back(i % c.pairs.size());
+    std::shuffle(c.order.begin(), c.order.end(), std::mt19937(42));
+    return c;
+  }();
+  return calls;
+}
+
+// A new write-off of the book, made inside the run's transaction.
+std::shared_ptr<THDocument> NewWriteOff(const std::shared_ptr<AppContext>& book) {
+  auto doc = std::make_shared<THDocument>(book);
+  doc->Fields().Item("DocTypeCode").SetValue(Variant("MMO"));
+  doc->InitNew();
+  doc->BeginInsert();
+  doc->EndInsert();
+  return doc;
 }
 
 double HandlerInsert() {
-  Book b = NewBook();
+  std::shared_ptr<AppContext> book = qts::bench::SampleBook();
+  const Calls& calls = TheCalls(*book);
+  qts::db::Transaction run(book->Connection());  // rolled back: the book stays as it was
+  std::shared_ptr<THDocument> doc = NewWriteOff(book);
   auto handler = std::make_shared<qts::handlers::CItemWriteOff>();
-  handler->Init(b.doc);
+  handler->Init(doc);
   handler->SetDefaultBoper(kBoper);
   auto row = std::make_shared<qts::host::NamedValueList>();
   row->Add("GoodCode", 7);
   row->Add("UnitCode", 7);
   row->Add("Amount", 20);
   row->Add("AmountAccount", 20);
-  const std::vector<int>& items = CallItems();
   auto started = Clock::now();
-  {
-    qts::db::Transaction transaction(b.context->Connection());
-    for (int i = 0; i < kCalls; ++i) {
-      row->Item("GoodCode").SetValue(Variant(GoodOf(items[i])));
-      row->Item("UnitCode").SetValue(Variant(UnitOf(items[i])));
-      row->Item("Amount").SetValue(Variant(Currency::FromScaled(AmountOf(i))));
-      row->Item("AmountAccount").SetValue(Variant(Currency()));
-      if (handler->InsertSpecRec(row) == 0) std::abort();
-    }
-    transaction.Commit();
+  for (size_t i = 0; i < calls.order.size(); ++i) {
+    const auto& [good, unit] = calls.pairs[calls.order[i]];
+    row->Item("GoodCode").SetValue(Variant(good));
+    row->Item("UnitCode").SetValue(Variant(unit));
+    row->Item("Amount").SetValue(Variant(Currency::FromScaled(AmountOf(i))));
+    row->Item("AmountAccount").SetValue(Variant(Currency()));
+    if (handler->InsertSpecRec(row) == 0) std::abort();
   }
-  return std::chrono::duration<double>(Clock::now() - started).count();
+  return SecondsSince(started);
 }
 
-// `ordered`: the lookup takes the first matching row by position, as the host's row search
-// does; SQLite then walks the document's rows through the (DocID, PosNumb) index. Without it
-// the lookup goes through the GoodCode index: the limit for a lookup that need not order.
-double RawInsert(bool ordered) {
-  Book b = NewBook();
-  const std::string spec = "\"B$THGoodSpec\"";
+std::vector<std::string> Columns(const char* table) {
+  std::vector<std::string> names;
+  for (const auto& c : qts::host::schema::FindSourceDef(table)->columns) names.push_back(c.name);
+  return names;
+}
+
+std::string Joined(const std::vector<std::string>& names, const char* prefix) {
+  std::string out;
+  for (const std::string& name : names) {
+    if (!out.empty()) out += ", ";
+    out += std::string(prefix) + "\"" + name + "\"";
+  }
+  return out;
+}
+
+void ReadColumns(sqlite3_stmt* s) {
+  const int n = sqlite3_column_count(s);
+  for (int k = 0; k < n; ++k) benchmark::DoNotOptimize(sqlite3_column_value(s, k));
+}
+
+// `full`: the same reads and writes as the handler; otherwise the minimal lookup and write.
+double RawInsert(bool full) {
+  std::shared_ptr<AppContext> book = qts::bench::SampleBook();
+  const Calls& calls = TheCalls(*book);
+  sqlite3* db = qts::bench::RawHandle(*book);
+  qts::db::Transaction run(book->Connection());  // rolled back: the book stays as it was
+  const int64_t doc_id = NewWriteOff(book)->Fields().Item("IDC").Value().AsLong();
+  const std::string spec = Table(*book, "THGoodSpec");
+  const std::string add = Table(*book, "MMOTHGoodSpec");
   const std::string find = "SELECT \"IDC\", \"Amount\" FROM " + spec +
-                           " WHERE \"DocID\" = ?1 AND \"GoodCode\" = ?2 AND \"UnitCode\" = ?3" +
-                           (ordered ? " ORDER BY \"DocID\", \"PosNumb\" LIMIT 1" : " LIMIT 1");
-  const char* rate_sql =
-      "SELECT \"Rate\" FROM \"B$REFGoodUnit\" WHERE \"GoodCode\" = ?1 AND \"UnitCode\" = ?2";
-  const std::string update =
-      "UPDATE " + spec + " SET \"Amount\" = ?1, \"AmountAccount\" = ?2 WHERE \"IDC\" = ?3";
+                           " WHERE \"DocID\" = ?1 AND \"GoodCode\" = ?2 AND \"UnitCode\" = ?3 "
+                           "ORDER BY +\"DocID\", +\"PosNumb\" LIMIT 1";
+  const std::string rate_sql = "SELECT \"Rate\" FROM " + Table(*book, "REFGoodUnit") +
+                               " WHERE \"GoodCode\" = ?1 AND \"UnitCode\" = ?2";
+  const std::string read = "SELECT " + Joined(Columns("THGoodSpec"), "s.") +
+                           ", d.\"DocTypeCode\" FROM " + spec + " s JOIN " +
+                           Table(*book, "THDocument") +
+                           " d ON d.\"IDC\" = s.\"DocID\" WHERE s.\"IDC\" = ?1";
+  const std::string read_add = "SELECT " + Joined(Columns("MMOTHGoodSpec"), "") + " FROM " + add +
+                               " WHERE \"DocID\" = ?1 AND \"PosNumb\" = ?2";
+  const std::string update = "UPDATE " + spec +
+                             " SET \"Amount\" = ?1, \"AmountAccount\" = ?2 WHERE \"IDC\" = ?3 "
+                             "AND \"DocID\" = ?4";
   const std::string next_pos =
       "SELECT COALESCE(MAX(\"PosNumb\"), 0) + 1 FROM " + spec + " WHERE \"DocID\" = ?1";
   const std::string insert = "INSERT INTO " + spec +
                              "(\"DocID\", \"PosNumb\", \"GoodCode\", \"UnitCode\", \"Amount\","
                              " \"AmountAccount\", \"LotPropertyID\", \"BOperCode\")"
                              " VALUES (?1, ?2, ?3, ?4, ?5, ?6, 0, ?7)";
-  const char* insert_add =
-      "INSERT INTO \"B$MMOTHGoodSpec\"(\"DocID\", \"PosNumb\") VALUES (?1, ?2)";
-  const std::vector<int>& items = CallItems();
+  const std::string insert_add = "INSERT INTO " + add + "(\"DocID\", \"PosNumb\") VALUES (?1, ?2)";
+  sqlite3_stmt *sel = nullptr, *rate = nullptr, *row = nullptr, *row_add = nullptr, *upd = nullptr,
+               *pos = nullptr, *ins = nullptr, *ins_add = nullptr;
   auto started = Clock::now();
-  Check(sqlite3_exec(b.raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK, b.raw);
-  sqlite3_stmt *sel = nullptr, *rate = nullptr, *upd = nullptr, *pos = nullptr, *ins = nullptr,
-               *add = nullptr;
-  Check(sqlite3_prepare_v2(b.raw, find.c_str(), -1, &sel, nullptr), SQLITE_OK, b.raw);
-  Check(sqlite3_prepare_v2(b.raw, rate_sql, -1, &rate, nullptr), SQLITE_OK, b.raw);
-  Check(sqlite3_prepare_v2(b.raw, update.c_str(), -1, &upd, nullptr), SQLITE_OK, b.raw);
-  Check(sqlite3_prepare_v2(b.raw, next_pos.c_str(), -1, &pos, nullptr), SQLITE_OK, b.raw);
-  Check(sqlite3_prepare_v2(b.raw, insert.c_str(), -1, &ins, nullptr), SQLITE_OK, b.raw);
-  Check(sqlite3_prepare_v2(b.raw, insert_add, -1, &add, nullptr), SQLITE_OK, b.raw);
-  for (int i = 0; i < kCalls; ++i) {
-    const std::string good = GoodOf(items[i]);
-    const char* unit = UnitOf(items[i]);
+  for (auto [stmt, sql] : {std::pair{&sel, &find}, {&rate, &rate_sql}, {&row, &read},
+                           {&row_add, &read_add}, {&upd, &update}, {&pos, &next_pos},
+                           {&ins, &insert}, {&ins_add, &insert_add}}) {
+    Check(sqlite3_prepare_v2(db, sql->c_str(), -1, stmt, nullptr), SQLITE_OK, db);
+  }
+  // The row and its additional row, every column read (MoveToID).
+  auto read_row = [&](int64_t idc) {
+    sqlite3_bind_int64(row, 1, idc);
+    Check(sqlite3_step(row), SQLITE_ROW, db);
+    ReadColumns(row);
+    sqlite3_bind_int64(row_add, 1, doc_id);
+    sqlite3_bind_int64(row_add, 2, sqlite3_column_int64(row, 2));
+    Check(sqlite3_step(row_add), SQLITE_ROW, db);
+    ReadColumns(row_add);
+    sqlite3_reset(row_add);
+    sqlite3_reset(row);
+  };
+  for (size_t i = 0; i < calls.order.size(); ++i) {
+    const auto& [good, unit] = calls.pairs[calls.order[i]];
     const double amount = static_cast<double>(AmountOf(i)) / 10000.0;
-    sqlite3_bind_text(rate, 1, good.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(rate, 2, unit, -1, SQLITE_STATIC);
+    sqlite3_bind_text(rate, 1, good.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_text(rate, 2, unit.c_str(), -1, SQLITE_STATIC);
     const double r = sqlite3_step(rate) == SQLITE_ROW ? sqlite3_column_double(rate, 0) : 1;
     sqlite3_reset(rate);
-    sqlite3_bind_int64(sel, 1, b.doc_id);
-    sqlite3_bind_text(sel, 2, good.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_text(sel, 3, unit, -1, SQLITE_STATIC);
+    sqlite3_bind_int64(sel, 1, doc_id);
+    sqlite3_bind_text(sel, 2, good.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_text(sel, 3, unit.c_str(), -1, SQLITE_STATIC);
+    int64_t idc = 0;
     if (sqlite3_step(sel) == SQLITE_ROW) {
-      const int64_t idc = sqlite3_column_int64(sel, 0);
+      idc = sqlite3_column_int64(sel, 0);
       const double merged = std::round((sqlite3_column_double(sel, 1) + amount) * 1000) / 1000;
       sqlite3_reset(sel);
+      if (full) read_row(idc);
       sqlite3_bind_double(upd, 1, merged);
       sqlite3_bind_double(upd, 2, merged * r);
       sqlite3_bind_int64(upd, 3, idc);
-      Check(sqlite3_step(upd), SQLITE_DONE, b.raw);
+      sqlite3_bind_int64(upd, 4, doc_id);
+      Check(sqlite3_step(upd), SQLITE_DONE, db);
       sqlite3_reset(upd);
     } else {
       sqlite3_reset(sel);
-      sqlite3_bind_int64(pos, 1, b.doc_id);
-      Check(sqlite3_step(pos), SQLITE_ROW, b.raw);
+      sqlite3_bind_int64(pos, 1, doc_id);
+      Check(sqlite3_step(pos), SQLITE_ROW, db);
       const int64_t p = sqlite3_column_int64(pos, 0);
       sqlite3_reset(pos);
-      sqlite3_bind_int64(ins, 1, b.doc_id);
+      sqlite3_bind_int64(ins, 1, doc_id);
       sqlite3_bind_int64(ins, 2, p);
-      sqlite3_bind_text(ins, 3, good.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(ins, 4, unit, -1, SQLITE_STATIC);
+      sqlite3_bind_text(ins, 3, good.c_str(), -1, SQLITE_STATIC);
+      sqlite3_bind_text(ins, 4, unit.c_str(), -1, SQLITE_STATIC);
       sqlite3_bind_double(ins, 5, amount);
       sqlite3_bind_double(ins, 6, amount * r);
       sqlite3_bind_text(ins, 7, kBoper, -1, SQLITE_STATIC);
-      Check(sqlite3_step(ins), SQLITE_DONE, b.raw);
+      Check(sqlite3_step(ins), SQLITE_DONE, db);
       sqlite3_reset(ins);
-      sqlite3_bind_int64(add, 1, b.doc_id);
-      sqlite3_bind_int64(add, 2, p);
-      Check(sqlite3_step(add), SQLITE_DONE, b.raw);
-      sqlite3_reset(add);
+      idc = sqlite3_last_insert_rowid(db);
+      sqlite3_bind_int64(ins_add, 1, doc_id);
+      sqlite3_bind_int64(ins_add, 2, p);
+      Check(sqlite3_step(ins_add), SQLITE_DONE, db);
+      sqlite3_reset(ins_add);
     }
+    if (full) read_row(idc);
   }
-  for (sqlite3_stmt* s : {sel, rate, upd, pos, ins, add}) sqlite3_finalize(s);
-  Check(sqlite3_exec(b.raw, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK, b.raw);
-  return std::chrono::duration<double>(Clock::now() - started).count();
+  for (sqlite3_stmt* s : {sel, rate, row, row_add, upd, pos, ins, ins_add}) sqlite3_finalize(s);
+  return SecondsSince(started);
 }
 
 void InsertSpecRec10k(benchmark::State& state) {
-  double raw_total = 0;
-  double indexed_total = 0;
-  double handler_total = 0;
-  int64_t round = 0;
-  for (auto _ : state) {
-    // Alternate the order so neither side always runs on a warmer cache.
-    double raw = 0;
-    double handler = 0;
-    if (round++ % 2 == 0) {
-      raw = RawInsert(true);
-      handler = HandlerInsert();
-    } else {
-      handler = HandlerInsert();
-      raw = RawInsert(true);
-    }
-    indexed_total += RawInsert(false);
-    raw_total += raw;
-    handler_total += handler;
-    state.SetIterationTime(handler);
-  }
-  const double rounds = static_cast<double>(round);
-  state.counters["raw_ms"] = raw_total * 1000 / rounds;
-  state.counters["raw_indexed_ms"] = indexed_total * 1000 / rounds;
-  state.counters["handler_ms"] = handler_total * 1000 / rounds;
-  state.counters["ratio"] = handler_total / raw_total;
-  state.counters["ratio_vs_indexed"] = handler_total / indexed_total;
-  state.SetItemsProcessed(state.iterations() * kCalls);
+  state.SetLabel(qts::bench::SampleBookName());
+  double minimal = 0;
+  const qts::bench::Totals t = qts::bench::Alternate(
+      state, [] { return RawInsert(true); },
+      [&minimal] {
+        minimal += RawInsert(false);
+        return HandlerInsert();
+      });
+  qts::bench::ReportRatio(state, t, "handler");
+  state.counters["raw_minimal_ms"] = minimal * 1000 / static_cast<double>(t.rounds);
+  state.counters["ratio_vs_minimal"] = t.system / minimal;
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<int64_t>(TheCalls(*qts::bench::SampleBook()).order.size()));
 }
 
 BENCHMARK(InsertSpecRec10k)
