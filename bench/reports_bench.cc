@@ -176,6 +176,7 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
     TraceScope trace(db);
     ReportRun(report, *op, book, filling, report_rows);
     sql = trace.Longest();
+    if (std::getenv("QTS_BENCH_TRACE") != nullptr) std::fprintf(stderr, "%s\n", sql.c_str());
   }
   // The not-spent ordered goods report sorts and the rests report filters after the
   // statement; both keep the statement's rows, so the counts agree.

@@ -319,8 +319,10 @@ std::vector<SourceDef> BuildTables() {
                           Flag("IsFixed")});
     s.foreign_keys = {Fk("DocID", "THDocument", "IDC", true)};
     // (DocID, GoodCode) serves the search for a row of the same item in a document, which
-    // would otherwise walk the document's rows in position order.
-    s.indexes = {Unique({"DocID", "PosNumb"}), Index({"GoodCode"}), Index({"DocID", "GoodCode"})};
+    // would otherwise walk the document's rows in position order; LotPropertyID the rests of
+    // one lot (a vehicle's fuel).
+    s.indexes = {Unique({"DocID", "PosNumb"}), Index({"GoodCode"}), Index({"DocID", "GoodCode"}),
+                 Index({"LotPropertyID"})};
     t.push_back(std::move(s));
   }
   {
@@ -447,15 +449,13 @@ std::string FreeRestSql() {
   return std::string(
              "SELECT s.IDC AS SpecID, s.DocID, d.DocumentDate, d.StoreCode, s.GoodCode,"
              " s.UnitCode, s.LotPropertyID, s.FixCategory, s.Amount, s.AmountAccount,"
-             " s.CostSumm, s.AmountAccount - COALESCE(f.Amount, 0) AS FreeAmount") +
-         std::string(kReceiptJoin) +
-         " LEFT JOIN (SELECT l.IncomeSpecID, SUM(l.Amount) AS Amount"
-         " FROM THGoodSpecFixLog l"
-         " INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
-         " INNER JOIN THDocument od ON od.IDC = o.DocID"
-         " WHERE od.DocumentDate <= @DateRest GROUP BY l.IncomeSpecID) f"
-         " ON f.IncomeSpecID = s.IDC" +
-         std::string(kReceiptWhere) + " AND d.DocumentDate <= @DateRest";
+             " s.CostSumm, s.AmountAccount - COALESCE((SELECT SUM(l.Amount)"
+             " FROM THGoodSpecFixLog l"
+             " INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
+             " INNER JOIN THDocument od ON od.IDC = o.DocID"
+             " WHERE l.IncomeSpecID = s.IDC AND od.DocumentDate <= @DateRest), 0) AS FreeAmount") +
+         std::string(kReceiptJoin) + std::string(kReceiptWhere) +
+         " AND d.DocumentDate <= @DateRest";
 }
 
 SourceDef Derived(std::string name, SourceKind kind, std::string meaning,
