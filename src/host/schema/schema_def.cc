@@ -444,18 +444,28 @@ constexpr std::string_view kReceiptJoin =
 constexpr std::string_view kReceiptWhere =
     " WHERE d.IsPosted = 1 AND t.IsStock = 1 AND t.IsIncome = 1";
 
-// Per receipt row, its free quantity on @DateRest.
-std::string FreeRestSql() {
-  return std::string(
-             "SELECT s.IDC AS SpecID, s.DocID, d.DocumentDate, d.StoreCode, s.GoodCode,"
-             " s.UnitCode, s.LotPropertyID, s.FixCategory, s.Amount, s.AmountAccount,"
-             " s.CostSumm, s.AmountAccount - COALESCE((SELECT SUM(l.Amount)"
-             " FROM THGoodSpecFixLog l"
-             " INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
-             " INNER JOIN THDocument od ON od.IDC = o.DocID"
-             " WHERE l.IncomeSpecID = s.IDC AND od.DocumentDate <= @DateRest), 0) AS FreeAmount") +
-         std::string(kReceiptJoin) + std::string(kReceiptWhere) +
-         " AND d.DocumentDate <= @DateRest";
+// Per receipt row, its free quantity on @DateRest. `per_row`: the links are summed for each
+// receipt row through the links' IncomeSpecID index, which suits a caller that picks a few
+// rows (one lot); otherwise they are summed once for the whole book and joined, which suits a
+// caller that takes every row.
+std::string FreeRestSql(bool per_row) {
+  const std::string links =
+      " FROM THGoodSpecFixLog l"
+      " INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
+      " INNER JOIN THDocument od ON od.IDC = o.DocID";
+  const std::string head =
+      "SELECT s.IDC AS SpecID, s.DocID, d.DocumentDate, d.StoreCode, s.GoodCode,"
+      " s.UnitCode, s.LotPropertyID, s.FixCategory, s.Amount, s.AmountAccount, s.CostSumm,";
+  const std::string tail = std::string(kReceiptWhere) + " AND d.DocumentDate <= @DateRest";
+  if (per_row) {
+    return head + " s.AmountAccount - COALESCE((SELECT SUM(l.Amount)" + links +
+           " WHERE l.IncomeSpecID = s.IDC AND od.DocumentDate <= @DateRest), 0) AS FreeAmount" +
+           std::string(kReceiptJoin) + tail;
+  }
+  return head + " s.AmountAccount - COALESCE(f.Amount, 0) AS FreeAmount" +
+         std::string(kReceiptJoin) + " LEFT JOIN (SELECT l.IncomeSpecID, SUM(l.Amount) AS Amount" +
+         links + " WHERE od.DocumentDate <= @DateRest GROUP BY l.IncomeSpecID) f" +
+         " ON f.IncomeSpecID = s.IDC" + tail;
 }
 
 SourceDef Derived(std::string name, SourceKind kind, std::string meaning,
@@ -513,7 +523,7 @@ std::vector<SourceDef> BuildDerived() {
       {Int("SpecID"), Int("DocID"), Date("DocumentDate"), Text("StoreCode", kCodeLen),
        Text("GoodCode", kCodeLen), Text("UnitCode", kTypeLen), Int("LotPropertyID"),
        Int("FixCategory"), Num("Amount"), Num("AmountAccount"), Num("CostSumm"), Num("FreeAmount")},
-      {date_rest}, FreeRestSql()));
+      {date_rest}, FreeRestSql(true)));
 
   // Per good and fixing category: the free quantity of all receipts on @DateRest and the
   // share of their cost that the free quantity still carries.
@@ -526,7 +536,7 @@ std::vector<SourceDef> BuildDerived() {
       " ROUND(SUM(CASE WHEN r.AmountAccount = 0 THEN 0"
       " ELSE r.CostSumm * r.FreeAmount / r.AmountAccount END), 2) AS CostSumm"
       " FROM (" +
-          FreeRestSql() + ") r GROUP BY r.GoodCode, r.FixCategory"));
+          FreeRestSql(false) + ") r GROUP BY r.GoodCode, r.FixCategory"));
 
   // Per store and good: posted stock movements dated up to @DateRest, incoming minus outgoing,
   // in accounting units.
