@@ -40,18 +40,23 @@ bool SamePosition(const Position& a, const Position& b) {
   return a.line == b.line && a.column == b.column;
 }
 
+// The translation with its plain literals as parameters, and those literals in order.
+std::pair<ParameterizedSql, std::vector<const Literal*>> Parameterize(const StatementPtr& statement,
+                                                                      const Catalogue& catalogue,
+                                                                      Dialect dialect) {
+  Bind(*statement, catalogue);
+  std::pair<ParameterizedSql, std::vector<const Literal*>> out;
+  out.first.sql = Emit(*statement, dialect, &out.second);
+  out.first.values.reserve(out.second.size());
+  for (const Literal* literal : out.second) out.first.values.push_back(ValueOf(*literal));
+  return out;
+}
+
 }  // namespace
 
 ParameterizedSql TranslateParameterized(std::string_view tsql, const Catalogue& catalogue,
                                         Dialect dialect) {
-  StatementPtr statement = Parse(tsql);
-  Bind(*statement, catalogue);
-  std::vector<const Literal*> literals;
-  ParameterizedSql out;
-  out.sql = Emit(*statement, dialect, &literals);
-  out.values.reserve(literals.size());
-  for (const Literal* literal : literals) out.values.push_back(ValueOf(*literal));
-  return out;
+  return Parameterize(Parse(tsql), catalogue, dialect).first;
 }
 
 ShapeCache::ShapeCache(const Catalogue& catalogue, Dialect dialect, size_t capacity)
@@ -101,14 +106,11 @@ ParameterizedSql ShapeCache::Translate(std::string_view tsql) {
   }
 
   StatementPtr statement = Parse(tsql);
-  Bind(*statement, catalogue_);
-  std::vector<const Literal*> parameters;
+  auto [out, parameters] = Parameterize(statement, catalogue_, dialect_);
   Shape shape;
-  shape.sql = Emit(*statement, dialect_, &parameters);
-  ParameterizedSql out{shape.sql, {}};
+  shape.sql = out.sql;
   std::vector<bool> taken(literals.size(), false);
   for (const Literal* literal : parameters) {
-    out.values.push_back(ValueOf(*literal));
     auto at = std::find_if(literals.begin(), literals.end(), [&](const Token* token) {
       return SamePosition(token->position, literal->Pos());
     });
