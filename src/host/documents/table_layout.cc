@@ -263,13 +263,23 @@ Variant TableLayout::Read(const db::Statement& statement, int column, size_t ind
       cell.text = statement.GetTextView(column);
       break;
   }
-  if (std::optional<Variant> value = FromCell(cell, index)) return std::move(*value);
+  Variant value;
+  if (FromCell(cell, index, value)) return value;
   return Variant(statement.GetTextView(column));
 }
 
-std::optional<Variant> TableLayout::FromCell(const Cell& cell, size_t index) const {
+namespace {
+
+bool Put(Variant& out, Variant value) {
+  out = std::move(value);
+  return true;
+}
+
+}  // namespace
+
+bool TableLayout::FromCell(const Cell& cell, size_t index, Variant& out) const {
   const db::ValueKind storage = cell.kind;
-  if (storage == db::ValueKind::kNull) return Variant::Null();
+  if (storage == db::ValueKind::kNull) return Put(out, Variant::Null());
   const LayoutColumn& c = columns_[index];
   // A number stored as text reads as its text where the column wants a number.
   const auto text = [&]() -> std::string_view {
@@ -282,29 +292,29 @@ std::optional<Variant> TableLayout::FromCell(const Cell& cell, size_t index) con
       if (storage == db::ValueKind::kInteger) {
         int64_t v = cell.integer;
         if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) {
-          return Variant(static_cast<int32_t>(v));
+          return Put(out, Variant(static_cast<int32_t>(v)));
         }
-        return Variant(static_cast<double>(v));
+        return Put(out, Variant(static_cast<double>(v)));
       }
       break;
     case sql::SqlType::kNumber:
-      if (storage == db::ValueKind::kReal) return Variant(Currency::FromDouble(cell.real));
-      if (storage == db::ValueKind::kInteger) return Variant(Currency::FromLong(cell.integer));
-      if (std::optional<Currency> cy = Currency::Parse(text())) return Variant(*cy);
+      if (storage == db::ValueKind::kReal) return Put(out, Variant(Currency::FromDouble(cell.real)));
+      if (storage == db::ValueKind::kInteger) return Put(out, Variant(Currency::FromLong(cell.integer)));
+      if (std::optional<Currency> cy = Currency::Parse(text())) return Put(out, Variant(*cy));
       break;
     case sql::SqlType::kFloat:
-      if (storage == db::ValueKind::kReal) return Variant(cell.real);
-      if (storage == db::ValueKind::kInteger) return Variant(static_cast<double>(cell.integer));
+      if (storage == db::ValueKind::kReal) return Put(out, Variant(cell.real));
+      if (storage == db::ValueKind::kInteger) return Put(out, Variant(static_cast<double>(cell.integer)));
       break;
     case sql::SqlType::kDate:
-      if (std::optional<Date> d = Date::ParseIso(text())) return Variant(*d);
+      if (std::optional<Date> d = Date::ParseIso(text())) return Put(out, Variant(*d));
       break;
     case sql::SqlType::kText:
     case sql::SqlType::kUnknown:
       break;
   }
-  if (storage == db::ValueKind::kInteger || storage == db::ValueKind::kReal) return std::nullopt;
-  return Variant(cell.text);
+  if (storage == db::ValueKind::kInteger || storage == db::ValueKind::kReal) return false;
+  return Put(out, Variant(cell.text));
 }
 
 int32_t FindFirstIdc(AppContext& book, std::string_view table, std::string_view condition,

@@ -86,15 +86,16 @@ class TableLayout {
   // as Long, money and quantities as Currency, dates as Date, text as String, NULL as Null.
   Variant Read(const db::Statement& statement, int column, size_t index) const;
   // The same from a cell a row visitor was handed (db::RowVisitor): its storage kind and
-  // value (the one that matches the kind). Nullopt for a number the column takes as text:
-  // the caller reads the cell's text from the statement (the backend spells it).
+  // value (the one that matches the kind), put in `out`. False, with `out` untouched, for a
+  // number the column takes as text: the caller reads the cell's text from the statement
+  // (the backend spells it).
   struct Cell {
     db::ValueKind kind = db::ValueKind::kNull;
     int64_t integer = 0;
     double real = 0;
     std::string_view text;
   };
-  std::optional<Variant> FromCell(const Cell& cell, size_t index) const;
+  bool FromCell(const Cell& cell, size_t index, Variant& out) const;
 
  private:
   TableLayout() = default;

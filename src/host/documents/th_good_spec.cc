@@ -37,7 +37,10 @@ struct THGoodSpec::AddTable {
   // A row by IDC with its document's type and, when the row is of this type, its additional
   // fields, in one read.
   std::string select_row_sql;
-  mutable db::StatementHandle select, insert, update, select_row;
+  // The same for a row of the document whose type is known already: the row and its
+  // additional fields only.
+  std::string select_known_row_sql;
+  mutable db::StatementHandle select, insert, update, select_row, select_known_row;
 };
 
 // The SQL texts of the row table, built once per object; the connection caches the prepared
@@ -165,12 +168,16 @@ const THGoodSpec::AddTable* THGoodSpec::AddTableOf(const std::string& type) {
       table->insert_sql = table->layout->InsertSql(0);
       table->update_sql = table->layout->UpdateSql(2, {"DocID", "PosNumb"});
       const std::string add_columns = table->layout->ColumnList(2, "a");
-      table->select_row_sql =
-          "SELECT " + layout_->ColumnList(0, "s") + ", d.\"DocTypeCode\", " +
-          (add_columns.empty() ? "" : add_columns + ", ") + "a.\"DocID\" IS NOT NULL FROM " +
-          layout_->Table() + " s JOIN \"" + application_->Catalogue().PhysicalName("THDocument") +
-          "\" d ON d.\"IDC\" = s.\"DocID\" LEFT JOIN " + table->layout->Table() +
-          " a ON a.\"DocID\" = s.\"DocID\" AND a.\"PosNumb\" = s.\"PosNumb\" WHERE s.\"IDC\" = ?1";
+      const std::string add_join = " LEFT JOIN " + table->layout->Table() +
+                                   " a ON a.\"DocID\" = s.\"DocID\" AND a.\"PosNumb\" = s.\"PosNumb\"";
+      const std::string tail = (add_columns.empty() ? "" : add_columns + ", ") +
+                               "a.\"DocID\" IS NOT NULL FROM " + layout_->Table() + " s";
+      table->select_row_sql = "SELECT " + layout_->ColumnList(0, "s") + ", d.\"DocTypeCode\", " +
+                              tail + " JOIN \"" +
+                              application_->Catalogue().PhysicalName("THDocument") +
+                              "\" d ON d.\"IDC\" = s.\"DocID\"" + add_join + " WHERE s.\"IDC\" = ?1";
+      table->select_known_row_sql = "SELECT " + layout_->ColumnList(0, "s") + ", " + tail +
+                                    add_join + " WHERE s.\"IDC\" = ?1";
     }
     it = add_tables_.emplace(key, std::move(table)).first;
   }
@@ -224,8 +231,9 @@ bool THGoodSpec::ResolveDocType(int32_t doc_id, std::string& type) {
   return true;
 }
 
-int32_t THGoodSpec::CurrentDocId() const {
-  const Variant& v = row_entries_[idx_doc_id_]->Value();
+int32_t THGoodSpec::CurrentDocId() const { return DocIdOf(row_entries_[idx_doc_id_]->Value()); }
+
+int32_t THGoodSpec::DocIdOf(const Variant& v) {
   if (v.Type() == VarType::kLong) return v.AsLong();
   if (NoValue(v)) return 0;
   try {
@@ -244,17 +252,26 @@ void THGoodSpec::SyncType() {
 
 namespace {
 
-// One pass over a read row: the row's columns, the document's type after them, and (when
-// `add` is set) the additional columns of that type and whether the additional row exists.
+// One pass over a read row: the row's columns, the document's type after them (when
+// `with_type` is set), and (when `add` is set) the additional columns of that type and whether
+// the additional row exists. The row's values go into `values`, which keeps its buffer from
+// one read to the next.
 class RowCells final : public db::RowVisitor {
  public:
-  RowCells(const db::Statement& statement, const TableLayout& row, const TableLayout* add)
-      : statement_(statement), row_(row), add_(add), width_(row.Columns().size()) {
+  RowCells(const db::Statement& statement, const TableLayout& row, const TableLayout* add,
+           bool with_type, std::vector<Variant>& values)
+      : values(values),
+        statement_(statement),
+        row_(row),
+        add_(add),
+        width_(row.Columns().size()),
+        add_start_(width_ + (with_type ? 1 : 0)),
+        with_type_(with_type) {
     values.resize(width_);
     if (add_ != nullptr) add_values.resize(add_->Columns().size() - 2);
   }
 
-  std::vector<Variant> values;
+  std::vector<Variant>& values;
   std::string type;
   std::vector<Variant> add_values;
   bool add_found = false;
@@ -286,20 +303,19 @@ class RowCells final : public db::RowVisitor {
   }
 
  private:
-  Variant Convert(const TableLayout& layout, const TableLayout::Cell& cell, size_t index,
-                  int column) const {
-    if (std::optional<Variant> value = layout.FromCell(cell, index)) return std::move(*value);
-    return Variant(statement_.GetTextView(column));
+  void Convert(const TableLayout& layout, const TableLayout::Cell& cell, size_t index,
+               int column, Variant& out) const {
+    if (!layout.FromCell(cell, index, out)) out = Variant(statement_.GetTextView(column));
   }
 
   void Take(int column, const TableLayout::Cell& cell) {
     const auto c = static_cast<size_t>(column);
     if (c < width_) {
-      values[c] = Convert(row_, cell, c, column);
-    } else if (c == width_) {
+      Convert(row_, cell, c, column, values[c]);
+    } else if (with_type_ && c == width_) {
       if (cell.kind != db::ValueKind::kNull) type = std::string(cell.text);
-    } else if (add_ != nullptr && c - width_ - 1 < add_values.size()) {
-      add_values[c - width_ - 1] = Convert(*add_, cell, c - width_ + 1, column);
+    } else if (add_ != nullptr && c - add_start_ < add_values.size()) {
+      Convert(*add_, cell, c - add_start_ + 2, column, add_values[c - add_start_]);
     } else if (add_ != nullptr) {
       add_found = cell.kind == db::ValueKind::kInteger && cell.integer != 0;
     }
@@ -309,22 +325,28 @@ class RowCells final : public db::RowVisitor {
   const TableLayout& row_;
   const TableLayout* add_;
   size_t width_;
+  size_t add_start_;  // the first additional column
+  bool with_type_;
 };
 
 }  // namespace
 
-bool THGoodSpec::ReadRow(db::Statement& statement, bool with_add) {
+bool THGoodSpec::ReadRow(db::Statement& statement, bool with_add, bool with_type) {
   const AddTable* joined = with_add ? add_table_ : nullptr;
-  RowCells cells(statement, *layout_, joined != nullptr ? joined->layout.get() : nullptr);
+  RowCells cells(statement, *layout_, joined != nullptr ? joined->layout.get() : nullptr,
+                 with_type, read_buffer_);
   statement.ReadRow(cells);
+  const int32_t doc_id = DocIdOf(cells.values[idx_doc_id_]);
+  if (!with_type && !ResolveDocType(doc_id, cells.type)) return false;
   for (size_t i = 0; i < cells.values.size(); ++i) row_entries_[i]->SetValue(cells.values[i]);
-  int32_t doc_id = CurrentDocId();
-  int32_t pos = CLng(row_entries_[idx_pos_]->Value());
-  resolved_doc_id_ = doc_id;
-  resolved_type_ = cells.type;
+  const int32_t pos = CLng(row_entries_[idx_pos_]->Value());
+  if (with_type) {
+    resolved_doc_id_ = doc_id;
+    resolved_type_ = cells.type;
+  }
   Retype(cells.type);
   if (joined != nullptr && add_table_ == joined) {
-    // The read carried this type's additional fields after the type column.
+    // The read carried this type's additional fields after the row.
     const TableLayout& layout = *add_table_->layout;
     add_row_stored_ = cells.add_found;
     for (size_t j = 0; j < alias_entries_.size(); ++j) {
@@ -337,7 +359,7 @@ bool THGoodSpec::ReadRow(db::Statement& statement, bool with_add) {
     ReadAddFields(doc_id, pos);
   }
   current_idc_ = CLng(row_entries_[0]->Value());
-  row_snapshot_ = std::move(cells.values);
+  std::swap(row_snapshot_, read_buffer_);
   snapshot_rollbacks_ = application_->Connection().RollbackCount();
   adding_ = false;
   editing_ = false;
@@ -613,15 +635,20 @@ bool THGoodSpec::MoveToID(int32_t idc) {
   EnsureLayout();
   if (idc <= 0) return false;
   // The row is most likely of the type the object holds now: its additional fields come in
-  // the same read.
+  // the same read. Most likely, too, it belongs to the document last looked up, whose type
+  // is known: then the read leaves the document out.
+  db::Connection& c = application_->Connection();
   const bool with_add = add_table_ != nullptr;
+  const bool with_type = !with_add || resolved_doc_id_ <= 0 ||
+                         !sql::SameIdentifier(resolved_type_, type_);
   db::Statement& s =
-      with_add ? Held(application_->Connection(), add_table_->select_row, add_table_->select_row_sql)
-               : Held(application_->Connection(), sql_->held_select_by_id, sql_->select_by_id);
+      !with_add   ? Held(c, sql_->held_select_by_id, sql_->select_by_id)
+      : with_type ? Held(c, add_table_->select_row, add_table_->select_row_sql)
+                  : Held(c, add_table_->select_known_row, add_table_->select_known_row_sql);
   ResetOnExit done(s);
   s.Bind(1, db::Value(idc));
   if (!s.Step()) return false;
-  return ReadRow(s, with_add);
+  return ReadRow(s, with_add, with_type);
 }
 
 bool THGoodSpec::MoveToKey(int32_t doc_id, int32_t pos_numb) {

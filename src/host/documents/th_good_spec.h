@@ -94,9 +94,12 @@ class THGoodSpec : public virtual Object {
   bool ResolveDocType(int32_t doc_id, std::string& type);
   void SyncType();
   int32_t CurrentDocId() const;
-  // `with_add`: the statement carries the additional fields of the current type after the
-  // type column, and a last column telling whether the additional row exists.
-  bool ReadRow(db::Statement& statement, bool with_add = false);
+  static int32_t DocIdOf(const Variant& doc_id);  // 0 when it is not a document's number
+  // `with_type`: the statement carries the document's type after the row's columns; without
+  // it the type is looked up (cached). `with_add`: the statement carries the additional
+  // fields of the current type next, and a last column telling whether the additional row
+  // exists.
+  bool ReadRow(db::Statement& statement, bool with_add = false, bool with_type = true);
   void ReadAddFields(int32_t doc_id, int32_t pos_numb);
   void Recompute();
   void BindRow(db::Statement& statement);
@@ -121,6 +124,7 @@ class THGoodSpec : public virtual Object {
   std::vector<Variant> add_snapshot_;       // additional values as read or written
   bool add_row_stored_ = false;             // add_snapshot_ is a stored additional row
   std::vector<Variant> row_snapshot_;       // the row's values as read or written (current_idc_)
+  std::vector<Variant> read_buffer_;        // the values of the row being read
   uint64_t snapshot_rollbacks_ = 0;         // the connection's rollbacks when it was taken
   std::string type_;                        // type of the additional fields
   const AddTable* add_table_ = nullptr;

@@ -396,6 +396,37 @@ TEST_F(THGoodSpecTest, AdditionalRowIsWrittenWhenChangedOrMissing) {
   EXPECT_EQ(Count("MMOTHGoodSpec"), 1);
 }
 
+// Reads hopping between documents (two of one type, one of another) each bring the row's
+// own additional values, with the type of the row's own document.
+TEST_F(THGoodSpecTest, ReadsAcrossDocumentsCarryEachRowsOwnAdditionalValues) {
+  const int32_t mmo2 = NewDocument("MMO", "2");
+  THGoodSpec writer(book_);
+  const int32_t a = AddRow(writer, mmo_, "G1", "KG", 1);
+  const int32_t b = AddRow(writer, mmo2, "G2", "KG", 1);
+  const int32_t c = AddRow(writer, pisf_, "G3", "VNT", 1);
+  Db().Execute("UPDATE \"D$MMOTHGoodSpec\" SET \"AssCode\" = 'DOC' || \"DocID\"");
+  Db().Execute("UPDATE \"D$PISFTHGoodSpec\" SET \"Comment\" = 'PISF ROW'");
+  Db().Execute("DELETE FROM \"D$MMOTHGoodSpec\" WHERE \"DocID\" = ?1", {mmo2});
+
+  THGoodSpec reader(book_);
+  const auto add = [&](const char* name) {
+    const Variant& v = reader.Fields().Item(std::string("AddFld.") + name).Value();
+    return v.IsNull() ? std::string("(null)") : CStr(v);
+  };
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(reader.MoveToID(a));
+    EXPECT_EQ(add("AssCode"), "DOC" + std::to_string(mmo_));
+    ASSERT_TRUE(reader.MoveToID(b));
+    EXPECT_EQ(add("AssCode"), "(null)") << "a row of the same type without an additional row";
+    EXPECT_EQ(CLng(reader.Fields().Item("DocID").Value()), mmo2);
+    ASSERT_TRUE(reader.MoveToID(c));
+    EXPECT_FALSE(reader.Fields().ExistsField("AddFld.AssCode"));
+    EXPECT_EQ(add("Comment"), "PISF ROW");
+    ASSERT_TRUE(reader.MoveToID(a));
+    EXPECT_EQ(add("AssCode"), "DOC" + std::to_string(mmo_));
+  }
+}
+
 // Row searches that differ only in their codes share one translation; each still finds its
 // own row, quotes and all, and a search the translator refuses is refused every time.
 TEST_F(THGoodSpecTest, RepeatedSearchesWithOtherValuesFindTheirOwnRows) {
