@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "core/error.h"
 
@@ -116,6 +117,41 @@ TEST(Variant, CopiesAreIndependentValues) {
   EXPECT_EQ(original.AsString(), "abc");
   Variant moved = std::move(original);
   EXPECT_EQ(moved.AsString(), "abc");
+}
+
+// Every kind assigned over every other, by copy and by move: the target ends as the source
+// was, the source of a copy is untouched, and objects are held exactly as often as they are
+// referenced.
+TEST(Variant, AssignmentBetweenEveryPairOfKinds) {
+  auto widget = std::make_shared<Widget>();
+  const std::string long_text(100, 'x');  // beyond the string's own small buffer
+  const auto kinds = [&] {
+    return std::vector<Variant>{Variant(),          Variant::Null(),   Variant(true),
+                                Variant(int16_t{-2}), Variant(-70000),  Variant(-0.25),
+                                Variant(Currency::FromDouble(12.3456)), Variant(Date(45000.5)),
+                                Variant("short"),   Variant(long_text), Variant::Nothing(),
+                                Variant(widget)};
+  };
+  const std::vector<Variant> expected = kinds();
+  for (size_t from = 0; from < expected.size(); ++from) {
+    for (size_t to = 0; to < expected.size(); ++to) {
+      std::vector<Variant> targets = kinds();
+      std::vector<Variant> sources = kinds();
+      targets[to] = sources[from];
+      EXPECT_TRUE(targets[to].SameAs(expected[from])) << from << " over " << to;
+      EXPECT_TRUE(sources[from].SameAs(expected[from])) << "the copied " << from;
+      targets = kinds();
+      targets[to] = std::move(sources[from]);
+      EXPECT_TRUE(targets[to].SameAs(expected[from])) << from << " moved over " << to;
+      Variant constructed(targets[to]);
+      EXPECT_TRUE(constructed.SameAs(expected[from]));
+    }
+  }
+  EXPECT_EQ(widget.use_count(), 2) << "held by `expected` and by this test only";
+  Variant self(long_text);
+  const Variant& alias = self;
+  self = alias;
+  EXPECT_EQ(self.AsString(), long_text);
 }
 
 TEST(Variant, TypeNameAndPrinting) {

@@ -33,7 +33,8 @@ class NamedValue : public virtual Object {
   int32_t Kind() const { return kind_; }
   void SetKind(int32_t kind) { kind_ = kind; }
   const Variant& Value() const { return value_; }
-  void SetValue(Variant value) { value_ = std::move(value); }
+  void SetValue(const Variant& value) { value_ = value; }
+  void SetValue(Variant&& value) { value_ = std::move(value); }
   // The caption shown for the value; the name when none was given.
   const std::string& DisplayText() const { return display_text_.empty() ? name_ : display_text_; }
   void SetDisplayText(std::string text) { display_text_ = std::move(text); }

@@ -453,11 +453,15 @@ std::vector<Variant> THGoodSpec::AddValues() const {
   return values;
 }
 
-bool THGoodSpec::AddRowUnchanged(const std::vector<Variant>& values, bool same_row) const {
+bool THGoodSpec::AddRowUnchanged(bool same_row) const {
   if (!add_table_) return true;
   if (!same_row || !add_row_stored_) return false;
-  for (size_t j = 0; j < values.size(); ++j) {
-    if (!values[j].SameAs(add_snapshot_[j])) return false;
+  // What AddValues would write differs from the snapshot unless both entries still hold it.
+  for (size_t j = 0; j < alias_entries_.size(); ++j) {
+    if (!alias_entries_[j]->Value().SameAs(add_snapshot_[j]) ||
+        !add_fields_->At(j).Value().SameAs(add_snapshot_[j])) {
+      return false;
+    }
   }
   return true;
 }
@@ -465,8 +469,8 @@ bool THGoodSpec::AddRowUnchanged(const std::vector<Variant>& values, bool same_r
 void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, bool same_row) {
   if (!add_table_) return;
   const TableLayout& layout = *add_table_->layout;
+  if (!insert && AddRowUnchanged(same_row)) return;
   std::vector<Variant> values = AddValues();
-  if (!insert && AddRowUnchanged(values, same_row)) return;
   db::Connection& c = application_->Connection();
   bool written = false;
   if (!insert) {
@@ -566,15 +570,16 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
   const Variant saved[] = {row_entries_[idx_amount_account_]->Value(),
                            row_entries_[idx_summa_]->Value()};
   db::Connection& c = application_->Connection();
+  // The row this object holds writes only the columns that changed since it was read or
+  // written; any other row is written whole.
+  std::vector<size_t> changed;
+  bool same_row = false;
   try {
     Recompute();
-    // The row this object holds writes only the columns that changed since it was read or
-    // written; any other row is written whole.
-    std::vector<size_t> changed;
     // A rollback since the snapshot may have undone what it holds: then the row is written
     // whole.
-    const bool same_row = idc == current_idc_ && row_snapshot_.size() == row_entries_.size() &&
-                          snapshot_rollbacks_ == c.RollbackCount();
+    same_row = idc == current_idc_ && row_snapshot_.size() == row_entries_.size() &&
+               snapshot_rollbacks_ == c.RollbackCount();
     if (same_row) {
       for (size_t i = 1; i < row_entries_.size(); ++i) {
         if (!row_entries_[i]->Value().SameAs(row_snapshot_[i])) changed.push_back(i);
@@ -582,7 +587,7 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
     }
     // A row and its additional row are written together or not at all; one statement alone
     // needs no savepoint of its own.
-    const bool add_unchanged = AddRowUnchanged(AddValues(), same_row);
+    const bool add_unchanged = AddRowUnchanged(same_row);
     std::optional<WriteScope> transaction;
     if (!add_unchanged) transaction.emplace(c);
     if (!changed.empty()) {
@@ -625,7 +630,11 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
   }
   row_entries_[0]->SetValue(Variant(idc));
   current_idc_ = idc;
-  SnapshotRow();
+  if (same_row) {
+    for (size_t i : changed) row_snapshot_[i] = row_entries_[i]->Value();
+  } else {
+    SnapshotRow();
+  }
   adding_ = false;
   editing_ = false;
   return true;

@@ -109,7 +109,7 @@ class THGoodSpec : public virtual Object {
   void SnapshotRow();
   // The additional values a write would store, and whether they are what the book holds.
   std::vector<Variant> AddValues() const;
-  bool AddRowUnchanged(const std::vector<Variant>& values, bool same_row) const;
+  bool AddRowUnchanged(bool same_row) const;
   void SnapshotAddFields();
   void BlankAddFields();
 
