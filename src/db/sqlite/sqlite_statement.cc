@@ -283,20 +283,27 @@ void SqliteStatement::ReadRow(RowVisitor& visitor) const {
   if (!has_row_) ThrowMisuse("A row read with no current row");
   sqlite3_stmt* stmt = stmt_.get();
   const int count = sqlite3_column_count(stmt);
+  // One call into the statement per column; the value it hands back is read while the row
+  // is current.
   for (int c = 0; c < count; ++c) {
-    switch (sqlite3_column_type(stmt, c)) {
+    sqlite3_value* value = sqlite3_column_value(stmt, c);
+    switch (sqlite3_value_type(value)) {
       case SQLITE_INTEGER:
-        visitor.Integer(c, sqlite3_column_int64(stmt, c));
+        visitor.Integer(c, sqlite3_value_int64(value));
         break;
       case SQLITE_FLOAT:
-        visitor.Real(c, sqlite3_column_double(stmt, c));
+        visitor.Real(c, sqlite3_value_double(value));
         break;
-      case SQLITE_TEXT:
-        visitor.Text(c, TextOf(stmt, c));
+      case SQLITE_TEXT: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        visitor.Text(c, text == nullptr ? std::string_view()
+                                        : std::string_view(text, static_cast<size_t>(
+                                                                     sqlite3_value_bytes(value))));
         break;
+      }
       case SQLITE_BLOB: {
-        const auto* data = static_cast<const uint8_t*>(sqlite3_column_blob(stmt, c));
-        const int size = sqlite3_column_bytes(stmt, c);
+        const auto* data = static_cast<const uint8_t*>(sqlite3_value_blob(value));
+        const int size = sqlite3_value_bytes(value);
         visitor.Bytes(c, data == nullptr || size <= 0 ? Blob() : Blob(data, data + size));
         break;
       }

@@ -470,7 +470,9 @@ void Query::SyncRow() {
     return;
   }
   const std::vector<NamedValuePtr>& entries = row_->Entries();
-  for (size_t i = 0; i < entries.size(); ++i) entries[i]->SetValue(recordset_->CopyValue(i));
+  recordset_->CopyValues(row_values_);
+  if (entries.size() > row_values_.size()) recordset_->Fields().Item(row_values_.size());  // 3265
+  for (size_t i = 0; i < entries.size(); ++i) entries[i]->SetValue(std::move(row_values_[i]));
 }
 
 void Query::MoveFirst() {

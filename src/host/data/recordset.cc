@@ -545,6 +545,16 @@ Variant Recordset::CopyValue(size_t index) const {
   return store.Get(row, index);
 }
 
+void Recordset::CopyValues(std::vector<Variant>& values) const {
+  const uint32_t row = CurrentRow();
+  const RowStore& store = *store_;
+  const bool cached = cache_generation_ == store.generation && cache_row_ == row;
+  values.resize(store.Columns());
+  for (size_t i = 0; i < values.size(); ++i) {
+    values[i] = cached && cache_made_[i] ? cache_[i] : store.Get(row, i);
+  }
+}
+
 const Variant& Recordset::Value(std::string_view name) const {
   size_t column = ColumnOf(name);
   return CachedCell(CurrentRow(), column);

@@ -229,6 +229,8 @@ class Recordset : public virtual Object {
   // The current row's value at `index` made afresh, for a caller that keeps it (a copy of the
   // row into a list); a pending edit of the row shows.
   Variant CopyValue(size_t index) const;
+  // The same for every column of the current row, into `values` (resized to the columns).
+  void CopyValues(std::vector<Variant>& values) const;
   void SetValue(std::string_view name, Variant value);
   void SetValue(size_t index, Variant value);
 
