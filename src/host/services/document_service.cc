@@ -210,6 +210,31 @@ Currency CostOf(const std::vector<std::pair<int64_t, const ReceiptValue*>>& cons
   return Currency::FromScaled(sum < 0 ? -scaled : scaled);
 }
 
+// The links the rows of document `doc_id` have before posting, by row: a fuel write-off
+// links its rows to the receipts the fuel came from. Posting takes them as part of the row's
+// consumption and keeps them. Each comes with its receipt's quantity and cost.
+struct OwnLink {
+  int64_t quantity = 0;  // ten-thousandths
+  ReceiptValue receipt;
+};
+
+std::map<int64_t, std::vector<OwnLink>> ReadOwnLinks(AppContext& book, int32_t doc_id) {
+  const Tables t(book);
+  db::StatementHandle s = book.Connection().Prepare(
+      "SELECT l.\"OutcomeSpecID\", SUM(l.\"Amount\"), i.\"AmountAccount\", i.\"CostSumm\" FROM " +
+      t("THGoodSpecFixLog") + " l INNER JOIN " + t("THGoodSpec") +
+      " o ON o.\"IDC\" = l.\"OutcomeSpecID\" INNER JOIN " + t("THGoodSpec") +
+      " i ON i.\"IDC\" = l.\"IncomeSpecID\" WHERE o.\"DocID\" = ?1 AND COALESCE(l.\"Type\", 0) <> 0"
+      " GROUP BY l.\"OutcomeSpecID\", l.\"IncomeSpecID\"");
+  s->BindInt64(1, doc_id);
+  std::map<int64_t, std::vector<OwnLink>> links;
+  while (s->Step()) {
+    links[IntAt(*s, 0)].push_back(
+        OwnLink{Scaled(NumberAt(*s, 1)), ReceiptValue{Scaled(NumberAt(*s, 2)), Scaled(NumberAt(*s, 3))}});
+  }
+  return links;
+}
+
 void PostOutgoing(AppContext& book, const Header& h) {
   if (h.store.empty()) {
     Fail(kErrDocumentService, Describe(h) + " has no store; stock cannot leave it");
@@ -223,23 +248,36 @@ void PostOutgoing(AppContext& book, const Header& h) {
     std::vector<sample::FifoLedger::Link> links;
   };
   std::vector<Posting> postings;
+  const std::map<int64_t, std::vector<OwnLink>> own = ReadOwnLinks(book, h.idc);
+  const auto own_links = [&](int64_t row) -> const std::vector<OwnLink>* {
+    auto it = own.find(row);
+    return it == own.end() ? nullptr : &it->second;
+  };
   // Everything is consumed in memory first: a short row stops the posting before anything is
-  // written.
+  // written. A row takes from the receipts only what its own links do not cover.
   for (const Row& r : rows) {
     if (r.good.empty() || r.quantity <= 0) continue;
+    int64_t needed = r.quantity;
+    if (const std::vector<OwnLink>* links = own_links(r.idc)) {
+      for (const OwnLink& l : *links) needed -= l.quantity;
+    }
+    if (needed <= 0) {
+      postings.push_back(Posting{&r, {}});
+      continue;
+    }
     auto key = std::make_pair(r.good, r.lot);
     if (!loaded[key]) {
       LoadReceipts(book, h, r.good, r.lot, ledger, receipts);
       loaded[key] = true;
     }
     const int64_t free = ledger.Free(h.store, r.good, r.lot);
-    if (free < r.quantity) {
+    if (free < needed) {
       Fail(kErrStockShort,
            fmt::format("{} row {}: {} of good \"{}\" lot {} needed in store \"{}\" on {}, {} free",
-                       Describe(h), r.pos, Quantity(r.quantity), r.good, r.lot, h.store, h.date,
+                       Describe(h), r.pos, Quantity(needed), r.good, r.lot, h.store, h.date,
                        Quantity(free)));
     }
-    postings.push_back(Posting{&r, ledger.Consume(h.store, r.good, r.lot, r.quantity)});
+    postings.push_back(Posting{&r, ledger.Consume(h.store, r.good, r.lot, needed)});
   }
   const Tables t(book);
   db::Connection& c = book.Connection();
@@ -251,6 +289,9 @@ void PostOutgoing(AppContext& book, const Header& h) {
       "UPDATE " + t("THGoodSpec") + " SET \"CostSumm\" = ?1 WHERE \"IDC\" = ?2";
   for (const Posting& p : postings) {
     std::vector<std::pair<int64_t, const ReceiptValue*>> consumed;
+    if (const std::vector<OwnLink>* links = own_links(p.row->idc)) {
+      for (const OwnLink& l : *links) consumed.emplace_back(l.quantity, &l.receipt);
+    }
     for (const sample::FifoLedger::Link& l : p.links) {
       c.Execute(insert_link, {p.row->good, p.row->idc, l.income_spec_id,
                               static_cast<double>(l.quantity) / kScale});
@@ -311,7 +352,8 @@ void PostIncoming(AppContext& book, const Header& h) {
   }
 }
 
-// Takes the links of an outgoing document back and returns their quantities to the lots.
+// Takes the links posting made back and returns the rows' quantities (all their links) to the
+// lots.
 void UnpostOutgoing(AppContext& book, const Header& h) {
   const Tables t(book);
   db::Connection& c = book.Connection();
@@ -325,9 +367,10 @@ void UnpostOutgoing(AppContext& book, const Header& h) {
     s->BindInt64(1, h.idc);
     while (s->Step()) returned[{TextAt(*s, 0), IntAt(*s, 1)}] += Scaled(NumberAt(*s, 2));
   }
+  // Only the links posting made go; the rows' own links (a fuel write-off's) stay with them.
   c.Execute("DELETE FROM " + t("THGoodSpecFixLog") +
-                " WHERE \"OutcomeSpecID\" IN (SELECT \"IDC\" FROM " + t("THGoodSpec") +
-                " WHERE \"DocID\" = ?1)",
+                " WHERE COALESCE(\"Type\", 0) = 0 AND \"OutcomeSpecID\" IN (SELECT \"IDC\" FROM " +
+                t("THGoodSpec") + " WHERE \"DocID\" = ?1)",
             {int64_t{h.idc}});
   if (h.store.empty()) return;
   for (const auto& [key, quantity] : returned) {

@@ -210,6 +210,38 @@ TEST_F(PostingBook, AReceiptIsNeverTakenBeyondItsQuantityByAnEarlierDatedDocumen
             5);
 }
 
+// A fuel write-off links its rows to the receipts the fuel came from (type 5) before it is
+// posted: posting takes those links as the rows' consumption, draws only the rest first in
+// first out, costs the row over both, and unposting keeps the write-off's own links.
+TEST_F(PostingBook, RowsLinkedBeforePostingTakeOnlyTheRestFromTheReceipts) {
+  Db().Execute("INSERT INTO " + Table("THGoodSpecFixLog") +
+               "(\"GoodCode\",\"OutcomeSpecID\",\"IncomeSpecID\",\"Amount\",\"Type\") VALUES"
+               " ('G1',601,201,3,5),('G1',602,202,1,5)");
+  auto service = Service(6);
+  service->CloseDoc();
+  // 601 (12 KG) has 3 from 201 and takes 9 more from 101; 602 (1 KG) is covered by its link.
+  EXPECT_EQ(Links(), (Strings{"601>101:9", "601>201:3", "602>202:1"}));
+  EXPECT_EQ(Cost(601), "126");  // 100 x 9 / 10 + 60 x 3 / 5
+  EXPECT_EQ(Cost(602), "20");
+  EXPECT_EQ(Lots(), (Strings{"S1/G1/0=53", "S1/G1/9=3", "S2/G1/0=100"}));
+  // 201 is not taken twice: 1 KG of 101 and 2 of 201's 5 are left for a later write-off.
+  const int32_t more = WriteOff("2026-01-15", {{"G1", 0, 4}});
+  EXPECT_EQ(ErrorOf([&] { Service(more)->CloseDoc(); }), kErrStockShort);
+  const int32_t later = WriteOff("2026-01-15", {{"G1", 0, 3}});
+  Service(later)->CloseDoc();
+  EXPECT_EQ(Scalar(Db(), "SELECT SUM(\"Amount\") FROM " + Table("THGoodSpecFixLog") +
+                             " WHERE \"IncomeSpecID\" = 201"),
+            5);
+  Service(later)->OpenDoc();
+
+  service->OpenDoc();
+  EXPECT_EQ(Links(), (Strings{"601>201:3", "602>202:1"}));
+  EXPECT_EQ(Lots(), (Strings{"S1/G1/0=65", "S1/G1/9=4", "S2/G1/0=100"}));
+  service->CloseDoc();
+  EXPECT_EQ(Links(), (Strings{"601>101:9", "601>201:3", "602>202:1"}));
+  EXPECT_EQ(Lots(), (Strings{"S1/G1/0=53", "S1/G1/9=3", "S2/G1/0=100"}));
+}
+
 TEST_F(PostingBook, IncomingAndOtherDocumentsPost) {
   // A new receipt of G2 into S2: cost becomes its sum, a lot is opened for it.
   Db().Execute("INSERT INTO " + Table("THDocument") +
