@@ -23,6 +23,7 @@
 #include "host/data/sql_tools.h"
 #include "host/documents/th_document.h"
 #include "host/documents/th_good_spec.h"
+#include "host/documents/th_good_spec_fix_log.h"
 #include "host/schema/schema.h"
 #include "host/services/doc_editor.h"
 #include "host/services/document_service.h"
@@ -34,63 +35,6 @@
 #include "host/ui/step_runner.h"
 
 namespace qts::handlers {
-
-// The book's fix log ("THGoodSpecFixLog") one link at a time: the rows object the write-off
-// adds its links through, finds them again by a condition and deletes them by "IDC".
-// Statements are prepared through the book's statement cache.
-class FixLogRows {
- public:
-  explicit FixLogRows(host::AppContextPtr app)
-      : app_(std::move(app)),
-        table_("\"" + host::schema::PhysicalName(app_->Code(), "THGoodSpecFixLog") + "\""),
-        fields_(std::make_shared<host::NamedValueList>()) {
-    fields_->Add("IDC", 3);
-    fields_->Add("GoodCode", 7);
-    fields_->Add("OutcomeSpecID", 3);
-    fields_->Add("IncomeSpecID", 3);
-    fields_->Add("Amount", 20);
-    fields_->Add("Type", 3);
-  }
-
-  host::NamedValueList& Fields() { return *fields_; }
-  // Makes the current link a blank new one.
-  void AddNew() { fields_->ClearValues(); }
-  // Writes the new link and sets its "IDC".
-  void Update() {
-    const host::NamedValueList& f = *fields_;
-    app_->Connection().Execute(
-        "INSERT INTO " + table_ +
-            " (\"GoodCode\", \"OutcomeSpecID\", \"IncomeSpecID\", \"Amount\", \"Type\")"
-            " VALUES (?1, ?2, ?3, ?4, ?5)",
-        {CStr(f.Item("GoodCode").Value()), int64_t{CLng(f.Item("OutcomeSpecID").Value())},
-         int64_t{CLng(f.Item("IncomeSpecID").Value())}, CCur(f.Item("Amount").Value()).ToDouble(),
-         int64_t{CLng(f.Item("Type").Value())}});
-    fields_->Item("IDC").SetValue(Variant(static_cast<int32_t>(app_->Connection().LastInsertId())));
-  }
-  // The first link (lowest "IDC") matching a T-SQL condition over the fix log; False, with
-  // the current link unchanged, when none does.
-  bool Find(std::string_view condition) {
-    host::QueryPtr q = app_->CreateQuery("THGoodSpecFixLog");
-    q->AddWhere(condition);
-    q->OrderBy("IDC");
-    q->SetTop(1);
-    q->Open();
-    if (q->Eof()) return false;
-    for (const host::NamedValuePtr& entry : fields_->Entries()) {
-      entry->SetValue(q->Fields().Item(entry->Name()).Value());
-    }
-    return true;
-  }
-  bool Delete(int32_t idc) {
-    return app_->Connection().Execute("DELETE FROM " + table_ + " WHERE \"IDC\" = ?1",
-                                      {int64_t{idc}}) > 0;
-  }
-
- private:
-  host::AppContextPtr app_;
-  std::string table_;
-  host::NamedValueListPtr fields_;
-};
 
 namespace {
 
@@ -304,8 +248,7 @@ void CFuelWriteOff::WriteOff(const std::string& VehicleCode, Currency TotalUsedF
       }
       m_IncomeSince = m_Vehicle->IncomeSince(
           CDate(m_ParentDoc->AddFields().Item("BegPeriod").Value()), ParentIdc());
-      if (!m_Spec) m_Spec = std::make_shared<host::THGoodSpec>(m_App);
-      if (!m_FixLog) m_FixLog = std::make_shared<FixLogRows>(m_App);
+      CreateRowObjects();
       // The source lists keep the filters their owner gave them.
       const auto restrict_sources = [&] {
         RestrictList(*InList, in_filter, KindFilter());
@@ -403,8 +346,7 @@ bool CFuelWriteOff::PrepareDoc(bool IsSilence, bool& created) {
     if (answer != host::MessageAnswer::kOk) return false;
   }
   if (Long(f.Item("IsPosted").Value()) != 0) UnpostDoc();
-  if (!m_Spec) m_Spec = std::make_shared<host::THGoodSpec>(m_App);
-  if (!m_FixLog) m_FixLog = std::make_shared<FixLogRows>(m_App);
+  CreateRowObjects();
   ReplaceRows(doc_id);
   return true;
 }
@@ -439,6 +381,15 @@ std::string CFuelWriteOff::KindFilter() const {
     return Tools().ColumnCondition("SubCategory", kKindLong, host::kOpNotEqual, Variant(kGasKind));
   }
   return Tools().ColumnCondition("SubCategory", kKindLong, host::kOpEqual, Variant(m_Kind));
+}
+
+// The host's rows objects for the write-off's rows and for its fix-log links.
+void CFuelWriteOff::CreateRowObjects() {
+  if (!m_Spec) m_Spec = std::dynamic_pointer_cast<host::THGoodSpec>(m_App->CreateObject("THGoodSpec"));
+  if (!m_FixLog) {
+    m_FixLog =
+        std::dynamic_pointer_cast<host::THGoodSpecFixLog>(m_App->CreateObject("THGoodSpecFixLog"));
+  }
 }
 
 bool CFuelWriteOff::CheckRest(int32_t kind, Currency quantity) {

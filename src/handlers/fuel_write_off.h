@@ -51,12 +51,12 @@
 namespace qts::host {
 class Vehicle;
 class Recordset;
+class THGoodSpecFixLog;
 }  // namespace qts::host
 
 namespace qts::handlers {
 
 class CItemWriteOff;
-class FixLogRows;
 
 // Item kinds on the rest lists (column "SubCategory").
 inline constexpr int32_t kFuelKind = 100;
@@ -133,6 +133,7 @@ class CFuelWriteOff final : public frame::ComponentObject,
   bool PrepareDoc(bool IsSilence, bool& created);
   void ReplaceRows(int32_t doc_id);
   void UnpostDoc();
+  void CreateRowObjects();
   bool CheckRest(int32_t kind, Currency quantity);
   std::string KindFilter() const;
   void WriteOffKind(int32_t kind, Currency quantity, const std::shared_ptr<host::Query>& InList,
@@ -161,7 +162,7 @@ class CFuelWriteOff final : public frame::ComponentObject,
   std::shared_ptr<host::Query> m_List;
   host::NamedValueListPtr m_Row;
   host::THGoodSpecPtr m_Spec;
-  std::shared_ptr<FixLogRows> m_FixLog;
+  std::shared_ptr<host::THGoodSpecFixLog> m_FixLog;
   int32_t m_Kind = 0;
   Currency m_Remaining;
   // The good m_RestList is restricted to ("" when the restriction must be made afresh), and

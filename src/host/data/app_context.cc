@@ -10,6 +10,7 @@
 #include "host/data/query.h"
 #include "host/documents/th_document.h"
 #include "host/documents/th_good_spec.h"
+#include "host/documents/th_good_spec_fix_log.h"
 #include "host/schema/schema.h"
 #include "host/services/business_operations.h"
 #include "host/services/doc_editor.h"
@@ -212,6 +213,10 @@ ObjectPtr AppContext::CreateObject(std::string_view class_name) {
       {"THGoodSpec",
        [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
          return std::make_shared<THGoodSpec>(b);
+       }},
+      {"THGoodSpecFixLog",
+       [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {
+         return std::make_shared<THGoodSpecFixLog>(b);
        }},
       {"GoodEntry",
        [](const std::shared_ptr<AppContext>& b) -> ObjectPtr {

@@ -1,0 +1,113 @@
+#include "host/documents/th_good_spec_fix_log.h"
+
+#include <string>
+#include <utility>
+
+#include "core/convert.h"
+#include "host/data/app_context.h"
+
+namespace qts::host {
+namespace {
+
+constexpr std::string_view kSource = "THGoodSpecFixLog";
+
+// `slot`'s statement (prepared on first use), reset for its next run.
+db::Statement& Held(db::Connection& connection, db::StatementHandle& slot, const std::string& sql) {
+  if (!slot) slot = connection.Prepare(sql);
+  slot->Reset();
+  return *slot;
+}
+
+}  // namespace
+
+THGoodSpecFixLog::THGoodSpecFixLog(AppContextPtr application)
+    : application_(std::move(application)), fields_(std::make_shared<NamedValueList>()) {}
+
+THGoodSpecFixLog::~THGoodSpecFixLog() = default;
+
+void THGoodSpecFixLog::EnsureLayout() {
+  if (layout_) return;
+  if (!application_) RaiseDocumentError(kSource, "the links belong to no book");
+  layout_ = TableLayout::Create(application_->Catalogue(), "THGoodSpecFixLog", std::string(kSource));
+  if (!layout_) RaiseDocumentError(kSource, "the book has no table THGoodSpecFixLog");
+  fields_->Clear();
+  layout_->AddEntries(*fields_);
+  fields_->Item("IDC").SetValue(Variant(int32_t{0}));
+}
+
+NamedValueList& THGoodSpecFixLog::Fields() {
+  EnsureLayout();
+  return *fields_;
+}
+
+void THGoodSpecFixLog::AddNew() {
+  EnsureLayout();
+  const auto& columns = layout_->Columns();
+  for (size_t i = 0; i < columns.size(); ++i) fields_->At(i).SetValue(columns[i].blank);
+  fields_->At(0).SetValue(Variant(int32_t{0}));
+  adding_ = true;
+}
+
+void THGoodSpecFixLog::Update() {
+  EnsureLayout();
+  if (!adding_) RaiseDocumentError(kSource, "Update writes a new link: call AddNew first");
+  for (const char* key : {"OutcomeSpecID", "IncomeSpecID"}) {
+    const Variant& v = fields_->Item(key).Value();
+    if (v.IsNull() || v.IsEmpty() || CLng(v) == 0) {
+      RaiseDocumentError(kSource, std::string("the new link needs \"") + key + "\"");
+    }
+  }
+  db::Connection& c = application_->Connection();
+  if (insert_sql_.empty()) insert_sql_ = layout_->InsertSql(1);
+  db::Statement& s = Held(c, insert_, insert_sql_);
+  for (size_t i = 1; i < layout_->Columns().size(); ++i) {
+    layout_->Bind(s, static_cast<int>(i), i, fields_->At(i).Value());
+  }
+  s.Run();
+  s.Reset();
+  fields_->At(0).SetValue(Variant(static_cast<int32_t>(c.LastInsertId())));
+  adding_ = false;
+}
+
+bool THGoodSpecFixLog::MoveToID(int32_t idc) {
+  EnsureLayout();
+  if (idc <= 0) return false;
+  if (select_sql_.empty()) select_sql_ = layout_->SelectSql({"IDC"});
+  db::Statement& s = Held(application_->Connection(), select_, select_sql_);
+  s.Bind(1, db::Value(idc));
+  if (!s.Step()) {
+    s.Reset();
+    return false;
+  }
+  for (size_t i = 0; i < layout_->Columns().size(); ++i) {
+    fields_->At(i).SetValue(layout_->Read(s, static_cast<int>(i), i));
+  }
+  s.Reset();
+  adding_ = false;
+  return true;
+}
+
+bool THGoodSpecFixLog::Find(std::string_view condition) {
+  EnsureLayout();
+  const int32_t idc = FindFirstIdc(*application_, "THGoodSpecFixLog", condition, "oTable.IDC");
+  return idc != 0 && MoveToID(idc);
+}
+
+bool THGoodSpecFixLog::Delete(int32_t idc) {
+  EnsureLayout();
+  if (idc <= 0) return false;
+  db::Connection& c = application_->Connection();
+  if (remove_sql_.empty()) remove_sql_ = "DELETE FROM " + layout_->Table() + " WHERE \"IDC\" = ?1";
+  db::Statement& s = Held(c, remove_, remove_sql_);
+  s.Bind(1, db::Value(idc));
+  s.Run();
+  s.Reset();
+  if (c.Changes() == 0) return false;
+  if (CLng(fields_->At(0).Value()) == idc) {
+    AddNew();
+    adding_ = false;
+  }
+  return true;
+}
+
+}  // namespace qts::host
