@@ -549,7 +549,7 @@ void CFuelWriteOff::AddLink(const std::string& good, int32_t outcome_id, int32_t
 }
 
 // Part of a row stays unlinked: the person keeps it so (first answer) or has the row's links
-// taken away (second answer).
+// taken away (second answer), after which the source list shows the book as it now stands.
 void CFuelWriteOff::WarnUnlinked(const std::string& good, int32_t spec_id) {
   const std::string text = frame::FormatMsg(MessageText(kMsgFuelUnlinked), {Variant(good)});
   const host::MessageAnswer answer =
@@ -558,6 +558,8 @@ void CFuelWriteOff::WarnUnlinked(const std::string& good, int32_t spec_id) {
   const std::string condition =
       Tools().Condition(m_FixLog->Fields().Item("OutcomeSpecID"), host::kOpEqual, Variant(spec_id));
   while (m_FixLog->Find(condition)) m_FixLog->Delete(CLng(m_FixLog->Fields().Item("IDC").Value()));
+  // The source list is read again from the book, in place: the walk goes on from its row.
+  if (m_List) m_List->Requery();
 }
 
 // ---- The document ----

@@ -585,7 +585,10 @@ TEST_P(FuelUnlinkedTest, AnUnlinkedPartIsReportedAndTheSecondAnswerDropsTheRowsL
   operator_->Answer(kMsgFuelUnlinked, answer);
   operator_->AnswerForm({"frmDocument", true, {}});
   const int64_t qty = receipts[0].second + receipts[1].second;
+  const host::RecordsetPtr in_rows = in_list->OpenRecordset();
   fuel->WriteOff(w.vehicle, Cy(qty), Cy(0), in_list, rest_list);
+  // The second answer has the source list (the receipt list, walked second) read again.
+  EXPECT_EQ(in_list->OpenRecordset() != in_rows, answer != MessageAnswer::kOk);
 
   EXPECT_EQ(Asked(*operator_, kMsgFuelUnlinked), 1);
   // The lists show what their own filters show again.

@@ -458,6 +458,28 @@ void Query::Open() {
   SyncRow();
 }
 
+void Query::Requery() {
+  if (!recordset_) Fail("the query is not open");
+  const Variant filter = recordset_->Filter();
+  const std::string sort = recordset_->Sort();
+  const bool at_end = recordset_->Eof();
+  const long position = recordset_->RecordCount() > 0 ? recordset_->AbsolutePosition() : 0;
+  Open();
+  Recordset& rs = *recordset_;
+  if (!filter.SameAs(rs.Filter())) rs.SetFilter(filter);
+  if (sort != rs.Sort()) rs.SetSort(sort);
+  const long count = rs.RecordCount();
+  if (!at_end && position >= 1 && position <= count) {
+    rs.SetAbsolutePosition(position);
+  } else if (count > 0 && (at_end || position > count)) {
+    rs.MoveLast();
+    rs.MoveNext();
+  } else if (count > 0) {
+    rs.MoveFirst();
+  }
+  SyncRow();
+}
+
 void Query::Close() {
   recordset_.reset();
   row_.reset();

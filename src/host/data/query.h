@@ -113,6 +113,11 @@ class Query : public virtual Object {
   // be opened again (after more builder calls): it reads its rows afresh.
   void Open();
   bool IsOpen() const { return recordset_ != nullptr; }
+  // Reads the rows of an open query afresh, as the book now stands, keeping what its
+  // recordset shows (its filter and sort) and the current record's position (the end when
+  // the record is gone). A recordset taken before stays as it was. Error kErrQuery when the
+  // query is not open.
+  void Requery();
   void Close();
   void MoveFirst();
   void MoveNext();

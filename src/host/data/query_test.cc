@@ -373,6 +373,38 @@ TEST_F(ResultRowsTest, ResultFilterAndSortWorkOnTheOpenedRows) {
   EXPECT_TRUE(q->Eof());
 }
 
+// Requery reads the book afresh and keeps what the list showed and where it stood.
+TEST_F(ResultRowsTest, RequeryReadsTheBookAgainKeepingFilterSortAndPosition) {
+  QueryPtr q = Q("REFGood");
+  q->Fields().KeepOnly({"Code", "Name"});
+  EXPECT_THROW(q->Requery(), Error) << "not open";
+  q->Open();
+  RecordsetPtr before = q->OpenRecordset();
+  before->SetFilter(Variant("Code <> 'GR'"));
+  before->SetSort("Code DESC");
+  q->MoveFirst();
+  q->MoveNext();  // G2
+  ASSERT_EQ(CStr(q->Fields().Item("Code").Value()), "G2");
+  book_->Connection().Execute("UPDATE \"T$REFGood\" SET \"Name\" = 'Crates' WHERE \"Code\" = 'G2'");
+  book_->Connection().Execute(
+      "INSERT INTO \"T$REFGood\"(\"Code\",\"Name\",\"IsGroup\") VALUES ('G9','Salt',0)");
+
+  q->Requery();
+  EXPECT_EQ(CStr(q->Fields().Item("Code").Value()), "G3") << "the second row shown, now G3";
+  EXPECT_EQ(CStr(before->Value("Name")), "Boxes") << "a recordset taken before stays";
+  EXPECT_EQ(Rows(*q), (RowList{{"G9", "Salt"}, {"G3", "Oil"}, {"G2", "Crates"}, {"G1", "Flour"}}));
+
+  // At the end it stays at the end; a position the rows no longer reach goes to the end.
+  q->Requery();
+  EXPECT_TRUE(q->Eof());
+  q->MoveFirst();
+  for (int i = 0; i < 3; ++i) q->MoveNext();  // the fourth row, G1
+  book_->Connection().Execute("DELETE FROM \"T$REFGood\" WHERE \"Code\" IN ('G9', 'G1')");
+  q->Requery();
+  EXPECT_TRUE(q->Eof());
+  EXPECT_EQ(q->RecordCount(), 2);
+}
+
 TEST_F(ResultRowsTest, ReadingAClosedQueryIsRefused) {
   QueryPtr q = Q("REFGood");
   EXPECT_THROW((void)q->Eof(), Error);
