@@ -26,10 +26,10 @@
 #include <vector>
 
 #include "bench_common.h"
-#include "db/transaction.h"
 #include "core/currency.h"
 #include "core/variant.h"
 #include "db/sqlite/sqlite_connection.h"
+#include "db/transaction.h"
 #include "engine/doc_engine.h"
 #include "host/data/app_context.h"
 #include "host/documents/th_document.h"
@@ -131,13 +131,12 @@ double RawPricing() {
   const int32_t doc = NewWriteOff(book);
   const auto spec = Columns("THGoodSpec");
   const auto add = Columns("MMOTHGoodSpec");
-  const std::string query = "SELECT " + Joined(spec, 0, "s.", "") + ", " +
-                            Joined(add, 2, "a.", "") + " FROM " + Table(*book, "THGoodSpec") +
-                            " s LEFT JOIN " + Table(*book, "REFGood") +
-                            " g ON g.\"Code\" = s.\"GoodCode\" INNER JOIN " +
-                            Table(*book, "MMOTHGoodSpec") +
-                            " a ON s.\"DocID\" = a.\"DocID\" AND s.\"PosNumb\" = a.\"PosNumb\" "
-                            "WHERE g.\"Category\" = 0 AND s.\"DocID\" = ?1";
+  const std::string query =
+      "SELECT " + Joined(spec, 0, "s.", "") + ", " + Joined(add, 2, "a.", "") + " FROM " +
+      Table(*book, "THGoodSpec") + " s LEFT JOIN " + Table(*book, "REFGood") +
+      " g ON g.\"Code\" = s.\"GoodCode\" INNER JOIN " + Table(*book, "MMOTHGoodSpec") +
+      " a ON s.\"DocID\" = a.\"DocID\" AND s.\"PosNumb\" = a.\"PosNumb\" "
+      "WHERE g.\"Category\" = 0 AND s.\"DocID\" = ?1";
   // The document's type is known: the loop made the document.
   const std::string select = "SELECT " + Joined(spec, 0, "s.", "") + " FROM " +
                              Table(*book, "THGoodSpec") + " s WHERE s.\"IDC\" = ?1";
@@ -181,7 +180,8 @@ double RawPricing() {
     for (int k = 0; k < add_width; ++k) benchmark::DoNotOptimize(sqlite3_column_value(sel_add, k));
     const double price = Price(r.cost, r.amount);
     sqlite3_bind_double(upd, 1, price);
-    sqlite3_bind_double(upd, 2, qts::RoundCy(qts::Currency::FromDouble(price * r.amount), 2).ToDouble());
+    sqlite3_bind_double(upd, 2,
+                        qts::RoundCy(qts::Currency::FromDouble(price * r.amount), 2).ToDouble());
     sqlite3_bind_int64(upd, 3, r.idc);
     Check(sqlite3_step(upd), SQLITE_DONE, db);
     for (sqlite3_stmt* s : {sel, sel_add, upd}) sqlite3_reset(s);

@@ -5,11 +5,11 @@
 #define QTS_CORE_VARIANT_H_
 
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
+#include <new>
 #include <string>
 #include <string_view>
-#include <cstring>
-#include <new>
 #include <type_traits>
 
 #include "core/currency.h"
@@ -50,7 +50,9 @@ class Variant {
   Variant(double value) noexcept { SetPlain(IndexOf<double>(), value); }
   Variant(Currency value) noexcept { SetPlain(IndexOf<Currency>(), value); }
   Variant(Date value) noexcept { SetPlain(IndexOf<Date>(), value); }
-  Variant(std::string value) : index_(kStringIndex) { new (storage_) std::string(std::move(value)); }
+  Variant(std::string value) : index_(kStringIndex) {
+    new (storage_) std::string(std::move(value));
+  }
   Variant(std::string_view value) : index_(kStringIndex) { new (storage_) std::string(value); }
   Variant(const char* value) : index_(kStringIndex) { new (storage_) std::string(value); }
   // An object reference; a null pointer is Nothing.
@@ -235,8 +237,9 @@ class Variant {
   }
   [[noreturn]] static void ThrowTypeMismatch();
 
-  static constexpr size_t kStorageBytes =
-      sizeof(std::string) > sizeof(ObjectPtr) ? sizeof(std::string) : sizeof(ObjectPtr);
+  static constexpr size_t kStorageBytes = sizeof(std::string) > sizeof(ObjectPtr)
+                                              ? sizeof(std::string)
+                                              : sizeof(ObjectPtr);
   alignas(std::string) alignas(ObjectPtr) unsigned char storage_[kStorageBytes];
   uint8_t index_;
 };

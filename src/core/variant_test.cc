@@ -126,10 +126,17 @@ TEST(Variant, AssignmentBetweenEveryPairOfKinds) {
   auto widget = std::make_shared<Widget>();
   const std::string long_text(100, 'x');  // beyond the string's own small buffer
   const auto kinds = [&] {
-    return std::vector<Variant>{Variant(),          Variant::Null(),   Variant(true),
-                                Variant(int16_t{-2}), Variant(-70000),  Variant(-0.25),
-                                Variant(Currency::FromDouble(12.3456)), Variant(Date(45000.5)),
-                                Variant("short"),   Variant(long_text), Variant::Nothing(),
+    return std::vector<Variant>{Variant(),
+                                Variant::Null(),
+                                Variant(true),
+                                Variant(int16_t{-2}),
+                                Variant(-70000),
+                                Variant(-0.25),
+                                Variant(Currency::FromDouble(12.3456)),
+                                Variant(Date(45000.5)),
+                                Variant("short"),
+                                Variant(long_text),
+                                Variant::Nothing(),
                                 Variant(widget)};
   };
   const std::vector<Variant> expected = kinds();

@@ -385,7 +385,8 @@ std::string CFuelWriteOff::KindFilter() const {
 
 // The host's rows objects for the write-off's rows and for its fix-log links.
 void CFuelWriteOff::CreateRowObjects() {
-  if (!m_Spec) m_Spec = std::dynamic_pointer_cast<host::THGoodSpec>(m_App->CreateObject("THGoodSpec"));
+  if (!m_Spec)
+    m_Spec = std::dynamic_pointer_cast<host::THGoodSpec>(m_App->CreateObject("THGoodSpec"));
   if (!m_FixLog) {
     m_FixLog =
         std::dynamic_pointer_cast<host::THGoodSpecFixLog>(m_App->CreateObject("THGoodSpecFixLog"));

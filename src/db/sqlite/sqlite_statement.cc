@@ -296,9 +296,10 @@ void SqliteStatement::ReadRow(RowVisitor& visitor) const {
         break;
       case SQLITE_TEXT: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        visitor.Text(c, text == nullptr ? std::string_view()
-                                        : std::string_view(text, static_cast<size_t>(
-                                                                     sqlite3_value_bytes(value))));
+        visitor.Text(c,
+                     text == nullptr
+                         ? std::string_view()
+                         : std::string_view(text, static_cast<size_t>(sqlite3_value_bytes(value))));
         break;
       }
       case SQLITE_BLOB: {

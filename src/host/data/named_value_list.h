@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/object.h"
 #include "core/dispatch.h"
+#include "core/object.h"
 #include "core/variant.h"
 
 namespace qts::host {

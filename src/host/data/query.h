@@ -182,7 +182,7 @@ class Query : public virtual Object {
 
   RecordsetPtr recordset_;
   std::shared_ptr<NamedValueList> row_;  // result columns with the current values
-  std::vector<Variant> row_values_;       // the current record's values on their way to row_
+  std::vector<Variant> row_values_;      // the current record's values on their way to row_
 };
 
 using QueryPtr = std::shared_ptr<Query>;

@@ -284,7 +284,7 @@ bool TableLayout::FromCell(const Cell& cell, size_t index, Variant& out) const {
   // A number stored as text reads as its text where the column wants a number.
   const auto text = [&]() -> std::string_view {
     return storage == db::ValueKind::kText || storage == db::ValueKind::kBlob ? cell.text
-                                                                                : std::string_view();
+                                                                              : std::string_view();
   };
   switch (c.type) {
     case sql::SqlType::kInteger:
@@ -298,13 +298,16 @@ bool TableLayout::FromCell(const Cell& cell, size_t index, Variant& out) const {
       }
       break;
     case sql::SqlType::kNumber:
-      if (storage == db::ValueKind::kReal) return Put(out, Variant(Currency::FromDouble(cell.real)));
-      if (storage == db::ValueKind::kInteger) return Put(out, Variant(Currency::FromLong(cell.integer)));
+      if (storage == db::ValueKind::kReal)
+        return Put(out, Variant(Currency::FromDouble(cell.real)));
+      if (storage == db::ValueKind::kInteger)
+        return Put(out, Variant(Currency::FromLong(cell.integer)));
       if (std::optional<Currency> cy = Currency::Parse(text())) return Put(out, Variant(*cy));
       break;
     case sql::SqlType::kFloat:
       if (storage == db::ValueKind::kReal) return Put(out, Variant(cell.real));
-      if (storage == db::ValueKind::kInteger) return Put(out, Variant(static_cast<double>(cell.integer)));
+      if (storage == db::ValueKind::kInteger)
+        return Put(out, Variant(static_cast<double>(cell.integer)));
       break;
     case sql::SqlType::kDate:
       if (std::optional<Date> d = Date::ParseIso(text())) return Put(out, Variant(*d));

@@ -136,6 +136,27 @@ class WriteScope {
   std::vector<std::function<void()>> undo_;
 };
 
+// `slot`'s statement (prepared on first use through the connection's cache), reset for its
+// next run: a rows object keeps the statements of its row reads and writes this way.
+inline db::Statement& HeldStatement(db::Connection& connection, db::StatementHandle& slot,
+                                    const std::string& sql) {
+  if (!slot) slot = connection.Prepare(sql);
+  slot->Reset();
+  return *slot;
+}
+
+// Resets a held statement when the reader is done, so it pins no snapshot of the database.
+class ResetOnExit {
+ public:
+  explicit ResetOnExit(db::Statement& statement) : statement_(statement) {}
+  ResetOnExit(const ResetOnExit&) = delete;
+  ResetOnExit& operator=(const ResetOnExit&) = delete;
+  ~ResetOnExit() { statement_.Reset(); }
+
+ private:
+  db::Statement& statement_;
+};
+
 // The characters of UTF-8 text (continuation bytes not counted).
 size_t Utf8Length(std::string_view text);
 

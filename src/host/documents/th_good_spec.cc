@@ -65,29 +65,6 @@ struct THGoodSpec::Statements {
   db::StatementHandle held_select_by_id, held_insert, held_update, held_rate, held_doc_type;
 };
 
-namespace {
-
-// `slot`'s statement (prepared on first use), reset for its next run.
-db::Statement& Held(db::Connection& connection, db::StatementHandle& slot, const std::string& sql) {
-  if (!slot) slot = connection.Prepare(sql);
-  slot->Reset();
-  return *slot;
-}
-
-// Resets a held query when the reader is done, so it pins no snapshot of the database.
-class ResetOnExit {
- public:
-  explicit ResetOnExit(db::Statement& statement) : statement_(statement) {}
-  ResetOnExit(const ResetOnExit&) = delete;
-  ResetOnExit& operator=(const ResetOnExit&) = delete;
-  ~ResetOnExit() { statement_.Reset(); }
-
- private:
-  db::Statement& statement_;
-};
-
-}  // namespace
-
 THGoodSpec::THGoodSpec(AppContextPtr application)
     : application_(std::move(application)),
       fields_(std::make_shared<NamedValueList>()),
@@ -168,14 +145,15 @@ const THGoodSpec::AddTable* THGoodSpec::AddTableOf(const std::string& type) {
       table->insert_sql = table->layout->InsertSql(0);
       table->update_sql = table->layout->UpdateSql(2, {"DocID", "PosNumb"});
       const std::string add_columns = table->layout->ColumnList(2, "a");
-      const std::string add_join = " LEFT JOIN " + table->layout->Table() +
-                                   " a ON a.\"DocID\" = s.\"DocID\" AND a.\"PosNumb\" = s.\"PosNumb\"";
+      const std::string add_join =
+          " LEFT JOIN " + table->layout->Table() +
+          " a ON a.\"DocID\" = s.\"DocID\" AND a.\"PosNumb\" = s.\"PosNumb\"";
       const std::string tail = (add_columns.empty() ? "" : add_columns + ", ") +
                                "a.\"DocID\" IS NOT NULL FROM " + layout_->Table() + " s";
-      table->select_row_sql = "SELECT " + layout_->ColumnList(0, "s") + ", d.\"DocTypeCode\", " +
-                              tail + " JOIN \"" +
-                              application_->Catalogue().PhysicalName("THDocument") +
-                              "\" d ON d.\"IDC\" = s.\"DocID\"" + add_join + " WHERE s.\"IDC\" = ?1";
+      table->select_row_sql =
+          "SELECT " + layout_->ColumnList(0, "s") + ", d.\"DocTypeCode\", " + tail + " JOIN \"" +
+          application_->Catalogue().PhysicalName("THDocument") + "\" d ON d.\"IDC\" = s.\"DocID\"" +
+          add_join + " WHERE s.\"IDC\" = ?1";
       table->select_known_row_sql = "SELECT " + layout_->ColumnList(0, "s") + ", " + tail +
                                     add_join + " WHERE s.\"IDC\" = ?1";
     }
@@ -221,7 +199,7 @@ bool THGoodSpec::ResolveDocType(int32_t doc_id, std::string& type) {
     type = resolved_type_;
     return true;
   }
-  db::Statement& q = Held(application_->Connection(), sql_->held_doc_type, sql_->doc_type);
+  db::Statement& q = HeldStatement(application_->Connection(), sql_->held_doc_type, sql_->doc_type);
   ResetOnExit done(q);
   q.Bind(1, db::Value(doc_id));
   if (!q.Step()) return false;
@@ -303,8 +281,8 @@ class RowCells final : public db::RowVisitor {
   }
 
  private:
-  void Convert(const TableLayout& layout, const TableLayout::Cell& cell, size_t index,
-               int column, Variant& out) const {
+  void Convert(const TableLayout& layout, const TableLayout::Cell& cell, size_t index, int column,
+               Variant& out) const {
     if (!layout.FromCell(cell, index, out)) out = Variant(statement_.GetTextView(column));
   }
 
@@ -333,8 +311,8 @@ class RowCells final : public db::RowVisitor {
 
 bool THGoodSpec::ReadRow(db::Statement& statement, bool with_add, bool with_type) {
   const AddTable* joined = with_add ? add_table_ : nullptr;
-  RowCells cells(statement, *layout_, joined != nullptr ? joined->layout.get() : nullptr,
-                 with_type, read_buffer_);
+  RowCells cells(statement, *layout_, joined != nullptr ? joined->layout.get() : nullptr, with_type,
+                 read_buffer_);
   statement.ReadRow(cells);
   const int32_t doc_id = DocIdOf(cells.values[idx_doc_id_]);
   if (!with_type && !ResolveDocType(doc_id, cells.type)) return false;
@@ -350,7 +328,8 @@ bool THGoodSpec::ReadRow(db::Statement& statement, bool with_add, bool with_type
     const TableLayout& layout = *add_table_->layout;
     add_row_stored_ = cells.add_found;
     for (size_t j = 0; j < alias_entries_.size(); ++j) {
-      Variant value = add_row_stored_ ? std::move(cells.add_values[j]) : layout.Columns()[j + 2].blank;
+      Variant value =
+          add_row_stored_ ? std::move(cells.add_values[j]) : layout.Columns()[j + 2].blank;
       add_fields_->At(j).SetValue(value);
       alias_entries_[j]->SetValue(value);
       add_snapshot_[j] = std::move(value);
@@ -369,7 +348,8 @@ bool THGoodSpec::ReadRow(db::Statement& statement, bool with_add, bool with_type
 void THGoodSpec::ReadAddFields(int32_t doc_id, int32_t pos_numb) {
   if (!add_table_) return;
   const TableLayout& layout = *add_table_->layout;
-  db::Statement& a = Held(application_->Connection(), add_table_->select, add_table_->select_sql);
+  db::Statement& a =
+      HeldStatement(application_->Connection(), add_table_->select, add_table_->select_sql);
   ResetOnExit done(a);
   a.Bind(1, db::Value(doc_id));
   a.Bind(2, db::Value(pos_numb));
@@ -420,7 +400,7 @@ void THGoodSpec::Recompute() {
     const Variant& good = row_entries_[idx_good_]->Value();
     const Variant& unit = row_entries_[idx_unit_]->Value();
     if (!NoValue(good) && !NoValue(unit) && amount != Currency()) {
-      db::Statement& q = Held(application_->Connection(), sql_->held_rate, sql_->rate);
+      db::Statement& q = HeldStatement(application_->Connection(), sql_->held_rate, sql_->rate);
       ResetOnExit done(q);
       q.Bind(1, layout_->ToStorage(idx_good_, good));
       q.Bind(2, layout_->ToStorage(idx_unit_, unit));
@@ -474,7 +454,7 @@ void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, b
   db::Connection& c = application_->Connection();
   bool written = false;
   if (!insert) {
-    db::Statement& u = Held(c, add_table_->update, add_table_->update_sql);
+    db::Statement& u = HeldStatement(c, add_table_->update, add_table_->update_sql);
     for (size_t j = 0; j < values.size(); ++j) {
       layout.Bind(u, static_cast<int>(j + 1), j + 2, values[j]);
     }
@@ -485,7 +465,7 @@ void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, b
     written = c.Changes() > 0;
   }
   if (!written) {
-    db::Statement& s = Held(c, add_table_->insert, add_table_->insert_sql);
+    db::Statement& s = HeldStatement(c, add_table_->insert, add_table_->insert_sql);
     s.Bind(1, db::Value(doc_id));
     s.Bind(2, db::Value(pos_numb));
     for (size_t j = 0; j < values.size(); ++j) {
@@ -537,7 +517,7 @@ bool THGoodSpec::Update() {
     WriteScope transaction(c, WriteScope::Nested::kUndoActions);
     if (NoValue(pos.Value()) || CLng(pos.Value()) == 0) pos.SetValue(Variant(NextPosNumb()));
     {
-      db::Statement& s = Held(c, sql_->held_insert, sql_->insert);
+      db::Statement& s = HeldStatement(c, sql_->held_insert, sql_->insert);
       BindRow(s);
       s.Run();
     }
@@ -593,14 +573,14 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
     if (!changed.empty()) {
       Statements::Partial& partial = sql_->update_changed[changed];
       if (partial.sql.empty()) partial.sql = layout_->UpdateSql(changed, {"IDC", "DocID"});
-      db::Statement& u = Held(c, partial.held, partial.sql);
+      db::Statement& u = HeldStatement(c, partial.held, partial.sql);
       int n = 0;
       for (size_t i : changed) layout_->Bind(u, ++n, i, row_entries_[i]->Value());
       u.Bind(n + 1, db::Value(idc));
       u.Bind(n + 2, db::Value(doc_id));
       u.Run();
     } else {
-      db::Statement& s = Held(c, sql_->held_update, sql_->update);
+      db::Statement& s = HeldStatement(c, sql_->held_update, sql_->update);
       BindRow(s);
       const int n = static_cast<int>(row_entries_.size());
       s.Bind(n, db::Value(idc));
@@ -648,12 +628,13 @@ bool THGoodSpec::MoveToID(int32_t idc) {
   // is known: then the read leaves the document out.
   db::Connection& c = application_->Connection();
   const bool with_add = add_table_ != nullptr;
-  const bool with_type = !with_add || resolved_doc_id_ <= 0 ||
-                         !sql::SameIdentifier(resolved_type_, type_);
+  const bool with_type =
+      !with_add || resolved_doc_id_ <= 0 || !sql::SameIdentifier(resolved_type_, type_);
   db::Statement& s =
-      !with_add   ? Held(c, sql_->held_select_by_id, sql_->select_by_id)
-      : with_type ? Held(c, add_table_->select_row, add_table_->select_row_sql)
-                  : Held(c, add_table_->select_known_row, add_table_->select_known_row_sql);
+      !with_add ? HeldStatement(c, sql_->held_select_by_id, sql_->select_by_id)
+      : with_type
+          ? HeldStatement(c, add_table_->select_row, add_table_->select_row_sql)
+          : HeldStatement(c, add_table_->select_known_row, add_table_->select_known_row_sql);
   ResetOnExit done(s);
   s.Bind(1, db::Value(idc));
   if (!s.Step()) return false;

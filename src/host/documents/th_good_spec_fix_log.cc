@@ -11,13 +11,6 @@ namespace {
 
 constexpr std::string_view kSource = "THGoodSpecFixLog";
 
-// `slot`'s statement (prepared on first use), reset for its next run.
-db::Statement& Held(db::Connection& connection, db::StatementHandle& slot, const std::string& sql) {
-  if (!slot) slot = connection.Prepare(sql);
-  slot->Reset();
-  return *slot;
-}
-
 }  // namespace
 
 THGoodSpecFixLog::THGoodSpecFixLog(AppContextPtr application)
@@ -28,7 +21,8 @@ THGoodSpecFixLog::~THGoodSpecFixLog() = default;
 void THGoodSpecFixLog::EnsureLayout() {
   if (layout_) return;
   if (!application_) RaiseDocumentError(kSource, "the links belong to no book");
-  layout_ = TableLayout::Create(application_->Catalogue(), "THGoodSpecFixLog", std::string(kSource));
+  layout_ =
+      TableLayout::Create(application_->Catalogue(), "THGoodSpecFixLog", std::string(kSource));
   if (!layout_) RaiseDocumentError(kSource, "the book has no table THGoodSpecFixLog");
   fields_->Clear();
   layout_->AddEntries(*fields_);
@@ -59,12 +53,12 @@ void THGoodSpecFixLog::Update() {
   }
   db::Connection& c = application_->Connection();
   if (insert_sql_.empty()) insert_sql_ = layout_->InsertSql(1);
-  db::Statement& s = Held(c, insert_, insert_sql_);
+  db::Statement& s = HeldStatement(c, insert_, insert_sql_);
+  ResetOnExit done(s);
   for (size_t i = 1; i < layout_->Columns().size(); ++i) {
     layout_->Bind(s, static_cast<int>(i), i, fields_->At(i).Value());
   }
   s.Run();
-  s.Reset();
   fields_->At(0).SetValue(Variant(static_cast<int32_t>(c.LastInsertId())));
   adding_ = false;
 }
@@ -73,16 +67,13 @@ bool THGoodSpecFixLog::MoveToID(int32_t idc) {
   EnsureLayout();
   if (idc <= 0) return false;
   if (select_sql_.empty()) select_sql_ = layout_->SelectSql({"IDC"});
-  db::Statement& s = Held(application_->Connection(), select_, select_sql_);
+  db::Statement& s = HeldStatement(application_->Connection(), select_, select_sql_);
+  ResetOnExit done(s);
   s.Bind(1, db::Value(idc));
-  if (!s.Step()) {
-    s.Reset();
-    return false;
-  }
+  if (!s.Step()) return false;
   for (size_t i = 0; i < layout_->Columns().size(); ++i) {
     fields_->At(i).SetValue(layout_->Read(s, static_cast<int>(i), i));
   }
-  s.Reset();
   adding_ = false;
   return true;
 }
@@ -98,10 +89,12 @@ bool THGoodSpecFixLog::Delete(int32_t idc) {
   if (idc <= 0) return false;
   db::Connection& c = application_->Connection();
   if (remove_sql_.empty()) remove_sql_ = "DELETE FROM " + layout_->Table() + " WHERE \"IDC\" = ?1";
-  db::Statement& s = Held(c, remove_, remove_sql_);
-  s.Bind(1, db::Value(idc));
-  s.Run();
-  s.Reset();
+  {
+    db::Statement& s = HeldStatement(c, remove_, remove_sql_);
+    ResetOnExit done(s);
+    s.Bind(1, db::Value(idc));
+    s.Run();
+  }
   if (c.Changes() == 0) return false;
   if (CLng(fields_->At(0).Value()) == idc) {
     AddNew();

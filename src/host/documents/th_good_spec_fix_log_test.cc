@@ -58,8 +58,8 @@ TEST_F(FixLogTest, LinksAreWrittenFoundReadBackAndDeleted) {
 
   // Find takes the lowest IDC of the links that match; a condition built on the list's own
   // entry works as the write-off builds it.
-  const std::string of_row = SqlTools::Instance()->Condition(
-      reader.Fields().Item("OutcomeSpecID"), kOpEqual, Variant(21));
+  const std::string of_row =
+      SqlTools::Instance()->Condition(reader.Fields().Item("OutcomeSpecID"), kOpEqual, Variant(21));
   ASSERT_TRUE(reader.Find(of_row));
   EXPECT_EQ(reader.Fields().Item("IDC").Value().AsLong(), first);
   ASSERT_TRUE(reader.Find("oTable.IncomeSpecID = 12"));

@@ -229,8 +229,8 @@ std::map<int64_t, std::vector<OwnLink>> ReadOwnLinks(AppContext& book, int32_t d
   s->BindInt64(1, doc_id);
   std::map<int64_t, std::vector<OwnLink>> links;
   while (s->Step()) {
-    links[IntAt(*s, 0)].push_back(
-        OwnLink{Scaled(NumberAt(*s, 1)), ReceiptValue{Scaled(NumberAt(*s, 2)), Scaled(NumberAt(*s, 3))}});
+    links[IntAt(*s, 0)].push_back(OwnLink{
+        Scaled(NumberAt(*s, 1)), ReceiptValue{Scaled(NumberAt(*s, 2)), Scaled(NumberAt(*s, 3))}});
   }
   return links;
 }
@@ -320,9 +320,10 @@ void PostIncoming(AppContext& book, const Header& h) {
     s->BindText(1, h.currency);
     s->BindText(2, h.date);
     if (!s->Step() || NumberAt(*s, 0) <= 0) {
-      Fail(kErrDocumentService, fmt::format("{} is in {}, which has no rate on {}: its cost cannot "
-                                            "be put in {}",
-                                            Describe(h), h.currency, h.date.substr(0, 10), account));
+      Fail(kErrDocumentService,
+           fmt::format("{} is in {}, which has no rate on {}: its cost cannot "
+                       "be put in {}",
+                       Describe(h), h.currency, h.date.substr(0, 10), account));
     }
     rate = NumberAt(*s, 0);
   }
@@ -333,8 +334,8 @@ void PostIncoming(AppContext& book, const Header& h) {
   } else {
     std::vector<std::pair<int64_t, double>> costs;
     {
-      db::StatementHandle s = book.Connection().Prepare(
-          "SELECT \"IDC\", \"Summa\" FROM " + t("THGoodSpec") + " WHERE \"DocID\" = ?1");
+      db::StatementHandle s = book.Connection().Prepare("SELECT \"IDC\", \"Summa\" FROM " +
+                                                        t("THGoodSpec") + " WHERE \"DocID\" = ?1");
       s->BindInt64(1, h.idc);
       while (s->Step()) costs.emplace_back(IntAt(*s, 0), RoundDecimal(NumberAt(*s, 1) / rate, 2));
     }
