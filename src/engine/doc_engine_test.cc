@@ -9,6 +9,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "engine/testing/engine_book.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
 #include "host/data/testing/sample_book.h"
@@ -33,27 +34,6 @@ int32_t ErrorOf(const std::function<void()>& action, std::string* description = 
   }
   return 0;
 }
-
-// A handler that only has to be there: the engine keeps it for the specification service.
-class FakeHandler final : public Implements<host::ITHDoc> {
- public:
-  bool RecalcSpecVal(Variant&, Variant&) override { return false; }
-  host::NamedValueListPtr CalcSpecColumns(const host::NamedValueListPtr&, const std::string&,
-                                          const host::NamedValueListPtr&) override {
-    return nullptr;
-  }
-  std::vector<std::string> CalcSpecColList() override { return {}; }
-  host::THDocumentPtr Doc() override { return nullptr; }
-  void Init(const host::THDocumentPtr&) override {}
-  int32_t InsertSpecRec(const host::NamedValueListPtr&) override { return 0; }
-  bool UpdateAmount(int32_t, Currency) override { return false; }
-  host::THGoodSpecPtr GoodSpec() override { return nullptr; }
-  std::shared_ptr<host::ILotByTHDoc> LotByDoc() override { return nullptr; }
-  void SetDefaultBoper(const std::string&) override {}
-  std::string DefaultBoper() override { return {}; }
-  int32_t ArticleCode(Variant&, Variant&) override { return 0; }
-  int32_t MenuForGoodProperty() override { return 0; }
-};
 
 // The sample book plus an order (document 50, type PIS, code "ORD-50", one row 51) and two
 // write-offs made for it: 60 (MMO, vehicle "77") and 61 (MKO, vehicle "77").
@@ -319,7 +299,7 @@ TEST_F(DocEngineTest, ParentSpecPositionsOnTheOrderRow) {
 // ---- Objects created on first use ----
 
 TEST_F(DocEngineTest, HostObjectsAreCreatedOnceOnTheEnginesBook) {
-  auto handler = std::make_shared<FakeHandler>();
+  auto handler = std::make_shared<testing::StubHandler>();  // only has to be there
   auto engine = std::make_shared<CMDocSupport>();
   engine->Init("MMO", handler, Loaded(60));
 
