@@ -8,19 +8,10 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts {
 namespace {
-
-// The error number `action` raises, 0 when it raises none.
-int ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 Variant Cy(const char* text) { return Variant(*Currency::Parse(text)); }
 
@@ -37,7 +28,7 @@ class CLngTable : public ::testing::TestWithParam<WholeCase> {};
 TEST_P(CLngTable, RoundsHalfToEven) {
   const WholeCase& c = GetParam();
   if (c.error != 0) {
-    EXPECT_EQ(ErrorNumberOf([&] { (void)CLng(c.input); }), c.error) << c.input;
+    EXPECT_QTS_ERROR(CLng(c.input), c.error) << c.input;
   } else {
     EXPECT_EQ(CLng(c.input), c.expected) << c.input;
   }
@@ -65,10 +56,10 @@ TEST(CInt, SixteenBitRange) {
   EXPECT_EQ(CInt(Variant(int32_t{-32768})), -32768);
   EXPECT_EQ(CInt(Variant(2.5)), 2);
   EXPECT_EQ(CInt(Variant(true)), -1);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CInt(Variant(32767.5)); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CInt(Variant(int32_t{32768})); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CInt(Variant(-32769.0)); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CInt(Variant::Null()); }), kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(CInt(Variant(32767.5)), kErrOverflow);
+  EXPECT_QTS_ERROR(CInt(Variant(int32_t{32768})), kErrOverflow);
+  EXPECT_QTS_ERROR(CInt(Variant(-32769.0)), kErrOverflow);
+  EXPECT_QTS_ERROR(CInt(Variant::Null()), kErrInvalidUseOfNull);
 }
 
 // ---- Boolean -----------------------------------------------------------------------------
@@ -82,10 +73,10 @@ TEST(CBool, Table) {
   };
   for (const auto& [input, expected] : cases) EXPECT_EQ(CBool(input), expected) << input;
   for (const char* bad : {"x", "", "yes", "Tru", "1,0", "on"}) {
-    EXPECT_EQ(ErrorNumberOf([&] { (void)CBool(Variant(bad)); }), kErrTypeMismatch) << bad;
+    EXPECT_QTS_ERROR(CBool(Variant(bad)), kErrTypeMismatch) << bad;
   }
-  EXPECT_EQ(ErrorNumberOf([] { (void)CBool(Variant::Null()); }), kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CBool(Variant::Nothing()); }), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(CBool(Variant::Null()), kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(CBool(Variant::Nothing()), kErrTypeMismatch);
 }
 
 TEST(IsTrue, NullAndEmptyAreFalse) {
@@ -94,7 +85,7 @@ TEST(IsTrue, NullAndEmptyAreFalse) {
   EXPECT_TRUE(IsTrue(Variant(int32_t{-1})));
   EXPECT_TRUE(IsTrue(Variant("true")));
   EXPECT_FALSE(IsTrue(Variant(0.0)));
-  EXPECT_EQ(ErrorNumberOf([] { (void)IsTrue(Variant("maybe")); }), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(IsTrue(Variant("maybe")), kErrTypeMismatch);
 }
 
 // ---- Double and Currency -------------------------------------------------------------------
@@ -113,10 +104,10 @@ TEST(ParseNumber, PlatformGrammar) {
                           "0x10", "1e+", "12abc", "\t1"}) {
     EXPECT_FALSE(ParseNumber(bad).has_value()) << bad;
   }
-  EXPECT_EQ(ErrorNumberOf([] { (void)ParseNumber("1e400"); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)ParseNumber("-1e400"); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)ParseNumber(std::string(400, '9')); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)ParseNumber("0.0001e400"); }), kErrOverflow);
+  EXPECT_QTS_ERROR(ParseNumber("1e400"), kErrOverflow);
+  EXPECT_QTS_ERROR(ParseNumber("-1e400"), kErrOverflow);
+  EXPECT_QTS_ERROR(ParseNumber(std::string(400, '9')), kErrOverflow);
+  EXPECT_QTS_ERROR(ParseNumber("0.0001e400"), kErrOverflow);
   EXPECT_EQ(ParseNumber("0." + std::string(400, '0') + "1"), 0.0);
   EXPECT_EQ(ParseNumber("1000e-400"), 0.0);
 }
@@ -127,8 +118,8 @@ TEST(CDbl, Conversions) {
   EXPECT_DOUBLE_EQ(CDbl(Variant(true)), -1);
   EXPECT_DOUBLE_EQ(CDbl(Variant()), 0);
   EXPECT_DOUBLE_EQ(CDbl(Variant(Date(1.5))), 1.5);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CDbl(Variant("")); }), kErrTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CDbl(Variant::Null()); }), kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(CDbl(Variant("")), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(CDbl(Variant::Null()), kErrInvalidUseOfNull);
 }
 
 TEST(CCur, Conversions) {
@@ -139,10 +130,10 @@ TEST(CCur, Conversions) {
   EXPECT_EQ(CCur(Variant(int32_t{-7})).ToString(), "-7");
   EXPECT_EQ(CCur(Variant(true)).ToString(), "-1");
   EXPECT_EQ(CCur(Variant()).ToString(), "0");
-  EXPECT_EQ(ErrorNumberOf([] { (void)CCur(Variant(922337203685478.0)); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CCur(Variant("922337203685478")); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CCur(Variant("12 Lt")); }), kErrTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CCur(Variant::Null()); }), kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(CCur(Variant(922337203685478.0)), kErrOverflow);
+  EXPECT_QTS_ERROR(CCur(Variant("922337203685478")), kErrOverflow);
+  EXPECT_QTS_ERROR(CCur(Variant("12 Lt")), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(CCur(Variant::Null()), kErrInvalidUseOfNull);
 }
 
 TEST(CDate, Conversions) {
@@ -151,10 +142,10 @@ TEST(CDate, Conversions) {
   EXPECT_EQ(CDate(Variant(int32_t{1})).ToIso(), "1899-12-31");
   EXPECT_EQ(CDate(Variant()).ToIso(), "1899-12-30");
   EXPECT_EQ(CDate(Variant(true)).ToIso(), "1899-12-29");
-  EXPECT_EQ(ErrorNumberOf([] { (void)CDate(Variant(3e6)); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CDate(Variant(-657435.0)); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CDate(Variant("27.01.1993")); }), kErrTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CDate(Variant::Null()); }), kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(CDate(Variant(3e6)), kErrOverflow);
+  EXPECT_QTS_ERROR(CDate(Variant(-657435.0)), kErrOverflow);
+  EXPECT_QTS_ERROR(CDate(Variant("27.01.1993")), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(CDate(Variant::Null()), kErrInvalidUseOfNull);
 }
 
 // ---- Text ------------------------------------------------------------------------------------
@@ -182,8 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StrCase{Date(33996.25), "1993-01-27 06:00:00"}, StrCase{"abc", "abc"}));
 
 TEST(CStr, NullAndObjects) {
-  EXPECT_EQ(ErrorNumberOf([] { (void)CStr(Variant::Null()); }), kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorNumberOf([] { (void)CStr(Variant::Nothing()); }), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(CStr(Variant::Null()), kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(CStr(Variant::Nothing()), kErrTypeMismatch);
 }
 
 }  // namespace

@@ -7,18 +7,10 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts {
 namespace {
-
-int ErrorNumberOf(auto&& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 struct FromDoubleCase {
   double input;
@@ -45,15 +37,15 @@ TEST(Currency, FromDoubleOutOfRangeIsOverflow) {
   for (double bad :
        {922337203685478.0, -922337203685478.0, 1e300, std::numeric_limits<double>::infinity(),
         std::numeric_limits<double>::quiet_NaN()}) {
-    EXPECT_EQ(ErrorNumberOf([&] { (void)Currency::FromDouble(bad); }), kErrOverflow) << bad;
+    EXPECT_QTS_ERROR(Currency::FromDouble(bad), kErrOverflow) << bad;
   }
 }
 
 TEST(Currency, FromLongChecksRange) {
   EXPECT_EQ(Currency::FromLong(922337203685477).Scaled(), 9223372036854770000);
   EXPECT_EQ(Currency::FromLong(-12).Scaled(), -120000);
-  EXPECT_EQ(ErrorNumberOf([] { (void)Currency::FromLong(922337203685478); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)Currency::FromLong(-922337203685478); }), kErrOverflow);
+  EXPECT_QTS_ERROR(Currency::FromLong(922337203685478), kErrOverflow);
+  EXPECT_QTS_ERROR(Currency::FromLong(-922337203685478), kErrOverflow);
 }
 
 struct ParseCase {
@@ -83,8 +75,8 @@ TEST(Currency, ParseRejectsNonNumbers) {
   for (const char* bad : {"", " ", "abc", "1,5", "1.2.3", "1e", "--1", "1 2", "e5"}) {
     EXPECT_FALSE(Currency::Parse(bad).has_value()) << bad;
   }
-  EXPECT_EQ(ErrorNumberOf([] { (void)Currency::Parse("922337203685477.5808"); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { (void)Currency::Parse("1e20"); }), kErrOverflow);
+  EXPECT_QTS_ERROR(Currency::Parse("922337203685477.5808"), kErrOverflow);
+  EXPECT_QTS_ERROR(Currency::Parse("1e20"), kErrOverflow);
 }
 
 TEST(Currency, ToStringAsThePlatformWritesIt) {
@@ -124,12 +116,12 @@ TEST(Currency, ArithmeticErrors) {
   Currency max = Currency::FromScaled(std::numeric_limits<int64_t>::max());
   Currency min = Currency::FromScaled(std::numeric_limits<int64_t>::min());
   Currency tiny = Currency::FromScaled(1);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)(max + tiny); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)(min - tiny); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)(-min); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)(max * Currency::FromLong(2)); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)(max / Currency::FromScaled(5000)); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)(tiny / Currency()); }), kErrDivisionByZero);
+  EXPECT_QTS_ERROR(max + tiny, kErrOverflow);
+  EXPECT_QTS_ERROR(min - tiny, kErrOverflow);
+  EXPECT_QTS_ERROR(-min, kErrOverflow);
+  EXPECT_QTS_ERROR(max * Currency::FromLong(2), kErrOverflow);
+  EXPECT_QTS_ERROR(max / Currency::FromScaled(5000), kErrOverflow);
+  EXPECT_QTS_ERROR(tiny / Currency(), kErrDivisionByZero);
 }
 
 struct RoundCase {
@@ -167,8 +159,8 @@ TEST(Currency, RoundCyDoubleConvertedFirst) {
 TEST(Currency, RoundCyAtTheEdgeOfTheRangeOverflows) {
   Currency max = Currency::FromScaled(std::numeric_limits<int64_t>::max());
   Currency min = Currency::FromScaled(std::numeric_limits<int64_t>::min());
-  EXPECT_EQ(ErrorNumberOf([&] { (void)RoundCy(max, 0); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)RoundCy(min, 0); }), kErrOverflow);
+  EXPECT_QTS_ERROR(RoundCy(max, 0), kErrOverflow);
+  EXPECT_QTS_ERROR(RoundCy(min, 0), kErrOverflow);
   EXPECT_EQ(RoundCy(max, 4), max);
   EXPECT_EQ(RoundCy(min, 2).ToString(), "-922337203685477.58");
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts {
 namespace {
@@ -47,12 +48,7 @@ TEST(Date, FromYmdCarriesLikeDateSerial) {
 
 TEST(Date, OutOfRangeIsInvalidCall) {
   for (auto [y, m, d] : {std::tuple{99, 12, 31}, {10000, 1, 1}, {9999, 12, 32}, {100, 1, 0}}) {
-    try {
-      (void)Date::FromYmd(y, m, d);
-      ADD_FAILURE() << y << "-" << m << "-" << d;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), kErrInvalidCall);
-    }
+    EXPECT_QTS_ERROR(Date::FromYmd(y, m, d), kErrInvalidCall) << y << "-" << m << "-" << d;
   }
   EXPECT_THROW((void)Date::FromYmdHms(2024, 1, 1, 24, 0, 0), Error);
   EXPECT_THROW((void)Date::FromYmdHms(2024, 1, 1, 0, 60, 0), Error);

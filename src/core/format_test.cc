@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts {
 namespace {
@@ -144,19 +145,11 @@ TEST(Substrings, CountCharacters) {
 }
 
 TEST(Substrings, BadArgumentsAreInvalidCall) {
-  auto number = [](auto&& action) {
-    try {
-      action();
-    } catch (const Error& e) {
-      return e.Number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(number([] { (void)Left("abc", -1); }), kErrInvalidCall);
-  EXPECT_EQ(number([] { (void)Right("abc", -1); }), kErrInvalidCall);
-  EXPECT_EQ(number([] { (void)Mid("abc", 0); }), kErrInvalidCall);
-  EXPECT_EQ(number([] { (void)Mid("abc", 1, -1); }), kErrInvalidCall);
-  EXPECT_EQ(number([] { (void)InStr(0, "abc", "a"); }), kErrInvalidCall);
+  EXPECT_QTS_ERROR(Left("abc", -1), kErrInvalidCall);
+  EXPECT_QTS_ERROR(Right("abc", -1), kErrInvalidCall);
+  EXPECT_QTS_ERROR(Mid("abc", 0), kErrInvalidCall);
+  EXPECT_QTS_ERROR(Mid("abc", 1, -1), kErrInvalidCall);
+  EXPECT_QTS_ERROR(InStr(0, "abc", "a"), kErrInvalidCall);
 }
 
 TEST(InStr, OneBasedZeroWhenAbsent) {

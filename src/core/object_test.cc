@@ -6,6 +6,7 @@
 #include "core/dispatch.h"
 #include "core/event.h"
 #include "core/guid.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts {
 namespace {
@@ -68,18 +69,8 @@ TEST(QueryInterfaceTest, UnsupportedInterfaceIsTypeMismatch) {
   ObjectPtr circle = std::make_shared<Circle>();
   EXPECT_EQ(TryQueryInterface<IColoured>(circle), nullptr);
   EXPECT_EQ(circle->QueryInterface(IColoured::kIid), nullptr);
-  try {
-    QueryInterface<IColoured>(circle);
-    FAIL() << "expected type mismatch";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrTypeMismatch);
-  }
-  try {
-    QueryInterface<IShape>(nullptr);
-    FAIL() << "expected object required";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrObjectRequired);
-  }
+  EXPECT_QTS_ERROR(QueryInterface<IColoured>(circle), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(QueryInterface<IShape>(nullptr), kErrObjectRequired);
 }
 
 TEST(EventTest, ListenersRunInOrderAndMaySetTheCancelFlag) {
@@ -174,13 +165,8 @@ TEST(DispatchTest, UnknownMembersAndObjectsWithoutLateBindingRaise438) {
   ObjectPtr counter = std::make_shared<Counter>();
   ObjectPtr circle = std::make_shared<Circle>();
   for (const ObjectPtr& target : {counter, circle}) {
-    try {
-      CallByName(target, "Reset", InvokeKind::kMethod);
-      FAIL() << "expected error 438";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), kErrNoSuchMember);
-      EXPECT_NE(e.Description().find("Reset"), std::string::npos);
-    }
+    EXPECT_QTS_ERROR_TEXT(CallByName(target, "Reset", InvokeKind::kMethod), kErrNoSuchMember,
+                          "Reset");
   }
   // A put-only property cannot be read.
   EXPECT_THROW(CallByName(counter, "Value", InvokeKind::kPropertyPutRef), Error);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts {
 namespace {
@@ -35,12 +36,7 @@ class OperatorTable : public ::testing::TestWithParam<OpCase> {};
 TEST_P(OperatorTable, ResultTypeAndValue) {
   const OpCase& c = GetParam();
   if (c.error != 0) {
-    try {
-      Variant r = c.op(c.a, c.b);
-      ADD_FAILURE() << "expected error " << c.error << ", got " << r;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), c.error);
-    }
+    EXPECT_QTS_ERROR(c.op(c.a, c.b), c.error);
     return;
   }
   Variant r = c.op(c.a, c.b);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts {
 namespace {
@@ -81,20 +82,12 @@ TEST(Variant, AccessorsDoNotConvert) {
   auto widget = std::make_shared<Widget>();
   EXPECT_EQ(Variant(widget).AsObject(), widget);
 
-  auto number = [](auto&& action) {
-    try {
-      action();
-    } catch (const Error& e) {
-      return e.Number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(number([&] { (void)l.AsInteger(); }), kErrTypeMismatch);
-  EXPECT_EQ(number([&] { (void)l.AsDouble(); }), kErrTypeMismatch);
-  EXPECT_EQ(number([&] { (void)l.AsString(); }), kErrTypeMismatch);
-  EXPECT_EQ(number([] { (void)Variant("1").AsLong(); }), kErrTypeMismatch);
-  EXPECT_EQ(number([] { (void)Variant::Null().AsBool(); }), kErrTypeMismatch);
-  EXPECT_EQ(number([] { (void)Variant().AsObject(); }), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(l.AsInteger(), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(l.AsDouble(), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(l.AsString(), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(Variant("1").AsLong(), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(Variant::Null().AsBool(), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(Variant().AsObject(), kErrTypeMismatch);
 }
 
 TEST(Variant, SameAsMeansSameTypeAndValue) {

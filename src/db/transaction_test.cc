@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/testing/qts_matchers.h"
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/sqlite/sqlite_connection.h"
@@ -58,16 +59,15 @@ TEST_F(TransactionTest, LeavingTheScopeWithoutCommitRollsBack) {
 
 TEST_F(TransactionTest, AnExceptionRollsEverythingBack) {
   Insert(1);
-  try {
-    Transaction transaction(*connection_);
-    Insert(2);
-    Insert(3);
-    Insert(1);  // duplicate: raises
-    transaction.Commit();
-    FAIL();
-  } catch (const DatabaseError& e) {
-    EXPECT_EQ(e.Number(), kErrConstraint);
-  }
+  EXPECT_QTS_ERROR(
+      [&] {
+        Transaction transaction(*connection_);
+        Insert(2);
+        Insert(3);
+        Insert(1);  // duplicate: raises
+        transaction.Commit();
+      }(),
+      kErrConstraint);
   EXPECT_EQ(Rows(), "1");
   EXPECT_EQ(connection_->TransactionDepth(), 0);
 }
@@ -167,12 +167,7 @@ TEST_F(TransactionTest, MisuseIsRefused) {
   {
     Transaction outer(*connection_);
     Transaction inner(*connection_);
-    try {
-      outer.Commit();  // inner still open
-      FAIL();
-    } catch (const DatabaseError& e) {
-      EXPECT_EQ(e.Number(), kErrDbMisuse);
-    }
+    EXPECT_QTS_ERROR(outer.Commit(), kErrDbMisuse);  // inner still open
     EXPECT_TRUE(outer.IsOpen());
     inner.Commit();
     outer.Commit();
@@ -198,13 +193,8 @@ TEST_F(TransactionTest, CommitAfterTheDatabaseEndedTheTransactionIsAnError) {
   Insert(1);
   // Ended behind the connection's back, as SQLite does itself after an I/O error.
   connection_->Prepare("ROLLBACK")->Run();
-  try {
-    transaction.Commit();
-    FAIL();
-  } catch (const DatabaseError& e) {
-    EXPECT_EQ(e.Number(), kErrDatabase);
-    EXPECT_NE(e.Description().find("rolled it back"), std::string::npos);
-  }
+  EXPECT_QTS_ERROR_TEXT(transaction.Commit(), kErrDatabase, "rolled it back");
+
   EXPECT_EQ(connection_->TransactionDepth(), 0);
   EXPECT_EQ(Rows(), "");
   Transaction next(*connection_);  // a fresh transaction starts cleanly

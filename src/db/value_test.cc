@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "db/db_error.h"
 
 namespace qts::db {
@@ -13,28 +14,14 @@ namespace {
 
 TEST(ValueTest, UnsignedAboveInt64MaxOverflows) {
   EXPECT_EQ(Value(static_cast<uint64_t>(INT64_MAX)).Int64(), INT64_MAX);
-  try {
-    Value v(static_cast<uint64_t>(INT64_MAX) + 1);
-    FAIL() << "no overflow";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrOverflow);
-  }
+  EXPECT_QTS_ERROR(Value(static_cast<uint64_t>(INT64_MAX) + 1), kErrOverflow);
 }
 
 TEST(ValueTest, CheckedAccessorsRefuseNullAndOtherKinds) {
-  try {
-    (void)Value().Int64();
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrInvalidUseOfNull);
-  }
-  try {
-    (void)Value(1).Double();  // no silent conversion between integer and real
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrTypeMismatch);
-    EXPECT_NE(e.Description().find("INTEGER"), std::string::npos);
-  }
+  EXPECT_QTS_ERROR(Value().Int64(), kErrInvalidUseOfNull);
+  // No silent conversion between integer and real.
+  EXPECT_QTS_ERROR_TEXT(Value(1).Double(), kErrTypeMismatch, "INTEGER");
+
   EXPECT_THROW((void)Value("1").Int64(), Error);
   EXPECT_THROW((void)Value(Blob{1}).Text(), Error);
 }
