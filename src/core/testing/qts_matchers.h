@@ -6,6 +6,7 @@
 //   EXPECT_QTS_ERROR(CLng(Variant("x")), kErrTypeMismatch);
 //   ASSERT_QTS_ERROR(book.Open(), kErrBook) << "context";
 //   EXPECT_QTS_ERROR_TEXT(list.Item("Nope"), kErrSubscript, "Nope");  // description contains
+//   EXPECT_QTS_ERROR_TEXT(db.Execute(sql), kErrConstraint, "NOT NULL", sql);  // each of these
 //   EXPECT_QTS_ERROR_FROM(fuel.WriteOff(...), kErrX, "CFuelWriteOff", "cannot read vehicle - V");
 //
 // The statement is an expression (its value, if any, is dropped); it runs once.
@@ -21,18 +22,19 @@
 #include <string>
 #include <string_view>
 #include <typeinfo>
+#include <vector>
 
 #include "core/error.h"
 
 namespace qts::testing {
 
 // What the raised error must carry. `source` and `description`, when given, must be equal;
-// `text`, when not empty, must stand in the description.
+// each of `texts` must stand in the description.
 struct ExpectedQtsError {
   int32_t number;
   std::optional<std::string> source;
   std::optional<std::string> description;
-  std::string text;
+  std::vector<std::string> texts;
 };
 
 // "error 0x80040001 (-2147221503), source "S", description "D"".
@@ -50,7 +52,9 @@ inline ::testing::AssertionResult RaisesQtsError(std::string_view statement,
       "error " + FormatErrorNumber(expected.number) + " (" + std::to_string(expected.number) + ")";
   if (expected.source) wanted += ", source \"" + *expected.source + "\"";
   if (expected.description) wanted += ", description \"" + *expected.description + "\"";
-  if (!expected.text.empty()) wanted += ", description containing \"" + expected.text + "\"";
+  for (const std::string& text : expected.texts) {
+    wanted += ", description containing \"" + text + "\"";
+  }
   auto failure = [&]() {
     return ::testing::AssertionFailure()
            << statement << "\n  expected: " << wanted << "\n  actual:   ";
@@ -58,10 +62,12 @@ inline ::testing::AssertionResult RaisesQtsError(std::string_view statement,
   try {
     action();
   } catch (const Error& e) {
-    const bool same = e.Number() == expected.number &&
-                      (!expected.source || e.Source() == *expected.source) &&
-                      (!expected.description || e.Description() == *expected.description) &&
-                      e.Description().find(expected.text) != std::string::npos;
+    bool same = e.Number() == expected.number &&
+                (!expected.source || e.Source() == *expected.source) &&
+                (!expected.description || e.Description() == *expected.description);
+    for (const std::string& text : expected.texts) {
+      same = same && e.Description().find(text) != std::string::npos;
+    }
     if (same) return ::testing::AssertionSuccess();
     return failure() << DescribeQtsError(e);
   } catch (const std::exception& e) {
@@ -91,17 +97,18 @@ constexpr int32_t QtsErrorNumber(N number) {
 
 #define EXPECT_QTS_ERROR(statement, number) \
   QTS_ERROR_CHECK_(ADD_FAILURE, statement,  \
-                   {::qts::testing::QtsErrorNumber(number), std::nullopt, std::nullopt, ""})
+                   {::qts::testing::QtsErrorNumber(number), std::nullopt, std::nullopt, {}})
 #define ASSERT_QTS_ERROR(statement, number) \
   QTS_ERROR_CHECK_(FAIL, statement,         \
-                   {::qts::testing::QtsErrorNumber(number), std::nullopt, std::nullopt, ""})
-// The description must contain `text` as well.
-#define EXPECT_QTS_ERROR_TEXT(statement, number, text) \
-  QTS_ERROR_CHECK_(ADD_FAILURE, statement,             \
-                   {::qts::testing::QtsErrorNumber(number), std::nullopt, std::nullopt, (text)})
+                   {::qts::testing::QtsErrorNumber(number), std::nullopt, std::nullopt, {}})
+// The description must contain each of the texts as well.
+#define EXPECT_QTS_ERROR_TEXT(statement, number, ...) \
+  QTS_ERROR_CHECK_(                                   \
+      ADD_FAILURE, statement,                         \
+      {::qts::testing::QtsErrorNumber(number), std::nullopt, std::nullopt, {__VA_ARGS__}})
 // The source and the description must be exactly these.
 #define EXPECT_QTS_ERROR_FROM(statement, number, source, description) \
   QTS_ERROR_CHECK_(ADD_FAILURE, statement,                            \
-                   {::qts::testing::QtsErrorNumber(number), (source), (description), ""})
+                   {::qts::testing::QtsErrorNumber(number), (source), (description), {}})
 
 #endif  // QTS_CORE_TESTING_QTS_MATCHERS_H_

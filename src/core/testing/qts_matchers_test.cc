@@ -16,6 +16,7 @@ TEST(QtsErrorMatcherTest, PassesOnTheRaisedNumberSourceAndDescription) {
   EXPECT_QTS_ERROR(Raise(kErrOverflow), kErrOverflow);
   ASSERT_QTS_ERROR(Raise(ComponentError(3)), ComponentError(3));
   EXPECT_QTS_ERROR_TEXT(Raise(kErrOverflow), kErrOverflow, "descr");
+  EXPECT_QTS_ERROR_TEXT(Raise(kErrOverflow), kErrOverflow, "the", "description");
   EXPECT_QTS_ERROR_FROM(Raise(kErrOverflow), kErrOverflow, "Source", "the description");
 }
 
@@ -26,8 +27,9 @@ TEST(QtsErrorMatcherTest, FailsSayingWhatHappenedInstead) {
                           "description\"");
   EXPECT_NONFATAL_FAILURE(EXPECT_QTS_ERROR(throw std::runtime_error("disk full"), kErrOverflow),
                           "disk full");
-  EXPECT_NONFATAL_FAILURE(EXPECT_QTS_ERROR_TEXT(Raise(kErrOverflow), kErrOverflow, "other"),
-                          "description containing \"other\"");
+  EXPECT_NONFATAL_FAILURE(EXPECT_QTS_ERROR_TEXT(Raise(kErrOverflow), kErrOverflow, "the", "other"),
+                          "description containing \"the\", description containing \"other\"");
+
   EXPECT_NONFATAL_FAILURE(
       EXPECT_QTS_ERROR_FROM(Raise(kErrOverflow), kErrOverflow, "Elsewhere", "the description"),
       "source \"Elsewhere\"");

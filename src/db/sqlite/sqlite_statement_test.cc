@@ -99,8 +99,7 @@ TEST_F(SqliteStatementTest, NamedParametersWithOrWithoutPrefix) {
   ASSERT_TRUE(statement->Step());
   EXPECT_EQ(statement->GetText(0), "xyz");
   EXPECT_EQ(statement->GetInt64(1), 0);  // ?1 is :a, the first parameter
-  EXPECT_QTS_ERROR_TEXT(statement->Bind("missing", 1), kErrDbMisuse, "'missing'");
-  EXPECT_QTS_ERROR_TEXT(statement->Bind("missing", 1), kErrDbMisuse, ":a || @b");
+  EXPECT_QTS_ERROR_TEXT(statement->Bind("missing", 1), kErrDbMisuse, "'missing'", ":a || @b");
   EXPECT_THROW(statement->Bind(":b", 1), DatabaseError);  // @b is not :b
 }
 
@@ -215,8 +214,8 @@ TEST_F(SqliteStatementTest, TextOfNumbersAndNullText) {
 TEST_F(SqliteStatementTest, NullMessageNamesTheColumnAndSql) {
   StatementHandle statement = connection_->Prepare("SELECT NULL AS Price");
   ASSERT_TRUE(statement->Step());
-  EXPECT_QTS_ERROR_TEXT(statement->GetDouble(0), kErrInvalidUseOfNull, "'Price'");
-  EXPECT_QTS_ERROR_TEXT(statement->GetDouble(0), kErrInvalidUseOfNull, "SELECT NULL AS Price");
+  EXPECT_QTS_ERROR_TEXT(statement->GetDouble(0), kErrInvalidUseOfNull, "'Price'",
+                        "SELECT NULL AS Price");
 }
 
 TEST_F(SqliteStatementTest, PrepareTakesExactlyOneStatement) {

@@ -9,27 +9,10 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts::host {
 namespace {
-
-int ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
-
-std::string ErrorTextOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Description();
-  }
-  return {};
-}
 
 Currency Cy(const char* text) { return *Currency::Parse(text); }
 
@@ -83,23 +66,23 @@ TEST(RecordsetFields, AppendAndLookUp) {
   EXPECT_EQ(rs->Fields()(size_t{0}).DefinedSize(), 10);
   EXPECT_EQ(rs->Fields()("Name").Attributes(), adFldIsNullable);
   EXPECT_EQ(qty.Value().AsLong(), 5);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)rs->Fields()("Nope"); }), kAdErrItemNotFound);
-  EXPECT_NE(ErrorTextOf([&] { (void)rs->Fields()("Nope"); }).find("Nope"), std::string::npos);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)rs->Fields()(size_t{5}); }), kAdErrItemNotFound);
+  EXPECT_QTS_ERROR_TEXT(rs->Fields()("Nope"), kAdErrItemNotFound, "Nope");
+
+  EXPECT_QTS_ERROR(rs->Fields()(size_t{5}), kAdErrItemNotFound);
 }
 
 TEST(RecordsetFields, AppendErrors) {
   Recordset rs;
   rs.Fields().Append("X", adInteger);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields().Append("x", adDouble); }), kAdErrObjectInCollection);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields().Append("Y", 999); }), kAdErrInvalidArgument);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields().Append("", adInteger); }), kAdErrInvalidArgument);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields().Append("Z", adVarChar, -1); }), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs.Fields().Append("x", adDouble), kAdErrObjectInCollection);
+  EXPECT_QTS_ERROR(rs.Fields().Append("Y", 999), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs.Fields().Append("", adInteger), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs.Fields().Append("Z", adVarChar, -1), kAdErrInvalidArgument);
   rs.Open();
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Fields().Append("W", adInteger); }), kAdErrIllegalOperation);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.Open(); }), kAdErrObjectOpen);
+  EXPECT_QTS_ERROR(rs.Fields().Append("W", adInteger), kAdErrIllegalOperation);
+  EXPECT_QTS_ERROR(rs.Open(), kAdErrObjectOpen);
   Recordset empty;
-  EXPECT_EQ(ErrorNumberOf([&] { empty.Open(); }), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(empty.Open(), kAdErrInvalidArgument);
 }
 
 TEST(RecordsetFields, ValuesAreConvertedToTheFieldType) {
@@ -157,8 +140,7 @@ TEST(RecordsetFields, RefusedValuesLeaveTheFieldUnchanged) {
   };
   for (const auto& [field, value] : bad) {
     Variant before = rs->Value(field);
-    EXPECT_EQ(ErrorNumberOf([&] { rs->SetValue(field, value); }), kAdErrMultipleStep)
-        << field << " = " << value;
+    EXPECT_QTS_ERROR(rs->SetValue(field, value), kAdErrMultipleStep) << field << " = " << value;
     EXPECT_TRUE(rs->Value(field).SameAs(before)) << field;
   }
   // Text is measured in characters, not bytes.
@@ -175,12 +157,12 @@ TEST(RecordsetNavigation, EmptyRecordsetIsAtBothEnds) {
   EXPECT_TRUE(rs.Eof());
   EXPECT_TRUE(rs.Bof());
   EXPECT_EQ(rs.RecordCount(), 0);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.MoveFirst(); }), kAdErrNoCurrentRecord);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.MoveLast(); }), kAdErrNoCurrentRecord);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.MoveNext(); }), kAdErrNoCurrentRecord);
-  EXPECT_EQ(ErrorNumberOf([&] { rs.MovePrevious(); }), kAdErrNoCurrentRecord);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)rs.Value("A"); }), kAdErrNoCurrentRecord);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)rs.Bookmark(); }), kAdErrNoCurrentRecord);
+  EXPECT_QTS_ERROR(rs.MoveFirst(), kAdErrNoCurrentRecord);
+  EXPECT_QTS_ERROR(rs.MoveLast(), kAdErrNoCurrentRecord);
+  EXPECT_QTS_ERROR(rs.MoveNext(), kAdErrNoCurrentRecord);
+  EXPECT_QTS_ERROR(rs.MovePrevious(), kAdErrNoCurrentRecord);
+  EXPECT_QTS_ERROR(rs.Value("A"), kAdErrNoCurrentRecord);
+  EXPECT_QTS_ERROR(rs.Bookmark(), kAdErrNoCurrentRecord);
 }
 
 TEST(RecordsetNavigation, MovesAndEnds) {
@@ -192,7 +174,7 @@ TEST(RecordsetNavigation, MovesAndEnds) {
   EXPECT_TRUE(rs->Bof());
   EXPECT_FALSE(rs->Eof());
   EXPECT_EQ(rs->AbsolutePosition(), adPosBOF);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->MovePrevious(); }), kAdErrNoCurrentRecord);
+  EXPECT_QTS_ERROR(rs->MovePrevious(), kAdErrNoCurrentRecord);
   rs->MoveNext();
   EXPECT_EQ(rs->Value("Code").AsString(), "A1");
   rs->MoveLast();
@@ -200,7 +182,7 @@ TEST(RecordsetNavigation, MovesAndEnds) {
   rs->MoveNext();
   EXPECT_TRUE(rs->Eof());
   EXPECT_EQ(rs->AbsolutePosition(), adPosEOF);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->MoveNext(); }), kAdErrNoCurrentRecord);
+  EXPECT_QTS_ERROR(rs->MoveNext(), kAdErrNoCurrentRecord);
   rs->Move(-2);
   EXPECT_EQ(rs->Value("Code").AsString(), "a4");
   rs->Move(-10);
@@ -211,19 +193,19 @@ TEST(RecordsetNavigation, MovesAndEnds) {
   EXPECT_TRUE(rs->Eof());
   rs->SetAbsolutePosition(2);
   EXPECT_EQ(rs->Value("Code").AsString(), "B2");
-  EXPECT_EQ(ErrorNumberOf([&] { rs->SetAbsolutePosition(6); }), kAdErrInvalidArgument);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->SetAbsolutePosition(0); }), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs->SetAbsolutePosition(6), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs->SetAbsolutePosition(0), kAdErrInvalidArgument);
 }
 
 TEST(RecordsetNavigation, ClosedRecordsetRefusesEverything) {
   auto rs = Goods();
   rs->Close();
   EXPECT_FALSE(rs->IsOpen());
-  EXPECT_EQ(ErrorNumberOf([&] { (void)rs->Eof(); }), kAdErrObjectClosed);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)rs->RecordCount(); }), kAdErrObjectClosed);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->AddNew(); }), kAdErrObjectClosed);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)rs->Clone(); }), kAdErrObjectClosed);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->Close(); }), kAdErrObjectClosed);
+  EXPECT_QTS_ERROR(rs->Eof(), kAdErrObjectClosed);
+  EXPECT_QTS_ERROR(rs->RecordCount(), kAdErrObjectClosed);
+  EXPECT_QTS_ERROR(rs->AddNew(), kAdErrObjectClosed);
+  EXPECT_QTS_ERROR(rs->Clone(), kAdErrObjectClosed);
+  EXPECT_QTS_ERROR(rs->Close(), kAdErrObjectClosed);
   // It keeps its fields and opens again, empty.
   rs->Open();
   EXPECT_EQ(rs->Fields().Count(), 5u);
@@ -251,16 +233,11 @@ TEST(RecordsetEditing, AddNewAndUpdate) {
 
 TEST(RecordsetEditing, AddNewWithABadValueWritesNothing) {
   auto rs = Goods();
-  EXPECT_EQ(ErrorNumberOf([&] {
-              rs->AddNew({"Code", "Qty"}, {Variant("G8"), Variant("lots")});
-            }),
-            kAdErrMultipleStep);
+  EXPECT_QTS_ERROR(rs->AddNew({"Code", "Qty"}, {Variant("G8"), Variant("lots")}),
+                   kAdErrMultipleStep);
   EXPECT_EQ(rs->RecordCount(), 5);
   EXPECT_EQ(rs->EditMode(), adEditNone);
-  EXPECT_EQ(ErrorNumberOf([&] {
-              rs->AddNew({"Code", "Nope"}, {Variant("G8"), Variant(1)});
-            }),
-            kAdErrItemNotFound);
+  EXPECT_QTS_ERROR(rs->AddNew({"Code", "Nope"}, {Variant("G8"), Variant(1)}), kAdErrItemNotFound);
   EXPECT_EQ(rs->RecordCount(), 5);
 }
 
@@ -348,16 +325,8 @@ TEST(RecordsetFilterRules, RefusedTextsNameThemselvesAndKeepThePreviousFilter) {
       "Qty = 1 XOR Qty = 2",
   };
   for (const char* text : refused) {
-    std::string description;
-    int number = 0;
-    try {
-      rs->SetFilter(Variant(text));
-    } catch (const Error& e) {
-      number = e.Number();
-      description = e.Description();
-    }
-    EXPECT_EQ(number, kAdErrInvalidArgument) << text;
-    EXPECT_NE(description.find(text), std::string::npos) << description;
+    EXPECT_QTS_ERROR_TEXT(rs->SetFilter(Variant(text)), kAdErrInvalidArgument, text);
+
     EXPECT_EQ(rs->Filter().AsString(), "Qty > 4");
     EXPECT_EQ(rs->RecordCount(), 3) << text;
   }
@@ -417,7 +386,7 @@ TEST(RecordsetFilterRules, EmptyTextOrZeroClears) {
   rs->SetFilter(Variant("Qty > 4"));
   rs->SetFilter(Variant(int16_t{0}));
   EXPECT_EQ(rs->RecordCount(), 5);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->SetFilter(Variant(int32_t{1})); }), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs->SetFilter(Variant(int32_t{1})), kAdErrInvalidArgument);
 }
 
 TEST(RecordsetFilterRules, AddedRecordStaysVisibleUntilTheFilterIsSetAgain) {
@@ -448,8 +417,8 @@ TEST(RecordsetSort, OrdersByKeys) {
   EXPECT_EQ(Codes(*rs), "A1,B2,a4");
   rs->SetFilter(Variant(""));
   EXPECT_EQ(Codes(*rs), "A1,B2,C3,a4,D5");
-  EXPECT_EQ(ErrorNumberOf([&] { rs->SetSort("Nope"); }), kAdErrItemNotFound);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->SetSort("Qty DOWN"); }), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs->SetSort("Nope"), kAdErrItemNotFound);
+  EXPECT_QTS_ERROR(rs->SetSort("Qty DOWN"), kAdErrInvalidArgument);
   EXPECT_EQ(rs->Sort(), "");
 }
 
@@ -493,9 +462,9 @@ TEST(RecordsetClone, BookmarksIdentifyRecords) {
   EXPECT_EQ(rs->Value("Code").AsString(), "C3");
   EXPECT_EQ(rs->AbsolutePosition(), 5);  // last when sorted by Qty descending
   rs->SetFilter(Variant("Qty > 4"));
-  EXPECT_EQ(ErrorNumberOf([&] { rs->SetBookmark(clone->Bookmark()); }), kAdErrInvalidArgument);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->SetBookmark(Variant(99.0)); }), kAdErrInvalidArgument);
-  EXPECT_EQ(ErrorNumberOf([&] { rs->SetBookmark(Variant("x")); }), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs->SetBookmark(clone->Bookmark()), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs->SetBookmark(Variant(99.0)), kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(rs->SetBookmark(Variant("x")), kAdErrInvalidArgument);
 }
 
 // ---- Storage ---------------------------------------------------------------------------------

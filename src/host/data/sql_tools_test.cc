@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "host/data/common_tools.h"
 #include "host/data/query.h"
 #include "host/data/testing/sample_book.h"
@@ -235,12 +236,7 @@ TEST(CommonToolsTest, NvlRoundCyAndCreateObject) {
   EXPECT_EQ(tools.RoundCy(Variant(-0.125), 2), Currency::FromScaled(-1300));
   EXPECT_EQ(tools.RoundCy(Variant("2.345"), 2), Currency::FromScaled(23500));
   EXPECT_THROW((void)tools.RoundCy(Variant::Null(), 2), Error);
-  try {
-    (void)tools.CreateObject("QTS_Nothing.NoSuchClass", 0);
-    FAIL() << "created an unknown class";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrCannotCreate);
-  }
+  EXPECT_QTS_ERROR(tools.CreateObject("QTS_Nothing.NoSuchClass", 0), kErrCannotCreate);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/convert.h"
+#include "core/testing/qts_matchers.h"
 #include "host/data/app_context.h"
 #include "host/data/sql_tools.h"
 #include "host/documents/testing/doc_book.h"
@@ -13,7 +14,6 @@ namespace qts::host {
 namespace {
 
 using testing::DocBook;
-using testing::ErrorOf;
 
 // Two receipt rows (11, 12) and a write-off row (21) to link.
 class FixLogTest : public DocBook {
@@ -80,16 +80,17 @@ TEST_F(FixLogTest, LinksAreWrittenFoundReadBackAndDeleted) {
 
 TEST_F(FixLogTest, BadLinksAreRefusedAndWriteNothing) {
   THGoodSpecFixLog log(book_);
-  EXPECT_EQ(ErrorOf([&] { log.Update(); }), kErrDocument) << "Update without AddNew";
+  EXPECT_QTS_ERROR(log.Update(), kErrDocument) << "Update without AddNew";
   log.AddNew();
   log.Fields().Item("IncomeSpecID").SetValue(Variant(11));
-  EXPECT_EQ(ErrorOf([&] { log.Update(); }), kErrDocument) << "no outgoing row";
+  EXPECT_QTS_ERROR(log.Update(), kErrDocument) << "no outgoing row";
   log.Fields().Item("OutcomeSpecID").SetValue(Variant(21));
   log.Fields().Item("Amount").SetValue(Variant("a lot"));
-  EXPECT_EQ(ErrorOf([&] { log.Update(); }), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(log.Update(), kErrTypeMismatch);
   log.Fields().Item("Amount").SetValue(Variant(1));
   log.Fields().Item("IncomeSpecID").SetValue(Variant(999));
-  EXPECT_NE(ErrorOf([&] { log.Update(); }), 0) << "a row the book does not have";
+  EXPECT_THROW(log.Update(), Error) << "a row the book does not have";
+
   EXPECT_EQ(Count("THGoodSpecFixLog"), 0);
   EXPECT_EQ(log.Fields().Item("IDC").Value().AsLong(), 0);
 }

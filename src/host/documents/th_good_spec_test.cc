@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/convert.h"
+#include "core/testing/qts_matchers.h"
 #include "db/db_error.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
@@ -18,7 +19,6 @@ namespace qts::host {
 namespace {
 
 using testing::DocBook;
-using testing::ErrorOf;
 
 Currency Cy(double v) { return Currency::FromDouble(v); }
 
@@ -139,7 +139,7 @@ TEST_F(THGoodSpecTest, UpdateByIDOfAMissingRowWritesNothing) {
 
   // Moving a row to another document is refused.
   spec.Fields().Item("DocID").SetValue(Variant(pisf_));
-  EXPECT_EQ(ErrorOf([&] { (void)spec.UpdateByID(idc); }), kErrDocument);
+  EXPECT_QTS_ERROR(spec.UpdateByID(idc), kErrDocument);
   EXPECT_EQ(Count("THGoodSpec", "\"DocID\" = " + std::to_string(mmo_)), 1);
 }
 
@@ -168,8 +168,8 @@ TEST_F(THGoodSpecTest, MoveToKeyAndFindPositionOrChangeNothing) {
   EXPECT_EQ(spec.Fields().Item("IDC").Value().AsLong(), b);
   EXPECT_FALSE(spec.Find("GoodCode = 'G9'"));
   EXPECT_EQ(spec.Fields().Item("IDC").Value().AsLong(), b);
-  EXPECT_EQ(ErrorOf([&] { (void)spec.Find("GoodCode = 'G1' -- x\n; DROP TABLE THGoodSpec"); }),
-            sql::kErrSqlTranslate);
+  EXPECT_QTS_ERROR(spec.Find("GoodCode = 'G1' -- x\n; DROP TABLE THGoodSpec"),
+                   sql::kErrSqlTranslate);
   EXPECT_TRUE(spec.MoveToID(a));
 }
 
@@ -243,11 +243,11 @@ TEST_F(THGoodSpecTest, AFreshObjectTakesTheTypeFromDocID) {
 
 TEST_F(THGoodSpecTest, BadRowsAreRefusedAndWriteNothing) {
   THGoodSpec spec(book_);
-  EXPECT_EQ(ErrorOf([&] { (void)spec.Update(); }), kErrDocument) << "Update without AddNew";
+  EXPECT_QTS_ERROR(spec.Update(), kErrDocument) << "Update without AddNew";
   EXPECT_FALSE(spec.BeginEdit()) << "no current row";
 
   spec.AddNew();
-  EXPECT_EQ(ErrorOf([&] { (void)spec.Update(); }), kErrDocument) << "no DocID";
+  EXPECT_QTS_ERROR(spec.Update(), kErrDocument) << "no DocID";
 
   spec.Fields().Item("DocID").SetValue(Variant(mmo_ + pisf_ + 100));
   EXPECT_FALSE(spec.Update()) << "a document that does not exist";
@@ -255,13 +255,13 @@ TEST_F(THGoodSpecTest, BadRowsAreRefusedAndWriteNothing) {
   spec.AddNew();
   spec.Fields().Item("DocID").SetValue(Variant(mmo_));
   spec.Fields().Item("Amount").SetValue(Variant("lots"));
-  EXPECT_EQ(ErrorOf([&] { (void)spec.Update(); }), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(spec.Update(), kErrTypeMismatch);
 
   // The additional row fails after the row was written: both are undone.
   spec.AddNew();
   spec.Fields().Item("DocID").SetValue(Variant(mmo_));
   spec.Fields().Item("AddFld.AssCode").SetValue(Variant(std::string(31, 'A')));
-  EXPECT_EQ(ErrorOf([&] { (void)spec.Update(); }), kErrDocument);
+  EXPECT_QTS_ERROR(spec.Update(), kErrDocument);
   EXPECT_EQ(Count("THGoodSpec"), 0);
   EXPECT_EQ(Count("MMOTHGoodSpec"), 0);
   EXPECT_TRUE(spec.Fields().Item("PosNumb").Value().IsNull()) << "the caller's values stay";
@@ -271,7 +271,7 @@ TEST_F(THGoodSpecTest, BadRowsAreRefusedAndWriteNothing) {
   spec.AddNew();
   spec.Fields().Item("DocID").SetValue(Variant(mmo_));
   spec.Fields().Item("PosNumb").SetValue(Variant(int32_t{1}));
-  EXPECT_EQ(ErrorOf([&] { (void)spec.Update(); }), db::kErrConstraint);
+  EXPECT_QTS_ERROR(spec.Update(), db::kErrConstraint);
   EXPECT_EQ(Count("THGoodSpec"), 1);
   EXPECT_EQ(Count("MMOTHGoodSpec"), 1);
   EXPECT_EQ(Stored("Amount", idc), Cy(1));
@@ -287,13 +287,13 @@ TEST_F(THGoodSpecTest, AFailedWriteInsideTheCallersTransactionIsUndoneAlone) {
     spec.AddNew();
     spec.Fields().Item("DocID").SetValue(Variant(mmo_));
     spec.Fields().Item("AddFld.AssCode").SetValue(Variant(std::string(31, 'A')));
-    EXPECT_EQ(ErrorOf([&] { (void)spec.Update(); }), kErrDocument);
+    EXPECT_QTS_ERROR(spec.Update(), kErrDocument);
     EXPECT_EQ(Count("THGoodSpec"), 1);
     // An existing row whose additional row fails: the row keeps its stored values.
     ASSERT_TRUE(spec.MoveToID(kept));
     spec.Fields().Item("Amount").SetValue(Variant(Cy(5)));
     spec.AddFields().Item("OpCode").SetValue(Variant(std::string(31, 'O')));
-    EXPECT_EQ(ErrorOf([&] { (void)spec.UpdateByID(kept); }), kErrDocument);
+    EXPECT_QTS_ERROR(spec.UpdateByID(kept), kErrDocument);
     EXPECT_EQ(Stored("Amount", kept), Cy(1));
     EXPECT_EQ(Db().TransactionDepth(), 1) << "the caller's transaction stays open";
     outer.Commit();
@@ -452,8 +452,7 @@ TEST_F(THGoodSpecTest, RepeatedSearchesWithOtherValuesFindTheirOwnRows) {
   EXPECT_EQ(book_->Shapes().Size(), shapes_before + 1);
 
   for (int attempt = 0; attempt < 2; ++attempt) {
-    EXPECT_EQ(ErrorOf([&] { (void)spec.Find("oTable.NoSuchColumn = 'G1'"); }),
-              sql::kErrSqlTranslate);
+    EXPECT_QTS_ERROR(spec.Find("oTable.NoSuchColumn = 'G1'"), sql::kErrSqlTranslate);
   }
   EXPECT_EQ(Count("THGoodSpec"), static_cast<int>(goods.size()) + 1);
 }

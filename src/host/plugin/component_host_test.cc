@@ -8,6 +8,7 @@
 
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "host/services/settings_store.h"
 #include "host/testing/scoped_env.h"
 
@@ -22,17 +23,6 @@ class ComponentHostTest : public ::testing::Test {
         settings_env_("QTS_SETTINGS", (dir_ / "settings.json").string()) {}
 
   void Register() { host_.Load(DefaultComponentPath())->RegisterServer(); }
-
-  // The error CreateObject raises for `progid`.
-  Error CreateError(std::string_view progid) {
-    try {
-      host_.CreateObject(progid);
-    } catch (const Error& e) {
-      return e;
-    }
-    ADD_FAILURE() << progid << " was created";
-    return Error(0, "", "");
-  }
 
   testing::TempDir dir_;
   testing::ScopedEnv registry_env_;
@@ -51,21 +41,15 @@ TEST_F(ComponentHostTest, CreatesPublicObjectsByProgIdThroughTheLoadedLibrary) {
 }
 
 TEST_F(ComponentHostTest, RefusalsSayWhatIsMissing) {
-  Error unregistered = CreateError("QTS_Inventory.IMOpDocSupport");
-  EXPECT_EQ(unregistered.Number(), kErrCannotCreate);
-  EXPECT_NE(unregistered.Description().find("not registered"), std::string::npos);
-
+  EXPECT_QTS_ERROR_TEXT(host_.CreateObject("QTS_Inventory.IMOpDocSupport"), kErrCannotCreate,
+                        "not registered");
   Register();
-  Error private_class = CreateError("QTS_Inventory.CItemWriteOff");
-  EXPECT_NE(private_class.Description().find("not registered"), std::string::npos);
-
-  Error interface_class = CreateError("QTS_Inventory.IMDocSupport");
-  EXPECT_EQ(interface_class.Number(), kErrCannotCreate);
-  EXPECT_NE(interface_class.Description().find("not creatable"), std::string::npos);
-
-  Error unbuilt = CreateError("QTS_Inventory.CRepPACK");
-  EXPECT_EQ(unbuilt.Number(), kErrCannotCreate);
-  EXPECT_NE(unbuilt.Description().find("not part of this build"), std::string::npos);
+  EXPECT_QTS_ERROR_TEXT(host_.CreateObject("QTS_Inventory.CItemWriteOff"), kErrCannotCreate,
+                        "not registered");
+  EXPECT_QTS_ERROR_TEXT(host_.CreateObject("QTS_Inventory.IMDocSupport"), kErrCannotCreate,
+                        "not creatable");
+  EXPECT_QTS_ERROR_TEXT(host_.CreateObject("QTS_Inventory.CRepPACK"), kErrCannotCreate,
+                        "not part of this build");
 }
 
 TEST_F(ComponentHostTest, ABrokenServerPathIsReportedWithTheLoadersReason) {
@@ -74,9 +58,8 @@ TEST_F(ComponentHostTest, ABrokenServerPathIsReportedWithTheLoadersReason) {
     Guid clsid = host_.ClassIdOf("QTS_Inventory.IMOpDocSupport");
     d.SetValue("CLSID\\" + clsid.ToString() + "\\InprocServer32", "", "/nowhere/libgone.so");
   });
-  Error e = CreateError("QTS_Inventory.IMOpDocSupport");
-  EXPECT_EQ(e.Number(), kErrCannotCreate);
-  EXPECT_NE(e.Description().find("/nowhere/libgone.so"), std::string::npos);
+  EXPECT_QTS_ERROR_TEXT(host_.CreateObject("QTS_Inventory.IMOpDocSupport"), kErrCannotCreate,
+                        "/nowhere/libgone.so");
 }
 
 TEST_F(ComponentHostTest, RegistrationWritesEveryPublicClassAndUnregistrationRemovesExactlyThat) {

@@ -11,6 +11,7 @@
 #include "core/convert.h"
 #include "core/date.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "host/data/named_value_list.h"
 #include "host/data/recordset.h"
 #include "host/report/report_document.h"
@@ -21,15 +22,6 @@ namespace qts::host {
 namespace {
 
 Currency Cy(const char* text) { return *Currency::Parse(text); }
-
-int32_t ErrorNumber(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 // A data list as a report hands it over: goods with quantities and sums.
 RecordsetPtr GoodsRows() {
@@ -145,11 +137,11 @@ TEST(ReportDocumentTest, EmptyAndWrongDataLists) {
 
   NamedValueList wrong;
   wrong.Add("DataList", 100, Variant("rows"));
-  EXPECT_EQ(ErrorNumber([&] { ReportDocument::FromValues("X", wrong, Date()); }), 13);
+  EXPECT_QTS_ERROR(ReportDocument::FromValues("X", wrong, Date()), 13);
   NamedValueList not_a_list;
   not_a_list.Add("DataList", 100,
                  Variant(std::static_pointer_cast<Object>(std::make_shared<NamedValueList>())));
-  EXPECT_EQ(ErrorNumber([&] { ReportDocument::FromValues("X", not_a_list, Date()); }), 13);
+  EXPECT_QTS_ERROR(ReportDocument::FromValues("X", not_a_list, Date()), 13);
 }
 
 // --- Outputs ---
@@ -259,8 +251,8 @@ TEST(ReportFilesTest, CsvWritesOneFilePerList) {
 TEST(ReportFilesTest, UnwritablePathLeavesNothing) {
   qts::testing::TempDir dir;
   std::filesystem::path missing = dir / "no-such-folder" / "r.html";
-  EXPECT_EQ(ErrorNumber([&] { WriteReport(GoodsDocument(), ReportFormat::kHtml, missing); }), 75);
-  EXPECT_EQ(ErrorNumber([&] { WriteReport(GoodsDocument(), ReportFormat::kXlsx, missing); }), 75);
+  EXPECT_QTS_ERROR(WriteReport(GoodsDocument(), ReportFormat::kHtml, missing), 75);
+  EXPECT_QTS_ERROR(WriteReport(GoodsDocument(), ReportFormat::kXlsx, missing), 75);
   EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
 }
 
@@ -285,7 +277,7 @@ TEST(ReportFilesTest, XlsxIsAZipWithASheetPerList) {
 TEST(ReportFormatTest, Names) {
   EXPECT_EQ(ParseReportFormat("XLSX"), ReportFormat::kXlsx);
   EXPECT_EQ(ReportFormatName(ParseReportFormat("csv")), "csv");
-  EXPECT_EQ(ErrorNumber([] { ParseReportFormat("pdf"); }), 5);
+  EXPECT_QTS_ERROR(ParseReportFormat("pdf"), 5);
 }
 
 }  // namespace

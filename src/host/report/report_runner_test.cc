@@ -8,6 +8,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "host/data/app_context.h"
 #include "host/data/recordset.h"
 #include "host/interfaces.h"
@@ -106,19 +107,9 @@ TEST_F(CreateReportTest, CreatesReportsOfTheLibrary) {
 
 TEST_F(CreateReportTest, UnknownAndNonReportClassesAreRefused) {
   ComponentHost host;
-  try {
-    CreateReport(host, "CRepNoSuchReport", DefaultComponentPath());
-    ADD_FAILURE() << "created";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrCannotCreate);
-    EXPECT_NE(e.Description().find("QTS_Inventory.CRepNoSuchReport"), std::string::npos);
-  }
-  try {
-    CreateReport(host, "CCreateCopyRS", DefaultComponentPath());
-    ADD_FAILURE() << "created";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrNoInterface) << e.Description();
-  }
+  EXPECT_QTS_ERROR_TEXT(CreateReport(host, "CRepNoSuchReport", DefaultComponentPath()),
+                        kErrCannotCreate, "QTS_Inventory.CRepNoSuchReport");
+  EXPECT_QTS_ERROR(CreateReport(host, "CCreateCopyRS", DefaultComponentPath()), kErrNoInterface);
 }
 
 }  // namespace

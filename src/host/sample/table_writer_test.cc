@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "host/data/app_context.h"
 #include "host/schema/schema.h"
 
@@ -29,22 +30,14 @@ TEST_F(TableWriterTest, InsertsRowsThroughOneStatementInAnyCaseOfNames) {
 }
 
 TEST_F(TableWriterTest, RefusesWhatIsNotATableColumnOrRow) {
-  auto number = [](auto&& f) {
-    try {
-      f();
-    } catch (const Error& e) {
-      return e.Number();
-    }
-    return 0;
-  };
   db::Connection& c = book_->Connection();
-  EXPECT_EQ(number([&] { TableWriter w(c, "TW", "NoSuchTable", {"Code"}); }), 5);
+  EXPECT_QTS_ERROR(TableWriter(c, "TW", "NoSuchTable", {"Code"}), 5);
   // A view is a source of the book but not a table.
-  EXPECT_EQ(number([&] { TableWriter w(c, "TW", "THGoodSpecNotFixed", {"IDC"}); }), 5);
-  EXPECT_EQ(number([&] { TableWriter w(c, "TW", "REFUnit", {"Code", "Colour"}); }), 5);
+  EXPECT_QTS_ERROR(TableWriter(c, "TW", "THGoodSpecNotFixed", {"IDC"}), 5);
+  EXPECT_QTS_ERROR(TableWriter(c, "TW", "REFUnit", {"Code", "Colour"}), 5);
   TableWriter units(c, "TW", "REFUnit", {"Code", "Name"});
-  EXPECT_EQ(number([&] { units.Insert({"kg"}); }), 5);
-  EXPECT_EQ(number([&] { units.Insert({"kg", "a", "b"}); }), 5);
+  EXPECT_QTS_ERROR(units.Insert({"kg"}), 5);
+  EXPECT_QTS_ERROR(units.Insert({"kg", "a", "b"}), 5);
   EXPECT_EQ(units.Count(), 0);
   EXPECT_EQ(Units(), 0);
   // A row the table refuses (a duplicate code) raises and is not counted.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "db/db_error.h"
 #include "host/schema/schema.h"
 #include "host/schema/testing/sqlite_book.h"
@@ -18,7 +19,7 @@ namespace {
 using sql::SqlType;
 using sqlite_book::CreateBook;
 using sqlite_book::Db;
-using sqlite_book::ExecError;
+
 using sqlite_book::MustExec;
 using sqlite_book::Number;
 using sqlite_book::OpenMemory;
@@ -85,7 +86,7 @@ TEST_F(BookTest, TablesRefuseBrokenRows) {
       {"document without type", "INSERT INTO \"B$THDocument\" (Number) VALUES ('x')"},
   };
   for (const auto& r : refused) {
-    EXPECT_EQ(ExecError(*db_, r.sql), db::kErrConstraint) << r.what;
+    EXPECT_QTS_ERROR(db_->Execute(r.sql), db::kErrConstraint) << r.what;
   }
   // The same number under another type is fine; so is a document without a number yet.
   MustExec(*db_, "INSERT INTO \"B$THDocument\" (DocTypeCode, Number) VALUES ('MMO', 'N1')");

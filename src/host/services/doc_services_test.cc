@@ -7,6 +7,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "host/data/app_context.h"
 #include "host/data/query.h"
 #include "host/data/recordset.h"
@@ -31,15 +32,6 @@ namespace qts::host {
 namespace {
 
 using testing::SampleBook;
-
-int32_t ErrorNumber(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 std::string SqlValueOf(Date day) { return SqlTools::Instance()->SqlValue(Variant(day), 9); }
 
@@ -136,13 +128,13 @@ TEST_F(CatalogueBook, AProductWithoutComponentsGivesAnOpenEmptyListThatTakesARow
 
 TEST_F(CatalogueBook, MaterialListsRefuseMisuse) {
   GoodEntry good;
-  EXPECT_EQ(ErrorNumber([&] { (void)good.Load("P"); }), kErrGoodEntry);  // no Init
+  EXPECT_QTS_ERROR(good.Load("P"), kErrGoodEntry);  // no Init
   good.Init(book_);
-  EXPECT_EQ(ErrorNumber([&] { (void)good.MaterialList("PCS", Currency::FromLong(1)); }),
-            kErrGoodEntry);  // nothing loaded
+  EXPECT_QTS_ERROR(good.MaterialList("PCS", Currency::FromLong(1)),
+                   kErrGoodEntry);  // nothing loaded
   ASSERT_TRUE(good.Load("P"));
-  EXPECT_EQ(ErrorNumber([&] { (void)good.MaterialList("KG", Currency::FromLong(1)); }),
-            kErrGoodEntry);  // P is not counted in KG
+  EXPECT_QTS_ERROR(good.MaterialList("KG", Currency::FromLong(1)),
+                   kErrGoodEntry);  // P is not counted in KG
   book_->Connection().Execute(
       R"(INSERT INTO "T$REFGoodMaterial"("ProductCode","GoodCode","UnitCode","Amount")
          VALUES ('P','G3','BOTTLE',1))");
@@ -237,8 +229,7 @@ TEST_F(SpecServiceBook, FreeAmountAgreesWithTheFreeRestSourceOnEveryDate) {
 TEST_F(SpecServiceBook, FreeAmountRefusesAnAliasThatIsNotAnIdentifier) {
   for (const char* alias : {"", "gs.x", "gs; DELETE", "1gs", "g s", "[gs]"}) {
     SCOPED_TRACE(alias);
-    EXPECT_EQ(ErrorNumber([&] { (void)service_.FreeAmountExpr(Date::FromYmd(2026, 1, 1), alias); }),
-              kErrDocSpecService);
+    EXPECT_QTS_ERROR(service_.FreeAmountExpr(Date::FromYmd(2026, 1, 1), alias), kErrDocSpecService);
   }
 }
 
@@ -271,11 +262,9 @@ TEST_F(SpecServiceBook, SpecListFiltersGroupsAndAnswersEmptyForNoDocument) {
       (std::vector<std::vector<std::string>>{{"G1", "KG", "12", "120"}, {"G2", "VNT", "5", "50"}}));
   EXPECT_EQ(service_.SpecList(999, "PISF", "", true, false)->RecordCount(), 0);
   EXPECT_EQ(service_.SpecList(999, "", "", true, false)->RecordCount(), 0);
-  EXPECT_EQ(ErrorNumber([&] { (void)service_.SpecList(1, "XYZ", "", true, false); }),
-            kErrDocSpecService);
+  EXPECT_QTS_ERROR(service_.SpecList(1, "XYZ", "", true, false), kErrDocSpecService);
   DocSpecService unbound;
-  EXPECT_EQ(ErrorNumber([&] { (void)unbound.SpecList(1, "", "", true, false); }),
-            kErrDocSpecService);
+  EXPECT_QTS_ERROR(unbound.SpecList(1, "", "", true, false), kErrDocSpecService);
 }
 
 // --- BusinessOperations ---
@@ -320,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(BusinessOperationsMisuse, WithoutABookItRaises) {
   BusinessOperations operations;
-  EXPECT_EQ(ErrorNumber([&] { (void)operations.DefaultOperation("MMO", "EUR", true); }), kErrBook);
+  EXPECT_QTS_ERROR(operations.DefaultOperation("MMO", "EUR", true), kErrBook);
 }
 
 // --- UserDefaults ---
@@ -369,7 +358,7 @@ TEST_F(UserDefaultsTest, RefusesToSaveAStoreTheBookDoesNotHold) {
   EXPECT_EQ(UserDefaults::CurrentUserId(), 0);
   UserDefaults defaults;
   defaults.Init(book_, store_);
-  EXPECT_EQ(ErrorNumber([&] { defaults.SetDefaultStore("MMO", "NOPE"); }), kErrInvalidCall);
+  EXPECT_QTS_ERROR(defaults.SetDefaultStore("MMO", "NOPE"), kErrInvalidCall);
   EXPECT_EQ(Count("T$UserSettings"), 0);
 }
 
@@ -413,10 +402,10 @@ TEST_F(DocEditorTest, CancelAndBadValuesLeaveTheDocumentAsItWas) {
   EXPECT_FALSE(editor.Edit(1));
   op_->AnswerForm(
       ScriptedForm{"frmDocument", true, {{"edName", Variant("X")}, {"cbStore", Variant("NOPE")}}});
-  EXPECT_EQ(ErrorNumber([&] { editor.Edit(1); }), kErrDocEditor);
+  EXPECT_QTS_ERROR(editor.Edit(1), kErrDocEditor);
   EXPECT_EQ(Header("Name"), "");
   EXPECT_EQ(Header("StoreCode"), "S1");
-  EXPECT_EQ(ErrorNumber([&] { editor.Edit(999); }), kErrDocEditor);
+  EXPECT_QTS_ERROR(editor.Edit(999), kErrDocEditor);
   EXPECT_EQ(op_->Forms().size(), 2u);  // the missing document showed nothing
 }
 
@@ -484,15 +473,15 @@ TEST_F(LotHandlerTest, WritesAndReadsLotsOfTheDocumentsRows) {
   EXPECT_EQ(RowLot(1), "7");
   // A lot of G1 cannot go on the G2 row; nothing changes.
   Variant pos2(int32_t{2});
-  EXPECT_EQ(ErrorNumber([&] { lots_->WriteLotProperty(pos2, lot); }), kErrLotHandler);
+  EXPECT_QTS_ERROR(lots_->WriteLotProperty(pos2, lot), kErrLotHandler);
   EXPECT_EQ(RowLot(2), "0");
   Variant none, missing(int32_t{99});
   lots_->SetCurrentPosNumb(2);
   Variant any(int32_t{8});
   lots_->WriteLotProperty(none, any);  // the current row
   EXPECT_EQ(RowLot(2), "8");
-  EXPECT_EQ(ErrorNumber([&] { lots_->WriteLotProperty(missing, any); }), kErrLotHandler);
-  EXPECT_EQ(ErrorNumber([&] { lots_->WriteLotProperty(pos, missing); }), kErrLotHandler);
+  EXPECT_QTS_ERROR(lots_->WriteLotProperty(missing, any), kErrLotHandler);
+  EXPECT_QTS_ERROR(lots_->WriteLotProperty(pos, missing), kErrLotHandler);
 
   Variant zero(int32_t{0});
   lots_->WriteAllLotProperty(zero);
@@ -537,11 +526,11 @@ TEST_F(LotHandlerTest, WithoutAHandlerOrAStoredDocumentItRaises) {
   HostLotHandler bare;
   Variant lot(int32_t{7});
   EXPECT_TRUE(bare.IsUseLotOnStock());
-  EXPECT_EQ(ErrorNumber([&] { bare.WriteAllLotProperty(lot); }), kErrLotHandler);
+  EXPECT_QTS_ERROR(bare.WriteAllLotProperty(lot), kErrLotHandler);
   auto fresh = std::make_shared<THDocument>(book_);
   auto handler = std::make_shared<DocHandler>(fresh);
   bare.Init(handler);
-  EXPECT_EQ(ErrorNumber([&] { bare.FormDocumentSpec(nullptr); }), kErrLotHandler);
+  EXPECT_QTS_ERROR(bare.FormDocumentSpec(nullptr), kErrLotHandler);
 }
 
 // --- AppContext::CreateObject ---
@@ -564,10 +553,10 @@ TEST_F(CreateObjectTest, MakesDocumentsAndServicesOfTheBook) {
   for (const char* name : {"DocumentService", "BusinessOperations", "UserDefaults", "DocEditor"}) {
     EXPECT_TRUE(book_->CreateObject(name)) << name;
   }
-  EXPECT_EQ(ErrorNumber([&] { (void)book_->CreateObject("THGoodSpecFixLogX"); }), kErrCannotCreate);
+  EXPECT_QTS_ERROR(book_->CreateObject("THGoodSpecFixLogX"), kErrCannotCreate);
   auto closed = std::make_shared<AppContext>("X");
-  EXPECT_EQ(ErrorNumber([&] { (void)closed->CreateObject("THDocument"); }), kErrBook);
-  EXPECT_EQ(ErrorNumber([&] { (void)closed->CreateObject("Nothing"); }), kErrCannotCreate);
+  EXPECT_QTS_ERROR(closed->CreateObject("THDocument"), kErrBook);
+  EXPECT_QTS_ERROR(closed->CreateObject("Nothing"), kErrCannotCreate);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "core/date.h"
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "host/testing/scoped_env.h"
 #include "host/ui/param_dialog.h"
 #include "host/ui/scripted_operator.h"
@@ -17,15 +18,6 @@
 
 namespace qts::host {
 namespace {
-
-int32_t ErrorNumber(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 // The store/goods form as the reports build it.
 FormPtr StoreGoodForm() {
@@ -58,7 +50,7 @@ TEST_P(ControlValueTest, ConvertsOrRefuses) {
   Control control("ctl", c.type, "", "");
   Variant before = control.Value();
   if (c.error != 0) {
-    EXPECT_EQ(ErrorNumber([&] { control.SetValue(c.given); }), c.error);
+    EXPECT_QTS_ERROR(control.SetValue(c.given), c.error);
     EXPECT_TRUE(control.Value().SameAs(before)) << "a refused value changed the control";
     return;
   }
@@ -120,15 +112,15 @@ TEST(ControlTest, PropertiesByNameFollowTheKind) {
   EXPECT_EQ(CallByName(object, "SelType", InvokeKind::kPropertyGet).Type(), VarType::kInteger);
   EXPECT_EQ(CStr(selector->Property("FILTER")), "IsGroup = 0");
   // A selector's Context must be an object (the book).
-  EXPECT_EQ(ErrorNumber([&] { selector->SetProperty("Context", Variant("book")); }), 13);
+  EXPECT_QTS_ERROR(selector->SetProperty("Context", Variant("book")), 13);
   // A selector has no Code, a combo no SelCodes.
-  EXPECT_EQ(ErrorNumber([&] { selector->Property("Code"); }), 438);
+  EXPECT_QTS_ERROR(selector->Property("Code"), 438);
   Control combo("cbPerson", ControlType::kCombo, "", "");
   combo.SetProperty("Code", Variant("P1"));
   combo.SetProperty("Text", Variant("Jonas Jonaitis"));
   EXPECT_EQ(CStr(combo.Value()), "P1");
   EXPECT_EQ(CStr(combo.Property("Text")), "Jonas Jonaitis");
-  EXPECT_EQ(ErrorNumber([&] { combo.Property("SelCodes"); }), 438);
+  EXPECT_QTS_ERROR(combo.Property("SelCodes"), 438);
   EXPECT_FALSE(combo.HasMember("SelType"));
   EXPECT_TRUE(combo.HasMember("code"));
 }
@@ -137,12 +129,12 @@ TEST(ControlTest, PropertiesByNameFollowTheKind) {
 
 TEST(FormTest, ControlsAreReachedByNameOnlyWhenTheyExist) {
   FormPtr form = StoreGoodForm();
-  EXPECT_EQ(ErrorNumber([&] { form->Add("SELSTORE", ControlType::kTextBox); }), 5);
-  EXPECT_EQ(ErrorNumber([&] { form->Item("cbStore"); }), 438);
+  EXPECT_QTS_ERROR(form->Add("SELSTORE", ControlType::kTextBox), 5);
+  EXPECT_QTS_ERROR(form->Item("cbStore"), 438);
   Variant control = CallByName(form, "selGood", InvokeKind::kPropertyGet);
   ASSERT_TRUE(control.IsObject());
   EXPECT_EQ(control.AsObject().get(), &form->Item("selgood"));
-  EXPECT_EQ(ErrorNumber([&] { CallByName(form, "selNothing", InvokeKind::kPropertyGet); }), 438);
+  EXPECT_QTS_ERROR(CallByName(form, "selNothing", InvokeKind::kPropertyGet), 438);
 }
 
 TEST(FormTest, DescribesFillableControlsWithTranslatedCaptions) {
@@ -213,13 +205,13 @@ TEST(FormTest, BadFillingChangesNothing) {
   FormDescription d = form->Describe();
   d.At("selGood").value = Variant("G1");
   d.At("edDayAmount").value = Variant("many");
-  EXPECT_EQ(ErrorNumber([&] { form->Apply(d); }), 13);
+  EXPECT_QTS_ERROR(form->Apply(d), 13);
   EXPECT_EQ(CStr(form->Item("selGood").Value()), "");
   EXPECT_EQ(form->Item("selGood").SelType(), 0);
 
   d = form->Describe();
   d.At("selGood.SelType").value = Variant(int32_t{7});
-  EXPECT_EQ(ErrorNumber([&] { form->Apply(d); }), 5);
+  EXPECT_QTS_ERROR(form->Apply(d), 5);
 }
 
 TEST(FormTest, UnloadingIsRaisedOnce) {
@@ -283,7 +275,7 @@ TEST_F(ParamDialogTest, BeforeShowMayCancel) {
 
 TEST_F(ParamDialogTest, OperatorErrorsLeaveItUnconfirmed) {
   op_->AnswerForm({"", true, {{"edNothing", Variant("1")}}});
-  EXPECT_EQ(ErrorNumber([&] { dialog_->Show(); }), kErrOperator);
+  EXPECT_QTS_ERROR(dialog_->Show(), kErrOperator);
   EXPECT_FALSE(dialog_->Confirmed());
 }
 
@@ -291,15 +283,13 @@ TEST(ParamDialogInitTest, ButtonsMustBeTheFormsOwn) {
   FormPtr form = StoreGoodForm();
   FormPtr other = StoreGoodForm();
   ParamDialog dialog;
-  EXPECT_EQ(ErrorNumber([&] {
-              dialog.Init(form, other->Item("btOk"), form->Item("btCancel"), nullptr, true, true);
-            }),
-            kErrDialog);
-  EXPECT_EQ(ErrorNumber([&] {
-              dialog.Init(form, form->Item("selGood"), form->Item("btCancel"), nullptr, true, true);
-            }),
-            kErrDialog);
-  EXPECT_EQ(ErrorNumber([&] { dialog.Show(); }), kErrDialog);
+  EXPECT_QTS_ERROR(
+      dialog.Init(form, other->Item("btOk"), form->Item("btCancel"), nullptr, true, true),
+      kErrDialog);
+  EXPECT_QTS_ERROR(
+      dialog.Init(form, form->Item("selGood"), form->Item("btCancel"), nullptr, true, true),
+      kErrDialog);
+  EXPECT_QTS_ERROR(dialog.Show(), kErrDialog);
 }
 
 class PeriodBinderTest : public ::testing::Test {
@@ -358,11 +348,9 @@ TEST_F(PeriodBinderTest, FormFillingKeepsOrder) {
 TEST(PeriodBinderInitTest, NeedsDatePickersOfTheForm) {
   FormPtr form = StoreGoodForm();
   PeriodBinder binder;
-  EXPECT_EQ(ErrorNumber([&] {
-              binder.Init(form, form->Item("edDayAmount"), form->Item("edDayAmount"),
-                          form->Item("btOk"), form->Item("btCancel"), true, true);
-            }),
-            kErrDialog);
+  EXPECT_QTS_ERROR(binder.Init(form, form->Item("edDayAmount"), form->Item("edDayAmount"),
+                               form->Item("btOk"), form->Item("btCancel"), true, true),
+                   kErrDialog);
 }
 
 // --- UserSettings ---
@@ -380,13 +368,11 @@ TEST(UserSettingsTest, ValuesArePerFormAndSurviveANewObject) {
   EXPECT_EQ(CStr(again.GetFormValue("StoreSelType", "frmA")), "1");
   EXPECT_EQ(CStr(again.GetFormValue("Store", "frmB")), "");
   EXPECT_TRUE(again.GetFormValue("Good", "frmA").IsEmpty());
-  EXPECT_EQ(ErrorNumber([&] {
-              settings.SaveFormValue(
-                  "Store", "frmA",
-                  Variant(std::static_pointer_cast<Object>(
-                      std::make_shared<Control>("x", ControlType::kTextBox, "", ""))));
-            }),
-            13);
+  EXPECT_QTS_ERROR(
+      settings.SaveFormValue("Store", "frmA",
+                             Variant(std::static_pointer_cast<Object>(
+                                 std::make_shared<Control>("x", ControlType::kTextBox, "", "")))),
+      13);
   EXPECT_EQ(CStr(again.GetFormValue("Store", "frmA")), "'S1','S2'");
 }
 

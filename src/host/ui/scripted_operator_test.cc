@@ -9,21 +9,10 @@
 #include "core/convert.h"
 #include "core/date.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts::host {
 namespace {
-
-// Runs `action` and returns the description of the operator error it raised ("" when none).
-template <class F>
-std::string OperatorError(F&& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kErrOperator) << error.Description();
-    return error.Description();
-  }
-  return "";
-}
 
 FormDescription PackForm() {
   FormDescription form;
@@ -77,7 +66,7 @@ TEST(AnswerTest, ParsesNamesCaptionsAndNumbersAndRefusesTheRest) {
   EXPECT_EQ(numbered.answer, MessageAnswer::kCancel);
   EXPECT_FALSE(ScriptedAnswer::Parse("yes").number.has_value());
   for (const char* bad : {"x=ok", "=ok", "20213=maybe", "-5=ok", "maybe"}) {
-    EXPECT_NE(OperatorError([&] { ScriptedAnswer::Parse(bad); }), "") << bad;
+    EXPECT_QTS_ERROR(ScriptedAnswer::Parse(bad), kErrOperator) << bad;
   }
 }
 
@@ -101,26 +90,23 @@ TEST(ScriptedOperatorTest, NoticesAreAnsweredOkWithoutUsingTheQueuedAnswers) {
 
 TEST(ScriptedOperatorTest, AnUnansweredQuestionIsAnErrorNamingIt) {
   ScriptedOperator op("give --answer");
-  std::string error = OperatorError(
-      [&] { op.MessageBox(20213, "Dokumente MMO-7 jau yra eilučių.", MessageButtons::kOkCancel); });
-  EXPECT_NE(error.find("[20213] Dokumente MMO-7 jau yra eilučių."), std::string::npos) << error;
-  EXPECT_NE(error.find("give --answer"), std::string::npos) << error;
+  EXPECT_QTS_ERROR_TEXT(
+      op.MessageBox(20213, "Dokumente MMO-7 jau yra eilučių.", MessageButtons::kOkCancel),
+      kErrOperator, "[20213] Dokumente MMO-7 jau yra eilučių.", "give --answer");
   EXPECT_TRUE(op.Messages().empty());
 }
 
 TEST(ScriptedOperatorTest, AnAnswerForAnotherMessageOrButtonIsRefusedAndKept) {
   ScriptedOperator op;
   op.Answer(27409, MessageAnswer::kOk);
-  std::string error =
-      OperatorError([&] { op.MessageBox(20222, "Palikti?", MessageButtons::kOkCancel); });
-  EXPECT_NE(error.find("27409"), std::string::npos) << error;
-  EXPECT_NE(error.find("[20222]"), std::string::npos) << error;
+  EXPECT_QTS_ERROR_TEXT(op.MessageBox(20222, "Palikti?", MessageButtons::kOkCancel), kErrOperator,
+                        "27409", "[20222]");
   EXPECT_EQ(op.PendingAnswers(), 1u);
   EXPECT_EQ(op.MessageBox(27409, "Tęsti?", MessageButtons::kOkCancel), MessageAnswer::kOk);
 
   op.Answer(MessageAnswer::kYes);
-  error = OperatorError([&] { op.MessageBox(1, "?", MessageButtons::kOkCancel); });
-  EXPECT_NE(error.find("\"yes\" is not a button"), std::string::npos) << error;
+  EXPECT_QTS_ERROR_TEXT(op.MessageBox(1, "?", MessageButtons::kOkCancel), kErrOperator,
+                        "\"yes\" is not a button");
 }
 
 TEST(ScriptedOperatorTest, FillsAFormConvertingTextForTypedControls) {
@@ -157,14 +143,13 @@ TEST(ScriptedOperatorTest, ABadFillingChangesNothingAndNamesTheProblem) {
     ScriptedOperator op;
     op.AnswerForm(c.filling);
     FormDescription form = PackForm();
-    std::string error = OperatorError([&] { op.RunModalForm(form); });
-    EXPECT_NE(error.find(c.expected), std::string::npos) << error;
+    EXPECT_QTS_ERROR_TEXT(op.RunModalForm(form), kErrOperator, c.expected);
     EXPECT_TRUE(form.At("edRepDate").value.IsNull());
     EXPECT_EQ(CStr(form.At("cbPerson").value), "");
   }
   ScriptedOperator none;
   FormDescription form = PackForm();
-  EXPECT_NE(OperatorError([&] { none.RunModalForm(form); }).find("frmRepPack"), std::string::npos);
+  EXPECT_QTS_ERROR_TEXT(none.RunModalForm(form), kErrOperator, "frmRepPack");
 }
 
 TEST(ScriptedOperatorTest, ACancelledFormIsRecordedAsCancelled) {
@@ -178,13 +163,13 @@ TEST(ScriptedOperatorTest, ACancelledFormIsRecordedAsCancelled) {
 
 TEST(ScriptedOperatorTest, ProgressOutOfOrderIsAnError) {
   ScriptedOperator op;
-  EXPECT_NE(OperatorError([&] { op.Progress(1); }), "");
-  EXPECT_NE(OperatorError([&] { op.EndProgress(); }), "");
-  EXPECT_NE(OperatorError([&] { op.BeginProgress("negative", -1); }), "");
+  EXPECT_QTS_ERROR(op.Progress(1), kErrOperator);
+  EXPECT_QTS_ERROR(op.EndProgress(), kErrOperator);
+  EXPECT_QTS_ERROR(op.BeginProgress("negative", -1), kErrOperator);
   op.BeginProgress("Nurašomas kuras", 2);
   op.Progress(2);
-  EXPECT_NE(OperatorError([&] { op.Progress(1); }), "");  // backwards
-  EXPECT_NE(OperatorError([&] { op.Progress(3); }), "");  // beyond the count
+  EXPECT_QTS_ERROR(op.Progress(1), kErrOperator);  // backwards
+  EXPECT_QTS_ERROR(op.Progress(3), kErrOperator);  // beyond the count
   op.EndProgress();
   EXPECT_EQ(op.ProgressEvents().size(), 3u);
 }
@@ -195,7 +180,7 @@ TEST(ScriptedOperatorTest, ANestedProcessIsCheckedAgainstItsOwnCount) {
   op.Progress(4);
   op.BeginProgress("inner", 2);
   op.Progress(1);  // below the outer's 4: fine, it counts the inner process
-  EXPECT_NE(OperatorError([&] { op.Progress(3); }), "");
+  EXPECT_QTS_ERROR(op.Progress(3), kErrOperator);
   op.EndProgress();
   op.Progress(5);
   op.EndProgress();
@@ -244,10 +229,8 @@ TEST(CurrentOperatorTest, ClearingTheOperatorRestoresADefaultOne) {
   EXPECT_EQ(CurrentOperatorPtr(), fallback);  // created once, then kept
   if (isatty(STDIN_FILENO) != 1) {
     // Nobody can answer: a question fails with an error that says why.
-    std::string error = OperatorError(
-        [&] { CurrentOperator().MessageBox(27409, "Tęsti?", MessageButtons::kOkCancel); });
-    EXPECT_NE(error.find("[27409] Tęsti?"), std::string::npos) << error;
-    EXPECT_NE(error.find("not a terminal"), std::string::npos) << error;
+    EXPECT_QTS_ERROR_TEXT(CurrentOperator().MessageBox(27409, "Tęsti?", MessageButtons::kOkCancel),
+                          kErrOperator, "[27409] Tęsti?", "not a terminal");
   }
   SetCurrentOperator(previous);
 }
@@ -286,8 +269,8 @@ TEST(FormTest, ParsesTypedTextPerControlKind) {
   };
   for (const auto& bad : bad_cases) {
     FormControl control{"edX", bad.first, "", Variant()};
-    std::string error = OperatorError([&] { ParseControlValue(control, bad.second); });
-    EXPECT_NE(error.find("\"edX\""), std::string::npos) << bad.second << ": " << error;
+    EXPECT_QTS_ERROR_TEXT(ParseControlValue(control, bad.second), kErrOperator, "\"edX\"")
+        << bad.second;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "db/statement.h"
 #include "db/transaction.h"
@@ -90,14 +91,8 @@ TEST_F(StepRunnerTest, AFinishedProcessIsCommittedAndReportsEveryStepInOrder) {
 
 TEST_F(StepRunnerTest, AFailingStepRollsTheWholeRunBackAndPropagatesTheErrorUnchanged) {
   InsertingProcess process(*connection_, 5, /*failing_step=*/3);
-  try {
-    StepRunner(operator_).Run(process, *connection_);
-    FAIL() << "the failing step did not raise";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), ComponentError(1));
-    EXPECT_EQ(error.Source(), "CMDocSupport");
-    EXPECT_EQ(error.Description(), "m_MList == Nothing");
-  }
+  EXPECT_QTS_ERROR_FROM(StepRunner(operator_).Run(process, *connection_), ComponentError(1),
+                        "CMDocSupport", "m_MList == Nothing");
   EXPECT_EQ(process.Steps(), 3);  // no step after the failing one
   EXPECT_EQ(RowCount(), 1);       // the two rows written before the failure are gone too
   EXPECT_EQ(connection_->TransactionDepth(), 0);
@@ -129,13 +124,8 @@ TEST_F(StepRunnerTest, ZeroStepsRunNothingAndLeaveNoTransactionOpen) {
 
 TEST_F(StepRunnerTest, ANegativeStepCountIsRefusedBeforeAnythingRuns) {
   InsertingProcess process(*connection_, -1);
-  try {
-    StepRunner(operator_).Run(process, *connection_);
-    FAIL() << "a negative count was accepted";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kErrStepCount);
-    EXPECT_NE(error.Description().find("-1"), std::string::npos);
-  }
+  EXPECT_QTS_ERROR_TEXT(StepRunner(operator_).Run(process, *connection_), kErrStepCount, "-1");
+
   EXPECT_EQ(process.Steps(), 0);
   EXPECT_TRUE(operator_->ProgressEvents().empty());
 }

@@ -8,6 +8,7 @@
 #include "core/convert.h"
 #include "core/date.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts::host {
 namespace {
@@ -56,13 +57,8 @@ TEST(TerminalOperatorTest, AQuestionShowsNumberTextAndButtonsAndTakesAnyFormOfTh
 
 TEST(TerminalOperatorTest, InputThatEndsBeforeAnAnswerIsAnError) {
   Terminal t("maybe\n");
-  try {
-    t.op.MessageBox(20222, "Palikti?", MessageButtons::kYesNo);
-    FAIL() << "no error at the end of input";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kErrOperator);
-    EXPECT_NE(error.Description().find("[20222] Palikti?"), std::string::npos);
-  }
+  EXPECT_QTS_ERROR_TEXT(t.op.MessageBox(20222, "Palikti?", MessageButtons::kYesNo), kErrOperator,
+                        "[20222] Palikti?");
 }
 
 TEST(TerminalOperatorTest, ANoticeWaitsForEnterAndAcceptsTheEndOfInput) {

@@ -32,15 +32,6 @@ inline int64_t Scalar(db::Connection& c, const std::string& sql) {
   return s->GetInt64(0);
 }
 
-inline int32_t ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
-
 class DocBook : public ::testing::Test {
  protected:
   static constexpr const char* kCode = "D";

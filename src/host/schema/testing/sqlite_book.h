@@ -29,16 +29,6 @@ inline void MustExec(db::Connection& db, const std::string& sql) {
   }
 }
 
-// The error number a statement fails with, 0 when it succeeds.
-inline int32_t ExecError(db::Connection& db, const std::string& sql) {
-  try {
-    db.Execute(sql);
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
-
 // All rows of a query, each column rendered as text ("" for NULL).
 inline std::vector<std::vector<std::string>> Rows(db::Connection& db, const std::string& sql) {
   std::vector<std::vector<std::string>> rows;
@@ -71,15 +61,6 @@ inline void CreateBook(db::Connection& db, const std::string& code) {
 inline std::string Runnable(const std::string& code, const std::string& source,
                             const std::map<std::string, std::string>& literals) {
   return PhysicalSql(code, SourceSql(source, literals));
-}
-
-inline int ErrorNumber(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
 }
 
 }  // namespace qts::host::schema::sqlite_book
