@@ -13,6 +13,7 @@
 #include "core/convert.h"
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "frame/catalogue.h"
 #include "host/data/named_value_list.h"
 
@@ -47,16 +48,6 @@ std::string Result(const host::NamedValueList& list, const std::string& name) {
   const host::NamedValue* entry = list.Find(name);
   if (!entry) return "-";
   return entry->Value().IsEmpty() ? "" : CStr(entry->Value());
-}
-
-int32_t ErrorOf(const std::function<void()>& action, std::string* description = nullptr) {
-  try {
-    action();
-  } catch (const Error& e) {
-    if (description) *description = e.Description();
-    return e.Number();
-  }
-  return 0;
 }
 
 // ---- Trigger columns and result entries per variant ----
@@ -436,50 +427,31 @@ TEST(CalculatorTest, WriteOffRowsDoNotDependOnTheRateQuantity) {
 TEST(CalculatorErrorTest, NullWhereANumberIsNeededNamesTheColumns) {
   CMCalculator calc;
   calc.Init(enCalcSimple);
-  std::string text;
-  EXPECT_EQ(ErrorOf(
-                [&] {
-                  (void)calc.CalcSpecColumns(Row({{"Price", "~"}, {"Amount", "2"}}));
-                },
-                &text),
-            kErrInvalidUseOfNull);
-  EXPECT_NE(text.find("Price x Amount"), std::string::npos) << text;
+  EXPECT_QTS_ERROR_TEXT(calc.CalcSpecColumns(Row({{"Price", "~"}, {"Amount", "2"}})),
+                        kErrInvalidUseOfNull, "Price x Amount");
 
   calc.Init(enCalcEquip);
-  EXPECT_EQ(ErrorOf(
-                [&] {
-                  (void)calc.CalcSpecColumns(Row(
-                      {{"Price", "1"}, {"AmountAccount", "1"}, {"AddFld.AmountForDRate", "~"}}));
-                },
-                &text),
-            kErrInvalidUseOfNull);
-  EXPECT_NE(text.find("AddFld.AmountForDRate"), std::string::npos) << text;
+  EXPECT_QTS_ERROR_TEXT(
+      calc.CalcSpecColumns(
+          Row({{"Price", "1"}, {"AmountAccount", "1"}, {"AddFld.AmountForDRate", "~"}})),
+      kErrInvalidUseOfNull, "AddFld.AmountForDRate");
 
   // The rate divisor of the common start: a rate quantity without value.
   calc.Init(enCalcOper);
   auto row = Row(LabourRow("~"));
-  EXPECT_EQ(ErrorOf([&] { (void)calc.CalcSpecColumns(row, "Price"); }, &text),
-            kErrInvalidUseOfNull);
-  EXPECT_NE(text.find("AddFld.AmountForRate"), std::string::npos) << text;
+  EXPECT_QTS_ERROR_TEXT(calc.CalcSpecColumns(row, "Price"), kErrInvalidUseOfNull,
+                        "AddFld.AmountForRate");
 }
 
 TEST(CalculatorErrorTest, MissingColumnAndMissingRow) {
   CMCalculator calc;
   calc.Init(enCalcSimple);
-  std::string text;
-  EXPECT_EQ(ErrorOf(
-                [&] {
-                  (void)calc.CalcSpecColumns(Row({{"Price", "2"}}));
-                },
-                &text),
-            kErrSubscript);
-  EXPECT_NE(text.find("Amount"), std::string::npos) << text;
-  EXPECT_EQ(ErrorOf([&] { (void)calc.CalcSpecColumns(nullptr); }), kErrObjectRequired);
+  EXPECT_QTS_ERROR_TEXT(calc.CalcSpecColumns(Row({{"Price", "2"}})), kErrSubscript, "Amount");
+
+  EXPECT_QTS_ERROR(calc.CalcSpecColumns(nullptr), kErrObjectRequired);
   // Text that is not a number is a type mismatch.
-  EXPECT_EQ(ErrorOf([&] {
-              (void)calc.CalcSpecColumns(Row({{"Price", "#abc"}, {"Amount", "2"}}));
-            }),
-            kErrTypeMismatch);
+  EXPECT_QTS_ERROR(calc.CalcSpecColumns(Row({{"Price", "#abc"}, {"Amount", "2"}})),
+                   kErrTypeMismatch);
 }
 
 TEST(CalculatorErrorTest, AFailedCallLeavesNoStaleValues) {
@@ -511,13 +483,10 @@ TEST(CalculatorObjectTest, CreatedByProgIdAndCalledByName) {
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(Result(*list, "Summa"), "4.5");
 
-  EXPECT_EQ(ErrorOf([&] {
-              CallByName(object, "CalcSpecColumns", InvokeKind::kMethod, {Variant("row")});
-            }),
-            kErrTypeMismatch);
-  EXPECT_EQ(ErrorOf([&] { CallByName(object, "Init", InvokeKind::kMethod); }), kErrInvalidCall);
-  EXPECT_EQ(ErrorOf([&] { CallByName(object, "SColCalc", InvokeKind::kPropertyGet); }),
-            kErrNoSuchMember);
+  EXPECT_QTS_ERROR(CallByName(object, "CalcSpecColumns", InvokeKind::kMethod, {Variant("row")}),
+                   kErrTypeMismatch);
+  EXPECT_QTS_ERROR(CallByName(object, "Init", InvokeKind::kMethod), kErrInvalidCall);
+  EXPECT_QTS_ERROR(CallByName(object, "SColCalc", InvokeKind::kPropertyGet), kErrNoSuchMember);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "engine/doc_engine.h"
 #include "engine/testing/engine_book.h"
 #include "frame/define_module.h"
@@ -24,7 +25,7 @@ namespace qts::engine {
 namespace {
 
 using testing::EngineBook;
-using testing::ErrorOf;
+
 using testing::Stored;
 
 using FillTest = EngineBook;
@@ -139,8 +140,7 @@ TEST_F(FillTest, AStepThatRaisesRollsTheWholeFillBackAndRestoresThePointer) {
         if (++calls == 2) throw Error(kErrOverflow, "test", "second row");
       });
   host::SetMousePointer(host::MousePointer::kHourglass);
-  EXPECT_EQ(ErrorOf([&] { engine->FillSpec("P1", "VNT", Currency::FromLong(1), enCalcDocIn); }),
-            kErrOverflow);
+  EXPECT_QTS_ERROR(engine->FillSpec("P1", "VNT", Currency::FromLong(1), enCalcDocIn), kErrOverflow);
   EXPECT_EQ(calls, 2);
   EXPECT_EQ(Snapshot(), before);  // the first row, written before the failure, is gone
   EXPECT_EQ(host::CurrentMousePointer(), host::MousePointer::kHourglass);
@@ -370,11 +370,8 @@ TEST_F(FillTest, AStepWithoutItsSourceRaisesTheEnginesError) {
     SCOPED_TRACE(c.source);
     auto engine = Engine("MNC", testing::kOrphanDoc);
     c.prepare(*engine);
-    std::string source, description;
-    EXPECT_EQ(ErrorOf([&] { engine->Step(); }, &source, &description), kErrEngineStep);
-    EXPECT_EQ(kErrEngineStep, static_cast<int32_t>(0x80040001u));
-    EXPECT_EQ(source, c.source);
-    EXPECT_EQ(description, c.description);
+    EXPECT_QTS_ERROR_FROM(engine->Step(), static_cast<int32_t>(0x80040001u), c.source,
+                          c.description);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "engine/doc_engine.h"
 #include "engine/testing/engine_book.h"
 #include "frame/define_module.h"
@@ -21,7 +22,6 @@ namespace qts::engine {
 namespace {
 
 using testing::EngineBook;
-using testing::ErrorOf;
 
 using PriceTest = EngineBook;
 
@@ -83,7 +83,7 @@ TEST_F(PriceTest, AFailingPriceStepLeavesTheBookAsItWas) {
   Connection c = engine->SetPrice.Connect([&](host::NamedValueList&, bool&) {
     if (++calls == 3) throw Error(kErrTypeMismatch, "test", "third row");
   });
-  EXPECT_EQ(ErrorOf([&] { engine->SetPriceWriteOff(); }), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(engine->SetPriceWriteOff(), kErrTypeMismatch);
   EXPECT_EQ(calls, 3);
   EXPECT_EQ(Snapshot(), before);
   EXPECT_EQ(engine->SavedPointer(), -1);

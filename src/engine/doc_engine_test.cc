@@ -9,6 +9,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "engine/testing/engine_book.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
@@ -24,16 +25,6 @@ namespace qts::engine {
 namespace {
 
 using host::testing::SampleBook;
-
-int32_t ErrorOf(const std::function<void()>& action, std::string* description = nullptr) {
-  try {
-    action();
-  } catch (const Error& e) {
-    if (description) *description = e.Description();
-    return e.Number();
-  }
-  return 0;
-}
 
 // The sample book plus an order (document 50, type PIS, code "ORD-50", one row 51) and two
 // write-offs made for it: 60 (MMO, vehicle "77") and 61 (MKO, vehicle "77").
@@ -111,20 +102,18 @@ TEST_F(DocEngineTest, SetBookKeepsTheBookForLaterWithoutCurrentBook) {
 TEST_F(DocEngineTest, WithoutAnyBookInitRaises424) {
   host::ScopedClientApplication none(std::make_shared<host::ReportApp>());
   CMDocSupport engine;
-  std::string text;
-  EXPECT_EQ(ErrorOf([&] { engine.Init("MMO", nullptr, nullptr); }, &text), kErrObjectRequired);
-  EXPECT_NE(text.find("no book"), std::string::npos) << text;
+  EXPECT_QTS_ERROR_TEXT(engine.Init("MMO", nullptr, nullptr), kErrObjectRequired, "no book");
   EXPECT_EQ(engine.Doc(), nullptr);
   // Members that need the document say so instead of failing somewhere else.
-  EXPECT_EQ(ErrorOf([&] { (void)engine.CheckDocExist2(50); }), kErrObjectRequired);
-  EXPECT_EQ(ErrorOf([&] { (void)engine.ParentDoc(); }), kErrObjectRequired);
+  EXPECT_QTS_ERROR(engine.CheckDocExist2(50), kErrObjectRequired);
+  EXPECT_QTS_ERROR(engine.ParentDoc(), kErrObjectRequired);
 }
 
 TEST_F(DocEngineTest, InitAgainServesAnotherDocumentAndKeepsTheCreatedObjects) {
   auto engine = Engine("MMO", Loaded(60));
   const host::THGoodSpecPtr rows = engine->DocSpec();
   // A type the book does not know is refused and the engine keeps its document.
-  EXPECT_NE(ErrorOf([&] { engine->Init("ZZZ", nullptr, nullptr); }), 0);
+  EXPECT_THROW(engine->Init("ZZZ", nullptr, nullptr), Error);
   EXPECT_EQ(engine->DocTypeCode(), "MMO");
   EXPECT_EQ(CLng(engine->Doc()->Fields().Item("IDC").Value()), 60);
   engine->Init("MKO", nullptr, Loaded(61));
@@ -148,13 +137,12 @@ TEST_F(DocEngineTest, CheckDocExistFindsTheTypeOrderAndArticle) {
 TEST_F(DocEngineTest, CheckDocExistRefusesAFieldNameThatIsNotAnIdentifier) {
   auto mmo = Engine("MMO", nullptr);
   for (const char* bad : {"", "VehicleCode = 1 or 1", "x;y", "1abc"}) {
-    std::string text;
-    EXPECT_EQ(ErrorOf([&] { (void)mmo->CheckDocExist(50, 77, bad); }, &text), kErrInvalidCall)
+    EXPECT_QTS_ERROR_TEXT(mmo->CheckDocExist(50, 77, bad), kErrInvalidCall,
+                          "not a plain identifier")
         << bad;
-    EXPECT_NE(text.find("not a plain identifier"), std::string::npos) << text;
   }
   // An additional field the type does not have is the query's error, naming the column.
-  EXPECT_NE(ErrorOf([&] { (void)mmo->CheckDocExist(50, 77, "NoSuchField"); }), 0);
+  EXPECT_THROW((void)mmo->CheckDocExist(50, 77, "NoSuchField"), Error);
 }
 
 TEST_F(DocEngineTest, CheckDocExist2LoadsTheFoundDocumentIntoTheEngine) {
@@ -240,17 +228,16 @@ TEST_F(DocEngineTest, CrDocByOrderThatFailsWritesNothing) {
   auto engine = Engine("MMO", nullptr);
   const int64_t headers = Count("T$THDocument");
   const int64_t additional = Count("T$MMOTHDocument");
-  std::string text;
   // An additional field the type does not have: refused before anything is written.
-  EXPECT_EQ(ErrorOf([&] { engine->CrDocByOrder(50, 3, "NoSuchField", Date()); }, &text),
-            kErrSubscript);
-  EXPECT_NE(text.find("NoSuchField"), std::string::npos) << text;
+  EXPECT_QTS_ERROR_TEXT(engine->CrDocByOrder(50, 3, "NoSuchField", Date()), kErrSubscript,
+                        "NoSuchField");
   // The book refuses the additional fields (a trigger stands in for any failure of that
   // write): header and additional fields are one transaction, so neither is left.
   book_->Connection().Execute(
       R"(CREATE TRIGGER refuse_vehicle BEFORE INSERT ON "T$MMOTHDocument"
          WHEN NEW.VehicleCode = '666' BEGIN SELECT RAISE(ABORT, 'vehicle refused'); END)");
-  EXPECT_NE(ErrorOf([&] { engine->CrDocByOrder(50, 666, "VehicleCode", Date()); }), 0);
+  EXPECT_THROW(engine->CrDocByOrder(50, 666, "VehicleCode", Date()), Error);
+
   EXPECT_EQ(Count("T$THDocument"), headers);
   EXPECT_EQ(Count("T$MMOTHDocument"), additional);
   // The engine's document can still be written once the cause is gone.
@@ -358,7 +345,7 @@ TEST_F(DocEngineTest, ParmOrderIdAndParmArticleId) {
   EXPECT_EQ(CMDocSupport::ParmOrderId(list), 12);
   EXPECT_EQ(CMDocSupport::ParmArticleId(list), 34);
   list->Item("ArticleId").SetValue(Variant::Null());
-  EXPECT_EQ(ErrorOf([&] { (void)CMDocSupport::ParmArticleId(list); }), kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(CMDocSupport::ParmArticleId(list), kErrInvalidUseOfNull);
 }
 
 TEST_F(DocEngineTest, UseParamListCarriesTheOrderIntoANewDocument) {

@@ -4,6 +4,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "frame/component_object.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
@@ -90,12 +91,9 @@ TEST(DocumentSupportDefaultsTest, LateBoundCallsUseTheSameDefaults) {
       0);
   // Missing required arguments and arguments of the wrong class are refused.
   EXPECT_THROW(CallByName(object, "FillSpec", InvokeKind::kMethod, {Variant("G")}), Error);
-  try {
-    CallByName(object, "Init", InvokeKind::kMethod, {Variant(ObjectPtr(object))});
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrTypeMismatch);
-  }
+  EXPECT_QTS_ERROR(CallByName(object, "Init", InvokeKind::kMethod, {Variant(ObjectPtr(object))}),
+                   kErrTypeMismatch);
+
   auto op = std::make_shared<IMOpDocSupportClass>();
   EXPECT_TRUE(CallByName(op, "MDocSup", InvokeKind::kPropertyGet).IsNothing());
 }

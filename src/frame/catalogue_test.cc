@@ -5,6 +5,7 @@
 #include <set>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 
 namespace qts::frame {
 namespace {
@@ -58,19 +59,11 @@ TEST(CatalogueTest, PrivateClassesFormsAndModulesHaveNoProgId) {
 }
 
 TEST(CatalogueTest, CreationRefusesWhatCannotOrDoesNotYetExist) {
-  try {
-    Cat().Create(*Cat().FindClass("IMMatDocSupport"));
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Number(), kErrCannotCreate);
-    EXPECT_NE(e.Description().find("not creatable"), std::string::npos);
-  }
-  try {
-    Cat().Create(*Cat().FindClass("CItemWriteOff"));
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_NE(e.Description().find("private"), std::string::npos);
-  }
+  EXPECT_QTS_ERROR_TEXT(Cat().Create(*Cat().FindClass("IMMatDocSupport")), kErrCannotCreate,
+                        "not creatable");
+  EXPECT_QTS_ERROR_TEXT(Cat().Create(*Cat().FindClass("CItemWriteOff")), kErrCannotCreate,
+                        "private");
+
   // Every creatable class either creates a real object of its own name or says it is missing.
   for (const auto& unit : Cat().Units()) {
     if (!unit.IsCreatable()) continue;

@@ -9,6 +9,7 @@
 #include "core/convert.h"
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "frame/catalogue.h"
 #include "host/data/named_value_list.h"
 #include "host/data/query.h"
@@ -22,15 +23,6 @@ using host::adCurrency;
 using host::adDate;
 using host::adInteger;
 using host::adVarWChar;
-
-int32_t ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 // Code (text 10, key), Qty (Long), Price (Currency, nullable), Made (date, nullable).
 host::RecordsetPtr Goods() {
@@ -193,19 +185,18 @@ TEST(CreateCopyRSTest, AFailedCopyKeepsThePreviousOne) {
 
   auto closed = std::make_shared<host::Recordset>();
   closed->Fields().Append("X", adInteger);
-  EXPECT_EQ(ErrorNumberOf([&] { (void)copier.CreateCopyRS(closed); }), host::kAdErrObjectClosed);
+  EXPECT_QTS_ERROR(copier.CreateCopyRS(closed), host::kAdErrObjectClosed);
   EXPECT_EQ(copier.Copy(), good);
 
   {
     Connection none =
         copier.AddThisField.Connect([](bool& bAdd, const std::string&) { bAdd = false; });
-    EXPECT_EQ(ErrorNumberOf([&] { (void)copier.CreateCopyRS(source); }),
-              host::kAdErrInvalidArgument)
+    EXPECT_QTS_ERROR(copier.CreateCopyRS(source), host::kAdErrInvalidArgument)
         << "a copy without columns cannot be opened";
   }
   {
     Connection lose = copier.AddCustomColumns.Connect([](host::RecordsetPtr& r) { r = nullptr; });
-    EXPECT_EQ(ErrorNumberOf([&] { (void)copier.CreateCopyRS(source); }), kErrObjectRequired);
+    EXPECT_QTS_ERROR(copier.CreateCopyRS(source), kErrObjectRequired);
   }
   EXPECT_EQ(copier.Copy(), good);
   EXPECT_EQ(copier.FieldCount(), 4);
@@ -306,13 +297,9 @@ TEST(FieldsValTest, SplitFailsOnAMissingTargetEntryAndWritesNothing) {
     host::NamedValueListPtr target = List({{"GoodCode", Variant("old")}});
     host::NamedValueListPtr target_add =
         List({{"WriteOffPrice", Variant("old")}, {"Other", Variant("old")}});
-    try {
-      copier.SplitFieldsVal(source, target, target_add);
-      FAIL() << missing << " was accepted";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), kErrSubscript) << missing;
-      EXPECT_NE(e.Description().find(c.named), std::string::npos) << e.Description();
-    }
+    EXPECT_QTS_ERROR_TEXT(copier.SplitFieldsVal(source, target, target_add), kErrSubscript, c.named)
+        << missing;
+
     EXPECT_EQ(ValueOf(target, "GoodCode"), "old") << missing;
     EXPECT_EQ(ValueOf(target_add, "WriteOffPrice"), "old") << missing;
   }
@@ -351,17 +338,16 @@ TEST(FieldsValTest, RepeatedSplitsFollowListsWhoseEntriesChange) {
 
   // A source that grew an entry the target lacks is refused, as the first time.
   source->Add("NoSuch", 12, Variant(1.0));
-  EXPECT_EQ(ErrorNumberOf([&] { copier.SplitFieldsVal(source, other, target_add); }),
-            kErrSubscript);
+  EXPECT_QTS_ERROR(copier.SplitFieldsVal(source, other, target_add), kErrSubscript);
 }
 
 TEST(FieldsValTest, NullListsAreRefused) {
   CCreateCopyRS copier;
   host::NamedValueListPtr list = List({{"A", Variant(1.0)}});
   host::NamedValueListPtr none;
-  EXPECT_EQ(ErrorNumberOf([&] { copier.MergeFieldsVal(list, none, list); }), kErrObjectRequired);
-  EXPECT_EQ(ErrorNumberOf([&] { copier.MergeFieldsVal(none, list, list); }), kErrObjectRequired);
-  EXPECT_EQ(ErrorNumberOf([&] { copier.SplitFieldsVal(list, list, none); }), kErrObjectRequired);
+  EXPECT_QTS_ERROR(copier.MergeFieldsVal(list, none, list), kErrObjectRequired);
+  EXPECT_QTS_ERROR(copier.MergeFieldsVal(none, list, list), kErrObjectRequired);
+  EXPECT_QTS_ERROR(copier.SplitFieldsVal(list, list, none), kErrObjectRequired);
 }
 
 // ---- Creation by identifier and late binding ----------------------------------------------
@@ -407,25 +393,19 @@ TEST(CreateCopyRSClassTest, LateBoundCallsCheckTheirArguments) {
   EXPECT_EQ(ValueOf(target, "G"), "x");
   EXPECT_EQ(ValueOf(target_add, "P"), "2");
 
-  EXPECT_EQ(ErrorNumberOf([&] {
-              CallByName(object, "MergeFieldsVal", InvokeKind::kMethod,
-                         {Variant(ObjectPtr(source)), Variant(ObjectPtr(target))});
-            }),
-            kErrInvalidCall);
-  EXPECT_EQ(ErrorNumberOf([&] {
-              CallByName(object, "CreateCopyRS", InvokeKind::kMethod, {Variant("not a recordset")});
-            }),
-            kErrTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([&] {
-              CallByName(
-                  object, "MergeFieldsVal", InvokeKind::kMethod,
-                  {Variant(ObjectPtr(source)), Variant::Nothing(), Variant(ObjectPtr(target))});
-            }),
-            kErrObjectRequired);
+  EXPECT_QTS_ERROR(CallByName(object, "MergeFieldsVal", InvokeKind::kMethod,
+                              {Variant(ObjectPtr(source)), Variant(ObjectPtr(target))}),
+                   kErrInvalidCall);
+  EXPECT_QTS_ERROR(
+      CallByName(object, "CreateCopyRS", InvokeKind::kMethod, {Variant("not a recordset")}),
+      kErrTypeMismatch);
+  EXPECT_QTS_ERROR(
+      CallByName(object, "MergeFieldsVal", InvokeKind::kMethod,
+                 {Variant(ObjectPtr(source)), Variant::Nothing(), Variant(ObjectPtr(target))}),
+      kErrObjectRequired);
   Variant none = CallByName(object, "CreateCopyRS", InvokeKind::kMethod, {Variant::Nothing()});
   EXPECT_TRUE(none.IsNothing());
-  EXPECT_EQ(ErrorNumberOf([&] { CallByName(object, "Copy", InvokeKind::kMethod); }),
-            kErrNoSuchMember);
+  EXPECT_QTS_ERROR(CallByName(object, "Copy", InvokeKind::kMethod), kErrNoSuchMember);
 }
 
 }  // namespace

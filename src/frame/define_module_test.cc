@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "engine/document_support.h"
 #include "host/services/message_table.h"
 #include "host/services/settings_store.h"
@@ -52,13 +53,7 @@ TEST_F(StartUpTest, FormDebugFlagFollowsTheStoredSetting) {
 TEST_F(StartUpTest, AStoredTextThatIsNoBooleanIsATypeMismatch) {
   for (const char* stored : {"", "yes", "Taip", "1,5"}) {
     Store(stored);
-    try {
-      Main();
-      FAIL() << "\"" << stored << "\" was accepted";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Number(), kErrTypeMismatch) << stored;
-      EXPECT_NE(e.Description().find("AppFormDebug"), std::string::npos);
-    }
+    EXPECT_QTS_ERROR_TEXT(Main(), kErrTypeMismatch, "AppFormDebug") << stored;
   }
 }
 

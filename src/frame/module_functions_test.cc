@@ -8,6 +8,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "frame/define_module.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
@@ -24,15 +25,6 @@ namespace {
 
 using host::adCurrency;
 using host::adVarWChar;
-
-Error ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e;
-  }
-  return Error(0, "", "no error");
-}
 
 std::string MessageText(int32_t id) {
   EnsureStarted();
@@ -68,8 +60,7 @@ TEST(FormatMsgTest, TheTenthPlaceholderIsReplacedBeforeTheFirst) {
 }
 
 TEST(FormatMsgTest, ANullArgumentIsInvalidUseOfNull) {
-  EXPECT_EQ(ErrorOf([] { (void)FormatMsg("%0", {Variant::Null()}); }).Number(),
-            kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(FormatMsg("%0", {Variant::Null()}), kErrInvalidUseOfNull);
 }
 
 // ---- JoinNonEmpty ----------------------------------------------------------------------------
@@ -189,25 +180,20 @@ TEST(RecordsetAggregateTest, TheCallersPositionAndFilterStayAsTheyWere) {
 
 TEST(RecordsetAggregateTest, ErrorsOfTheRecordsetAndOfNullValues) {
   host::RecordsetPtr rs = Sample();
-  EXPECT_EQ(ErrorOf([&] { (void)RecordsetAggregate(nullptr, "Qty", kAggSum, ""); }).Number(),
-            kErrObjectRequired);
-  EXPECT_EQ(ErrorOf([&] { (void)RecordsetAggregate(rs, "NoSuch", kAggSum, ""); }).Number(),
-            host::kAdErrItemNotFound);
-  EXPECT_EQ(ErrorOf([&] { (void)RecordsetAggregate(rs, "Qty", kAggSum, "Code = ="); }).Number(),
-            host::kAdErrInvalidArgument);
+  EXPECT_QTS_ERROR(RecordsetAggregate(nullptr, "Qty", kAggSum, ""), kErrObjectRequired);
+  EXPECT_QTS_ERROR(RecordsetAggregate(rs, "NoSuch", kAggSum, ""), host::kAdErrItemNotFound);
+  EXPECT_QTS_ERROR(RecordsetAggregate(rs, "Qty", kAggSum, "Code = ="), host::kAdErrInvalidArgument);
   // Count and the kinds that take nothing never read the field.
   EXPECT_EQ(RecordsetAggregate(rs, "NoSuch", kAggCount, ""), Cy("4"));
   EXPECT_EQ(RecordsetAggregate(rs, "NoSuch", 9, ""), Currency());
 
   host::RecordsetPtr with_null =
       Quantities({{"A", Variant(Cy("1"))}, {"B", Variant::Null()}, {"C", Variant(Cy("3"))}});
-  EXPECT_EQ(ErrorOf([&] { (void)RecordsetAggregate(with_null, "Qty", kAggSum, ""); }).Number(),
-            kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(RecordsetAggregate(with_null, "Qty", kAggSum, ""), kErrInvalidUseOfNull);
   // A Null compares as unknown, so it is skipped unless it is in the first stored row.
   EXPECT_EQ(RecordsetAggregate(with_null, "Qty", kAggMax, ""), Cy("3"));
   host::RecordsetPtr null_first = Quantities({{"A", Variant::Null()}, {"B", Variant(Cy("3"))}});
-  EXPECT_EQ(ErrorOf([&] { (void)RecordsetAggregate(null_first, "Qty", kAggMin, ""); }).Number(),
-            kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(RecordsetAggregate(null_first, "Qty", kAggMin, ""), kErrInvalidUseOfNull);
 }
 
 // ---- Book, queries and the client application ------------------------------------------------
@@ -273,15 +259,13 @@ TEST_F(ModuleBookTest, GetBookWithoutAnyBookRaisesTheComponentError) {
   host::NamedValueListPtr unusable =
       ParamsWith(Variant(ObjectPtr(std::make_shared<host::AppContext>())));
   for (host::NamedValueListPtr* params : {&none, &unusable}) {
-    Error e = ErrorOf([&] { (void)GetBook(*params, true); });
-    EXPECT_EQ(e.Number(), static_cast<int32_t>(0x80040000u));
-    EXPECT_EQ(e.Description(), expected);
-    EXPECT_NE(e.Source().find("GetBook"), std::string::npos);
+    EXPECT_QTS_ERROR_FROM(GetBook(*params, true), static_cast<int32_t>(0x80040000u),
+                          "DefineModule::GetBook", expected);
   }
   EXPECT_EQ(app_->CurrentBook(), nullptr);
 
   host::NamedValueListPtr text = ParamsWith(Variant("T"));
-  EXPECT_EQ(ErrorOf([&] { (void)GetBook(text, false); }).Number(), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(GetBook(text, false), kErrTypeMismatch);
 }
 
 TEST_F(ModuleBookTest, GetBookWithoutAClientApplication) {
@@ -289,8 +273,7 @@ TEST_F(ModuleBookTest, GetBookWithoutAClientApplication) {
   host::NamedValueListPtr params = ParamsWith(Variant(ObjectPtr(book_)));
   EXPECT_EQ(GetBook(params, true), book_);
   host::NamedValueListPtr none;
-  EXPECT_EQ(ErrorOf([&] { (void)GetBook(none, false); }).Number(),
-            static_cast<int32_t>(0x80040000u));
+  EXPECT_QTS_ERROR(GetBook(none, false), static_cast<int32_t>(0x80040000u));
 }
 
 host::QueryPtr Goods(host::AppContext& book) {
@@ -331,12 +314,9 @@ TEST_F(ModuleBookTest, WrapQueryWithoutABookTakesTheCurrentOneIntoTheCallersVari
 
   app_->SetCurrentBook(nullptr);
   host::AppContextPtr still_none;
-  EXPECT_EQ(
-      ErrorOf([&] { (void)WrapQuery(Goods(*book_), "X", Variant(), still_none, false); }).Number(),
-      kErrObjectRequired);
+  EXPECT_QTS_ERROR(WrapQuery(Goods(*book_), "X", Variant(), still_none, false), kErrObjectRequired);
   EXPECT_EQ(still_none, nullptr);
-  EXPECT_EQ(ErrorOf([&] { (void)WrapQuery(nullptr, "X", Variant(), book, false); }).Number(),
-            kErrObjectRequired);
+  EXPECT_QTS_ERROR(WrapQuery(nullptr, "X", Variant(), book, false), kErrObjectRequired);
 }
 
 TEST_F(ModuleBookTest, OpenWithWaitTakesTheMainWindowForANegativeHandle) {

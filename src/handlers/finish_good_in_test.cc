@@ -8,6 +8,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "engine/doc_engine.h"
 #include "handlers/lot_by_mdoc.h"
 #include "handlers/testing/handler_book.h"
@@ -18,7 +19,6 @@
 namespace qts::handlers {
 namespace {
 
-using testing::ErrorOf;
 using testing::HandlerBook;
 using testing::kReceipt;
 
@@ -60,8 +60,7 @@ TEST_F(FinishGoodInTest, ColumnsAreTheReceiptCalculatorsUnchanged) {
   EXPECT_TRUE(changed->Item("Price").Value().IsEmpty());
   EXPECT_EQ(CCur(changed->Item("Summa").Value()).Scaled(), 55555);
   // Errors are not caught here: they reach the caller, nothing is shown.
-  EXPECT_EQ(ErrorOf([&] { (void)handler_->CalcSpecColumns(nullptr, "Price", nullptr); }),
-            kErrObjectRequired);
+  EXPECT_QTS_ERROR(handler_->CalcSpecColumns(nullptr, "Price", nullptr), kErrObjectRequired);
   EXPECT_TRUE(operator_->Errors().empty());
 }
 
@@ -124,8 +123,8 @@ TEST_F(FinishGoodInTest, ReleasingTheHandlerReleasesItsEngine) {
 
 TEST(FinishGoodInBareTest, NeedsASharedReference) {
   CFinishGoodIn local;
-  EXPECT_EQ(ErrorOf([&] { local.Init(nullptr); }), kErrObjectRequired);
-  EXPECT_EQ(ErrorOf([&] { (void)local.LotByDoc(); }), kErrObjectRequired);
+  EXPECT_QTS_ERROR(local.Init(nullptr), kErrObjectRequired);
+  EXPECT_QTS_ERROR(local.LotByDoc(), kErrObjectRequired);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/format.h"
+#include "core/testing/qts_matchers.h"
 #include "db/connection.h"
 #include "frame/catalogue.h"
 #include "host/data/app_context.h"
@@ -475,35 +476,22 @@ TEST_F(FuelWriteOffTest, BadInputIsRefusedBeforeAnythingIsWritten) {
   const std::vector<int64_t> before = Fingerprint();
   auto fuel = Make(w.idc);
   auto [in_list, rest_list] = Lists(w);
-  std::string source, description;
-  auto error_of = [&](auto action) {
-    try {
-      action();
-    } catch (const Error& e) {
-      source = e.Source();
-      description = e.Description();
-      return e.Number();
-    }
-    return 0;
-  };
-  EXPECT_EQ(error_of([&] { fuel->WriteOff("NO SUCH", Cy(10000), Cy(0), in_list, rest_list); }),
-            kErrCannotReadVehicle);
-  EXPECT_EQ(kErrCannotReadVehicle, static_cast<int32_t>(0x80040001u));
-  EXPECT_EQ(source, "CFuelWriteOff");
-  EXPECT_EQ(description, "cannot read vehicle - NO SUCH");
-  EXPECT_EQ(error_of([&] { fuel->WriteOff(w.vehicle, Cy(-10000), Cy(0), in_list, rest_list); }),
-            kErrInvalidCall);
-  EXPECT_EQ(error_of([&] { fuel->WriteOff(w.vehicle, Cy(10000), Cy(-1), in_list, rest_list); }),
-            kErrInvalidCall);
-  EXPECT_EQ(error_of([&] { fuel->WriteOff(w.vehicle, Cy(10000), Cy(0), nullptr, rest_list); }),
-            kErrInvalidCall);
+  EXPECT_QTS_ERROR_FROM(fuel->WriteOff("NO SUCH", Cy(10000), Cy(0), in_list, rest_list),
+                        static_cast<int32_t>(0x80040001u), "CFuelWriteOff",
+                        "cannot read vehicle - NO SUCH");
+
+  EXPECT_QTS_ERROR(fuel->WriteOff(w.vehicle, Cy(-10000), Cy(0), in_list, rest_list),
+                   kErrInvalidCall);
+  EXPECT_QTS_ERROR(fuel->WriteOff(w.vehicle, Cy(10000), Cy(-1), in_list, rest_list),
+                   kErrInvalidCall);
+  EXPECT_QTS_ERROR(fuel->WriteOff(w.vehicle, Cy(10000), Cy(0), nullptr, rest_list),
+                   kErrInvalidCall);
   host::QueryPtr closed = book_->CreateQuery("THGoodSpec");
-  EXPECT_EQ(error_of([&] { fuel->WriteOff(w.vehicle, Cy(10000), Cy(0), in_list, closed); }),
-            kErrInvalidCall);
+  EXPECT_QTS_ERROR(fuel->WriteOff(w.vehicle, Cy(10000), Cy(0), in_list, closed), kErrInvalidCall);
   EXPECT_EQ(Fingerprint(), before);
   CFuelWriteOff unbound;
-  EXPECT_EQ(error_of([&] { (void)unbound.DocID(); }), kErrObjectRequired);
-  EXPECT_EQ(error_of([&] { unbound.Init(nullptr); }), kErrObjectRequired);
+  EXPECT_QTS_ERROR(unbound.DocID(), kErrObjectRequired);
+  EXPECT_QTS_ERROR(unbound.Init(nullptr), kErrObjectRequired);
 }
 
 // A November waybill already has its (posted) write-off from the sample.

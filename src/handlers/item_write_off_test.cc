@@ -11,6 +11,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "engine/doc_engine.h"
 #include "handlers/lot_by_mdoc.h"
 #include "handlers/testing/handler_book.h"
@@ -24,7 +25,6 @@
 namespace qts::handlers {
 namespace {
 
-using testing::ErrorOf;
 using testing::HandlerBook;
 using testing::kOpenWriteOff;
 using testing::kPostedWriteOff;
@@ -178,19 +178,19 @@ TEST_F(ItemWriteOffTest, BadRowsRaiseAndWriteNothing) {
   auto no_unit = std::make_shared<host::NamedValueList>();
   no_unit->Add("GoodCode", 7, Variant("G1"));
   no_unit->Add("Amount", 20, Variant(Currency::FromLong(1)));
-  EXPECT_EQ(ErrorOf([&] { handler->InsertSpecRec(no_unit); }), kErrSubscript);
+  EXPECT_QTS_ERROR(handler->InsertSpecRec(no_unit), kErrSubscript);
   // A Null amount cannot be added to the existing row: error 94, the row keeps its quantity.
   auto null_amount = Row("G1", "KG", 0);
   null_amount->Item("Amount").SetValue(Variant::Null());
-  EXPECT_EQ(ErrorOf([&] { handler->InsertSpecRec(null_amount); }), kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorOf([&] { handler->InsertSpecRec(nullptr); }), kErrObjectRequired);
+  EXPECT_QTS_ERROR(handler->InsertSpecRec(null_amount), kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(handler->InsertSpecRec(nullptr), kErrObjectRequired);
   EXPECT_EQ(Count("T$THGoodSpec"), before);
   EXPECT_EQ(Rows(kOpenWriteOff)[0].amount, 30000);
   // Before Init the handler has no document.
   auto bare = std::make_shared<CItemWriteOff>();
-  std::string source;
-  EXPECT_EQ(ErrorOf([&] { bare->InsertSpecRec(Row("G1", "KG", 1)); }, &source), kErrObjectRequired);
-  EXPECT_EQ(source, "CItemWriteOff::InsertSpecRec");
+  EXPECT_QTS_ERROR_FROM(bare->InsertSpecRec(Row("G1", "KG", 1)), kErrObjectRequired,
+                        "CItemWriteOff::InsertSpecRec",
+                        "the handler has no document: Init was not called");
 }
 
 TEST_F(ItemWriteOffTest, UnsavedDocumentGetsNoRow) {
@@ -206,7 +206,7 @@ TEST_F(ItemWriteOffTest, UnsavedDocumentGetsNoRow) {
   auto row = Row("G1", "KG", 10000);
   row->Item("AmountAccount").SetValue(Variant(Currency::FromLong(99)));
   // The host refuses a row without a stored document; the caller's row stays as it was.
-  EXPECT_EQ(ErrorOf([&] { handler->InsertSpecRec(row); }), host::kErrDocument);
+  EXPECT_QTS_ERROR(handler->InsertSpecRec(row), host::kErrDocument);
   EXPECT_EQ(Count("T$THGoodSpec"), before);
   EXPECT_EQ(CCur(row->Item("AmountAccount").Value()), Currency::FromLong(99));
 }
@@ -249,7 +249,7 @@ TEST_F(ItemWriteOffTest, WrittenDefaultBoperWinsAndAnEmptyOneMeansLookUp) {
   EXPECT_EQ(other->DefaultBoper(), "BO-L");
 
   auto bare = std::make_shared<CItemWriteOff>();
-  EXPECT_EQ(ErrorOf([&] { (void)bare->DefaultBoper(); }), kErrObjectRequired);
+  EXPECT_QTS_ERROR(bare->DefaultBoper(), kErrObjectRequired);
   bare->SetDefaultBoper("X");
   EXPECT_EQ(bare->DefaultBoper(), "X") << "a written value needs no document";
 }
@@ -513,15 +513,13 @@ TEST_F(ItemWriteOffTest, LateBoundMembers) {
       << "the sample number W2 is too short for a bar code";
   EXPECT_EQ(CallByName(object, "Doc", InvokeKind::kPropertyGet).AsObject(),
             std::static_pointer_cast<Object>(handler->Doc()));
-  EXPECT_EQ(ErrorOf([&] { CallByName(object, "InsertRows", InvokeKind::kMethod); }),
-            kErrNoSuchMember);
+  EXPECT_QTS_ERROR(CallByName(object, "InsertRows", InvokeKind::kMethod), kErrNoSuchMember);
 }
 
 TEST_F(ItemWriteOffTest, HandlerOutsideASharedReferenceIsRefusedClearly) {
   CItemWriteOff local;
-  std::string source;
-  EXPECT_EQ(ErrorOf([&] { local.Init(nullptr); }, &source), kErrObjectRequired);
-  EXPECT_EQ(source, "CItemWriteOff");
+  EXPECT_QTS_ERROR_FROM(local.Init(nullptr), kErrObjectRequired, "CItemWriteOff",
+                        "the handler is not held by a shared reference (make it with make_shared)");
 }
 
 }  // namespace

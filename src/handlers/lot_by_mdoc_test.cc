@@ -9,6 +9,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/testing/qts_matchers.h"
 #include "handlers/item_write_off.h"
 #include "handlers/testing/handler_book.h"
 #include "host/data/named_value_list.h"
@@ -17,7 +18,6 @@
 namespace qts::handlers {
 namespace {
 
-using testing::ErrorOf;
 using testing::HandlerBook;
 using testing::kOpenWriteOff;
 
@@ -38,10 +38,8 @@ TEST(LotByMDocBareTest, WithoutInitOnlyTheOwnAnswersWork) {
       {"ReadLotProperty", [&] { (void)lot.ReadLotProperty(a); }},
   };
   for (const auto& [member, call] : members) {
-    std::string source, description;
-    EXPECT_EQ(ErrorOf(call, &source, &description), kErrObjectRequired) << member;
-    EXPECT_EQ(source, "CLotByMDoc::" + member);
-    EXPECT_EQ(description, "m_Inner == Nothing: Init was not called");
+    EXPECT_QTS_ERROR_FROM(call(), kErrObjectRequired, "CLotByMDoc::" + member,
+                          "m_Inner == Nothing: Init was not called");
   }
 }
 
@@ -99,9 +97,9 @@ TEST_F(LotByMDocTest, LotCallsReachTheDocumentsRows) {
 
 TEST_F(LotByMDocTest, HostHandlerErrorsPropagate) {
   Variant missing_row(int32_t{99}), lot(int32_t{8});
-  EXPECT_EQ(ErrorOf([&] { lot_->WriteLotProperty(missing_row, lot); }), host::kErrLotHandler);
+  EXPECT_QTS_ERROR(lot_->WriteLotProperty(missing_row, lot), host::kErrLotHandler);
   Variant first_row(int32_t{1}), fuel_lot(int32_t{7});  // lot 7 belongs to F1, row 1 holds G1
-  EXPECT_EQ(ErrorOf([&] { lot_->WriteLotProperty(first_row, fuel_lot); }), host::kErrLotHandler);
+  EXPECT_QTS_ERROR(lot_->WriteLotProperty(first_row, fuel_lot), host::kErrLotHandler);
   EXPECT_EQ(Rows(kOpenWriteOff)[0].lot, 0);
 }
 

@@ -161,18 +161,6 @@ class EngineBook : public host::testing::SampleBook {
   std::shared_ptr<StubHandler> handler_ = std::make_shared<StubHandler>();
 };
 
-inline int32_t ErrorOf(const std::function<void()>& action, std::string* source = nullptr,
-                       std::string* description = nullptr) {
-  try {
-    action();
-  } catch (const Error& e) {
-    if (source) *source = e.Source();
-    if (description) *description = e.Description();
-    return e.Number();
-  }
-  return 0;
-}
-
 // `x` rounded to four places, as a money column stores it.
 inline double Stored(double x) { return std::round(x * 10000.0) / 10000.0; }
 

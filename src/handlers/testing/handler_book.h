@@ -130,18 +130,6 @@ class HandlerBook : public host::testing::SampleBook {
   host::ScopedOperator scoped_operator_;
 };
 
-inline int32_t ErrorOf(const std::function<void()>& action, std::string* source = nullptr,
-                       std::string* description = nullptr) {
-  try {
-    action();
-  } catch (const Error& e) {
-    if (source) *source = e.Source();
-    if (description) *description = e.Description();
-    return e.Number();
-  }
-  return 0;
-}
-
 }  // namespace qts::handlers::testing
 
 #endif  // QTS_HANDLERS_TESTING_HANDLER_BOOK_H_
