@@ -108,6 +108,28 @@ TEST_F(PriceTest, NoStepProcessWithoutRowsToPrice) {
   EXPECT_NE(with_row, before);
 }
 
+// Each type the engine prices write-offs for keeps its own additional rows
+// ("<type>THGoodSpec"): the pricing joins them and writes through them.
+class WriteOffPriceTypeTest : public EngineBook,
+                              public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(WriteOffPriceTypeTest, PricesTheRowsOfADocumentOfThatType) {
+  const std::string type = GetParam();
+  book_->Connection().Execute(
+      R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate","IsPosted",
+         "ParentID") VALUES (95,')" +
+      type + R"(','11','2026-02-03',0,0))");
+  book_->Connection().Execute(
+      R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode","Amount",
+         "AmountAccount","Price","Summa","CostSumm") VALUES (96,95,1,'G1','KG',4,4,0,0,10))");
+  book_->Connection().Execute("INSERT INTO \"T$" + type +
+                              "THGoodSpec\"(\"DocID\",\"PosNumb\") VALUES (95,1)");
+  Engine(type, 95)->SetPriceWriteOff();
+  EXPECT_EQ(Sql(Row(96)), (host::testing::RowList{{"4.0", "4.0", "2.5", "10.0", "10.0"}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, WriteOffPriceTypeTest, ::testing::Values("MMO", "MKO", "MFC"));
+
 // ---- Prices from stock orders ----
 
 // 81: 3 x 2.675 = 8.025 -> 8.03 (half away from zero; to even would give 8.02); 83: amount 0.

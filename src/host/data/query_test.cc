@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -402,6 +403,81 @@ TEST_F(ResultRowsTest, ReadingAClosedQueryIsRefused) {
   EXPECT_TRUE(q->Fields().Item("Code").Value().IsEmpty());
 }
 
+// A result filter written with Condition on the query's own columns, which carry SQL
+// expressions (as the fuel write-off filters its rest lists), works on the finished rows by
+// column name.
+TEST_F(ResultRowsTest, ResultFilterWrittenOnOwnColumnsReadsThemByName) {
+  struct Case {
+    const char* name;
+    std::function<std::string(NamedValueList&)> filter;
+    RowList ids;
+  };
+  const std::vector<Case> cases = {
+      {"expression_of_a_joined_alias",
+       [](NamedValueList& f) { return Tools().Condition(f.Item("Category"), 1, Variant(1)); },
+       {{"12"}}},
+      {"not_equal",
+       [](NamedValueList& f) { return Tools().Condition(f.Item("Category"), 6, Variant(1)); },
+       {{"11"}, {"21"}, {"31"}, {"41"}}},
+      // A computed column; the constant column "Zero" must not take the place of the value 0.
+      {"computed_beside_a_constant",
+       [](NamedValueList& f) {
+         return Tools().JoinConditions(1, {Tools().Condition(f.Item("Free"), 4, Variant(0)),
+                                           Tools().Condition(f.Item("Category"), 1, Variant(0))});
+       },
+       {{"11"}, {"21"}, {"31"}, {"41"}}},
+      {"computed",
+       [](NamedValueList& f) { return Tools().Condition(f.Item("Free"), 4, Variant(5)); },
+       {{"11"}, {"41"}}},
+      // The expression's text inside a literal is a value, not the column.
+      {"expression_text_in_a_literal",
+       [](NamedValueList& f) {
+         return Tools().Condition(f.Item("Code"), 6, Variant("oTable.GoodCode"));
+       },
+       {{"11"}, {"12"}, {"21"}, {"31"}, {"41"}}},
+      {"names_stay_names",
+       [](NamedValueList&) { return std::string("Code = 'G1' AND Free > 2"); },
+       {{"11"}, {"21"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QueryPtr q = Q("THGoodSpec");
+    q->Fields().KeepOnly({"IDC"});
+    q->Fields().AddColumn("Category", 1, "G.Category");
+    q->Fields().AddColumn("Free", 20, "ROUND(oTable.AmountAccount - 1, 4)");
+    q->Fields().AddColumn("Zero", 20, "0");
+    q->Fields().AddColumn("Code", 7, "oTable.GoodCode");
+    q->OrderBy("IDC");
+    q->Open();
+    q->AddResultFilter(c.filter(q->Fields()));
+    RowList ids;
+    for (const auto& row : Rows(*q)) ids.push_back({row.front()});
+    EXPECT_EQ(ids, c.ids);
+  }
+}
+
+// A query joined as a derived table (here grouped) adds no result columns: the outer query's
+// columns, its grouping and a union's alignment are its own. A merged (plain) join still
+// shows its kept columns.
+TEST_F(ResultRowsTest, DerivedTableJoinAddsNoResultColumns) {
+  QueryPtr spent = Q("THGoodSpec");
+  spent->Fields().KeepOnly({"DocID"});
+  spent->Fields().AddColumn("Amount", 20, "oTable.AmountAccount").SetAggregate(kAggregateSum);
+  QueryPtr docs = Q("THDocument");
+  docs->Fields().KeepOnly({"Number"});
+  docs->LeftJoin(spent, "S", "oTable.IDC = S.DocID", kJoinLeftOuter);
+  docs->Fields().AddColumn("Total", 20, "COALESCE(S.Amount, 0)").SetAggregate(kAggregateSum);
+  EXPECT_EQ(docs->OutputNames(), (std::vector<std::string>{"Number", "Total"}));
+  docs->OrderBy("Number");
+  EXPECT_EQ(OpenRows(*docs), (RowList{{"P1", "15"}, {"P2", "4"}, {"P3", "7"}, {"W1", "3"}}));
+  QueryPtr merged = Q("THDocument");
+  merged->Fields().KeepOnly({"Number"});
+  QueryPtr rows = Q("THGoodSpec");
+  rows->Fields().KeepOnly({"GoodCode"});
+  merged->InnerJoin(rows, "R", "oTable.IDC = R.DocID");
+  EXPECT_EQ(merged->OutputNames(), (std::vector<std::string>{"Number", "R.GoodCode"}));
+}
+
 // --- Parameterised sources -------------------------------------------------------------------
 
 struct ParameterCase {
@@ -495,95 +571,6 @@ TEST_F(SampleBook, ParameterOfAJoinedSourceComesFromTheOuterQuery) {
   // A hostile parameter stays a literal.
   outer->Parameters().Item("Node").SetValue(Variant("GR') OR 1=1 OR ('x"));
   EXPECT_EQ(OpenRows(*outer), RowList{});
-}
-
-}  // namespace
-}  // namespace qts::host
-
-namespace qts::host {
-namespace {
-
-// The store-rest report's construction end to end: a grouped inner query over documents,
-// document types, unfixed receipt rows, goods and units; an outer query over it with stock
-// rests (inner), stores (inner or outer by the selection) and fixed rests (outer, with their
-// own conditions); outer columns over all of them; a result filter.
-class StoreRestReportTest : public SampleBook {
- protected:
-  QueryPtr Build(const std::string& stores) {
-    SqlTools& t = Tools();
-    QueryPtr doc = Q("THDocument");
-    QueryPtr type = Q("THDocType");
-    QueryPtr spec = Q("THGoodSpecNotFixed");
-    QueryPtr good = Q("REFGood");
-    QueryPtr unit = Q("REFGoodUnit");
-    QueryPtr store = Q("STStore");
-    QueryPtr fix = Q("THDocGoodFixRest");
-    doc->AddWhere(
-        t.JoinConditions(1, {t.Condition(doc->Fields().Item("DocumentDate"), 3, Variant(kJan31)),
-                             t.ColumnCondition("Spec.AmountAccount", 20, 4, Variant(int32_t{0})),
-                             t.ColumnCondition("Spec.FixCategory", 1, 1, Variant(int32_t{0}))}));
-    type->AddWhere(t.JoinConditions(
-        1, {t.Condition(type->Fields().Item("IsIncome"), 1, Variant(int32_t{1})),
-            t.Condition(type->Fields().Item("IsOrderDirect"), 1, Variant(int32_t{1})),
-            t.Condition(type->Fields().Item("Category"), 1, Variant(int32_t{0}))}));
-    unit->AddWhere(t.Condition(unit->Fields().Item("IsAccount"), 1, Variant(int32_t{1})));
-    if (!stores.empty()) {
-      doc->AddWhere(t.JoinConditions(
-          1, {doc->WhereText(), t.Condition(doc->Fields().Item("StoreCode"), 8, Variant(stores))}));
-    }
-    for (const QueryPtr& q : {doc, type, spec, good, unit}) q->Fields().KeepOnly({});
-    doc->InnerJoin(type, "DocType", "oTable.DocTypeCode = DocType.Code", 0);
-    doc->InnerJoin(spec, "Spec", "oTable.IDC = Spec.DocId", 0);
-    doc->InnerJoin(good, "Good", "Spec.GoodCode = Good.Code", 0);
-    doc->InnerJoin(unit, "GUnit", "Spec.GoodCode = GUnit.GoodCode", 0);
-    doc->Fields().AddColumn("GoodCode", 7, "Good.Code");
-    doc->Fields().AddColumn("Name", 16, "Good.Name");
-    doc->Fields().AddColumn("UnitCode", 7, "GUnit.UnitCode");
-    doc->Fields().AddColumn("AmountAccount", 20, "Spec.AmountAccount");
-    doc->Fields().AddColumn("CostSumma", 19, "Spec.CostSumm");
-    doc->Fields().Item("AmountAccount").SetAggregate(kAggregateSum);
-    doc->Fields().Item("CostSumma").SetAggregate(kAggregateSum);
-
-    QueryPtr main = book_->CreateQuery("");
-    main->FromQuery(doc, "Main");
-    if (!stores.empty()) {
-      store->AddWhere(t.Condition(store->Fields().Item("Code"), 8, Variant(stores)));
-    }
-    fix->Parameters().Item("DateRest").SetValue(Variant(kJan31));
-    fix->AddWhere(t.JoinConditions(
-        1, {t.Condition(fix->Fields().Item("AmountAccount"), 4, Variant(int32_t{0})),
-            t.Condition(fix->Fields().Item("FixCategory"), 1, Variant(int32_t{0}))}));
-    store->Fields().KeepOnly({});
-    fix->Fields().KeepOnly({});
-    QueryPtr rests = Q("STStoreRest");
-    rests->Parameters().Item("DateRest").SetValue(Variant(kJan31));
-    rests->Fields().KeepOnly({});
-    main->LeftJoin(rests, "StoreRest", "Main.GoodCode = StoreRest.GoodCode", 0);
-    main->LeftJoin(store, "Store", "StoreRest.StoreCode = Store.Code", stores.empty() ? 1 : 0);
-    main->LeftJoin(fix, "FixRest", "Main.GoodCode = FixRest.GoodCode", 1);
-    main->Fields().AddColumn("StoreCode", 7, "COALESCE(StoreRest.StoreCode, '')");
-    main->Fields().AddColumn("Rest", 20, "StoreRest.Rest");
-    main->Fields().AddColumn("RestSumma", 19,
-                             "ROUND(StoreRest.Rest * COALESCE(FixRest.CostSumm, 0) / "
-                             "COALESCE(FixRest.AmountAccount, 1), 2)");
-    main->OrderBy("GoodCode, StoreCode");
-    return main;
-  }
-};
-
-TEST_F(StoreRestReportTest, EveryStore) {
-  QueryPtr q = Build("");
-  q->Open();
-  q->AddResultFilter(Tools().ColumnCondition("Rest", 20, 4, Variant(int32_t{0})));
-  EXPECT_EQ(Rows(*q), (RowList{{"G1", "Flour", "KG", "11", "118", "S1", "7", "75.09"},
-                               {"G1", "Flour", "KG", "11", "118", "S2", "4", "42.91"},
-                               {"G2", "Boxes", "VNT", "5", "50", "S1", "5", "50"}}));
-  EXPECT_EQ(q->Fields().Count(), 8u);
-}
-
-TEST_F(StoreRestReportTest, ChosenStores) {
-  QueryPtr q = Build("'S2'");
-  EXPECT_EQ(OpenRows(*q), (RowList{{"G1", "Flour", "KG", "4", "48", "S2", "4", "42.91"}}));
 }
 
 }  // namespace

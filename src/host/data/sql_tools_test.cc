@@ -181,18 +181,22 @@ TEST(SqlToolsTest, SelectionLiteralsReadQuotedCodesAndNumbers) {
   EXPECT_THROW((void)SqlTools::SelectionLiterals("-"), Error);
 }
 
-// Values that try to leave their literal stay literals: the query finds exactly the row whose
-// text is that value, and the book is unchanged.
+// Values that try to leave their literal stay literals wherever the system pastes them (an
+// equality, an IN list written by ValueList, a join condition written by SqlValue): each query
+// finds exactly the row whose text is that value, and the book is unchanged.
 using HostileValueTest = SampleBook;
 
 TEST_F(HostileValueTest, EscapedValuesMatchOnlyThemselves) {
   const std::vector<std::string> hostile = {
       "x'; DELETE FROM \"T$REFGood\"; --",
       "' OR '1'='1",
+      "10') OR ('1'='1",
       "/* */ Flour",
       "'); DROP TABLE \"T$STStore\"; --",
-      std::string(100000, 'a') + "'",
       "Flour\n-- comment",
+      "a;b",
+      std::string(70000, '\'') + ";",
+      std::string(100000, 'a') + "' OR 1=1 --",
   };
   int id = 100;
   for (const std::string& text : hostile) {
@@ -211,18 +215,67 @@ TEST_F(HostileValueTest, EscapedValuesMatchOnlyThemselves) {
     insert->Run();
     q->Open();
     EXPECT_EQ(Rows(*q), (RowList{{code}}));
+    // In a literal list.
+    QueryPtr in = Q("REFGood");
+    in->Fields().KeepOnly({"Code"});
+    in->AddWhere("oTable.Name IN(" + Tools().ValueList(7, {Variant("Flour"), Variant(text)}) + ")");
+    in->OrderBy("Code");
+    EXPECT_EQ(OpenRows(*in), (RowList{{"G1"}, {code}}));
+    // Inside a join condition.
+    QueryPtr joined = Q("REFGood");
+    joined->Fields().KeepOnly({"Code"});
+    QueryPtr same = Q("REFGood");
+    same->Fields().KeepOnly({});
+    joined->InnerJoin(same, "s",
+                      "s.Code = oTable.Code AND s.Name = " + Tools().SqlValue(Variant(text), 7));
+    EXPECT_EQ(OpenRows(*joined), (RowList{{code}}));
+    // A number or date kind never takes such a text.
+    for (int32_t kind : {3, 20, 9}) {
+      EXPECT_THROW((void)Tools().SqlValue(Variant(text), kind), Error) << kind;
+    }
     EXPECT_EQ(Count("T$REFGood"), goods_before + 1);
     EXPECT_EQ(Count("T$STStore"), stores_before);
   }
-  // A hostile selection never reaches the statement.
+}
+
+// A selection text pasted into an IN list must read as literals; anything else is refused
+// before it reaches a query, naming the selection, and the query keeps its condition.
+TEST_F(HostileValueTest, SelectionThatIsNotAListOfLiteralsIsRefused) {
+  const char* bad[] = {
+      "'S1') OR ('1'='1",
+      "'S1'; DELETE FROM \"T$STStore\"",
+      "'S1' -- x",
+      "'S1' /* */",
+      "(SELECT Code FROM STStore)",
+      "S1",
+      "'S1' OR 1=1",
+      "'S1',",
+      "1 UNION SELECT 1",
+      "'S1','S2'  ;",
+      "",
+  };
+  for (const char* selection : bad) {
+    SCOPED_TRACE(selection);
+    QueryPtr q = Q("STStore");
+    q->AddWhere(Tools().Condition(q->Fields().Item("Name"), 6, Variant("x")));
+    const std::string before = q->WhereText();
+    EXPECT_QTS_ERROR_TEXT(q->AddWhere(Tools().JoinConditions(
+                              1, {q->WhereText(), Tools().Condition(q->Fields().Item("Code"), 8,
+                                                                    Variant(selection))})),
+                          kErrInvalidCall, "selection");
+    EXPECT_EQ(q->WhereText(), before);
+  }
   QueryPtr stores = Q("STStore");
-  EXPECT_THROW(stores->AddWhere(Tools().Condition(stores->Fields().Item("Code"), 8,
-                                                  Variant("'S1'); DELETE FROM x; --"))),
-               Error);
-  EXPECT_EQ(stores->WhereText(), "");
   stores->AddWhere(Tools().Condition(stores->Fields().Item("Code"), 8, Variant("'S1','S9'")));
   stores->Fields().KeepOnly({"Code"});
   EXPECT_EQ(OpenRows(*stores), (RowList{{"S1"}}));
+  // A long list of quoted codes, quotes doubled inside, is fine.
+  std::string many;
+  for (int i = 0; i < 2000; ++i) many += (i ? ",'S" : "'S") + std::to_string(i) + "''x'";
+  QueryPtr q = Q("STStore");
+  q->Fields().KeepOnly({"Code"});
+  q->AddWhere(Tools().Condition(q->Fields().Item("Code"), 8, Variant(many)));
+  EXPECT_EQ(OpenRows(*q), RowList{});
 }
 
 TEST(CommonToolsTest, NvlRoundCyAndCreateObject) {
