@@ -1,6 +1,7 @@
-// The largest statement the system sends: the packaging declaration, three row lists of
-// stock documents joined by UNION ALL, summed, spread over the 18 declaration columns and
-// filtered to rows with some non-zero column. Written as the query builder writes it.
+// A large statement for the translator's tests and benchmark, of the shape the query builder
+// writes: a packaging declaration, three row lists of stock documents joined by UNION ALL,
+// summed, spread over the 18 declaration columns and filtered to rows with some non-zero
+// column. It names only tables and columns of the book's schema.
 #ifndef QTS_SQL_TESTING_CORPUS_H_
 #define QTS_SQL_TESTING_CORPUS_H_
 
@@ -80,7 +81,7 @@ inline std::string PackagingDeclarationSql(const std::string& begin, const std::
       " AND (gu.PackType = 3 OR Exists(SELECT Fix.IDC AS IDC FROM THGoodSpecFixLog Fix"
       " INNER JOIN THGoodSpec gsInc ON Fix.IncomeSpecID = gsInc.IDC"
       " INNER JOIN PISFTHDocument dPISF ON gsInc.DocID = dPISF.DocID"
-      " WHERE Fix.OutcomeSpecID = gsOut.IDC AND NOT dPRSF.IDC Is Null AND"
+      " WHERE Fix.OutcomeSpecID = gsOut.IDC AND NOT dPRSF.DocID Is Null AND"
       " COALESCE(dPISF.VATDirection,'') IN(" +
       list + ") AND (NOT COALESCE(dTPPR.VATDirection,'') IN(" + list + "))))";
 
