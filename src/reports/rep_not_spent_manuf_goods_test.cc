@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/error.h"
-#include "frame/catalogue.h"
 #include "host/data/testing/sample_book.h"
 #include "reports/testing/book_facts.h"
 #include "reports/testing/report_harness.h"
@@ -136,17 +135,6 @@ TEST_F(NotSpentManufGoodsTest, ErrorsKeepTheirNumber) {
   EXPECT_EQ(runner_.Values().Count(), 5u);
 }
 
-TEST(NotSpentManufGoodsCatalogueTest, CreatableAndKeepsItsProperties) {
-  const frame::ClassInfo* cls =
-      frame::Catalogue::Instance().FindProgId("QTS_Inventory.CRepNotSpentManufGoods");
-  ASSERT_NE(cls, nullptr);
-  auto report = TryQueryInterface<host::IReportExec>(frame::Catalogue::Instance().Create(*cls));
-  ASSERT_NE(report, nullptr);
-  report->SetAlterFormCode("Y");
-  report->SetVisual(true);
-  EXPECT_EQ(report->AlterFormCode(), "Y");
-  EXPECT_TRUE(report->Visual());
-}
 
 // --- The generated company against a computation over its rows ---
 //

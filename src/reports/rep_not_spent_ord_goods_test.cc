@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "core/error.h"
-#include "frame/catalogue.h"
 #include "host/data/testing/sample_book.h"
 #include "reports/testing/book_facts.h"
 #include "reports/testing/report_harness.h"
@@ -165,17 +164,6 @@ TEST_F(NotSpentOrdGoodsTest, EmptiedDateIsAnErrorWithTheReportNumber) {
   EXPECT_NE(runner_.Op().Errors()[0].description.find("edEndDate"), std::string::npos);
 }
 
-TEST_F(NotSpentOrdGoodsTest, PropertiesAreKeptAndTheClassIsCreatable) {
-  report_->SetAlterFormCode("X");
-  report_->SetVisual(true);
-  EXPECT_EQ(report_->AlterFormCode(), "X");
-  EXPECT_TRUE(report_->Visual());
-  const frame::ClassInfo* cls =
-      frame::Catalogue::Instance().FindProgId("QTS_Inventory.CRepNotSpentOrdGoods");
-  ASSERT_NE(cls, nullptr);
-  EXPECT_NE(TryQueryInterface<host::IReportExec>(frame::Catalogue::Instance().Create(*cls)),
-            nullptr);
-}
 
 // --- The generated sample company against a computation over its rows ---
 

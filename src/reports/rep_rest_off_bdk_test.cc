@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "core/error.h"
-#include "frame/catalogue.h"
 #include "host/data/testing/sample_book.h"
 #include "host/services/enterprise_info.h"
 #include "reports/testing/book_facts.h"
@@ -193,19 +192,6 @@ TEST_F(CategoryReportTest, CancelAndErrors) {
   EXPECT_NE(runner_.Op().Errors()[1].description.find("NOPE"), std::string::npos);
 }
 
-TEST_F(CategoryReportTest, VisualIsKeptAsTextAndClassesAreCreatable) {
-  rest_.SetVisual(true);
-  write_off_.SetAlterFormCode("Z");
-  EXPECT_TRUE(rest_.Visual());
-  EXPECT_FALSE(write_off_.Visual());
-  EXPECT_EQ(write_off_.AlterFormCode(), "Z");
-  for (const char* id : {"QTS_Inventory.CRepGoodRestBDK", "QTS_Inventory.CRepWriteOffBDK"}) {
-    const frame::ClassInfo* cls = frame::Catalogue::Instance().FindProgId(id);
-    ASSERT_NE(cls, nullptr) << id;
-    EXPECT_NE(TryQueryInterface<host::IReportExec>(frame::Catalogue::Instance().Create(*cls)),
-              nullptr);
-  }
-}
 
 // --- The generated company against a computation over its rows ---
 

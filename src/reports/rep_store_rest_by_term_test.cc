@@ -15,7 +15,6 @@
 #include "core/error.h"
 #include "core/rounding.h"
 #include "db/connection.h"
-#include "frame/catalogue.h"
 #include "host/data/app_context.h"
 #include "host/data/recordset.h"
 #include "host/data/testing/sample_book.h"
@@ -391,23 +390,6 @@ TEST_F(StoreRestByTermTest, FormBindsTheSelectorsAndOffersNoGroups) {
   EXPECT_EQ(op_->Forms().back().form.At("edDayAmount").caption, "Dienų skaičius :");
 }
 
-TEST_F(StoreRestByTermTest, PropertiesAreKept) {
-  report_->SetAlterFormCode("X");
-  report_->SetVisual(true);
-  EXPECT_EQ(report_->AlterFormCode(), "X");
-  EXPECT_TRUE(report_->Visual());
-  ObjectPtr object = report_;
-  CallByName(object, "AlterFormCode", InvokeKind::kPropertyPut, {Variant("Y")});
-  EXPECT_EQ(CStr(CallByName(object, "AlterFormCode", InvokeKind::kPropertyGet)), "Y");
-}
-
-TEST(StoreRestByTermCatalogueTest, CreatableByItsIdentifier) {
-  const frame::ClassInfo* cls =
-      frame::Catalogue::Instance().FindProgId("QTS_Inventory.CRepStoreRestByTerm");
-  ASSERT_NE(cls, nullptr);
-  ObjectPtr object = frame::Catalogue::Instance().Create(*cls);
-  EXPECT_NE(TryQueryInterface<host::IReportExec>(object), nullptr);
-}
 
 // The generated sample company: many documents, links and stores, against the oracle.
 TEST(StoreRestByTermSampleTest, MatchesTheOracleOnAGeneratedBook) {

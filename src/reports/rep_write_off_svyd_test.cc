@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/error.h"
-#include "frame/catalogue.h"
 #include "host/data/testing/sample_book.h"
 #include "reports/testing/book_facts.h"
 #include "reports/testing/report_harness.h"
@@ -139,15 +138,6 @@ TEST_F(WriteOffSvydTest, ErrorsAreShownWithTheReportNumber) {
   EXPECT_EQ(runner_.Rows()[2][5], "30");
 }
 
-TEST_F(WriteOffSvydTest, PropertiesAndCatalogue) {
-  report_->SetAlterFormCode("S");
-  EXPECT_EQ(report_->AlterFormCode(), "S");
-  const frame::ClassInfo* cls =
-      frame::Catalogue::Instance().FindProgId("QTS_Inventory.CRepWriteOffSvyd");
-  ASSERT_NE(cls, nullptr);
-  EXPECT_NE(TryQueryInterface<host::IReportExec>(frame::Catalogue::Instance().Create(*cls)),
-            nullptr);
-}
 
 // --- The generated company, with some of its receipt goods made category 3 and some receipts
 // in dollars, against a computation over its rows ---

@@ -24,7 +24,10 @@ const char* const kRoundTrip[] = {
     "ON w.A = x.A CROSS JOIN Z z",
     "SELECT a.N - (a.M - 1), a.N - a.M - 1, a.N / (a.M * 2), COUNT(DISTINCT a.K) FROM T a",
     "SELECT [we]]ird].[col] FROM [we]]ird]",
+    "SELECT (SELECT TOP 1 b.Y FROM U b WHERE b.K <= a.K) AS S, NULL, CAST(a.N AS DECIMAL(10, 2)), "
+    "a.N % 2 FROM T a WHERE NOT a.X IS NULL",
 };
+
 
 class RoundTrip : public ::testing::TestWithParam<const char*> {};
 
