@@ -6,39 +6,10 @@
 #include "core/error.h"
 #include "core/testing/qts_matchers.h"
 #include "frame/component_object.h"
-#include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
-#include "host/documents/th_document.h"
 
 namespace qts::engine {
 namespace {
-
-TEST(DocumentSupportDefaultsTest, BareObjectsAnswerNullZeroOrFalse) {
-  IMDocSupportClass doc_support;
-  IMDocSupport& d = doc_support;
-  d.Init();
-  d.FillSpec("G1", "vnt", Currency::FromLong(5));
-  d.FillSpec2();
-  d.UseParamList(nullptr);
-  EXPECT_FALSE(d.CrDocByOrder(1, 2));
-  EXPECT_EQ(d.Doc(), nullptr);
-  EXPECT_EQ(d.IfExist(1, 2), 0);
-  EXPECT_FALSE(d.IsSingleDoc());
-  EXPECT_EQ(d.QuestionToCustom(7), 0);
-  EXPECT_EQ(d.CrParamList(), nullptr);
-  EXPECT_FALSE(d.CheckOnSpecDelete(nullptr));
-  EXPECT_EQ(d.ParentDoc(), nullptr);
-
-  IMMatDocSupportClass mat_support;
-  mat_support.SetPriceByStOrder();
-  mat_support.SetPriceWriteOff();
-  EXPECT_FALSE(mat_support.UpdateAmount(1, Currency::FromLong(3)));
-  EXPECT_EQ(mat_support.MDocSup(), nullptr);
-
-  IMOpDocSupportClass op_support;
-  op_support.UpdateDocSpec(nullptr, 5);
-  EXPECT_EQ(op_support.MDocSup(), nullptr);
-}
 
 // A handler that records what the interface hands it.
 class Recorder final : public Implements<IMDocSupport> {
@@ -98,13 +69,6 @@ TEST(DocumentSupportDefaultsTest, LateBoundCallsUseTheSameDefaults) {
   EXPECT_TRUE(CallByName(op, "MDocSup", InvokeKind::kPropertyGet).IsNothing());
 }
 
-TEST(DocumentSupportDefaultsTest, InterfacesAnswerQueryInterfaceByTheirIdentifiers) {
-  ObjectPtr object = std::make_shared<IMMatDocSupportClass>();
-  EXPECT_NE(TryQueryInterface<IMMatDocSupport>(object), nullptr);
-  EXPECT_NE(TryQueryInterface<IDispatch>(object), nullptr);
-  EXPECT_EQ(TryQueryInterface<IMDocSupport>(object), nullptr);
-}
-
 TEST(CompanionClassesTest, CompanionDoesNotKeepItsOwnerAlive) {
   auto app = std::make_shared<CMDocSupportApp>();
   {
@@ -114,17 +78,6 @@ TEST(CompanionClassesTest, CompanionDoesNotKeepItsOwnerAlive) {
     EXPECT_EQ(app->Owner(), owner);
   }
   EXPECT_EQ(app->Owner(), nullptr);
-}
-
-TEST(CompanionClassesTest, MaterialDocBaseKeepsTheDocumentsBook) {
-  auto book = std::make_shared<host::AppContext>("UAB Pavyzdys");
-  auto doc = std::make_shared<host::THDocument>(book);
-  CMaterialDocBase base;
-  ObjectPtr owner = std::make_shared<IMDocSupportClass>();
-  base.Init(doc, owner);
-  EXPECT_EQ(base.Doc(), doc);
-  EXPECT_EQ(base.Owner(), owner);
-  EXPECT_EQ(base.App(), book);
 }
 
 TEST(CompanionClassesTest, LiveObjectsAreCounted) {

@@ -73,17 +73,6 @@ TEST_F(FinishGoodInTest, DefaultBoperIsOnlyWhatTheDialogWrote) {
   EXPECT_EQ(handler_->DefaultBoper(), "");
 }
 
-TEST_F(FinishGoodInTest, InsertsNothingAndUpdatesNothing) {
-  const auto before = Rows(kReceipt);
-  auto row = Row("G1", "KG", 10000);
-  EXPECT_EQ(handler_->InsertSpecRec(row), 0);
-  EXPECT_FALSE(handler_->UpdateAmount(1, Currency::FromLong(9)));
-  const auto after = Rows(kReceipt);
-  ASSERT_EQ(after.size(), before.size());
-  EXPECT_EQ(after[0].amount, before[0].amount);
-  EXPECT_EQ(CCur(row->Item("AmountAccount").Value()).Scaled(), 0);
-}
-
 TEST_F(FinishGoodInTest, EngineServesTheReceipt) {
   EXPECT_EQ(handler_->MDocSupEngine()->DocTypeCode(), "MFC");
   EXPECT_EQ(handler_->MDocSupEngine()->THDoc(), std::static_pointer_cast<host::ITHDoc>(handler_));
