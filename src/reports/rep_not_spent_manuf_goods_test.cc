@@ -135,7 +135,6 @@ TEST_F(NotSpentManufGoodsTest, ErrorsKeepTheirNumber) {
   EXPECT_EQ(runner_.Values().Count(), 5u);
 }
 
-
 // --- The generated company against a computation over its rows ---
 //
 // The generated company keeps no stock order rows; here every lot-carrying row of its

@@ -164,7 +164,6 @@ TEST_F(NotSpentOrdGoodsTest, EmptiedDateIsAnErrorWithTheReportNumber) {
   EXPECT_NE(runner_.Op().Errors()[0].description.find("edEndDate"), std::string::npos);
 }
 
-
 // --- The generated sample company against a computation over its rows ---
 
 struct Selection {

@@ -192,7 +192,6 @@ TEST_F(CategoryReportTest, CancelAndErrors) {
   EXPECT_NE(runner_.Op().Errors()[1].description.find("NOPE"), std::string::npos);
 }
 
-
 // --- The generated company against a computation over its rows ---
 
 struct Case {

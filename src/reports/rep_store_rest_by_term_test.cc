@@ -390,7 +390,6 @@ TEST_F(StoreRestByTermTest, FormBindsTheSelectorsAndOffersNoGroups) {
   EXPECT_EQ(op_->Forms().back().form.At("edDayAmount").caption, "Dienų skaičius :");
 }
 
-
 // The generated sample company: many documents, links and stores, against the oracle.
 TEST(StoreRestByTermSampleTest, MatchesTheOracleOnAGeneratedBook) {
   qts::testing::TempDir dir;

@@ -138,7 +138,6 @@ TEST_F(WriteOffSvydTest, ErrorsAreShownWithTheReportNumber) {
   EXPECT_EQ(runner_.Rows()[2][5], "30");
 }
 
-
 // --- The generated company, with some of its receipt goods made category 3 and some receipts
 // in dollars, against a computation over its rows ---
 

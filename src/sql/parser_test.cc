@@ -28,7 +28,6 @@ const char* const kRoundTrip[] = {
     "a.N % 2 FROM T a WHERE NOT a.X IS NULL",
 };
 
-
 class RoundTrip : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RoundTrip, PrintParsesToTheSamePrint) {

@@ -140,7 +140,6 @@ TEST_F(CatalogueBook, MaterialListsRefuseMisuse) {
          VALUES ('P','G3','BOTTLE',1))");
   // A component in a unit it does not list.
   EXPECT_QTS_ERROR_TEXT(good.MaterialList("PCS", Currency::FromLong(1)), kErrGoodEntry, "BOTTLE");
-
 }
 
 TEST_F(CatalogueBook, PricedListTakesThePriceValidOnTheDate) {
