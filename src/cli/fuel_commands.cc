@@ -19,6 +19,7 @@
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/guid.h"
+#include "core/text.h"
 #include "host/data/app_context.h"
 #include "host/data/query.h"
 #include "host/data/recordset.h"

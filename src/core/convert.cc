@@ -7,21 +7,13 @@
 #include <limits>
 
 #include "core/error.h"
+#include "core/text.h"
 
 namespace qts {
 
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-    if (x != b[i]) return false;
-  }
-  return true;
-}
 
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -162,8 +154,8 @@ bool CBool(const Variant& value) {
       return value.AsDate().Serial() != 0;
     case VarType::kString: {
       std::string_view text = TrimBlanks(value.AsString());
-      if (EqualsNoCase(text, "true")) return true;
-      if (EqualsNoCase(text, "false")) return false;
+      if (EqualsIgnoreCase(text, "true")) return true;
+      if (EqualsIgnoreCase(text, "false")) return false;
       return TextToDouble(value.AsString()) != 0;
     }
     case VarType::kObject:

@@ -1,27 +1,9 @@
 #include "core/dispatch.h"
 
 #include "core/error.h"
+#include "core/text.h"
 
 namespace qts {
-
-std::string AsciiLower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 DispatchTable& DispatchTable::Add(std::string_view name, InvokeKind kind, Handler handler) {
   members_[{AsciiLower(name), kind}] = std::move(handler);

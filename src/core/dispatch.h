@@ -52,30 +52,6 @@ Variant CallByName(const ObjectPtr& object, std::string_view name, InvokeKind ki
 // Returned by value: the fallback is often a temporary of the caller's expression.
 Variant ArgOr(const std::vector<Variant>& args, size_t index, const Variant& fallback);
 
-// Case-insensitive (ASCII) equality and lower-casing of identifiers.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
-std::string AsciiLower(std::string_view s);
-
-// Hash and equality of names regardless of ASCII case, for maps looked up by string_view
-// without making a lower-case copy first.
-struct NameHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const noexcept {
-    size_t h = 14695981039346656037ULL;  // FNV-1a over the lower-cased bytes
-    for (unsigned char c : s) {
-      h ^= static_cast<size_t>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-      h *= 1099511628211ULL;
-    }
-    return h;
-  }
-};
-struct NameEqual {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const noexcept {
-    return EqualsIgnoreCase(a, b);
-  }
-};
-
 }  // namespace qts
 
 #endif  // QTS_CORE_DISPATCH_H_

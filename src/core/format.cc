@@ -10,6 +10,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/text.h"
 
 namespace qts {
 
@@ -296,16 +297,6 @@ struct DateToken {
   std::string text;  // literal text, or the AM/PM marker as written
 };
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char a = text[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
-    if (a != prefix[i]) return false;
-  }
-  return true;
-}
-
 std::vector<DateToken> ParseDatePattern(std::string_view pattern) {
   std::vector<DateToken> tokens;
   auto literal = [&](std::string_view text) {
@@ -317,7 +308,7 @@ std::vector<DateToken> ParseDatePattern(std::string_view pattern) {
   };
   for (size_t i = 0; i < pattern.size(); ++i) {
     char c = pattern[i];
-    char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    char lower = AsciiToLower(c);
     if (c == '"') {
       size_t end = pattern.find('"', i + 1);
       if (end == std::string_view::npos) end = pattern.size();
@@ -325,15 +316,15 @@ std::vector<DateToken> ParseDatePattern(std::string_view pattern) {
       i = end;
     } else if (c == '\\' && i + 1 < pattern.size()) {
       literal(pattern.substr(++i, 1));
-    } else if (StartsWithNoCase(pattern.substr(i), "am/pm")) {
+    } else if (StartsWithIgnoreCase(pattern.substr(i), "am/pm")) {
       tokens.push_back({'a', 5, std::string(pattern.substr(i, 5))});
       i += 4;
-    } else if (StartsWithNoCase(pattern.substr(i), "a/p")) {
+    } else if (StartsWithIgnoreCase(pattern.substr(i), "a/p")) {
       tokens.push_back({'a', 3, std::string(pattern.substr(i, 3))});
       i += 2;
     } else if (std::string_view("ydmhnswq").find(lower) != std::string_view::npos) {
       size_t j = i;
-      while (j < pattern.size() && (pattern[j] | 0x20) == lower) ++j;
+      while (j < pattern.size() && AsciiToLower(pattern[j]) == lower) ++j;
       tokens.push_back({lower, static_cast<int>(j - i), {}});
       i = j - 1;
     } else {
@@ -438,10 +429,6 @@ std::string FormatDate(Date date, std::string_view pattern) {
 
 // ---- Dispatch --------------------------------------------------------------------------------
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && StartsWithNoCase(a, b);
-}
-
 bool HasDigitPlaceholder(std::string_view pattern) {
   bool quoted = false;
   for (size_t i = 0; i < pattern.size(); ++i) {
@@ -507,7 +494,7 @@ std::string_view NamedPattern(std::string_view pattern) {
       {"short time", "hh:nn"}, {"long time", "hh:nn:ss"},
   };
   for (const Named& n : kNamed) {
-    if (EqualsNoCase(pattern, n.name)) return n.pattern;
+    if (EqualsIgnoreCase(pattern, n.name)) return n.pattern;
   }
   return pattern;
 }
@@ -517,8 +504,8 @@ std::string_view NamedPattern(std::string_view pattern) {
 std::string Format(const Variant& value, std::string_view pattern) {
   if (value.IsNull() || value.IsEmpty()) return {};
   if (value.IsObject()) throw Error(kErrTypeMismatch);
-  if (pattern.empty() || EqualsNoCase(pattern, "general number") ||
-      EqualsNoCase(pattern, "general date")) {
+  if (pattern.empty() || EqualsIgnoreCase(pattern, "general number") ||
+      EqualsIgnoreCase(pattern, "general date")) {
     return CStr(value);
   }
   pattern = NamedPattern(pattern);

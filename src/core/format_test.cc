@@ -7,6 +7,7 @@
 
 #include "core/error.h"
 #include "core/testing/qts_matchers.h"
+#include "core/text.h"
 
 namespace qts {
 namespace {

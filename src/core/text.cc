@@ -1,10 +1,10 @@
-// The platform's text functions on UTF-8 text (declared in format.h).
+#include "core/text.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "core/error.h"
-#include "core/format.h"
 
 namespace qts {
 
@@ -126,6 +126,10 @@ void CheckLength(long length) {
   if (length < 0) throw Error(kErrInvalidCall);
 }
 
+bool IsAsciiWhitespace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 }  // namespace
 
 std::string Replace(std::string_view text, std::string_view find, std::string_view replacement) {
@@ -201,6 +205,41 @@ long InStr(long start, std::string_view text, std::string_view find) {
   size_t hit = text.find(find, from);
   if (hit == std::string_view::npos) return 0;
   return Len(text.substr(0, hit)) + 1;
+}
+
+std::string AsciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiToLower(c);
+  return out;
+}
+
+std::string AsciiUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiToUpper(c);
+  return out;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) noexcept {
+  return a.size() == b.size() && StartsWithIgnoreCase(a, b);
+}
+
+bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) noexcept {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (AsciiToLower(text[i]) != AsciiToLower(prefix[i])) return false;
+  }
+  return true;
+}
+
+std::string_view StripLeadingAsciiWhitespace(std::string_view text) noexcept {
+  while (!text.empty() && IsAsciiWhitespace(text.front())) text.remove_prefix(1);
+  return text;
+}
+
+std::string_view StripAsciiWhitespace(std::string_view text) noexcept {
+  text = StripLeadingAsciiWhitespace(text);
+  while (!text.empty() && IsAsciiWhitespace(text.back())) text.remove_suffix(1);
+  return text;
 }
 
 }  // namespace qts

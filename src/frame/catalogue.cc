@@ -2,8 +2,8 @@
 
 #include <fmt/format.h>
 
-#include "core/dispatch.h"
 #include "core/error.h"
+#include "core/text.h"
 
 namespace qts::frame {
 

@@ -4,8 +4,8 @@
 
 #include "core/convert.h"
 #include "core/error.h"
-#include "core/format.h"
 #include "core/operators.h"
+#include "core/text.h"
 #include "frame/define_module.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"

@@ -7,6 +7,7 @@
 #include "core/error.h"
 #include "core/format.h"
 #include "core/operators.h"
+#include "core/text.h"
 #include "engine/calculator.h"
 #include "engine/doc_engine.h"
 #include "frame/module_functions.h"

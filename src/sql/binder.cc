@@ -3,6 +3,7 @@
 #include <deque>
 #include <utility>
 
+#include "core/text.h"
 #include "sql/date_literal.h"
 
 namespace qts::sql {
@@ -117,7 +118,7 @@ bool FindIn(const ScopeSource& source, std::string_view name, Found& found) {
     return true;
   }
   for (const OutputColumn& column : source.columns) {
-    if (SameIdentifier(column.name, name)) {
+    if (EqualsIgnoreCase(column.name, name)) {
       found = {column.name, column.type, column.length};
       return true;
     }
@@ -209,7 +210,7 @@ class Binder {
       return;
     }
     for (const ScopeSource& source : scope.sources) {
-      if (SameIdentifier(source.alias, star.qualifier->name)) {
+      if (EqualsIgnoreCase(source.alias, star.qualifier->name)) {
         star.bound_source = source.alias;
         add_source(source);
         return;
@@ -221,7 +222,7 @@ class Binder {
 
   void AddSource(Scope& scope, ScopeSource source, Position pos) {
     for (const ScopeSource& existing : scope.sources) {
-      if (SameIdentifier(existing.alias, source.alias)) {
+      if (EqualsIgnoreCase(existing.alias, source.alias)) {
         throw SqlError("duplicate table alias '" + source.alias + "'", source.alias, pos);
       }
     }
@@ -235,7 +236,7 @@ class Binder {
     if (dollar != std::string::npos) {
       const SourceInfo* source =
           catalogue_.FindSource(std::string_view(name.name).substr(dollar + 1));
-      if (source != nullptr && SameIdentifier(catalogue_.PhysicalName(source->name), name.name)) {
+      if (source != nullptr && EqualsIgnoreCase(catalogue_.PhysicalName(source->name), name.name)) {
         return source;
       }
     }
@@ -253,7 +254,7 @@ class Binder {
         table.physical_name = catalogue_.PhysicalName(info->name);
         if (table.alias) {
           table.bound_alias = table.alias->name;
-        } else if (SameIdentifier(table.name.name, info->name)) {
+        } else if (EqualsIgnoreCase(table.name.name, info->name)) {
           table.bound_alias = info->name;
         } else {
           table.bound_alias = table.physical_name;
@@ -271,7 +272,7 @@ class Binder {
                            derived.alias.name, derived.Pos());
           }
           for (size_t j = 0; j < i; ++j) {
-            if (SameIdentifier(columns[i].name, columns[j].name)) {
+            if (EqualsIgnoreCase(columns[i].name, columns[j].name)) {
               throw SqlError("column '" + columns[i].name + "' appears twice in derived table '" +
                                  derived.alias.name + "'",
                              columns[i].name, derived.Pos());
@@ -338,7 +339,7 @@ class Binder {
       for (const Scope* s = &scope; s != nullptr; s = s->parent) {
         if (s->outputs_only) continue;
         for (const ScopeSource& source : s->sources) {
-          if (!SameIdentifier(source.alias, ref.qualifier->name)) continue;
+          if (!EqualsIgnoreCase(source.alias, ref.qualifier->name)) continue;
           if (!FindIn(source, ref.name.name, found)) {
             std::string written = ref.qualifier->name + "." + ref.name.name;
             throw SqlError("unknown column '" + written + "'", written, ref.Pos());
@@ -359,7 +360,7 @@ class Binder {
     for (const Scope* s = &scope; s != nullptr; s = s->parent) {
       if (s->outputs != nullptr) {
         for (const SelectItem& item : *s->outputs) {
-          if (!item.output_name.empty() && SameIdentifier(item.output_name, ref.name.name)) {
+          if (!item.output_name.empty() && EqualsIgnoreCase(item.output_name, ref.name.name)) {
             ref.bound_source.clear();
             ref.bound_name = item.output_name;
             ref.type = item.expr->type;

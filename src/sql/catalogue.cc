@@ -2,42 +2,24 @@
 
 #include <utility>
 
+#include "core/text.h"
+
 namespace qts::sql {
-
-namespace {
-
-char Upper(char c) noexcept { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-}  // namespace
-
-std::string FoldIdentifier(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) c = Upper(c);
-  return folded;
-}
-
-bool SameIdentifier(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return true;
-}
 
 const ColumnInfo* SourceInfo::FindColumn(std::string_view column) const {
   for (const ColumnInfo& info : columns) {
-    if (SameIdentifier(info.name, column)) return &info;
+    if (EqualsIgnoreCase(info.name, column)) return &info;
   }
   return nullptr;
 }
 
 void MemoryCatalogue::Add(SourceInfo source) {
-  std::string key = FoldIdentifier(source.name);
+  std::string key = AsciiUpper(source.name);
   sources_.insert_or_assign(std::move(key), std::move(source));
 }
 
 const SourceInfo* MemoryCatalogue::FindSource(std::string_view logical_name) const {
-  auto it = sources_.find(FoldIdentifier(logical_name));
+  auto it = sources_.find(AsciiUpper(logical_name));
   return it == sources_.end() ? nullptr : &it->second;
 }
 

@@ -44,11 +44,6 @@ class Catalogue {
   virtual std::string PhysicalName(std::string_view logical_name) const = 0;
 };
 
-// Upper-cases ASCII letters; identifiers compare through this.
-std::string FoldIdentifier(std::string_view name);
-// True when a and b name the same identifier (ASCII case-insensitive).
-bool SameIdentifier(std::string_view a, std::string_view b) noexcept;
-
 // A catalogue held in memory: the book's Code and its sources. Tests and tools that build a
 // book's description by hand use it; the host may fill one from its schema.
 class MemoryCatalogue : public Catalogue {
@@ -58,7 +53,7 @@ class MemoryCatalogue : public Catalogue {
   // Adds or replaces the source of that (case-insensitive) name.
   void Add(SourceInfo source);
   const std::string& Code() const noexcept { return code_; }
-  // Every source, ordered by folded name.
+  // Every source, ordered by its name in upper case (AsciiUpper).
   std::vector<const SourceInfo*> Sources() const;
 
   const SourceInfo* FindSource(std::string_view logical_name) const override;
@@ -67,7 +62,7 @@ class MemoryCatalogue : public Catalogue {
 
  private:
   std::string code_;
-  std::map<std::string, SourceInfo, std::less<>> sources_;  // keyed by folded name
+  std::map<std::string, SourceInfo, std::less<>> sources_;  // keyed by AsciiUpper(name)
 };
 
 }  // namespace qts::sql

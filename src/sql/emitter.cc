@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/text.h"
+
 namespace qts::sql {
 
 namespace {
@@ -587,8 +589,8 @@ class Emitter {
           return;
         }
         std::string type =
-            SameIdentifier(target.name, "bigint") ? "bigint"
-            : SameIdentifier(target.name, "int") || SameIdentifier(target.name, "integer")
+            EqualsIgnoreCase(target.name, "bigint") ? "bigint"
+            : EqualsIgnoreCase(target.name, "int") || EqualsIgnoreCase(target.name, "integer")
                 ? "integer"
                 : "smallint";
         // The server truncates a fraction; PostgreSQL would round it.
@@ -649,7 +651,7 @@ class Emitter {
     out += text;
   }
 
-  bool pg_;  // PostgreSQL; SQLite otherwise
+  bool pg_;                                  // PostgreSQL; SQLite otherwise
   std::vector<const Literal*>* parameters_;  // parameter mode when set
 };
 

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/text.h"
 namespace qts::sql {
 
 namespace {
@@ -107,18 +108,10 @@ const std::array<std::vector<const KeywordEntry*>, 26>& KeywordBuckets() {
 
 const KeywordEntry* FindKeyword(std::string_view word) noexcept {
   if (word.size() < 2 || word.size() > 11) return nullptr;
-  char first = word[0];
-  if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 32);
+  const char first = AsciiToUpper(word[0]);
   if (first < 'A' || first > 'Z') return nullptr;
   for (const KeywordEntry* entry : KeywordBuckets()[first - 'A']) {
-    if (entry->name.size() != word.size()) continue;
-    bool same = true;
-    for (size_t i = 1; i < word.size() && same; ++i) {
-      char c = word[i];
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-      same = c == entry->name[i];
-    }
-    if (same) return entry;
+    if (EqualsIgnoreCase(entry->name, word)) return entry;
   }
   return nullptr;
 }

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <utility>
 
+#include "core/text.h"
 #include "sql/lexer.h"
 
 namespace qts::sql {
@@ -45,7 +46,7 @@ constexpr std::array kFunctions = {
 
 const FunctionEntry* FindFunction(std::string_view name) {
   for (const FunctionEntry& entry : kFunctions) {
-    if (SameIdentifier(entry.name, name)) return &entry;
+    if (EqualsIgnoreCase(entry.name, name)) return &entry;
   }
   return nullptr;
 }
@@ -95,7 +96,7 @@ class Parser {
     if (first.Is('(')) ThrowUnsupported("parenthesized query", first.position);
     if (!first.Is(Keyword::kSelect)) {
       if (first.kind == TokenKind::kWord && first.keyword != Keyword::kNone) {
-        ThrowUnsupported(Upper(first.text), first.position);
+        ThrowUnsupported(AsciiUpper(first.text), first.position);
       }
       Unexpected("SELECT");
     }
@@ -111,7 +112,7 @@ class Parser {
         throw SqlError("a second statement is not allowed", std::string(rest.text), rest.position);
       }
       if (rest.kind == TokenKind::kWord && IsRefusedWord(rest.keyword)) {
-        ThrowUnsupported(Upper(rest.text), rest.position);
+        ThrowUnsupported(AsciiUpper(rest.text), rest.position);
       }
       Unexpected("end of statement");
     }
@@ -146,8 +147,6 @@ class Parser {
     if (!Accept(symbol)) Unexpected(std::string(1, symbol));
   }
 
-  static std::string Upper(std::string_view text) { return FoldIdentifier(text); }
-
   [[noreturn]] void Unexpected(std::string_view expected) const {
     const Token& token = Peek();
     if (token.kind == TokenKind::kVariable) {
@@ -156,7 +155,7 @@ class Parser {
                        token.position);
     }
     if (token.kind == TokenKind::kWord && IsRefusedWord(token.keyword)) {
-      ThrowUnsupported(Upper(token.text), token.position);
+      ThrowUnsupported(AsciiUpper(token.text), token.position);
     }
     std::string found =
         token.kind == TokenKind::kEnd ? "end of statement" : "'" + std::string(token.text) + "'";
@@ -194,7 +193,7 @@ class Parser {
     statement->cores.push_back(ParseCore());
     for (;;) {
       if (Peek().Is(Keyword::kIntersect) || Peek().Is(Keyword::kExcept)) {
-        ThrowUnsupported(Upper(Peek().text), Peek().position);
+        ThrowUnsupported(AsciiUpper(Peek().text), Peek().position);
       }
       if (!Accept(Keyword::kUnion)) break;
       statement->union_all.push_back(Accept(Keyword::kAll));
@@ -330,7 +329,7 @@ class Parser {
         Expect(Keyword::kJoin, "JOIN");
         kind = JoinKind::kCross;
       } else if (token.Is(Keyword::kRight) || token.Is(Keyword::kFull)) {
-        ThrowUnsupported(Upper(token.text) + " JOIN", pos);
+        ThrowUnsupported(AsciiUpper(token.text) + " JOIN", pos);
       } else if (token.Is(Keyword::kOuter) && Peek(1).Is(Keyword::kApply)) {
         ThrowUnsupported("OUTER APPLY", pos);
       } else {
@@ -437,7 +436,7 @@ class Parser {
       const Token& quantifier = Peek();
       if (quantifier.Is(Keyword::kAll) || quantifier.Is(Keyword::kAny) ||
           quantifier.Is(Keyword::kSome)) {
-        ThrowUnsupported(Upper(quantifier.text) + " subquery", quantifier.position);
+        ThrowUnsupported(AsciiUpper(quantifier.text) + " subquery", quantifier.position);
       }
       return std::make_unique<Binary>(pos, op, std::move(left), ParseAdditive());
     }
@@ -641,7 +640,7 @@ class Parser {
 
   int TakeTypeNumber(int min, int max, std::string_view what) {
     const Token& token = Peek();
-    if (token.kind == TokenKind::kWord && SameIdentifier(token.text, "MAX")) {
+    if (token.kind == TokenKind::kWord && EqualsIgnoreCase(token.text, "MAX")) {
       ThrowUnsupported("length MAX", token.position);
     }
     int value = 0;
@@ -662,7 +661,7 @@ class Parser {
     if (token.kind != TokenKind::kWord) Unexpected("a type name");
     const TypeEntry* found = nullptr;
     for (const TypeEntry& entry : kTypes) {
-      if (SameIdentifier(entry.name, token.text)) found = &entry;
+      if (EqualsIgnoreCase(entry.name, token.text)) found = &entry;
     }
     if (found == nullptr) ThrowUnsupported("type " + std::string(token.text), token.position);
     Next();

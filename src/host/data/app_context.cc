@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "core/error.h"
+#include "core/text.h"
 #include "db/connection.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "db/transaction.h"
@@ -29,8 +30,6 @@ constexpr std::string_view kSettingsSuffix = "$Settings";
 [[noreturn]] void Fail(const std::string& description) {
   throw Error(kErrBook, std::string(kSource), description);
 }
-
-bool SameCode(std::string_view a, std::string_view b) { return sql::SameIdentifier(a, b); }
 
 // The setting's value read by its kind.
 Variant SettingValue(std::string_view kind, const std::string& text, int32_t& kind_code) {
@@ -75,7 +74,7 @@ std::vector<std::string> AppContext::BookCodes(db::Connection& connection) {
   while (stmt->Step()) {
     std::string name = stmt->GetText(0);
     if (name.size() > kSettingsSuffix.size() &&
-        sql::SameIdentifier(name.substr(name.size() - kSettingsSuffix.size()), kSettingsSuffix)) {
+        EqualsIgnoreCase(name.substr(name.size() - kSettingsSuffix.size()), kSettingsSuffix)) {
       codes.push_back(name.substr(0, name.size() - kSettingsSuffix.size()));
     }
   }
@@ -101,7 +100,7 @@ std::shared_ptr<AppContext> AppContext::Open(std::string_view path, std::string_
     chosen = codes.front();
   } else {
     for (const std::string& c : codes) {
-      if (SameCode(c, code)) chosen = c;
+      if (EqualsIgnoreCase(c, code)) chosen = c;
     }
     if (chosen.empty()) Fail("\"" + file + "\" holds no book \"" + std::string(code) + "\"");
   }
@@ -123,7 +122,7 @@ std::shared_ptr<AppContext> AppContext::CreateBook(std::string_view path, std::s
   }
   std::unique_ptr<db::Connection> connection = db::SqliteConnection::Open(file);
   for (const std::string& existing : BookCodes(*connection)) {
-    if (SameCode(existing, code)) {
+    if (EqualsIgnoreCase(existing, code)) {
       Fail("\"" + file + "\" holds a book \"" + existing + "\" already");
     }
   }
@@ -153,7 +152,7 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
   LoadSettings();
   const NamedValue* stored = settings_->Find("Code");
   if (stored == nullptr || stored->Value().Type() != VarType::kString ||
-      !SameCode(stored->Value().AsString(), code)) {
+      !EqualsIgnoreCase(stored->Value().AsString(), code)) {
     connection_.reset();
     Fail("the settings of book \"" + code + "\" do not name it (setting \"Code\")");
   }
@@ -258,7 +257,7 @@ ObjectPtr AppContext::CreateObject(std::string_view class_name) {
        }},
   };
   for (const auto& [name, factory] : kClasses) {
-    if (sql::SameIdentifier(class_name, name)) {
+    if (EqualsIgnoreCase(class_name, name)) {
       CheckOpen();
       return factory(std::dynamic_pointer_cast<AppContext>(shared_from_this()));
     }

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <unordered_set>
 
-#include "core/dispatch.h"
 #include "core/error.h"
+#include "core/text.h"
 
 namespace qts::host {
 

@@ -1,6 +1,6 @@
 // Ordered lists of named values. They carry document headers, specification rows, parameter
-// lists, report values and query column lists. Names are case-insensitive; order is the order
-// of addition.
+// lists, report values and query column lists. Names compare as EqualsIgnoreCase does; order is the
+// order of addition.
 #ifndef QTS_HOST_DATA_NAMED_VALUE_LIST_H_
 #define QTS_HOST_DATA_NAMED_VALUE_LIST_H_
 
@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/dispatch.h"
 #include "core/object.h"
+#include "core/text.h"
 #include "core/variant.h"
 
 namespace qts::host {
@@ -102,7 +102,8 @@ class NamedValueList : public virtual Object {
   static uint64_t NextLayout();
   std::vector<NamedValuePtr> entries_;
   uint64_t layout_ = NextLayout();
-  std::unordered_map<std::string, size_t, NameHash, NameEqual> index_;  // name -> position
+  std::unordered_map<std::string, size_t, IgnoreCaseHash, IgnoreCaseEqual>
+      index_;  // name -> position
 };
 
 }  // namespace qts::host

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/error.h"
+#include "core/text.h"
 #include "db/connection.h"
 #include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
@@ -271,8 +272,7 @@ std::string ColumnNamesForExpressions(std::string_view text,
     if (i == 0 || !(is_word(text[i - 1]) || text[i - 1] == '.' || text[i - 1] == ']')) {
       for (const OutputColumn* c : by_length) {
         const std::string& e = c->expression;
-        if (text.size() - i < e.size() ||
-            sqlscan::Lower(text.substr(i, e.size())) != sqlscan::Lower(e)) {
+        if (text.size() - i < e.size() || AsciiLower(text.substr(i, e.size())) != AsciiLower(e)) {
           continue;
         }
         if (i + e.size() < text.size() && is_word(text[i + e.size()]) && is_word(e.back()))

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "core/error.h"
+#include "core/text.h"
 #include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
 #include "host/data/sql_scan.h"
@@ -19,7 +20,7 @@ namespace {
 }
 
 std::string Rename(const std::string& text, const std::string& from, const std::string& to) {
-  if (text.empty() || sqlscan::Lower(from) == sqlscan::Lower(to)) return text;
+  if (text.empty() || AsciiLower(from) == AsciiLower(to)) return text;
   return sqlscan::RenameQualifier(text, from, to);
 }
 
@@ -131,8 +132,8 @@ void QueryBuild::AddJoin(Flat& flat, const Query::Join& join, const std::string&
 }
 
 void QueryBuild::SupplyWellKnownAliases(const Query& q, Flat& flat, const std::string& order_by) {
-  std::set<std::string> defined{sqlscan::Lower(flat.main_alias)};
-  for (const FromItem& item : flat.joins) defined.insert(sqlscan::Lower(item.alias));
+  std::set<std::string> defined{AsciiLower(flat.main_alias)};
+  for (const FromItem& item : flat.joins) defined.insert(AsciiLower(item.alias));
   if (defined.count("g")) return;
   std::set<std::string> used = sqlscan::Qualifiers(order_by);
   auto collect = [&](const std::string& text) {
@@ -145,7 +146,7 @@ void QueryBuild::SupplyWellKnownAliases(const Query& q, Flat& flat, const std::s
   bool has_good_code = false;
   if (q.from_) {
     for (const OutputColumn& c : Columns(*q.from_)) {
-      if (sqlscan::Lower(c.name) == "goodcode") has_good_code = true;
+      if (AsciiLower(c.name) == "goodcode") has_good_code = true;
     }
   } else if (!q.table_.empty()) {
     const schema::SourceDef* def = schema::FindSourceDef(q.table_);
@@ -158,15 +159,15 @@ void QueryBuild::SupplyWellKnownAliases(const Query& q, Flat& flat, const std::s
 
 void QueryBuild::OrderJoins(Flat& flat) {
   std::set<std::string> all;
-  for (const FromItem& item : flat.joins) all.insert(sqlscan::Lower(item.alias));
-  std::set<std::string> defined{sqlscan::Lower(flat.main_alias)};
+  for (const FromItem& item : flat.joins) all.insert(AsciiLower(item.alias));
+  std::set<std::string> defined{AsciiLower(flat.main_alias)};
   std::set<std::string> outer;
   std::vector<FromItem> pending = std::move(flat.joins);
   std::vector<FromItem> ordered;
   auto dependencies = [&](const FromItem& item) {
     std::set<std::string> deps;
     for (const std::string& q : sqlscan::Qualifiers(item.on)) {
-      if (all.count(q) && q != sqlscan::Lower(item.alias)) deps.insert(q);
+      if (all.count(q) && q != AsciiLower(item.alias)) deps.insert(q);
     }
     return deps;
   };
@@ -185,8 +186,8 @@ void QueryBuild::OrderJoins(Flat& flat) {
         if (outer.count(d)) item.kind = kJoinLeftOuter;
       }
     }
-    if (item.kind == kJoinLeftOuter) outer.insert(sqlscan::Lower(item.alias));
-    defined.insert(sqlscan::Lower(item.alias));
+    if (item.kind == kJoinLeftOuter) outer.insert(AsciiLower(item.alias));
+    defined.insert(AsciiLower(item.alias));
     ordered.push_back(std::move(item));
   }
   flat.joins = std::move(ordered);
@@ -210,9 +211,9 @@ std::string QueryBuild::Select(const Query& q, bool embedded) {
   SupplyWellKnownAliases(q, flat, q.order_by_);
   OrderJoins(flat);
 
-  std::set<std::string> aliases{sqlscan::Lower(flat.main_alias)};
+  std::set<std::string> aliases{AsciiLower(flat.main_alias)};
   for (const FromItem& item : flat.joins) {
-    if (!aliases.insert(sqlscan::Lower(item.alias)).second) {
+    if (!aliases.insert(AsciiLower(item.alias)).second) {
       Fail("the alias \"" + item.alias + "\" is used twice in one query");
     }
   }
@@ -220,7 +221,7 @@ std::string QueryBuild::Select(const Query& q, bool embedded) {
   std::set<std::string> names;
   bool grouped = false;
   for (const OutputColumn& c : flat.columns) {
-    if (!names.insert(sqlscan::Lower(c.name)).second) {
+    if (!names.insert(AsciiLower(c.name)).second) {
       Fail("the query has two columns named \"" + c.name + "\"");
     }
     if (c.aggregate != kAggregateNone && c.aggregate != kAggregateSum) {

@@ -14,7 +14,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
-#include "core/format.h"
+#include "core/text.h"
 #include "host/data/recordset_filter.h"
 #include "host/data/recordset_values.h"
 
@@ -100,7 +100,7 @@ struct ColumnCells {
 // stale.
 struct RowStore {
   std::vector<FieldDef> fields;
-  std::unordered_map<std::string, size_t> index;  // lower-case name -> column
+  std::unordered_map<std::string, size_t, IgnoreCaseHash, IgnoreCaseEqual> index;  // name -> column
   std::vector<ColumnCells> columns;
   size_t rows = 0;
   uint64_t generation = 1;
@@ -284,8 +284,6 @@ constexpr const char* kSource = "ADODB.Recordset";
         "operation requires a current record.");
 }
 
-std::string Lower(std::string_view text) { return LCase(text); }
-
 }  // namespace
 
 // ---- Fields ----------------------------------------------------------------------------------
@@ -314,13 +312,12 @@ void FieldCollection::Append(std::string_view name, int32_t type, int32_t define
   if (defined_size < 0) {
     Raise(kAdErrInvalidArgument, fmt::format("field \"{}\": negative size", name), "ADODB.Fields");
   }
-  std::string key = Lower(name);
-  if (store.index.count(key)) {
+  if (store.index.find(name) != store.index.end()) {
     Raise(kAdErrObjectInCollection,
           fmt::format("Object is already in collection. Cannot append: field \"{}\"", name),
           "ADODB.Fields");
   }
-  store.index.emplace(std::move(key), store.fields.size());
+  store.index.emplace(std::string(name), store.fields.size());
   store.fields.push_back({std::string(name), type, defined_size, attributes});
   store.columns.resize(store.fields.size());
 }
@@ -329,7 +326,7 @@ size_t FieldCollection::Count() const { return owner_->store_->fields.size(); }
 
 std::optional<size_t> FieldCollection::Find(std::string_view name) const {
   const RowStore& store = *owner_->store_;
-  auto it = store.index.find(Lower(name));
+  auto it = store.index.find(name);
   if (it == store.index.end()) return std::nullopt;
   return it->second;
 }

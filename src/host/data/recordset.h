@@ -118,11 +118,12 @@ class Field {
 class FieldCollection {
  public:
   // Adds a column before Open; error 3219 once the recordset is open, 3367 when the name
-  // (case-insensitive) is there already, 3001 for an empty name or an unknown type.
+  // (ASCII letters without regard to case, EqualsIgnoreCase) is there already, 3001 for an
+  // empty name or an unknown type.
   void Append(std::string_view name, int32_t type, int32_t defined_size = 0,
               int32_t attributes = 0);
   size_t Count() const;
-  // By name (case-insensitive) or 0-based index; error 3265 naming the item when absent.
+  // By name (EqualsIgnoreCase) or 0-based index; error 3265 naming the item when absent.
   Field Item(std::string_view name) const;
   Field Item(size_t index) const;
   Field operator()(std::string_view name) const { return Item(name); }

@@ -7,7 +7,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
-#include "core/format.h"
+#include "core/text.h"
 #include "host/data/recordset_values.h"
 
 namespace qts::host {

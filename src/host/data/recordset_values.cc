@@ -6,8 +6,8 @@
 
 #include "core/convert.h"
 #include "core/error.h"
-#include "core/format.h"
 #include "core/operators.h"
+#include "core/text.h"
 
 namespace qts::host {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/text.h"
 #include "core/variant.h"
 #include "host/data/recordset.h"
 
@@ -50,12 +51,7 @@ struct TextReader {
   // A keyword (case-insensitive) followed by a non-word character.
   bool TakeKeyword(std::string_view word) {
     SkipBlanks();
-    if (text.size() - pos < word.size()) return false;
-    for (size_t i = 0; i < word.size(); ++i) {
-      char c = text[pos + i];
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-      if (c != word[i]) return false;
-    }
+    if (!StartsWithIgnoreCase(text.substr(pos), word)) return false;
     size_t end = pos + word.size();
     if (end < text.size()) {
       char c = text[end];

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "core/text.h"
+
 namespace qts::host::sqlscan {
 namespace {
 
@@ -97,12 +99,6 @@ void ForEachQualifier(std::string_view t, F on_qualifier) {
 
 }  // namespace
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 bool IsPlainIdentifier(std::string_view name) {
   if (name.empty()) return false;
   if (!std::isalpha(static_cast<unsigned char>(name[0])) && name[0] != '_') return false;
@@ -123,7 +119,7 @@ bool IsReservedWord(std::string_view name) {
       "or",      "order",  "outer",  "over",     "percent",   "primary", "right",   "select",
       "set",     "some",   "table",  "then",     "to",        "top",     "union",   "unique",
       "update",  "user",   "values", "view",     "when",      "where",   "with"};
-  return kReserved.count(Lower(name)) > 0;
+  return kReserved.count(AsciiLower(name)) > 0;
 }
 
 std::string QuoteName(std::string_view name) {
@@ -137,11 +133,11 @@ std::string QuoteName(std::string_view name) {
 }
 
 std::string RenameQualifier(std::string_view text, std::string_view from, std::string_view to) {
-  std::string lower_from = Lower(from);
+  std::string lower_from = AsciiLower(from);
   std::string out;
   size_t copied = 0;
   ForEachQualifier(text, [&](const Token& token) {
-    if (Lower(token.name) != lower_from) return;
+    if (AsciiLower(token.name) != lower_from) return;
     out.append(text.substr(copied, token.begin - copied));
     out.append(QuoteName(to));
     copied = token.end;
@@ -152,7 +148,7 @@ std::string RenameQualifier(std::string_view text, std::string_view from, std::s
 
 std::set<std::string> Qualifiers(std::string_view text) {
   std::set<std::string> found;
-  ForEachQualifier(text, [&](const Token& token) { found.insert(Lower(token.name)); });
+  ForEachQualifier(text, [&](const Token& token) { found.insert(AsciiLower(token.name)); });
   return found;
 }
 
@@ -163,7 +159,7 @@ bool IsConstant(std::string_view text) {
   while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
   std::string_view t = text.substr(b, e - b);
   if (t.empty()) return false;
-  if (Lower(t) == "null") return true;
+  if (AsciiLower(t) == "null") return true;
   if (t.front() == '\'') {
     bool closed = true;
     return SkipOpaque(t, 0, closed) == t.size() && closed;

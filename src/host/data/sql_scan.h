@@ -10,9 +10,6 @@
 
 namespace qts::host::sqlscan {
 
-// Lower-cased ASCII copy (identifier comparisons).
-std::string Lower(std::string_view text);
-
 // True for a name that needs no quoting: a letter or '_' followed by letters, digits, '_'.
 bool IsPlainIdentifier(std::string_view name);
 // True for a T-SQL reserved word ("When", "Order"): such a name is bracketed when written.

@@ -8,6 +8,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/text.h"
 #include "host/data/kind_codes.h"
 #include "host/data/sql_scan.h"
 
@@ -57,7 +58,7 @@ bool IsSubquery(std::string_view text) {
   if (e - b < 8 || text[b] != '(' || text[e - 1] != ')') return false;
   size_t w = b + 1;
   while (w < e && std::isspace(static_cast<unsigned char>(text[w]))) ++w;
-  if (sqlscan::Lower(text.substr(w, 6)) != "select") return false;
+  if (AsciiLower(text.substr(w, 6)) != "select") return false;
   if (sqlscan::HasStatementBreak(text)) return false;
   int depth = 0;
   bool in_string = false;

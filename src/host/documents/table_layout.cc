@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "core/convert.h"
+#include "core/text.h"
 #include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
 #include "sql/translator.h"
@@ -140,7 +141,7 @@ std::unique_ptr<TableLayout> TableLayout::Create(const schema::BookCatalogue& ca
 
 int TableLayout::IndexOf(std::string_view column) const {
   for (size_t i = 0; i < columns_.size(); ++i) {
-    if (sql::SameIdentifier(columns_[i].name, column)) return static_cast<int>(i);
+    if (EqualsIgnoreCase(columns_[i].name, column)) return static_cast<int>(i);
   }
   return -1;
 }

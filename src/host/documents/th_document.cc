@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/convert.h"
+#include "core/text.h"
 #include "db/connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
@@ -15,12 +16,6 @@ namespace qts::host {
 namespace {
 
 constexpr std::string_view kSource = "THDocument";
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 bool AllDigits(std::string_view text) {
   return !text.empty() &&
@@ -88,7 +83,7 @@ std::string THDocument::TypeCode() {
 
 const THDocument::AddTable* THDocument::AddTableOf(const std::string& type) {
   if (type.empty()) return nullptr;
-  std::string key = Upper(type);
+  std::string key = AsciiUpper(type);
   auto it = add_tables_.find(key);
   if (it == add_tables_.end()) {
     auto table = std::make_unique<AddTable>();
@@ -106,7 +101,7 @@ const THDocument::AddTable* THDocument::AddTableOf(const std::string& type) {
 
 void THDocument::SyncAddFields() {
   std::string type = TypeCode();
-  if (sql::SameIdentifier(type, add_fields_type_)) return;
+  if (EqualsIgnoreCase(type, add_fields_type_)) return;
   add_fields_->Clear();
   add_fields_type_ = type;
   if (const AddTable* table = AddTableOf(type)) table->layout->AddEntries(*add_fields_, 1);

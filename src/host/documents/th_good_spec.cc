@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/convert.h"
+#include "core/text.h"
 #include "db/connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
@@ -17,12 +18,6 @@ namespace {
 
 constexpr std::string_view kSource = "THGoodSpec";
 constexpr std::string_view kAddPrefix = "AddFld.";
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
 
 bool NoValue(const Variant& v) { return v.IsNull() || v.IsEmpty(); }
 
@@ -134,7 +129,7 @@ NamedValueList& THGoodSpec::AddFields() {
 
 const THGoodSpec::AddTable* THGoodSpec::AddTableOf(const std::string& type) {
   if (type.empty()) return nullptr;
-  std::string key = Upper(type);
+  std::string key = AsciiUpper(type);
   auto it = add_tables_.find(key);
   if (it == add_tables_.end()) {
     auto table = std::make_unique<AddTable>();
@@ -163,7 +158,7 @@ const THGoodSpec::AddTable* THGoodSpec::AddTableOf(const std::string& type) {
 }
 
 void THGoodSpec::Retype(const std::string& type) {
-  if (!type_.empty() && sql::SameIdentifier(type, type_)) return;
+  if (!type_.empty() && EqualsIgnoreCase(type, type_)) return;
   const AddTable* table = AddTableOf(type);
   // Values carry over by name; the old entries go.
   std::vector<std::string> old_aliases;
@@ -171,7 +166,7 @@ void THGoodSpec::Retype(const std::string& type) {
   for (size_t j = 0; j < alias_entries_.size(); ++j) {
     old_aliases.push_back(alias_entries_[j]->Name());
     const Variant& alias = alias_entries_[j]->Value();
-    old_values[Upper(add_fields_->At(j).Name())] =
+    old_values[AsciiUpper(add_fields_->At(j).Name())] =
         alias.SameAs(add_snapshot_[j]) ? add_fields_->At(j).Value() : alias;
   }
   fields_->Exclude(old_aliases);
@@ -184,7 +179,7 @@ void THGoodSpec::Retype(const std::string& type) {
   if (!table) return;
   const auto& columns = table->layout->Columns();
   for (size_t i = 2; i < columns.size(); ++i) {
-    auto old = old_values.find(Upper(columns[i].name));
+    auto old = old_values.find(AsciiUpper(columns[i].name));
     Variant value = old != old_values.end() ? old->second : columns[i].blank;
     add_fields_->Add(columns[i].name, columns[i].kind, value);
     alias_entries_.push_back(
@@ -629,7 +624,7 @@ bool THGoodSpec::MoveToID(int32_t idc) {
   db::Connection& c = application_->Connection();
   const bool with_add = add_table_ != nullptr;
   const bool with_type =
-      !with_add || resolved_doc_id_ <= 0 || !sql::SameIdentifier(resolved_type_, type_);
+      !with_add || resolved_doc_id_ <= 0 || !EqualsIgnoreCase(resolved_type_, type_);
   db::Statement& s =
       !with_add ? HeldStatement(c, sql_->held_select_by_id, sql_->select_by_id)
       : with_type

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "core/error.h"
+#include "core/text.h"
 
 namespace qts::host {
 
@@ -19,14 +20,6 @@ namespace {
 
 constexpr std::string_view kFormat = "qts-registry/1";
 constexpr int32_t kRegistryError = ComponentError(0x300);
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 std::string Normalize(std::string_view key) {
   // Trailing and doubled separators do not make a different key.
@@ -79,45 +72,45 @@ RegistryData::Key& RegistryData::Ensure(std::string_view key) {
   size_t pos = 0;
   while ((pos = path.find('\\', pos)) != std::string::npos) {
     std::string parent = path.substr(0, pos);
-    auto [it, inserted] = keys_.try_emplace(Lower(parent));
+    auto [it, inserted] = keys_.try_emplace(AsciiLower(parent));
     if (inserted) it->second.path = parent;
     ++pos;
   }
-  auto [it, inserted] = keys_.try_emplace(Lower(path));
+  auto [it, inserted] = keys_.try_emplace(AsciiLower(path));
   if (inserted) it->second.path = path;
   return it->second;
 }
 
 void RegistryData::SetValue(std::string_view key, std::string_view name, std::string_view value) {
   Key& k = Ensure(key);
-  k.values[Lower(name)] = {std::string(name), std::string(value)};
+  k.values[AsciiLower(name)] = {std::string(name), std::string(value)};
 }
 
 std::optional<std::string> RegistryData::GetValue(std::string_view key,
                                                   std::string_view name) const {
-  auto it = keys_.find(Lower(Normalize(key)));
+  auto it = keys_.find(AsciiLower(Normalize(key)));
   if (it == keys_.end()) return std::nullopt;
-  auto v = it->second.values.find(Lower(name));
+  auto v = it->second.values.find(AsciiLower(name));
   if (v == it->second.values.end()) return std::nullopt;
   return v->second.second;
 }
 
 bool RegistryData::KeyExists(std::string_view key) const {
-  return keys_.count(Lower(Normalize(key))) > 0;
+  return keys_.count(AsciiLower(Normalize(key))) > 0;
 }
 
 bool RegistryData::HasValues(std::string_view key) const {
-  auto it = keys_.find(Lower(Normalize(key)));
+  auto it = keys_.find(AsciiLower(Normalize(key)));
   return it != keys_.end() && !it->second.values.empty();
 }
 
 bool RegistryData::RemoveValue(std::string_view key, std::string_view name) {
-  auto it = keys_.find(Lower(Normalize(key)));
-  return it != keys_.end() && it->second.values.erase(Lower(name)) > 0;
+  auto it = keys_.find(AsciiLower(Normalize(key)));
+  return it != keys_.end() && it->second.values.erase(AsciiLower(name)) > 0;
 }
 
 std::vector<std::string> RegistryData::SubKeys(std::string_view key) const {
-  std::string prefix = Lower(Normalize(key));
+  std::string prefix = AsciiLower(Normalize(key));
   if (!prefix.empty()) prefix += '\\';
   std::vector<std::string> out;
   for (auto it = keys_.lower_bound(prefix); it != keys_.end(); ++it) {
@@ -130,7 +123,7 @@ std::vector<std::string> RegistryData::SubKeys(std::string_view key) const {
 }
 
 bool RegistryData::DeleteTree(std::string_view key) {
-  std::string lower = Lower(Normalize(key));
+  std::string lower = AsciiLower(Normalize(key));
   if (lower.empty()) return false;
   bool removed = keys_.erase(lower) > 0;
   std::string prefix = lower + '\\';

@@ -9,6 +9,7 @@
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/rounding.h"
+#include "core/text.h"
 #include "host/data/named_value_list.h"
 #include "host/data/recordset.h"
 

@@ -2,9 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/dispatch.h"
 #include "core/error.h"
 #include "core/guid.h"
+#include "core/text.h"
 #include "host/data/app_context.h"
 #include "host/interfaces.h"
 

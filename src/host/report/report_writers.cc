@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "core/convert.h"
-#include "core/dispatch.h"
 #include "core/error.h"
+#include "core/text.h"
 
 namespace qts::host {
 

@@ -8,6 +8,7 @@
 
 #include "core/currency.h"
 #include "core/error.h"
+#include "core/text.h"
 #include "core/variant.h"
 #include "db/connection.h"
 #include "db/transaction.h"
@@ -46,10 +47,8 @@ void RefreshSettings(AppContext& context) {
 }  // namespace
 
 SampleSize ParseSampleSize(std::string_view text) {
-  std::string lower;
-  for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (lower == "small") return SampleSize::kSmall;
-  if (lower == "large") return SampleSize::kLarge;
+  if (EqualsIgnoreCase(text, "small")) return SampleSize::kSmall;
+  if (EqualsIgnoreCase(text, "large")) return SampleSize::kLarge;
   throw Error(5, "SampleBook",
               fmt::format("unknown sample size '{}': expected 'small' or 'large'", text));
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/error.h"
+#include "core/text.h"
 #include "host/schema/schema_text.h"
 
 namespace qts::host::schema {
@@ -32,10 +33,10 @@ const ColumnDef* SourceDef::FindColumn(std::string_view column) const {
 const SourceDef* FindSourceDef(std::string_view logical_name) {
   static const std::unordered_map<std::string, const SourceDef*> by_name = [] {
     std::unordered_map<std::string, const SourceDef*> map;
-    for (const SourceDef& s : Sources()) map.emplace(ToLower(s.name), &s);
+    for (const SourceDef& s : Sources()) map.emplace(AsciiLower(s.name), &s);
     return map;
   }();
-  auto it = by_name.find(ToLower(logical_name));
+  auto it = by_name.find(AsciiLower(logical_name));
   return it == by_name.end() ? nullptr : it->second;
 }
 
@@ -68,19 +69,19 @@ BookCatalogue::BookCatalogue(std::string code) : code_(std::move(code)) {
     sql::SourceInfo info;
     info.name = s.name;
     for (const ColumnDef& c : s.columns) info.columns.push_back({c.name, c.type, c.length});
-    by_lower_name_.emplace(ToLower(s.name), infos_.size());
+    by_lower_name_.emplace(AsciiLower(s.name), infos_.size());
     infos_.push_back(std::move(info));
     defs_.push_back(&s);
   }
 }
 
 const sql::SourceInfo* BookCatalogue::FindSource(std::string_view logical_name) const {
-  auto it = by_lower_name_.find(ToLower(logical_name));
+  auto it = by_lower_name_.find(AsciiLower(logical_name));
   return it == by_lower_name_.end() ? nullptr : &infos_[it->second];
 }
 
 const SourceDef* BookCatalogue::FindDefinition(std::string_view logical_name) const {
-  auto it = by_lower_name_.find(ToLower(logical_name));
+  auto it = by_lower_name_.find(AsciiLower(logical_name));
   return it == by_lower_name_.end() ? nullptr : defs_[it->second];
 }
 

@@ -5,27 +5,11 @@
 #include <unordered_map>
 
 #include "core/error.h"
+#include "core/text.h"
 #include "host/schema/schema.h"
 #include "host/schema/schema_text.h"
 
 namespace qts::host::schema {
-
-std::string ToLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string QuoteIdentifier(std::string_view name) {
   std::string out = "\"";
@@ -74,7 +58,7 @@ const std::unordered_map<std::string, std::string>& ColumnNames() {
   static const std::unordered_map<std::string, std::string> names = [] {
     std::unordered_map<std::string, std::string> map;
     for (const SourceDef& s : Sources()) {
-      for (const ColumnDef& c : s.columns) map.emplace(ToLower(c.name), c.name);
+      for (const ColumnDef& c : s.columns) map.emplace(AsciiLower(c.name), c.name);
     }
     return map;
   }();
@@ -112,10 +96,10 @@ std::string SourceSql(std::string_view logical_name,
       Fail("the value of parameter " + name + " of " + def->name +
            " is not one SQL literal: " + literal);
     }
-    by_name[ToLower(name)] = literal;
+    by_name[AsciiLower(name)] = literal;
   }
   for (const ParameterDef& p : def->parameters) {
-    if (!by_name.count(ToLower(p.name))) {
+    if (!by_name.count(AsciiLower(p.name))) {
       Fail("parameter " + p.name + " of " + def->name + " has no value");
     }
   }
@@ -130,7 +114,7 @@ std::string SourceSql(std::string_view logical_name,
     } else if (sql[i] == '@') {
       size_t end = i + 1;
       while (end < sql.size() && IsIdentChar(sql[end])) ++end;
-      auto it = by_name.find(ToLower(std::string_view(sql).substr(i + 1, end - i - 1)));
+      auto it = by_name.find(AsciiLower(std::string_view(sql).substr(i + 1, end - i - 1)));
       if (it == by_name.end()) Fail("unknown placeholder in " + def->name);
       out += it->second;
       i = end;
@@ -162,7 +146,7 @@ std::string PhysicalSql(std::string_view code, std::string_view tsql) {
   std::string out;
 
   auto emit_identifier = [&](std::string_view name, bool was_quoted) {
-    const std::string lower = ToLower(name);
+    const std::string lower = AsciiLower(name);
     const auto& columns = ColumnNames();
     auto column = columns.find(lower);
     if (prev == Prev::kFromJoin) {

@@ -1,5 +1,5 @@
-// Text helpers shared by the schema's files: case folding for identifiers, quoting, and the
-// check that a piece of text is one SQL literal.
+// Text helpers shared by the schema's files: quoting, and the check that a piece of text is
+// one SQL literal. Identifiers fold through core/text.h.
 #ifndef QTS_HOST_SCHEMA_SCHEMA_TEXT_H_
 #define QTS_HOST_SCHEMA_SCHEMA_TEXT_H_
 
@@ -8,9 +8,6 @@
 
 namespace qts::host::schema {
 
-// ASCII lower case (identifiers are ASCII).
-std::string ToLower(std::string_view text);
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 // "name" with inner double quotes doubled.
 std::string QuoteIdentifier(std::string_view name);
 // True for exactly one literal: 'text' (inner quotes doubled), a decimal number with an

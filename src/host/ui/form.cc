@@ -8,34 +8,12 @@
 #include "core/convert.h"
 #include "core/date.h"
 #include "core/error.h"
+#include "core/text.h"
 #include "host/ui/operator.h"
 
 namespace qts::host {
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 [[noreturn]] void BadValue(const FormControl& control, std::string_view expected,
                            std::string_view text) {
@@ -74,7 +52,7 @@ bool IsEditable(ControlKind kind) {
 
 FormControl* FormDescription::Find(std::string_view control_name) {
   for (FormControl& control : controls) {
-    if (SameName(control.name, control_name)) return &control;
+    if (EqualsIgnoreCase(control.name, control_name)) return &control;
   }
   return nullptr;
 }
@@ -94,7 +72,7 @@ const FormControl& FormDescription::At(std::string_view control_name) const {
 }
 
 Variant ParseControlValue(const FormControl& control, std::string_view text) {
-  std::string_view trimmed = Trim(text);
+  std::string_view trimmed = StripAsciiWhitespace(text);
   switch (control.kind) {
     case ControlKind::kText:
     case ControlKind::kCombo:
@@ -117,7 +95,7 @@ Variant ParseControlValue(const FormControl& control, std::string_view text) {
       return Variant(*date);
     }
     case ControlKind::kCheck: {
-      std::string word = Lower(trimmed);
+      std::string word = AsciiLower(trimmed);
       if (word == "1" || word == "yes" || word == "taip" || word == "true" || word == "t") {
         return Variant(int32_t{1});
       }

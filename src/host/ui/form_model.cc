@@ -6,6 +6,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/text.h"
 #include "host/services/message_table.h"
 #include "host/ui/operator.h"
 
@@ -63,13 +64,7 @@ Variant Converted(const std::string& name, ControlType type, const Variant& valu
     case ControlType::kNumberBox: {
       if (value.IsNull() || value.IsEmpty()) return Variant::Null();
       if (value.Type() == VarType::kString) {
-        std::string_view text = value.AsString();
-        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-          text.remove_prefix(1);
-        }
-        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-          text.remove_suffix(1);
-        }
+        std::string_view text = StripAsciiWhitespace(value.AsString());
         if (text.empty()) return Variant::Null();
         std::optional<double> number = ParseNumber(text);
         if (!number) Mismatch(name, "a number", value);
@@ -125,9 +120,7 @@ Variant InitialValue(ControlType type) {
 
 // A text that reads as a list of quoted codes ("'S1','S2'", "'S1'").
 bool LooksLikeList(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
+  text = StripLeadingAsciiWhitespace(text);
   return !text.empty() && text.front() == '\'';
 }
 
@@ -139,12 +132,7 @@ std::string QuotedList(std::string_view text) {
     size_t comma = text.find(',', start);
     std::string_view code = text.substr(
         start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
-    while (!code.empty() && std::isspace(static_cast<unsigned char>(code.front()))) {
-      code.remove_prefix(1);
-    }
-    while (!code.empty() && std::isspace(static_cast<unsigned char>(code.back()))) {
-      code.remove_suffix(1);
-    }
+    code = StripAsciiWhitespace(code);
     if (!code.empty()) {
       if (!out.empty()) out += ',';
       out += '\'';

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "core/text.h"
 #include "host/ui/scripted_operator.h"
 #include "host/ui/terminal_operator.h"
 
@@ -35,17 +36,6 @@ const AnswerText& TextOf(MessageAnswer answer) {
   }
   throw Error(kErrOperator, "Operator",
               "unknown answer " + std::to_string(static_cast<int>(answer)));
-}
-
-bool SameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 std::mutex current_mutex;
@@ -86,14 +76,9 @@ std::string AnswerCaption(MessageAnswer answer, std::string_view ok_caption) {
 }
 
 std::optional<MessageAnswer> ParseAnswer(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
+  text = StripAsciiWhitespace(text);
   for (const AnswerText& candidate : kAnswers) {
-    if (SameWord(text, candidate.name) || SameWord(text, candidate.caption) ||
+    if (EqualsIgnoreCase(text, candidate.name) || EqualsIgnoreCase(text, candidate.caption) ||
         text == std::to_string(static_cast<int>(candidate.answer))) {
       return candidate.answer;
     }

@@ -8,27 +8,11 @@
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/text.h"
 
 namespace qts::host {
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-bool SameWord(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 // The button `text` names among `buttons`: its number in the list, its caption or its name.
 std::optional<MessageAnswer> PickButton(std::string_view text,
@@ -40,7 +24,8 @@ std::optional<MessageAnswer> PickButton(std::string_view text,
     return std::nullopt;
   }
   for (MessageAnswer button : buttons) {
-    if (SameWord(text, AnswerCaption(button, ok_caption)) || SameWord(text, AnswerName(button))) {
+    if (EqualsIgnoreCase(text, AnswerCaption(button, ok_caption)) ||
+        EqualsIgnoreCase(text, AnswerName(button))) {
       return button;
     }
   }
@@ -106,7 +91,8 @@ MessageAnswer TerminalOperator::MessageBox(const MessageRequest& request) {
     out_ << "> ";
     std::string line;
     if (!ReadLine(line)) InputEnded("the question " + DescribeMessage(request));
-    if (std::optional<MessageAnswer> answer = PickButton(Trim(line), buttons, request.ok_caption)) {
+    if (std::optional<MessageAnswer> answer =
+            PickButton(StripAsciiWhitespace(line), buttons, request.ok_caption)) {
       return *answer;
     }
     out_ << "Pasirinkite 1-" << buttons.size() << ".\n";
@@ -119,7 +105,8 @@ bool TerminalOperator::RunModalForm(FormDescription& form) {
   out_ << "\n== " << title << " ==\n";
   for (FormControl& control : form.controls) {
     // Captions carry the form's own spacing ("Sandėlis : "); the prompt adds its own.
-    std::string_view label = Trim(control.caption.empty() ? control.name : control.caption);
+    std::string_view label =
+        StripAsciiWhitespace(control.caption.empty() ? control.name : control.caption);
     if (!IsEditable(control.kind)) {
       out_ << label << '\n';
       continue;
@@ -129,7 +116,7 @@ bool TerminalOperator::RunModalForm(FormDescription& form) {
       std::string line;
       if (!ReadLine(line)) InputEnded("the form \"" + form.name + "\"");
       if (line.empty()) break;
-      if (Trim(line) == "-") {
+      if (StripAsciiWhitespace(line) == "-") {
         control.value = control.kind == ControlKind::kCheck ? Variant(int32_t{0})
                         : control.kind == ControlKind::kNumber || control.kind == ControlKind::kDate
                             ? Variant::Null()
