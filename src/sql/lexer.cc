@@ -15,8 +15,10 @@ struct KeywordEntry {
   bool reserved;
 };
 
-// The words the lexer recognises; a name is reserved when the server reserves it.
+// The words the lexer recognises: the keywords it acts on or refuses by name, and every other
+// word the server reserves (Keyword::kNone). A name is reserved when the server reserves it.
 constexpr std::array kKeywords = {
+    KeywordEntry{"ADD", Keyword::kNone, true},
     KeywordEntry{"ALL", Keyword::kAll, true},
     KeywordEntry{"ALTER", Keyword::kAlter, true},
     KeywordEntry{"AND", Keyword::kAnd, true},
@@ -29,12 +31,16 @@ constexpr std::array kKeywords = {
     KeywordEntry{"BY", Keyword::kBy, true},
     KeywordEntry{"CASE", Keyword::kCase, true},
     KeywordEntry{"CAST", Keyword::kCast, true},
+    KeywordEntry{"CHECK", Keyword::kNone, true},
     KeywordEntry{"COLLATE", Keyword::kCollate, true},
+    KeywordEntry{"COLUMN", Keyword::kNone, true},
     KeywordEntry{"COMPUTE", Keyword::kCompute, true},
     KeywordEntry{"CONVERT", Keyword::kConvert, true},
     KeywordEntry{"CREATE", Keyword::kCreate, true},
     KeywordEntry{"CROSS", Keyword::kCross, true},
+    KeywordEntry{"CURRENT", Keyword::kNone, true},
     KeywordEntry{"DECLARE", Keyword::kDeclare, true},
+    KeywordEntry{"DEFAULT", Keyword::kNone, true},
     KeywordEntry{"DELETE", Keyword::kDelete, true},
     KeywordEntry{"DESC", Keyword::kDesc, true},
     KeywordEntry{"DISTINCT", Keyword::kDistinct, true},
@@ -50,22 +56,28 @@ constexpr std::array kKeywords = {
     KeywordEntry{"FOR", Keyword::kFor, true},
     KeywordEntry{"FROM", Keyword::kFrom, true},
     KeywordEntry{"FULL", Keyword::kFull, true},
+    KeywordEntry{"FUNCTION", Keyword::kNone, true},
     KeywordEntry{"GRANT", Keyword::kGrant, true},
     KeywordEntry{"GROUP", Keyword::kGroup, true},
     KeywordEntry{"HAVING", Keyword::kHaving, true},
+    KeywordEntry{"IDENTITY", Keyword::kNone, true},
     KeywordEntry{"IF", Keyword::kIf, true},
     KeywordEntry{"IN", Keyword::kIn, true},
+    KeywordEntry{"INDEX", Keyword::kNone, true},
     KeywordEntry{"INNER", Keyword::kInner, true},
     KeywordEntry{"INSERT", Keyword::kInsert, true},
     KeywordEntry{"INTERSECT", Keyword::kIntersect, true},
     KeywordEntry{"INTO", Keyword::kInto, true},
     KeywordEntry{"IS", Keyword::kIs, true},
     KeywordEntry{"JOIN", Keyword::kJoin, true},
+    KeywordEntry{"KEY", Keyword::kNone, true},
     KeywordEntry{"LEFT", Keyword::kLeft, true},
     KeywordEntry{"LIKE", Keyword::kLike, true},
     KeywordEntry{"MERGE", Keyword::kMerge, true},
     KeywordEntry{"NOT", Keyword::kNot, true},
     KeywordEntry{"NULL", Keyword::kNull, true},
+    KeywordEntry{"NULLIF", Keyword::kNone, true},
+    KeywordEntry{"OF", Keyword::kNone, true},
     KeywordEntry{"OFFSET", Keyword::kOffset, false},
     KeywordEntry{"ON", Keyword::kOn, true},
     KeywordEntry{"OPTION", Keyword::kOption, true},
@@ -75,20 +87,27 @@ constexpr std::array kKeywords = {
     KeywordEntry{"OVER", Keyword::kOver, true},
     KeywordEntry{"PERCENT", Keyword::kPercent, true},
     KeywordEntry{"PIVOT", Keyword::kPivot, true},
+    KeywordEntry{"PRIMARY", Keyword::kNone, true},
     KeywordEntry{"PRINT", Keyword::kPrint, true},
     KeywordEntry{"RETURN", Keyword::kReturn, true},
     KeywordEntry{"RIGHT", Keyword::kRight, true},
     KeywordEntry{"SELECT", Keyword::kSelect, true},
     KeywordEntry{"SET", Keyword::kSet, true},
     KeywordEntry{"SOME", Keyword::kSome, true},
+    KeywordEntry{"TABLE", Keyword::kNone, true},
     KeywordEntry{"TABLESAMPLE", Keyword::kTablesample, true},
     KeywordEntry{"THEN", Keyword::kThen, true},
+    KeywordEntry{"TO", Keyword::kNone, true},
     KeywordEntry{"TOP", Keyword::kTop, true},
     KeywordEntry{"TRUNCATE", Keyword::kTruncate, true},
     KeywordEntry{"UNION", Keyword::kUnion, true},
+    KeywordEntry{"UNIQUE", Keyword::kNone, true},
     KeywordEntry{"UNPIVOT", Keyword::kUnpivot, true},
     KeywordEntry{"UPDATE", Keyword::kUpdate, true},
     KeywordEntry{"USE", Keyword::kUse, true},
+    KeywordEntry{"USER", Keyword::kNone, true},
+    KeywordEntry{"VALUES", Keyword::kNone, true},
+    KeywordEntry{"VIEW", Keyword::kNone, true},
     KeywordEntry{"WAITFOR", Keyword::kWaitfor, true},
     KeywordEntry{"WHEN", Keyword::kWhen, true},
     KeywordEntry{"WHERE", Keyword::kWhere, true},
@@ -132,16 +151,17 @@ class Lexer {
     std::vector<Token> tokens;
     tokens.reserve(text_.size() / 4 + 16);
     for (;;) {
-      SkipSpaceAndComments();
       Token token;
+      token.after_comment = SkipSpaceAndComments();
       token.position = position_;
+      token.offset = pos_;
       if (pos_ >= text_.size()) {
+        token.text = text_.substr(pos_);
         tokens.push_back(std::move(token));
         return tokens;
       }
-      size_t start = pos_;
       Lex(token);
-      token.text = text_.substr(start, pos_ - start);
+      token.text = text_.substr(token.offset, pos_ - token.offset);
       tokens.push_back(std::move(token));
     }
   }
@@ -162,19 +182,24 @@ class Lexer {
     }
   }
 
-  void SkipSpaceAndComments() {
+  // Returns whether a comment was skipped.
+  bool SkipSpaceAndComments() {
+    bool comment = false;
     while (!AtEnd()) {
       char c = Peek();
       if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
         Advance();
       } else if (c == '-' && Peek(1) == '-') {
+        comment = true;
         while (!AtEnd() && Peek() != '\n') Advance();
       } else if (c == '/' && Peek(1) == '*') {
+        comment = true;
         SkipBlockComment();
       } else {
-        return;
+        break;
       }
     }
+    return comment;
   }
 
   void SkipBlockComment() {
@@ -310,5 +335,10 @@ class Lexer {
 }  // namespace
 
 std::vector<Token> Tokenize(std::string_view text) { return Lexer(text).Run(); }
+
+bool IsReservedWord(std::string_view word) noexcept {
+  const KeywordEntry* entry = FindKeyword(word);
+  return entry != nullptr && entry->reserved;
+}
 
 }  // namespace qts::sql

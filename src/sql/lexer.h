@@ -110,11 +110,13 @@ enum class Keyword {
 struct Token {
   TokenKind kind = TokenKind::kEnd;
   Keyword keyword = Keyword::kNone;
-  bool reserved = false;  // a keyword the server reserves: not usable unquoted as a name
-  bool national = false;  // N'...' string
-  std::string_view text;  // the token as written
-  std::string value;      // decoded name or text (quoted identifiers and strings only)
+  bool reserved = false;       // a keyword the server reserves: not usable unquoted as a name
+  bool national = false;       // N'...' string
+  bool after_comment = false;  // a comment stands between this token and the one before
+  std::string_view text;       // the token as written: a view into the tokenised text
+  std::string value;           // decoded name or text (quoted identifiers and strings only)
   Position position;
+  size_t offset = 0;  // where `text` starts in the tokenised text, in bytes
 
   bool Is(char symbol) const noexcept {
     return kind == TokenKind::kSymbol && text.size() == 1 && text[0] == symbol;
@@ -128,6 +130,9 @@ struct Token {
 // Tokenises the whole text; the last token is kEnd. Throws SqlError on a character outside
 // the subset (NUL, a stray character, unterminated quotes or comments).
 [[nodiscard]] std::vector<Token> Tokenize(std::string_view text);
+
+// Whether the server reserves `word` (any case): such a word is a name only in brackets.
+[[nodiscard]] bool IsReservedWord(std::string_view word) noexcept;
 
 }  // namespace qts::sql
 

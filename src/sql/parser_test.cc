@@ -168,6 +168,26 @@ TEST(LexerTest, CommentsAreWhitespaceAndPositionsFollowLines) {
   EXPECT_EQ(tokens[1].text, "b");
   EXPECT_EQ(tokens[1].position.line, 3);
   EXPECT_EQ(tokens[1].position.column, 13);
+  // Offsets are bytes into the text, and a token knows a comment stood before it.
+  EXPECT_EQ(tokens[1].offset, 25u);
+  EXPECT_FALSE(tokens[0].after_comment);
+  EXPECT_TRUE(tokens[1].after_comment);
+  EXPECT_FALSE(Tokenize("a b")[1].after_comment);
+  EXPECT_TRUE(Tokenize("a --")[1].after_comment);  // the end token too
+}
+
+TEST(LexerTest, ReservedWordsAreNamesOnlyInBrackets) {
+  for (const char* word : {"select", "When", "ORDER", "Key", "user", "Values", "table"}) {
+    SCOPED_TRACE(word);
+    EXPECT_TRUE(IsReservedWord(word));
+    EXPECT_TRUE(Tokenize(word)[0].reserved);
+  }
+  for (const char* word : {"Code", "Amount", "Apply", "Offset", "SELECTED", ""}) {
+    SCOPED_TRACE(word);
+    EXPECT_FALSE(IsReservedWord(word));
+  }
+  EXPECT_THROW((void)Parse("SELECT t.Key FROM T t"), SqlError);
+  EXPECT_NO_THROW((void)Parse("SELECT t.[Key], NULLIF(t.A, 0) FROM T t"));
 }
 
 TEST(LexerTest, MalformedInputIsRefused) {

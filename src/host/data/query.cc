@@ -1,7 +1,6 @@
 #include "host/data/query.h"
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
 
 #include "core/error.h"
@@ -10,8 +9,10 @@
 #include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
 #include "host/data/query_build.h"
-#include "host/data/sql_scan.h"
 #include "host/schema/schema.h"
+#include "sql/fragment.h"
+#include "sql/lexer.h"
+#include "sql/sql_error.h"
 #include "sql/translator.h"
 
 namespace qts::host {
@@ -22,16 +23,16 @@ namespace {
 }
 
 void CheckAlias(std::string_view alias) {
-  if (!sqlscan::IsPlainIdentifier(alias)) {
+  if (!sql::IsPlainIdentifier(alias)) {
     throw Error(kErrInvalidCall, "Query", "\"" + std::string(alias) + "\" is not an alias");
   }
 }
 
 void CheckFragment(std::string_view text, std::string_view what) {
-  if (sqlscan::HasStatementBreak(text)) {
+  if (sql::HasStatementBreak(text)) {
     throw Error(kErrInvalidCall, "Query",
                 std::string(what) + " \"" + std::string(text.substr(0, 60)) +
-                    "\" holds ';', a comment or an unclosed literal");
+                    "\" holds ';' or a comment, or cannot be read");
   }
 }
 
@@ -236,58 +237,69 @@ class RecordsetLoader final : public db::RowVisitor {
 // A result filter names the finished rows' columns, but a caller builds it with
 // SqlTools.Condition on the query's own column list, whose entries carry their SQL expressions
 // ("G.SubCategory <> 101", "ROUND(oTable.FreeAmount, 4) > 0"). Each occurrence of a column's
-// expression (outside literals, as a whole token) becomes the column's name; longer
-// expressions are tried first.
+// expression - the same tokens, any case, not after a '.' - becomes the column's name in
+// brackets; longer expressions are tried first. A text the lexer cannot read is left to the
+// filter, which names what it cannot read.
 std::string ColumnNamesForExpressions(std::string_view text,
                                       const std::vector<OutputColumn>& columns) {
-  std::vector<const OutputColumn*> by_length;
+  struct Candidate {
+    const OutputColumn* column;
+    std::vector<sql::Token> tokens;  // without the end token
+  };
+  std::vector<Candidate> candidates;
   for (const OutputColumn& c : columns) {
     // Constants and bare names are left alone: "0" or "Amount" may mean themselves.
     bool computed = c.expression.find_first_of(".(") != std::string::npos;
-    if (computed && !sqlscan::IsConstant(c.expression) && c.expression != c.name) {
-      by_length.push_back(&c);
+    if (!computed || sql::IsSingleLiteral(c.expression) || c.expression == c.name) continue;
+    try {
+      std::vector<sql::Token> tokens = sql::Tokenize(c.expression);
+      tokens.pop_back();
+      if (!tokens.empty()) candidates.push_back({&c, std::move(tokens)});
+    } catch (const sql::SqlError&) {
+      // Not an expression a condition can hold.
     }
   }
-  std::stable_sort(by_length.begin(), by_length.end(), [](const auto* a, const auto* b) {
-    return a->expression.size() > b->expression.size();
-  });
-  auto is_word = [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const auto& a, const auto& b) { return a.tokens.size() > b.tokens.size(); });
+  std::vector<sql::Token> tokens;
+  try {
+    tokens = sql::Tokenize(text);
+  } catch (const sql::SqlError&) {
+    return std::string(text);
+  }
+  auto matches_at = [&](size_t i, const std::vector<sql::Token>& expression) {
+    if (i + expression.size() >= tokens.size()) return false;  // the last token is the end
+    for (size_t k = 0; k < expression.size(); ++k) {
+      if (tokens[i + k].kind != expression[k].kind ||
+          !EqualsIgnoreCase(tokens[i + k].text, expression[k].text)) {
+        return false;
+      }
+    }
+    return true;
   };
   std::string out;
-  size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == '\'') {
-      size_t end = i + 1;
-      while (end < text.size()) {
-        if (text[end] == '\'' && (end + 1 >= text.size() || text[end + 1] != '\'')) break;
-        end += text[end] == '\'' ? 2 : 1;
+  size_t copied = 0;
+  for (size_t i = 0; i + 1 < tokens.size();) {
+    const Candidate* hit = nullptr;
+    if (i == 0 || !tokens[i - 1].Is('.')) {
+      for (const Candidate& c : candidates) {
+        if (matches_at(i, c.tokens)) {
+          hit = &c;
+          break;
+        }
       }
-      end = std::min(end + 1, text.size());
-      out.append(text.substr(i, end - i));
-      i = end;
+    }
+    if (hit == nullptr) {
+      ++i;
       continue;
     }
-    const OutputColumn* hit = nullptr;
-    if (i == 0 || !(is_word(text[i - 1]) || text[i - 1] == '.' || text[i - 1] == ']')) {
-      for (const OutputColumn* c : by_length) {
-        const std::string& e = c->expression;
-        if (text.size() - i < e.size() || AsciiLower(text.substr(i, e.size())) != AsciiLower(e)) {
-          continue;
-        }
-        if (i + e.size() < text.size() && is_word(text[i + e.size()]) && is_word(e.back()))
-          continue;
-        hit = c;
-        break;
-      }
-    }
-    if (hit != nullptr) {
-      out += "[" + hit->name + "]";
-      i += hit->expression.size();
-    } else {
-      out += text[i++];
-    }
+    const sql::Token& last = tokens[i + hit->tokens.size() - 1];
+    out.append(text.substr(copied, tokens[i].offset - copied));
+    out += "[" + hit->column->name + "]";
+    copied = last.offset + last.text.size();
+    i += hit->tokens.size();
   }
+  out.append(text.substr(copied));
   return out;
 }
 
@@ -309,7 +321,7 @@ Query::Query(std::shared_ptr<AppContext> book, std::string table)
   table_ = def->name;
   parameterised_ = def->kind == schema::SourceKind::kParameterised;
   for (const schema::ColumnDef& c : def->columns) {
-    fields_->AddColumn(c.name, KindOfSqlType(c.type), alias_ + "." + sqlscan::QuoteName(c.name));
+    fields_->AddColumn(c.name, KindOfSqlType(c.type), alias_ + "." + sql::QuoteName(c.name));
   }
   for (const schema::ParameterDef& p : def->parameters) {
     int32_t kind = KindOfSqlType(p.type);
@@ -329,7 +341,7 @@ void Query::SetAlias(std::string_view alias) {
   std::string old = alias_;
   std::string next(alias);
   auto rename = [&](std::string& text) {
-    if (!text.empty()) text = sqlscan::RenameQualifier(text, old, next);
+    if (!text.empty()) text = sql::RenameQualifier(text, old, next);
   };
   rename(where_);
   rename(order_by_);
@@ -397,7 +409,7 @@ void Query::FromQuery(std::shared_ptr<Query> inner, std::string_view alias, Vari
   fields_->Clear();
   alias_ = std::string(alias);
   for (const OutputColumn& c : columns) {
-    fields_->AddColumn(c.name, c.kind, alias_ + "." + sqlscan::QuoteName(c.name));
+    fields_->AddColumn(c.name, c.kind, alias_ + "." + sql::QuoteName(c.name));
   }
   from_ = std::move(inner);
   from_extra_ = std::move(extra);

@@ -8,9 +8,9 @@
 #include "core/text.h"
 #include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
-#include "host/data/sql_scan.h"
 #include "host/data/sql_tools.h"
 #include "host/schema/schema.h"
+#include "sql/fragment.h"
 
 namespace qts::host {
 namespace {
@@ -20,13 +20,13 @@ namespace {
 }
 
 std::string Rename(const std::string& text, const std::string& from, const std::string& to) {
-  if (text.empty() || AsciiLower(from) == AsciiLower(to)) return text;
-  return sqlscan::RenameQualifier(text, from, to);
+  if (text.empty() || EqualsIgnoreCase(from, to)) return text;
+  return sql::RenameQualifier(text, from, to);
 }
 
 std::string ColumnExpression(const NamedValue& field, const std::string& alias) {
   if (!field.Expression().empty()) return field.Expression();
-  return sqlscan::QuoteName(alias) + "." + sqlscan::QuoteName(field.Name());
+  return sql::QuoteName(alias) + "." + sql::QuoteName(field.Name());
 }
 
 bool HasAggregate(const NamedValueList& fields) {
@@ -97,7 +97,7 @@ std::string QueryBuild::MainSource(const Query& q) {
   if (q.table_.empty()) {
     Fail("the query has no source: give it one with FromQuery");
   }
-  if (!q.parameterised_) return sqlscan::QuoteName(q.table_);
+  if (!q.parameterised_) return sql::QuoteName(q.table_);
   const schema::SourceDef* def = schema::FindSourceDef(q.table_);
   std::map<std::string, std::string> literals;
   for (const schema::ParameterDef& p : def->parameters) {
@@ -135,9 +135,9 @@ void QueryBuild::SupplyWellKnownAliases(const Query& q, Flat& flat, const std::s
   std::set<std::string> defined{AsciiLower(flat.main_alias)};
   for (const FromItem& item : flat.joins) defined.insert(AsciiLower(item.alias));
   if (defined.count("g")) return;
-  std::set<std::string> used = sqlscan::Qualifiers(order_by);
+  std::set<std::string> used = sql::Qualifiers(order_by);
   auto collect = [&](const std::string& text) {
-    for (const std::string& name : sqlscan::Qualifiers(text)) used.insert(name);
+    for (const std::string& name : sql::Qualifiers(text)) used.insert(name);
   };
   for (const std::string& w : flat.where) collect(w);
   for (const OutputColumn& c : flat.columns) collect(c.expression);
@@ -146,7 +146,7 @@ void QueryBuild::SupplyWellKnownAliases(const Query& q, Flat& flat, const std::s
   bool has_good_code = false;
   if (q.from_) {
     for (const OutputColumn& c : Columns(*q.from_)) {
-      if (AsciiLower(c.name) == "goodcode") has_good_code = true;
+      if (EqualsIgnoreCase(c.name, "GoodCode")) has_good_code = true;
     }
   } else if (!q.table_.empty()) {
     const schema::SourceDef* def = schema::FindSourceDef(q.table_);
@@ -154,7 +154,7 @@ void QueryBuild::SupplyWellKnownAliases(const Query& q, Flat& flat, const std::s
   }
   if (!has_good_code) return;  // the translator names the unknown alias
   flat.joins.push_back({"G", "REFGood", kJoinLeftOuter,
-                        "G.Code = " + sqlscan::QuoteName(flat.main_alias) + ".GoodCode"});
+                        "G.Code = " + sql::QuoteName(flat.main_alias) + ".GoodCode"});
 }
 
 void QueryBuild::OrderJoins(Flat& flat) {
@@ -166,7 +166,7 @@ void QueryBuild::OrderJoins(Flat& flat) {
   std::vector<FromItem> ordered;
   auto dependencies = [&](const FromItem& item) {
     std::set<std::string> deps;
-    for (const std::string& q : sqlscan::Qualifiers(item.on)) {
+    for (const std::string& q : sql::Qualifiers(item.on)) {
       if (all.count(q) && q != AsciiLower(item.alias)) deps.insert(q);
     }
     return deps;
@@ -242,14 +242,14 @@ std::string QueryBuild::Select(const Query& q, bool embedded) {
       sql += "SUM(" + c.expression + ")";
     } else {
       sql += c.expression;
-      if (grouped && !sqlscan::IsConstant(c.expression)) group_by.push_back(c.expression);
+      if (grouped && !sql::IsSingleLiteral(c.expression)) group_by.push_back(c.expression);
     }
-    sql += " AS " + sqlscan::QuoteName(c.name);
+    sql += " AS " + sql::QuoteName(c.name);
   }
-  sql += " FROM " + flat.main_source + " " + sqlscan::QuoteName(flat.main_alias);
+  sql += " FROM " + flat.main_source + " " + sql::QuoteName(flat.main_alias);
   for (const FromItem& item : flat.joins) {
     sql += item.kind == kJoinLeftOuter ? " LEFT OUTER JOIN " : " INNER JOIN ";
-    sql += item.source + " " + sqlscan::QuoteName(item.alias) + " ON " + item.on;
+    sql += item.source + " " + sql::QuoteName(item.alias) + " ON " + item.on;
   }
   if (!flat.where.empty()) {
     sql += " WHERE ";

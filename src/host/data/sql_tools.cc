@@ -10,7 +10,8 @@
 #include "core/error.h"
 #include "core/text.h"
 #include "host/data/kind_codes.h"
-#include "host/data/sql_scan.h"
+#include "sql/fragment.h"
+#include "sql/lexer.h"
 
 namespace qts::host {
 namespace {
@@ -48,28 +49,20 @@ std::string NumberText(double value) {
 
 std::string DateText(const Date& date) { return QuoteText(date.ToIso()); }
 
-// A scalar subquery the system writes as a value: "( SELECT ... )", balanced, no statement
-// break.
+// A scalar subquery the system writes as a value: "( SELECT ... )", its parentheses
+// balanced, no statement break.
 bool IsSubquery(std::string_view text) {
-  size_t b = 0;
-  while (b < text.size() && std::isspace(static_cast<unsigned char>(text[b]))) ++b;
-  size_t e = text.size();
-  while (e > b && std::isspace(static_cast<unsigned char>(text[e - 1]))) --e;
-  if (e - b < 8 || text[b] != '(' || text[e - 1] != ')') return false;
-  size_t w = b + 1;
-  while (w < e && std::isspace(static_cast<unsigned char>(text[w]))) ++w;
-  if (AsciiLower(text.substr(w, 6)) != "select") return false;
-  if (sqlscan::HasStatementBreak(text)) return false;
-  int depth = 0;
-  bool in_string = false;
-  for (size_t i = b; i < e; ++i) {
-    char c = text[i];
-    if (c == '\'') in_string = !in_string;
-    if (in_string) continue;
-    if (c == '(') ++depth;
-    if (c == ')' && --depth == 0 && i != e - 1) return false;
+  if (!StripLeadingAsciiWhitespace(text).starts_with('(') || sql::HasStatementBreak(text)) {
+    return false;
   }
-  return depth == 0 && !in_string;
+  const std::vector<sql::Token> tokens = sql::Tokenize(text);  // readable: no statement break
+  if (tokens.size() < 4 || !tokens[1].Is(sql::Keyword::kSelect)) return false;
+  int depth = 0;
+  for (size_t i = 0; i + 1 < tokens.size(); ++i) {
+    if (tokens[i].Is('(')) ++depth;
+    if (tokens[i].Is(')') && --depth == 0 && i + 2 != tokens.size()) return false;
+  }
+  return depth == 0;
 }
 
 std::string IntegerText(const Variant& value) {
@@ -91,7 +84,7 @@ std::string IntegerText(const Variant& value) {
       const std::string& text = value.AsString();
       if (IsSubquery(text)) return text;
       std::optional<double> number = ParseNumber(text);
-      if (number && sqlscan::IsConstant(text)) return NumberText(*number);
+      if (number && sql::IsSingleLiteral(text)) return NumberText(*number);
       Refuse(kErrTypeMismatch, "\"" + Shorten(text) + "\" is not a number");
     }
     default:
@@ -162,7 +155,7 @@ std::string SqlTools::SqlValue(const Variant& value, int32_t kind) const {
     case KindClass::kNumber:
       if (value.Type() == VarType::kString) {
         std::optional<double> number = ParseNumber(value.AsString());
-        if (!number || !sqlscan::IsConstant(value.AsString())) {
+        if (!number || !sql::IsSingleLiteral(value.AsString())) {
           Refuse(kErrTypeMismatch, "\"" + Shorten(value.AsString()) + "\" is not a number");
         }
         return NumberText(*number);
@@ -235,7 +228,7 @@ std::vector<std::string> SqlTools::SelectionLiterals(std::string_view selection)
         ++j;
       }
       std::string_view number = selection.substr(i, j - i);
-      if (!sqlscan::IsConstant(number) || number.front() == '\'') refuse();
+      if (!sql::IsSingleLiteral(number) || number.front() == '\'') refuse();
       literals.emplace_back(number);
       i = j;
     }
@@ -250,7 +243,7 @@ std::vector<std::string> SqlTools::SelectionLiterals(std::string_view selection)
 std::string SqlTools::Condition(const NamedValue& field, int32_t op, const Variant& value1,
                                 const Variant& value2, const Variant& flag) const {
   std::string expression =
-      field.Expression().empty() ? sqlscan::QuoteName(field.Name()) : field.Expression();
+      field.Expression().empty() ? sql::QuoteName(field.Name()) : field.Expression();
   return ColumnCondition(expression, field.Kind(), op, value1, value2, flag);
 }
 
@@ -259,8 +252,9 @@ std::string SqlTools::ColumnCondition(std::string_view expression, int32_t kind,
                                       const Variant& /*flag*/) const {
   std::string expr(expression);
   if (expr.empty()) Refuse(kErrInvalidCall, "a condition needs a column or expression");
-  if (sqlscan::HasStatementBreak(expr)) {
-    Refuse(kErrInvalidCall, "the expression \"" + Shorten(expr) + "\" holds ';' or a comment");
+  if (sql::HasStatementBreak(expr)) {
+    Refuse(kErrInvalidCall,
+           "the expression \"" + Shorten(expr) + "\" holds ';' or a comment, or cannot be read");
   }
   switch (op) {
     case kOpEqual:
