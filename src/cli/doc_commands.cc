@@ -20,6 +20,7 @@
 #include "host/data/query.h"
 #include "host/data/recordset.h"
 #include "host/data/sql_tools.h"
+#include "host/data/variant_json.h"
 #include "host/documents/th_document.h"
 #include "host/report/report_engine.h"
 #include "host/services/document_service.h"
@@ -33,29 +34,6 @@ namespace {
 const std::vector<std::string> kRowColumns = {"IDC",    "PosNumb", "GoodCode",      "UnitCode",
                                               "Amount", "Price",   "AmountAccount", "Summa"};
 
-nlohmann::json JsonOf(const Variant& value) {
-  switch (value.Type()) {
-    case VarType::kEmpty:
-    case VarType::kNull:
-    case VarType::kObject:
-      return nullptr;
-    case VarType::kBoolean:
-      return value.AsBool();
-    case VarType::kInteger:
-    case VarType::kLong:
-      return value.AsLong();
-    case VarType::kDouble:
-      return value.AsDouble();
-    case VarType::kCurrency:
-      return value.AsCurrency().ToDouble();
-    case VarType::kDate:
-      return value.AsDate().ToIso();
-    case VarType::kString:
-      return value.AsString();
-  }
-  return nullptr;
-}
-
 std::string TextOf(const Variant& value) {
   if (value.IsNull() || value.IsEmpty()) return "";
   if (value.Type() == VarType::kDate) return value.AsDate().ToIso();
@@ -64,7 +42,7 @@ std::string TextOf(const Variant& value) {
 
 nlohmann::json JsonOf(const host::NamedValueList& list) {
   nlohmann::json out = nlohmann::json::object();
-  for (const host::NamedValuePtr& v : list.Entries()) out[v->Name()] = JsonOf(v->Value());
+  for (const host::NamedValuePtr& v : list.Entries()) out[v->Name()] = host::ToJson(v->Value());
   return out;
 }
 
@@ -98,7 +76,7 @@ void ShowDocument(const std::string& path, int32_t idc, bool json) {
     for (Rewind(*rows); !rows->Eof(); rows->MoveNext()) {
       nlohmann::json row = nlohmann::json::object();
       for (size_t c = 0; c < columns; ++c)
-        row[rows->Fields().Item(c).Name()] = JsonOf(rows->Value(c));
+        row[rows->Fields().Item(c).Name()] = host::ToJson(rows->Value(c));
       out["rows"].push_back(std::move(row));
     }
     std::cout << out.dump(2) << "\n";

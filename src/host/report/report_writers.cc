@@ -8,6 +8,7 @@
 #include "core/convert.h"
 #include "core/error.h"
 #include "core/text.h"
+#include "host/data/variant_json.h"
 
 namespace qts::host {
 
@@ -52,31 +53,6 @@ std::string CsvField(const std::string& text) {
     out += c;
   }
   return out + "\"";
-}
-
-nlohmann::ordered_json JsonValue(const Variant& value) {
-  switch (value.Type()) {
-    case VarType::kEmpty:
-    case VarType::kNull:
-    case VarType::kObject:
-      return nullptr;
-    case VarType::kBoolean:
-      return value.AsBool();
-    case VarType::kInteger:
-    case VarType::kLong:
-      return CLng(value);
-    case VarType::kDouble:
-      return value.AsDouble();
-    case VarType::kCurrency:
-      // Parsed from the exact decimal text, so 0.1 stays 0.1.
-      return nlohmann::ordered_json::parse(value.AsCurrency().ToString());
-    case VarType::kDate: {
-      Date date = value.AsDate();
-      return date.HasTime() ? date.ToIso() : date.ToIso().substr(0, 10);
-    }
-    default:
-      return CStr(value);
-  }
 }
 
 void WriteAtomically(const std::filesystem::path& path, const std::string& text) {
@@ -217,7 +193,7 @@ nlohmann::ordered_json RenderJson(const ReportDocument& doc) {
   out["title"] = doc.title;
   out["printed"] = doc.printed.ToIso().substr(0, 10);
   nlohmann::ordered_json values = nlohmann::ordered_json::object();
-  for (const ReportHeaderValue& v : doc.values) values[v.name] = JsonValue(v.value);
+  for (const ReportHeaderValue& v : doc.values) values[v.name] = ToJson(v.value);
   out["values"] = std::move(values);
   nlohmann::ordered_json lists = nlohmann::ordered_json::object();
   for (const ReportList& list : doc.lists) {
@@ -228,7 +204,7 @@ nlohmann::ordered_json RenderJson(const ReportDocument& doc) {
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const std::vector<Variant>& row : list.rows) {
       nlohmann::ordered_json r = nlohmann::ordered_json::object();
-      for (size_t i = 0; i < list.columns.size(); ++i) r[list.columns[i].name] = JsonValue(row[i]);
+      for (size_t i = 0; i < list.columns.size(); ++i) r[list.columns[i].name] = ToJson(row[i]);
       rows.push_back(std::move(r));
     }
     lists[list.name] = {{"columns", std::move(columns)}, {"rows", std::move(rows)}};

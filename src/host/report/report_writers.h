@@ -29,8 +29,8 @@ std::string RenderHtml(const ReportDocument& doc);
 std::string RenderCsv(const ReportList& list);
 
 // {"report", "title", "printed", "values": {name: value}, "lists": {name: {"columns": [...],
-// "rows": [{column: value}]}}}. Numbers stay numbers (money and quantities as decimals with
-// their four places), dates are "YYYY-MM-DD" texts, Null is null.
+// "rows": [{column: value}]}}}, each value as ToJson writes it (variant_json.h): numbers stay
+// numbers, money and quantities exact decimals, dates "YYYY-MM-DD" texts, Null null.
 nlohmann::ordered_json RenderJson(const ReportDocument& doc);
 
 // Writes an XLSX workbook to `path`: a sheet per data list named after it, with the title,
