@@ -155,27 +155,11 @@ class Recordset : public virtual Object {
   void Close();
   bool IsOpen() const { return open_; }
 
-  // Appends a record of values that already have the fields' types (a query's loader),
-  // without conversion and without moving. Error 3001 when the count differs from the fields.
-  void LoadRow(std::vector<Variant> values);
-  // Appends a record of Empty values; the loader then assigns the fields' values with the
-  // Load* calls below, which write a value that already has the field's type into the last
-  // record, without conversion. `column` must be below the field count.
-  void AppendRow();
-  void LoadNull(size_t column);
-  void LoadBool(size_t column, bool value);
-  void LoadLong(size_t column, int32_t value);
-  void LoadDouble(size_t column, double value);
-  void LoadCurrency(size_t column, Currency value);
-  void LoadDate(size_t column, Date value);
-  void LoadText(size_t column, std::string_view value);
-  void LoadValue(size_t column, const Variant& value);
-  // Expects `rows` more records (capacity only).
-  void Reserve(size_t rows);
-
-  // The bulk loader of a query's rows: NewRow appends a record whose cells the caller must
-  // then all load, each once, with values that already have the field's type. It writes
-  // straight into the store's current blocks; use it while nothing else touches the recordset.
+  // The loader of rows that come with their fields' types (a query's rows; records made by
+  // hand go through AddNew): NewRow appends a record whose cells the caller must then all
+  // load, each once, with values that already have the field's type - nothing is converted,
+  // and a cell not loaded holds whatever its storage held before. It writes straight into the
+  // store's current blocks; use it while nothing else touches the recordset.
   class Appender {
    public:
     explicit Appender(Recordset& recordset);
