@@ -42,6 +42,11 @@ class RecordFilter {
   };
   // An OR of AND groups: ADO allows no other shape.
   using Conjunction = std::vector<Criterion>;
+  class Parser;
+
+  // Whether a record's `value` meets `c`.
+  static bool Meets(const Criterion& c, const Variant& value);
+
   std::vector<Conjunction> groups_;
 };
 
