@@ -234,6 +234,48 @@ class RecordsetLoader final : public db::RowVisitor {
   const std::vector<Reading>& readings_;
 };
 
+// A column whose SQL expression a result filter may name, with the expression's tokens.
+struct NamedExpression {
+  const OutputColumn* column;
+  std::vector<sql::Token> tokens;  // without the end token; never empty
+};
+
+// The columns computed by an expression ("G.SubCategory", "ROUND(oTable.FreeAmount, 4)"),
+// the longest expressions first. Constants and bare names are left out: "0" or "Amount" may
+// mean themselves.
+std::vector<NamedExpression> ComputedColumns(const std::vector<OutputColumn>& columns) {
+  std::vector<NamedExpression> computed;
+  for (const OutputColumn& c : columns) {
+    if (c.expression.find_first_of(".(") == std::string::npos || c.expression == c.name ||
+        sql::IsSingleLiteral(c.expression)) {
+      continue;
+    }
+    try {
+      std::vector<sql::Token> tokens = sql::Tokenize(c.expression);
+      tokens.pop_back();
+      if (!tokens.empty()) computed.push_back({&c, std::move(tokens)});
+    } catch (const sql::SqlError&) {
+      // Not an expression a condition can hold.
+    }
+  }
+  std::stable_sort(computed.begin(), computed.end(),
+                   [](const auto& a, const auto& b) { return a.tokens.size() > b.tokens.size(); });
+  return computed;
+}
+
+// Whether `tokens` (ending with the end token) hold `expression` from `at` on, in any case.
+bool HoldsAt(const std::vector<sql::Token>& tokens, size_t at,
+             const std::vector<sql::Token>& expression) {
+  if (at + expression.size() >= tokens.size()) return false;
+  for (size_t k = 0; k < expression.size(); ++k) {
+    if (tokens[at + k].kind != expression[k].kind ||
+        !EqualsIgnoreCase(tokens[at + k].text, expression[k].text)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // A result filter names the finished rows' columns, but a caller builds it with
 // SqlTools.Condition on the query's own column list, whose entries carry their SQL expressions
 // ("G.SubCategory <> 101", "ROUND(oTable.FreeAmount, 4) > 0"). Each occurrence of a column's
@@ -242,48 +284,20 @@ class RecordsetLoader final : public db::RowVisitor {
 // filter, which names what it cannot read.
 std::string ColumnNamesForExpressions(std::string_view text,
                                       const std::vector<OutputColumn>& columns) {
-  struct Candidate {
-    const OutputColumn* column;
-    std::vector<sql::Token> tokens;  // without the end token
-  };
-  std::vector<Candidate> candidates;
-  for (const OutputColumn& c : columns) {
-    // Constants and bare names are left alone: "0" or "Amount" may mean themselves.
-    bool computed = c.expression.find_first_of(".(") != std::string::npos;
-    if (!computed || sql::IsSingleLiteral(c.expression) || c.expression == c.name) continue;
-    try {
-      std::vector<sql::Token> tokens = sql::Tokenize(c.expression);
-      tokens.pop_back();
-      if (!tokens.empty()) candidates.push_back({&c, std::move(tokens)});
-    } catch (const sql::SqlError&) {
-      // Not an expression a condition can hold.
-    }
-  }
-  std::stable_sort(candidates.begin(), candidates.end(),
-                   [](const auto& a, const auto& b) { return a.tokens.size() > b.tokens.size(); });
   std::vector<sql::Token> tokens;
   try {
     tokens = sql::Tokenize(text);
   } catch (const sql::SqlError&) {
     return std::string(text);
   }
-  auto matches_at = [&](size_t i, const std::vector<sql::Token>& expression) {
-    if (i + expression.size() >= tokens.size()) return false;  // the last token is the end
-    for (size_t k = 0; k < expression.size(); ++k) {
-      if (tokens[i + k].kind != expression[k].kind ||
-          !EqualsIgnoreCase(tokens[i + k].text, expression[k].text)) {
-        return false;
-      }
-    }
-    return true;
-  };
+  const std::vector<NamedExpression> computed = ComputedColumns(columns);
   std::string out;
   size_t copied = 0;
   for (size_t i = 0; i + 1 < tokens.size();) {
-    const Candidate* hit = nullptr;
+    const NamedExpression* hit = nullptr;
     if (i == 0 || !tokens[i - 1].Is('.')) {
-      for (const Candidate& c : candidates) {
-        if (matches_at(i, c.tokens)) {
+      for (const NamedExpression& c : computed) {
+        if (HoldsAt(tokens, i, c.tokens)) {
           hit = &c;
           break;
         }

@@ -193,13 +193,7 @@ void QueryBuild::OrderJoins(Flat& flat) {
   flat.joins = std::move(ordered);
 }
 
-std::string QueryBuild::Select(const Query& q, bool embedded) {
-  parameters_.push_back(q.parameters_.get());
-  struct Pop {
-    std::vector<const NamedValueList*>& stack;
-    ~Pop() { stack.pop_back(); }
-  } pop{parameters_};
-
+QueryBuild::Flat QueryBuild::Flatten(const Query& q) {
   Flat flat;
   flat.main_alias = q.alias_;
   flat.main_source = MainSource(q);
@@ -210,7 +204,10 @@ std::string QueryBuild::Select(const Query& q, bool embedded) {
   for (const Query::Join& j : q.joins_) AddJoin(flat, j, q.alias_, q.alias_);
   SupplyWellKnownAliases(q, flat, q.order_by_);
   OrderJoins(flat);
+  return flat;
+}
 
+bool QueryBuild::CheckFlat(const Query& q, const Flat& flat) {
   std::set<std::string> aliases{AsciiLower(flat.main_alias)};
   for (const FromItem& item : flat.joins) {
     if (!aliases.insert(AsciiLower(item.alias)).second) {
@@ -230,7 +227,10 @@ std::string QueryBuild::Select(const Query& q, bool embedded) {
     }
     grouped = grouped || c.aggregate == kAggregateSum;
   }
+  return grouped;
+}
 
+std::string QueryBuild::SelectFromWhere(const Query& q, const Flat& flat, bool grouped) {
   std::string sql = "SELECT ";
   if (q.distinct_) sql += "DISTINCT ";
   if (q.top_ > 0) sql += "TOP " + std::to_string(q.top_) + " ";
@@ -262,6 +262,18 @@ std::string QueryBuild::Select(const Query& q, bool embedded) {
     sql += " GROUP BY ";
     for (size_t i = 0; i < group_by.size(); ++i) sql += (i > 0 ? ", " : "") + group_by[i];
   }
+  return sql;
+}
+
+std::string QueryBuild::Select(const Query& q, bool embedded) {
+  parameters_.push_back(q.parameters_.get());
+  struct Pop {
+    std::vector<const NamedValueList*>& stack;
+    ~Pop() { stack.pop_back(); }
+  } pop{parameters_};
+
+  const Flat flat = Flatten(q);
+  std::string sql = SelectFromWhere(q, flat, CheckFlat(q, flat));
   for (const Query::UnionPart& part : q.unions_) {
     size_t expected = flat.columns.size();
     size_t got = Columns(*part.query).size();

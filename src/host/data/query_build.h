@@ -50,6 +50,13 @@ struct QueryBuild {
   void AddJoin(Flat& flat, const Query::Join& join, const std::string& from, const std::string& to);
   void SupplyWellKnownAliases(const Query& q, Flat& flat, const std::string& order_by);
   static void OrderJoins(Flat& flat);
+  // The query's sources, joins, columns and conditions, its joined queries merged in.
+  Flat Flatten(const Query& q);
+  // Error on an alias or column name used twice, no columns or an unsupported aggregate;
+  // returns whether a column sums (the others are then grouped by).
+  static bool CheckFlat(const Query& q, const Flat& flat);
+  // SELECT ... FROM ... WHERE ... GROUP BY ..., without unions and order.
+  static std::string SelectFromWhere(const Query& q, const Flat& flat, bool grouped);
 
   // The parameter lists of the queries being written, innermost last.
   std::vector<const NamedValueList*> parameters_;

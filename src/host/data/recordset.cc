@@ -30,6 +30,89 @@ constexpr const char* kSource = "ADODB.Recordset";
         "operation requires a current record.");
 }
 
+struct SortKey {
+  size_t column;
+  bool descending;
+};
+
+// "Field [ASC|DESC], ..."; `column_of` gives a field's column (raising 3265 when absent).
+template <class ColumnOf>
+std::vector<SortKey> ReadSortKeys(std::string_view sort, const ColumnOf& column_of) {
+  std::vector<SortKey> keys;
+  TextReader lex{sort};
+  while (!lex.AtEnd()) {
+    std::optional<std::string> name = lex.TakeName();
+    if (!name) Raise(kAdErrInvalidArgument, fmt::format("Sort \"{}\" cannot be read", sort));
+    SortKey key{column_of(*name), false};
+    if (lex.TakeKeyword("DESC")) {
+      key.descending = true;
+    } else {
+      lex.TakeKeyword("ASC");
+    }
+    keys.push_back(key);
+    if (lex.AtEnd()) break;
+    if (lex.Peek() != ',') {
+      Raise(kAdErrInvalidArgument, fmt::format("Sort \"{}\" cannot be read", sort));
+    }
+    ++lex.pos;
+  }
+  return keys;
+}
+
+// The stored rows that meet `filter` (every row when there is none), in storage order.
+std::vector<uint32_t> RowsMeeting(const RowStore& store, const RecordFilter* filter) {
+  std::vector<uint32_t> rows;
+  rows.reserve(store.rows);
+  if (filter == nullptr) {
+    for (uint32_t r = 0; r < store.rows; ++r) rows.push_back(r);
+    return rows;
+  }
+  // The values a criterion reads are made once per record, in a buffer reused record after
+  // record.
+  std::vector<Variant> values(store.Columns());
+  uint32_t r = 0;
+  RecordFilter::CellReader cell = [&](size_t column) -> const Variant& {
+    values[column] = store.Get(r, column);
+    return values[column];
+  };
+  for (; r < store.rows; ++r) {
+    if (filter->Matches(cell)) rows.push_back(r);
+  }
+  return rows;
+}
+
+// Orders `rows` by `keys`, stably: Null first ascending, text without regard to case.
+void SortRows(const RowStore& store, const std::vector<SortKey>& keys,
+              std::vector<uint32_t>& rows) {
+  // The keys' values are made once per row, and text keys folded, rather than at every
+  // comparison.
+  std::vector<std::vector<Variant>> values(keys.size());
+  std::vector<std::vector<std::string>> folded(keys.size());
+  for (size_t k = 0; k < keys.size(); ++k) {
+    values[k].resize(store.rows);
+    folded[k].resize(store.rows);
+    for (uint32_t r : rows) {
+      Variant v = store.Get(r, keys[k].column);
+      if (v.Type() == VarType::kString) folded[k][r] = LCase(v.AsString());
+      values[k][r] = std::move(v);
+    }
+  }
+  std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
+    for (size_t k = 0; k < keys.size(); ++k) {
+      const Variant& va = values[k][a];
+      const Variant& vb = values[k][b];
+      int c = 0;
+      if (va.Type() == VarType::kString && vb.Type() == VarType::kString) {
+        c = folded[k][a].compare(folded[k][b]);
+      } else {
+        c = CompareRecordValues(va, vb);
+      }
+      if (c != 0) return keys[k].descending ? c > 0 : c < 0;
+    }
+    return false;
+  });
+}
+
 }  // namespace
 
 // ---- Fields ----------------------------------------------------------------------------------
@@ -437,74 +520,10 @@ RecordFilter Recordset::ParseFilter(std::string_view text) const {
 std::vector<uint32_t> Recordset::ComputeView(const RecordFilter* filter,
                                              std::string_view sort) const {
   // Sort keys first, so that a bad sort text changes nothing.
-  struct Key {
-    size_t column;
-    bool descending;
-  };
-  std::vector<Key> keys;
-  TextReader lex{sort};
-  while (!lex.AtEnd()) {
-    std::optional<std::string> name = lex.TakeName();
-    if (!name) Raise(kAdErrInvalidArgument, fmt::format("Sort \"{}\" cannot be read", sort));
-    Key key{ColumnOf(*name), false};
-    if (lex.TakeKeyword("DESC")) {
-      key.descending = true;
-    } else {
-      lex.TakeKeyword("ASC");
-    }
-    keys.push_back(key);
-    if (lex.AtEnd()) break;
-    if (lex.Peek() != ',')
-      Raise(kAdErrInvalidArgument, fmt::format("Sort \"{}\" cannot be read", sort));
-    ++lex.pos;
-  }
-
-  const RowStore& store = *store_;
-  std::vector<uint32_t> rows;
-  rows.reserve(store.rows);
-  if (filter == nullptr) {
-    for (uint32_t r = 0; r < store.rows; ++r) rows.push_back(r);
-  } else {
-    // The values a criterion reads are made once per record, in a buffer reused record after
-    // record.
-    std::vector<Variant> values(store.Columns());
-    uint32_t r = 0;
-    RecordFilter::CellReader cell = [&](size_t column) -> const Variant& {
-      values[column] = store.Get(r, column);
-      return values[column];
-    };
-    for (; r < store.rows; ++r) {
-      if (filter->Matches(cell)) rows.push_back(r);
-    }
-  }
-  if (keys.empty()) return rows;
-  // The keys' values are made once per row, and text keys folded, rather than at every
-  // comparison.
-  std::vector<std::vector<Variant>> values(keys.size());
-  std::vector<std::vector<std::string>> folded(keys.size());
-  for (size_t k = 0; k < keys.size(); ++k) {
-    values[k].resize(store.rows);
-    folded[k].resize(store.rows);
-    for (uint32_t r : rows) {
-      Variant v = store.Get(r, keys[k].column);
-      if (v.Type() == VarType::kString) folded[k][r] = LCase(v.AsString());
-      values[k][r] = std::move(v);
-    }
-  }
-  std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
-    for (size_t k = 0; k < keys.size(); ++k) {
-      const Variant& va = values[k][a];
-      const Variant& vb = values[k][b];
-      int c = 0;
-      if (va.Type() == VarType::kString && vb.Type() == VarType::kString) {
-        c = folded[k][a].compare(folded[k][b]);
-      } else {
-        c = CompareRecordValues(va, vb);
-      }
-      if (c != 0) return keys[k].descending ? c > 0 : c < 0;
-    }
-    return false;
-  });
+  const std::vector<SortKey> keys =
+      ReadSortKeys(sort, [this](std::string_view name) { return ColumnOf(name); });
+  std::vector<uint32_t> rows = RowsMeeting(*store_, filter);
+  if (!keys.empty()) SortRows(*store_, keys, rows);
   return rows;
 }
 
