@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "sql/lexer.h"
 #include "sql/literal_list.h"
@@ -104,9 +105,10 @@ TEST(ParserTest, ColumnsCountCharactersNotBytes) {
   }
 }
 
-TEST(LiteralListTest, AcceptsOnlyLiterals) {
-  EXPECT_EQ(NormalizeLiteralList("'A1','B''2' , N'Č' /* c */, 10, -2.5, NULL"),
-            "'A1', 'B''2', N'Č', 10, -2.5, NULL");
+TEST(LiteralListTest, AcceptsOnlyQuotedTextsAndNumbers) {
+  EXPECT_EQ(ReadLiteralList("'A1','B''2' , 10, -2.5,+.5, '', 7."),
+            (std::vector<std::string>{"'A1'", "'B''2'", "10", "-2.5", "+.5", "''", "7."}));
+  EXPECT_EQ(ReadLiteralList(" 'Č'\n"), (std::vector<std::string>{"'Č'"}));
   const struct {
     const char* text;
     const char* construct;
@@ -118,13 +120,20 @@ TEST(LiteralListTest, AcceptsOnlyLiterals) {
       {"'A' 'B'", "'B'", 5},
       {"", "", 1},
       {"'A',", "", 5},
+      {"'A',,'B'", ",", 5},
       {"(SELECT 1)", "(", 1},
-      {"-'A'", "'-' before a text", 2},
+      {"-'A'", "-", 1},
+      {"- 5", "-", 1},
+      {"1e3", "1e3", 1},
+      {"NULL", "NULL", 1},
+      {"N'A'", "N'A'", 1},
+      {"'A' /* c */, 'B'", "a comment in a value list", 12},
+      {"'A' -- c", "a comment in a value list", 9},
   };
   for (const auto& r : refused) {
     SCOPED_TRACE(r.text);
     try {
-      (void)NormalizeLiteralList(r.text);
+      (void)ReadLiteralList(r.text);
       ADD_FAILURE() << "accepted";
     } catch (const SqlError& e) {
       EXPECT_EQ(e.Construct(), r.construct);

@@ -2,7 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -12,6 +11,8 @@
 #include "host/data/kind_codes.h"
 #include "sql/fragment.h"
 #include "sql/lexer.h"
+#include "sql/literal_list.h"
+#include "sql/sql_error.h"
 
 namespace qts::host {
 namespace {
@@ -187,57 +188,12 @@ std::string SqlTools::ValueList(int32_t kind, const std::vector<Variant>& values
 }
 
 std::vector<std::string> SqlTools::SelectionLiterals(std::string_view selection) {
-  std::vector<std::string> literals;
-  auto refuse = [&]() {
+  try {
+    return sql::ReadLiteralList(selection);
+  } catch (const sql::SqlError&) {
     Refuse(kErrInvalidCall,
            "the selection \"" + Shorten(selection) + "\" is not a list of quoted codes or numbers");
-  };
-  size_t i = 0;
-  auto skip_space = [&]() {
-    while (i < selection.size() && std::isspace(static_cast<unsigned char>(selection[i]))) ++i;
-  };
-  skip_space();
-  if (i == selection.size()) refuse();
-  while (true) {
-    skip_space();
-    if (i >= selection.size()) refuse();
-    if (selection[i] == '\'') {
-      std::string text;
-      size_t j = i + 1;
-      bool closed = false;
-      for (; j < selection.size(); ++j) {
-        if (selection[j] == '\'') {
-          if (j + 1 < selection.size() && selection[j + 1] == '\'') {
-            text += '\'';
-            ++j;
-            continue;
-          }
-          closed = true;
-          break;
-        }
-        text += selection[j];
-      }
-      if (!closed) refuse();
-      literals.push_back(QuoteText(text));
-      i = j + 1;
-    } else {
-      size_t j = i;
-      if (selection[j] == '-' || selection[j] == '+') ++j;
-      while (j < selection.size() &&
-             (std::isdigit(static_cast<unsigned char>(selection[j])) || selection[j] == '.')) {
-        ++j;
-      }
-      std::string_view number = selection.substr(i, j - i);
-      if (!sql::IsSingleLiteral(number) || number.front() == '\'') refuse();
-      literals.emplace_back(number);
-      i = j;
-    }
-    skip_space();
-    if (i == selection.size()) break;
-    if (selection[i] != ',') refuse();
-    ++i;
   }
-  return literals;
 }
 
 std::string SqlTools::Condition(const NamedValue& field, int32_t op, const Variant& value1,
