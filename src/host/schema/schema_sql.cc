@@ -1,13 +1,16 @@
 // The SQL text side of the schema: instantiating derived sources, the free-quantity
 // expression, and the rewrite of the schema's own T-SQL to physical names.
-#include <cctype>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "core/error.h"
 #include "core/text.h"
 #include "host/schema/schema.h"
 #include "host/schema/schema_text.h"
+#include "sql/fragment.h"
+#include "sql/lexer.h"
+#include "sql/sql_error.h"
 
 namespace qts::host::schema {
 
@@ -22,35 +25,8 @@ std::string QuoteIdentifier(std::string_view name) {
 
 namespace {
 
-bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
-bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool IsIdentChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
-}
-
-// The end of the string literal starting at `begin` (one past its closing quote), or npos.
-size_t StringLiteralEnd(std::string_view text, size_t begin) {
-  for (size_t i = begin + 1; i < text.size(); ++i) {
-    if (text[i] != '\'') continue;
-    if (i + 1 < text.size() && text[i + 1] == '\'') {
-      ++i;
-      continue;
-    }
-    return i + 1;
-  }
-  return std::string_view::npos;
-}
-
 [[noreturn]] void Fail(std::string description) {
   throw Error(kErrInvalidCall, "BookSchema", std::move(description));
-}
-
-bool IsIdentifier(std::string_view text) {
-  if (text.empty() || !IsIdentStart(text[0])) return false;
-  for (char c : text) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
-  }
-  return true;
 }
 
 // Lower-case column name to its canonical spelling, over every source of the schema.
@@ -65,21 +41,16 @@ const std::unordered_map<std::string, std::string>& ColumnNames() {
   return names;
 }
 
-}  // namespace
-
-bool IsSqlLiteral(std::string_view text) {
-  if (text.empty()) return false;
-  if (text[0] == '\'') return StringLiteralEnd(text, 0) == text.size();
-  if (EqualsIgnoreCase(text, "null")) return true;
-  size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  size_t digits = 0;
-  while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+// The tokens of the schema's own T-SQL; a fault in it raises error 5.
+std::vector<sql::Token> TokensOf(std::string_view tsql) {
+  try {
+    return sql::Tokenize(tsql);
+  } catch (const sql::SqlError& e) {
+    Fail(e.what());
   }
-  return digits > 0 && i == text.size();
 }
+
+}  // namespace
 
 std::string SourceSql(std::string_view logical_name,
                       const std::map<std::string, std::string>& literals) {
@@ -92,7 +63,7 @@ std::string SourceSql(std::string_view logical_name,
     bool known = false;
     for (const ParameterDef& p : def->parameters) known = known || EqualsIgnoreCase(p.name, name);
     if (!known) Fail(def->name + " has no parameter '" + name + "'");
-    if (!IsSqlLiteral(literal)) {
+    if (!sql::IsSingleLiteral(literal)) {
       Fail("the value of parameter " + name + " of " + def->name +
            " is not one SQL literal: " + literal);
     }
@@ -106,30 +77,24 @@ std::string SourceSql(std::string_view logical_name,
 
   const std::string& sql = def->sql;
   std::string out;
-  for (size_t i = 0; i < sql.size();) {
-    if (sql[i] == '\'') {
-      const size_t end = StringLiteralEnd(sql, i);
-      out.append(sql, i, end - i);
-      i = end;
-    } else if (sql[i] == '@') {
-      size_t end = i + 1;
-      while (end < sql.size() && IsIdentChar(sql[end])) ++end;
-      auto it = by_name.find(AsciiLower(std::string_view(sql).substr(i + 1, end - i - 1)));
-      if (it == by_name.end()) Fail("unknown placeholder in " + def->name);
-      out += it->second;
-      i = end;
-    } else {
-      out += sql[i++];
-    }
+  size_t copied = 0;
+  for (const sql::Token& token : TokensOf(sql)) {
+    if (token.kind != sql::TokenKind::kVariable || token.text[0] != '@') continue;
+    auto it = by_name.find(AsciiLower(token.text.substr(1)));
+    if (it == by_name.end()) Fail("unknown placeholder in " + def->name);
+    out.append(sql, copied, token.offset - copied);
+    out += it->second;
+    copied = token.offset + token.text.size();
   }
+  out.append(sql, copied);
   return out;
 }
 
 std::string FreeAmountExpr(std::string_view date_literal, std::string_view row_alias) {
-  if (!IsSqlLiteral(date_literal)) {
+  if (!sql::IsSingleLiteral(date_literal)) {
     Fail("not one SQL literal: " + std::string(date_literal));
   }
-  if (!IsIdentifier(row_alias)) Fail("not an alias: " + std::string(row_alias));
+  if (!sql::IsPlainIdentifier(row_alias)) Fail("not an alias: " + std::string(row_alias));
   const std::string alias(row_alias);
   return "(" + alias +
          ".AmountAccount - COALESCE((SELECT SUM(fxl.Amount) FROM THGoodSpecFixLog fxl"
@@ -141,69 +106,46 @@ std::string FreeAmountExpr(std::string_view date_literal, std::string_view row_a
 
 std::string PhysicalSql(std::string_view code, std::string_view tsql) {
   CheckBookCode(code);
-  enum class Prev { kOther, kDot, kFromJoin };
-  Prev prev = Prev::kOther;
+  bool after_from_or_join = false;
   std::string out;
 
-  auto emit_identifier = [&](std::string_view name, bool was_quoted) {
-    const std::string lower = AsciiLower(name);
-    const auto& columns = ColumnNames();
-    auto column = columns.find(lower);
-    if (prev == Prev::kFromJoin) {
+  auto emit_name = [&](std::string_view name, bool was_quoted) {
+    if (after_from_or_join) {
+      after_from_or_join = false;
       if (const SourceDef* def = FindSourceDef(name)) {
         if (def->kind == SourceKind::kParameterised) {
           Fail(def->name + " has parameters: inline it instead of naming it");
         }
         out += QuoteIdentifier(std::string(code) + "$" + def->name);
-        prev = Prev::kOther;
         return;
       }
     }
-    if (column != columns.end()) {
+    const auto& columns = ColumnNames();
+    if (auto column = columns.find(AsciiLower(name)); column != columns.end()) {
       out += QuoteIdentifier(column->second);
     } else if (was_quoted) {
       out += QuoteIdentifier(name);
     } else {
       out += name;
     }
-    prev = (lower == "from" || lower == "join") && !was_quoted ? Prev::kFromJoin : Prev::kOther;
+    after_from_or_join =
+        !was_quoted && (EqualsIgnoreCase(name, "from") || EqualsIgnoreCase(name, "join"));
   };
 
-  for (size_t i = 0; i < tsql.size();) {
-    const char c = tsql[i];
-    if (c == '\'') {
-      const size_t end = StringLiteralEnd(tsql, i);
-      if (end == std::string_view::npos) Fail("unterminated string literal");
-      out.append(tsql.substr(i, end - i));
-      i = end;
-      prev = Prev::kOther;
-    } else if (c == '@') {
-      Fail("placeholder left in SQL: " + std::string(tsql.substr(i, 20)));
-    } else if (IsIdentStart(c)) {
-      size_t end = i;
-      while (end < tsql.size() && IsIdentChar(tsql[end])) ++end;
-      emit_identifier(tsql.substr(i, end - i), false);
-      i = end;
-    } else if (c == '[' || c == '"') {
-      const char close = c == '[' ? ']' : '"';
-      const size_t end = tsql.find(close, i + 1);
-      if (end == std::string_view::npos) Fail("unterminated quoted identifier");
-      emit_identifier(tsql.substr(i + 1, end - i - 1), true);
-      i = end + 1;
-    } else if (IsDigit(c)) {
-      size_t end = i;
-      while (end < tsql.size() && (IsIdentChar(tsql[end]) || tsql[end] == '.')) ++end;
-      out.append(tsql.substr(i, end - i));
-      i = end;
-      prev = Prev::kOther;
+  // Everything but names is copied as written, the text between tokens included.
+  size_t copied = 0;
+  for (const sql::Token& token : TokensOf(tsql)) {
+    out.append(tsql.substr(copied, token.offset - copied));
+    copied = token.offset + token.text.size();
+    if (token.kind == sql::TokenKind::kWord) {
+      emit_name(token.text, false);
+    } else if (token.kind == sql::TokenKind::kQuotedIdentifier) {
+      emit_name(token.value, true);
+    } else if (token.kind == sql::TokenKind::kVariable && token.text[0] == '@') {
+      Fail("placeholder left in SQL: " + std::string(tsql.substr(token.offset, 20)));
     } else {
-      out += c;
-      if (c == '.') {
-        prev = Prev::kDot;
-      } else if (!std::isspace(static_cast<unsigned char>(c))) {
-        prev = Prev::kOther;
-      }
-      ++i;
+      out.append(token.text);
+      after_from_or_join = false;
     }
   }
   return out;

@@ -1,5 +1,5 @@
-// Text helpers shared by the schema's files: quoting, and the check that a piece of text is
-// one SQL literal. Identifiers fold through core/text.h.
+// Text helpers shared by the schema's files. Identifiers fold through core/text.h; pieces of
+// T-SQL are read with the translator's lexer (sql/fragment.h).
 #ifndef QTS_HOST_SCHEMA_SCHEMA_TEXT_H_
 #define QTS_HOST_SCHEMA_SCHEMA_TEXT_H_
 
@@ -10,9 +10,6 @@ namespace qts::host::schema {
 
 // "name" with inner double quotes doubled.
 std::string QuoteIdentifier(std::string_view name);
-// True for exactly one literal: 'text' (inner quotes doubled), a decimal number with an
-// optional sign, or NULL in any case.
-bool IsSqlLiteral(std::string_view text);
 
 }  // namespace qts::host::schema
 
