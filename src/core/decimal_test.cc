@@ -93,19 +93,18 @@ TEST_P(DecimalRoundTest, HalfAwayFromZero) {
   EXPECT_EQ((-D(c.value)).Round(c.digits), -D(c.rounded));
 }
 
-INSTANTIATE_TEST_SUITE_P(Ties, DecimalRoundTest,
-                         ::testing::Values(RoundCase{"5.47475", 4, "5.4748"},
-                                           RoundCase{"5.47465", 4, "5.4747"},
-                                           RoundCase{"0.005", 2, "0.01"},
-                                           RoundCase{"0.00499999999999", 2, "0"},
-                                           RoundCase{"2.675", 2, "2.68"}, RoundCase{"25", -1, "30"},
-                                           RoundCase{"1234.5", 0, "1235"},
-                                           RoundCase{"9999999999999999999.5", 0, "10000000000000000000"},
-                                           RoundCase{"0.1", -21, "0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Ties, DecimalRoundTest,
+    ::testing::Values(RoundCase{"5.47475", 4, "5.4748"}, RoundCase{"5.47465", 4, "5.4747"},
+                      RoundCase{"0.005", 2, "0.01"}, RoundCase{"0.00499999999999", 2, "0"},
+                      RoundCase{"2.675", 2, "2.68"}, RoundCase{"25", -1, "30"},
+                      RoundCase{"1234.5", 0, "1235"},
+                      RoundCase{"9999999999999999999.5", 0, "10000000000000000000"},
+                      RoundCase{"0.1", -21, "0"}));
 
 TEST(DecimalTest, CurrencyRoundTripsAndRange) {
-  for (const char* text : {"0", "0.0001", "-0.0001", "5.4748", "922337203685477.5807",
-                           "-922337203685477.5808"}) {
+  for (const char* text :
+       {"0", "0.0001", "-0.0001", "5.4748", "922337203685477.5807", "-922337203685477.5808"}) {
     EXPECT_EQ(Decimal::FromCurrency(Cy(text)).ToCurrency(), Cy(text)) << text;
   }
   try {
@@ -122,8 +121,13 @@ TEST(DecimalTest, CurrencyRoundTripsAndRange) {
 }
 
 TEST(DecimalTest, EncodingOrdersAsTheValues) {
-  std::vector<Decimal> values = {D("-99999999999999999999"), D("-5.4748"), D("-0.000000000000000001"),
-                                 D("0"), D("0.000000000000000001"), D("5.47475"), D("5.4748"),
+  std::vector<Decimal> values = {D("-99999999999999999999"),
+                                 D("-5.4748"),
+                                 D("-0.000000000000000001"),
+                                 D("0"),
+                                 D("0.000000000000000001"),
+                                 D("5.47475"),
+                                 D("5.4748"),
                                  D("99999999999999999999")};
   for (size_t i = 0; i < values.size(); ++i) {
     auto a = values[i].Encode();

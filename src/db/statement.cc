@@ -16,6 +16,8 @@ void Statement::Bind(int index, const Value& value) {
           BindDouble(index, v);
         } else if constexpr (std::is_same_v<T, std::string>) {
           BindText(index, v);
+        } else if constexpr (std::is_same_v<T, Currency>) {
+          BindCurrency(index, v);
         } else {
           BindBlob(index, v);
         }
@@ -45,14 +47,21 @@ Value Statement::GetValue(int column) const {
       return Value(std::string(GetTextView(column)));
     case ValueKind::kBlob:
       return Value(GetBlob(column));
+    case ValueKind::kMoney:
+      break;
   }
   return Value();
 }
 
-void Statement::ReadRow(RowVisitor& visitor) const {
+void Statement::ReadRow(RowVisitor& visitor, const std::vector<bool>& money) const {
   const int count = ColumnCount();
   for (int c = 0; c < count; ++c) {
-    switch (ColumnKind(c)) {
+    const ValueKind kind = ColumnKind(c);
+    if (kind != ValueKind::kNull && static_cast<size_t>(c) < money.size() && money[c]) {
+      visitor.Money(c, GetCurrency(c));
+      continue;
+    }
+    switch (kind) {
       case ValueKind::kNull:
         visitor.Null(c);
         break;
@@ -66,6 +75,7 @@ void Statement::ReadRow(RowVisitor& visitor) const {
         visitor.Text(c, GetTextView(c));
         break;
       case ValueKind::kBlob:
+      case ValueKind::kMoney:
         visitor.Bytes(c, GetBlob(c));
         break;
     }

@@ -7,13 +7,15 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/value.h"
 
 namespace qts::db {
 
 // Receives the cells of one result row, each once and in column order, in the backend's own
-// storage kind: the bulk read behind a query's recordset, one type lookup per cell.
+// storage kind: the bulk read behind a query's recordset, one type lookup per cell. A column
+// the caller names as money comes as Money (or Null), read as GetCurrency reads it.
 class RowVisitor {
  public:
   virtual void Null(int column) = 0;
@@ -22,6 +24,7 @@ class RowVisitor {
   // Valid until the visit returns.
   virtual void Text(int column, std::string_view value) = 0;
   virtual void Bytes(int column, const Blob& value) = 0;
+  virtual void Money(int column, Currency value) = 0;
 
  protected:
   ~RowVisitor() = default;
@@ -53,6 +56,8 @@ class Statement {
   // The text is copied; the caller's buffer may go away right after the call.
   virtual void BindText(int index, std::string_view value) = 0;
   virtual void BindBlob(int index, const Blob& value) = 0;
+  // A money value (NUMERIC(19,4)), kept as the backend keeps money.
+  virtual void BindCurrency(int index, Currency value) = 0;
   void Bind(int index, const Value& value);
   void Bind(std::string_view name, const Value& value) { Bind(ParameterIndex(name), value); }
   // Binds values to parameters 1..n in order.
@@ -88,10 +93,16 @@ class Statement {
   virtual std::string_view GetTextView(int column) const = 0;
   std::string GetText(int column) const { return std::string(GetTextView(column)); }
   virtual Blob GetBlob(int column) const = 0;
-  // The column as a Value of its own kind; never raises for NULL.
+  // A money column (a NUMERIC(19,4) column, or an expression the translator typed as money),
+  // exactly. NULL raises error 94; a value beyond Currency's range raises error 6; anything
+  // that is no money raises error 13.
+  virtual Currency GetCurrency(int column) const = 0;
+  // The column as a Value of its storage kind; never raises for NULL.
   Value GetValue(int column) const;
-  // Hands every column of the current row to `visitor`; kErrDbMisuse with no current row.
-  virtual void ReadRow(RowVisitor& visitor) const;
+  // Hands every column of the current row to `visitor`; the columns whose entry in `money` is
+  // true (a shorter list leaves the rest plain) come as money. kErrDbMisuse with no current
+  // row.
+  virtual void ReadRow(RowVisitor& visitor, const std::vector<bool>& money = {}) const;
 };
 
 }  // namespace qts::db

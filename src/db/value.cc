@@ -33,6 +33,8 @@ std::string_view ValueKindName(ValueKind kind) {
       return "TEXT";
     case ValueKind::kBlob:
       return "BLOB";
+    case ValueKind::kMoney:
+      return "MONEY";
   }
   return "?";
 }
@@ -61,6 +63,11 @@ const Blob& Value::Bytes() const {
   return std::get<Blob>(storage_);
 }
 
+Currency Value::Money() const {
+  if (Kind() != ValueKind::kMoney) ThrowKind(Kind(), ValueKind::kMoney);
+  return std::get<Currency>(storage_);
+}
+
 std::string Value::ToLiteral() const {
   switch (Kind()) {
     case ValueKind::kNull:
@@ -84,6 +91,8 @@ std::string Value::ToLiteral() const {
       out += '\'';
       return out;
     }
+    case ValueKind::kMoney:
+      return std::get<Currency>(storage_).ToString();
   }
   return {};
 }

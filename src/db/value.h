@@ -1,6 +1,7 @@
 // A value crossing the backend boundary: a bound parameter or a column of a fetched row.
-// It mirrors the storage classes every backend shares, nothing more; the host's Variant
-// semantics (Currency, Date, Empty) live above this layer.
+// It mirrors the storage classes every backend shares, and money: a Currency value that each
+// backend keeps its own way (NUMERIC(19,4) on PostgreSQL, INTEGER scaled by 10,000 on
+// SQLite). The rest of the host's Variant semantics (Date, Empty) live above this layer.
 #ifndef QTS_DB_VALUE_H_
 #define QTS_DB_VALUE_H_
 
@@ -13,11 +14,15 @@
 #include <variant>
 #include <vector>
 
+#include "core/currency.h"
+
 namespace qts::db {
 
-enum class ValueKind { kNull, kInteger, kReal, kText, kBlob };
+// kMoney is a bound value's kind only: a fetched row reports the backend's storage kind, and a
+// money column is read with Statement::GetCurrency or ReadRow's money columns.
+enum class ValueKind { kNull, kInteger, kReal, kText, kBlob, kMoney };
 
-// "NULL", "INTEGER", "REAL", "TEXT", "BLOB".
+// "NULL", "INTEGER", "REAL", "TEXT", "BLOB", "MONEY".
 std::string_view ValueKindName(ValueKind kind);
 
 using Blob = std::vector<std::uint8_t>;
@@ -27,7 +32,7 @@ using Blob = std::vector<std::uint8_t>;
 class Value {
  public:
   // Alternatives in the order of ValueKind, so index() == kind.
-  using Storage = std::variant<std::monostate, int64_t, double, std::string, Blob>;
+  using Storage = std::variant<std::monostate, int64_t, double, std::string, Blob, Currency>;
 
   Value() = default;  // NULL
   Value(std::nullptr_t) {}
@@ -42,6 +47,7 @@ class Value {
   Value(std::string_view v) : storage_(std::string(v)) {}
   Value(const char* v) : storage_(std::string(v)) {}
   Value(Blob v) : storage_(std::move(v)) {}
+  Value(Currency v) : storage_(v) {}
 
   ValueKind Kind() const noexcept { return static_cast<ValueKind>(storage_.index()); }
   bool IsNull() const noexcept { return Kind() == ValueKind::kNull; }
@@ -53,10 +59,11 @@ class Value {
   double Double() const;
   const std::string& Text() const;
   const Blob& Bytes() const;
+  Currency Money() const;
 
   const Storage& storage() const noexcept { return storage_; }
 
-  // For messages and test output: NULL, 42, 2.5, 'text' (quotes doubled), x'0aff'.
+  // For messages and test output: NULL, 42, 2.5, 'text' (quotes doubled), x'0aff', 5.4748.
   std::string ToLiteral() const;
 
   friend bool operator==(const Value&, const Value&) = default;

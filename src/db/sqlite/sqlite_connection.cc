@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "db/db_error.h"
+#include "db/sqlite/money_functions.h"
 #include "db/sqlite/qts_round.h"
 #include "db/sqlite/sqlite_error.h"
 #include "db/sqlite/sqlite_statement.h"
@@ -82,6 +83,7 @@ void SqliteConnection::Configure(const SqliteOptions& options) {
     Execute("PRAGMA synchronous = NORMAL");
   }
   RegisterQtsRound(db_.get());
+  RegisterMoneyFunctions(db_.get());
 }
 
 void SqliteConnection::Execute(std::string_view sql) {

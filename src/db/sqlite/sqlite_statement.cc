@@ -6,10 +6,12 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "core/error.h"
 #include "db/db_error.h"
+#include "db/sqlite/money_functions.h"
 #include "db/sqlite/sqlite_error.h"
 
 namespace qts::db {
@@ -141,6 +143,10 @@ void SqliteStatement::BindBlob(int index, const Blob& value) {
   }
   CheckBind(sqlite3_bind_blob64(stmt_.get(), index, value.data(), value.size(), SQLITE_TRANSIENT),
             index);
+}
+
+void SqliteStatement::BindCurrency(int index, Currency value) {
+  CheckBind(sqlite3_bind_int64(stmt_.get(), index, value.Scaled()), index);
 }
 
 // --- Execution ---
@@ -279,7 +285,30 @@ Blob SqliteStatement::GetBlob(int column) const {
   return Blob(data, data + size);
 }
 
-void SqliteStatement::ReadRow(RowVisitor& visitor) const {
+Currency SqliteStatement::MoneyOf(int column, sqlite3_value* value) const {
+  std::optional<Currency> money;
+  try {
+    money = MoneyValue(value);
+  } catch (const Error& e) {
+    throw Error(
+        e.Number(), kSource,
+        DescribeWithSql(fmt::format("column {} ('{}'): {}", column,
+                                    sqlite3_column_name(stmt_.get(), column), e.Description()),
+                        sql_));
+  }
+  if (money) return *money;
+  ThrowConversion(column, sqlite3_value_type(value), "MONEY");
+}
+
+Currency SqliteStatement::GetCurrency(int column) const {
+  const int type = RowColumnType(column);
+  if (type == SQLITE_INTEGER)
+    return Currency::FromScaled(sqlite3_column_int64(stmt_.get(), column));
+  if (type == SQLITE_NULL) ThrowConversion(column, type, "MONEY");
+  return MoneyOf(column, sqlite3_column_value(stmt_.get(), column));
+}
+
+void SqliteStatement::ReadRow(RowVisitor& visitor, const std::vector<bool>& money) const {
   if (!has_row_) ThrowMisuse("A row read with no current row");
   sqlite3_stmt* stmt = stmt_.get();
   const int count = sqlite3_column_count(stmt);
@@ -287,7 +316,13 @@ void SqliteStatement::ReadRow(RowVisitor& visitor) const {
   // is current.
   for (int c = 0; c < count; ++c) {
     sqlite3_value* value = sqlite3_column_value(stmt, c);
-    switch (sqlite3_value_type(value)) {
+    const int type = sqlite3_value_type(value);
+    if (type != SQLITE_NULL && static_cast<size_t>(c) < money.size() && money[c]) {
+      visitor.Money(c, type == SQLITE_INTEGER ? Currency::FromScaled(sqlite3_value_int64(value))
+                                              : MoneyOf(c, value));
+      continue;
+    }
+    switch (type) {
       case SQLITE_INTEGER:
         visitor.Integer(c, sqlite3_value_int64(value));
         break;

@@ -11,6 +11,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace qts::db {
 
@@ -30,6 +31,7 @@ class SqliteStatement final : public Statement {
   void BindDouble(int index, double value) override;
   void BindText(int index, std::string_view value) override;
   void BindBlob(int index, const Blob& value) override;
+  void BindCurrency(int index, Currency value) override;
 
   bool Step() override;
   void Reset() noexcept override;
@@ -43,7 +45,8 @@ class SqliteStatement final : public Statement {
   double GetDouble(int column) const override;
   std::string_view GetTextView(int column) const override;
   Blob GetBlob(int column) const override;
-  void ReadRow(RowVisitor& visitor) const override;
+  Currency GetCurrency(int column) const override;
+  void ReadRow(RowVisitor& visitor, const std::vector<bool>& money = {}) const override;
 
  private:
   struct Finalizer {
@@ -56,6 +59,8 @@ class SqliteStatement final : public Statement {
   int RowColumnType(int column) const;
   [[noreturn]] void ThrowMisuse(std::string message) const;
   [[noreturn]] void ThrowConversion(int column, int type, std::string_view wanted) const;
+  // A money cell that is not a whole number of ten-thousandths.
+  Currency MoneyOf(int column, sqlite3_value* value) const;
 
   sqlite3* db_;
   std::string sql_;

@@ -71,6 +71,9 @@ TEST_P(BindRoundTripTest, StoresAndReadsBackTheSameValue) {
     case ValueKind::kBlob:
       EXPECT_EQ(select->GetBlob(0), value.Bytes());
       break;
+    case ValueKind::kMoney:
+      ADD_FAILURE() << "money is bound as its backend keeps it, not as a storage kind";
+      break;
   }
   EXPECT_FALSE(select->Step());
 }
@@ -272,6 +275,7 @@ class CollectingVisitor final : public RowVisitor {
     Keep(column, Value(std::string(value)));
   }
   void Bytes(int column, const Blob& value) override { Keep(column, Value(value)); }
+  void Money(int column, Currency value) override { Keep(column, Value(value)); }
 
  private:
   void Keep(int column, Value value) {
@@ -297,6 +301,43 @@ TEST_F(SqliteStatementTest, ReadRowHandsOverEveryCellInItsKind) {
   EXPECT_EQ(visitor.cells[5].Kind(), ValueKind::kText);
   EXPECT_FALSE(statement->Step());
   EXPECT_QTS_ERROR(statement->ReadRow(visitor), kErrDbMisuse);
+}
+
+// Money is kept in whole ten-thousandths: bound Currency values are stored as such, and money
+// columns read back exactly, also from a wide value (rounded half away from zero to four
+// places) or a decimal text. A REAL where money belongs is the trace of an integer overflow.
+TEST_F(SqliteStatementTest, MoneyIsKeptInTenThousandths) {
+  connection_->Execute("CREATE TABLE m (v INTEGER)");
+  StatementHandle insert = connection_->Prepare("INSERT INTO m (v) VALUES (?1)");
+  insert->Bind(1, Value(*Currency::Parse("-5.4748")));
+  insert->Run();
+  StatementHandle stored = connection_->Prepare("SELECT v, typeof(v) FROM m");
+  ASSERT_TRUE(stored->Step());
+  EXPECT_EQ(stored->GetInt64(0), -54748);
+  EXPECT_EQ(stored->GetText(1), "integer");
+  EXPECT_EQ(stored->GetCurrency(0), *Currency::Parse("-5.4748"));
+
+  StatementHandle select = connection_->Prepare(
+      "SELECT v, qts_mul(v, 20000), '12.34565', NULL, 7, 2.5 FROM m");
+  ASSERT_TRUE(select->Step());
+  CollectingVisitor visitor;
+  select->ReadRow(visitor, {true, true, true, true});
+  ASSERT_EQ(visitor.cells.size(), 6u);
+  EXPECT_EQ(visitor.cells[0], Value(*Currency::Parse("-5.4748")));
+  EXPECT_EQ(visitor.cells[1], Value(*Currency::Parse("-10.9496")));
+  EXPECT_EQ(visitor.cells[2], Value(*Currency::Parse("12.3457")));
+  EXPECT_TRUE(visitor.cells[3].IsNull());
+  EXPECT_EQ(visitor.cells[4], Value(int64_t{7}));  // not a money column
+  EXPECT_EQ(select->GetCurrency(1), *Currency::Parse("-10.9496"));
+  EXPECT_EQ(ErrorNumberOf([&] { static_cast<void>(select->GetCurrency(3)); }),
+            kErrInvalidUseOfNull);
+  EXPECT_EQ(ErrorNumberOf([&] { static_cast<void>(select->GetCurrency(5)); }), kErrOverflow);
+
+  StatementHandle overflow =
+      connection_->Prepare("SELECT 9223372036854775807 + 1, 'x' || 'y'");
+  ASSERT_TRUE(overflow->Step());
+  EXPECT_EQ(ErrorNumberOf([&] { overflow->ReadRow(visitor, {true}); }), kErrOverflow);
+  EXPECT_EQ(ErrorNumberOf([&] { static_cast<void>(overflow->GetCurrency(1)); }), kErrTypeMismatch);
 }
 
 }  // namespace
