@@ -97,6 +97,10 @@ class Expr : public Node {
   // Resolved by the binder.
   SqlType type = SqlType::kUnknown;
   int length = 0;  // text: known maximum length, 0 = unknown
+  // kNumber: the most decimal places its values can have, as the server's NUMERIC typing
+  // gives them (a column kNumberScale, a product the sum of its sides', a quotient
+  // kMaxNumberScale, ROUND(x, 2) at most 2); 0 for other types.
+  int scale = 0;
 
  protected:
   using Node::Node;
@@ -487,6 +491,10 @@ class SelectStatement : public Node {
   std::vector<std::unique_ptr<SelectCore>> cores;
   std::vector<bool> union_all;  // one per core after the first
   std::vector<OrderItem> order_by;
+  // Resolved: the type and scale (Expr::scale) of each output column, over every core of a
+  // UNION; empty when the select list has a '*'.
+  std::vector<SqlType> column_types;
+  std::vector<int> column_scales;
 };
 
 }  // namespace qts::sql

@@ -1,6 +1,8 @@
 #include "sql/binder.h"
 
+#include <algorithm>
 #include <deque>
+#include <optional>
 #include <utility>
 
 #include "core/text.h"
@@ -63,6 +65,21 @@ SqlType Arithmetic(SqlType a, SqlType b) {
   return merged == SqlType::kBoolean ? SqlType::kInteger : merged;
 }
 
+// The places of a value of `type` that came with `scale` (0 for anything but a number).
+int ScaleOf(SqlType type, int scale) {
+  if (type != SqlType::kNumber) return 0;
+  return scale < kMaxNumberScale ? scale : kMaxNumberScale;
+}
+
+// The places of a decimal literal as written ("1.50" has two).
+int LiteralScale(std::string_view digits) {
+  const size_t point = digits.find('.');
+  if (point == std::string_view::npos) return 0;
+  size_t end = point + 1;
+  while (end < digits.size() && digits[end] >= '0' && digits[end] <= '9') ++end;
+  return static_cast<int>(end - point - 1);
+}
+
 bool IsPredicate(const Expr& expr) {
   switch (expr.Kind()) {
     case NodeKind::kBinary: {
@@ -108,18 +125,19 @@ struct Found {
   std::string name;
   SqlType type = SqlType::kUnknown;
   int length = 0;
+  int scale = 0;
 };
 
 bool FindIn(const ScopeSource& source, std::string_view name, Found& found) {
   if (source.table != nullptr) {
     const ColumnInfo* column = source.table->FindColumn(name);
     if (column == nullptr) return false;
-    found = {column->name, column->type, column->length};
+    found = {column->name, column->type, column->length, ScaleOf(column->type, kNumberScale)};
     return true;
   }
   for (const OutputColumn& column : source.columns) {
     if (EqualsIgnoreCase(column.name, name)) {
-      found = {column.name, column.type, column.length};
+      found = {column.name, column.type, column.length, column.scale};
       return true;
     }
   }
@@ -150,6 +168,20 @@ class Binder {
       for (size_t c = 0; c < columns.size(); ++c) {
         outputs[c].type = Merge(outputs[c].type, columns[c].type);
         if (outputs[c].length < columns[c].length) outputs[c].length = columns[c].length;
+        outputs[c].scale = ScaleOf(outputs[c].type, std::max(outputs[c].scale, columns[c].scale));
+      }
+    }
+    statement.column_types.clear();
+    statement.column_scales.clear();
+    bool star = false;
+    for (const auto& core : statement.cores) {
+      for (const SelectItem& item : core->items)
+        star = star || item.expr->Kind() == NodeKind::kStar;
+    }
+    if (!star) {
+      for (const OutputColumn& column : outputs) {
+        statement.column_types.push_back(column.type);
+        statement.column_scales.push_back(column.scale);
       }
     }
     if (!statement.order_by.empty()) {
@@ -189,7 +221,7 @@ class Binder {
       } else if (item.expr->Kind() == NodeKind::kColumnRef) {
         item.output_name = item.expr->As<ColumnRef>().bound_name;
       }
-      outputs.push_back({item.output_name, item.expr->type, item.expr->length});
+      outputs.push_back({item.output_name, item.expr->type, item.expr->length, item.expr->scale});
     }
     return outputs;
   }
@@ -198,7 +230,8 @@ class Binder {
     auto add_source = [&outputs](const ScopeSource& source) {
       if (source.table != nullptr) {
         for (const ColumnInfo& column : source.table->columns) {
-          outputs.push_back({column.name, column.type, column.length});
+          outputs.push_back(
+              {column.name, column.type, column.length, ScaleOf(column.type, kNumberScale)});
         }
       } else {
         outputs.insert(outputs.end(), source.columns.begin(), source.columns.end());
@@ -348,6 +381,7 @@ class Binder {
           ref.bound_name = found.name;
           ref.type = found.type;
           ref.length = found.length;
+          ref.scale = found.scale;
           return;
         }
       }
@@ -365,6 +399,7 @@ class Binder {
             ref.bound_name = item.output_name;
             ref.type = item.expr->type;
             ref.length = item.expr->length;
+            ref.scale = item.expr->scale;
             return;
           }
         }
@@ -387,6 +422,7 @@ class Binder {
         ref.bound_name = found.name;
         ref.type = found.type;
         ref.length = found.length;
+        ref.scale = found.scale;
         return;
       }
     }
@@ -424,6 +460,19 @@ class Binder {
       throw SqlError("arithmetic '" + op + "' on text", op, binary.Pos());
     }
     binary.type = Arithmetic(left, right);
+    const int l = binary.left->scale;
+    const int r = binary.right->scale;
+    switch (binary.op) {
+      case BinaryOp::kMul:
+        binary.scale = ScaleOf(binary.type, l + r);
+        break;
+      case BinaryOp::kDiv:
+        binary.scale = ScaleOf(binary.type, kMaxNumberScale);
+        break;
+      default:
+        binary.scale = ScaleOf(binary.type, std::max(l, r));
+        break;
+    }
   }
 
   void BindFunction(FunctionCall& call, const Scope& scope) {
@@ -447,27 +496,45 @@ class Binder {
       case Function::kAbs:
         need_number(*first);
         call.type = first->type == SqlType::kBoolean ? SqlType::kInteger : first->type;
+        // The average of numbers is a quotient.
+        call.scale =
+            ScaleOf(call.type, call.function == Function::kAvg ? kMaxNumberScale : first->scale);
         break;
-      case Function::kRound:
+      case Function::kRound: {
         need_number(*first);
         need_number(*call.args[1]);
         call.type = first->type == SqlType::kUnknown ? SqlType::kNumber : first->type;
+        int scale = first->scale;
+        if (std::optional<int> digits = IntegerLiteralValue(*call.args[1])) {
+          scale = std::min(scale, std::max(*digits, 0));
+        }
+        call.scale = ScaleOf(call.type, scale);
         break;
+      }
       case Function::kMin:
       case Function::kMax:
-      case Function::kNullIf:
         call.type = first->type;
         call.length = first->length;
+        call.scale = first->scale;
+        break;
+      case Function::kNullIf:
+        // The first value, compared with the second at the places of both.
+        call.type = first->type;
+        call.length = first->length;
+        call.scale = ScaleOf(call.type, std::max(first->scale, call.args[1]->scale));
         break;
       case Function::kIsNull:
         call.type = first->type != SqlType::kUnknown ? first->type : call.args[1]->type;
         call.length = first->type != SqlType::kUnknown ? first->length : call.args[1]->length;
+        call.scale = ScaleOf(call.type, std::max(first->scale, call.args[1]->scale));
         break;
       case Function::kCoalesce:
         for (const ExprPtr& arg : call.args) {
           call.type = Merge(call.type, arg->type);
           if (arg->length > call.length) call.length = arg->length;
+          call.scale = std::max(call.scale, arg->scale);
         }
+        call.scale = ScaleOf(call.type, call.scale);
         break;
       case Function::kUpper:
       case Function::kLower:
@@ -507,9 +574,30 @@ class Binder {
       }
     } else {
       CheckCast(*convert.operand, convert.target);
+      if (!convert.target.IsText()) {
+        // CONVERT(type, x) without a style is CAST(x AS type).
+        convert.type = convert.target.ResultType();
+        convert.scale = ScaleOf(convert.type, TargetScale(convert.target));
+        return;
+      }
     }
     convert.type = SqlType::kText;
     convert.length = convert.target.length > 0 ? convert.target.length : 30;
+  }
+
+  // The places a CAST to a number type keeps: MONEY four, DECIMAL(p, s) s (0 when not given).
+  static int TargetScale(const TypeSpec& target) {
+    if (target.base == TypeSpec::Base::kMoney) return kNumberScale;
+    return target.scale > 0 ? target.scale : 0;
+  }
+
+  static std::optional<int> IntegerLiteralValue(const Expr& expr) {
+    if (expr.Kind() != NodeKind::kLiteral) return std::nullopt;
+    const Literal& literal = expr.As<Literal>();
+    if (literal.literal_type != Literal::Type::kInteger || literal.value.size() > 9) {
+      return std::nullopt;
+    }
+    return std::stoi(literal.value);
   }
 
   static void CheckCast(Expr& operand, const TypeSpec& target) {
@@ -530,6 +618,7 @@ class Binder {
             break;
           case Literal::Type::kDecimal:
             literal.type = SqlType::kNumber;
+            literal.scale = ScaleOf(SqlType::kNumber, LiteralScale(literal.value));
             break;
           case Literal::Type::kFloat:
             literal.type = SqlType::kFloat;
@@ -562,6 +651,7 @@ class Binder {
                          unary.op == UnaryOp::kMinus ? "-" : "+", unary.Pos());
         }
         unary.type = unary.operand->type;
+        unary.scale = unary.operand->scale;
         return;
       }
       case NodeKind::kBinary: {
@@ -635,6 +725,7 @@ class Binder {
         OutputColumn column = BindSingleColumn(*expr.As<Subquery>().query, scope);
         expr.type = column.type;
         expr.length = column.length;
+        expr.scale = column.scale;
         return;
       }
       case NodeKind::kCase: {
@@ -650,6 +741,7 @@ class Binder {
           BindValue(*when.result, scope);
           case_expr.type = Merge(case_expr.type, when.result->type);
           if (when.result->length > case_expr.length) case_expr.length = when.result->length;
+          case_expr.scale = std::max(case_expr.scale, when.result->scale);
         }
         if (case_expr.else_result) {
           BindValue(*case_expr.else_result, scope);
@@ -657,7 +749,9 @@ class Binder {
           if (case_expr.else_result->length > case_expr.length) {
             case_expr.length = case_expr.else_result->length;
           }
+          case_expr.scale = std::max(case_expr.scale, case_expr.else_result->scale);
         }
+        case_expr.scale = ScaleOf(case_expr.type, case_expr.scale);
         return;
       }
       case NodeKind::kFunction:
@@ -669,6 +763,7 @@ class Binder {
         CheckCast(*cast.operand, cast.target);
         cast.type = cast.target.ResultType();
         if (cast.target.IsText()) cast.length = cast.target.length > 0 ? cast.target.length : 30;
+        cast.scale = ScaleOf(cast.type, TargetScale(cast.target));
         return;
       }
       case NodeKind::kConvert:

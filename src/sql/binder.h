@@ -13,11 +13,13 @@
 
 namespace qts::sql {
 
-// A column a query produces: its output name (empty when unnamed), type and text length.
+// A column a query produces: its output name (empty when unnamed), type, text length and, for
+// numbers, decimal places (Expr::scale).
 struct OutputColumn {
   std::string name;
   SqlType type = SqlType::kUnknown;
   int length = 0;
+  int scale = 0;
 };
 
 // Binds `statement` in place and returns its output columns.

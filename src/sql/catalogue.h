@@ -20,6 +20,13 @@ enum class SqlType {
   kBoolean,
 };
 
+// Decimal places of money and quantities (NUMERIC(19,4)): a catalogue column of kNumber keeps
+// this many.
+inline constexpr int kNumberScale = 4;
+// The most places a number expression carries: products are exact up to here, quotients (and
+// products with more places) are cut toward zero here.
+inline constexpr int kMaxNumberScale = 18;
+
 struct ColumnInfo {
   std::string name;  // canonical spelling
   SqlType type = SqlType::kUnknown;

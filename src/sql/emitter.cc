@@ -16,6 +16,48 @@ bool IsNumeric(SqlType type) {
          type == SqlType::kBoolean;
 }
 
+// How the SQLite dialect carries a value (db/sqlite/money_functions.h): money and quantities
+// with at most four places as INTEGER x 10,000 (narrow), with more as a wide BLOB; floating
+// values as REAL. PostgreSQL carries every value natively (kOther throughout).
+enum class Form { kOther, kNarrow, kWide, kReal };
+
+Form FormOf(SqlType type, int scale) {
+  switch (type) {
+    case SqlType::kNumber:
+      return scale > kNumberScale ? Form::kWide : Form::kNarrow;
+    case SqlType::kFloat:
+      return Form::kReal;
+    default:
+      return Form::kOther;
+  }
+}
+
+Form FormOf(const Expr& expr) { return FormOf(expr.type, expr.scale); }
+
+// The form values of these types and scales meet in (compared, chosen between): REAL when one
+// is floating, else money when one is money (wide when one is wide).
+Form CommonForm(const std::vector<std::pair<SqlType, int>>& values) {
+  bool number = false, wide = false, real = false;
+  for (const auto& [type, scale] : values) {
+    if (type == SqlType::kDate) return Form::kOther;
+    real = real || type == SqlType::kFloat;
+    number = number || type == SqlType::kNumber;
+    wide = wide || FormOf(type, scale) == Form::kWide;
+  }
+  if (real) return Form::kReal;
+  if (number) return wide ? Form::kWide : Form::kNarrow;
+  return Form::kOther;
+}
+
+// What a statement's select items are written as: at the top the rows leave for the host and
+// money is narrow; inside (derived tables, subqueries) each column keeps the form of the
+// statement's column, which a UNION may widen; an IN subquery may be made to match its operand.
+struct ItemTarget {
+  enum class Mode { kTop, kKeep, kForce };
+  Mode mode = Mode::kKeep;
+  Form form = Form::kOther;
+};
+
 // The value of an integer literal, or nullopt for any other expression.
 std::optional<long long> IntegerLiteral(const Expr& expr) {
   if (expr.Kind() != NodeKind::kLiteral) return std::nullopt;
@@ -31,19 +73,30 @@ class Emitter {
   Emitter(Dialect dialect, std::vector<const Literal*>* parameters)
       : pg_(dialect == Dialect::kPostgres), parameters_(parameters) {}
 
-  void Statement(std::string& out, const SelectStatement& statement) {
+  void Statement(std::string& out, const SelectStatement& statement,
+                 ItemTarget target = {ItemTarget::Mode::kKeep, Form::kOther}) {
     bool single = statement.cores.size() == 1;
+    // The form of each select item.
+    std::vector<Form> forms;
+    if (!pg_ && statement.column_types.size() == statement.column_scales.size()) {
+      for (size_t c = 0; c < statement.column_types.size(); ++c) {
+        Form form = FormOf(statement.column_types[c], statement.column_scales[c]);
+        if (target.mode == ItemTarget::Mode::kTop && form == Form::kWide) form = Form::kNarrow;
+        if (target.mode == ItemTarget::Mode::kForce) form = target.form;
+        forms.push_back(form);
+      }
+    }
     for (size_t i = 0; i < statement.cores.size(); ++i) {
       const SelectCore& core = *statement.cores[i];
       if (i > 0) out += statement.union_all[i - 1] ? " UNION ALL " : " UNION ";
       if (!single && core.top) {
         // A member of a UNION cannot carry its own LIMIT: select from it instead.
         out += "SELECT * FROM (";
-        Core(out, core);
+        Core(out, core, forms);
         out += " LIMIT " + std::to_string(*core.top) + ") AS ";
         Quote(out, "qts_top" + std::to_string(i + 1));
       } else {
-        Core(out, core);
+        Core(out, core, forms);
       }
     }
     if (!statement.order_by.empty()) {
@@ -83,13 +136,13 @@ class Emitter {
     out += '\'';
   }
 
-  void Core(std::string& out, const SelectCore& core) {
+  void Core(std::string& out, const SelectCore& core, const std::vector<Form>& forms) {
     out += "SELECT ";
     if (core.distinct) out += "DISTINCT ";
     for (size_t i = 0; i < core.items.size(); ++i) {
       if (i > 0) out += ", ";
       const SelectItem& item = core.items[i];
-      Value(out, *item.expr);
+      As(out, *item.expr, i < forms.size() ? forms[i] : Form::kOther, 0);
       if (item.alias) {
         out += " AS ";
         Quote(out, item.alias->name);
@@ -186,15 +239,24 @@ class Emitter {
     return text;
   }
 
-  // PostgreSQL's text functions take text only; other values are cast first.
+  // PostgreSQL's text functions take text only; other values are cast first. On SQLite money
+  // is printed with its places, as the server prints a NUMERIC.
   std::string TextArg(const Expr& expr) {
+    if (!pg_ && expr.type == SqlType::kNumber) return NumberText(expr);
     if (!pg_ || expr.type == SqlType::kText || expr.type == SqlType::kUnknown) return Sql(expr);
     return "CAST(" + Sql(expr) + " AS text)";
   }
 
   std::string IntArg(const Expr& expr) {
+    if (!pg_ && expr.type == SqlType::kNumber) return "qts_int(" + Sql(expr) + ")";
     if (!pg_ || expr.type == SqlType::kInteger || expr.type == SqlType::kUnknown) return Sql(expr);
     return "CAST(" + Sql(expr) + " AS integer)";
+  }
+
+  // Money as text on SQLite: four places for a money value, its own places for a wider one.
+  std::string NumberText(const Expr& expr) {
+    const int places = FormOf(expr) == Form::kWide ? expr.scale : kNumberScale;
+    return "qts_text(" + Sql(expr) + ", " + std::to_string(places) + ")";
   }
 
   static std::string PgType(SqlType type, int length) {
@@ -230,9 +292,167 @@ class Emitter {
           Text(out, literal.value);
         }
         return;
+      case Literal::Type::kDecimal:
+        if (!pg_) {
+          DecimalLiteral(out, literal);
+          return;
+        }
+        out += literal.value;
+        return;
       default:
         out += literal.value;
         return;
+    }
+  }
+
+  // A decimal literal in its SQLite form: 1.5 as 15000, one with more than four places as a
+  // wide value.
+  static void DecimalLiteral(std::string& out, const Literal& literal) {
+    const std::string& text = literal.value;
+    if (FormOf(literal) == Form::kWide) {
+      out += "qts_dec('" + text + "')";
+      return;
+    }
+    const size_t point = text.find('.');
+    std::string digits = text.substr(0, point);
+    std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+    fraction.resize(static_cast<size_t>(kNumberScale), '0');
+    digits += fraction;
+    const size_t first = digits.find_first_not_of('0');
+    digits = first == std::string::npos ? "0" : digits.substr(first);
+    if (digits.size() > 18) {
+      out += "qts_cy('" + text + "')";  // beyond Currency: an error when it is read
+    } else {
+      out += digits;
+    }
+  }
+
+  // `expr` carried in the `target` form (SQLite), in parentheses when it binds more loosely
+  // than `level` requires. A whole number becomes money by scaling (a literal is scaled in the
+  // text); everything else through the conversion functions.
+  void As(std::string& out, const Expr& expr, Form target, int level) {
+    const Form from = FormOf(expr);
+    if (pg_ || target == Form::kOther || from == target || expr.type == SqlType::kUnknown) {
+      Child(out, expr, level);
+      return;
+    }
+    const bool whole = from == Form::kOther && expr.type != SqlType::kText;
+    switch (target) {
+      case Form::kNarrow:
+        if (whole) {
+          if (auto value = IntegerLiteral(expr)) {
+            out += std::to_string(*value * 10000);
+          } else {
+            out += "(" + Operand(expr) + " * 10000)";
+          }
+        } else {
+          out += "qts_cy(" + Sql(expr) + ")";
+        }
+        return;
+      case Form::kWide:
+        out += "qts_dec(";
+        if (whole) {
+          As(out, expr, Form::kNarrow, 0);
+        } else {
+          Value(out, expr);
+        }
+        out += ')';
+        return;
+      case Form::kReal:
+        if (from == Form::kNarrow) {
+          out += "(" + Operand(expr) + " / 10000.0)";
+        } else if (from == Form::kWide) {
+          out += "qts_real(" + Sql(expr) + ")";
+        } else {
+          Child(out, expr, level);
+        }
+        return;
+      case Form::kOther:
+        break;
+    }
+    Child(out, expr, level);
+  }
+
+  std::string AsText(const Expr& expr, Form target) {
+    std::string text;
+    As(text, expr, target, 0);
+    return text;
+  }
+
+  // An argument of a money function (SQLite): money as it is carried, a whole number scaled.
+  std::string MoneyArg(const Expr& expr) {
+    const Form form = FormOf(expr);
+    if (form == Form::kNarrow || form == Form::kWide) return Sql(expr);
+    return AsText(expr, Form::kNarrow);
+  }
+
+  // Zero in a form, for comparisons the translation adds.
+  static std::string Zero(Form form) { return form == Form::kWide ? "qts_dec(0)" : "0"; }
+
+  // A comparison side: a plain literal becomes a parameter where no conversion is needed.
+  void ComparedSide(std::string& out, const Expr& expr, Form form, int level) {
+    if ((form == Form::kOther || FormOf(expr) == form) && Parameter(out, expr)) return;
+    As(out, expr, form, level);
+  }
+
+  // Money and floating arithmetic and comparisons on SQLite; false when `binary` needs none of
+  // it (the plain writing does).
+  bool SqliteNumbers(std::string& out, const Binary& binary) {
+    const Expr& left = *binary.left;
+    const Expr& right = *binary.right;
+    if (binary.op == BinaryOp::kAnd || binary.op == BinaryOp::kOr || binary.concat) return false;
+    if (IsComparison(binary.op)) {
+      const Form form = CommonForm({{left.type, left.scale}, {right.type, right.scale}});
+      if (form == Form::kOther || (FormOf(left) == form && FormOf(right) == form)) return false;
+      ComparedSide(out, left, form, 6);
+      out += ' ';
+      out += BinaryOpText(binary.op);
+      out += ' ';
+      ComparedSide(out, right, form, 6);
+      return true;
+    }
+    const int level = Precedence(binary);
+    const Form form = FormOf(binary);
+    auto native = [&](Form side) {
+      As(out, left, side, level);
+      out += ' ';
+      out += BinaryOpText(binary.op);
+      out += ' ';
+      As(out, right, side, level + 1);
+    };
+    auto call = [&](std::string_view name) {
+      std::string text = std::string(name) + "(" + MoneyArg(left) + ", " + MoneyArg(right) + ")";
+      out += form == Form::kNarrow ? "qts_cy(" + text + ")" : text;
+    };
+    if (form == Form::kReal) {
+      native(Form::kReal);
+      return true;
+    }
+    if (binary.type != SqlType::kNumber) return false;
+    switch (binary.op) {
+      case BinaryOp::kAdd:
+        form == Form::kNarrow ? native(Form::kNarrow) : call("qts_add");
+        return true;
+      case BinaryOp::kSub:
+        form == Form::kNarrow ? native(Form::kNarrow) : call("qts_sub");
+        return true;
+      case BinaryOp::kMod:
+        form == Form::kNarrow ? native(Form::kNarrow) : call("qts_mod");
+        return true;
+      case BinaryOp::kMul:
+        // Money times a whole number stays in ten-thousandths.
+        if (form == Form::kNarrow &&
+            (left.type == SqlType::kNumber) != (right.type == SqlType::kNumber)) {
+          native(Form::kOther);
+        } else {
+          call("qts_mul");
+        }
+        return true;
+      case BinaryOp::kDiv:
+        call("qts_div");
+        return true;
+      default:
+        return false;
     }
   }
 
@@ -280,6 +500,8 @@ class Emitter {
         if (unary.op == UnaryOp::kNot) {
           out += "NOT ";
           Child(out, *unary.operand, 3);
+        } else if (!pg_ && unary.op == UnaryOp::kMinus && FormOf(unary) == Form::kWide) {
+          out += "qts_neg(" + Sql(*unary.operand) + ")";
         } else {
           out += unary.op == UnaryOp::kMinus ? '-' : '+';
           Child(out, *unary.operand, unary.operand->Kind() == NodeKind::kUnary ? 9 : 8);
@@ -288,6 +510,7 @@ class Emitter {
       }
       case NodeKind::kBinary: {
         const Binary& binary = expr.As<Binary>();
+        if (!pg_ && SqliteNumbers(out, binary)) return;
         int level = Precedence(binary);
         int operand_level = IsComparison(binary.op) ? 6 : level;
         const bool comparison = IsComparison(binary.op);
@@ -311,36 +534,49 @@ class Emitter {
       }
       case NodeKind::kInList: {
         const InList& in = expr.As<InList>();
-        Child(out, *in.operand, 6);
+        std::vector<std::pair<SqlType, int>> values = {{in.operand->type, in.operand->scale}};
+        for (const ExprPtr& item : in.items) values.emplace_back(item->type, item->scale);
+        const Form form = pg_ ? Form::kOther : CommonForm(values);
+        As(out, *in.operand, form, 6);
         out += in.negated ? " NOT IN (" : " IN (";
         for (size_t i = 0; i < in.items.size(); ++i) {
           if (i > 0) out += ", ";
-          if (!Parameter(out, *in.items[i])) Value(out, *in.items[i]);
+          ComparedSide(out, *in.items[i], form, 0);
         }
         out += ')';
         return;
       }
       case NodeKind::kInSubquery: {
         const InSubquery& in = expr.As<InSubquery>();
-        Child(out, *in.operand, 6);
+        ItemTarget target;
+        if (!pg_ && in.query->column_types.size() == 1) {
+          target.form = CommonForm({{in.operand->type, in.operand->scale},
+                                    {in.query->column_types[0], in.query->column_scales[0]}});
+          if (target.form != Form::kOther) target.mode = ItemTarget::Mode::kForce;
+        }
+        As(out, *in.operand, target.form, 6);
         out += in.negated ? " NOT IN (" : " IN (";
-        Statement(out, *in.query);
+        Statement(out, *in.query, target);
         out += ')';
         return;
       }
       case NodeKind::kBetween: {
         const Between& between = expr.As<Between>();
-        Child(out, *between.operand, 6);
+        const Form form = pg_ ? Form::kOther
+                              : CommonForm({{between.operand->type, between.operand->scale},
+                                            {between.low->type, between.low->scale},
+                                            {between.high->type, between.high->scale}});
+        As(out, *between.operand, form, 6);
         out += between.negated ? " NOT BETWEEN " : " BETWEEN ";
-        Child(out, *between.low, 6);
+        As(out, *between.low, form, 6);
         out += " AND ";
-        Child(out, *between.high, 6);
+        As(out, *between.high, form, 6);
         return;
       }
       case NodeKind::kLike: {
         const Like& like = expr.As<Like>();
-        if (pg_ && like.operand->type != SqlType::kText &&
-            like.operand->type != SqlType::kUnknown) {
+        if ((pg_ || like.operand->type == SqlType::kNumber) &&
+            like.operand->type != SqlType::kText && like.operand->type != SqlType::kUnknown) {
           out += TextArg(*like.operand);
         } else {
           Child(out, *like.operand, 6);
@@ -361,20 +597,30 @@ class Emitter {
         return;
       case NodeKind::kCase: {
         const CaseExpr& case_expr = expr.As<CaseExpr>();
+        const Form result = pg_ ? Form::kOther : FormOf(case_expr);
+        Form compared = Form::kOther;
+        if (!pg_ && case_expr.operand) {
+          std::vector<std::pair<SqlType, int>> values = {
+              {case_expr.operand->type, case_expr.operand->scale}};
+          for (const CaseExpr::When& when : case_expr.whens) {
+            values.emplace_back(when.condition->type, when.condition->scale);
+          }
+          compared = CommonForm(values);
+        }
         out += "CASE";
         if (case_expr.operand) {
           out += ' ';
-          Value(out, *case_expr.operand);
+          As(out, *case_expr.operand, compared, 0);
         }
         for (const CaseExpr::When& when : case_expr.whens) {
           out += " WHEN ";
-          Value(out, *when.condition);
+          As(out, *when.condition, compared, 0);
           out += " THEN ";
-          Value(out, *when.result);
+          As(out, *when.result, result, 0);
         }
         if (case_expr.else_result) {
           out += " ELSE ";
-          Value(out, *case_expr.else_result);
+          As(out, *case_expr.else_result, result, 0);
         }
         out += " END";
         return;
@@ -413,9 +659,20 @@ class Emitter {
       }
       out += ')';
     };
+    const Form form = pg_ ? Form::kOther : FormOf(call);
+    // The arguments in the call's form.
+    auto converted = [&](std::string_view name) {
+      out += name;
+      out += '(';
+      for (size_t i = 0; i < args.size(); ++i) {
+        if (i > 0) out += ", ";
+        As(out, *args[i], form, 0);
+      }
+      out += ')';
+    };
     switch (call.function) {
       case Function::kSum:
-        plain("sum");
+        plain(form == Form::kWide ? "qts_sum" : "sum");
         return;
       case Function::kCount:
         plain("count");
@@ -427,7 +684,13 @@ class Emitter {
         plain("max");
         return;
       case Function::kAvg:
-        if (call.type == SqlType::kInteger) {
+        if (!pg_ && call.type == SqlType::kNumber) {
+          // The sum divided by the count, as money.
+          const std::string distinct = call.distinct ? "DISTINCT " : "";
+          const std::string x = Sql(*args[0]);
+          out += "qts_div(" + std::string(FormOf(*args[0]) == Form::kWide ? "qts_sum(" : "sum(") +
+                 distinct + x + "), count(" + distinct + x + ") * 10000)";
+        } else if (call.type == SqlType::kInteger) {
           // The server's average of whole numbers is a whole number, truncated.
           out += pg_ ? "CAST(trunc(" : "CAST(";
           plain("avg");
@@ -437,15 +700,19 @@ class Emitter {
         }
         return;
       case Function::kCoalesce:
-        plain("coalesce");
+        converted("coalesce");
         return;
       case Function::kNullIf:
-        plain("nullif");
+        converted("nullif");
         return;
       case Function::kAbs:
-        plain("abs");
+        plain(form == Form::kWide ? "qts_abs" : "abs");
         return;
       case Function::kIsNull: {
+        if (!pg_) {
+          converted("coalesce");
+          return;
+        }
         out += "coalesce(" + Sql(*args[0]) + ", ";
         std::string type = PgType(args[0]->type, args[0]->length);
         bool is_null_literal = args[1]->Kind() == NodeKind::kLiteral &&
@@ -461,6 +728,9 @@ class Emitter {
       case Function::kRound:
         if (pg_) {
           out += "round(CAST(" + Sql(*args[0]) + " AS numeric), " + IntArg(*args[1]) + ")";
+        } else if (call.type == SqlType::kNumber) {
+          out += (form == Form::kWide ? "qts_round_dec(" : "qts_round_cy(") + MoneyArg(*args[0]) +
+                 ", " + Sql(*args[1]) + ")";
         } else {
           out += "qts_round(" + Sql(*args[0]) + ", " + Sql(*args[1]) + ")";
         }
@@ -565,8 +835,7 @@ class Emitter {
           if (pg_) {
             as_text = "CAST(" + x + " AS text)";
           } else if (operand.type == SqlType::kNumber) {
-            as_text =
-                "CASE WHEN " + Operand(operand) + " IS NOT NULL THEN printf('%.4f', " + x + ") END";
+            as_text = NumberText(operand);
           } else {
             as_text = "CAST(" + x + " AS TEXT)";
           }
@@ -585,7 +854,9 @@ class Emitter {
       }
       case TypeSpec::Base::kInteger: {
         if (!pg_) {
-          out += "CAST(" + x + " AS INTEGER)";
+          // The server cuts a fraction.
+          out += operand.type == SqlType::kNumber ? "qts_int(" + x + ")"
+                                                  : "CAST(" + x + " AS INTEGER)";
           return;
         }
         std::string type =
@@ -607,12 +878,23 @@ class Emitter {
           out += "CAST(" + x + " AS numeric(" + std::to_string(precision) + ", " +
                  std::to_string(scale) + "))";
         } else {
-          std::string value = IsNumeric(operand.type) ? x : "CAST(" + x + " AS REAL)";
-          out += "qts_round(" + value + ", " + std::to_string(scale) + ")";
+          // Rounded to the type's places half away from zero, as the server converts; a text
+          // or floating value is taken as the decimal it stands for.
+          const bool wide = FormOf(SqlType::kNumber, scale) == Form::kWide;
+          const std::string value =
+              operand.type == SqlType::kInteger || operand.type == SqlType::kBoolean
+                  ? AsText(operand, Form::kNarrow)
+                  : x;
+          out += (wide ? "qts_round_dec(" : "qts_round_cy(") + value + ", " +
+                 std::to_string(scale < kMaxNumberScale ? scale : kMaxNumberScale) + ")";
         }
         return;
       }
       case TypeSpec::Base::kFloat:
+        if (!pg_ && operand.type == SqlType::kNumber) {
+          As(out, operand, Form::kReal, 0);
+          return;
+        }
         out += "CAST(" + x + (pg_ ? " AS double precision)" : " AS REAL)");
         return;
       case TypeSpec::Base::kDate:
@@ -631,7 +913,7 @@ class Emitter {
         return;
       case TypeSpec::Base::kBit:
         out += "CASE WHEN " + Operand(operand) + " IS NULL THEN NULL WHEN " + Operand(operand) +
-               " <> 0 THEN 1 ELSE 0 END";
+               " <> " + (pg_ ? "0" : Zero(FormOf(operand))) + " THEN 1 ELSE 0 END";
         return;
     }
   }
@@ -661,7 +943,7 @@ std::string Emit(const SelectStatement& statement, Dialect dialect,
                  std::vector<const Literal*>* parameters) {
   std::string out;
   out.reserve(1024);
-  Emitter(dialect, parameters).Statement(out, statement);
+  Emitter(dialect, parameters).Statement(out, statement, {ItemTarget::Mode::kTop, Form::kOther});
   return out;
 }
 

@@ -122,8 +122,9 @@ ParameterizedSql ShapeCache::Translate(std::string_view tsql) {
   for (size_t i = 0; i < literals.size(); ++i) {
     if (!taken[i]) shape.fixed.emplace_back(static_cast<int>(i), LiteralText(*literals[i]));
   }
-  const bool mapped = std::all_of(shape.parameters.begin(), shape.parameters.end(),
-                                  [&](int ordinal) { return ordinal < static_cast<int>(literals.size()); });
+  const bool mapped =
+      std::all_of(shape.parameters.begin(), shape.parameters.end(),
+                  [&](int ordinal) { return ordinal < static_cast<int>(literals.size()); });
   if (mapped) {
     if (shapes_.size() >= capacity_) shapes_.clear();
     shapes_.emplace(std::move(key), std::move(shape));

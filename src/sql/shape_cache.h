@@ -50,7 +50,7 @@ class ShapeCache {
  private:
   struct Shape {
     std::string sql;
-    std::vector<int> parameters;                 // literal ordinal of each placeholder
+    std::vector<int> parameters;                     // literal ordinal of each placeholder
     std::vector<std::pair<int, std::string>> fixed;  // literals left in the text: ordinal, value
   };
 

@@ -44,7 +44,7 @@ const Golden
             {"concat_null", "SELECT d.Number + NULL FROM THDocument d", S,
              R"(SELECT "d"."Number" || NULL FROM "C1$THDocument" AS "d")"},
             {"numeric_plus", "SELECT gs.Amount + 1, gs.PosNumb + gs.IDC FROM THGoodSpec gs", S,
-             R"(SELECT "gs"."Amount" + 1, "gs"."PosNumb" + "gs"."IDC" FROM "C1$THGoodSpec" AS "gs")"},
+             R"(SELECT "gs"."Amount" + 10000, "gs"."PosNumb" + "gs"."IDC" FROM "C1$THGoodSpec" AS "gs")"},
             // TOP n becomes LIMIT n, after ORDER BY; also inside a correlated subquery.
             {"top",
              "SELECT DISTINCT TOP 5 gs.GoodCode FROM THGoodSpec gs ORDER BY gs.GoodCode DESC", S,
@@ -122,7 +122,7 @@ const Golden
              "SELECT CAST(gs.Amount AS INT), CAST(gs.Amount AS DECIMAL(10,2)), CAST('20240105' AS "
              "DATE) FROM THGoodSpec gs",
              S,
-             R"(SELECT CAST("gs"."Amount" AS INTEGER), qts_round("gs"."Amount", 2), '2024-01-05' FROM "C1$THGoodSpec" AS "gs")"},
+             R"(SELECT qts_int("gs"."Amount"), qts_round_cy("gs"."Amount", 2), '2024-01-05' FROM "C1$THGoodSpec" AS "gs")"},
             {"cast_other_types",
              "SELECT CAST(gs.Amount AS INT), CAST(gs.Amount AS DECIMAL(10,2)), CAST('20240105' AS "
              "DATE) FROM THGoodSpec gs",
@@ -130,7 +130,7 @@ const Golden
              R"(SELECT CAST(trunc("gs"."Amount") AS integer), CAST("gs"."Amount" AS numeric(10, 2)), DATE '2024-01-05' FROM "C1$THGoodSpec" AS "gs")"},
             // ROUND.
             {"round", "SELECT ROUND(gs.Amount * gs.Price, 2) FROM THGoodSpec gs", S,
-             R"(SELECT qts_round("gs"."Amount" * "gs"."Price", 2) FROM "C1$THGoodSpec" AS "gs")"},
+             R"(SELECT qts_round_cy(qts_mul("gs"."Amount", "gs"."Price"), 2) FROM "C1$THGoodSpec" AS "gs")"},
             {"round", "SELECT ROUND(gs.Amount * gs.Price, 2) FROM THGoodSpec gs", P,
              R"(SELECT round(CAST("gs"."Amount" * "gs"."Price" AS numeric), 2) FROM "C1$THGoodSpec" AS "gs")"},
             // Names: brackets, any case, "AddFld.X" output names, physical names.
@@ -204,7 +204,26 @@ const Golden
              "- 1, "
              "(gs.Amount + 1) * 2 FROM THGoodSpec gs",
              S,
-             R"(SELECT -"gs"."Amount", -(-"gs"."Amount"), "gs"."Amount" - ("gs"."Price" - 1), "gs"."Amount" - "gs"."Price" - 1, ("gs"."Amount" + 1) * 2 FROM "C1$THGoodSpec" AS "gs")"},
+             R"(SELECT -"gs"."Amount", -(-"gs"."Amount"), "gs"."Amount" - ("gs"."Price" - 10000), "gs"."Amount" - "gs"."Price" - 10000, ("gs"."Amount" + 10000) * 2 FROM "C1$THGoodSpec" AS "gs")"},
+            // Money on SQLite: ten-thousandths in integers; products, quotients and what comes
+            // of them as wide values through the money functions; floating values as REAL.
+            {"money_literals_and_whole_numbers",
+             "SELECT gs.IDC FROM THGoodSpec gs WHERE gs.Amount > 0 AND gs.Price IN (1, 2.5) AND "
+             "gs.Summa BETWEEN 0.0001 AND gs.PosNumb AND COALESCE(gs.CostSumm, 1) <> 5.47475",
+             S,
+             R"(SELECT "gs"."IDC" FROM "C1$THGoodSpec" AS "gs" WHERE "gs"."Amount" > 0 AND "gs"."Price" IN (10000, 25000) AND "gs"."Summa" BETWEEN 1 AND ("gs"."PosNumb" * 10000) AND qts_dec(coalesce("gs"."CostSumm", 10000)) <> qts_dec('5.47475'))"},
+            {"money_products_quotients_sums",
+             "SELECT SUM(gs.Amount), SUM(gs.Amount * gs.Price), ROUND(SUM(gs.Summa / gs.Amount), "
+             "2), "
+             "AVG(gs.Amount), -(gs.Summa / 3), gs.Amount * gs.PosNumb FROM THGoodSpec gs",
+             S,
+             R"(SELECT sum("gs"."Amount"), qts_cy(qts_sum(qts_mul("gs"."Amount", "gs"."Price"))), qts_round_cy(qts_sum(qts_div("gs"."Summa", "gs"."Amount")), 2), qts_cy(qts_div(sum("gs"."Amount"), count("gs"."Amount") * 10000)), qts_cy(qts_neg(qts_div("gs"."Summa", 30000))), "gs"."Amount" * "gs"."PosNumb" FROM "C1$THGoodSpec" AS "gs")"},
+            {"money_cases_and_text",
+             "SELECT CASE WHEN gs.IDC = 1 THEN gs.Amount / 2 ELSE 0 END, CAST(gs.Amount AS "
+             "VARCHAR(20)), CAST(gs.Amount AS FLOAT) * 1e0, CAST(gs.Amount AS DECIMAL(18,6)) "
+             "FROM THGoodSpec gs",
+             S,
+             R"(SELECT qts_cy(CASE WHEN "gs"."IDC" = 1 THEN qts_div("gs"."Amount", 20000) ELSE qts_dec(0) END), CASE WHEN length(qts_text("gs"."Amount", 4)) > 20 THEN '*' ELSE qts_text("gs"."Amount", 4) END, ("gs"."Amount" / 10000.0) * 1e0, qts_cy(qts_round_dec("gs"."Amount", 6)) FROM "C1$THGoodSpec" AS "gs")"},
             {"case_simple",
              "SELECT (CASE UPPER(gu.UnitWeightCode) WHEN 'G'  THEN 1000000  WHEN 'KG' THEN 1000 "
              "ELSE NULL END) FROM REFGoodUnit gu",
@@ -460,7 +479,7 @@ TEST(TranslateTest, DerivedColumnTypesFeedOuterPlus) {
   EXPECT_EQ(
       Translate("SELECT x.A + 1 FROM (SELECT gs.Amount AS A FROM THGoodSpec gs) x", TestCatalogue(),
                 S),
-      R"(SELECT "x"."A" + 1 FROM (SELECT "gs"."Amount" AS "A" FROM "C1$THGoodSpec" AS "gs") AS "x")");
+      R"(SELECT "x"."A" + 10000 FROM (SELECT "gs"."Amount" AS "A" FROM "C1$THGoodSpec" AS "gs") AS "x")");
 }
 
 TEST(TranslateTest, NulCharacterIsRefused) {
