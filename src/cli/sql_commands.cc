@@ -72,28 +72,21 @@ std::string CsvField(const std::string& text) {
 // A cell as text: numbers of money and quantity columns with at most four decimals (as they
 // are read into Currency), NULL as nothing.
 std::string CellText(const db::Statement& s, int column, sql::SqlType type) {
-  switch (s.ColumnKind(column)) {
-    case db::ValueKind::kNull:
-      return "";
-    case db::ValueKind::kReal:
-      if (type == sql::SqlType::kNumber)
-        return Currency::FromDouble(s.GetDouble(column)).ToString();
-      return s.GetText(column);
-    default:
-      return s.GetText(column);
-  }
+  if (s.ColumnKind(column) == db::ValueKind::kNull) return "";
+  if (type == sql::SqlType::kNumber) return s.GetCurrency(column).ToString();
+  return s.GetText(column);
 }
 
 nlohmann::json CellJson(const db::Statement& s, int column, sql::SqlType type) {
+  if (s.ColumnKind(column) != db::ValueKind::kNull && type == sql::SqlType::kNumber) {
+    return s.GetCurrency(column).ToDouble();
+  }
   switch (s.ColumnKind(column)) {
     case db::ValueKind::kNull:
       return nullptr;
     case db::ValueKind::kInteger:
       return s.GetInt64(column);
     case db::ValueKind::kReal:
-      if (type == sql::SqlType::kNumber) {
-        return Currency::FromDouble(s.GetDouble(column)).ToDouble();
-      }
       return s.GetDouble(column);
     default:
       return s.GetText(column);

@@ -17,6 +17,7 @@
 #include "host/data/query.h"
 #include "host/data/sql_tools.h"
 #include "host/services/message_table.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::engine {
 namespace {
@@ -97,10 +98,10 @@ TEST_F(PriceTest, NoStepProcessWithoutRowsToPrice) {
   EXPECT_EQ(empty->DoList(), nullptr);
   EXPECT_EQ(empty->StepKind(), kStepMaterials);
   // Rows of category 1 only.
-  book_->Connection().Execute(
+  qts::host::schema::testing::Seed(book_->Connection(), 
       R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode","Amount",
          "CostSumm") VALUES (91,90,1,'G2','VNT',1,4))");
-  book_->Connection().Execute(R"(INSERT INTO "T$MMOTHGoodSpec"("DocID","PosNumb") VALUES (90,1))");
+  qts::host::schema::testing::Seed(book_->Connection(), R"(INSERT INTO "T$MMOTHGoodSpec"("DocID","PosNumb") VALUES (90,1))");
   const auto with_row = Snapshot();
   empty->SetPriceWriteOff();
   EXPECT_EQ(empty->DoList(), nullptr);
@@ -175,7 +176,7 @@ TEST_F(PriceTest, TotalSumAddsAColumnOverTheQueryRows) {
   q->Open();
   q->MoveNext();
   const double expected =
-      Number("SELECT SUM(\"CostSumm\") FROM \"T$THGoodSpec\" WHERE \"DocID\" = 80");
+      Money("SELECT SUM(\"CostSumm\") FROM \"T$THGoodSpec\" WHERE \"DocID\" = 80");
   EXPECT_EQ(CMDocSupport::TotalSum(*q, "CostSumm"), Currency::FromDouble(expected));
   EXPECT_EQ(CMDocSupport::TotalSum(*q, "CostSumm"), Currency::FromScaled(310005));
   EXPECT_TRUE(q->Eof());

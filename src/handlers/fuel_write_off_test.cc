@@ -99,7 +99,7 @@ class FuelWriteOffTest : public ::testing::Test {
   }
   int64_t ScaledSum(const std::string& sql) {
     auto s = C().Prepare(sql);
-    return s->Step() && !s->IsNull(0) ? Scaled(s->GetDouble(0)) : 0;
+    return s->Step() && !s->IsNull(0) ? Scaled(s->GetCurrency(0).ToDouble()) : 0;
   }
 
   // The December waybill of the first vehicle that runs on gas too (`with_gas`) or of the
@@ -149,8 +149,8 @@ class FuelWriteOffTest : public ::testing::Test {
     s->BindInt64(2, parent);
     std::vector<std::pair<int64_t, int64_t>> rows;
     while (s->Step()) {
-      const int64_t used = s->IsNull(2) ? 0 : Scaled(s->GetDouble(2));
-      const int64_t free = Scaled(s->GetDouble(1)) - used;
+      const int64_t used = s->IsNull(2) ? 0 : Scaled(s->GetCurrency(2).ToDouble());
+      const int64_t free = Scaled(s->GetCurrency(1).ToDouble()) - used;
       if (free > 0) rows.emplace_back(s->GetInt64(0), free);
     }
     return rows;
@@ -188,7 +188,7 @@ class FuelWriteOffTest : public ::testing::Test {
     s->BindInt64(1, doc);
     std::map<std::string, int64_t> rows;
     while (s->Step()) {
-      rows[s->GetText(0)] = Scaled(s->GetDouble(1));
+      rows[s->GetText(0)] = Scaled(s->GetCurrency(1).ToDouble());
       EXPECT_EQ(s->GetInt64(2), 1) << "rows of one good and unit are merged";
     }
     return rows;
@@ -204,8 +204,8 @@ class FuelWriteOffTest : public ::testing::Test {
     s->BindInt64(1, doc);
     Quantities links;
     while (s->Step()) {
-      links[s->GetInt64(0)] += Scaled(s->GetDouble(2));
-      if (per_row) (*per_row)[s->GetInt64(1)] += Scaled(s->GetDouble(2));
+      links[s->GetInt64(0)] += Scaled(s->GetCurrency(2).ToDouble());
+      if (per_row) (*per_row)[s->GetInt64(1)] += Scaled(s->GetCurrency(2).ToDouble());
       EXPECT_EQ(s->GetInt64(3), kFuelLinkType);
     }
     return links;

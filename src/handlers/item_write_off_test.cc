@@ -21,6 +21,7 @@
 #include "host/documents/th_good_spec.h"
 #include "host/report/report_engine.h"
 #include "host/services/bar_code_tools.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::handlers {
 namespace {
@@ -148,7 +149,7 @@ TEST_F(ItemWriteOffTest, MatchingIsLimitedToTheDocumentAndTakesCodesAsValues) {
   // Document 1 (a receipt) has G1 in KG as well; the write-off's own row is the one merged.
   auto handler = Handler(kOpenWriteOff);
   EXPECT_EQ(handler->InsertSpecRec(Row("G1", "KG", 10000)), 51);
-  EXPECT_EQ(Number("SELECT Amount FROM \"T$THGoodSpec\" WHERE IDC = 11"), 10.0);
+  EXPECT_EQ(Money("SELECT Amount FROM \"T$THGoodSpec\" WHERE IDC = 11"), 10.0);
 
   // A code with a quote is a value, not SQL: it gets a row, then merges into it.
   const int32_t first = handler->InsertSpecRec(Row("O'Brien", "KG", 10000));
@@ -244,7 +245,7 @@ TEST_F(ItemWriteOffTest, WrittenDefaultBoperWinsAndAnEmptyOneMeansLookUp) {
   auto other = Handler(kOpenWriteOff);
   book_->Connection().Execute("DELETE FROM \"T$REFBusinessOperation\"");
   EXPECT_EQ(other->DefaultBoper(), "");
-  book_->Connection().Execute(
+  qts::host::schema::testing::Seed(book_->Connection(), 
       "INSERT INTO \"T$REFBusinessOperation\"(Code, Name, DocTypeCode) VALUES ('BO-L','L','MMO')");
   EXPECT_EQ(other->DefaultBoper(), "BO-L");
 
@@ -361,8 +362,8 @@ TEST_F(ItemWriteOffTest, WriteOffPricingRecalculatesRowsAndKeepsThePrice) {
                             Expected{fuel, 70000, 20000, 7}}) {
     const std::string where = " FROM \"T$THGoodSpec\" WHERE IDC = " + std::to_string(e.idc);
     const int64_t price = DivRound4(e.cost, e.amount);
-    EXPECT_EQ(testing::Scaled(Number("SELECT Price" + where)), price) << e.idc;
-    EXPECT_EQ(testing::Scaled(Number("SELECT Summa" + where)), RoundAway(MulCy(price, e.amount), 2))
+    EXPECT_EQ(testing::Scaled(Money("SELECT Price" + where)), price) << e.idc;
+    EXPECT_EQ(testing::Scaled(Money("SELECT Summa" + where)), RoundAway(MulCy(price, e.amount), 2))
         << e.idc;
     EXPECT_EQ(Number("SELECT LotPropertyID" + where), static_cast<double>(e.lot)) << e.idc;
     EXPECT_EQ(testing::Scaled(Number(

@@ -14,6 +14,7 @@
 #include "host/data/testing/sample_book.h"
 #include "reports/testing/book_facts.h"
 #include "reports/testing/report_harness.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::reports {
 namespace {
@@ -58,7 +59,7 @@ void SeedManufacturing(db::Connection& c) {
       R"(INSERT INTO "T$THPartyAttribute"("DocID","RolePartyCode","PartyCode") VALUES
          (30,'CUST','C1'),(31,'CUST','C9'),(32,'CUST','C1'),(30,'PAR','C9'))",
   };
-  for (const char* sql : statements) c.Execute(sql);
+  for (const char* sql : statements) qts::host::schema::testing::Seed(c, sql);
 }
 
 const Row kG1S1 = {"G1",    "Flour",         "KG", "1", "S1", "C1:order text#MO-1", "7", "7",
@@ -201,7 +202,7 @@ Table Expected(host::AppContext& book, const Period& p) {
            const std::string good = s.GetText(0);
            const std::string store = f.store_codes.at(std::to_string(s.GetInt64(1)));
            auto info = order_info.find(s.GetInt64(2));
-           if (!(s.GetDouble(3) > 0) || info == order_info.end() || !fix.count(good) ||
+           if (!(s.GetCurrency(3).ToDouble() > 0) || info == order_info.end() || !fix.count(good) ||
                !made.count(good) || (!stores.empty() && !stores.count(store))) {
              return;
            }
@@ -214,7 +215,7 @@ Table Expected(host::AppContext& book, const Period& p) {
              auto order = customer_orders.find({number, text.substr(0, colon)});
              if (order != customer_orders.end()) author = order->second;
            }
-           double rest = s.GetDouble(4);
+           double rest = s.GetCurrency(4).ToDouble();
            auto& sum = sums[{good, store, text, author}];
            sum.first += rest;
            sum.second += BookFacts::Valued(rest, fix, good);

@@ -13,6 +13,7 @@
 #include "host/data/testing/sample_book.h"
 #include "reports/testing/book_facts.h"
 #include "reports/testing/report_harness.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::reports {
 namespace {
@@ -50,7 +51,7 @@ void SeedOrders(db::Connection& c) {
          (111,101,'G1',6),(121,101,'G1',2),(112,102,'G2',5),(131,102,'G2',5),(113,103,'G3',2),
          (132,103,'G3',3),(151,141,'G3',4),(171,161,'G1',1))",
   };
-  for (const char* sql : statements) c.Execute(sql);
+  for (const char* sql : statements) qts::host::schema::testing::Seed(c, sql);
 }
 
 class NotSpentOrdGoodsTest : public host::testing::SampleBook {

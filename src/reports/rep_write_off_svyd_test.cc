@@ -12,6 +12,7 @@
 #include "host/data/testing/sample_book.h"
 #include "reports/testing/book_facts.h"
 #include "reports/testing/report_harness.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::reports {
 namespace {
@@ -49,7 +50,7 @@ void SeedServices(db::Connection& c) {
       R"(INSERT INTO "T$PISFTHGoodSpec"("DocID","PosNumb","Comment") VALUES (6,1,'Pirmas'),
          (6,2,'Miltai'),(10,1,'Eurai'))",
   };
-  for (const char* sql : statements) c.Execute(sql);
+  for (const char* sql : statements) qts::host::schema::testing::Seed(c, sql);
 }
 
 const Row kP6 = {"P6", "2026-02-05", "Remontas", "2", "VNT", "80", "Pirmas"};
@@ -165,7 +166,7 @@ Table Expected(host::AppContext& book, const std::string& beg, const std::string
   });
   std::vector<std::tuple<std::string, std::string, double>> rates;  // currency, from, rate
   r.Each("SELECT CurrencyCode, RateDate, Rate FROM " + r.Table("REFCurrencyRate"), [&](auto& s) {
-    rates.emplace_back(s.GetText(0), s.GetText(1).substr(0, 10), s.GetDouble(2));
+    rates.emplace_back(s.GetText(0), s.GetText(1).substr(0, 10), s.GetCurrency(2).ToDouble());
   });
   Table rows;
   for (const auto& [id, s] : f.specs) {

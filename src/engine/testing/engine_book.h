@@ -20,6 +20,7 @@
 #include "host/data/testing/sample_book.h"
 #include "host/documents/th_document.h"
 #include "host/interfaces.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::engine::testing {
 
@@ -88,7 +89,7 @@ inline void SeedEngine(db::Connection& c) {
       R"(INSERT INTO "T$STOrderSpec"("IDC","DocID","srcSpecID","GoodCode","UnitCode","Amount",
          "Price") VALUES (1,900,81,'G1','KG',3,2.675),(2,900,83,'G3','L',0,4))",
   };
-  for (const std::string& sql : statements) c.Execute(sql);
+  for (const std::string& sql : statements) qts::host::schema::testing::Seed(c, sql);
 }
 
 // A handler that answers the default business operation; the rest is not used by the engine.
@@ -146,6 +147,12 @@ class EngineBook : public host::testing::SampleBook {
     db::StatementHandle s = book_->Connection().Prepare(sql);
     EXPECT_TRUE(s->Step()) << sql;
     return s->IsNull(0) ? std::nan("") : s->GetDouble(0);
+  }
+  // The same for a money or quantity column.
+  double Money(const std::string& sql) {
+    db::StatementHandle s = book_->Connection().Prepare(sql);
+    EXPECT_TRUE(s->Step()) << sql;
+    return s->IsNull(0) ? std::nan("") : s->GetCurrency(0).ToDouble();
   }
   // Every stored row and additional row, to prove the book unchanged.
   std::vector<std::vector<std::string>> Snapshot() {

@@ -23,6 +23,7 @@
 #include "host/services/error_reporter.h"
 #include "host/ui/operator.h"
 #include "host/ui/scripted_operator.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::handlers::testing {
 
@@ -55,7 +56,7 @@ inline void SeedHandlers(db::Connection& c) {
          (52,5,2,'G3','L',2,2,0,0,5),(61,6,1,'G1','KG',4,4,2,8,8))",
       R"(INSERT INTO "T$MMOTHGoodSpec"("DocID","PosNumb") VALUES (5,1),(5,2))",
   };
-  for (const std::string& sql : statements) c.Execute(sql);
+  for (const std::string& sql : statements) qts::host::schema::testing::Seed(c, sql);
 }
 
 // One stored row as the test reads it back (money as scaled integers, 4 places).
@@ -113,7 +114,7 @@ class HandlerBook : public host::testing::SampleBook {
     std::vector<StoredRow> rows;
     while (s->Step()) {
       rows.push_back(StoredRow{s->GetInt64(0), s->GetInt64(1), s->GetText(2), s->GetText(3),
-                               Scaled(s->GetDouble(4)), Scaled(s->GetDouble(5)), s->GetInt64(6),
+                               s->GetCurrency(4).Scaled(), s->GetCurrency(5).Scaled(), s->GetInt64(6),
                                s->GetText(7)});
     }
     return rows;
@@ -124,6 +125,12 @@ class HandlerBook : public host::testing::SampleBook {
     db::StatementHandle s = book_->Connection().Prepare(sql);
     if (!s->Step() || s->IsNull(0)) return std::nan("");
     return s->GetDouble(0);
+  }
+  // The same for a money or quantity column.
+  double Money(const std::string& sql) {
+    db::StatementHandle s = book_->Connection().Prepare(sql);
+    if (!s->Step() || s->IsNull(0)) return std::nan("");
+    return s->GetCurrency(0).ToDouble();
   }
 
   std::shared_ptr<host::ScriptedOperator> operator_;

@@ -156,6 +156,19 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
     connection_.reset();
     Fail("the settings of book \"" + code + "\" do not name it (setting \"Code\")");
   }
+  // The stored form must be this build's: version 1 kept money as binary floating point.
+  const NamedValue* version = settings_->Find("SchemaVersion");
+  const int32_t stored_version =
+      version != nullptr && version->Value().Type() == VarType::kLong ? version->Value().AsLong()
+                                                                      : 0;
+  if (stored_version != schema::kSchemaVersion) {
+    connection_.reset();
+    Fail("book \"" + code + "\" in \"" + path_ + "\" has the stored form of version " +
+         std::to_string(stored_version) + "; this build reads version " +
+         std::to_string(schema::kSchemaVersion) +
+         " (money kept in whole ten-thousandths). Recreate the book (qts book create) to open "
+         "it");
+  }
   book_name_ = code;
 }
 

@@ -14,6 +14,7 @@
 #include "db/sqlite/sqlite_connection.h"
 #include "host/data/query.h"
 #include "host/schema/schema.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -73,7 +74,7 @@ TEST_F(BookFiles, CreateThenOpenFindsTheBookByItsSettings) {
   const std::string path = File("book.qts");
   {
     auto book = AppContext::CreateBook(path, "B1");
-    book->Connection().Execute(
+    qts::host::schema::testing::Seed(book->Connection(), 
         "INSERT INTO \"B1$REFGood\"(\"Code\", \"Name\") VALUES ('G1', 'Flour')");
   }
   auto book = AppContext::Open(path);

@@ -106,14 +106,29 @@ Variant AnyValue(const db::Statement& s, int column) {
       return Variant(s.GetDouble(column));
     case db::ValueKind::kText:
     case db::ValueKind::kBlob:
+    case db::ValueKind::kMoney:
       break;
   }
   return Variant(s.GetTextView(column));
 }
 
-Variant ReadValue(const db::Statement& s, int column, Reading reading) {
+// A money value where the column reads as `reading`.
+Variant MoneyAs(Currency value, Reading reading) {
+  switch (reading) {
+    case Reading::kCurrency:
+      return Variant(value);
+    case Reading::kString:
+      return Variant(value.ToString());
+    default:
+      return Variant(value.ToDouble());
+  }
+}
+
+// `money`: the translator typed the column as money, which the backend reads as Currency.
+Variant ReadValue(const db::Statement& s, int column, Reading reading, bool money) {
   db::ValueKind storage = s.ColumnKind(column);
   if (storage == db::ValueKind::kNull) return Variant::Null();
+  if (money) return MoneyAs(s.GetCurrency(column), reading);
   switch (reading) {
     case Reading::kCurrency:
       if (storage == db::ValueKind::kInteger)
@@ -156,13 +171,21 @@ Variant ReadValue(const db::Statement& s, int column, Reading reading) {
 class RecordsetLoader final : public db::RowVisitor {
  public:
   RecordsetLoader(Recordset& recordset, const db::Statement& statement,
-                  const std::vector<Reading>& readings)
-      : recordset_(recordset), statement_(statement), readings_(readings) {}
+                  const std::vector<Reading>& readings, const std::vector<bool>& money)
+      : recordset_(recordset), statement_(statement), readings_(readings), money_(money) {}
 
   // Appends a record and loads the statement's current row into it.
   void LoadRow() {
     recordset_.NewRow();
-    statement_.ReadRow(*this);
+    statement_.ReadRow(*this, money_);
+  }
+
+  void Money(int column, Currency value) override {
+    if (readings_[column] == Reading::kCurrency) {
+      recordset_.Currency(Field(column), value);
+    } else {
+      recordset_.Value(Field(column), MoneyAs(value, readings_[column]));
+    }
   }
 
   void Null(int column) override { recordset_.Null(Field(column)); }
@@ -226,12 +249,13 @@ class RecordsetLoader final : public db::RowVisitor {
  private:
   static size_t Field(int column) { return static_cast<size_t>(column); }
   void Slow(int column) {
-    recordset_.Value(Field(column), ReadValue(statement_, column, readings_[column]));
+    recordset_.Value(Field(column), ReadValue(statement_, column, readings_[column], false));
   }
 
   Recordset::Appender recordset_;
   const db::Statement& statement_;
   const std::vector<Reading>& readings_;
+  const std::vector<bool>& money_;
 };
 
 // A column whose SQL expression a result filter may name, with the expression's tokens.
@@ -459,9 +483,11 @@ void Query::Open() {
   auto recordset = std::make_shared<Recordset>();
   auto row = std::make_shared<NamedValueList>();
   std::vector<Reading> readings;
+  std::vector<bool> money;
   for (size_t i = 0; i < columns.size(); ++i) {
     Reading reading = ReadingOf(columns[i].kind, translation.columns[i].type);
     readings.push_back(reading);
+    money.push_back(translation.columns[i].type == sql::SqlType::kNumber);
     recordset->Fields().Append(columns[i].name, FieldTypeOf(reading), translation.columns[i].length,
                                adFldIsNullable | adFldMayBeNull | adFldUpdatable);
     NamedValuePtr own = i < fields_->Count() ? fields_->Entries()[i] : nullptr;
@@ -474,7 +500,7 @@ void Query::Open() {
   recordset->Open();
   // The store grows as rows arrive: counting them first would run the statement twice.
   db::StatementHandle statement = Book().Connection().Prepare(translation.sql);
-  RecordsetLoader loader(*recordset, *statement, readings);
+  RecordsetLoader loader(*recordset, *statement, readings, money);
   while (statement->Step()) loader.LoadRow();
   if (!result_filter_.empty()) recordset->SetFilter(Variant(result_filter_));
   if (!sort_.empty()) recordset->SetSort(sort_);

@@ -13,6 +13,7 @@
 #include "host/data/sql_tools.h"
 #include "host/data/testing/sample_book.h"
 #include "sql/sql_error.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -372,7 +373,7 @@ TEST_F(ResultRowsTest, RequeryReadsTheBookAgainKeepingFilterSortAndPosition) {
   q->MoveNext();  // G2
   ASSERT_EQ(CStr(q->Fields().Item("Code").Value()), "G2");
   book_->Connection().Execute("UPDATE \"T$REFGood\" SET \"Name\" = 'Crates' WHERE \"Code\" = 'G2'");
-  book_->Connection().Execute(
+  qts::host::schema::testing::Seed(book_->Connection(), 
       "INSERT INTO \"T$REFGood\"(\"Code\",\"Name\",\"IsGroup\") VALUES ('G9','Salt',0)");
 
   q->Requery();

@@ -216,10 +216,8 @@ db::Value TableLayout::ToStorage(size_t index, const Variant& value) const {
       }
       case sql::SqlType::kBoolean:
         return db::Value(CBool(value) ? 1 : 0);
-      case sql::SqlType::kNumber: {
-        Currency cy = value.Type() == VarType::kCurrency ? value.AsCurrency() : CCur(value);
-        return db::Value(cy.ToDouble());
-      }
+      case sql::SqlType::kNumber:
+        return db::Value(value.Type() == VarType::kCurrency ? value.AsCurrency() : CCur(value));
       case sql::SqlType::kFloat:
         return db::Value(CDbl(value));
       case sql::SqlType::kDate:
@@ -248,9 +246,18 @@ void TableLayout::Bind(db::Statement& statement, int parameter, size_t index,
   statement.Bind(parameter, ToStorage(index, value));
 }
 
+void TableLayout::AppendMoneyColumns(std::vector<bool>& money, size_t first) const {
+  for (size_t i = first; i < columns_.size(); ++i) {
+    money.push_back(columns_[i].type == sql::SqlType::kNumber);
+  }
+}
+
 Variant TableLayout::Read(const db::Statement& statement, int column, size_t index) const {
   Cell cell;
   cell.kind = statement.ColumnKind(column);
+  if (cell.kind != db::ValueKind::kNull && columns_[index].type == sql::SqlType::kNumber) {
+    return Variant(statement.GetCurrency(column));
+  }
   switch (cell.kind) {
     case db::ValueKind::kNull:
       return Variant::Null();
@@ -299,11 +306,8 @@ bool TableLayout::FromCell(const Cell& cell, size_t index, Variant& out) const {
       }
       break;
     case sql::SqlType::kNumber:
-      if (storage == db::ValueKind::kReal)
-        return Put(out, Variant(Currency::FromDouble(cell.real)));
-      if (storage == db::ValueKind::kInteger)
-        return Put(out, Variant(Currency::FromLong(cell.integer)));
-      if (std::optional<Currency> cy = Currency::Parse(text())) return Put(out, Variant(*cy));
+      // Money comes read by the backend (a row read that names the money columns).
+      if (storage == db::ValueKind::kMoney) return Put(out, Variant(cell.money));
       break;
     case sql::SqlType::kFloat:
       if (storage == db::ValueKind::kReal) return Put(out, Variant(cell.real));

@@ -94,7 +94,11 @@ class TableLayout {
     int64_t integer = 0;
     double real = 0;
     std::string_view text;
+    Currency money;  // kind kMoney: a money column as the backend read it
   };
+  // Appends to `money` whether each column from `first` on holds money: the columns a row
+  // read (db::Statement::ReadRow) takes as money.
+  void AppendMoneyColumns(std::vector<bool>& money, size_t first = 0) const;
   bool FromCell(const Cell& cell, size_t index, Variant& out) const;
 
  private:

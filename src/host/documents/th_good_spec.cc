@@ -274,6 +274,12 @@ class RowCells final : public db::RowVisitor {
     cell.text = std::string_view(reinterpret_cast<const char*>(value.data()), value.size());
     Take(column, cell);
   }
+  void Money(int column, Currency value) override {
+    TableLayout::Cell cell;
+    cell.kind = db::ValueKind::kMoney;
+    cell.money = value;
+    Take(column, cell);
+  }
 
  private:
   void Convert(const TableLayout& layout, const TableLayout::Cell& cell, size_t index, int column,
@@ -306,9 +312,19 @@ class RowCells final : public db::RowVisitor {
 
 bool THGoodSpec::ReadRow(db::Statement& statement, bool with_add, bool with_type) {
   const AddTable* joined = with_add ? add_table_ : nullptr;
-  RowCells cells(statement, *layout_, joined != nullptr ? joined->layout.get() : nullptr, with_type,
-                 read_buffer_);
-  statement.ReadRow(cells);
+  const TableLayout* joined_layout = joined != nullptr ? joined->layout.get() : nullptr;
+  if (read_money_layout_ != joined_layout || read_money_with_type_ != with_type ||
+      read_money_.empty()) {
+    // The money columns of this shape of read: the row's, the type's place, the additional.
+    read_money_.clear();
+    layout_->AppendMoneyColumns(read_money_);
+    if (with_type) read_money_.push_back(false);
+    if (joined_layout != nullptr) joined_layout->AppendMoneyColumns(read_money_, 2);
+    read_money_layout_ = joined_layout;
+    read_money_with_type_ = with_type;
+  }
+  RowCells cells(statement, *layout_, joined_layout, with_type, read_buffer_);
+  statement.ReadRow(cells, read_money_);
   const int32_t doc_id = DocIdOf(cells.values[idx_doc_id_]);
   if (!with_type && !ResolveDocType(doc_id, cells.type)) return false;
   for (size_t i = 0; i < cells.values.size(); ++i) row_entries_[i]->SetValue(cells.values[i]);
@@ -399,7 +415,7 @@ void THGoodSpec::Recompute() {
       ResetOnExit done(q);
       q.Bind(1, layout_->ToStorage(idx_good_, good));
       q.Bind(2, layout_->ToStorage(idx_unit_, unit));
-      if (q.Step() && !q.IsNull(0)) rate = Currency::FromDouble(q.GetDouble(0));
+      if (q.Step() && !q.IsNull(0)) rate = q.GetCurrency(0);
     }
     row_entries_[idx_amount_account_]->SetValue(Variant(amount * rate));
   }

@@ -125,6 +125,10 @@ class THGoodSpec : public virtual Object {
   bool add_row_stored_ = false;             // add_snapshot_ is a stored additional row
   std::vector<Variant> row_snapshot_;       // the row's values as read or written (current_idc_)
   std::vector<Variant> read_buffer_;        // the values of the row being read
+  // The money columns of the last shape of row read (ReadRow), and that shape.
+  std::vector<bool> read_money_;
+  const TableLayout* read_money_layout_ = nullptr;
+  bool read_money_with_type_ = false;
   uint64_t snapshot_rollbacks_ = 0;         // the connection's rollbacks when it was taken
   std::string type_;                        // type of the additional fields
   const AddTable* add_table_ = nullptr;

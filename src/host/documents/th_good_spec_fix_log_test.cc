@@ -9,6 +9,7 @@
 #include "host/data/app_context.h"
 #include "host/data/sql_tools.h"
 #include "host/documents/testing/doc_book.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -20,10 +21,10 @@ class FixLogTest : public DocBook {
  protected:
   void SetUp() override {
     DocBook::SetUp();
-    Db().Execute(
+    qts::host::schema::testing::Seed(Db(), 
         "INSERT INTO \"D$THDocument\"(\"IDC\",\"DocTypeCode\",\"Number\") VALUES "
         "(1,'PISF','R'),(2,'MMO','W')");
-    Db().Execute(
+    qts::host::schema::testing::Seed(Db(), 
         "INSERT INTO \"D$THGoodSpec\"(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\","
         "\"Amount\",\"AmountAccount\") VALUES (11,1,1,'G1','KG',5,5),(12,1,2,'G1','KG',5,5),"
         "(21,2,1,'G1','KG',7,7)");

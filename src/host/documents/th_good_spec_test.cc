@@ -14,6 +14,7 @@
 #include "host/documents/testing/doc_book.h"
 #include "host/documents/th_document.h"
 #include "sql/sql_error.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -58,7 +59,7 @@ class THGoodSpecTest : public DocBook {
         Db().Prepare("SELECT \"" + column + "\" FROM \"D$THGoodSpec\" WHERE \"IDC\" = ?1");
     s->Bind(1, db::Value(idc));
     EXPECT_TRUE(s->Step());
-    return Currency::FromDouble(s->GetDouble(0));
+    return s->GetCurrency(0);
   }
 
   int32_t mmo_ = 0;
@@ -238,7 +239,9 @@ TEST_F(THGoodSpecTest, AFreshObjectTakesTheTypeFromDocID) {
   spec.AddFields().Item("WriteOffPrice").SetValue(Variant(Cy(3)));
   spec.Fields().Item("GoodCode").SetValue(Variant("G1"));
   ASSERT_TRUE(spec.Update());
-  EXPECT_EQ(testing::Scalar(Db(), "SELECT \"WriteOffPrice\" FROM \"D$MMOTHGoodSpec\""), 3);
+  db::StatementHandle stored = Db().Prepare("SELECT \"WriteOffPrice\" FROM \"D$MMOTHGoodSpec\"");
+  ASSERT_TRUE(stored->Step());
+  EXPECT_EQ(stored->GetCurrency(0), Cy(3));
 }
 
 TEST_F(THGoodSpecTest, BadRowsAreRefusedAndWriteNothing) {
@@ -312,7 +315,7 @@ TEST_F(THGoodSpecTest, DeleteTakesTheRowsAdditionalFieldsAndLinks) {
   THGoodSpec spec(book_);
   int32_t income = AddRow(spec, pisf_, "G1", "KG", 10);
   int32_t out = AddRow(spec, mmo_, "G1", "KG", 4);
-  Db().Execute(
+  qts::host::schema::testing::Seed(Db(), 
       "INSERT INTO \"D$THGoodSpecFixLog\"(\"OutcomeSpecID\",\"IncomeSpecID\",\"Amount\")"
       " VALUES (" +
       std::to_string(out) + "," + std::to_string(income) + ",4)");
@@ -338,7 +341,7 @@ TEST_F(THGoodSpecTest, UpdateByIDWritesTheChangedColumnsOfItsOwnRowAndAllAfterAR
   ASSERT_TRUE(spec.MoveToID(idc));
 
   // Another writer sets the price while this object holds the row.
-  Db().Execute("UPDATE \"D$THGoodSpec\" SET \"Price\" = 7 WHERE \"IDC\" = ?1", {idc});
+  Db().Execute("UPDATE \"D$THGoodSpec\" SET \"Price\" = ?1 WHERE \"IDC\" = ?2", {Cy(7), idc});
   spec.Fields().Item("Amount").SetValue(Variant(Cy(3)));
   spec.Fields().Item("AmountAccount").SetValue(Variant(Currency()));
   ASSERT_TRUE(spec.UpdateByID(idc));

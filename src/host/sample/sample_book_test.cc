@@ -86,7 +86,7 @@ class SampleBookTest : public ::testing::Test {
       auto text = [&](int i) { return rows->IsNull(i) ? std::string() : rows->GetText(i); };
       Row r{rows->GetInt64(0), rows->GetInt64(1), rows->GetText(2),         rows->GetText(3),
             text(4),           text(5),           rows->GetInt64(6),        rows->GetInt64(7),
-            rows->GetInt64(8), rows->GetInt64(9), Ten4(rows->GetDouble(10))};
+            rows->GetInt64(8), rows->GetInt64(9), Ten4(rows->GetCurrency(10).ToDouble())};
       rows_[r.id] = r;
     }
     auto links = c.Prepare(
@@ -94,7 +94,7 @@ class SampleBookTest : public ::testing::Test {
         " FROM " +
         Table(Book(), "THGoodSpecFixLog") + " ORDER BY \"IDC\"");
     while (links->Step()) {
-      links_.push_back(Link{links->GetInt64(0), links->GetInt64(1), Ten4(links->GetDouble(2)),
+      links_.push_back(Link{links->GetInt64(0), links->GetInt64(1), Ten4(links->GetCurrency(2).ToDouble()),
                             links->GetText(3)});
     }
   }
@@ -117,7 +117,7 @@ class SampleBookTest : public ::testing::Test {
     while (st->Step()) {
       std::string key;
       for (int i = 0; i < key_columns; ++i) key += (st->IsNull(i) ? "" : st->GetText(i)) + "|";
-      out[key] += Ten4(st->GetDouble(key_columns));
+      out[key] += Ten4(st->GetCurrency(key_columns).ToDouble());
     }
     return out;
   }
@@ -413,11 +413,11 @@ TEST_F(SampleBookTest, StockOrderRowsAndPostedLotsFollowThePostedStockRows) {
     EXPECT_TRUE(IsReceipt(r) || IsIssue(r)) << id;
     EXPECT_EQ(st->GetInt64(1), id);
     EXPECT_EQ(st->GetInt64(2), r.doc);
-    EXPECT_EQ(Ten4(st->GetDouble(3)), r.account);
+    EXPECT_EQ(Ten4(st->GetCurrency(3).ToDouble()), r.account);
     EXPECT_EQ(st->GetText(4), r.store);
     EXPECT_EQ(st->GetInt64(5), r.lot);
-    EXPECT_EQ(Ten4(st->GetDouble(6)), r.account);
-    EXPECT_NEAR(st->GetDouble(7) * st->GetDouble(9), st->GetDouble(8), 0.0001 * st->GetDouble(9))
+    EXPECT_EQ(Ten4(st->GetCurrency(6).ToDouble()), r.account);
+    EXPECT_NEAR(st->GetCurrency(7).ToDouble() * st->GetCurrency(9).ToDouble(), st->GetCurrency(8).ToDouble(), 0.0001 * st->GetCurrency(9).ToDouble())
         << id;
   }
   for (const auto& [id, r] : rows_) {
@@ -433,7 +433,7 @@ TEST_F(SampleBookTest, ForeignReceiptsCostInTheAccountingCurrency) {
   std::map<std::string, std::map<std::string, double>> rates;
   auto r = Book().Connection().Prepare("SELECT \"CurrencyCode\", \"RateDate\", \"Rate\" FROM " +
                                        Table(Book(), "REFCurrencyRate"));
-  while (r->Step()) rates[r->GetText(0)][r->GetText(1)] = r->GetDouble(2);
+  while (r->Step()) rates[r->GetText(0)][r->GetText(1)] = r->GetCurrency(2).ToDouble();
   auto st = Book().Connection().Prepare(
       "SELECT d.\"CurrencyCode\", d.\"DocumentDate\", s.\"Summa\", s.\"CostSumm\" FROM " +
       Table(Book(), "THGoodSpec") + " s JOIN " + Table(Book(), "THDocument") +
@@ -449,7 +449,7 @@ TEST_F(SampleBookTest, ForeignReceiptsCostInTheAccountingCurrency) {
       ASSERT_NE(it, by_date.begin());
       rate = std::prev(it)->second;
     }
-    EXPECT_EQ(Ten4(st->GetDouble(3)), Ten4(std::round(st->GetDouble(2) / rate * 100) / 100));
+    EXPECT_EQ(Ten4(st->GetCurrency(3).ToDouble()), Ten4(std::round(st->GetCurrency(2).ToDouble() / rate * 100) / 100));
   }
   EXPECT_TRUE(currencies.count("EUR") && currencies.size() > 1);
 }
@@ -460,7 +460,7 @@ TEST_F(SampleBookTest, PackagingDeclarationsHoldTheQuarterSales) {
   std::map<std::string, int64_t> expected;
   auto sold = Book().Connection().Prepare(
       "SELECT substr(d.\"DocumentDate\", 6, 2), u.\"PackMaterialKind\", u.\"PackType\","
-      " s.\"AmountAccount\" * u.\"Weight\" FROM " +
+      " s.\"AmountAccount\", u.\"Weight\" FROM " +
       Table(Book(), "THGoodSpec") + " s JOIN " + Table(Book(), "THDocument") +
       " d ON d.\"IDC\" = s.\"DocID\" JOIN " + Table(Book(), "REFGoodUnit") +
       " u ON u.\"GoodCode\" = s.\"GoodCode\" AND u.\"IsAccount\" = 1"
@@ -470,7 +470,7 @@ TEST_F(SampleBookTest, PackagingDeclarationsHoldTheQuarterSales) {
     const int quarter = (std::stoi(sold->GetText(0)) - 1) / 3;
     if (quarter == 3) continue;
     kg[std::to_string(quarter) + "|" + sold->GetText(1) + "|" + sold->GetText(2)] +=
-        sold->GetDouble(3);
+        sold->GetCurrency(3).ToDouble() * sold->GetCurrency(4).ToDouble();
   }
   for (const auto& [key, v] : kg) expected[key] = Ten4(std::round(v / 1000 * 10000) / 10000);
   auto st = Book().Connection().Prepare(
@@ -484,7 +484,7 @@ TEST_F(SampleBookTest, PackagingDeclarationsHoldTheQuarterSales) {
     const int quarter = (std::stoi(begin.substr(5, 2)) - 1) / 3;
     EXPECT_EQ(begin.substr(8), "01");
     EXPECT_EQ(std::stoi(st->GetText(1).substr(5, 2)), quarter * 3 + 3);
-    const int64_t amount = Ten4(st->GetDouble(4));
+    const int64_t amount = Ten4(st->GetCurrency(4).ToDouble());
     if (amount != 0) {
       declared[std::to_string(quarter) + "|" + st->GetText(2) + "|" + st->GetText(3)] = amount;
     }
@@ -521,9 +521,9 @@ TEST_F(SampleBookTest, OperationDocumentsFollowTheChartsOfTheirOrder) {
     EXPECT_EQ(st->GetText(1), "MO");
     EXPECT_EQ(st->GetText(2), st->GetText(3));
     if (type == "MNC") {
-      EXPECT_EQ(Ten4(st->GetDouble(5)), Ten4(st->GetDouble(4) * st->GetDouble(6)));
+      EXPECT_EQ(Ten4(st->GetCurrency(5).ToDouble()), Ten4(st->GetCurrency(4).ToDouble() * st->GetCurrency(6).ToDouble()));
     } else if (type == "MAE") {
-      EXPECT_EQ(Ten4(st->GetDouble(7)), Ten4(st->GetDouble(8)));
+      EXPECT_EQ(Ten4(st->GetCurrency(7).ToDouble()), Ten4(st->GetCurrency(8).ToDouble()));
     }
   }
   EXPECT_EQ(kinds, (std::set<std::string>{"MAC", "MAE", "MNC"}));

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "core/currency.h"
 #include "core/error.h"
 #include "host/schema/schema.h"
 
@@ -23,6 +24,7 @@ TableWriter::TableWriter(db::Connection& connection, std::string_view code,
                   fmt::format("table '{}' has no column '{}'", def->name, columns[i]));
     }
     names += fmt::format("{}\"{}\"", i == 0 ? "" : ", ", column->name);
+    money_.push_back(column->type == sql::SqlType::kNumber);
     marks += fmt::format("{}?{}", i == 0 ? "" : ", ", i + 1);
   }
   statement_ = connection.Prepare(fmt::format("INSERT INTO \"{}\" ({}) VALUES ({})",
@@ -39,8 +41,17 @@ void TableWriter::Insert(const std::vector<db::Value>& values) {
         5, "TableWriter",
         fmt::format("'{}' takes {} values per row, not {}", table_, columns_, values.size()));
   }
-  int index = 1;
-  for (const db::Value& v : values) statement_->Bind(index++, v);
+  for (size_t i = 0; i < values.size(); ++i) {
+    const db::Value& v = values[i];
+    const int index = static_cast<int>(i + 1);
+    if (money_[i] && v.Kind() == db::ValueKind::kReal) {
+      statement_->BindCurrency(index, Currency::FromDouble(v.Double()));
+    } else if (money_[i] && v.Kind() == db::ValueKind::kInteger) {
+      statement_->BindCurrency(index, Currency::FromLong(v.Int64()));
+    } else {
+      statement_->Bind(index, v);
+    }
+  }
   try {
     statement_->Run();
   } catch (...) {

@@ -23,7 +23,9 @@ class TableWriter {
   TableWriter(const TableWriter&) = delete;
   TableWriter& operator=(const TableWriter&) = delete;
 
-  // One row: a value per column, in the order the columns were given.
+  // One row: a value per column, in the order the columns were given. A number given for a
+  // money column (a double or a whole number) is stored as the money it stands for: the
+  // nearest value with four places.
   void Insert(std::initializer_list<db::Value> values);
   void Insert(const std::vector<db::Value>& values);
   int64_t Count() const noexcept { return count_; }
@@ -31,6 +33,7 @@ class TableWriter {
  private:
   db::StatementHandle statement_;
   size_t columns_;
+  std::vector<bool> money_;  // per column: a money column
   std::string table_;
   int64_t count_ = 0;
 };

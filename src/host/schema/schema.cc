@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "core/currency.h"
 #include "core/error.h"
 #include "core/text.h"
 #include "host/schema/schema_text.h"
@@ -100,7 +102,8 @@ std::string TypeName(const ColumnDef& c, Dialect dialect) {
     case sql::SqlType::kInteger:
       return "INTEGER";
     case sql::SqlType::kNumber:
-      return pg ? "NUMERIC(19,4)" : "REAL";
+      // SQLite keeps money and quantities in whole ten-thousandths (db/sqlite/money_functions.h).
+      return pg ? "NUMERIC(19,4)" : "INTEGER";
     case sql::SqlType::kFloat:
       return pg ? "DOUBLE PRECISION" : "REAL";
     case sql::SqlType::kText:
@@ -124,6 +127,17 @@ std::string QuotedList(const std::vector<std::string>& names) {
   return out;
 }
 
+// A column's default as the backend stores it: money on SQLite in ten-thousandths.
+std::string DefaultLiteral(const ColumnDef& c, Dialect dialect) {
+  if (dialect != Dialect::kSqlite || c.type != sql::SqlType::kNumber) return c.default_value;
+  const std::optional<Currency> value = Currency::Parse(c.default_value);
+  if (!value) {
+    throw Error(kErrInvalidCall, "BookSchema",
+                "the default of money column " + c.name + " is no number: " + c.default_value);
+  }
+  return std::to_string(value->Scaled());
+}
+
 std::string ColumnLine(const SourceDef& table, const ColumnDef& c, Dialect dialect) {
   std::string line = QuoteIdentifier(c.name) + " ";
   const bool is_identity = table.identity && &c == &table.columns.front();
@@ -134,11 +148,15 @@ std::string ColumnLine(const SourceDef& table, const ColumnDef& c, Dialect diale
   }
   line += TypeName(c, dialect);
   if (!c.nullable) line += " NOT NULL";
-  if (!c.default_value.empty()) line += " DEFAULT " + c.default_value;
-  // SQLite keeps dates as ISO text; anything else stored there is a writer's mistake.
+  if (!c.default_value.empty()) line += " DEFAULT " + DefaultLiteral(c, dialect);
+  // SQLite keeps dates as ISO text and money as integers; anything else stored there is a
+  // writer's mistake (a money value bound as a real number).
   if (dialect == Dialect::kSqlite && c.type == sql::SqlType::kDate) {
     line += " CHECK (" + QuoteIdentifier(c.name) +
             " GLOB '[0-9][0-9][0-9][0-9]-[0-1][0-9]-[0-3][0-9]*')";
+  }
+  if (dialect == Dialect::kSqlite && c.type == sql::SqlType::kNumber) {
+    line += " CHECK (typeof(" + QuoteIdentifier(c.name) + ") IN ('integer', 'null'))";
   }
   return line;
 }
@@ -194,10 +212,12 @@ std::vector<std::string> CreateStatements(std::string_view code, Dialect dialect
       if (!index.unique) out.push_back(CreateIndex(code, s, index));
     }
   }
+  // Views do arithmetic on money: they are written through the translator, as every query.
+  const BookCatalogue catalogue{std::string(code)};
   for (const SourceDef& s : Sources()) {
     if (s.kind != SourceKind::kView) continue;
     out.push_back("CREATE VIEW " + QuoteIdentifier(PhysicalName(code, s.name)) + " AS " +
-                  PhysicalSql(code, s.sql));
+                  sql::Translate(s.sql, catalogue, dialect));
   }
   return out;
 }

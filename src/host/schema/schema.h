@@ -39,7 +39,8 @@
 //
 // Types. Identifiers, counters, kind codes and flags are integers (flags hold 0 or 1 and are
 // compared with numbers, as the queries do); money and quantities are NUMERIC(19,4) on
-// PostgreSQL and REAL on SQLite; dates are DATE on PostgreSQL and ISO text ("2026-01-31") on
+// PostgreSQL and INTEGER ten-thousandths on SQLite (value x 10,000, a CHECK refusing anything
+// but integers; see db/sqlite/money_functions.h); dates are DATE on PostgreSQL and ISO text ("2026-01-31") on
 // SQLite, where a CHECK refuses anything else; text is VARCHAR(n) on PostgreSQL and TEXT on
 // SQLite.
 //
@@ -183,7 +184,9 @@ struct SettingRow {
 // "SDProc", "VSDProc", "TransportAlgoritm", "IsMakeFixDoc", the enterprise's identity (empty)
 // and "SchemaVersion".
 [[nodiscard]] std::vector<SettingRow> InitialSettings(std::string_view code);
-inline constexpr int kSchemaVersion = 1;
+// The stored form of a book. 2: money and quantities in whole ten-thousandths on SQLite (1 kept
+// them as REAL). A book of another version is refused when it is opened.
+inline constexpr int kSchemaVersion = 2;
 
 // INSERT statements for a new book: the settings, the document types and the two rows of
 // "REFDates" (IDC 1 and 2) that queries use as a row multiplier.
@@ -207,8 +210,8 @@ inline constexpr int kSchemaVersion = 1;
 // Rewrites T-SQL written in the schema's own portable subset (joins, CASE, COALESCE, ROUND,
 // SUM, IN lists) for a book on either backend: a name right after FROM or JOIN that is a
 // table or view becomes its quoted physical name, and every identifier that is a column name
-// of the schema becomes quoted in its canonical case. Used for the views' DDL and to run the
-// sources directly; general queries go through the translator. Raises qts::Error (5) when a
+// of the schema becomes quoted in its canonical case. It does no arithmetic rewriting: SQL that
+// computes with money goes through the translator (views do). Raises qts::Error (5) when a
 // parameterised source is named after FROM or JOIN (it must be inlined) or a placeholder is
 // left.
 [[nodiscard]] std::string PhysicalSql(std::string_view code, std::string_view tsql);

@@ -15,6 +15,7 @@
 #include "host/data/testing/sample_book.h"
 #include "host/sample/sample_book.h"
 #include "host/schema/schema.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -30,16 +31,17 @@ class CurrencyTest : public testing::SampleBook {
   void SetUp() override {
     SampleBook::SetUp();
     db::Connection& c = book_->Connection();
-    c.Execute(R"(INSERT INTO "T$REFCurrencyRate"("CurrencyCode","RateDate","Rate") VALUES
+    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$REFCurrencyRate"("CurrencyCode","RateDate","Rate") VALUES
                  ('USD','2026-01-01',1.10),('USD','2026-01-20',1.25),('PLN','2026-01-15',4))");
-    c.Execute(R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate",
+    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate",
                  "StoreCode","IsPosted","CurrencyCode") VALUES
                  (6,'PISF','P6','2026-01-28','S1',1,'GBP'),(7,'PISF','P7','2026-01-28','S1',1,'EUR'),
                  (8,'PISF','P8','2026-01-14','S1',1,'PLN'))");
     c.Execute(R"(UPDATE "T$THDocument" SET "CurrencyCode" = CASE "IDC" WHEN 1 THEN 'USD'
                  WHEN 2 THEN 'USD' WHEN 4 THEN 'PLN' ELSE "CurrencyCode" END,
-                 "Summa" = CASE "IDC" WHEN 1 THEN 110 WHEN 2 THEN 100 WHEN 3 THEN 30 WHEN 4 THEN 10
-                 WHEN 6 THEN 50 WHEN 7 THEN 12.34 WHEN 8 THEN 40 END)");
+                 "Summa" = CASE "IDC" WHEN 1 THEN 1100000 WHEN 2 THEN 1000000 WHEN 3 THEN 300000
+                 WHEN 4 THEN 100000 WHEN 6 THEN 500000 WHEN 7 THEN 123400 WHEN 8 THEN 400000 END)");
+    // (sums in the book's ten-thousandths: 110, 100, 30, 10, 50, 12.34, 40)
     tools_.Init(book_);
   }
 
@@ -123,7 +125,7 @@ TEST(CurrencySampleBookTest, ForeignReceiptsConvertWithTheRateOfTheirDay) {
   std::map<std::string, std::map<std::string, double>> rates;
   auto r = book->Connection().Prepare("SELECT \"CurrencyCode\", \"RateDate\", \"Rate\" FROM " +
                                       table("REFCurrencyRate"));
-  while (r->Step()) rates[r->GetText(0)][r->GetText(1)] = r->GetDouble(2);
+  while (r->Step()) rates[r->GetText(0)][r->GetText(1)] = r->GetCurrency(2).ToDouble();
   std::map<int64_t, double> expected;
   int foreign = 0;
   auto d = book->Connection().Prepare(
@@ -132,7 +134,7 @@ TEST(CurrencySampleBookTest, ForeignReceiptsConvertWithTheRateOfTheirDay) {
       table("THDocument") + " WHERE \"DocTypeCode\" = 'PISF'");
   while (d->Step()) {
     const std::string currency = d->GetText(1);
-    double value = d->GetDouble(3);
+    double value = d->GetCurrency(3).ToDouble();
     if (currency != "EUR") {
       ++foreign;
       const auto& by_date = rates.at(currency);

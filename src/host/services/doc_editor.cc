@@ -67,7 +67,8 @@ FormDescription DocEditor::DescribeDocument(int32_t idc) {
   s->BindInt64(1, idc);
   while (s->Step()) {
     auto num = [&](int column) {
-      return s->ColumnKind(column) == db::ValueKind::kNull ? 0.0 : s->GetDouble(column);
+      return s->ColumnKind(column) == db::ValueKind::kNull ? 0.0
+                                                           : s->GetCurrency(column).ToDouble();
     };
     auto text = [&](int column) {
       return s->ColumnKind(column) == db::ValueKind::kNull ? std::string() : s->GetText(column);

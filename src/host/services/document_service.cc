@@ -2,7 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <cmath>
 #include <map>
 #include <tuple>
 #include <utility>
@@ -10,7 +9,7 @@
 
 #include "core/convert.h"
 #include "core/currency.h"
-#include "core/rounding.h"
+#include "core/decimal.h"
 #include "db/connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
@@ -22,14 +21,13 @@ namespace qts::host {
 namespace {
 
 constexpr std::string_view kSource = "DocumentService";
-constexpr double kScale = 10000.0;
 
 [[noreturn]] void Fail(int32_t number, std::string description) {
   throw Error(number, std::string(kSource), std::move(description));
 }
 
-int64_t Scaled(double quantity) { return std::llround(quantity * kScale); }
 std::string Quantity(int64_t scaled) { return Currency::FromScaled(scaled).ToString(); }
+Decimal Exact(int64_t scaled) { return Decimal::FromCurrency(Currency::FromScaled(scaled)); }
 
 // SQL over the book's physical tables: T("THGoodSpec") is the quoted table name.
 class Tables {
@@ -49,8 +47,9 @@ std::string TextAt(const db::Statement& s, int column) {
 int64_t IntAt(const db::Statement& s, int column) {
   return s.ColumnKind(column) == db::ValueKind::kNull ? 0 : s.GetInt64(column);
 }
-double NumberAt(const db::Statement& s, int column) {
-  return s.ColumnKind(column) == db::ValueKind::kNull ? 0.0 : s.GetDouble(column);
+// A money or quantity column in ten-thousandths; 0 for NULL.
+int64_t MoneyAt(const db::Statement& s, int column) {
+  return s.ColumnKind(column) == db::ValueKind::kNull ? 0 : s.GetCurrency(column).Scaled();
 }
 
 struct Header {
@@ -109,7 +108,7 @@ void AdjustLot(AppContext& book, const std::string& store, const std::string& go
     if (!s->Step()) Fail(kErrDocumentService, fmt::format("the book has no store \"{}\"", store));
     store_id = s->GetInt64(0);
   }
-  const double amount = static_cast<double>(delta) / kScale;
+  const Currency amount = Currency::FromScaled(delta);
   const int64_t changed = c.Execute(
       "UPDATE " + t("STLot") +
           " SET \"RestAccount\" = COALESCE(\"RestAccount\", 0) + ?1,"
@@ -147,7 +146,7 @@ std::vector<Row> ReadRows(AppContext& book, int32_t doc_id) {
   std::vector<Row> rows;
   while (s->Step()) {
     rows.push_back(
-        Row{IntAt(*s, 0), IntAt(*s, 1), TextAt(*s, 2), IntAt(*s, 3), Scaled(NumberAt(*s, 4))});
+        Row{IntAt(*s, 0), IntAt(*s, 1), TextAt(*s, 2), IntAt(*s, 3), MoneyAt(*s, 4)});
   }
   return rows;
 }
@@ -182,32 +181,27 @@ void LoadReceipts(AppContext& book, const Header& h, const std::string& good, in
   s->BindInt64(3, lot);
   s->BindText(4, h.date);
   while (s->Step()) {
-    const int64_t quantity = Scaled(NumberAt(*s, 1));
-    const int64_t free = quantity - Scaled(NumberAt(*s, 3));
+    const int64_t quantity = MoneyAt(*s, 1);
+    const int64_t free = quantity - MoneyAt(*s, 3);
     if (quantity <= 0 || free <= 0) continue;
-    // The ledger prices a link as cost x taken / quantity: hand it the free part and the cost
-    // that part carries, so a link costs CostSumm x taken / AmountAccount of the receipt.
-    const double cost = NumberAt(*s, 2) * static_cast<double>(free) / static_cast<double>(quantity);
-    ledger.AddReceipt(h.store, good, lot, IntAt(*s, 0), free, cost);
-    receipts[IntAt(*s, 0)] = ReceiptValue{quantity, Scaled(NumberAt(*s, 2))};
+    // The ledger only finds the receipts a row consumes; CostOf prices the links exactly from
+    // the receipts' own quantity and cost.
+    ledger.AddReceipt(h.store, good, lot, IntAt(*s, 0), free, 0.0);
+    receipts[IntAt(*s, 0)] = ReceiptValue{quantity, MoneyAt(*s, 2)};
   }
 }
 
 // The cost of an outgoing row: the sum of receipt CostSumm x taken / receipt AmountAccount
-// over the receipts it consumed, rounded to cents half away from zero (as RoundCy rounds). The
-// sum is taken in extended precision and rounded once: a share that ends exactly on half a
-// cent (17.64 x 17 / 24 + 7.64 = 20.135) must round up, which binary doubles summed and
-// rounded to four places first would not guarantee.
+// over the receipts it consumed, rounded to cents half away from zero (as RoundCy rounds), in
+// the book's decimal arithmetic (core/decimal.h): a share that ends exactly on half a cent
+// (17.64 x 17 / 24 + 7.64 = 20.135) rounds up.
 Currency CostOf(const std::vector<std::pair<int64_t, const ReceiptValue*>>& consumed) {
-  long double sum = 0;  // currency units
+  Decimal sum;
   for (const auto& [taken, receipt] : consumed) {
     if (receipt->quantity == 0) continue;
-    sum += static_cast<long double>(receipt->cost) * static_cast<long double>(taken) /
-           static_cast<long double>(receipt->quantity) / static_cast<long double>(kScale);
+    sum = sum + Exact(receipt->cost) * Exact(taken) / Exact(receipt->quantity);
   }
-  const long double cents = std::floor(std::fabs(sum) * 100.0L + 0.5L + 1e-6L);
-  const int64_t scaled = static_cast<int64_t>(cents) * 100;
-  return Currency::FromScaled(sum < 0 ? -scaled : scaled);
+  return sum.Round(2).ToCurrency();
 }
 
 // The links the rows of document `doc_id` have before posting, by row: a fuel write-off
@@ -229,8 +223,8 @@ std::map<int64_t, std::vector<OwnLink>> ReadOwnLinks(AppContext& book, int32_t d
   s->BindInt64(1, doc_id);
   std::map<int64_t, std::vector<OwnLink>> links;
   while (s->Step()) {
-    links[IntAt(*s, 0)].push_back(OwnLink{
-        Scaled(NumberAt(*s, 1)), ReceiptValue{Scaled(NumberAt(*s, 2)), Scaled(NumberAt(*s, 3))}});
+    links[IntAt(*s, 0)].push_back(
+        OwnLink{MoneyAt(*s, 1), ReceiptValue{MoneyAt(*s, 2), MoneyAt(*s, 3)}});
   }
   return links;
 }
@@ -293,11 +287,11 @@ void PostOutgoing(AppContext& book, const Header& h) {
       for (const OwnLink& l : *links) consumed.emplace_back(l.quantity, &l.receipt);
     }
     for (const sample::FifoLedger::Link& l : p.links) {
-      c.Execute(insert_link, {p.row->good, p.row->idc, l.income_spec_id,
-                              static_cast<double>(l.quantity) / kScale});
+      c.Execute(insert_link,
+                {p.row->good, p.row->idc, l.income_spec_id, Currency::FromScaled(l.quantity)});
       consumed.emplace_back(l.quantity, &receipts.at(l.income_spec_id));
     }
-    c.Execute(set_cost, {CostOf(consumed).ToDouble(), p.row->idc});
+    c.Execute(set_cost, {CostOf(consumed), p.row->idc});
     AdjustLot(book, h.store, p.row->good, p.row->lot, -p.row->quantity);
   }
 }
@@ -309,7 +303,7 @@ void PostIncoming(AppContext& book, const Header& h) {
   // Costs are kept in the accounting currency: a receipt in another currency costs its sum
   // divided by the currency's rate on the document's date, rounded to cents.
   const Tables t(book);
-  double rate = 1.0;
+  int64_t rate = Currency::kScale;  // ten-thousandths
   const NamedValueList& settings = book.Settings();
   const std::string account =
       settings.ExistsField("AccountCurrency") ? CStr(settings.Item("AccountCurrency").Value()) : "";
@@ -319,30 +313,33 @@ void PostIncoming(AppContext& book, const Header& h) {
         " WHERE \"CurrencyCode\" = ?1 AND \"RateDate\" <= ?2 ORDER BY \"RateDate\" DESC LIMIT 1");
     s->BindText(1, h.currency);
     s->BindText(2, h.date);
-    if (!s->Step() || NumberAt(*s, 0) <= 0) {
+    if (!s->Step() || MoneyAt(*s, 0) <= 0) {
       Fail(kErrDocumentService,
            fmt::format("{} is in {}, which has no rate on {}: its cost cannot "
                        "be put in {}",
                        Describe(h), h.currency, h.date.substr(0, 10), account));
     }
-    rate = NumberAt(*s, 0);
+    rate = MoneyAt(*s, 0);
   }
-  if (rate == 1.0) {
+  if (rate == Currency::kScale) {
     book.Connection().Execute(
         "UPDATE " + t("THGoodSpec") + " SET \"CostSumm\" = \"Summa\" WHERE \"DocID\" = ?1",
         {int64_t{h.idc}});
   } else {
-    std::vector<std::pair<int64_t, double>> costs;
+    std::vector<std::pair<int64_t, Currency>> costs;
     {
       db::StatementHandle s = book.Connection().Prepare("SELECT \"IDC\", \"Summa\" FROM " +
                                                         t("THGoodSpec") + " WHERE \"DocID\" = ?1");
       s->BindInt64(1, h.idc);
-      while (s->Step()) costs.emplace_back(IntAt(*s, 0), RoundDecimal(NumberAt(*s, 1) / rate, 2));
+      while (s->Step()) {
+        costs.emplace_back(IntAt(*s, 0),
+                           (Exact(MoneyAt(*s, 1)) / Exact(rate)).Round(2).ToCurrency());
+      }
     }
     db::StatementHandle set = book.Connection().Prepare(
         "UPDATE " + t("THGoodSpec") + " SET \"CostSumm\" = ?1 WHERE \"IDC\" = ?2");
     for (const auto& [idc, cost] : costs) {
-      set->BindDouble(1, cost);
+      set->BindCurrency(1, cost);
       set->BindInt64(2, idc);
       set->Run();
       set->Reset();
@@ -366,7 +363,7 @@ void UnpostOutgoing(AppContext& book, const Header& h) {
         " o ON o.\"IDC\" = l.\"OutcomeSpecID\" WHERE o.\"DocID\" = ?1"
         " GROUP BY o.\"GoodCode\", COALESCE(o.\"LotPropertyID\", 0)");
     s->BindInt64(1, h.idc);
-    while (s->Step()) returned[{TextAt(*s, 0), IntAt(*s, 1)}] += Scaled(NumberAt(*s, 2));
+    while (s->Step()) returned[{TextAt(*s, 0), IntAt(*s, 1)}] += MoneyAt(*s, 2);
   }
   // Only the links posting made go; the rows' own links (a fuel write-off's) stay with them.
   c.Execute("DELETE FROM " + t("THGoodSpecFixLog") +

@@ -16,11 +16,13 @@
 #include "host/documents/testing/doc_book.h"
 #include "host/documents/th_document.h"
 #include "host/sample/sample_book.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
 
 using testing::Scalar;
+using testing::MoneyScalar;
 
 constexpr const char* kCode = "P";
 
@@ -59,7 +61,7 @@ class PostingBook : public ::testing::Test {
             "(\"GoodCode\",\"UnitCode\",\"StoreId\",\"AnalytID\",\"Rest\",\"RestAccount\") VALUES"
             " ('G1','KG',1,0,65,65),('G1','KG',1,9,4,4),('G1','KG',2,0,100,100)",
     };
-    for (const std::string& sql : seed) c.Execute(sql);
+    for (const std::string& sql : seed) qts::host::schema::testing::Seed(c, sql);
   }
 
   db::Connection& Db() { return book_->Connection(); }
@@ -80,7 +82,7 @@ class PostingBook : public ::testing::Test {
       Db().Execute("INSERT INTO " + Table("THGoodSpec") +
                        "(\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
                        "\"AmountAccount\",\"LotPropertyID\") VALUES (?1,?2,?3,'KG',?4,?4,?5)",
-                   {int64_t{id}, int64_t{++pos}, good, int64_t{quantity}, int64_t{lot}});
+                   {int64_t{id}, int64_t{++pos}, good, Currency::FromLong(quantity), int64_t{lot}});
     }
     return id;
   }
@@ -101,7 +103,7 @@ class PostingBook : public ::testing::Test {
                      Table("THGoodSpecFixLog") + " ORDER BY \"OutcomeSpecID\", \"IncomeSpecID\"");
     while (s->Step()) {
       links.push_back(std::to_string(s->GetInt64(0)) + ">" + std::to_string(s->GetInt64(1)) + ":" +
-                      Currency::FromDouble(s->GetDouble(2)).ToString());
+                      s->GetCurrency(2).ToString());
     }
     return links;
   }
@@ -110,7 +112,7 @@ class PostingBook : public ::testing::Test {
         Db().Prepare("SELECT \"CostSumm\" FROM " + Table("THGoodSpec") + " WHERE \"IDC\" = ?1");
     s->BindInt64(1, spec);
     EXPECT_TRUE(s->Step());
-    return Currency::FromDouble(s->GetDouble(0)).ToString();
+    return s->GetCurrency(0).ToString();
   }
   int64_t Posted(int doc) {
     return Scalar(Db(), "SELECT \"IsPosted\" FROM " + Table("THDocument") +
@@ -125,7 +127,7 @@ class PostingBook : public ::testing::Test {
         " st ON st.\"IDC\" = l.\"StoreId\" ORDER BY st.\"Code\", l.\"GoodCode\", l.\"AnalytID\"");
     while (s->Step()) {
       lots.push_back(s->GetText(0) + "/" + s->GetText(1) + "/" + std::to_string(s->GetInt64(2)) +
-                     "=" + Currency::FromDouble(s->GetDouble(3)).ToString());
+                     "=" + s->GetCurrency(3).ToString());
     }
     return lots;
   }
@@ -205,16 +207,16 @@ TEST_F(PostingBook, AReceiptIsNeverTakenBeyondItsQuantityByAnEarlierDatedDocumen
   EXPECT_QTS_ERROR(Service(early)->CloseDoc(), kErrStockShort);
   const int32_t fits = WriteOff("2026-01-12", {{"G1", 0, 3}});
   Service(fits)->CloseDoc();
-  EXPECT_EQ(Scalar(Db(), "SELECT SUM(\"Amount\") FROM " + Table("THGoodSpecFixLog") +
+  EXPECT_EQ(MoneyScalar(Db(), "SELECT SUM(\"Amount\") FROM " + Table("THGoodSpecFixLog") +
                              " WHERE \"IncomeSpecID\" = 201"),
-            5);
+            Currency::FromLong(5));
 }
 
 // A fuel write-off links its rows to the receipts the fuel came from (type 5) before it is
 // posted: posting takes those links as the rows' consumption, draws only the rest first in
 // first out, costs the row over both, and unposting keeps the write-off's own links.
 TEST_F(PostingBook, RowsLinkedBeforePostingTakeOnlyTheRestFromTheReceipts) {
-  Db().Execute("INSERT INTO " + Table("THGoodSpecFixLog") +
+  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THGoodSpecFixLog") +
                "(\"GoodCode\",\"OutcomeSpecID\",\"IncomeSpecID\",\"Amount\",\"Type\") VALUES"
                " ('G1',601,201,3,5),('G1',602,202,1,5)");
   auto service = Service(6);
@@ -229,9 +231,9 @@ TEST_F(PostingBook, RowsLinkedBeforePostingTakeOnlyTheRestFromTheReceipts) {
   EXPECT_QTS_ERROR(Service(more)->CloseDoc(), kErrStockShort);
   const int32_t later = WriteOff("2026-01-15", {{"G1", 0, 3}});
   Service(later)->CloseDoc();
-  EXPECT_EQ(Scalar(Db(), "SELECT SUM(\"Amount\") FROM " + Table("THGoodSpecFixLog") +
+  EXPECT_EQ(MoneyScalar(Db(), "SELECT SUM(\"Amount\") FROM " + Table("THGoodSpecFixLog") +
                              " WHERE \"IncomeSpecID\" = 201"),
-            5);
+            Currency::FromLong(5));
   Service(later)->OpenDoc();
 
   service->OpenDoc();
@@ -244,10 +246,10 @@ TEST_F(PostingBook, RowsLinkedBeforePostingTakeOnlyTheRestFromTheReceipts) {
 
 TEST_F(PostingBook, IncomingAndOtherDocumentsPost) {
   // A new receipt of G2 into S2: cost becomes its sum, a lot is opened for it.
-  Db().Execute("INSERT INTO " + Table("THDocument") +
+  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THDocument") +
                "(\"IDC\",\"DocTypeCode\",\"Number\",\"DocumentDate\",\"StoreCode\",\"IsPosted\")"
                " VALUES (7,'PISF','R7','2026-01-02','S2',0),(8,'PRS','Q1','2026-01-02',NULL,0)");
-  Db().Execute("INSERT INTO " + Table("THGoodSpec") +
+  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THGoodSpec") +
                "(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
                "\"AmountAccount\",\"Summa\",\"CostSumm\") VALUES (701,7,1,'G2','VNT',6,6,30,0),"
                "(801,8,1,'G2','VNT',6,6,30,0)");
@@ -273,14 +275,14 @@ TEST_F(PostingBook, IncomingAndOtherDocumentsPost) {
 // currency's latest rate up to the document's date, rounded to cents half away from zero. With
 // no rate by then the posting is refused and nothing changes.
 TEST_F(PostingBook, AForeignReceiptCostsItsSumInTheAccountingCurrency) {
-  Db().Execute("INSERT INTO " + Table("REFCurrencyRate") +
+  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("REFCurrencyRate") +
                "(\"CurrencyCode\",\"RateDate\",\"Rate\") VALUES ('USD','2026-01-01',1.25),"
                "('USD','2026-02-01',2)");
-  Db().Execute("INSERT INTO " + Table("THDocument") +
+  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THDocument") +
                "(\"IDC\",\"DocTypeCode\",\"Number\",\"DocumentDate\",\"StoreCode\",\"IsPosted\","
                "\"CurrencyCode\") VALUES (7,'PISF','R7','2026-01-31','S2',0,'USD'),"
                "(8,'PISF','R8','2025-12-31','S2',0,'USD')");
-  Db().Execute("INSERT INTO " + Table("THGoodSpec") +
+  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THGoodSpec") +
                "(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
                "\"AmountAccount\",\"Summa\",\"CostSumm\") VALUES (701,7,1,'G2','VNT',6,6,30,0),"
                "(702,7,2,'G2','VNT',1,1,0.01875,0),(801,8,1,'G2','VNT',1,1,10,0)");
@@ -323,7 +325,7 @@ TEST_F(PostingBook, DocumentsThatCannotBePostedAreRefused) {
 }
 
 TEST_F(PostingBook, PersonOfRoleReadsPartiesThenTheHeader) {
-  Db().Execute("INSERT INTO " + Table("THPartyAttribute") +
+  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THPartyAttribute") +
                "(\"DocID\",\"RolePartyCode\",\"PartyCode\",\"PartyKind\") VALUES"
                " (6,'DB','P1',2),(6,'PAR','C1',1),(6,'CH',NULL,2)");
   Db().Execute("UPDATE " + Table("THDocument") +
@@ -369,9 +371,9 @@ ExactCost CostFromLinks(db::Connection& c, const std::string& code, int64_t row)
                 " WHERE l.\"OutcomeSpecID\" = ?1");
   s->BindInt64(1, row);
   while (s->Step()) {
-    const Big taken = std::llround(s->GetDouble(0) * 10000);
-    const Big cost = std::llround(s->GetDouble(1) * 10000);
-    const Big quantity = std::llround(s->GetDouble(2) * 10000);
+    const Big taken = s->GetCurrency(0).Scaled();
+    const Big cost = s->GetCurrency(1).Scaled();
+    const Big quantity = s->GetCurrency(2).Scaled();
     num = num * quantity + cost * taken * den;
     den = den * quantity;
     const Big g = gcd(num, den);
@@ -401,7 +403,7 @@ TEST(PostingSampleBook, UnpostAndPostAgainReproducesTheGeneratedStockFacts) {
     s->BindInt64(1, doc);
     while (s->Step()) {
       facts.push_back(std::to_string(s->GetInt64(0)) + ">" + std::to_string(s->GetInt64(1)) + ":" +
-                      Currency::FromDouble(s->GetDouble(2)).ToString());
+                      s->GetCurrency(2).ToString());
     }
     return facts;
   };
@@ -410,7 +412,7 @@ TEST(PostingSampleBook, UnpostAndPostAgainReproducesTheGeneratedStockFacts) {
     db::StatementHandle s =
         c.Prepare("SELECT \"IDC\", \"CostSumm\" FROM \"S$THGoodSpec\" WHERE \"DocID\" = ?1");
     s->BindInt64(1, doc);
-    while (s->Step()) cents[s->GetInt64(0)] = std::llround(s->GetDouble(1) * 100);
+    while (s->Step()) cents[s->GetInt64(0)] = std::llround(s->GetCurrency(1).ToDouble() * 100);
     return cents;
   };
   auto lots = [&] {
@@ -420,7 +422,7 @@ TEST(PostingSampleBook, UnpostAndPostAgainReproducesTheGeneratedStockFacts) {
         " WHERE \"RestAccount\" <> 0 ORDER BY 1, 2, 3");
     while (s->Step()) {
       all.push_back(s->GetText(0) + "/" + s->GetText(1) + "/" + s->GetText(2) + "=" +
-                    Currency::FromDouble(s->GetDouble(3)).ToString());
+                    s->GetCurrency(3).ToString());
     }
     return all;
   };

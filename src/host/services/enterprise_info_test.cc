@@ -10,6 +10,7 @@
 #include "host/data/testing/sample_book.h"
 #include "host/sample/sample_book.h"
 #include "host/services/person_info.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -20,13 +21,13 @@ class EnterpriseTest : public testing::SampleBook {
  protected:
   void SetUp() override {
     SampleBook::SetUp();
-    book_->Connection().Execute(
+    qts::host::schema::testing::Seed(book_->Connection(), 
         R"(INSERT INTO "T$REFPerson"("Code","Name","FirstName","LastName","Position","UserId")
            VALUES ('D1','Director','Jonas','Petraitis','Direktorius',1),
                   ('P2','Only first','Ona',NULL,'Buhalterė',NULL),
                   ('P3','Only last',NULL,'Kairys',NULL,3),
                   ('O''B','Quoted','Seán','O''Brien','Vairuotojas',4))");
-    book_->Connection().Execute(
+    qts::host::schema::testing::Seed(book_->Connection(), 
         R"(INSERT INTO "T$REFDepartment"("Code","Name") VALUES ('ADM','Administracija'),
            ('S1','Pirmas skyrius'))");
     const std::vector<std::pair<const char*, const char*>> settings = {

@@ -34,7 +34,8 @@ int32_t IntAt(const db::Statement& s, int column) {
 }
 // A stored quantity or rate; `if_null` when the column holds no value.
 double NumberAt(const db::Statement& s, int column, double if_null) {
-  return s.ColumnKind(column) == db::ValueKind::kNull ? if_null : s.GetDouble(column);
+  return s.ColumnKind(column) == db::ValueKind::kNull ? if_null
+                                                      : s.GetCurrency(column).ToDouble();
 }
 
 // One component of a product for a given product quantity.
@@ -108,7 +109,7 @@ std::optional<Currency> GoodEntry::UnitRate(std::string_view unit) const {
   s->BindText(1, code_);
   s->BindText(2, unit);
   if (!s->Step()) return std::nullopt;
-  return Currency::FromDouble(NumberAt(*s, 0, 1.0));
+  return s->IsNull(0) ? Currency::FromLong(1) : s->GetCurrency(0);
 }
 
 Currency GoodEntry::ToAccount(std::string_view unit, Currency amount) const {

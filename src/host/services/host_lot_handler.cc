@@ -178,8 +178,7 @@ Variant HostLotHandler::ReadLotProperty(Variant& argument) {
   }
   list->Add(
       "RestAccount", 20,
-      Variant(s->ColumnKind(4) == db::ValueKind::kNull ? Currency()
-                                                       : Currency::FromDouble(s->GetDouble(4))));
+      Variant(s->ColumnKind(4) == db::ValueKind::kNull ? Currency() : s->GetCurrency(4)));
   return Variant(ObjectPtr(list));
 }
 
@@ -195,7 +194,7 @@ Currency HostLotHandler::LotRest(std::string_view store_code, std::string_view g
   s->BindText(2, good);
   s->BindInt64(3, lot_id);
   if (!s->Step() || s->ColumnKind(0) == db::ValueKind::kNull) return Currency();
-  return Currency::FromDouble(s->GetDouble(0));
+  return s->GetCurrency(0);
 }
 
 }  // namespace qts::host

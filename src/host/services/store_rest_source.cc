@@ -15,10 +15,8 @@ std::shared_ptr<Query> StoreRestSource::RestOnDate(const AppContextPtr& app, Dat
   // Movements are dated by day: a time of day must not shift the boundary.
   q->Parameters().Item("DateRest").SetValue(Variant(Date(std::floor(date.Serial()))));
   q->Fields().KeepOnly({"StoreId", "StoreCode", "GoodCode", "Rest"});
-  if (only_nonzero) {
-    // Sums of REAL quantities may leave a residue far below the book's four places.
-    q->AddWhere("ROUND(" + q->Alias() + ".Rest, 4) <> 0");
-  }
+  // Quantities add up exactly (the book keeps them in decimal), so a rest that is gone is 0.
+  if (only_nonzero) q->AddWhere(q->Alias() + ".Rest <> 0");
   return q;
 }
 

@@ -14,6 +14,7 @@
 #include "host/data/testing/sample_book.h"
 #include "host/sample/sample_book.h"
 #include "host/schema/schema.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -53,11 +54,11 @@ TEST_F(StoreRestTest, RestsArePostedMovementsUpToTheDay) {
 }
 
 TEST_F(StoreRestTest, ZeroRestsStayUnlessOnlyNonZeroRestsAreAskedFor) {
-  book_->Connection().Execute(
+  qts::host::schema::testing::Seed(book_->Connection(), 
       R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate","StoreCode",
          "IsPosted") VALUES (5,'PRSF','S5','2026-01-26','S1',1))");
   // 1.7 + 3.3 leaves a binary residue in a REAL sum: still a zero rest.
-  book_->Connection().Execute(
+  qts::host::schema::testing::Seed(book_->Connection(), 
       R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode","Amount",
          "AmountAccount") VALUES (51,5,1,'G2','VNT',1.7,1.7),(52,5,2,'G2','VNT',3.3,3.3))");
   const Date day = Date::FromYmd(2026, 1, 31);
@@ -97,7 +98,7 @@ TEST(StoreRestSampleBookTest, RestsEqualTheMovementsAndTheFreeReceiptQuantities)
       " JOIN " + table("THDocType") + " t ON t.\"Code\" = d.\"DocTypeCode\"" +
       " WHERE d.\"IsPosted\" = 1 AND t.\"IsStock\" = 1 AND d.\"DocumentDate\" <= '2026-06-30'");
   while (rows->Step()) {
-    const int64_t q = std::llround(rows->GetDouble(3) * 10000);
+    const int64_t q = rows->GetCurrency(3).Scaled();
     expected[{rows->GetText(0), rows->GetText(1)}] += rows->GetInt64(2) == 1 ? q : -q;
   }
   std::erase_if(expected, [](const auto& e) { return e.second == 0; });

@@ -16,6 +16,7 @@
 #include "host/data/testing/sample_book.h"
 #include "host/sample/sample_book.h"
 #include "host/schema/schema.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -56,7 +57,7 @@ void SeedFuel(db::Connection& c) {
       R"(INSERT INTO "T$THPartyAttribute"("DocID","RolePartyCode","PartyCode","PartyKind")
          VALUES (10,'PAR','K1',1),(10,'DB','P1',2),(11,'PAR','K2',1))",
   };
-  for (const std::string& sql : statements) c.Execute(sql);
+  for (const std::string& sql : statements) qts::host::schema::testing::Seed(c, sql);
 }
 
 class VehicleTest : public testing::SampleBook {
@@ -126,16 +127,16 @@ TEST_F(VehicleTest, RestListHoldsTheFreeReceiptRowsOfTheVehicleLotsOldestFirst) 
 }
 
 TEST_F(VehicleTest, ARowConsumedToTheLastUnitLeavesTheList) {
-  book_->Connection().Execute(
+  qts::host::schema::testing::Seed(book_->Connection(), 
       R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode","Amount",
          "AmountAccount","LotPropertyID") VALUES (153,15,3,'F1','L',10,10,7))");
-  book_->Connection().Execute(
+  qts::host::schema::testing::Seed(book_->Connection(), 
       R"(INSERT INTO "T$THGoodSpecFixLog"("GoodCode","OutcomeSpecID","IncomeSpecID","Amount")
          VALUES ('F1',153,101,9.9999))");
   EXPECT_EQ(Columns(*vehicle_->RestList(1, "", "", -1), {"SpecID", "RestAccount"}),
             (RowList{{"101", "0.0001"}, {"111", "200"}}));
   book_->Connection().Execute(
-      R"(UPDATE "T$THGoodSpecFixLog" SET "Amount" = 10 WHERE "OutcomeSpecID" = 153)");
+      R"(UPDATE "T$THGoodSpecFixLog" SET "Amount" = 100000 WHERE "OutcomeSpecID" = 153)");  // 10
   EXPECT_EQ(Columns(*vehicle_->RestList(1, "", "", -1), {"SpecID"}), (RowList{{"111"}}));
 }
 
@@ -206,8 +207,8 @@ TEST(VehicleSampleBookTest, RestsMatchTheReceiptsLessTheirLinks) {
         "d.\"IsPosted\" = 1 AND t.\"IsStock\" = 1 AND t.\"IsIncome\" = 1 AND "
         "s.\"LotPropertyID\" <> 0");
     while (s->Step()) {
-      const int64_t used = s->IsNull(2) ? 0 : std::llround(s->GetDouble(2) * 10000);
-      free_by_lot[s->GetInt64(0)] += std::llround(s->GetDouble(1) * 10000) - used;
+      const int64_t used = s->IsNull(2) ? 0 : s->GetCurrency(2).Scaled();
+      free_by_lot[s->GetInt64(0)] += s->GetCurrency(1).Scaled() - used;
     }
   }
   auto codes = c.Prepare("SELECT \"Code\", \"LotPropertyID\", \"GasLotPropertyID\" FROM " +

@@ -14,6 +14,7 @@
 #include "db/transaction.h"
 #include "host/ui/mouse_pointer.h"
 #include "host/ui/scripted_operator.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -60,7 +61,7 @@ class StepRunnerTest : public ::testing::Test {
   void SetUp() override {
     connection_ = db::SqliteConnection::Open(db::SqliteConnection::kMemory);
     connection_->Execute("CREATE TABLE Spec(PosNumb INTEGER NOT NULL)");
-    connection_->Execute("INSERT INTO Spec(PosNumb) VALUES (100)");
+    qts::host::schema::testing::Seed(*connection_, "INSERT INTO Spec(PosNumb) VALUES (100)");
     operator_ = std::make_shared<ScriptedOperator>();
   }
 
@@ -103,7 +104,7 @@ TEST_F(StepRunnerTest, AFailingStepRollsTheWholeRunBackAndPropagatesTheErrorUnch
 
 TEST_F(StepRunnerTest, AFailedRunInsideTheCallersTransactionUndoesOnlyItsOwnWork) {
   db::Transaction outer(*connection_);
-  connection_->Execute("INSERT INTO Spec(PosNumb) VALUES (200)");
+  qts::host::schema::testing::Seed(*connection_, "INSERT INTO Spec(PosNumb) VALUES (200)");
   InsertingProcess process(*connection_, 2, /*failing_step=*/2);
   EXPECT_THROW(StepRunner(operator_).Run(process, *connection_), Error);
   EXPECT_TRUE(outer.IsOpen());

@@ -59,7 +59,8 @@ struct BookFacts {
   explicit BookFacts(host::AppContext& book) {
     RawReader r(book);
     auto text = [](auto& s, int i) { return s.IsNull(i) ? std::string() : s.GetText(i); };
-    auto num = [](auto& s, int i) { return s.IsNull(i) ? 0.0 : s.GetDouble(i); };
+    // Money and quantity columns, read as the backend keeps them.
+    auto num = [](auto& s, int i) { return s.IsNull(i) ? 0.0 : s.GetCurrency(i).ToDouble(); };
     r.Each(
         "SELECT IDC, DocTypeCode, substr(DocumentDate, 1, 10), Number, Code, StoreCode, "
         "CurrencyCode, IsPosted, Author FROM " +

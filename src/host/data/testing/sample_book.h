@@ -14,6 +14,7 @@
 #include "db/connection.h"
 #include "host/data/app_context.h"
 #include "host/data/query.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host::testing {
 
@@ -46,7 +47,7 @@ inline void SeedSample(db::Connection& c) {
       R"(INSERT INTO "T$THGoodSpecFixLog"("GoodCode","OutcomeSpecID","IncomeSpecID","Amount")
          VALUES ('G1',31,11,3))",
   };
-  for (const std::string& sql : statements) c.Execute(sql);
+  for (const std::string& sql : statements) qts::host::schema::testing::Seed(c, sql);
 }
 
 class SampleBook : public ::testing::Test {

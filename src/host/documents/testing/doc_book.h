@@ -13,14 +13,15 @@
 #include "core/error.h"
 #include "db/connection.h"
 #include "host/data/app_context.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host::testing {
 
 // Goods G1 (units KG rate 1, T rate 1000) and G2 (unit VNT rate 1, BOX rate 12.5).
 inline void SeedGoods(db::Connection& c, const std::string& code) {
-  c.Execute("INSERT INTO \"" + code +
+  qts::host::schema::testing::Seed(c, "INSERT INTO \"" + code +
             "$REFGood\"(\"Code\",\"Name\") VALUES ('G1','Flour'),('G2','Boxes')");
-  c.Execute("INSERT INTO \"" + code +
+  qts::host::schema::testing::Seed(c, "INSERT INTO \"" + code +
             "$REFGoodUnit\"(\"GoodCode\",\"UnitCode\",\"Rate\",\"IsAccount\") VALUES "
             "('G1','KG',1,1),('G1','T',1000,0),('G2','VNT',1,1),('G2','BOX',12.5,0)");
 }
@@ -30,6 +31,13 @@ inline int64_t Scalar(db::Connection& c, const std::string& sql) {
   db::StatementHandle s = c.Prepare(sql);
   if (!s->Step()) return -1;
   return s->GetInt64(0);
+}
+
+// The first column of the first row, a money or quantity value (0 for no row or NULL).
+inline Currency MoneyScalar(db::Connection& c, const std::string& sql) {
+  db::StatementHandle s = c.Prepare(sql);
+  if (!s->Step() || s->IsNull(0)) return Currency();
+  return s->GetCurrency(0);
 }
 
 class DocBook : public ::testing::Test {

@@ -14,6 +14,7 @@
 #include "core/error.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "host/schema/schema.h"
+#include "host/schema/testing/seed.h"
 
 namespace qts::host::schema::sqlite_book {
 
@@ -23,7 +24,7 @@ inline Db OpenMemory() { return db::SqliteConnection::Open(db::SqliteConnection:
 
 inline void MustExec(db::Connection& db, const std::string& sql) {
   try {
-    db.Execute(sql);
+    qts::host::schema::testing::Seed(db, sql);
   } catch (const Error& e) {
     FAIL() << e.Description() << "\n" << sql;
   }
@@ -57,10 +58,25 @@ inline void CreateBook(db::Connection& db, const std::string& code) {
   for (const std::string& sql : InitialDataStatements(code, Dialect::kSqlite)) MustExec(db, sql);
 }
 
-// A derived source of book `code`, ready to run on SQLite.
+// The first column of the first row, a money or quantity value, as a double.
+inline double Money(db::Connection& db, const std::string& sql) {
+  db::StatementHandle stmt = db.Prepare(sql);
+  if (!stmt->Step()) {
+    ADD_FAILURE() << "no row: " << sql;
+    return std::nan("");
+  }
+  return stmt->GetCurrency(0).ToDouble();
+}
+
+// The text of a money cell as Rows renders it ("300000" on SQLite) as the money it holds ("30").
+inline std::string MoneyText(const std::string& stored) {
+  return Currency::FromScaled(std::stoll(stored)).ToString();
+}
+
+// A derived source of book `code`, translated for SQLite as the query builder runs it.
 inline std::string Runnable(const std::string& code, const std::string& source,
                             const std::map<std::string, std::string>& literals) {
-  return PhysicalSql(code, SourceSql(source, literals));
+  return sql::Translate(SourceSql(source, literals), BookCatalogue(code), Dialect::kSqlite);
 }
 
 }  // namespace qts::host::schema::sqlite_book

@@ -1,0 +1,167 @@
+// Test helper: seed rows written as people write them. Tests state their rows as
+//   INSERT INTO "T$THGoodSpec"("IDC","Amount") VALUES (11, 12.5), (12, NULL)
+// with money as decimals; Seed runs each row through a prepared INSERT, binding the values of
+// the schema's money columns as Currency (the backend stores money its own way) and every other
+// literal as it is. Any other statement runs unchanged.
+#ifndef QTS_HOST_SCHEMA_TESTING_SEED_H_
+#define QTS_HOST_SCHEMA_TESTING_SEED_H_
+
+#include <cctype>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/currency.h"
+#include "db/connection.h"
+#include "host/schema/schema.h"
+
+namespace qts::host::schema::testing {
+
+namespace seed_detail {
+
+inline void SkipBlanks(std::string_view sql, size_t& i) {
+  while (i < sql.size() && std::isspace(static_cast<unsigned char>(sql[i]))) ++i;
+}
+
+inline bool Keyword(std::string_view sql, size_t& i, std::string_view word) {
+  SkipBlanks(sql, i);
+  if (sql.size() - i < word.size()) return false;
+  for (size_t k = 0; k < word.size(); ++k) {
+    if (std::toupper(static_cast<unsigned char>(sql[i + k])) != word[k]) return false;
+  }
+  i += word.size();
+  return true;
+}
+
+// A name, quoted ("x") or plain.
+inline std::string Name(std::string_view sql, size_t& i) {
+  SkipBlanks(sql, i);
+  std::string out;
+  if (i < sql.size() && sql[i] == '"') {
+    for (++i; i < sql.size() && sql[i] != '"'; ++i) out += sql[i];
+    ++i;
+    return out;
+  }
+  while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_' ||
+                            sql[i] == '$')) {
+    out += sql[i++];
+  }
+  return out;
+}
+
+struct Literal {
+  enum class Kind { kNull, kNumber, kText } kind = Kind::kNull;
+  std::string text;
+};
+
+inline Literal ReadLiteral(std::string_view sql, size_t& i) {
+  SkipBlanks(sql, i);
+  Literal literal;
+  if (i < sql.size() && sql[i] == '\'') {
+    literal.kind = Literal::Kind::kText;
+    for (++i; i < sql.size(); ++i) {
+      if (sql[i] == '\'') {
+        if (i + 1 < sql.size() && sql[i + 1] == '\'') {
+          literal.text += '\'';
+          ++i;
+          continue;
+        }
+        ++i;
+        break;
+      }
+      literal.text += sql[i];
+    }
+    return literal;
+  }
+  if (Keyword(sql, i, "NULL")) return literal;
+  literal.kind = Literal::Kind::kNumber;
+  while (i < sql.size() && (std::isdigit(static_cast<unsigned char>(sql[i])) || sql[i] == '.' ||
+                            sql[i] == '-' || sql[i] == '+')) {
+    literal.text += sql[i++];
+  }
+  if (literal.text.empty()) {
+    throw std::invalid_argument("Seed: not a literal: " + std::string(sql.substr(i, 20)));
+  }
+  return literal;
+}
+
+}  // namespace seed_detail
+
+inline void Seed(db::Connection& connection, std::string_view sql) {
+  using seed_detail::Literal;
+  size_t i = 0;
+  if (!seed_detail::Keyword(sql, i, "INSERT") || !seed_detail::Keyword(sql, i, "INTO")) {
+    connection.Execute(sql);
+    return;
+  }
+  const std::string physical = seed_detail::Name(sql, i);
+  const size_t dollar = physical.find('$');
+  const SourceDef* table =
+      FindSourceDef(dollar == std::string::npos ? physical : physical.substr(dollar + 1));
+  std::vector<std::string> columns;
+  seed_detail::SkipBlanks(sql, i);
+  if (i < sql.size() && sql[i] == '(') {
+    ++i;
+    for (;;) {
+      columns.push_back(seed_detail::Name(sql, i));
+      seed_detail::SkipBlanks(sql, i);
+      if (sql[i++] == ')') break;
+    }
+  } else if (table != nullptr) {
+    for (const ColumnDef& c : table->columns) columns.push_back(c.name);
+  }
+  size_t values_at = i;
+  if (table == nullptr || !seed_detail::Keyword(sql, values_at, "VALUES")) {
+    connection.Execute(sql);
+    return;
+  }
+  i = values_at;
+  std::vector<bool> money;
+  std::string names;
+  std::string marks;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    const ColumnDef* def = table->FindColumn(columns[c]);
+    money.push_back(def != nullptr && def->type == sql::SqlType::kNumber);
+    names += (c ? ", \"" : "\"") + columns[c] + "\"";
+    marks += (c ? ", ?" : "?") + std::to_string(c + 1);
+  }
+  db::StatementHandle insert = connection.Prepare("INSERT INTO \"" + physical + "\" (" + names +
+                                                  ") VALUES (" + marks + ")");
+  for (;;) {
+    seed_detail::SkipBlanks(sql, i);
+    if (i >= sql.size() || sql[i] != '(') break;
+    ++i;
+    for (size_t c = 0; c < columns.size(); ++c) {
+      const Literal literal = seed_detail::ReadLiteral(sql, i);
+      seed_detail::SkipBlanks(sql, i);
+      ++i;  // ',' or ')'
+      const int index = static_cast<int>(c + 1);
+      if (literal.kind == Literal::Kind::kNull) {
+        insert->BindNull(index);
+      } else if (literal.kind == Literal::Kind::kText) {
+        insert->BindText(index, literal.text);
+      } else if (money[c]) {
+        insert->BindCurrency(index, *Currency::Parse(literal.text));
+      } else if (literal.text.find('.') != std::string::npos) {
+        insert->BindDouble(index, std::stod(literal.text));
+      } else {
+        insert->BindInt64(index, std::stoll(literal.text));
+      }
+    }
+    insert->Run();
+    insert->Reset();
+    seed_detail::SkipBlanks(sql, i);
+    if (i < sql.size() && sql[i] == ',') ++i;
+  }
+  // A script: the statements after this one.
+  seed_detail::SkipBlanks(sql, i);
+  if (i < sql.size() && sql[i] == ';') ++i;
+  seed_detail::SkipBlanks(sql, i);
+  if (i < sql.size()) Seed(connection, sql.substr(i));
+}
+
+}  // namespace qts::host::schema::testing
+
+#endif  // QTS_HOST_SCHEMA_TESTING_SEED_H_
