@@ -334,10 +334,11 @@ TEST_F(ItemWriteOffTest, WriteOffPricingRecalculatesRowsAndKeepsThePrice) {
   auto handler = Handler(kOpenWriteOff);
   handler->SetLotPropID(7);
   const int32_t fuel = handler->InsertSpecRec(Row("F1", "L", 20000));
-  book_->Connection().Execute("UPDATE \"T$THGoodSpec\" SET CostSumm = 5.005 WHERE IDC = 52");
+  book_->Connection().Execute("UPDATE \"T$THGoodSpec\" SET CostSumm = ?1 WHERE IDC = 52",
+                              {*Currency::Parse("5.005")});
   book_->Connection().Execute(
-      "UPDATE \"T$THGoodSpec\" SET CostSumm = 7, LotPropertyID = 0 WHERE IDC = " +
-      std::to_string(fuel));
+      "UPDATE \"T$THGoodSpec\" SET CostSumm = ?1, LotPropertyID = 0 WHERE IDC = ?2",
+      {Currency::FromLong(7), int64_t{fuel}});
   // A later listener sees the row as the handler left it, with the cancel flag untouched.
   std::vector<std::pair<int64_t, int64_t>> seen;  // (Summa, WriteOffPrice) per row
   bool cancelled = false;
@@ -366,7 +367,7 @@ TEST_F(ItemWriteOffTest, WriteOffPricingRecalculatesRowsAndKeepsThePrice) {
     EXPECT_EQ(testing::Scaled(Money("SELECT Summa" + where)), RoundAway(MulCy(price, e.amount), 2))
         << e.idc;
     EXPECT_EQ(Number("SELECT LotPropertyID" + where), static_cast<double>(e.lot)) << e.idc;
-    EXPECT_EQ(testing::Scaled(Number(
+    EXPECT_EQ(testing::Scaled(Money(
                   "SELECT a.WriteOffPrice FROM \"T$MMOTHGoodSpec\" a JOIN \"T$THGoodSpec\" s ON "
                   "s.DocID = a.DocID AND s.PosNumb = a.PosNumb WHERE s.IDC = " +
                   std::to_string(e.idc))),

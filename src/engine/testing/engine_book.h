@@ -131,14 +131,15 @@ class EngineBook : public host::testing::SampleBook {
     return engine;
   }
 
-  // Rows of a plain SQL query over the book, each value as text ("" for Null, numbers as
-  // the backend gives them).
+  // Rows of a plain SQL query over the book, each value as text (schema::testing::CellText).
   std::vector<std::vector<std::string>> Sql(const std::string& sql) {
     std::vector<std::vector<std::string>> rows;
     db::StatementHandle s = book_->Connection().Prepare(sql);
     while (s->Step()) {
       std::vector<std::string> row;
-      for (int i = 0; i < s->ColumnCount(); ++i) row.push_back(s->IsNull(i) ? "" : s->GetText(i));
+      for (int i = 0; i < s->ColumnCount(); ++i) {
+        row.push_back(qts::host::schema::testing::CellText(*s, i));
+      }
       rows.push_back(std::move(row));
     }
     return rows;

@@ -20,10 +20,10 @@
 #include "host/data/named_value_list.h"
 #include "host/data/testing/sample_book.h"
 #include "host/documents/th_document.h"
+#include "host/schema/testing/seed.h"
 #include "host/services/error_reporter.h"
 #include "host/ui/operator.h"
 #include "host/ui/scripted_operator.h"
-#include "host/schema/testing/seed.h"
 
 namespace qts::handlers::testing {
 
@@ -114,8 +114,8 @@ class HandlerBook : public host::testing::SampleBook {
     std::vector<StoredRow> rows;
     while (s->Step()) {
       rows.push_back(StoredRow{s->GetInt64(0), s->GetInt64(1), s->GetText(2), s->GetText(3),
-                               s->GetCurrency(4).Scaled(), s->GetCurrency(5).Scaled(), s->GetInt64(6),
-                               s->GetText(7)});
+                               s->GetCurrency(4).Scaled(), s->GetCurrency(5).Scaled(),
+                               s->GetInt64(6), s->GetText(7)});
     }
     return rows;
   }

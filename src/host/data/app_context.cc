@@ -158,9 +158,9 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
   }
   // The stored form must be this build's: version 1 kept money as binary floating point.
   const NamedValue* version = settings_->Find("SchemaVersion");
-  const int32_t stored_version =
-      version != nullptr && version->Value().Type() == VarType::kLong ? version->Value().AsLong()
-                                                                      : 0;
+  const int32_t stored_version = version != nullptr && version->Value().Type() == VarType::kLong
+                                     ? version->Value().AsLong()
+                                     : 0;
   if (stored_version != schema::kSchemaVersion) {
     connection_.reset();
     Fail("book \"" + code + "\" in \"" + path_ + "\" has the stored form of version " +

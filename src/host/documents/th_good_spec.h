@@ -129,8 +129,8 @@ class THGoodSpec : public virtual Object {
   std::vector<bool> read_money_;
   const TableLayout* read_money_layout_ = nullptr;
   bool read_money_with_type_ = false;
-  uint64_t snapshot_rollbacks_ = 0;         // the connection's rollbacks when it was taken
-  std::string type_;                        // type of the additional fields
+  uint64_t snapshot_rollbacks_ = 0;  // the connection's rollbacks when it was taken
+  std::string type_;                 // type of the additional fields
   const AddTable* add_table_ = nullptr;
   int32_t resolved_doc_id_ = 0;  // document whose type was last looked up
   std::string resolved_type_;

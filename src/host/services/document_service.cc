@@ -145,8 +145,7 @@ std::vector<Row> ReadRows(AppContext& book, int32_t doc_id) {
   s->BindInt64(1, doc_id);
   std::vector<Row> rows;
   while (s->Step()) {
-    rows.push_back(
-        Row{IntAt(*s, 0), IntAt(*s, 1), TextAt(*s, 2), IntAt(*s, 3), MoneyAt(*s, 4)});
+    rows.push_back(Row{IntAt(*s, 0), IntAt(*s, 1), TextAt(*s, 2), IntAt(*s, 3), MoneyAt(*s, 4)});
   }
   return rows;
 }

@@ -19,6 +19,12 @@
 
 namespace qts::host::schema::testing {
 
+inline std::string ToLowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
 namespace seed_detail {
 
 inline void SkipBlanks(std::string_view sql, size_t& i) {
@@ -44,8 +50,8 @@ inline std::string Name(std::string_view sql, size_t& i) {
     ++i;
     return out;
   }
-  while (i < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_' ||
-                            sql[i] == '$')) {
+  while (i < sql.size() &&
+         (std::isalnum(static_cast<unsigned char>(sql[i])) || sql[i] == '_' || sql[i] == '$')) {
     out += sql[i++];
   }
   return out;
@@ -127,8 +133,8 @@ inline void Seed(db::Connection& connection, std::string_view sql) {
     names += (c ? ", \"" : "\"") + columns[c] + "\"";
     marks += (c ? ", ?" : "?") + std::to_string(c + 1);
   }
-  db::StatementHandle insert = connection.Prepare("INSERT INTO \"" + physical + "\" (" + names +
-                                                  ") VALUES (" + marks + ")");
+  db::StatementHandle insert =
+      connection.Prepare("INSERT INTO \"" + physical + "\" (" + names + ") VALUES (" + marks + ")");
   for (;;) {
     seed_detail::SkipBlanks(sql, i);
     if (i >= sql.size() || sql[i] != '(') break;
@@ -160,6 +166,30 @@ inline void Seed(db::Connection& connection, std::string_view sql) {
   if (i < sql.size() && sql[i] == ';') ++i;
   seed_detail::SkipBlanks(sql, i);
   if (i < sql.size()) Seed(connection, sql.substr(i));
+}
+
+// A cell of a plain SQL row as text, as tests compare stored values: "" for NULL; a column named
+// as a money or quantity column of the schema as the number it holds, written as SQLite writes
+// a real number ("4.5", "5.0"); anything else as the backend gives it.
+inline std::string CellText(const db::Statement& s, int column) {
+  if (s.IsNull(column)) return "";
+  static const std::vector<std::string> money_names = [] {
+    std::vector<std::string> names;
+    for (const SourceDef& source : Sources()) {
+      for (const ColumnDef& c : source.columns) {
+        if (c.type == sql::SqlType::kNumber) names.push_back(ToLowerAscii(c.name));
+      }
+    }
+    return names;
+  }();
+  const std::string name = ToLowerAscii(s.ColumnName(column));
+  for (const std::string& money : money_names) {
+    if (money != name) continue;
+    std::string text = s.GetCurrency(column).ToString();
+    if (text.find('.') == std::string::npos) text += ".0";
+    return text;
+  }
+  return s.GetText(column);
 }
 
 }  // namespace qts::host::schema::testing
