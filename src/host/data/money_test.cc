@@ -107,6 +107,24 @@ TEST_F(MoneyTest, TiesOfProductsAndQuotientsRoundHalfAwayFromZero) {
   EXPECT_EQ(real->GetDouble(0), 5.4747);
 }
 
+// The row the category reports printed as 5.4747 on the sample book: the price net of VAT,
+// (277.20 - 58.21) / 40 = 5.47475, rounded to four places as the reports round it.
+TEST_F(MoneyTest, TheCategoryReportsPriceOfTheSampleBook) {
+  schema::testing::Seed(book_->Connection(), R"(
+    INSERT INTO "M$THGoodSpec"("IDC","DocID","PosNumb","Amount","Summa","SummVAT")
+      VALUES (11,1,1,40,277.2,58.21))");
+  const std::vector<Variant> row =
+      Row("SELECT ROUND(COALESCE((gs.Summa - gs.SummVAT)/ NullIF(gs.Amount,0),0),4) "
+          "FROM THGoodSpec gs");
+  EXPECT_EQ(row[0].AsCurrency(), Cy("5.4748"));
+  db::Connection& c = book_->Connection();
+  c.Execute("CREATE TEMP TABLE v (summa REAL, vat REAL, amount REAL)");
+  c.Execute("INSERT INTO v VALUES (277.2, 58.21, 40)");
+  db::StatementHandle real = c.Prepare("SELECT qts_round((summa - vat) / amount, 4) FROM v");
+  ASSERT_TRUE(real->Step());
+  EXPECT_EQ(real->GetDouble(0), 5.4747);
+}
+
 // A receipt row's cost share in the book's own view: CostSumm x free / AmountAccount, stored as
 // the view computes it and rounded to cents. 1.98 x 3 / 4 = 1.485 rounds to 1.49.
 TEST_F(MoneyTest, TheBooksViewRoundsTheCostShareTie) {
