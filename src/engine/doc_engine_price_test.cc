@@ -16,8 +16,8 @@
 #include "host/data/named_value_list.h"
 #include "host/data/query.h"
 #include "host/data/sql_tools.h"
-#include "host/services/message_table.h"
 #include "host/schema/testing/seed.h"
+#include "host/services/message_table.h"
 
 namespace qts::engine {
 namespace {
@@ -98,10 +98,12 @@ TEST_F(PriceTest, NoStepProcessWithoutRowsToPrice) {
   EXPECT_EQ(empty->DoList(), nullptr);
   EXPECT_EQ(empty->StepKind(), kStepMaterials);
   // Rows of category 1 only.
-  qts::host::schema::testing::Seed(book_->Connection(), 
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode","Amount",
          "CostSumm") VALUES (91,90,1,'G2','VNT',1,4))");
-  qts::host::schema::testing::Seed(book_->Connection(), R"(INSERT INTO "T$MMOTHGoodSpec"("DocID","PosNumb") VALUES (90,1))");
+  qts::host::schema::testing::Seed(
+      book_->Connection(), R"(INSERT INTO "T$MMOTHGoodSpec"("DocID","PosNumb") VALUES (90,1))");
   const auto with_row = Snapshot();
   empty->SetPriceWriteOff();
   EXPECT_EQ(empty->DoList(), nullptr);

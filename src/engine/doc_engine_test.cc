@@ -18,9 +18,9 @@
 #include "host/documents/th_good_spec.h"
 #include "host/interfaces.h"
 #include "host/report/report_engine.h"
+#include "host/schema/testing/seed.h"
 #include "host/services/doc_spec_service.h"
 #include "host/services/good_entry.h"
-#include "host/schema/testing/seed.h"
 
 namespace qts::engine {
 namespace {
@@ -34,13 +34,17 @@ class DocEngineTest : public SampleBook {
   void SetUp() override {
     SampleBook::SetUp();
     db::Connection& c = book_->Connection();
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","Code","DocumentDate",
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","Code","DocumentDate",
                  "IsPosted","ParentID") VALUES (50,'PIS','O1','ORD-50','2026-02-01',0,0),
                  (60,'MMO','7','','2026-02-02',0,50),(61,'MKO','1','','2026-02-02',0,50))");
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode",
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode",
                  "Amount","AmountAccount") VALUES (51,50,1,'G1','KG',2,2))");
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$MMOTHDocument"("DocID","VehicleCode") VALUES (60,'77'))");
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$MKOTHDocument"("DocID","VehicleCode") VALUES (61,'77'))");
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$MMOTHDocument"("DocID","VehicleCode") VALUES (60,'77'))");
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$MKOTHDocument"("DocID","VehicleCode") VALUES (61,'77'))");
     auto app = std::make_shared<host::ReportApp>();
     app->SetCurrentBook(book_);
     current_ = std::make_unique<host::ScopedClientApplication>(app);
@@ -384,7 +388,8 @@ TEST_F(DocEngineTest, AccountingFollowsTheDocumentAfterInitAgain) {
   auto engine = Engine("PIS", Loaded(50));
   engine->CloseDoc(Variant());
   // Serving another order now: posting must reach that one, not the first.
-  qts::host::schema::testing::Seed(book_->Connection(), 
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","IsPosted","ParentID")
          VALUES (70,'PIS','O2',0,0))");
   engine->Init("PIS", nullptr, Loaded(70));

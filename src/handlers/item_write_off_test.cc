@@ -20,8 +20,8 @@
 #include "host/documents/th_document.h"
 #include "host/documents/th_good_spec.h"
 #include "host/report/report_engine.h"
-#include "host/services/bar_code_tools.h"
 #include "host/schema/testing/seed.h"
+#include "host/services/bar_code_tools.h"
 
 namespace qts::handlers {
 namespace {
@@ -245,7 +245,8 @@ TEST_F(ItemWriteOffTest, WrittenDefaultBoperWinsAndAnEmptyOneMeansLookUp) {
   auto other = Handler(kOpenWriteOff);
   book_->Connection().Execute("DELETE FROM \"T$REFBusinessOperation\"");
   EXPECT_EQ(other->DefaultBoper(), "");
-  qts::host::schema::testing::Seed(book_->Connection(), 
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       "INSERT INTO \"T$REFBusinessOperation\"(Code, Name, DocTypeCode) VALUES ('BO-L','L','MMO')");
   EXPECT_EQ(other->DefaultBoper(), "BO-L");
 

@@ -11,9 +11,9 @@
 
 #include "core/error.h"
 #include "host/data/testing/sample_book.h"
+#include "host/schema/testing/seed.h"
 #include "reports/testing/book_facts.h"
 #include "reports/testing/report_harness.h"
-#include "host/schema/testing/seed.h"
 
 namespace qts::reports {
 namespace {

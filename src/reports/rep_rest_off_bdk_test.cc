@@ -11,10 +11,10 @@
 
 #include "core/error.h"
 #include "host/data/testing/sample_book.h"
+#include "host/schema/testing/seed.h"
 #include "host/services/enterprise_info.h"
 #include "reports/testing/book_facts.h"
 #include "reports/testing/report_harness.h"
-#include "host/schema/testing/seed.h"
 
 namespace qts::reports {
 namespace {
@@ -30,9 +30,12 @@ using testing::Table;
 // (document P1, 2026-01-10, 10 kg, price (100 - 21) / 10) lost 3 kg to write-off W1 on
 // 2026-01-25; row 21 (P2, 2026-01-20, 4 kg for 48) has no write-off. P1 is from supplier C1.
 void SeedSuppliers(db::Connection& c) {
-  qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$REFClient"("Code","Name") VALUES ('C1','Tiekėjas UAB'))");
-  qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$FixCategory"("Code","Name") VALUES (0,'Pagrindinė'),(1,'Kita'))");
-  qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$THPartyAttribute"("DocID","RolePartyCode","PartyCode") VALUES
+  qts::host::schema::testing::Seed(
+      c, R"(INSERT INTO "T$REFClient"("Code","Name") VALUES ('C1','Tiekėjas UAB'))");
+  qts::host::schema::testing::Seed(
+      c, R"(INSERT INTO "T$FixCategory"("Code","Name") VALUES (0,'Pagrindinė'),(1,'Kita'))");
+  qts::host::schema::testing::Seed(
+      c, R"(INSERT INTO "T$THPartyAttribute"("DocID","RolePartyCode","PartyCode") VALUES
                (1,'PAR','C1'),(2,'DB','C1'))");
 }
 
@@ -70,9 +73,11 @@ class CategoryReportTest : public host::testing::SampleBook {
         std::string(R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate",
           "StoreCode","IsPosted") VALUES (5,'MMO','W2',')") +
         date + R"(','S2',1))");
-    qts::host::schema::testing::Seed(book_->Connection(), R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode",
+    qts::host::schema::testing::Seed(
+        book_->Connection(), R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode",
           "UnitCode","Amount","AmountAccount") VALUES (51,5,1,'G1','KG',4,4))");
-    qts::host::schema::testing::Seed(book_->Connection(), R"(INSERT INTO "T$THGoodSpecFixLog"("GoodCode","OutcomeSpecID",
+    qts::host::schema::testing::Seed(book_->Connection(),
+                                     R"(INSERT INTO "T$THGoodSpecFixLog"("GoodCode","OutcomeSpecID",
           "IncomeSpecID","Amount") VALUES ('G1',51,21,4))");
   }
 

@@ -85,7 +85,8 @@ struct Oracle {
            // Rows without a good (services) never reach the report: the goods join drops them.
            if (s.IsNull(2)) return;
            specs.push_back({s.GetInt64(0), s.GetInt64(1), s.GetText(2),
-                            s.IsNull(3) ? 0.0 : s.GetCurrency(3).ToDouble(), s.IsNull(4) ? 0.0 : s.GetCurrency(4).ToDouble(),
+                            s.IsNull(3) ? 0.0 : s.GetCurrency(3).ToDouble(),
+                            s.IsNull(4) ? 0.0 : s.GetCurrency(4).ToDouble(),
                             s.IsNull(5) ? 0 : static_cast<int>(s.GetInt64(5))});
          });
     each("SELECT OutcomeSpecID, IncomeSpecID, Amount FROM " + p + "THGoodSpecFixLog\"",

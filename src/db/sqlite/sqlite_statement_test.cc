@@ -317,8 +317,8 @@ TEST_F(SqliteStatementTest, MoneyIsKeptInTenThousandths) {
   EXPECT_EQ(stored->GetText(1), "integer");
   EXPECT_EQ(stored->GetCurrency(0), *Currency::Parse("-5.4748"));
 
-  StatementHandle select = connection_->Prepare(
-      "SELECT v, qts_mul(v, 20000), '12.34565', NULL, 7, 2.5 FROM m");
+  StatementHandle select =
+      connection_->Prepare("SELECT v, qts_mul(v, 20000), '12.34565', NULL, 7, 2.5 FROM m");
   ASSERT_TRUE(select->Step());
   CollectingVisitor visitor;
   select->ReadRow(visitor, {true, true, true, true});
@@ -333,8 +333,7 @@ TEST_F(SqliteStatementTest, MoneyIsKeptInTenThousandths) {
             kErrInvalidUseOfNull);
   EXPECT_EQ(ErrorNumberOf([&] { static_cast<void>(select->GetCurrency(5)); }), kErrOverflow);
 
-  StatementHandle overflow =
-      connection_->Prepare("SELECT 9223372036854775807 + 1, 'x' || 'y'");
+  StatementHandle overflow = connection_->Prepare("SELECT 9223372036854775807 + 1, 'x' || 'y'");
   ASSERT_TRUE(overflow->Step());
   EXPECT_EQ(ErrorNumberOf([&] { overflow->ReadRow(visitor, {true}); }), kErrOverflow);
   EXPECT_EQ(ErrorNumberOf([&] { static_cast<void>(overflow->GetCurrency(1)); }), kErrTypeMismatch);

@@ -74,7 +74,8 @@ TEST_F(BookFiles, CreateThenOpenFindsTheBookByItsSettings) {
   const std::string path = File("book.qts");
   {
     auto book = AppContext::CreateBook(path, "B1");
-    qts::host::schema::testing::Seed(book->Connection(), 
+    qts::host::schema::testing::Seed(
+        book->Connection(),
         "INSERT INTO \"B1$REFGood\"(\"Code\", \"Name\") VALUES ('G1', 'Flour')");
   }
   auto book = AppContext::Open(path);

@@ -12,8 +12,8 @@
 #include "host/data/app_context.h"
 #include "host/data/sql_tools.h"
 #include "host/data/testing/sample_book.h"
-#include "sql/sql_error.h"
 #include "host/schema/testing/seed.h"
+#include "sql/sql_error.h"
 
 namespace qts::host {
 namespace {
@@ -373,7 +373,8 @@ TEST_F(ResultRowsTest, RequeryReadsTheBookAgainKeepingFilterSortAndPosition) {
   q->MoveNext();  // G2
   ASSERT_EQ(CStr(q->Fields().Item("Code").Value()), "G2");
   book_->Connection().Execute("UPDATE \"T$REFGood\" SET \"Name\" = 'Crates' WHERE \"Code\" = 'G2'");
-  qts::host::schema::testing::Seed(book_->Connection(), 
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       "INSERT INTO \"T$REFGood\"(\"Code\",\"Name\",\"IsGroup\") VALUES ('G9','Salt',0)");
 
   q->Requery();

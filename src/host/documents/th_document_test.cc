@@ -16,8 +16,8 @@
 #include "host/data/app_context.h"
 #include "host/documents/testing/doc_book.h"
 #include "host/schema/schema.h"
-#include "sql/sql_error.h"
 #include "host/schema/testing/seed.h"
+#include "sql/sql_error.h"
 
 namespace qts::host {
 namespace {
@@ -276,15 +276,18 @@ TEST_F(THDocumentTest, DeleteRemovesRowsTheirAdditionalFieldsAndLinks) {
   int32_t receipt = Insert(doc, "PISF", "1");
   int32_t writeoff = Insert(doc, "MMO", "1");
   int32_t keep = Insert(doc, "MMO", "2");
-  qts::host::schema::testing::Seed(Db(), 
+  qts::host::schema::testing::Seed(
+      Db(),
       "INSERT INTO \"D$THGoodSpec\"(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\") VALUES "
       "(1," +
-      std::to_string(receipt) + ",1,'G1'),(2," + std::to_string(writeoff) + ",1,'G1'),(3," +
-      std::to_string(writeoff) + ",2,'G1'),(4," + std::to_string(keep) + ",1,'G1')");
-  qts::host::schema::testing::Seed(Db(), "INSERT INTO \"D$MMOTHGoodSpec\"(\"DocID\",\"PosNumb\") VALUES (" +
-               std::to_string(writeoff) + ",1),(" + std::to_string(writeoff) + ",2),(" +
-               std::to_string(keep) + ",1)");
-  qts::host::schema::testing::Seed(Db(), 
+          std::to_string(receipt) + ",1,'G1'),(2," + std::to_string(writeoff) + ",1,'G1'),(3," +
+          std::to_string(writeoff) + ",2,'G1'),(4," + std::to_string(keep) + ",1,'G1')");
+  qts::host::schema::testing::Seed(
+      Db(), "INSERT INTO \"D$MMOTHGoodSpec\"(\"DocID\",\"PosNumb\") VALUES (" +
+                std::to_string(writeoff) + ",1),(" + std::to_string(writeoff) + ",2),(" +
+                std::to_string(keep) + ",1)");
+  qts::host::schema::testing::Seed(
+      Db(),
       "INSERT INTO \"D$THGoodSpecFixLog\"(\"OutcomeSpecID\",\"IncomeSpecID\",\"Amount\")"
       " VALUES (2,1,1),(3,1,1),(4,1,1)");
   ASSERT_TRUE(doc.Load(writeoff));

@@ -21,10 +21,12 @@ class FixLogTest : public DocBook {
  protected:
   void SetUp() override {
     DocBook::SetUp();
-    qts::host::schema::testing::Seed(Db(), 
+    qts::host::schema::testing::Seed(
+        Db(),
         "INSERT INTO \"D$THDocument\"(\"IDC\",\"DocTypeCode\",\"Number\") VALUES "
         "(1,'PISF','R'),(2,'MMO','W')");
-    qts::host::schema::testing::Seed(Db(), 
+    qts::host::schema::testing::Seed(
+        Db(),
         "INSERT INTO \"D$THGoodSpec\"(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\","
         "\"Amount\",\"AmountAccount\") VALUES (11,1,1,'G1','KG',5,5),(12,1,2,'G1','KG',5,5),"
         "(21,2,1,'G1','KG',7,7)");

@@ -13,8 +13,8 @@
 #include "host/data/sql_tools.h"
 #include "host/documents/testing/doc_book.h"
 #include "host/documents/th_document.h"
-#include "sql/sql_error.h"
 #include "host/schema/testing/seed.h"
+#include "sql/sql_error.h"
 
 namespace qts::host {
 namespace {
@@ -315,10 +315,11 @@ TEST_F(THGoodSpecTest, DeleteTakesTheRowsAdditionalFieldsAndLinks) {
   THGoodSpec spec(book_);
   int32_t income = AddRow(spec, pisf_, "G1", "KG", 10);
   int32_t out = AddRow(spec, mmo_, "G1", "KG", 4);
-  qts::host::schema::testing::Seed(Db(), 
+  qts::host::schema::testing::Seed(
+      Db(),
       "INSERT INTO \"D$THGoodSpecFixLog\"(\"OutcomeSpecID\",\"IncomeSpecID\",\"Amount\")"
       " VALUES (" +
-      std::to_string(out) + "," + std::to_string(income) + ",4)");
+          std::to_string(out) + "," + std::to_string(income) + ",4)");
   EXPECT_TRUE(spec.Delete(out));
   EXPECT_EQ(Count("THGoodSpecFixLog"), 0);
   EXPECT_EQ(Count("MMOTHGoodSpec"), 0);

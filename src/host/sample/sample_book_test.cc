@@ -84,9 +84,17 @@ class SampleBookTest : public ::testing::Test {
     while (rows->Step()) {
       // Declarations (PACK) have no store and their rows no good.
       auto text = [&](int i) { return rows->IsNull(i) ? std::string() : rows->GetText(i); };
-      Row r{rows->GetInt64(0), rows->GetInt64(1), rows->GetText(2),         rows->GetText(3),
-            text(4),           text(5),           rows->GetInt64(6),        rows->GetInt64(7),
-            rows->GetInt64(8), rows->GetInt64(9), Ten4(rows->GetCurrency(10).ToDouble())};
+      Row r{rows->GetInt64(0),
+            rows->GetInt64(1),
+            rows->GetText(2),
+            rows->GetText(3),
+            text(4),
+            text(5),
+            rows->GetInt64(6),
+            rows->GetInt64(7),
+            rows->GetInt64(8),
+            rows->GetInt64(9),
+            Ten4(rows->GetCurrency(10).ToDouble())};
       rows_[r.id] = r;
     }
     auto links = c.Prepare(
@@ -94,8 +102,8 @@ class SampleBookTest : public ::testing::Test {
         " FROM " +
         Table(Book(), "THGoodSpecFixLog") + " ORDER BY \"IDC\"");
     while (links->Step()) {
-      links_.push_back(Link{links->GetInt64(0), links->GetInt64(1), Ten4(links->GetCurrency(2).ToDouble()),
-                            links->GetText(3)});
+      links_.push_back(Link{links->GetInt64(0), links->GetInt64(1),
+                            Ten4(links->GetCurrency(2).ToDouble()), links->GetText(3)});
     }
   }
   static void TearDownTestSuite() {
@@ -417,7 +425,8 @@ TEST_F(SampleBookTest, StockOrderRowsAndPostedLotsFollowThePostedStockRows) {
     EXPECT_EQ(st->GetText(4), r.store);
     EXPECT_EQ(st->GetInt64(5), r.lot);
     EXPECT_EQ(Ten4(st->GetCurrency(6).ToDouble()), r.account);
-    EXPECT_NEAR(st->GetCurrency(7).ToDouble() * st->GetCurrency(9).ToDouble(), st->GetCurrency(8).ToDouble(), 0.0001 * st->GetCurrency(9).ToDouble())
+    EXPECT_NEAR(st->GetCurrency(7).ToDouble() * st->GetCurrency(9).ToDouble(),
+                st->GetCurrency(8).ToDouble(), 0.0001 * st->GetCurrency(9).ToDouble())
         << id;
   }
   for (const auto& [id, r] : rows_) {
@@ -449,7 +458,8 @@ TEST_F(SampleBookTest, ForeignReceiptsCostInTheAccountingCurrency) {
       ASSERT_NE(it, by_date.begin());
       rate = std::prev(it)->second;
     }
-    EXPECT_EQ(Ten4(st->GetCurrency(3).ToDouble()), Ten4(std::round(st->GetCurrency(2).ToDouble() / rate * 100) / 100));
+    EXPECT_EQ(Ten4(st->GetCurrency(3).ToDouble()),
+              Ten4(std::round(st->GetCurrency(2).ToDouble() / rate * 100) / 100));
   }
   EXPECT_TRUE(currencies.count("EUR") && currencies.size() > 1);
 }
@@ -521,7 +531,8 @@ TEST_F(SampleBookTest, OperationDocumentsFollowTheChartsOfTheirOrder) {
     EXPECT_EQ(st->GetText(1), "MO");
     EXPECT_EQ(st->GetText(2), st->GetText(3));
     if (type == "MNC") {
-      EXPECT_EQ(Ten4(st->GetCurrency(5).ToDouble()), Ten4(st->GetCurrency(4).ToDouble() * st->GetCurrency(6).ToDouble()));
+      EXPECT_EQ(Ten4(st->GetCurrency(5).ToDouble()),
+                Ten4(st->GetCurrency(4).ToDouble() * st->GetCurrency(6).ToDouble()));
     } else if (type == "MAE") {
       EXPECT_EQ(Ten4(st->GetCurrency(7).ToDouble()), Ten4(st->GetCurrency(8).ToDouble()));
     }

@@ -163,11 +163,10 @@ TEST_F(BookTest, FreeRestsFollowReceiptsAndDatedLinks) {
     EXPECT_EQ(std::stod(sqlite_book::MoneyText(fix_rows[0][0])), c.free);
     EXPECT_EQ(std::stod(sqlite_book::MoneyText(fix_rows[0][1])), c.fix_cost);
     // The expression the reports embed agrees with the source.
-    EXPECT_EQ(sqlite_book::Money(
-                  *db_, sql::Translate("SELECT " + FreeAmountExpr(date, "gs") +
-                                           " FROM THGoodSpec gs WHERE gs.IDC = " +
-                                           std::to_string(income),
-                                       BookCatalogue("B"), sql::Dialect::kSqlite)),
+    EXPECT_EQ(sqlite_book::Money(*db_, sql::Translate("SELECT " + FreeAmountExpr(date, "gs") +
+                                                          " FROM THGoodSpec gs WHERE gs.IDC = " +
+                                                          std::to_string(income),
+                                                      BookCatalogue("B"), sql::Dialect::kSqlite)),
               c.free);
   }
   // Not fixed: every link counts, whatever its date.

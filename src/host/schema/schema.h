@@ -40,9 +40,9 @@
 // Types. Identifiers, counters, kind codes and flags are integers (flags hold 0 or 1 and are
 // compared with numbers, as the queries do); money and quantities are NUMERIC(19,4) on
 // PostgreSQL and INTEGER ten-thousandths on SQLite (value x 10,000, a CHECK refusing anything
-// but integers; see db/sqlite/money_functions.h); dates are DATE on PostgreSQL and ISO text ("2026-01-31") on
-// SQLite, where a CHECK refuses anything else; text is VARCHAR(n) on PostgreSQL and TEXT on
-// SQLite.
+// but integers; see db/sqlite/money_functions.h); dates are DATE on PostgreSQL and ISO text
+// ("2026-01-31") on SQLite, where a CHECK refuses anything else; text is VARCHAR(n) on PostgreSQL
+// and TEXT on SQLite.
 //
 // Integrity the tables enforce (SQLite needs foreign keys switched on, as the backend does):
 // a document's type must be in "THDocType"; (DocTypeCode, Number) is unique; rows belong to

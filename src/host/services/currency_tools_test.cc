@@ -31,9 +31,11 @@ class CurrencyTest : public testing::SampleBook {
   void SetUp() override {
     SampleBook::SetUp();
     db::Connection& c = book_->Connection();
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$REFCurrencyRate"("CurrencyCode","RateDate","Rate") VALUES
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$REFCurrencyRate"("CurrencyCode","RateDate","Rate") VALUES
                  ('USD','2026-01-01',1.10),('USD','2026-01-20',1.25),('PLN','2026-01-15',4))");
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate",
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate",
                  "StoreCode","IsPosted","CurrencyCode") VALUES
                  (6,'PISF','P6','2026-01-28','S1',1,'GBP'),(7,'PISF','P7','2026-01-28','S1',1,'EUR'),
                  (8,'PISF','P8','2026-01-14','S1',1,'PLN'))");

@@ -9,8 +9,8 @@
 #include "host/data/app_context.h"
 #include "host/data/testing/sample_book.h"
 #include "host/sample/sample_book.h"
-#include "host/services/person_info.h"
 #include "host/schema/testing/seed.h"
+#include "host/services/person_info.h"
 
 namespace qts::host {
 namespace {
@@ -21,13 +21,15 @@ class EnterpriseTest : public testing::SampleBook {
  protected:
   void SetUp() override {
     SampleBook::SetUp();
-    qts::host::schema::testing::Seed(book_->Connection(), 
+    qts::host::schema::testing::Seed(
+        book_->Connection(),
         R"(INSERT INTO "T$REFPerson"("Code","Name","FirstName","LastName","Position","UserId")
            VALUES ('D1','Director','Jonas','Petraitis','Direktorius',1),
                   ('P2','Only first','Ona',NULL,'Buhalterė',NULL),
                   ('P3','Only last',NULL,'Kairys',NULL,3),
                   ('O''B','Quoted','Seán','O''Brien','Vairuotojas',4))");
-    qts::host::schema::testing::Seed(book_->Connection(), 
+    qts::host::schema::testing::Seed(
+        book_->Connection(),
         R"(INSERT INTO "T$REFDepartment"("Code","Name") VALUES ('ADM','Administracija'),
            ('S1','Pirmas skyrius'))");
     const std::vector<std::pair<const char*, const char*>> settings = {

@@ -34,8 +34,7 @@ int32_t IntAt(const db::Statement& s, int column) {
 }
 // A stored quantity or rate; `if_null` when the column holds no value.
 double NumberAt(const db::Statement& s, int column, double if_null) {
-  return s.ColumnKind(column) == db::ValueKind::kNull ? if_null
-                                                      : s.GetCurrency(column).ToDouble();
+  return s.ColumnKind(column) == db::ValueKind::kNull ? if_null : s.GetCurrency(column).ToDouble();
 }
 
 // One component of a product for a given product quantity.

@@ -176,9 +176,8 @@ Variant HostLotHandler::ReadLotProperty(Variant& argument) {
               s->ColumnKind(column) == db::ValueKind::kNull ? Variant::Null()
                                                             : Variant(s->GetText(column)));
   }
-  list->Add(
-      "RestAccount", 20,
-      Variant(s->ColumnKind(4) == db::ValueKind::kNull ? Currency() : s->GetCurrency(4)));
+  list->Add("RestAccount", 20,
+            Variant(s->ColumnKind(4) == db::ValueKind::kNull ? Currency() : s->GetCurrency(4)));
   return Variant(ObjectPtr(list));
 }
 

@@ -54,11 +54,13 @@ TEST_F(StoreRestTest, RestsArePostedMovementsUpToTheDay) {
 }
 
 TEST_F(StoreRestTest, ZeroRestsStayUnlessOnlyNonZeroRestsAreAskedFor) {
-  qts::host::schema::testing::Seed(book_->Connection(), 
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate","StoreCode",
          "IsPosted") VALUES (5,'PRSF','S5','2026-01-26','S1',1))");
   // 1.7 + 3.3 leaves a binary residue in a REAL sum: still a zero rest.
-  qts::host::schema::testing::Seed(book_->Connection(), 
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode","Amount",
          "AmountAccount") VALUES (51,5,1,'G2','VNT',1.7,1.7),(52,5,2,'G2','VNT',3.3,3.3))");
   const Date day = Date::FromYmd(2026, 1, 31);

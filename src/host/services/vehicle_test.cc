@@ -127,10 +127,12 @@ TEST_F(VehicleTest, RestListHoldsTheFreeReceiptRowsOfTheVehicleLotsOldestFirst) 
 }
 
 TEST_F(VehicleTest, ARowConsumedToTheLastUnitLeavesTheList) {
-  qts::host::schema::testing::Seed(book_->Connection(), 
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode","Amount",
          "AmountAccount","LotPropertyID") VALUES (153,15,3,'F1','L',10,10,7))");
-  qts::host::schema::testing::Seed(book_->Connection(), 
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$THGoodSpecFixLog"("GoodCode","OutcomeSpecID","IncomeSpecID","Amount")
          VALUES ('F1',153,101,9.9999))");
   EXPECT_EQ(Columns(*vehicle_->RestList(1, "", "", -1), {"SpecID", "RestAccount"}),

@@ -12,9 +12,9 @@
 #include "db/sqlite/sqlite_connection.h"
 #include "db/statement.h"
 #include "db/transaction.h"
+#include "host/schema/testing/seed.h"
 #include "host/ui/mouse_pointer.h"
 #include "host/ui/scripted_operator.h"
-#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {

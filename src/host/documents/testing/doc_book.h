@@ -19,11 +19,13 @@ namespace qts::host::testing {
 
 // Goods G1 (units KG rate 1, T rate 1000) and G2 (unit VNT rate 1, BOX rate 12.5).
 inline void SeedGoods(db::Connection& c, const std::string& code) {
-  qts::host::schema::testing::Seed(c, "INSERT INTO \"" + code +
-            "$REFGood\"(\"Code\",\"Name\") VALUES ('G1','Flour'),('G2','Boxes')");
-  qts::host::schema::testing::Seed(c, "INSERT INTO \"" + code +
-            "$REFGoodUnit\"(\"GoodCode\",\"UnitCode\",\"Rate\",\"IsAccount\") VALUES "
-            "('G1','KG',1,1),('G1','T',1000,0),('G2','VNT',1,1),('G2','BOX',12.5,0)");
+  qts::host::schema::testing::Seed(
+      c, "INSERT INTO \"" + code +
+             "$REFGood\"(\"Code\",\"Name\") VALUES ('G1','Flour'),('G2','Boxes')");
+  qts::host::schema::testing::Seed(
+      c, "INSERT INTO \"" + code +
+             "$REFGoodUnit\"(\"GoodCode\",\"UnitCode\",\"Rate\",\"IsAccount\") VALUES "
+             "('G1','KG',1,1),('G1','T',1000,0),('G2','VNT',1,1),('G2','BOX',12.5,0)");
 }
 
 // The first column of the first row as a whole number; -1 without a row.
