@@ -1,6 +1,7 @@
 // Writes a bound statement (binder.h) in a backend's dialect. SQLite output uses built-in
-// functions only, plus qts_round, the one function the SQLite backend registers
-// (decimal-correct rounding, half away from zero).
+// functions, qts_round (decimal-correct rounding of whole and floating numbers) and the money
+// functions the SQLite backend registers (db/sqlite/money_functions.h): money is written in
+// ten-thousandths, and what has more places (products, quotients) as exact wide values.
 #ifndef QTS_SQL_EMITTER_H_
 #define QTS_SQL_EMITTER_H_
 
