@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +62,8 @@ Book NewBook() {
   c.Execute("INSERT INTO \"B$REFGood\"(\"Code\",\"Name\") VALUES ('G1','Flour'),('G2','Box')");
   c.Execute(
       "INSERT INTO \"B$REFGoodUnit\"(\"GoodCode\",\"UnitCode\",\"Rate\") VALUES "
-      "('G1','KG',1),('G1','T',1000),('G2','VNT',1),('G2','BOX',12.5)");
+      "('G1','KG',10000),('G1','T',10000000),('G2','VNT',10000),('G2','BOX',125000)");  // rates in
+                                                                                        // ten-thousandths
   THDocument doc(b.context);
   doc.BeginInsert();
   doc.Fields().Item("DocTypeCode").SetValue(Variant("MMO"));
@@ -111,9 +113,9 @@ void BindRawRow(sqlite3_stmt* s, const std::vector<std::string>& cols, int32_t d
     } else if (n == "UnitCode") {
       sqlite3_bind_text(s, p, Unit(i), -1, SQLITE_STATIC);
     } else if (n == "Amount") {
-      sqlite3_bind_double(s, p, Amount(i));
+      sqlite3_bind_int64(s, p, std::llround(Amount(i) * 10000));  // ten-thousandths
     } else if (n == "AmountAccount") {
-      sqlite3_bind_double(s, p, amount_account);
+      sqlite3_bind_int64(s, p, std::llround(amount_account * 10000));
     } else if (n == "CountryCode" || n == "BOperCode") {
       sqlite3_bind_null(s, p);
     } else {
@@ -125,7 +127,7 @@ void BindRawRow(sqlite3_stmt* s, const std::vector<std::string>& cols, int32_t d
 double RawRate(sqlite3_stmt* rate, int i) {
   sqlite3_bind_text(rate, 1, Good(i), -1, SQLITE_STATIC);
   sqlite3_bind_text(rate, 2, Unit(i), -1, SQLITE_STATIC);
-  double r = sqlite3_step(rate) == SQLITE_ROW ? sqlite3_column_double(rate, 0) : 1;
+  double r = sqlite3_step(rate) == SQLITE_ROW ? sqlite3_column_int64(rate, 0) / 10000.0 : 1;
   sqlite3_reset(rate);
   return r;
 }

@@ -77,8 +77,8 @@ int32_t NewWriteOff(const std::shared_ptr<AppContext>& book) {
     row->Bind(2, qts::db::Value(i));
     row->Bind(3, qts::db::Value(good));
     row->Bind(4, qts::db::Value(unit));
-    row->Bind(5, qts::db::Value(1 + (i % 97) * 0.25));
-    row->Bind(6, qts::db::Value(std::round(i * 137.0) / 100));
+    row->Bind(5, qts::db::Value(qts::Currency::FromDouble(1 + (i % 97) * 0.25)));
+    row->Bind(6, qts::db::Value(qts::Currency::FromDouble(std::round(i * 137.0) / 100)));
     row->Run();
     row->Reset();
     add->Bind(1, qts::db::Value(id));

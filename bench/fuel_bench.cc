@@ -111,14 +111,15 @@ Fleet AddFleet(AppContext& book) {
   auto row = c.Prepare("INSERT INTO " + Table(book, "THGoodSpec") +
                        "(\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
                        "\"AmountAccount\",\"Price\",\"Summa\",\"CostSumm\",\"LotPropertyID\") "
-                       "VALUES (?1,?2,?3,'L',?4,?4,1.5,?5,?5,?6)");
+                       "VALUES (?1,?2,?3,'L',?4,?4,?7,?5,?5,?6)");
   for (int i = 1; i <= kRestRows; ++i) {
     row->Bind(1, qts::db::Value(f.receipt));
     row->BindInt64(2, i);
     row->Bind(3, qts::db::Value(kGood));
-    row->BindDouble(4, ReceiptAmount(i));
-    row->BindDouble(5, ReceiptAmount(i) * 1.5);
+    row->BindCurrency(4, qts::Currency::FromDouble(ReceiptAmount(i)));
+    row->BindCurrency(5, qts::Currency::FromDouble(ReceiptAmount(i) * 1.5));
     row->Bind(6, qts::db::Value(f.lot));
+    row->BindCurrency(7, qts::Currency::FromScaled(15000));
     (void)row->Step();
     row->Reset();
   }
@@ -217,8 +218,11 @@ Result Raw() {
                                "\"Type\") VALUES (?1,?2,?3,?4,5)";
   auto started = Clock::now();
   sqlite3_stmt *rests = nullptr, *doc = nullptr, *row = nullptr, *grow = nullptr, *link = nullptr;
-  for (auto [stmt, sql] : {std::pair{&rests, &rests_sql}, {&doc, &doc_sql}, {&row, &row_sql},
-                           {&grow, &grow_sql}, {&link, &link_sql}}) {
+  for (auto [stmt, sql] : {std::pair{&rests, &rests_sql},
+                           {&doc, &doc_sql},
+                           {&row, &row_sql},
+                           {&grow, &grow_sql},
+                           {&link, &link_sql}}) {
     Check(sqlite3_prepare_v2(db, sql->c_str(), -1, stmt, nullptr), SQLITE_OK, db);
   }
   sqlite3_bind_int64(rests, 1, fleet.lot);

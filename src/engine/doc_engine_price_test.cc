@@ -118,15 +118,18 @@ class WriteOffPriceTypeTest : public EngineBook,
 
 TEST_P(WriteOffPriceTypeTest, PricesTheRowsOfADocumentOfThatType) {
   const std::string type = GetParam();
-  book_->Connection().Execute(
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate","IsPosted",
          "ParentID") VALUES (95,')" +
-      type + R"(','11','2026-02-03',0,0))");
-  book_->Connection().Execute(
+          type + R"(','11','2026-02-03',0,0))");
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode","Amount",
          "AmountAccount","Price","Summa","CostSumm") VALUES (96,95,1,'G1','KG',4,4,0,0,10))");
-  book_->Connection().Execute("INSERT INTO \"T$" + type +
-                              "THGoodSpec\"(\"DocID\",\"PosNumb\") VALUES (95,1)");
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
+      "INSERT INTO \"T$" + type + "THGoodSpec\"(\"DocID\",\"PosNumb\") VALUES (95,1)");
   Engine(type, 95)->SetPriceWriteOff();
   EXPECT_EQ(Sql(Row(96)), (host::testing::RowList{{"4.0", "4.0", "2.5", "10.0", "10.0"}}));
 }

@@ -329,14 +329,13 @@ TEST_F(SqliteStatementTest, MoneyIsKeptInTenThousandths) {
   EXPECT_TRUE(visitor.cells[3].IsNull());
   EXPECT_EQ(visitor.cells[4], Value(int64_t{7}));  // not a money column
   EXPECT_EQ(select->GetCurrency(1), *Currency::Parse("-10.9496"));
-  EXPECT_EQ(ErrorNumberOf([&] { static_cast<void>(select->GetCurrency(3)); }),
-            kErrInvalidUseOfNull);
-  EXPECT_EQ(ErrorNumberOf([&] { static_cast<void>(select->GetCurrency(5)); }), kErrOverflow);
+  EXPECT_QTS_ERROR(select->GetCurrency(3), kErrInvalidUseOfNull);
+  EXPECT_QTS_ERROR(select->GetCurrency(5), kErrOverflow);
 
   StatementHandle overflow = connection_->Prepare("SELECT 9223372036854775807 + 1, 'x' || 'y'");
   ASSERT_TRUE(overflow->Step());
-  EXPECT_EQ(ErrorNumberOf([&] { overflow->ReadRow(visitor, {true}); }), kErrOverflow);
-  EXPECT_EQ(ErrorNumberOf([&] { static_cast<void>(overflow->GetCurrency(1)); }), kErrTypeMismatch);
+  EXPECT_QTS_ERROR(overflow->ReadRow(visitor, {true}), kErrOverflow);
+  EXPECT_QTS_ERROR(overflow->GetCurrency(1), kErrTypeMismatch);
 }
 
 }  // namespace
