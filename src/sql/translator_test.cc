@@ -266,7 +266,7 @@ const Golden
              "SELECT MIN(gs.Amount), MAX(gs.GoodCode), ABS(gs.Amount - 3), AVG(gs.Price) FROM "
              "THGoodSpec gs",
              S,
-             R"(SELECT min("gs"."Amount"), max("gs"."GoodCode"), abs("gs"."Amount" - 3), avg("gs"."Price") FROM "C1$THGoodSpec" AS "gs")"},
+             R"(SELECT min("gs"."Amount"), max("gs"."GoodCode"), abs("gs"."Amount" - 30000), qts_cy(qts_div(sum("gs"."Price"), count("gs"."Price") * 10000)) FROM "C1$THGoodSpec" AS "gs")"},
             {"min_max_abs_avg",
              "SELECT MIN(gs.Amount), MAX(gs.GoodCode), ABS(gs.Amount - 3), AVG(gs.Price) FROM "
              "THGoodSpec gs",
@@ -287,7 +287,7 @@ const Golden
              "SELECT CONVERT(INT, gs.Amount), CONVERT(VARCHAR(5), gs.IDC), CONVERT(DECIMAL(10,2), "
              "gs.Price) FROM THGoodSpec gs",
              S,
-             R"(SELECT CAST("gs"."Amount" AS INTEGER), CASE WHEN length(CAST("gs"."IDC" AS TEXT)) > 5 THEN '*' ELSE CAST("gs"."IDC" AS TEXT) END, qts_round("gs"."Price", 2) FROM "C1$THGoodSpec" AS "gs")"},
+             R"(SELECT qts_int("gs"."Amount"), CASE WHEN length(CAST("gs"."IDC" AS TEXT)) > 5 THEN '*' ELSE CAST("gs"."IDC" AS TEXT) END, qts_round_cy("gs"."Price", 2) FROM "C1$THGoodSpec" AS "gs")"},
             {"convert_without_style",
              "SELECT CONVERT(INT, gs.Amount), CONVERT(VARCHAR(5), gs.IDC), CONVERT(DECIMAL(10,2), "
              "gs.Price) FROM THGoodSpec gs",
@@ -300,7 +300,7 @@ const Golden
              "AS DATETIME), CAST(gs.IDC AS BIT) FROM THGoodSpec gs INNER JOIN THDocument d ON "
              "d.IDC = gs.DocID",
              S,
-             R"(SELECT CAST("gs"."Amount" AS REAL), date("d"."DocumentDate"), "d"."DocumentDate", CASE WHEN "gs"."IDC" IS NULL THEN NULL WHEN "gs"."IDC" <> 0 THEN 1 ELSE 0 END FROM "C1$THGoodSpec" AS "gs" INNER JOIN "C1$THDocument" AS "d" ON "d"."IDC" = "gs"."DocID")"},
+             R"(SELECT ("gs"."Amount" / 10000.0), date("d"."DocumentDate"), "d"."DocumentDate", CASE WHEN "gs"."IDC" IS NULL THEN NULL WHEN "gs"."IDC" <> 0 THEN 1 ELSE 0 END FROM "C1$THGoodSpec" AS "gs" INNER JOIN "C1$THDocument" AS "d" ON "d"."IDC" = "gs"."DocID")"},
             {"cast_float_date_datetime_bit",
              "SELECT CAST(gs.Amount AS FLOAT), CAST(d.DocumentDate AS DATE), CAST(d.DocumentDate "
              "AS DATETIME), CAST(gs.IDC AS BIT) FROM THGoodSpec gs INNER JOIN THDocument d ON "

@@ -46,12 +46,21 @@ class TranslationRunTest : public ::testing::Test {
 
   // The rows of the translated statement, each a '|'-joined line, NULL written as "NULL".
   Rows Run(std::string_view tsql) {
-    db::StatementHandle s = db_->Prepare(sql::Translate(tsql, catalogue_, sql::Dialect::kSqlite));
+    const sql::Translation t = sql::TranslateWithColumns(tsql, catalogue_, sql::Dialect::kSqlite);
+    db::StatementHandle s = db_->Prepare(t.sql);
+    // Money as the host reads it (Currency), everything else as the backend gives it.
+    auto text = [&](int i) {
+      if (s->IsNull(i)) return std::string("NULL");
+      if (t.columns[static_cast<size_t>(i)].type == sql::SqlType::kNumber) {
+        return s->GetCurrency(i).ToString();
+      }
+      return s->GetText(i);
+    };
     Rows rows;
     while (s->Step()) {
       std::string line;
       for (int i = 0; i < s->ColumnCount(); ++i) {
-        line += (i > 0 ? "|" : "") + (s->IsNull(i) ? std::string("NULL") : s->GetText(i));
+        line += (i > 0 ? "|" : "") + text(i);
       }
       rows.push_back(std::move(line));
     }
