@@ -50,6 +50,7 @@ using qts::bench::Clock;
 using qts::bench::SecondsSince;
 using qts::bench::Table;
 using qts::host::AppContext;
+using qts::host::Kind;
 
 constexpr int kRestRows = 10'000;
 // Codes the sample company does not use.
@@ -141,7 +142,7 @@ qts::host::QueryPtr RestOnDate(const std::shared_ptr<AppContext>& book, int64_t 
   qts::host::QueryPtr q = book->CreateQuery("");
   q->FromQuery(income, "i");
   q->Fields().KeepOnly({"DocumentDate", "GoodCode", "SubCategory", "SpecID"});
-  q->Fields().AddColumn("AmountAccount", 20, "i.RestAmount");
+  q->Fields().AddColumn("AmountAccount", Kind::kQuantity, "i.RestAmount");
   q->AddWhere("i.RestAmount > 0");
   q->OrderBy("i.DocumentDate, i.SpecID");
   q->Open();

@@ -44,6 +44,7 @@ using qts::bench::Clock;
 using qts::bench::SecondsSince;
 using qts::bench::Table;
 using qts::host::AppContext;
+using qts::host::Kind;
 using qts::host::THDocument;
 
 constexpr size_t kPairs = 5'000;
@@ -91,10 +92,10 @@ double HandlerInsert() {
   handler->Init(doc);
   handler->SetDefaultBoper(kBoper);
   auto row = std::make_shared<qts::host::NamedValueList>();
-  row->Add("GoodCode", 7);
-  row->Add("UnitCode", 7);
-  row->Add("Amount", 20);
-  row->Add("AmountAccount", 20);
+  row->Add("GoodCode", Kind::kCode);
+  row->Add("UnitCode", Kind::kCode);
+  row->Add("Amount", Kind::kQuantity);
+  row->Add("AmountAccount", Kind::kQuantity);
   auto started = Clock::now();
   for (size_t i = 0; i < calls.order.size(); ++i) {
     const auto& [good, unit] = calls.pairs[calls.order[i]];

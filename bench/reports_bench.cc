@@ -145,7 +145,8 @@ double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op
   auto started = Clock::now();
   op.AnswerForm({"", true, filling});
   auto params = std::make_shared<qts::host::NamedValueList>();
-  params->Add("Book", 0, qts::Variant(std::static_pointer_cast<qts::Object>(book)));
+  params->Add("Book", qts::host::Kind::kNone,
+              qts::Variant(std::static_pointer_cast<qts::Object>(book)));
   auto values = std::make_shared<qts::host::NamedValueList>();
   if (!report.Run(params, values)) std::abort();
   auto rs =

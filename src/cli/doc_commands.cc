@@ -28,6 +28,9 @@
 #include "host/ui/operator.h"
 
 namespace qts::cli {
+
+using host::Kind;
+
 namespace {
 
 // The row columns a reader of a document wants first; every other column follows in --json.
@@ -109,7 +112,8 @@ void ListDocuments(const std::string& path, const std::string& type, int limit) 
   host::QueryPtr q = book->CreateQuery("THDocument");
   q->Fields().KeepOnly({"IDC", "DocTypeCode", "Number", "DocumentDate", "StoreCode", "IsPosted"});
   if (!type.empty()) {
-    q->AddWhere("oTable.DocTypeCode = " + host::SqlTools::Instance()->SqlValue(Variant(type), 7));
+    q->AddWhere("oTable.DocTypeCode = " +
+                host::SqlTools::Instance()->SqlValue(Variant(type), Kind::kCode));
   }
   q->OrderBy("oTable.DocumentDate DESC, oTable.IDC DESC");
   q->SetTop(limit);
@@ -184,7 +188,8 @@ struct Session {
 
   bool HasStore(const std::string& code) const {
     host::QueryPtr q = book->CreateQuery("STStore");
-    q->AddWhere("oTable.Code = " + host::SqlTools::Instance()->SqlValue(Variant(code), 7));
+    q->AddWhere("oTable.Code = " +
+                host::SqlTools::Instance()->SqlValue(Variant(code), Kind::kCode));
     q->Open();
     return q->RecordCount() > 0;
   }
@@ -237,10 +242,10 @@ void AddRow(const RowOptions& o) {
   }
   auto handler = session.WriteOff(o.idc);
   auto row = std::make_shared<host::NamedValueList>();
-  row->Add("GoodCode", 7, Variant(o.good));
-  row->Add("UnitCode", 7, Variant(unit));
-  row->Add("Amount", 20, Variant(amount));
-  row->Add("AmountAccount", 20, Variant(Currency()));
+  row->Add("GoodCode", Kind::kCode, Variant(o.good));
+  row->Add("UnitCode", Kind::kCode, Variant(unit));
+  row->Add("Amount", Kind::kQuantity, Variant(amount));
+  row->Add("AmountAccount", Kind::kQuantity, Variant(Currency()));
   const int32_t spec = handler->InsertSpecRec(row);
   if (spec == 0) Refuse(fmt::format("no row was written to document {}", o.idc));
   std::cout << fmt::format("row {}: {} {} {} (accounting quantity +{})\n", spec, o.good,

@@ -32,6 +32,9 @@
 #include "host/ui/scripted_operator.h"
 
 namespace qts::cli {
+
+using host::Kind;
+
 namespace {
 
 constexpr std::string_view kSource = "qts fuel";
@@ -121,17 +124,17 @@ host::QueryPtr Sources(const host::AppContextPtr& book, const std::string& vehic
   q->FromQuery(income, "i");
   host::NamedValueList& f = q->Fields();
   f.KeepOnly({"DocumentDate", "GoodCode", "SubCategory"});
-  f.AddColumn(rest_on_start ? "SpecID" : "ReceiptID", 2, "i.SpecID");
-  f.AddColumn("AmountAccount", 20, "i.RestAmount");
+  f.AddColumn(rest_on_start ? "SpecID" : "ReceiptID", Kind::kRowId, "i.SpecID");
+  f.AddColumn("AmountAccount", Kind::kQuantity, "i.RestAmount");
   if (!rest_on_start) {
-    f.AddColumn("PartyCode", 7, "i.Client");
-    f.AddColumn("CountryCode", 7, "i.CountryCode");
+    f.AddColumn("PartyCode", Kind::kCode, "i.Client");
+    f.AddColumn("CountryCode", Kind::kCode, "i.CountryCode");
   }
   const host::SqlTools& tools = *host::SqlTools::Instance();
   q->AddWhere(tools.JoinConditions(
       host::kJoinAnd,
-      {"i.RestAmount > 0",
-       tools.ColumnCondition("i.DocumentDate", 9, host::kOpBetween, Variant(from), Variant(to))}));
+      {"i.RestAmount > 0", tools.ColumnCondition("i.DocumentDate", Kind::kDate, host::kOpBetween,
+                                                 Variant(from), Variant(to))}));
   q->OrderBy("i.DocumentDate, i.SpecID");
   q->Open();
   return q;
@@ -149,7 +152,7 @@ void DefaultStoreFor(const host::AppContextPtr& book, const std::string& vehicle
   if (host::NamedValue* setting = book->Settings().Find("DefaultStore")) {
     setting->SetValue(Variant(vehicle.StoreCode()));
   } else {
-    book->Settings().Add("DefaultStore", 15, Variant(vehicle.StoreCode()));
+    book->Settings().Add("DefaultStore", Kind::kText, Variant(vehicle.StoreCode()));
   }
 }
 
@@ -163,8 +166,8 @@ void PrintWriteOff(const host::AppContextPtr& book, int32_t idc) {
                            CLng(f.Item("IsPosted").Value()) == 0 ? "not posted" : "posted");
   host::QueryPtr rows = book->CreateQuery("THGoodSpec");
   rows->Fields().KeepOnly({"IDC", "PosNumb", "GoodCode", "UnitCode", "Amount", "AmountAccount"});
-  rows->AddWhere(
-      host::SqlTools::Instance()->ColumnCondition("oTable.DocID", 3, host::kOpEqual, Variant(idc)));
+  rows->AddWhere(host::SqlTools::Instance()->ColumnCondition("oTable.DocID", Kind::kLongId,
+                                                             host::kOpEqual, Variant(idc)));
   rows->OrderBy("oTable.PosNumb");
   rows->Open();
   std::cout << fmt::format("{:>4} {:<12} {:<6} {:>14} {:>14} {:>6}\n", "Pos", "Good", "Unit",
@@ -173,8 +176,8 @@ void PrintWriteOff(const host::AppContextPtr& book, int32_t idc) {
   for (host::RecordsetPtr rs = rows->OpenRecordset(); !rs->Eof(); rs->MoveNext(), ++count) {
     host::QueryPtr links = book->CreateQuery("THGoodSpecFixLog");
     links->Fields().KeepOnly({"IDC"});
-    links->AddWhere(host::SqlTools::Instance()->ColumnCondition("oTable.OutcomeSpecID", 3,
-                                                                host::kOpEqual, rs->Value("IDC")));
+    links->AddWhere(host::SqlTools::Instance()->ColumnCondition(
+        "oTable.OutcomeSpecID", Kind::kLongId, host::kOpEqual, rs->Value("IDC")));
     links->Open();
     std::cout << fmt::format("{:>4} {:<12} {:<6} {:>14} {:>14} {:>6}\n",
                              TextOf(rs->Value("PosNumb")), TextOf(rs->Value("GoodCode")),

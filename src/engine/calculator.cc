@@ -11,6 +11,8 @@
 
 namespace qts::engine {
 
+using host::Kind;
+
 namespace {
 
 constexpr std::string_view kSource = "CMCalculator";
@@ -77,7 +79,7 @@ const Variant kHundred{int32_t{100}};
 }  // namespace
 
 CMCalculator::CMCalculator() : m_Changed(std::make_shared<host::NamedValueList>()) {
-  m_Changed->Add("Summa", kKindSumma);
+  m_Changed->Add("Summa", Kind::kMoney);
 
   using K = InvokeKind;
   table_
@@ -112,9 +114,9 @@ void CMCalculator::Init(int32_t theCalcVariant) {
   calc_variant_ = theCalcVariant;
   m_SColCalc = TriggerColumns(theCalcVariant);
   if (theCalcVariant == enCalcDocIn && !m_Changed->ExistsField("BOperCode")) {
-    m_Changed->Add("BOperCode", kKindText);
+    m_Changed->Add("BOperCode", Kind::kString);
   } else if (theCalcVariant == enCalcOper && !m_Changed->ExistsField("Price")) {
-    m_Changed->Add("Price", kKindPrice);
+    m_Changed->Add("Price", Kind::kPrice);
   }
 }
 
@@ -124,7 +126,7 @@ void CMCalculator::SetChanged(std::string_view name, const Variant& value) {
   if (host::NamedValue* entry = m_Changed->Find(name)) {
     entry->SetValue(value);
   } else {
-    m_Changed->Add(name, kKindPrice, value);
+    m_Changed->Add(name, Kind::kPrice, value);
   }
 }
 

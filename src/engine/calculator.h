@@ -45,11 +45,6 @@ class ICMCalculator : public virtual Object {
 class CMCalculator final : public frame::ComponentObject,
                            public Implements<ICMCalculator, IDispatch> {
  public:
-  // Kind codes of the result entries.
-  static constexpr int32_t kKindSumma = 19;
-  static constexpr int32_t kKindText = 8;
-  static constexpr int32_t kKindPrice = 24;
-
   CMCalculator();
   std::string_view ClassName() const override { return "CMCalculator"; }
 

@@ -18,6 +18,9 @@
 #include "host/data/named_value_list.h"
 
 namespace qts::engine {
+
+using host::Kind;
+
 namespace {
 
 // Expected values below were worked out by hand on the decimal values: products and
@@ -38,7 +41,7 @@ host::NamedValueListPtr Row(const std::vector<std::pair<std::string, std::string
     } else if (!text.empty()) {
       value = Cy(text.c_str());
     }
-    row->Add(name, 0, value);
+    row->Add(name, Kind::kNone, value);
   }
   return row;
 }
@@ -81,12 +84,12 @@ TEST_P(TriggerTest, ResultEntriesAndKindsAfterInit) {
     EXPECT_TRUE(e->Value().IsEmpty()) << e->Name();
   }
   EXPECT_EQ(names, c.entries);
-  EXPECT_EQ(list->Item("Summa").Kind(), CMCalculator::kKindSumma);
+  EXPECT_EQ(list->Item("Summa").Kind(), Code(Kind::kMoney));
   if (list->ExistsField("BOperCode")) {
-    EXPECT_EQ(list->Item("BOperCode").Kind(), 8);
+    EXPECT_EQ(list->Item("BOperCode").Kind(), Code(Kind::kString));
   }
   if (list->ExistsField("Price")) {
-    EXPECT_EQ(list->Item("Price").Kind(), 24);
+    EXPECT_EQ(list->Item("Price").Kind(), Code(Kind::kPrice));
   }
 }
 

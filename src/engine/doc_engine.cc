@@ -22,10 +22,11 @@
 
 namespace qts::engine {
 
+using host::Kind;
+
 namespace {
 
 constexpr std::string_view kSource = "CMDocSupport";
-constexpr int32_t kKindLongId = 3;  // condition and column kind of a Long identifier
 
 // A field name goes into join conditions as it is, so it must be a plain identifier.
 void CheckFieldName(std::string_view name, std::string_view member) {
@@ -117,7 +118,7 @@ int32_t CMDocSupport::CheckDocExist(int32_t OrderId, int32_t ArticleId,
   q->AddWhere(host::SqlTools::Instance()->Condition(q->Fields().Item("ParentID"), host::kOpEqual,
                                                     Variant(OrderId)));
   q->Fields().KeepOnly({});
-  q->Fields().AddColumn("IDC", kKindLongId, "oTable.IDC");
+  q->Fields().AddColumn("IDC", Kind::kLongId, "oTable.IDC");
   a->Fields().KeepOnly({});
   q->InnerJoin(a, "atr",
                "oTable.IDC = atr.DocID and atr." + std::string(FieldName) + " = " +
@@ -133,7 +134,7 @@ int32_t CMDocSupport::CheckDocExist2(int32_t OrderId) {
   host::THDocument& doc = RequireDoc();
   const std::string condition =
       "ParentID = " + std::to_string(OrderId) + " AND DocTypeCode = " +
-      host::SqlTools::Instance()->SqlValue(Variant(m_DocTypeCode), kParamKindText);
+      host::SqlTools::Instance()->SqlValue(Variant(m_DocTypeCode), Kind::kText);
   if (!doc.FindWhere(condition)) return 0;
   return CLng(doc.Fields().Item("IDC").Value());
 }
@@ -197,10 +198,10 @@ host::NamedValueListPtr CMDocSupport::CrParamList(int32_t ArticleId) {
   host::THDocument& doc = RequireDoc();
   if (!m_ParamList) {
     auto list = std::make_shared<host::NamedValueList>();
-    list->Add("OrderId", kParamKindLong);
-    list->Add("ArticleId", kParamKindLong);
-    list->Add("DocCode", kParamKindText);
-    list->Add("DocObj", kParamKindObject);
+    list->Add("OrderId", Kind::kLongId);
+    list->Add("ArticleId", Kind::kLongId);
+    list->Add("DocCode", Kind::kText);
+    list->Add("DocObj", Kind::kObject);
     m_ParamList = std::move(list);
   }
   m_ParamList->Item("OrderId").SetValue(doc.Fields().Item("IDC").Value());

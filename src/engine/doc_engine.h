@@ -54,11 +54,6 @@ class DocumentService;
 
 namespace qts::engine {
 
-// Kind codes of the order parameter list's entries.
-inline constexpr int32_t kParamKindLong = 3;
-inline constexpr int32_t kParamKindText = 15;
-inline constexpr int32_t kParamKindObject = 100;
-
 // The engine's own error: a step called without its row source.
 inline constexpr int32_t kErrEngineStep = ComponentError(1);
 

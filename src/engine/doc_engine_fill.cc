@@ -24,13 +24,9 @@
 
 namespace qts::engine {
 
-namespace {
+using host::Kind;
 
-// Column kinds the operation queries pass to the builder.
-constexpr int32_t kKindLong = 3;
-constexpr int32_t kKindText = 8;
-constexpr int32_t kKindMoney = 19;
-constexpr int32_t kKindQuantity = 20;
+namespace {
 
 constexpr std::string_view kPriceKindSC = "SC";
 constexpr std::string_view kTypeEquipmentCost = "MAE";
@@ -48,7 +44,7 @@ void Set(host::NamedValueList& row, std::string_view name, Variant value) {
 }
 
 // A column added to a query's list, summed when the query groups.
-void AddColumn(host::Query& q, std::string_view name, int32_t kind, std::string_view expression,
+void AddColumn(host::Query& q, std::string_view name, host::Kind kind, std::string_view expression,
                int32_t aggregate = host::kAggregateNone) {
   q.Fields().AddColumn(name, kind, expression).SetAggregate(aggregate);
 }
@@ -274,8 +270,8 @@ std::shared_ptr<host::Query> CMDocSupport::LabourQuery(int32_t SpecId, bool Sing
                                                        host::kOpEqual, Variant(int32_t{1})));
   unit->Fields().KeepOnly({"UnitCode"});
   q->InnerJoin(unit, "LGUnit", "Labor.WorkKind = LGUnit.GoodCode");
-  AddColumn(*q, "Amount", kKindQuantity, "oTable.Amount", host::kAggregateSum);
-  AddColumn(*q, "AmountAccount", kKindQuantity, "oTable.AmountAccount", host::kAggregateSum);
+  AddColumn(*q, "Amount", Kind::kQuantity, "oTable.Amount", host::kAggregateSum);
+  AddColumn(*q, "AmountAccount", Kind::kQuantity, "oTable.AmountAccount", host::kAggregateSum);
   q->Open();
   return q;
 }
@@ -287,12 +283,12 @@ std::shared_ptr<host::Query> CMDocSupport::EquipmentCostQuery(int32_t SpecId) {
   equipment->Fields().KeepOnly({"EqCode", "DirectCost", "InDirectCost"});
   std::shared_ptr<host::Query> cost = book->CreateQuery("MFEquipment");
   cost->Fields().KeepOnly({});
-  AddColumn(*q, "Amount", kKindQuantity, "oTable.Amount", host::kAggregateSum);
+  AddColumn(*q, "Amount", Kind::kQuantity, "oTable.Amount", host::kAggregateSum);
   q->InnerJoin(equipment, "EquipList", "OpList.IDC = EquipList.AssId");
-  AddColumn(*q, "UseTime", kKindQuantity, "EquipList.UseTime", host::kAggregateSum);
+  AddColumn(*q, "UseTime", Kind::kQuantity, "EquipList.UseTime", host::kAggregateSum);
   q->InnerJoin(cost, "EqCost", "EquipList.EqCode = EqCost.Code");
-  AddColumn(*q, "AmountForDRate", kKindQuantity, "EqCost.Amount", host::kAggregateSum);
-  AddColumn(*q, "DeprecSum", kKindMoney, "EqCost.DeprecSum", host::kAggregateSum);
+  AddColumn(*q, "AmountForDRate", Kind::kQuantity, "EqCost.Amount", host::kAggregateSum);
+  AddColumn(*q, "DeprecSum", Kind::kMoney, "EqCost.DeprecSum", host::kAggregateSum);
   q->Open();
   return q;
 }
@@ -304,9 +300,9 @@ std::shared_ptr<host::Query> CMDocSupport::EquipmentObjectQuery(int32_t SpecId) 
   equipment->Fields().KeepOnly({"EqCode", "DirectCost", "InDirectCost"});
   q->InnerJoin(equipment, "EquipList", "OpList.IDC = EquipList.AssId");
   q->LeftJoin(FirstObjectQuery(), "EqFa", "EquipList.EqCode = EqFa.EqCode");
-  AddColumn(*q, "Amount", kKindQuantity, "oTable.Amount");
-  AddColumn(*q, "FACode", kKindText, "EqFa.FACode");
-  AddColumn(*q, "UseTime", kKindQuantity, "EqFa.UseTime");
+  AddColumn(*q, "Amount", Kind::kQuantity, "oTable.Amount");
+  AddColumn(*q, "FACode", Kind::kString, "EqFa.FACode");
+  AddColumn(*q, "UseTime", Kind::kQuantity, "EqFa.UseTime");
   q->Open();
   return q;
 }

@@ -19,9 +19,9 @@
 
 namespace qts::engine {
 
-namespace {
+using host::Kind;
 
-constexpr int32_t kKindInteger = 1;  // kind of the category condition's value
+namespace {
 
 bool NonZero(const Variant& value) { return IsTrue(Ne(value, Variant(int32_t{0}))); }
 bool IsZero(const Variant& value) { return IsTrue(Eq(value, Variant(int32_t{0}))); }
@@ -101,7 +101,7 @@ void CMDocSupport::SetPriceWriteOff() {
       book->CreateQuery(CStr(doc.Fields().Item("DocTypeCode").Value()) + "THGoodSpec");
   // The item catalogue comes in under "G" through the host's query over the rows.
   const std::string category =
-      tools.ColumnCondition("G.Category", kKindInteger, host::kOpEqual, Variant(int16_t{0}));
+      tools.ColumnCondition("G.Category", Kind::kCategory, host::kOpEqual, Variant(int16_t{0}));
   const std::string rows =
       tools.Condition(q->Fields().Item("DocID"), host::kOpEqual, doc.Fields().Item("IDC").Value());
   q->AddWhere(tools.JoinConditions(host::kJoinAnd, {category, rows}));

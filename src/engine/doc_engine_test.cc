@@ -23,6 +23,9 @@
 #include "host/services/good_entry.h"
 
 namespace qts::engine {
+
+using host::Kind;
+
 namespace {
 
 using host::testing::SampleBook;
@@ -323,15 +326,15 @@ TEST_F(DocEngineTest, CrParamListDescribesTheOrderDocument) {
   ASSERT_NE(params, nullptr);
   ASSERT_EQ(params->Count(), 4u);
   EXPECT_EQ(params->At(0).Name(), "OrderId");
-  EXPECT_EQ(params->At(0).Kind(), kParamKindLong);
+  EXPECT_EQ(params->At(0).Kind(), Code(Kind::kLongId));
   EXPECT_EQ(CLng(params->At(0).Value()), 50);
   EXPECT_EQ(params->At(1).Name(), "ArticleId");
   EXPECT_EQ(CLng(params->At(1).Value()), 7);
   EXPECT_EQ(params->At(2).Name(), "DocCode");
-  EXPECT_EQ(params->At(2).Kind(), kParamKindText);
+  EXPECT_EQ(params->At(2).Kind(), Code(Kind::kText));
   EXPECT_EQ(CStr(params->At(2).Value()), "ORD-50");
   EXPECT_EQ(params->At(3).Name(), "DocObj");
-  EXPECT_EQ(params->At(3).Kind(), kParamKindObject);
+  EXPECT_EQ(params->At(3).Kind(), Code(Kind::kObject));
   EXPECT_EQ(params->At(3).Value().AsObject(), order->Doc());
   // The same list, refilled.
   EXPECT_EQ(order->CrParamList(8), params);
@@ -342,11 +345,11 @@ TEST_F(DocEngineTest, ParmOrderIdAndParmArticleId) {
   EXPECT_EQ(CMDocSupport::ParmOrderId(nullptr), 0);
   EXPECT_EQ(CMDocSupport::ParmArticleId(nullptr), 0);
   auto list = std::make_shared<host::NamedValueList>();
-  list->Add("Other", 3, Variant(int32_t{9}));
+  list->Add("Other", Kind::kLongId, Variant(int32_t{9}));
   EXPECT_EQ(CMDocSupport::ParmOrderId(list), 0);
   EXPECT_EQ(CMDocSupport::ParmArticleId(list), 0);
-  list->Add("orderid", 3, Variant(int32_t{12}));  // names are case-insensitive
-  list->Add("ArticleId", 3, Variant("34"));
+  list->Add("orderid", Kind::kLongId, Variant(int32_t{12}));  // names are case-insensitive
+  list->Add("ArticleId", Kind::kLongId, Variant("34"));
   EXPECT_EQ(CMDocSupport::ParmOrderId(list), 12);
   EXPECT_EQ(CMDocSupport::ParmArticleId(list), 34);
   list->Item("ArticleId").SetValue(Variant::Null());

@@ -230,7 +230,7 @@ TEST_F(CreateCopyRSBookTest, CopiesTheRowsOfAnOpenedQuery) {
 
 host::NamedValueListPtr List(const std::vector<std::pair<std::string, Variant>>& entries) {
   auto list = std::make_shared<host::NamedValueList>();
-  for (const auto& [name, value] : entries) list->Add(name, 12, value);
+  for (const auto& [name, value] : entries) list->Add(name, host::Kind::kNone, value);
   return list;
 }
 
@@ -321,7 +321,7 @@ TEST(FieldsValTest, RepeatedSplitsFollowListsWhoseEntriesChange) {
 
   // The target loses an entry and gets it back in another place.
   target->Exclude({"GoodCode"});
-  target->Add("GoodCode", 12);
+  target->Add("GoodCode", host::Kind::kNone);
   source->Item("GoodCode").SetValue(Variant("G3"));
   source->Item("Amount").SetValue(Variant(3.0));
   copier.SplitFieldsVal(source, target, target_add);
@@ -337,7 +337,7 @@ TEST(FieldsValTest, RepeatedSplitsFollowListsWhoseEntriesChange) {
   EXPECT_EQ(ValueOf(other, "Summa"), "(empty)");
 
   // A source that grew an entry the target lacks is refused, as the first time.
-  source->Add("NoSuch", 12, Variant(1.0));
+  source->Add("NoSuch", host::Kind::kNone, Variant(1.0));
   EXPECT_QTS_ERROR(copier.SplitFieldsVal(source, other, target_add), kErrSubscript);
 }
 

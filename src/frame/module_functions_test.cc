@@ -210,8 +210,8 @@ class ModuleBookTest : public host::testing::SampleBook {
 
   static host::NamedValueListPtr ParamsWith(const Variant& book) {
     auto params = std::make_shared<host::NamedValueList>();
-    params->Add("DateFrom", 9, Variant(Date::FromYmd(2026, 1, 1)));
-    params->Add("Book", 13, book);
+    params->Add("DateFrom", host::Kind::kDate, Variant(Date::FromYmd(2026, 1, 1)));
+    params->Add("Book", host::Kind::kNone, book);
     return params;
   }
 
@@ -235,7 +235,7 @@ TEST_F(ModuleBookTest, GetBookTakesTheParameterThenTheCurrentBook) {
   host::NamedValueListPtr none;
   EXPECT_EQ(GetBook(none, false), current);
   auto without_entry = std::make_shared<host::NamedValueList>();
-  without_entry->Add("DateFrom", 9, Variant(Date::FromYmd(2026, 1, 1)));
+  without_entry->Add("DateFrom", host::Kind::kDate, Variant(Date::FromYmd(2026, 1, 1)));
   host::NamedValueListPtr list = without_entry;
   EXPECT_EQ(GetBook(list, false), current);
   host::NamedValueListPtr nothing = ParamsWith(Variant::Nothing());

@@ -32,11 +32,11 @@ class FinishGoodInTest : public HandlerBook {
 
   static host::NamedValueListPtr GridRow(int64_t price, int64_t amount, int64_t summa) {
     auto row = std::make_shared<host::NamedValueList>();
-    row->Add("GoodCode", 7, Variant("G1"));
-    row->Add("Price", 20, Variant(Currency::FromScaled(price)));
-    row->Add("Amount", 20, Variant(Currency::FromScaled(amount)));
-    row->Add("Summa", 20, Variant(Currency::FromScaled(summa)));
-    row->Add("BOperCode", 7, Variant("BO-F"));
+    row->Add("GoodCode", host::Kind::kCode, Variant("G1"));
+    row->Add("Price", host::Kind::kQuantity, Variant(Currency::FromScaled(price)));
+    row->Add("Amount", host::Kind::kQuantity, Variant(Currency::FromScaled(amount)));
+    row->Add("Summa", host::Kind::kQuantity, Variant(Currency::FromScaled(summa)));
+    row->Add("BOperCode", host::Kind::kCode, Variant("BO-F"));
     return row;
   }
 

@@ -36,18 +36,14 @@
 
 namespace qts::handlers {
 
+using host::Kind;
+
 namespace {
 
 constexpr std::string_view kSource = "CFuelWriteOff";
 constexpr std::string_view kDocType = "MMO";
 constexpr std::string_view kFuelStoreKind = "ABKR";
 constexpr int kAmountDigits = 3;
-// Kind codes of the host's lists.
-constexpr int32_t kKindId = 2;
-constexpr int32_t kKindLong = 3;
-constexpr int32_t kKindNullableId = 4;
-constexpr int32_t kKindText = 7;
-constexpr int32_t kKindMoney = 20;
 
 std::string Member(std::string_view member) {
   return std::string(kSource) + "::" + std::string(member);
@@ -66,7 +62,7 @@ std::string MessageText(int32_t number) {
 }
 
 // "Column = literal" in the recordset filter grammar (a Null value as "= NULL").
-std::string FilterEquals(std::string_view column, const Variant& value, int32_t kind) {
+std::string FilterEquals(std::string_view column, const Variant& value, host::Kind kind) {
   return std::string(column) + " = " + Tools().SqlValue(value, kind);
 }
 
@@ -241,10 +237,10 @@ void CFuelWriteOff::WriteOff(const std::string& VehicleCode, Currency TotalUsedF
       }
       if (!m_Row) {
         m_Row = std::make_shared<host::NamedValueList>();
-        m_Row->Add("GoodCode", kKindText);
-        m_Row->Add("UnitCode", kKindText);
-        m_Row->Add("Amount", kKindMoney);
-        m_Row->Add("AmountAccount", kKindMoney);
+        m_Row->Add("GoodCode", Kind::kCode);
+        m_Row->Add("UnitCode", Kind::kCode);
+        m_Row->Add("Amount", Kind::kQuantity);
+        m_Row->Add("AmountAccount", Kind::kQuantity);
       }
       m_IncomeSince = m_Vehicle->IncomeSince(
           CDate(m_ParentDoc->AddFields().Item("BegPeriod").Value()), ParentIdc());
@@ -294,14 +290,14 @@ host::QueryPtr CFuelWriteOff::FindExistingDoc() {
   const host::SqlTools& tools = Tools();
   q->AddWhere(tools.JoinConditions(
       host::kJoinAnd,
-      {tools.ColumnCondition("oTable.ParentID", kKindId, host::kOpEqual, Variant(ParentIdc())),
-       tools.ColumnCondition("oTable.DocTypeCode", kKindText, host::kOpEqual, Variant(kDocType)),
-       tools.ColumnCondition("COALESCE(st.StoreKind,'')", kKindText, host::kOpEqual,
+      {tools.ColumnCondition("oTable.ParentID", Kind::kRowId, host::kOpEqual, Variant(ParentIdc())),
+       tools.ColumnCondition("oTable.DocTypeCode", Kind::kCode, host::kOpEqual, Variant(kDocType)),
+       tools.ColumnCondition("COALESCE(st.StoreKind,'')", Kind::kCode, host::kOpEqual,
                              Variant(kFuelStoreKind))}));
   host::NamedValueList& f = q->Fields();
   f.KeepOnly({});
-  f.AddColumn("DocID", kKindId, "oTable.IDC");
-  f.AddColumn("SpecID", kKindNullableId, "sp.IDC");
+  f.AddColumn("DocID", Kind::kRowId, "oTable.IDC");
+  f.AddColumn("SpecID", Kind::kNullableId, "sp.IDC");
   q->SetTop(1);
   q->Open();
   return q;
@@ -366,7 +362,7 @@ void CFuelWriteOff::ReplaceRows(int32_t doc_id) {
   host::QueryPtr rows = m_App->CreateQuery("THGoodSpec");
   rows->Fields().KeepOnly({"IDC"});
   rows->AddWhere(
-      Tools().ColumnCondition("oTable.DocID", kKindLong, host::kOpEqual, Variant(doc_id)));
+      Tools().ColumnCondition("oTable.DocID", Kind::kLongId, host::kOpEqual, Variant(doc_id)));
   rows->Open();
   std::vector<int32_t> ids;
   for (rows->MoveFirst(); !rows->Eof(); rows->MoveNext()) {
@@ -378,9 +374,10 @@ void CFuelWriteOff::ReplaceRows(int32_t doc_id) {
 std::string CFuelWriteOff::KindFilter() const {
   // Fuel is every kind but gas, so fuel goods without the fuel kind are still written off.
   if (m_Kind == kFuelKind) {
-    return Tools().ColumnCondition("SubCategory", kKindLong, host::kOpNotEqual, Variant(kGasKind));
+    return Tools().ColumnCondition("SubCategory", Kind::kLongId, host::kOpNotEqual,
+                                   Variant(kGasKind));
   }
-  return Tools().ColumnCondition("SubCategory", kKindLong, host::kOpEqual, Variant(m_Kind));
+  return Tools().ColumnCondition("SubCategory", Kind::kLongId, host::kOpEqual, Variant(m_Kind));
 }
 
 // The host's rows objects for the write-off's rows and for its fix-log links.
@@ -453,9 +450,9 @@ void CFuelWriteOff::WriteOffRow(host::Recordset& source) {
   host::RecordsetPtr rest = m_RestList->OpenRecordset();
   if (good != rest_good_) {
     RestrictList(*m_RestList, "",
-                 KindFilter() + " AND " + FilterEquals("GoodCode", Variant(good), kKindText) +
+                 KindFilter() + " AND " + FilterEquals("GoodCode", Variant(good), Kind::kCode) +
                      " AND " +
-                     Tools().ColumnCondition("CalcRestAccount", kKindMoney, host::kOpGreater,
+                     Tools().ColumnCondition("CalcRestAccount", Kind::kQuantity, host::kOpGreater,
                                              Variant(Currency())));
     rest_good_ = good;
     rest_first_open_ = 1;
@@ -515,13 +512,13 @@ void CFuelWriteOff::LinkGain(host::Recordset& source, int32_t spec_id, const std
 
 Currency CFuelWriteOff::LinkToIncome(host::Query& list, const std::string& good, int32_t spec_id,
                                      Currency quantity, host::Recordset* party) {
-  std::string condition =
-      KindFilter() + " AND " +
-      Tools().ColumnCondition("RestAmount", kKindMoney, host::kOpGreater, Variant(Currency())) +
-      " AND " + FilterEquals("GoodCode", Variant(good), kKindText);
+  std::string condition = KindFilter() + " AND " +
+                          Tools().ColumnCondition("RestAmount", Kind::kQuantity, host::kOpGreater,
+                                                  Variant(Currency())) +
+                          " AND " + FilterEquals("GoodCode", Variant(good), Kind::kCode);
   if (party != nullptr) {
-    condition += " AND " + FilterEquals("Client", party->Value("PartyCode"), kKindText) + " AND " +
-                 FilterEquals("CountryCode", party->Value("CountryCode"), kKindText);
+    condition += " AND " + FilterEquals("Client", party->Value("PartyCode"), Kind::kCode) +
+                 " AND " + FilterEquals("CountryCode", party->Value("CountryCode"), Kind::kCode);
   }
   RestrictList(list, "", condition);
   host::RecordsetPtr rs = list.OpenRecordset();

@@ -242,17 +242,17 @@ class FuelWriteOffTest : public ::testing::Test {
     q->FromQuery(income, "i");
     host::NamedValueList& f = q->Fields();
     f.KeepOnly({"DocumentDate", "GoodCode", "SubCategory"});
-    f.AddColumn(link_direct ? "SpecID" : "ReceiptID", 2, "i.SpecID");
-    f.AddColumn("AmountAccount", 20, "i.RestAmount");
+    f.AddColumn(link_direct ? "SpecID" : "ReceiptID", host::Kind::kRowId, "i.SpecID");
+    f.AddColumn("AmountAccount", host::Kind::kQuantity, "i.RestAmount");
     if (with_party) {
-      f.AddColumn("PartyCode", 7, "i.Client");
-      f.AddColumn("CountryCode", 7, "i.CountryCode");
+      f.AddColumn("PartyCode", host::Kind::kCode, "i.Client");
+      f.AddColumn("CountryCode", host::Kind::kCode, "i.CountryCode");
     }
     const host::SqlTools& tools = *host::SqlTools::Instance();
     q->AddWhere(tools.JoinConditions(
         host::kJoinAnd,
-        {"i.RestAmount > 0", tools.ColumnCondition("i.DocumentDate", 9, host::kOpBetween,
-                                                   Variant(from), Variant(to))}));
+        {"i.RestAmount > 0", tools.ColumnCondition("i.DocumentDate", host::Kind::kDate,
+                                                   host::kOpBetween, Variant(from), Variant(to))}));
     q->OrderBy("i.DocumentDate, i.SpecID");
     q->Open();
     return q;
@@ -560,7 +560,7 @@ TEST_P(FuelUnlinkedTest, AnUnlinkedPartIsReportedAndTheSecondAnswerDropsTheRowsL
   if (host::NamedValue* setting = book_->Settings().Find("TransportAlgoritm")) {
     setting->SetValue(Variant(int32_t{2}));
   } else {
-    book_->Settings().Add("TransportAlgoritm", 3, Variant(int32_t{2}));
+    book_->Settings().Add("TransportAlgoritm", host::Kind::kLongId, Variant(int32_t{2}));
   }
   host::THDocumentPtr parent = LoadDoc(w.idc);
   parent->AddFields().Item("BegPeriod").SetValue(Variant(Date::FromYmd(2030, 1, 1)));

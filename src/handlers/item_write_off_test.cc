@@ -177,8 +177,8 @@ TEST_F(ItemWriteOffTest, BadRowsRaiseAndWriteNothing) {
   const auto before = Count("T$THGoodSpec");
   // No "UnitCode" entry: error 9 naming it, before anything is written.
   auto no_unit = std::make_shared<host::NamedValueList>();
-  no_unit->Add("GoodCode", 7, Variant("G1"));
-  no_unit->Add("Amount", 20, Variant(Currency::FromLong(1)));
+  no_unit->Add("GoodCode", host::Kind::kCode, Variant("G1"));
+  no_unit->Add("Amount", host::Kind::kQuantity, Variant(Currency::FromLong(1)));
   EXPECT_QTS_ERROR(handler->InsertSpecRec(no_unit), kErrSubscript);
   // A Null amount cannot be added to the existing row: error 94, the row keeps its quantity.
   auto null_amount = Row("G1", "KG", 0);
@@ -261,10 +261,10 @@ TEST_F(ItemWriteOffTest, WrittenDefaultBoperWinsAndAnEmptyOneMeansLookUp) {
 // A row of the grid as the host passes it.
 host::NamedValueListPtr GridRow(const Variant& good, int64_t price, int64_t amount) {
   auto row = std::make_shared<host::NamedValueList>();
-  row->Add("GoodCode", 7, good);
-  row->Add("Price", 20, Variant(Currency::FromScaled(price)));
-  row->Add("Amount", 20, Variant(Currency::FromScaled(amount)));
-  row->Add("LotPropertyID", 2, Variant(int32_t{0}));
+  row->Add("GoodCode", host::Kind::kCode, good);
+  row->Add("Price", host::Kind::kQuantity, Variant(Currency::FromScaled(price)));
+  row->Add("Amount", host::Kind::kQuantity, Variant(Currency::FromScaled(amount)));
+  row->Add("LotPropertyID", host::Kind::kRowId, Variant(int32_t{0}));
   return row;
 }
 

@@ -12,9 +12,9 @@
 
 namespace qts::reports {
 
-namespace {
+using host::Kind;
 
-constexpr int32_t kKindFlag = 14;
+namespace {
 
 // The last choices of the store/goods forms: key, selector, whether the entry is the type.
 struct SavedChoice {
@@ -132,7 +132,7 @@ void StoreGoodForm::BindControls(host::Form& form, const host::AppContextPtr& bo
 void StoreGoodForm::m_oForm_BeforeShow(bool& /*cancel*/) {
   host::Form& form = CurrentForm();
   form.Item("selGood").SetProperty("Filter", Variant(host::SqlTools::Instance()->ColumnCondition(
-                                                 "IsGroup", kKindFlag, host::kOpEqual,
+                                                 "IsGroup", Kind::kFlag, host::kOpEqual,
                                                  Variant(int32_t{0}), Variant(), Variant(true))));
   std::shared_ptr<host::UserSettings> settings = frame::SharedReportEngine()->UserSettings();
   // The type before the codes: a selector reads its codes by its type.

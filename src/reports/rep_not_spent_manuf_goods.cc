@@ -10,6 +10,8 @@
 
 namespace qts::reports {
 
+using host::Kind;
+
 namespace {
 
 const frame::ClassRegistrar kRegistrar("CRepNotSpentManufGoods", [] {
@@ -34,14 +36,14 @@ host::QueryPtr OrderAuthorQuery(const host::AppContextPtr& book) {
       NoColumns(book, "THPartyAttribute"), "Party",
       sql.JoinConditions(
           host::kJoinAnd,
-          {sql.ColumnCondition("Party.RolePartyCode", kind::kCode, host::kOpEqual, Variant("CUST")),
+          {sql.ColumnCondition("Party.RolePartyCode", Kind::kCode, host::kOpEqual, Variant("CUST")),
            "MO.IDC = Party.DocId",
            "Party.PartyCode = LEFT(LP.OrderInfo,  nullif( charindex( ':', LP.OrderInfo ), 0 ) "
            "- 1 )"}),
       host::kJoinInner, 0);
   order->AddWhere(sql.JoinConditions(
       host::kJoinAnd,
-      {sql.ColumnCondition("MO.DocTypecode", kind::kCode, host::kOpEqual, Variant("MO")),
+      {sql.ColumnCondition("MO.DocTypecode", Kind::kCode, host::kOpEqual, Variant("MO")),
        "MO.Number = RIGHT(LP.OrderInfo, LEN(LP.OrderInfo) - charindex('#', LP.OrderInfo))"}));
   order->SetTop(1);
   return order;
@@ -116,7 +118,7 @@ host::QueryPtr CRepNotSpentManufGoods::BuildQuery(const host::AppContextPtr& boo
   made->InnerJoin(order_spec, "StSpec", "Spec.IDC = StSpec.srcDocSpecID", host::kJoinInner, 0);
   made->InnerJoin(posted_lot, "StLot", "StSpec.IDC = Stlot.SpecId", host::kJoinInner, 0);
   made->InnerJoin(property, "LP", "StLot.AnalytID = LP.IDC", host::kJoinInner, 0);
-  made->Fields().AddColumn("GoodCode", kind::kCode, "Spec.GoodCode");
+  made->Fields().AddColumn("GoodCode", Kind::kCode, "Spec.GoodCode");
   made->SetDistinct(true);
 
   host::QueryPtr author = OrderAuthorQuery(book);
@@ -131,13 +133,13 @@ host::QueryPtr CRepNotSpentManufGoods::BuildQuery(const host::AppContextPtr& boo
                     "oTable.GoodCode = GoodT.Code AND GoodT.IsGroup = 0", host::kJoinInner, 0);
   }
   host::NamedValueList& inner = lots->Fields();
-  inner.AddColumn("GoodCode", kind::kCode, "oTable.GoodCode");
-  inner.AddColumn("StoreId", kind::kLongId, "Store.IDC");
-  inner.AddColumn("StoreCode", kind::kCode, "Store.Code");
-  inner.AddColumn("OrderInfo", kind::kText, "LP.OrderInfo");
-  inner.AddColumn("Author", kind::kUser, "( " + author->SqlText() + " )");
-  inner.AddColumn("Rest", kind::kQuantity, "oTable.RestAccount");
-  inner.AddColumn("RestSumma", kind::kMoney,
+  inner.AddColumn("GoodCode", Kind::kCode, "oTable.GoodCode");
+  inner.AddColumn("StoreId", Kind::kLongId, "Store.IDC");
+  inner.AddColumn("StoreCode", Kind::kCode, "Store.Code");
+  inner.AddColumn("OrderInfo", Kind::kText, "LP.OrderInfo");
+  inner.AddColumn("Author", Kind::kUser, "( " + author->SqlText() + " )");
+  inner.AddColumn("Rest", Kind::kQuantity, "oTable.RestAccount");
+  inner.AddColumn("RestSumma", Kind::kMoney,
                   "ROUND(oTable.RestAccount * COALESCE(FixRest.CostSumm, 0) / "
                   "COALESCE(FixRest.AmountAccount, 1), 2)");
 
@@ -150,26 +152,26 @@ host::QueryPtr CRepNotSpentManufGoods::BuildQuery(const host::AppContextPtr& boo
   outer->InnerJoin(NoColumns(book, "REFGoodUnit"), "GUnit",
                    "rl.GoodCode = GUnit.GoodCode AND GUnit.IsAccount = 1", host::kJoinInner, 0);
   host::NamedValueList& columns = outer->Fields();
-  columns.AddColumn("GoodCode", kind::kCode, "rl.GoodCode");
-  columns.AddColumn("Name", kind::kName, "Good.Name");
-  columns.AddColumn("UnitCode", kind::kCode, "GUnit.UnitCode");
-  columns.AddColumn("StoreId", kind::kLongId, "rl.StoreId");
-  columns.AddColumn("StoreCode", kind::kCode, "rl.StoreCode");
-  columns.AddColumn("OrderInfo", kind::kText, "rl.OrderInfo");
-  columns.AddColumn("Author", kind::kUser, "rl.Author");
-  columns.AddColumn("Rest", kind::kQuantity, "rl.Rest").SetAggregate(host::kAggregateSum);
-  columns.AddColumn("RestSumma", kind::kMoney, "rl.RestSumma").SetAggregate(host::kAggregateSum);
+  columns.AddColumn("GoodCode", Kind::kCode, "rl.GoodCode");
+  columns.AddColumn("Name", Kind::kName, "Good.Name");
+  columns.AddColumn("UnitCode", Kind::kCode, "GUnit.UnitCode");
+  columns.AddColumn("StoreId", Kind::kLongId, "rl.StoreId");
+  columns.AddColumn("StoreCode", Kind::kCode, "rl.StoreCode");
+  columns.AddColumn("OrderInfo", Kind::kText, "rl.OrderInfo");
+  columns.AddColumn("Author", Kind::kUser, "rl.Author");
+  columns.AddColumn("Rest", Kind::kQuantity, "rl.Rest").SetAggregate(host::kAggregateSum);
+  columns.AddColumn("RestSumma", Kind::kMoney, "rl.RestSumma").SetAggregate(host::kAggregateSum);
   // No COALESCE: an author without a person record gives a Null name.
   columns.AddColumn(
-      "Person", kind::kText,
+      "Person", Kind::kText,
       "CAST(rl.Author AS VARCHAR(5)) + ' : ' + Person.FirstName + ' ' + Person.LastName");
   outer->OrderBy("GoodCode, StoreCode");
 
   // The fixed rests and the goods tree take their parameters from here.
   host::NamedValueList& parameters = outer->Parameters();
   parameters.KeepOnly({});
-  parameters.Add("DateRest", kind::kDate, Variant(Date::Today()));
-  if (!good_group.empty()) parameters.Add("Node", kind::kCode, Variant(good_group));
+  parameters.Add("DateRest", Kind::kDate, Variant(Date::Today()));
+  if (!good_group.empty()) parameters.Add("Node", Kind::kCode, Variant(good_group));
 
   int32_t hwnd = kMainWindow;
   frame::OpenWithWait(outer, hwnd);

@@ -12,6 +12,8 @@
 
 namespace qts::reports {
 
+using host::Kind;
+
 namespace {
 
 const frame::ClassRegistrar kRegistrar("CRepNotSpentOrdGoods", [] {
@@ -65,11 +67,11 @@ void frmRepNotSpentGoods::WriteValues(host::NamedValueList& values) {
 }
 
 std::vector<InputValue> NotSpentGoodsInputs() {
-  return {{"BegDate", kind::kDate},
-          {"EndDate", kind::kDate},
-          {"StoreCode", kind::kText},
-          {"GoodCode", kind::kCode},
-          {"GoodGroup", kind::kText}};
+  return {{"BegDate", Kind::kDate},
+          {"EndDate", Kind::kDate},
+          {"StoreCode", Kind::kText},
+          {"GoodCode", Kind::kCode},
+          {"GoodGroup", Kind::kText}};
 }
 
 void EchoGoodGroup(host::NamedValueList& values) {
@@ -124,7 +126,7 @@ host::QueryPtr CRepNotSpentOrdGoods::RequirementRowsQuery() {
     doc->AddWhere(sql.JoinConditions(
         host::kJoinAnd,
         {doc->WhereText(),
-         sql.ColumnCondition("Spec.GoodCode", kind::kCode, host::kOpInList, Variant(good_code))}));
+         sql.ColumnCondition("Spec.GoodCode", Kind::kCode, host::kOpInList, Variant(good_code))}));
   }
   host::NamedValueList& fields = doc->Fields();
   fields.KeepOnly({"Code", "Author"});
@@ -135,8 +137,8 @@ host::QueryPtr CRepNotSpentOrdGoods::RequirementRowsQuery() {
   }
   fields.Exclude({"Code"});
   fields.Append(code);
-  fields.Item("Author").SetKind(kind::kRowId);
-  fields.Item("Code").SetKind(kind::kText);
+  fields.Item("Author").SetKind(Kind::kRowId);
+  fields.Item("Code").SetKind(Kind::kText);
   spec->Fields().KeepOnly({});
   doc->InnerJoin(spec, "Spec", "oTable.IDC = Spec.DocId", host::kJoinInner, 0);
   if (!good_group.empty()) {
@@ -146,8 +148,8 @@ host::QueryPtr CRepNotSpentOrdGoods::RequirementRowsQuery() {
     doc->InnerJoin(tree, "GoodT", "Spec.GoodCode = GoodT.Code AND GoodT.IsGroup = 0",
                    host::kJoinInner, 0);
   }
-  fields.AddColumn("SpecID", kind::kLongId, "Spec.IDC");
-  fields.AddColumn("GoodCode", kind::kCode, "Spec.GoodCode");
+  fields.AddColumn("SpecID", Kind::kLongId, "Spec.IDC");
+  fields.AddColumn("GoodCode", Kind::kCode, "Spec.GoodCode");
   return doc;
 }
 
@@ -162,7 +164,7 @@ host::QueryPtr CRepNotSpentOrdGoods::SpentQuery() {
       "SpecPRSF.DocId = DocPRSF.IDC AND DocPRSF.DocTypeCode = '" + std::string(kSpentType) + "'",
       host::kJoinInner, 0);
   spent->Fields()
-      .AddColumn("AmountAccount", kind::kQuantity, "ContentPRSF.AmountAccount")
+      .AddColumn("AmountAccount", Kind::kQuantity, "ContentPRSF.AmountAccount")
       .SetAggregate(host::kAggregateSum);
   return spent;
 }
@@ -180,14 +182,14 @@ host::QueryPtr CRepNotSpentOrdGoods::OrderedQuery() {
                          std::string(kOrderTypes[0]) + "', '" + kOrderTypes[1] + "')",
                      host::kJoinInner, 0);
   ordered->Fields()
-      .AddColumn("AmountAccount", kind::kQuantity, "ContentOrd.AmountAccount")
+      .AddColumn("AmountAccount", Kind::kQuantity, "ContentOrd.AmountAccount")
       .SetAggregate(host::kAggregateSum);
 
   host::QueryPtr main = Wrapped(book_, ordered, "Main");
   main->Fields().Exclude({"SpecID", "AmountAccount"});
   main->LeftJoin(SpentQuery(), "PRSF", "Main.SpecId = PRSF.SpecID", host::kJoinLeftOuter, 0);
   main->Fields()
-      .AddColumn("Amount", kind::kQuantity, "Main.AmountAccount - COALESCE(PRSF.AmountAccount, 0)")
+      .AddColumn("Amount", Kind::kQuantity, "Main.AmountAccount - COALESCE(PRSF.AmountAccount, 0)")
       .SetAggregate(host::kAggregateSum);
   return main;
 }
@@ -222,16 +224,16 @@ host::QueryPtr CRepNotSpentOrdGoods::OrderRowsQuery() {
                  host::kJoinLeftOuter, 0);
 
   host::NamedValueList& columns = main->Fields();
-  columns.AddColumn("Name", kind::kName, "Good.Name");
-  columns.AddColumn("UnitCode", kind::kCode, "GUnit.UnitCode");
-  columns.AddColumn("Summa", kind::kMoney, FixRestValue("Main.Amount"));
-  columns.AddColumn("Person", kind::kText,
+  columns.AddColumn("Name", Kind::kName, "Good.Name");
+  columns.AddColumn("UnitCode", Kind::kCode, "GUnit.UnitCode");
+  columns.AddColumn("Summa", Kind::kMoney, FixRestValue("Main.Amount"));
+  columns.AddColumn("Person", Kind::kText,
                     "CAST(Main.Author AS VARCHAR(5)) + COALESCE(' : ' + Person.FirstName + ' ' + "
                     "Person.LastName, '')");
-  columns.AddColumn("Rest", kind::kQuantity, "0");
-  columns.AddColumn("StoreCode", kind::kCode, "''");
-  columns.AddColumn("RestSumma", kind::kMoney, "0");
-  columns.AddColumn("RestsList", kind::kQuantity, "0");
+  columns.AddColumn("Rest", Kind::kQuantity, "0");
+  columns.AddColumn("StoreCode", Kind::kCode, "''");
+  columns.AddColumn("RestSumma", Kind::kMoney, "0");
+  columns.AddColumn("RestsList", Kind::kQuantity, "0");
   return main;
 }
 
@@ -259,18 +261,18 @@ host::QueryPtr CRepNotSpentOrdGoods::RestRowsQuery() {
                  host::kJoinLeftOuter, 0);
 
   host::NamedValueList& columns = main->Fields();
-  columns.AddColumn("Author", kind::kRowId, "0");
-  columns.AddColumn("Code", kind::kText, "''");
-  columns.AddColumn("GoodCode", kind::kCode, "Main.GoodCode");
-  columns.AddColumn("AmountAccount", kind::kQuantity, "0");
-  columns.AddColumn("Name", kind::kName, "''");
-  columns.AddColumn("UnitCode", kind::kCode, "''");
-  columns.AddColumn("Summa", kind::kMoney, "0");
-  columns.AddColumn("Person", kind::kText, "''");
-  columns.AddColumn("Rest", kind::kQuantity, "StoreRest.Rest");
-  columns.AddColumn("StoreCode", kind::kCode, "StoreRest.StoreCode");
-  columns.AddColumn("RestSumma", kind::kMoney, FixRestValue("StoreRest.Rest"));
-  columns.AddColumn("RestsList", kind::kQuantity, "1");
+  columns.AddColumn("Author", Kind::kRowId, "0");
+  columns.AddColumn("Code", Kind::kText, "''");
+  columns.AddColumn("GoodCode", Kind::kCode, "Main.GoodCode");
+  columns.AddColumn("AmountAccount", Kind::kQuantity, "0");
+  columns.AddColumn("Name", Kind::kName, "''");
+  columns.AddColumn("UnitCode", Kind::kCode, "''");
+  columns.AddColumn("Summa", Kind::kMoney, "0");
+  columns.AddColumn("Person", Kind::kText, "''");
+  columns.AddColumn("Rest", Kind::kQuantity, "StoreRest.Rest");
+  columns.AddColumn("StoreCode", Kind::kCode, "StoreRest.StoreCode");
+  columns.AddColumn("RestSumma", Kind::kMoney, FixRestValue("StoreRest.Rest"));
+  columns.AddColumn("RestsList", Kind::kQuantity, "1");
   return main;
 }
 

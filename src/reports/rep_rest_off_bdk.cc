@@ -13,6 +13,8 @@
 
 namespace qts::reports {
 
+using host::Kind;
+
 namespace {
 
 const frame::ClassRegistrar kRestRegistrar("CRepGoodRestBDK", [] {
@@ -33,16 +35,16 @@ void AddChoiceValues(const host::AppContextPtr& book, const CategoryChoice& choi
                      host::NamedValueList& values) {
   host::EnterpriseInfo enterprise;
   enterprise.Init(book);
-  values.Add("MyPlant", kind::kText, Variant(enterprise.UnitName()));
-  values.Add("Client", kind::kCode, Variant(choice.client));
-  values.Add("ClientN", kind::kName, Variant(choice.client_name));
-  values.Add("FixCat", kind::kLongId, Variant(choice.category));
-  values.Add("FixCatN", kind::kText, Variant(choice.category_name));
+  values.Add("MyPlant", Kind::kText, Variant(enterprise.UnitName()));
+  values.Add("Client", Kind::kCode, Variant(choice.client));
+  values.Add("ClientN", Kind::kName, Variant(choice.client_name));
+  values.Add("FixCat", Kind::kLongId, Variant(choice.category));
+  values.Add("FixCatN", Kind::kText, Variant(choice.category_name));
 }
 
 void AddDataList(const host::QueryPtr& query, host::NamedValueList& values) {
   host::RecordsetPtr rows = query->OpenRecordset();
-  values.Add("DataList", kind::kDataList, Variant(std::static_pointer_cast<Object>(rows)));
+  values.Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(rows)));
 }
 
 }  // namespace
@@ -199,55 +201,55 @@ host::QueryPtr CategoryQuery(const host::AppContextPtr& book, const CategoryChoi
   d->InnerJoin(gs, "gs", "d.IDC = gs.DocID", host::kJoinInner, 0);
   d->AddWhere(sql.JoinConditions(
       host::kJoinAnd,
-      {sql.ColumnCondition("d.DocTypeCode", kind::kCode, host::kOpEqual, Variant("PISF")),
-       sql.ColumnCondition("d.IsPosted", kind::kFlag, host::kOpEqual, Variant(int32_t{1})),
-       write_off ? sql.ColumnCondition("d.DocumentDate", kind::kDate, host::kOpBetween,
+      {sql.ColumnCondition("d.DocTypeCode", Kind::kCode, host::kOpEqual, Variant("PISF")),
+       sql.ColumnCondition("d.IsPosted", Kind::kFlag, host::kOpEqual, Variant(int32_t{1})),
+       write_off ? sql.ColumnCondition("d.DocumentDate", Kind::kDate, host::kOpBetween,
                                        Variant(choice.beg), Variant(choice.end))
-                 : sql.ColumnCondition("d.DocumentDate", kind::kDate, host::kOpLessOrEqual,
+                 : sql.ColumnCondition("d.DocumentDate", Kind::kDate, host::kOpLessOrEqual,
                                        Variant(choice.end)),
-       sql.ColumnCondition("g.Category", kind::kCategory, host::kOpEqual, Variant(int32_t{0}))}));
+       sql.ColumnCondition("g.Category", Kind::kCategory, host::kOpEqual, Variant(int32_t{0}))}));
   if (!choice.client.empty()) {
     d->InnerJoin(
         p, "p",
-        "d.IDC = p.DocID AND p.RolePartyCode = " + sql.SqlValue(Variant("PAR"), kind::kCode),
+        "d.IDC = p.DocID AND p.RolePartyCode = " + sql.SqlValue(Variant("PAR"), Kind::kCode),
         host::kJoinInner, 0);
     d->AddWhere(sql.JoinConditions(
         host::kJoinAnd,
         {d->WhereText(),
-         sql.ColumnCondition("p.PartyCode", kind::kCode, host::kOpEqual, Variant(choice.client))}));
+         sql.ColumnCondition("p.PartyCode", Kind::kCode, host::kOpEqual, Variant(choice.client))}));
   }
   if (write_off && choice.only_fixed) {
     d->AddWhere(sql.JoinConditions(
-        host::kJoinAnd, {d->WhereText(), sql.ColumnCondition("FixSpecL.IDC", kind::kRowId,
+        host::kJoinAnd, {d->WhereText(), sql.ColumnCondition("FixSpecL.IDC", Kind::kRowId,
                                                              host::kOpNotEqual, Variant::Null())}));
   }
   if (choice.category >= 0) {
     d->AddWhere(sql.JoinConditions(
         host::kJoinAnd,
-        {d->WhereText(), sql.ColumnCondition("gs.FixCategory", kind::kCategory, host::kOpEqual,
+        {d->WhereText(), sql.ColumnCondition("gs.FixCategory", Kind::kCategory, host::kOpEqual,
                                              Variant(choice.category))}));
   }
 
   host::NamedValueList& f = d->Fields();
-  f.AddColumn("IDC", kind::kRowId, "D.IDC");
-  f.AddColumn("SpecID", kind::kRowId, "gs.IDC");
-  f.AddColumn("DocumentDate", kind::kDate, "D.DocumentDate");
-  f.AddColumn("Number", kind::kCode, "D.Number");
-  f.AddColumn("DocCode", kind::kText, "CONVERT(CHAR(10),D.DocumentDate,102)+':'+D.Number");
-  f.AddColumn("GoodCode", kind::kCode, "gs.GoodCode");
-  f.AddColumn("GoodName", kind::kName, "g.Name");
-  f.AddColumn("AmountAccount", kind::kQuantity, "gs.AmountAccount");
-  f.AddColumn("AccUnitCode", kind::kCode, "gu.UnitCode");
-  f.AddColumn("Price", kind::kPrice,
+  f.AddColumn("IDC", Kind::kRowId, "D.IDC");
+  f.AddColumn("SpecID", Kind::kRowId, "gs.IDC");
+  f.AddColumn("DocumentDate", Kind::kDate, "D.DocumentDate");
+  f.AddColumn("Number", Kind::kCode, "D.Number");
+  f.AddColumn("DocCode", Kind::kText, "CONVERT(CHAR(10),D.DocumentDate,102)+':'+D.Number");
+  f.AddColumn("GoodCode", Kind::kCode, "gs.GoodCode");
+  f.AddColumn("GoodName", Kind::kName, "g.Name");
+  f.AddColumn("AmountAccount", Kind::kQuantity, "gs.AmountAccount");
+  f.AddColumn("AccUnitCode", Kind::kCode, "gu.UnitCode");
+  f.AddColumn("Price", Kind::kPrice,
               "ROUND(COALESCE((gs.Summa - gsA.SummVAT)/ NullIF(gs.Amount,0),0),4)");
-  f.AddColumn("CurrencyCode", kind::kCode, "d.CurrencyCode");
+  f.AddColumn("CurrencyCode", Kind::kCode, "d.CurrencyCode");
   if (write_off) {
-    f.AddColumn("FixAmount", kind::kQuantity, "FixSpecL.Amount");
-    f.AddColumn("FixDocCode", kind::kText,
+    f.AddColumn("FixAmount", Kind::kQuantity, "FixSpecL.Amount");
+    f.AddColumn("FixDocCode", Kind::kText,
                 "FixD.DocTypeCode+':'+CONVERT(CHAR(10),FixD.DocumentDate,102)+':'+FixD.Number");
-    f.AddColumn("FixDocDate", kind::kFixDate, "FixD.DocumentDate");
+    f.AddColumn("FixDocDate", Kind::kFixDocDate, "FixD.DocumentDate");
   } else {
-    f.AddColumn("FreeAmount", kind::kQuantity, free_amount);
+    f.AddColumn("FreeAmount", Kind::kQuantity, free_amount);
   }
 
   // Rows equal in every other column are summed.
@@ -257,7 +259,7 @@ host::QueryPtr CategoryQuery(const host::AppContextPtr& book, const CategoryChoi
   wrapped->Fields().Item(write_off ? "FixAmount" : "FreeAmount").SetAggregate(host::kAggregateSum);
   if (!write_off) {
     wrapped->AddWhere(
-        sql.ColumnCondition("FreeAmount", kind::kQuantity, host::kOpNotEqual, Variant(int32_t{0})));
+        sql.ColumnCondition("FreeAmount", Kind::kQuantity, host::kOpNotEqual, Variant(int32_t{0})));
   }
   wrapped->OrderBy(write_off ? "D.DocumentDate, D.Number, FixDocDate" : "D.DocumentDate, D.Number");
   int32_t hwnd = kMainWindow;
@@ -279,7 +281,7 @@ bool CRepGoodRestBDK::Execute(host::NamedValueListPtr& Params, host::NamedValueL
     return false;
   }
   AddChoiceValues(book, choice, *Values);
-  Values->Add("RepDate", kind::kDate, Variant(choice.end));
+  Values->Add("RepDate", Kind::kDate, Variant(choice.end));
   AddDataList(CategoryQuery(book, choice, CategoryReport::kRest), *Values);
   return true;
 }
@@ -302,8 +304,8 @@ bool CRepWriteOffBDK::Execute(host::NamedValueListPtr& Params, host::NamedValueL
     return false;
   }
   AddChoiceValues(book, choice, *Values);
-  Values->Add("BegDate", kind::kDate, Variant(choice.beg));
-  Values->Add("EndDate", kind::kDate, Variant(choice.end));
+  Values->Add("BegDate", Kind::kDate, Variant(choice.beg));
+  Values->Add("EndDate", Kind::kDate, Variant(choice.end));
   AddDataList(CategoryQuery(book, choice, CategoryReport::kWriteOff), *Values);
   return true;
 }

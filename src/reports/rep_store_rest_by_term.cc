@@ -10,15 +10,9 @@
 
 namespace qts::reports {
 
-namespace {
+using host::Kind;
 
-constexpr int32_t kKindCategory = 1;
-constexpr int32_t kKindCode = 7;
-constexpr int32_t kKindDate = 9;
-constexpr int32_t kKindText = 15;
-constexpr int32_t kKindName = 16;
-constexpr int32_t kKindMoney = 19;
-constexpr int32_t kKindQuantity = 20;
+namespace {
 
 // The main window of the host: OpenWithWait takes it for a negative handle.
 constexpr int32_t kMainWindow = -1;
@@ -60,10 +54,10 @@ CRepStoreRestByTerm::CRepStoreRestByTerm()
     : FormReport(PropertyKeeping::kKept, ErrorNumbering::kReportRun) {}
 
 std::vector<InputValue> CRepStoreRestByTerm::Inputs() const {
-  return {{"ToDate", kKindDate},
-          {"StoreCode", kKindText},
-          {"GoodCode", kKindCode},
-          {"GoodGroup", kKindText}};
+  return {{"ToDate", Kind::kDate},
+          {"StoreCode", Kind::kText},
+          {"GoodCode", Kind::kCode},
+          {"GoodGroup", Kind::kText}};
 }
 
 bool CRepStoreRestByTerm::RunForm(host::AppContextPtr& book, host::NamedValueListPtr& values) {
@@ -102,9 +96,9 @@ host::QueryPtr CRepStoreRestByTerm::StoreRestQuery(const host::AppContextPtr& bo
   doc->AddWhere(sql.JoinConditions(
       host::kJoinAnd,
       {sql.Condition(doc->Fields().Item("DocumentDate"), host::kOpLessOrEqual, to_date),
-       sql.ColumnCondition("Spec.AmountAccount", kKindQuantity, host::kOpGreater,
+       sql.ColumnCondition("Spec.AmountAccount", Kind::kQuantity, host::kOpGreater,
                            Variant(int32_t{0})),
-       sql.ColumnCondition("Spec.FixCategory", kKindCategory, host::kOpEqual,
+       sql.ColumnCondition("Spec.FixCategory", Kind::kCategory, host::kOpEqual,
                            Variant(int32_t{0}))}));
   doc_type->AddWhere(sql.JoinConditions(
       host::kJoinAnd,
@@ -122,7 +116,7 @@ host::QueryPtr CRepStoreRestByTerm::StoreRestQuery(const host::AppContextPtr& bo
     doc->AddWhere(sql.JoinConditions(
         host::kJoinAnd,
         {doc->WhereText(),
-         sql.ColumnCondition("Spec.GoodCode", kKindCode, host::kOpInList, Variant(good_code))}));
+         sql.ColumnCondition("Spec.GoodCode", Kind::kCode, host::kOpInList, Variant(good_code))}));
   }
   for (const host::QueryPtr& q : {doc, doc_type, spec, good, unit}) q->Fields().KeepOnly({});
 
@@ -139,12 +133,12 @@ host::QueryPtr CRepStoreRestByTerm::StoreRestQuery(const host::AppContextPtr& bo
                    0);
   }
   host::NamedValueList& inner = doc->Fields();
-  inner.AddColumn("GoodCode", kKindCode, "Good.Code");
-  inner.AddColumn("Name", kKindName, "Good.Name");
-  inner.AddColumn("UnitCode", kKindCode, "GUnit.UnitCode");
-  inner.AddColumn("AmountAccount", kKindQuantity, "Spec.AmountAccount")
+  inner.AddColumn("GoodCode", Kind::kCode, "Good.Code");
+  inner.AddColumn("Name", Kind::kName, "Good.Name");
+  inner.AddColumn("UnitCode", Kind::kCode, "GUnit.UnitCode");
+  inner.AddColumn("AmountAccount", Kind::kQuantity, "Spec.AmountAccount")
       .SetAggregate(host::kAggregateSum);
-  inner.AddColumn("CostSumma", kKindMoney, "Spec.CostSumm").SetAggregate(host::kAggregateSum);
+  inner.AddColumn("CostSumma", Kind::kMoney, "Spec.CostSumm").SetAggregate(host::kAggregateSum);
 
   host::QueryPtr outer = book->CreateQuery("");
   outer->FromQuery(doc, "Main");
@@ -172,9 +166,9 @@ host::QueryPtr CRepStoreRestByTerm::StoreRestQuery(const host::AppContextPtr& bo
   outer->LeftJoin(fix_rest, "FixRest", "Main.GoodCode = FixRest.GoodCode", host::kJoinLeftOuter, 0);
 
   host::NamedValueList& columns = outer->Fields();
-  columns.AddColumn("StoreCode", kKindCode, "COALESCE(StoreRest.StoreCode, '')");
-  columns.AddColumn("Rest", kKindQuantity, "StoreRest.Rest");
-  columns.AddColumn("RestSumma", kKindMoney,
+  columns.AddColumn("StoreCode", Kind::kCode, "COALESCE(StoreRest.StoreCode, '')");
+  columns.AddColumn("Rest", Kind::kQuantity, "StoreRest.Rest");
+  columns.AddColumn("RestSumma", Kind::kMoney,
                     "ROUND(StoreRest.Rest * COALESCE(FixRest.CostSumm, 0) / "
                     "COALESCE(FixRest.AmountAccount, 1), 2)");
   outer->OrderBy("GoodCode, StoreCode");
@@ -182,7 +176,7 @@ host::QueryPtr CRepStoreRestByTerm::StoreRestQuery(const host::AppContextPtr& bo
   int32_t hwnd = kMainWindow;
   frame::OpenWithWait(outer, hwnd);
   outer->AddResultFilter(
-      sql.ColumnCondition("Rest", kKindQuantity, host::kOpGreater, Variant(int32_t{0})));
+      sql.ColumnCondition("Rest", Kind::kQuantity, host::kOpGreater, Variant(int32_t{0})));
   return outer;
 }
 

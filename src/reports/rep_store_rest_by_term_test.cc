@@ -199,7 +199,7 @@ class StoreRestByTermTest : public host::testing::SampleBook {
   bool RunWith(std::vector<std::pair<std::string, Variant>> values, bool cancel = false) {
     op_->AnswerForm({"frmRepStoreRestByTerm", !cancel, std::move(values)});
     params_ = std::make_shared<host::NamedValueList>();
-    params_->Add("Book", 0, Variant(std::static_pointer_cast<Object>(book_)));
+    params_->Add("Book", host::Kind::kNone, Variant(std::static_pointer_cast<Object>(book_)));
     values_ = std::make_shared<host::NamedValueList>();
     return report_->Run(params_, values_);
   }
@@ -377,7 +377,8 @@ TEST_F(StoreRestByTermTest, FormBindsTheSelectorsAndOffersNoGroups) {
   op_->AnswerForm({"", true, {}});
   frmRepStoreRestByTerm form;
   auto values = std::make_shared<host::NamedValueList>();
-  for (const char* name : {"ToDate", "StoreCode", "GoodCode", "GoodGroup"}) values->Add(name, 15);
+  for (const char* name : {"ToDate", "StoreCode", "GoodCode", "GoodGroup"})
+    values->Add(name, host::Kind::kText);
   host::AppContextPtr book = book_;
   ASSERT_TRUE(form.Run(book, values));
   const host::Form& shown = *form.GetForm();
@@ -406,7 +407,7 @@ TEST(StoreRestByTermSampleTest, MatchesTheOracleOnAGeneratedBook) {
          true,
          {{"edDayAmount", Variant(days)}, {"selGood", Variant("")}, {"selStore", Variant("")}}});
     auto params = std::make_shared<host::NamedValueList>();
-    params->Add("Book", 0, Variant(std::static_pointer_cast<Object>(book)));
+    params->Add("Book", host::Kind::kNone, Variant(std::static_pointer_cast<Object>(book)));
     auto values = std::make_shared<host::NamedValueList>();
     CRepStoreRestByTerm report;
     ASSERT_TRUE(report.Run(params, values))

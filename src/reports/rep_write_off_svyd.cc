@@ -14,6 +14,8 @@
 
 namespace qts::reports {
 
+using host::Kind;
+
 namespace {
 
 const frame::ClassRegistrar kRegistrar("CRepWriteOffSvyd", [] {
@@ -69,18 +71,18 @@ CRepWriteOffSvyd::CRepWriteOffSvyd()
     : FormReport(PropertyKeeping::kKept, ErrorNumbering::kReportRun) {}
 
 std::vector<InputValue> CRepWriteOffSvyd::Inputs() const {
-  return {{"BegDate", kind::kDate}, {"EndDate", kind::kDate}, {"Number", kind::kCode},
-          {"cName1", kind::kText},  {"cName2", kind::kText},  {"cName3", kind::kText},
-          {"cName4", kind::kText}};
+  return {{"BegDate", Kind::kDate}, {"EndDate", Kind::kDate}, {"Number", Kind::kCode},
+          {"cName1", Kind::kText},  {"cName2", Kind::kText},  {"cName3", Kind::kText},
+          {"cName4", Kind::kText}};
 }
 
 bool CRepWriteOffSvyd::RunForm(host::AppContextPtr& book, host::NamedValueListPtr& values) {
   for (const auto& [combo, value] : kCommittee) values->Item(value).SetValue(Variant(""));
   host::EnterpriseInfo enterprise;
   enterprise.Init(book);
-  values->Add("cEnterprise", kind::kText, Variant(enterprise.UnitName()));
-  values->Add("PlantCode", kind::kCode, Variant(enterprise.PlantCode()));
-  values->Add("Director", kind::kText, Variant(enterprise.Director()->FullName()));
+  values->Add("cEnterprise", Kind::kText, Variant(enterprise.UnitName()));
+  values->Add("PlantCode", Kind::kCode, Variant(enterprise.PlantCode()));
+  values->Add("Director", Kind::kText, Variant(enterprise.Director()->FullName()));
   frmRepWriteOffSvyd form;
   return form.Run(book, values);
 }
@@ -99,7 +101,7 @@ host::QueryPtr CRepWriteOffSvyd::BuildQuery(const host::AppContextPtr& book,
        sql.Condition(doc->Fields().Item("DocumentDate"), host::kOpBetween,
                      values.Item("BegDate").Value(), values.Item("EndDate").Value()),
        sql.Condition(doc->Fields().Item("IsPosted"), host::kOpEqual, Variant(int32_t{1})),
-       sql.ColumnCondition("Good.Category", kind::kCategory, host::kOpEqual,
+       sql.ColumnCondition("Good.Category", Kind::kCategory, host::kOpEqual,
                            Variant(int32_t{3}))}));
   doc->Fields().KeepOnly({"Number", "DocumentDate"});
   for (const host::QueryPtr& q : {spec, receipt_spec, good}) q->Fields().KeepOnly({});
@@ -114,13 +116,13 @@ host::QueryPtr CRepWriteOffSvyd::BuildQuery(const host::AppContextPtr& book,
   currency.AddRateJoin(doc, "oTable.CurrencyCode", "oTable.DocumentDate", "", "", true, false);
 
   host::NamedValueList& columns = doc->Fields();
-  columns.AddColumn("GoodName", kind::kName, "Good.Name");
-  columns.AddColumn("Amount", kind::kQuantity, "Spec.Amount");
-  columns.AddColumn("UnitCode", kind::kCode, "Spec.UnitCode");
+  columns.AddColumn("GoodName", Kind::kName, "Good.Name");
+  columns.AddColumn("Amount", Kind::kQuantity, "Spec.Amount");
+  columns.AddColumn("UnitCode", Kind::kCode, "Spec.UnitCode");
   columns.AddColumn(
-      "Summa", kind::kMoney,
+      "Summa", Kind::kMoney,
       currency.ConvertExpr("oTable", "(Spec.Summa - SpecPISF.SummVAT)", "CurrencyCode"));
-  columns.AddColumn("Comment", kind::kText, "SpecPISF.Comment");
+  columns.AddColumn("Comment", Kind::kText, "SpecPISF.Comment");
   doc->OrderBy("oTable.DocumentDate, Good.Name");
   int32_t hwnd = kMainWindow;
   frame::OpenWithWait(doc, hwnd);

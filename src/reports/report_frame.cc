@@ -11,9 +11,9 @@
 
 namespace qts::reports {
 
-namespace {
+using host::Kind;
 
-constexpr int32_t kKindDataList = 100;
+namespace {
 
 // The error of the exception being handled, with the report's number when it asks for one.
 Error RenumberedError(const std::exception_ptr& exception, ErrorNumbering numbering) {
@@ -131,7 +131,7 @@ bool FormReport::Execute(host::NamedValueListPtr& Params, host::NamedValueListPt
   if (!RunForm(book, Values)) return false;
   host::QueryPtr query = BuildQuery(book, *Values);
   host::RecordsetPtr rows = query->OpenRecordset();
-  Values->Add("DataList", kKindDataList, Variant(std::static_pointer_cast<Object>(rows)));
+  Values->Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(rows)));
   AdjustEcho(*Values);
   return true;
 }

@@ -41,7 +41,7 @@ enum class ErrorNumbering { kAsRaised, kReportRun };
 // An input value a report declares in Values before its form fills it.
 struct InputValue {
   std::string name;
-  int32_t kind;
+  host::Kind kind;
 };
 
 class ReportBase : public frame::ComponentObject, public Implements<host::IReportExec, IDispatch> {

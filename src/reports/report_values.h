@@ -1,6 +1,6 @@
 // Small pieces the category, ordered/manufactured goods and write-off summary reports share:
-// the kind codes their values and columns carry, reading a declared value as text, and
-// reading the choices of a parameter form's date pickers and reference combos.
+// reading a declared value as text, and reading the choices of a parameter form's date pickers
+// and reference combos.
 #ifndef QTS_REPORTS_REPORT_VALUES_H_
 #define QTS_REPORTS_REPORT_VALUES_H_
 
@@ -15,24 +15,6 @@
 #include "host/ui/form_model.h"
 
 namespace qts::reports {
-
-// The host's kind codes as the reports pass them.
-namespace kind {
-inline constexpr int32_t kCategory = 1;
-inline constexpr int32_t kRowId = 2;
-inline constexpr int32_t kLongId = 3;
-inline constexpr int32_t kCode = 7;
-inline constexpr int32_t kDate = 9;
-inline constexpr int32_t kFixDate = 10;
-inline constexpr int32_t kFlag = 14;
-inline constexpr int32_t kText = 15;
-inline constexpr int32_t kName = 16;
-inline constexpr int32_t kMoney = 19;
-inline constexpr int32_t kQuantity = 20;
-inline constexpr int32_t kPrice = 24;
-inline constexpr int32_t kUser = 30;
-inline constexpr int32_t kDataList = 100;
-}  // namespace kind
 
 // The window handle OpenWithWait replaces by the host's main window.
 inline constexpr int32_t kMainWindow = -1;

@@ -96,10 +96,10 @@ class HandlerBook : public host::testing::SampleBook {
   static host::NamedValueListPtr Row(const std::string& good, const std::string& unit,
                                      int64_t amount, bool with_account = true) {
     auto row = std::make_shared<host::NamedValueList>();
-    row->Add("GoodCode", 7, Variant(good));
-    row->Add("UnitCode", 7, Variant(unit));
-    row->Add("Amount", 20, Variant(Currency::FromScaled(amount)));
-    if (with_account) row->Add("AmountAccount", 20, Variant(Currency()));
+    row->Add("GoodCode", host::Kind::kCode, Variant(good));
+    row->Add("UnitCode", host::Kind::kCode, Variant(unit));
+    row->Add("Amount", host::Kind::kQuantity, Variant(Currency::FromScaled(amount)));
+    if (with_account) row->Add("AmountAccount", host::Kind::kQuantity, Variant(Currency()));
     return row;
   }
 

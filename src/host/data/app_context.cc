@@ -32,9 +32,9 @@ constexpr std::string_view kSettingsSuffix = "$Settings";
 }
 
 // The setting's value read by its kind.
-Variant SettingValue(std::string_view kind, const std::string& text, int32_t& kind_code) {
+Variant SettingValue(std::string_view kind, const std::string& text, Kind& kind_code) {
   if (kind == "integer") {
-    kind_code = 3;
+    kind_code = Kind::kLongId;
     if (text.empty()) return Variant::Null();
     try {
       return Variant(static_cast<int32_t>(std::stol(text)));
@@ -43,18 +43,18 @@ Variant SettingValue(std::string_view kind, const std::string& text, int32_t& ki
     }
   }
   if (kind == "number") {
-    kind_code = 19;
+    kind_code = Kind::kMoney;
     if (text.empty()) return Variant::Null();
     std::optional<Currency> value = Currency::Parse(text);
     return value ? Variant(*value) : Variant(text);
   }
   if (kind == "date") {
-    kind_code = 9;
+    kind_code = Kind::kDate;
     if (text.empty()) return Variant::Null();
     std::optional<Date> value = Date::ParseIso(text);
     return value ? Variant(*value) : Variant(text);
   }
-  kind_code = 15;
+  kind_code = Kind::kText;
   return Variant(text);
 }
 
@@ -180,7 +180,7 @@ void AppContext::LoadSettings() {
     std::string name = stmt->GetText(0);
     std::string kind = stmt->IsNull(1) ? "text" : stmt->GetText(1);
     std::string text = stmt->IsNull(2) ? "" : stmt->GetText(2);
-    int32_t kind_code = 15;
+    Kind kind_code = Kind::kText;
     Variant value = SettingValue(kind, text, kind_code);
     if (settings->Find(name) == nullptr) settings->Add(name, kind_code, std::move(value));
   }

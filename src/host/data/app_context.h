@@ -64,9 +64,9 @@ class AppContext : public virtual Object {
   const std::string& Path() const { return path_; }
 
   // The system settings ("Code", "AccountCurrency", "SDProc", "VSDProc", "TransportAlgoritm",
-  // ...), typed by their kind: text as String (kind 15), integer as Long (3), number as
-  // Currency (19), date as Date (9). Empty when the context is not open. Changing the list
-  // does not write the book.
+  // ...), typed by their kind: text as String (Kind::kText), integer as Long (kLongId), number
+  // as Currency (kMoney), date as Date (kDate). Empty when the context is not open. Changing
+  // the list does not write the book.
   NamedValueList& Settings() { return *settings_; }
   const NamedValueList& Settings() const { return *settings_; }
   NamedValueListPtr SettingsList() const { return settings_; }

@@ -47,7 +47,7 @@ TEST(AppContextTest, NewBookHasTypedSettings) {
   EXPECT_EQ(s.Item("AccountCurrency").Value().AsString(), "EUR");
   EXPECT_EQ(s.Item("SDProc").Value().Type(), VarType::kCurrency);
   EXPECT_EQ(s.Item("TransportAlgoritm").Value().Type(), VarType::kLong);
-  EXPECT_EQ(s.Item("TransportAlgoritm").Kind(), 3);
+  EXPECT_EQ(s.Item("TransportAlgoritm").Kind(), Code(Kind::kLongId));
   EXPECT_TRUE(s.ExistsField("VSDProc"));
   EXPECT_EQ(book->Catalogue().Code(), "ACME");
   EXPECT_EQ(book->Dialect(), sql::Dialect::kSqlite);

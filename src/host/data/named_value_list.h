@@ -14,6 +14,7 @@
 #include "core/object.h"
 #include "core/text.h"
 #include "core/variant.h"
+#include "host/data/kind_codes.h"
 
 namespace qts::host {
 
@@ -32,6 +33,7 @@ class NamedValue : public virtual Object {
   // The host's kind code (value and column type), passed through unchanged.
   int32_t Kind() const { return kind_; }
   void SetKind(int32_t kind) { kind_ = kind; }
+  void SetKind(host::Kind kind) { kind_ = Code(kind); }
   const Variant& Value() const { return value_; }
   void SetValue(const Variant& value) { value_ = value; }
   void SetValue(Variant&& value) { value_ = std::move(value); }
@@ -62,6 +64,9 @@ class NamedValueList : public virtual Object {
 
   // Appends an entry. A name the list already has raises an error naming it.
   NamedValue& Add(std::string_view name, int32_t kind, Variant value = Variant());
+  NamedValue& Add(std::string_view name, Kind kind, Variant value = Variant()) {
+    return Add(name, Code(kind), std::move(value));
+  }
   // Appends an entry that another list holds too (both see its changes). A name the list
   // already has raises an error naming it.
   NamedValue& Append(NamedValuePtr entry);
@@ -69,6 +74,9 @@ class NamedValueList : public virtual Object {
   // name already in the list is dropped first: redeclaring a column gives it the new
   // expression and the last place.
   NamedValue& AddColumn(std::string_view name, int32_t kind, std::string_view expression);
+  NamedValue& AddColumn(std::string_view name, Kind kind, std::string_view expression) {
+    return AddColumn(name, Code(kind), expression);
+  }
 
   // The entry of that name; error 9 naming the entry when there is none.
   NamedValue& Item(std::string_view name);

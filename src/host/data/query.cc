@@ -44,7 +44,7 @@ Reading ReadingOf(int32_t kind, sql::SqlType type) {
     case KindClass::kInteger:
       return Reading::kLong;
     case KindClass::kNumber:
-      return kind == 5 ? Reading::kDouble : Reading::kCurrency;
+      return kind == Code(Kind::kFloat) ? Reading::kDouble : Reading::kCurrency;
     case KindClass::kText:
       return Reading::kString;
     case KindClass::kDate:
@@ -362,8 +362,8 @@ Query::Query(std::shared_ptr<AppContext> book, std::string table)
     fields_->AddColumn(c.name, KindOfSqlType(c.type), alias_ + "." + sql::QuoteName(c.name));
   }
   for (const schema::ParameterDef& p : def->parameters) {
-    int32_t kind = KindOfSqlType(p.type);
-    if (kind == 15) kind = 7;
+    Kind kind = KindOfSqlType(p.type);
+    if (kind == Kind::kText) kind = Kind::kCode;
     parameters_->Add(p.name, kind);
   }
 }

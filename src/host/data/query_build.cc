@@ -101,7 +101,7 @@ std::string QueryBuild::MainSource(const Query& q) {
   const schema::SourceDef* def = schema::FindSourceDef(q.table_);
   std::map<std::string, std::string> literals;
   for (const schema::ParameterDef& p : def->parameters) {
-    literals[p.name] = ParameterLiteral(q, p.name, KindOfSqlType(p.type));
+    literals[p.name] = ParameterLiteral(q, p.name, Code(KindOfSqlType(p.type)));
   }
   return "(" + schema::SourceSql(q.table_, literals) + ")";
 }

@@ -49,7 +49,7 @@ TEST_F(QueryColumnsTest, UnknownSourceIsRefusedByName) {
 TEST_F(QueryColumnsTest, ValuesAreReadByColumnType) {
   QueryPtr q = Q("THGoodSpec");
   q->Fields().KeepOnly({"IDC", "GoodCode", "AmountAccount", "BOperCode"});
-  q->Fields().AddColumn("When", 9, "d.DocumentDate");
+  q->Fields().AddColumn("When", Kind::kDate, "d.DocumentDate");
   q->InnerJoin(Q("THDocument"), "d", "d.IDC = oTable.DocID");
   q->AddWhere(Tools().Condition(q->Fields().Item("IDC"), 1, Variant(int32_t{11})));
   q->Open();
@@ -81,7 +81,7 @@ TEST_F(QueryJoinTest, AdditionalFieldsJoinedAsAddFldAppearAsAliasDotColumn) {
   QueryPtr q = Q("THGoodSpec");
   QueryPtr a = Q("MMOTHGoodSpec");
   q->AddWhere(Tools().JoinConditions(
-      1, {Tools().ColumnCondition("G.Category", 1, 1, Variant(int32_t{0})),
+      1, {Tools().ColumnCondition("G.Category", Kind::kCategory, 1, Variant(int32_t{0})),
           Tools().Condition(q->Fields().Item("DocID"), 1, Variant(int32_t{3}))}));
   q->InnerJoin(a, "AddFld", "oTable.DocID = AddFld.DocID and oTable.PosNumb = AddFld.PosNumb");
   q->Open();
@@ -134,14 +134,14 @@ TEST_F(QueryJoinTest, JoinsAreOrderedByWhatTheyNameAndNestUnderOuterJoins) {
   gs->LeftJoin(fix_log, "fixSpecL", "gs.IDC = FixSpecL.IncomeSpecID", kJoinLeftOuter);
   d->InnerJoin(gs, "gs", "d.IDC = gs.DocID");
   d->AddWhere(Tools().JoinConditions(
-      1, {Tools().ColumnCondition("d.DocTypeCode", 7, 1, Variant("PISF")),
-          Tools().ColumnCondition("d.IsPosted", 14, 1, Variant(int32_t{1}))}));
-  d->Fields().AddColumn("SpecID", 2, "gs.IDC");
-  d->Fields().AddColumn("FixDocCode", 15, "FixD.DocTypeCode + ':' + FixD.Number");
+      1, {Tools().ColumnCondition("d.DocTypeCode", Kind::kCode, 1, Variant("PISF")),
+          Tools().ColumnCondition("d.IsPosted", Kind::kFlag, 1, Variant(int32_t{1}))}));
+  d->Fields().AddColumn("SpecID", Kind::kRowId, "gs.IDC");
+  d->Fields().AddColumn("FixDocCode", Kind::kText, "FixD.DocTypeCode + ':' + FixD.Number");
   d->OrderBy("SpecID");
   EXPECT_EQ(OpenRows(*d), (RowList{{"11", "MMO:W1"}, {"12", ""}, {"21", ""}}));
 
-  d->AddWhere(Tools().ColumnCondition("FixSpecL.IDC", 2, 6, Variant::Null()));
+  d->AddWhere(Tools().ColumnCondition("FixSpecL.IDC", Kind::kRowId, 6, Variant::Null()));
   EXPECT_EQ(OpenRows(*d), (RowList{{"11", "MMO:W1"}}));
 }
 
@@ -167,7 +167,7 @@ TEST_F(WellKnownAliasTest, SuppliedOnlyWhenAConditionUsesItAndTheQueryLacksIt) {
 
   QueryPtr used = Q("THGoodSpec");
   used->Fields().KeepOnly({"IDC"});
-  used->AddWhere(Tools().ColumnCondition("G.Category", 1, 1, Variant(int32_t{1})));
+  used->AddWhere(Tools().ColumnCondition("G.Category", Kind::kCategory, 1, Variant(int32_t{1})));
   EXPECT_TRUE(Contains(used->SqlText(), "REFGood G"));
   EXPECT_EQ(OpenRows(*used), (RowList{{"12"}}));
 
@@ -194,9 +194,11 @@ using QueryShapeTest = SampleBook;
 
 QueryPtr SumPerGood(SampleBook& /*fixture*/, const QueryPtr& q) {
   q->Fields().KeepOnly({});
-  q->Fields().AddColumn("GoodCode", 7, "oTable.GoodCode");
-  q->Fields().AddColumn("Rest", 20, "0");
-  q->Fields().AddColumn("Amount", 20, "oTable.AmountAccount").SetAggregate(kAggregateSum);
+  q->Fields().AddColumn("GoodCode", Kind::kCode, "oTable.GoodCode");
+  q->Fields().AddColumn("Rest", Kind::kQuantity, "0");
+  q->Fields()
+      .AddColumn("Amount", Kind::kQuantity, "oTable.AmountAccount")
+      .SetAggregate(kAggregateSum);
   return q;
 }
 
@@ -226,7 +228,7 @@ TEST_F(QueryShapeTest, FromQueryNestsAndSqlTextEmbeds) {
   // A second level that redeclares a column: it moves to the end with its new expression.
   QueryPtr outer = book_->CreateQuery("");
   outer->FromQuery(main, "M2");
-  outer->Fields().AddColumn("GoodCode", 7, "LOWER(M2.GoodCode)");
+  outer->Fields().AddColumn("GoodCode", Kind::kCode, "LOWER(M2.GoodCode)");
   EXPECT_EQ(outer->OutputNames(), (std::vector<std::string>{"Amount", "GoodCode"}));
   outer->OrderBy("GoodCode");
   EXPECT_EQ(OpenRows(*outer), (RowList{{"17", "g1"}, {"7", "g3"}}));
@@ -237,7 +239,7 @@ TEST_F(QueryShapeTest, FromQueryNestsAndSqlTextEmbeds) {
   QueryPtr wrapped = book_->CreateQuery("");
   wrapped->FromQuery(outer, "W");
   wrapped->Fields().KeepOnly({});
-  wrapped->Fields().AddColumn("N", 3, "COUNT(*)");
+  wrapped->Fields().AddColumn("N", Kind::kLongId, "COUNT(*)");
   EXPECT_EQ(OpenRows(*wrapped), (RowList{{"2"}}));
   EXPECT_THROW(wrapped->FromQuery(outer, "Again"), Error);
 }
@@ -302,7 +304,7 @@ TEST_F(QueryShapeTest, TopQueryEmbedsAsCorrelatedScalarSubquery) {
   last->SetTop(1);
   QueryPtr docs = Q("THDocument");
   docs->Fields().KeepOnly({"IDC"});
-  docs->Fields().AddColumn("LastGood", 7, "( " + last->SqlText() + " )");
+  docs->Fields().AddColumn("LastGood", Kind::kCode, "( " + last->SqlText() + " )");
   docs->OrderBy("IDC");
   EXPECT_EQ(OpenRows(*docs), (RowList{{"1", "G2"}, {"2", "G1"}, {"3", "G1"}, {"4", "G3"}}));
 }
@@ -342,7 +344,7 @@ TEST_F(ResultRowsTest, ResultFilterAndSortWorkOnTheOpenedRows) {
   QueryPtr q = SumPerGood(*this, Q("THGoodSpec"));
   q->Open();
   EXPECT_EQ(q->RecordCount(), 3);
-  q->AddResultFilter(Tools().ColumnCondition("Amount", 20, 4, Variant(int32_t{6})));
+  q->AddResultFilter(Tools().ColumnCondition("Amount", Kind::kQuantity, 4, Variant(int32_t{6})));
   EXPECT_EQ(q->RecordCount(), 2);
   q->Sort("Amount");
   EXPECT_EQ(Rows(*q), (RowList{{"G3", "0", "7"}, {"G1", "0", "17"}}));
@@ -350,7 +352,7 @@ TEST_F(ResultRowsTest, ResultFilterAndSortWorkOnTheOpenedRows) {
   EXPECT_THROW(q->AddResultFilter("Amount >> 1"), Error);
   EXPECT_EQ(q->RecordCount(), 2);
   // Kept for the next open, and ANDed with a further one.
-  q->AddResultFilter(Tools().ColumnCondition("GoodCode", 7, 6, Variant("G3")));
+  q->AddResultFilter(Tools().ColumnCondition("GoodCode", Kind::kCode, 6, Variant("G3")));
   q->Open();
   EXPECT_EQ(Rows(*q), (RowList{{"G1", "0", "17"}}));
   // The recordset is the query's: moving it moves the query's row.
@@ -445,10 +447,10 @@ TEST_F(ResultRowsTest, ResultFilterWrittenOnOwnColumnsReadsThemByName) {
     SCOPED_TRACE(c.name);
     QueryPtr q = Q("THGoodSpec");
     q->Fields().KeepOnly({"IDC"});
-    q->Fields().AddColumn("Category", 1, "G.Category");
-    q->Fields().AddColumn("Free", 20, "ROUND(oTable.AmountAccount - 1, 4)");
-    q->Fields().AddColumn("Zero", 20, "0");
-    q->Fields().AddColumn("Code", 7, "oTable.GoodCode");
+    q->Fields().AddColumn("Category", Kind::kCategory, "G.Category");
+    q->Fields().AddColumn("Free", Kind::kQuantity, "ROUND(oTable.AmountAccount - 1, 4)");
+    q->Fields().AddColumn("Zero", Kind::kQuantity, "0");
+    q->Fields().AddColumn("Code", Kind::kCode, "oTable.GoodCode");
     q->OrderBy("IDC");
     q->Open();
     q->AddResultFilter(c.filter(q->Fields()));
@@ -464,11 +466,15 @@ TEST_F(ResultRowsTest, ResultFilterWrittenOnOwnColumnsReadsThemByName) {
 TEST_F(ResultRowsTest, DerivedTableJoinAddsNoResultColumns) {
   QueryPtr spent = Q("THGoodSpec");
   spent->Fields().KeepOnly({"DocID"});
-  spent->Fields().AddColumn("Amount", 20, "oTable.AmountAccount").SetAggregate(kAggregateSum);
+  spent->Fields()
+      .AddColumn("Amount", Kind::kQuantity, "oTable.AmountAccount")
+      .SetAggregate(kAggregateSum);
   QueryPtr docs = Q("THDocument");
   docs->Fields().KeepOnly({"Number"});
   docs->LeftJoin(spent, "S", "oTable.IDC = S.DocID", kJoinLeftOuter);
-  docs->Fields().AddColumn("Total", 20, "COALESCE(S.Amount, 0)").SetAggregate(kAggregateSum);
+  docs->Fields()
+      .AddColumn("Total", Kind::kQuantity, "COALESCE(S.Amount, 0)")
+      .SetAggregate(kAggregateSum);
   EXPECT_EQ(docs->OutputNames(), (std::vector<std::string>{"Number", "Total"}));
   docs->OrderBy("Number");
   EXPECT_EQ(OpenRows(*docs), (RowList{{"P1", "15"}, {"P2", "4"}, {"P3", "7"}, {"W1", "3"}}));
@@ -505,7 +511,7 @@ TEST_P(ParameterisedSourceTest, InlinedWithTheParameterAsLiteral) {
     top = book_->CreateQuery("");
     top->FromQuery(q, "Src");
     top->Parameters().KeepOnly({});
-    top->Parameters().Add(c.parameter, 0, c.value);
+    top->Parameters().Add(c.parameter, Kind::kNone, c.value);
   } else {
     q->Parameters().Item(c.parameter).SetValue(c.value);
   }
@@ -568,7 +574,7 @@ TEST_F(SampleBook, ParameterOfAJoinedSourceComesFromTheOuterQuery) {
   outer->OrderBy("Code");
   EXPECT_QTS_ERROR_TEXT(outer->Open(), kErrQuery, "\"Node\"");
 
-  outer->Parameters().Add("Node", 7, Variant("GR"));
+  outer->Parameters().Add("Node", Kind::kCode, Variant("GR"));
   EXPECT_EQ(OpenRows(*outer), (RowList{{"G1"}, {"G2"}}));
   // A hostile parameter stays a literal.
   outer->Parameters().Item("Node").SetValue(Variant("GR') OR 1=1 OR ('x"));

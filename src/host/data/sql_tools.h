@@ -23,6 +23,7 @@
 
 #include "core/object.h"
 #include "core/variant.h"
+#include "host/data/kind_codes.h"
 #include "host/data/named_value_list.h"
 
 namespace qts::host {
@@ -56,6 +57,12 @@ class SqlTools : public virtual Object {
                                             const Variant& value1,
                                             const Variant& value2 = Variant(),
                                             const Variant& flag = Variant()) const;
+  [[nodiscard]] std::string ColumnCondition(std::string_view expression, Kind kind, int32_t op,
+                                            const Variant& value1,
+                                            const Variant& value2 = Variant(),
+                                            const Variant& flag = Variant()) const {
+    return ColumnCondition(expression, Code(kind), op, value1, value2, flag);
+  }
   // "(a) AND (b)" (how 1) or "(a) OR (b)" (how 102); empty parts are skipped, a single part
   // comes back as it is, none gives "". Error 5 for another code.
   [[nodiscard]] std::string JoinConditions(int32_t how,
@@ -64,8 +71,14 @@ class SqlTools : public virtual Object {
   // SELECT (a scalar subquery the system writes, "( select top 1 idc from ... )") is passed
   // through, after checking that it holds no ';' or comment.
   [[nodiscard]] std::string SqlValue(const Variant& value, int32_t kind) const;
+  [[nodiscard]] std::string SqlValue(const Variant& value, Kind kind) const {
+    return SqlValue(value, Code(kind));
+  }
   // The values as comma-separated literals of `kind` ("'10', '20'").
   [[nodiscard]] std::string ValueList(int32_t kind, const std::vector<Variant>& values) const;
+  [[nodiscard]] std::string ValueList(Kind kind, const std::vector<Variant>& values) const {
+    return ValueList(Code(kind), values);
+  }
   // The literals of a selection text ("'S1','S2'", "1, 2"): each a quoted string or a number,
   // separated by commas. Error 5 naming the text when it is anything else (an empty text, a
   // bare word, an operator, a comment, ';').

@@ -162,14 +162,15 @@ TEST(SqlToolsTest, JoinConditionsSkipsEmptyPartsAndParenthesises) {
 }
 
 TEST(SqlToolsTest, ValueListAndSqlValue) {
-  EXPECT_EQ(Tools().ValueList(7, {Variant("10"), Variant("20")}), "'10', '20'");
-  EXPECT_EQ(Tools().ValueList(3, {}), "");
-  EXPECT_EQ(Tools().SqlValue(Variant("PAR"), 7), "'PAR'");
-  EXPECT_EQ(Tools().SqlValue(Variant(int32_t{1}), 0), "1");
-  EXPECT_EQ(Tools().SqlValue(Variant::Null(), 7), "NULL");
-  EXPECT_EQ(Tools().SqlValue(Variant(Date::FromYmdHms(2026, 1, 31, 10, 5, 0)), 9),
+  EXPECT_EQ(Tools().ValueList(Kind::kCode, {Variant("10"), Variant("20")}), "'10', '20'");
+  EXPECT_EQ(Tools().ValueList(Kind::kLongId, {}), "");
+  EXPECT_EQ(Tools().SqlValue(Variant("PAR"), Kind::kCode), "'PAR'");
+  EXPECT_EQ(Tools().SqlValue(Variant(int32_t{1}), Kind::kNone), "1");
+  EXPECT_EQ(Tools().SqlValue(Variant::Null(), Kind::kCode), "NULL");
+  EXPECT_EQ(Tools().SqlValue(Variant(Date::FromYmdHms(2026, 1, 31, 10, 5, 0)), Kind::kDate),
             "'2026-01-31 10:05:00'");
-  EXPECT_THROW((void)Tools().SqlValue(Variant(std::make_shared<NamedValueList>()), 7), Error);
+  EXPECT_THROW((void)Tools().SqlValue(Variant(std::make_shared<NamedValueList>()), Kind::kCode),
+               Error);
 }
 
 TEST(SqlToolsTest, SelectionLiteralsReadQuotedCodesAndNumbers) {

@@ -131,7 +131,7 @@ std::unique_ptr<TableLayout> TableLayout::Create(const schema::BookCatalogue& ca
     column.type = c.type;
     column.length = c.length;
     column.nullable = c.nullable;
-    column.kind = KindOfSqlType(c.type);
+    column.kind = Code(KindOfSqlType(c.type));
     // A new record's identity is 0 until it is written.
     column.blank = (def->identity && i == 0) ? Variant(int32_t{0}) : DefaultValue(c);
     layout->columns_.push_back(std::move(column));

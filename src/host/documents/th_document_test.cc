@@ -47,9 +47,9 @@ TEST_F(THDocumentTest, FieldsAreEveryColumnTypedByTheCatalogue) {
   EXPECT_EQ(f.Item("Summa").Value().Type(), VarType::kCurrency);
   EXPECT_TRUE(f.Item("DocumentDate").Value().IsNull());
   EXPECT_TRUE(f.Item("DocTypeCode").Value().IsNull());
-  EXPECT_EQ(f.Item("Summa").Kind(), 20);
-  EXPECT_EQ(f.Item("Number").Kind(), 15);
-  EXPECT_EQ(f.Item("DocumentDate").Kind(), 9);
+  EXPECT_EQ(f.Item("Summa").Kind(), Code(Kind::kQuantity));
+  EXPECT_EQ(f.Item("Number").Kind(), Code(Kind::kText));
+  EXPECT_EQ(f.Item("DocumentDate").Kind(), Code(Kind::kDate));
 }
 
 TEST_F(THDocumentTest, AddFieldsFollowTheDocumentType) {

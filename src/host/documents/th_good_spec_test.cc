@@ -205,7 +205,7 @@ TEST_F(THGoodSpecTest, AdditionalFieldsAppearAsAddFldInTheRowList) {
   ASSERT_TRUE(f.ExistsField("AddFld.SD1Summa"));
   EXPECT_FALSE(f.ExistsField("WriteOffPrice"));
   EXPECT_TRUE(spec.AddFields().ExistsField("WriteOffPrice"));
-  EXPECT_EQ(f.Item("AddFld.WriteOffPrice").Kind(), 20);
+  EXPECT_EQ(f.Item("AddFld.WriteOffPrice").Kind(), Code(Kind::kQuantity));
   EXPECT_EQ(Count("MMOTHGoodSpec"), 1) << "the additional row is written with the row";
 
   // Through the row list ...

@@ -20,36 +20,36 @@ namespace {
 struct KnownName {
   std::string_view name;
   std::string_view caption;
-  int32_t column_kind;  // as a data-list column; 0 when the recordset's type decides
+  Kind column_kind;  // as a data-list column; kNone when the recordset's type decides
 };
 
 // Captions of the names the reports hand over, as their printed forms show them.
 constexpr KnownName kKnownNames[] = {
-    {"GoodCode", "Prekės kodas", 7},
-    {"Name", "Pavadinimas", 16},
-    {"GoodName", "Prekės pavadinimas", 16},
-    {"UnitCode", "Mat. vnt.", 7},
-    {"Amount", "Kiekis", kKindQuantity},
-    {"AmountAccount", "Nenurašytas kiekis", kKindQuantity},
-    {"Rest", "Likutis", kKindQuantity},
-    {"CostSumma", "Nenurašyta savikaina", kKindMoney},
-    {"CostSumm", "Savikaina", kKindMoney},
-    {"RestSumma", "Likučio suma", kKindMoney},
-    {"Summa", "Suma", kKindMoney},
-    {"Price", "Kaina", kKindPrice},
-    {"StoreCode", "Sandėlis", 7},
-    {"StoreId", "Sandėlio ID", 3},
-    {"ToDate", "Gauta iki", kKindDate},
-    {"BegDate", "Laikotarpis nuo", kKindDate},
-    {"EndDate", "Laikotarpis iki", kKindDate},
-    {"RepDate", "Data", kKindDate},
-    {"DocDate", "Dokumento data", kKindDate},
-    {"DocNr", "Dokumento Nr.", 15},
-    {"GoodGroup", "Prekių grupė", 15},
-    {"cEnterprise", "Įmonė", 15},
-    {"Month", "Mėnuo", 15},
-    {"FixCat", "Nurašymo kategorija", 3},
-    {"DataList", "Duomenys", kKindDataList},
+    {"GoodCode", "Prekės kodas", Kind::kCode},
+    {"Name", "Pavadinimas", Kind::kName},
+    {"GoodName", "Prekės pavadinimas", Kind::kName},
+    {"UnitCode", "Mat. vnt.", Kind::kCode},
+    {"Amount", "Kiekis", Kind::kQuantity},
+    {"AmountAccount", "Nenurašytas kiekis", Kind::kQuantity},
+    {"Rest", "Likutis", Kind::kQuantity},
+    {"CostSumma", "Nenurašyta savikaina", Kind::kMoney},
+    {"CostSumm", "Savikaina", Kind::kMoney},
+    {"RestSumma", "Likučio suma", Kind::kMoney},
+    {"Summa", "Suma", Kind::kMoney},
+    {"Price", "Kaina", Kind::kPrice},
+    {"StoreCode", "Sandėlis", Kind::kCode},
+    {"StoreId", "Sandėlio ID", Kind::kLongId},
+    {"ToDate", "Gauta iki", Kind::kDate},
+    {"BegDate", "Laikotarpis nuo", Kind::kDate},
+    {"EndDate", "Laikotarpis iki", Kind::kDate},
+    {"RepDate", "Data", Kind::kDate},
+    {"DocDate", "Dokumento data", Kind::kDate},
+    {"DocNr", "Dokumento Nr.", Kind::kText},
+    {"GoodGroup", "Prekių grupė", Kind::kText},
+    {"cEnterprise", "Įmonė", Kind::kText},
+    {"Month", "Mėnuo", Kind::kText},
+    {"FixCat", "Nurašymo kategorija", Kind::kLongId},
+    {"DataList", "Duomenys", Kind::kObject},
 };
 
 constexpr std::pair<std::string_view, std::string_view> kTitles[] = {
@@ -73,26 +73,26 @@ const KnownName* FindKnown(std::string_view name) {
   return nullptr;
 }
 
-int32_t KindOfFieldType(int32_t type) {
+Kind KindOfFieldType(int32_t type) {
   switch (type) {
     case adCurrency:
     case adNumeric:
     case adDecimal:
-      return 5;  // a plain number: formatted, not totalled
+      return Kind::kFloat;  // a plain number: formatted, not totalled
     case adDate:
     case adDBDate:
     case adDBTimeStamp:
-      return kKindDate;
+      return Kind::kDate;
     case adInteger:
     case adSmallInt:
     case adBigInt:
     case adTinyInt:
-      return 3;
+      return Kind::kLongId;
     case adDouble:
     case adSingle:
-      return 5;
+      return Kind::kFloat;
     default:
-      return 15;
+      return Kind::kText;
   }
 }
 
@@ -127,7 +127,7 @@ ReportList ReadList(const std::string& name, const Variant& value) {
   for (size_t i = 0; i < count; ++i) {
     Field field = rs->Fields().Item(i);
     int32_t kind = KnownColumnKind(field.Name());
-    if (kind == 0) kind = KindOfFieldType(field.Type());
+    if (kind == Code(Kind::kNone)) kind = Code(KindOfFieldType(field.Type()));
     list.columns.push_back({field.Name(), CaptionOf(field.Name()), kind});
   }
   if (rs->RecordCount() == 0) return list;
@@ -167,7 +167,7 @@ ReportDocument ReportDocument::FromValues(std::string_view report_class,
   doc.title = TitleOf(report_class);
   doc.printed = printed;
   for (const NamedValuePtr& entry : values.Entries()) {
-    if (entry->Kind() == kKindDataList) {
+    if (entry->Kind() == Code(Kind::kObject)) {
       doc.lists.push_back(ReadList(entry->Name(), entry->Value()));
     } else {
       doc.values.push_back(
@@ -184,7 +184,7 @@ std::string CaptionOf(std::string_view name) {
 
 int32_t KnownColumnKind(std::string_view name) {
   const KnownName* known = FindKnown(name);
-  return known ? known->column_kind : 0;
+  return Code(known ? known->column_kind : Kind::kNone);
 }
 
 std::string TitleOf(std::string_view report_class) {
@@ -233,11 +233,11 @@ std::string FormatValue(const Variant& value, int32_t kind) {
   if (value.Type() == VarType::kBoolean) return value.AsBool() ? "Taip" : "Ne";
   if (value.IsNumeric()) {
     switch (kind) {
-      case kKindMoney:
+      case Code(Kind::kMoney):
         return FormatGrouped(CCur(value), 2);
-      case kKindQuantity:
+      case Code(Kind::kQuantity):
         return FormatGrouped(CCur(value), 3);
-      case kKindPrice:
+      case Code(Kind::kPrice):
         return FormatGrouped(CCur(value), 4);
       default:
         return WithComma(CStr(value));

@@ -13,24 +13,17 @@
 #include "core/currency.h"
 #include "core/date.h"
 #include "core/variant.h"
+#include "host/data/kind_codes.h"
 #include "host/fwd.h"
 
 namespace qts::host {
-
-// Kind codes the engine treats specially.
-inline constexpr int32_t kKindDate = 9;
-inline constexpr int32_t kKindDocDate = 10;
-inline constexpr int32_t kKindMoney = 19;
-inline constexpr int32_t kKindQuantity = 20;
-inline constexpr int32_t kKindPrice = 24;
-inline constexpr int32_t kKindDataList = 100;
 
 struct ReportColumn {
   std::string name;
   std::string caption;
   int32_t kind = 0;
   // Money and quantity columns get a total under the table.
-  bool Totalled() const { return kind == kKindMoney || kind == kKindQuantity; }
+  bool Totalled() const { return kind == Code(Kind::kMoney) || kind == Code(Kind::kQuantity); }
 };
 
 struct ReportList {
@@ -56,8 +49,8 @@ struct ReportDocument {
   std::vector<ReportHeaderValue> values;
   std::vector<ReportList> lists;
 
-  // Reads `values`: every entry of kind 100 becomes a data list (its value a Recordset, or
-  // an object whose "Recordset" property is one; Empty or Nothing gives an empty list without
+  // Reads `values`: every entry of kind Kind::kObject becomes a data list (its value a Recordset,
+  // or an object whose "Recordset" property is one; Empty or Nothing gives an empty list without
   // columns), every other entry a header value. The rows are read from a clone, so the
   // report's recordset keeps its position. Error 13 naming the entry for a data list value
   // that is no recordset.
@@ -78,6 +71,9 @@ std::string TitleOf(std::string_view report_class);
 // decimal point and a space between thousands ("1 234,56"); other numbers plainly with a
 // comma; Null and Empty as "".
 std::string FormatValue(const Variant& value, int32_t kind);
+inline std::string FormatValue(const Variant& value, Kind kind) {
+  return FormatValue(value, Code(kind));
+}
 // `value` rounded half away from zero to `decimals` (0..4) in the grouped Lithuanian form.
 std::string FormatGrouped(Currency value, int decimals);
 

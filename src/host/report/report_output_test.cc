@@ -45,10 +45,10 @@ RecordsetPtr GoodsRows() {
 
 NamedValueListPtr ReportValues(RecordsetPtr rows) {
   auto values = std::make_shared<NamedValueList>();
-  values->Add("ToDate", 9, Variant(Date::FromYmd(2026, 12, 5)));
-  values->Add("StoreCode", 15, Variant("'S1'"));
-  values->Add("GoodGroup", 15, Variant());
-  values->Add("DataList", 100, Variant(std::static_pointer_cast<Object>(rows)));
+  values->Add("ToDate", Kind::kDate, Variant(Date::FromYmd(2026, 12, 5)));
+  values->Add("StoreCode", Kind::kText, Variant("'S1'"));
+  values->Add("GoodGroup", Kind::kText, Variant());
+  values->Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(rows)));
   return values;
 }
 
@@ -82,15 +82,16 @@ INSTANTIATE_TEST_SUITE_P(
                       GroupedCase{"-922337203685477.5808", 2, "-922 337 203 685 477,58"}));
 
 TEST(FormatValueTest, ByKind) {
-  EXPECT_EQ(FormatValue(Variant(Date::FromYmd(2026, 12, 5)), 9), "2026-12-05");
-  EXPECT_EQ(FormatValue(Variant(Date::FromYmdHms(2026, 1, 2, 7, 5, 0)), 9), "2026-01-02 07:05");
-  EXPECT_EQ(FormatValue(Variant(Cy("1234.5")), kKindMoney), "1 234,50");
-  EXPECT_EQ(FormatValue(Variant(Cy("2.5")), kKindQuantity), "2,500");
-  EXPECT_EQ(FormatValue(Variant(Cy("2.5")), kKindPrice), "2,5000");
-  EXPECT_EQ(FormatValue(Variant(2.25), 5), "2,25");
-  EXPECT_EQ(FormatValue(Variant("'S1','S2'"), 15), "'S1','S2'");
-  EXPECT_EQ(FormatValue(Variant::Null(), kKindMoney), "");
-  EXPECT_EQ(FormatValue(Variant(), 9), "");
+  EXPECT_EQ(FormatValue(Variant(Date::FromYmd(2026, 12, 5)), Kind::kDate), "2026-12-05");
+  EXPECT_EQ(FormatValue(Variant(Date::FromYmdHms(2026, 1, 2, 7, 5, 0)), Kind::kDate),
+            "2026-01-02 07:05");
+  EXPECT_EQ(FormatValue(Variant(Cy("1234.5")), Kind::kMoney), "1 234,50");
+  EXPECT_EQ(FormatValue(Variant(Cy("2.5")), Kind::kQuantity), "2,500");
+  EXPECT_EQ(FormatValue(Variant(Cy("2.5")), Kind::kPrice), "2,5000");
+  EXPECT_EQ(FormatValue(Variant(2.25), Kind::kFloat), "2,25");
+  EXPECT_EQ(FormatValue(Variant("'S1','S2'"), Kind::kText), "'S1','S2'");
+  EXPECT_EQ(FormatValue(Variant::Null(), Kind::kMoney), "");
+  EXPECT_EQ(FormatValue(Variant(), Kind::kDate), "");
 }
 
 // --- Reading a report's values ---
@@ -108,9 +109,9 @@ TEST(ReportDocumentTest, SplitsHeaderValuesAndDataLists) {
   const ReportList& list = doc.lists[0];
   EXPECT_EQ(list.name, "DataList");
   ASSERT_EQ(list.columns.size(), 5u);
-  EXPECT_EQ(list.columns[2].kind, kKindQuantity);
-  EXPECT_EQ(list.columns[3].kind, kKindMoney);
-  EXPECT_EQ(list.columns[4].kind, 5);
+  EXPECT_EQ(list.columns[2].kind, Code(Kind::kQuantity));
+  EXPECT_EQ(list.columns[3].kind, Code(Kind::kMoney));
+  EXPECT_EQ(list.columns[4].kind, Code(Kind::kFloat));
   EXPECT_EQ(list.columns[4].caption, "Ratio");
   ASSERT_EQ(list.rows.size(), 2u) << "rows are read from the first, whatever the position";
   EXPECT_EQ(list.Total(2), Cy("1004.5"));
@@ -129,17 +130,17 @@ TEST(ReportDocumentTest, FilteredDataListPrintsWhatItShows) {
 
 TEST(ReportDocumentTest, EmptyAndWrongDataLists) {
   NamedValueList values;
-  values.Add("DataList", 100);
+  values.Add("DataList", Kind::kObject);
   ReportDocument doc = ReportDocument::FromValues("X", values, Date());
   ASSERT_EQ(doc.lists.size(), 1u);
   EXPECT_TRUE(doc.lists[0].rows.empty());
   EXPECT_EQ(doc.title, "X");
 
   NamedValueList wrong;
-  wrong.Add("DataList", 100, Variant("rows"));
+  wrong.Add("DataList", Kind::kObject, Variant("rows"));
   EXPECT_QTS_ERROR(ReportDocument::FromValues("X", wrong, Date()), 13);
   NamedValueList not_a_list;
-  not_a_list.Add("DataList", 100,
+  not_a_list.Add("DataList", Kind::kObject,
                  Variant(std::static_pointer_cast<Object>(std::make_shared<NamedValueList>())));
   EXPECT_QTS_ERROR(ReportDocument::FromValues("X", not_a_list, Date()), 13);
 }
@@ -225,7 +226,7 @@ TEST(ReportHtmlTest, EscapesAndTotals) {
 
 TEST(ReportHtmlTest, EmptyListSaysSo) {
   NamedValueList values;
-  values.Add("DataList", 100);
+  values.Add("DataList", Kind::kObject);
   std::string html = RenderHtml(ReportDocument::FromValues("X", values, Date()));
   EXPECT_NE(html.find("Duomenų nėra"), std::string::npos);
   EXPECT_EQ(html.find("<tfoot>"), std::string::npos);
@@ -239,7 +240,7 @@ std::string ReadFile(const std::filesystem::path& path) {
 TEST(ReportFilesTest, CsvWritesOneFilePerList) {
   qts::testing::TempDir dir;
   auto values = ReportValues(GoodsRows());
-  values->Add("Totals", 100, Variant(std::static_pointer_cast<Object>(GoodsRows())));
+  values->Add("Totals", Kind::kObject, Variant(std::static_pointer_cast<Object>(GoodsRows())));
   ReportDocument doc = ReportDocument::FromValues("X", *values, Date());
   auto written = WriteReport(doc, ReportFormat::kCsv, dir / "rest.csv");
   ASSERT_EQ(written.size(), 2u);
@@ -259,7 +260,7 @@ TEST(ReportFilesTest, UnwritablePathLeavesNothing) {
 TEST(ReportFilesTest, XlsxIsAZipWithASheetPerList) {
   qts::testing::TempDir dir;
   auto values = ReportValues(GoodsRows());
-  values->Add("Totals", 100, Variant(std::static_pointer_cast<Object>(GoodsRows())));
+  values->Add("Totals", Kind::kObject, Variant(std::static_pointer_cast<Object>(GoodsRows())));
   ReportDocument doc = ReportDocument::FromValues("CRepStoreRestByTerm", *values, Date::Today());
   WriteReport(doc, ReportFormat::kXlsx, dir / "r.xlsx");
   std::string bytes = ReadFile(dir / "r.xlsx");

@@ -78,7 +78,7 @@ ReportRun RunReport(const ObjectPtr& report, const AppContextPtr& book,
   ReportRun run;
   run.report_class = std::string(report->ClassName());
   run.params = std::make_shared<NamedValueList>();
-  run.params->Add("Book", 0, Variant(std::static_pointer_cast<Object>(book)));
+  run.params->Add("Book", Kind::kNone, Variant(std::static_pointer_cast<Object>(book)));
   if (extra) {
     for (const NamedValuePtr& entry : extra->Entries()) {
       if (!EqualsIgnoreCase(entry->Name(), "Book")) run.params->Append(entry);

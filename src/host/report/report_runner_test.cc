@@ -27,12 +27,12 @@ class EchoReport final : public Implements<IReportExec> {
     ++runs;
     for (const NamedValuePtr& p : Params->Entries()) seen.push_back(p->Name());
     auto book = std::dynamic_pointer_cast<AppContext>(Params->Item("Book").Value().AsObject());
-    Values->Add("BookName", 15, Variant(book->BookName()));
+    Values->Add("BookName", Kind::kText, Variant(book->BookName()));
     auto rs = std::make_shared<Recordset>();
     rs->Fields().Append("Amount", adCurrency);
     rs->Open();
     rs->AddNew({"Amount"}, {Variant(Currency::FromLong(3))});
-    Values->Add("DataList", 100, Variant(std::static_pointer_cast<Object>(rs)));
+    Values->Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(rs)));
     return book->BookName() == "PRINT";
   }
   bool Visual() override { return false; }
@@ -55,8 +55,8 @@ class NotAReport final : public Implements<IProcessObject> {
 TEST(RunReportTest, PassesTheBookFirstAndHandsBackTheValues) {
   auto report = std::make_shared<EchoReport>();
   auto extra = std::make_shared<NamedValueList>();
-  extra->Add("_StartDate", 9, Variant(Date::FromYmd(2026, 1, 1)));
-  extra->Add("book", 0, Variant("ignored: the engine's own book wins"));
+  extra->Add("_StartDate", Kind::kDate, Variant(Date::FromYmd(2026, 1, 1)));
+  extra->Add("book", Kind::kNone, Variant("ignored: the engine's own book wins"));
   ReportRun run = RunReport(report, std::make_shared<AppContext>("PRINT"), extra);
   EXPECT_TRUE(run.printed);
   EXPECT_EQ(run.report_class, "CRepEcho");

@@ -41,8 +41,17 @@ std::string Escape(std::string_view text) {
 }
 
 bool IsNumberKind(int32_t kind) {
-  return kind == kKindMoney || kind == kKindQuantity || kind == kKindPrice || kind == 3 ||
-         kind == 5 || kind == 2;
+  switch (static_cast<Kind>(kind)) {
+    case Kind::kMoney:
+    case Kind::kQuantity:
+    case Kind::kPrice:
+    case Kind::kLongId:
+    case Kind::kFloat:
+    case Kind::kRowId:
+      return true;
+    default:
+      return false;
+  }
 }
 
 std::string CsvField(const std::string& text) {
@@ -167,8 +176,8 @@ std::string RenderHtml(const ReportDocument& doc) {
     }
     out += "</table>\n";
   }
-  out += "<p class=\"printed\">Atspausdinta " + Escape(FormatValue(Variant(doc.printed), 9)) +
-         "</p>\n</body>\n</html>\n";
+  out += "<p class=\"printed\">Atspausdinta " +
+         Escape(FormatValue(Variant(doc.printed), Kind::kDate)) + "</p>\n</body>\n</html>\n";
   return out;
 }
 

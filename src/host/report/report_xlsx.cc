@@ -23,11 +23,11 @@ using WorkbookPtr = std::unique_ptr<lxw_workbook, WorkbookCloser>;
 
 const char* NumberFormat(int32_t kind) {
   switch (kind) {
-    case kKindMoney:
+    case Code(Kind::kMoney):
       return "#,##0.00";
-    case kKindQuantity:
+    case Code(Kind::kQuantity):
       return "#,##0.000";
-    case kKindPrice:
+    case Code(Kind::kPrice):
       return "#,##0.0000";
     default:
       return nullptr;
@@ -47,11 +47,11 @@ struct Formats {
 
   lxw_format* ForKind(int32_t kind) const {
     switch (kind) {
-      case kKindMoney:
+      case Code(Kind::kMoney):
         return money;
-      case kKindQuantity:
+      case Code(Kind::kQuantity):
         return quantity;
-      case kKindPrice:
+      case Code(Kind::kPrice):
         return price;
       default:
         return nullptr;
@@ -126,11 +126,11 @@ void WriteXlsx(const ReportDocument& doc, const std::filesystem::path& path) {
                   NewFormat(wb, nullptr, true),
                   NewFormat(wb, nullptr, true),
                   NewFormat(wb, "yyyy-mm-dd", false),
-                  NewFormat(wb, NumberFormat(kKindMoney), false),
-                  NewFormat(wb, NumberFormat(kKindQuantity), false),
-                  NewFormat(wb, NumberFormat(kKindPrice), false),
-                  NewFormat(wb, NumberFormat(kKindMoney), true),
-                  NewFormat(wb, NumberFormat(kKindQuantity), true)};
+                  NewFormat(wb, NumberFormat(Code(Kind::kMoney)), false),
+                  NewFormat(wb, NumberFormat(Code(Kind::kQuantity)), false),
+                  NewFormat(wb, NumberFormat(Code(Kind::kPrice)), false),
+                  NewFormat(wb, NumberFormat(Code(Kind::kMoney)), true),
+                  NewFormat(wb, NumberFormat(Code(Kind::kQuantity)), true)};
   format_set_font_size(formats.title, 14);
   format_set_bottom(formats.header, LXW_BORDER_THIN);
 
@@ -168,9 +168,9 @@ void WriteXlsx(const ReportDocument& doc, const std::filesystem::path& path) {
           worksheet_write_string(sheet, row, 0, "Iš viso", formats.bold);
           labelled = true;
         }
-        worksheet_write_number(
-            sheet, row, static_cast<lxw_col_t>(c), total->ToDouble(),
-            list.columns[c].kind == kKindMoney ? formats.money_total : formats.quantity_total);
+        worksheet_write_number(sheet, row, static_cast<lxw_col_t>(c), total->ToDouble(),
+                               list.columns[c].kind == Code(Kind::kMoney) ? formats.money_total
+                                                                          : formats.quantity_total);
       }
     }
   }

@@ -35,10 +35,10 @@ void RefreshSettings(AppContext& context) {
     NamedValue* entry = context.Settings().Find(s->GetText(0));
     if (entry == nullptr) continue;
     const std::string text = s->IsNull(1) ? "" : s->GetText(1);
-    if (entry->Kind() == 19) {
+    if (entry->Kind() == Code(Kind::kMoney)) {
       std::optional<Currency> number = Currency::Parse(text);
       entry->SetValue(text.empty() ? Variant::Null() : number ? Variant(*number) : Variant(text));
-    } else if (entry->Kind() == 15) {
+    } else if (entry->Kind() == Code(Kind::kText)) {
       entry->SetValue(Variant(text));
     }
   }

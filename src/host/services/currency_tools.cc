@@ -65,7 +65,7 @@ void CurrencyTools::AddRateJoin(const std::shared_ptr<Query>& query, std::string
                                 ".CurrencyCode = " + std::string(currency_expr) + " AND " + latest +
                                 ".RateDate <= " + std::string(date_expr) + ")";
   query->InnerJoin(rates, alias, condition, outer ? kJoinLeftOuter : kJoinInner);
-  if (!rate_column.empty()) query->Fields().AddColumn(rate_column, 24, alias + ".Rate");
+  if (!rate_column.empty()) query->Fields().AddColumn(rate_column, Kind::kPrice, alias + ".Rate");
   rate_alias_ = alias;
   from_account_ = from_account;
 }
@@ -83,8 +83,8 @@ std::string CurrencyTools::ConvertExpr(std::string_view alias, std::string_view 
   const std::string rate = "NULLIF(" + rate_alias_ + ".Rate, 0)";
   const std::string converted = from_account_ ? amount + " * " + rate : amount + " / " + rate;
   return "CASE WHEN COALESCE(" + currency + ", '') IN ('', " +
-         SqlTools::Instance()->SqlValue(Variant(AccountCurrency()), 7) + ") THEN " + amount +
-         " ELSE ROUND(" + converted + ", 2) END";
+         SqlTools::Instance()->SqlValue(Variant(AccountCurrency()), Kind::kCode) + ") THEN " +
+         amount + " ELSE ROUND(" + converted + ", 2) END";
 }
 
 }  // namespace qts::host

@@ -31,7 +31,7 @@ class CurrencyTools : public virtual Object {
   // T-SQL over the query's aliases, "oTable.CurrencyCode", "oTable.DocumentDate").
   //   rate_alias   the join's alias; "" gives "CurRate". ConvertExpr uses the alias of the
   //                last join.
-  //   rate_column  when not empty, the rate becomes a column of that name (kind 24).
+  //   rate_column  when not empty, the rate becomes a column of that name (Kind::kPrice).
   //   outer        True: a left join — rows without a rate stay (their rate is Null);
   //                False: an inner join — rows without a rate are dropped. Rows in the
   //                accounting currency convert without a rate either way, but an inner join

@@ -52,7 +52,7 @@ class CurrencyTest : public testing::SampleBook {
     q->Fields().KeepOnly({"IDC"});
     tools_.AddRateJoin(q, "oTable.CurrencyCode", "oTable.DocumentDate", "", "Rate", outer,
                        from_account);
-    q->Fields().AddColumn("Converted", 19,
+    q->Fields().AddColumn("Converted", Kind::kMoney,
                           tools_.ConvertExpr("oTable", "oTable.Summa", "CurrencyCode"));
     q->OrderBy("IDC");
     return q;
@@ -85,9 +85,10 @@ TEST_F(CurrencyTest, JoinsIntoAQueryWithOtherJoinsAndAnExpressionAmount) {
   doc->Fields().KeepOnly({"IDC"});
   doc->InnerJoin(spec, "Spec", "oTable.IDC = Spec.DocID");
   tools_.AddRateJoin(doc, "oTable.CurrencyCode", "oTable.DocumentDate", "R1", "", true, false);
-  doc->Fields().AddColumn("SpecID", 2, "Spec.IDC");
+  doc->Fields().AddColumn("SpecID", Kind::kRowId, "Spec.IDC");
   doc->Fields().AddColumn(
-      "Net", 19, tools_.ConvertExpr("oTable", "(Spec.Summa - Spec.SummVAT)", "CurrencyCode"));
+      "Net", Kind::kMoney,
+      tools_.ConvertExpr("oTable", "(Spec.Summa - Spec.SummVAT)", "CurrencyCode"));
   doc->AddWhere("oTable.IsPosted = 1");
   doc->OrderBy("SpecID");
   // Rows 11 and 12 of the USD document 1 (rate 1.10): (100 - 21) / 1.1, (50 - 10.5) / 1.1;
@@ -154,7 +155,7 @@ TEST(CurrencySampleBookTest, ForeignReceiptsConvertWithTheRateOfTheirDay) {
   q->Fields().KeepOnly({"IDC"});
   q->AddWhere("oTable.DocTypeCode = 'PISF'");
   tools.AddRateJoin(q, "oTable.CurrencyCode", "oTable.DocumentDate", "", "", true, false);
-  q->Fields().AddColumn("Converted", 19,
+  q->Fields().AddColumn("Converted", Kind::kMoney,
                         tools.ConvertExpr("oTable", "oTable.Summa", "CurrencyCode"));
   size_t seen = 0;
   for (q->Open(); !q->Eof(); q->MoveNext()) {

@@ -34,7 +34,9 @@ namespace {
 
 using testing::SampleBook;
 
-std::string SqlValueOf(Date day) { return SqlTools::Instance()->SqlValue(Variant(day), 9); }
+std::string SqlValueOf(Date day) {
+  return SqlTools::Instance()->SqlValue(Variant(day), Kind::kDate);
+}
 
 std::string Str(const Variant& v) { return v.IsNull() || v.IsEmpty() ? "" : CStr(v); }
 
@@ -199,8 +201,8 @@ TEST_F(SpecServiceBook, FreeAmountAgreesWithTheFreeRestSourceOnEveryDate) {
     rows->InnerJoin(docs, "d", "d.IDC = gs.DocID");
     rows->AddWhere("d.IsPosted = 1 AND d.DocTypeCode = 'PISF' AND d.DocumentDate <= " +
                    SqlValueOf(day));
-    rows->Fields().AddColumn("SpecID", 3, "gs.IDC");
-    rows->Fields().AddColumn("FreeAmount", 20, service_.FreeAmountExpr(day, "gs"));
+    rows->Fields().AddColumn("SpecID", Kind::kLongId, "gs.IDC");
+    rows->Fields().AddColumn("FreeAmount", Kind::kQuantity, service_.FreeAmountExpr(day, "gs"));
     rows->OrderBy("SpecID");
     QueryPtr rest = Q("THGoodSpecFreeRest");
     rest->Parameters().Item("DateRest").SetValue(Variant(day));
@@ -212,7 +214,8 @@ TEST_F(SpecServiceBook, FreeAmountAgreesWithTheFreeRestSourceOnEveryDate) {
   QueryPtr one = Q("THGoodSpec");
   one->Fields().KeepOnly({});
   one->AddWhere("oTable.IDC = 11");
-  one->Fields().AddColumn("F", 20, service_.FreeAmountExpr(Date::FromYmd(2026, 1, 31), "oTable"));
+  one->Fields().AddColumn("F", Kind::kQuantity,
+                          service_.FreeAmountExpr(Date::FromYmd(2026, 1, 31), "oTable"));
   EXPECT_EQ(OpenRows(*one), (testing::RowList{{"7"}}));
   // Usable in a condition as well.
   QueryPtr cond = Q("THGoodSpec");
@@ -327,7 +330,7 @@ TEST_F(UserDefaultsTest, LooksInTheBookThenTheUserStoreThenTheBookSetting) {
   EXPECT_EQ(defaults.UserId(), 7);
   EXPECT_EQ(defaults.DefaultStore("MMO"), "");
 
-  book_->Settings().Add("DefaultStore", 15, Variant("S2"));
+  book_->Settings().Add("DefaultStore", Kind::kText, Variant("S2"));
   EXPECT_EQ(defaults.DefaultStore("MMO"), "S2");
   store_->SaveSetting("Halden Enterprise", "Defaults", "DefaultStore", "S1");
   EXPECT_EQ(defaults.DefaultStore("MMO"), "S1");

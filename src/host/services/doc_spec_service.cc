@@ -48,7 +48,7 @@ AppContext& DocSpecService::Book() const {
 
 std::string DocSpecService::FreeAmountExpr(Date date, std::string_view alias) const {
   if (!IsIdentifier(alias)) Fail(fmt::format("\"{}\" is not a row alias", alias));
-  const std::string day = SqlTools::Instance()->SqlValue(Variant(date), 9);
+  const std::string day = SqlTools::Instance()->SqlValue(Variant(date), Kind::kDate);
   return fmt::format(
       "({0}.AmountAccount - COALESCE((SELECT SUM(fxL.Amount) FROM THGoodSpecFixLog fxL"
       " INNER JOIN THGoodSpec fxO ON fxO.IDC = fxL.OutcomeSpecID"
@@ -70,8 +70,8 @@ RecordsetPtr DocSpecService::SpecList(int32_t doc_id, std::string_view type_code
 
   QueryPtr q = book.CreateQuery("THGoodSpec");
   q->Fields().KeepOnly({});
-  q->AddWhere(SqlTools::Instance()->ColumnCondition("oTable.DocID", 3, 1, Variant(doc_id),
-                                                    Variant(), false));
+  q->AddWhere(SqlTools::Instance()->ColumnCondition("oTable.DocID", Kind::kLongId, kOpEqual,
+                                                    Variant(doc_id), Variant(), false));
   QueryPtr good = book.CreateQuery("REFGood");
   good->Fields().KeepOnly({});
   q->LeftJoin(good, "g", "g.Code = oTable.GoodCode", kJoinLeftOuter);
@@ -82,33 +82,33 @@ RecordsetPtr DocSpecService::SpecList(int32_t doc_id, std::string_view type_code
 
   NamedValueList& f = q->Fields();
   if (group_by_good) {
-    f.AddColumn("GoodCode", 7, "oTable.GoodCode");
-    f.AddColumn("GoodName", 16, "g.Name");
-    f.AddColumn("UnitCode", 7, "oTable.UnitCode");
-    f.AddColumn("AccUnitCode", 7, "gu.UnitCode");
+    f.AddColumn("GoodCode", Kind::kCode, "oTable.GoodCode");
+    f.AddColumn("GoodName", Kind::kName, "g.Name");
+    f.AddColumn("UnitCode", Kind::kCode, "oTable.UnitCode");
+    f.AddColumn("AccUnitCode", Kind::kCode, "gu.UnitCode");
     for (const char* sum : {"Amount", "AmountAccount", "Summa", "CostSumm", "SummVAT"}) {
-      f.AddColumn(sum, 20, std::string("oTable.") + sum).SetAggregate(kAggregateSum);
+      f.AddColumn(sum, Kind::kQuantity, std::string("oTable.") + sum).SetAggregate(kAggregateSum);
     }
     q->OrderBy("GoodCode, UnitCode");
   } else {
     QueryPtr lot = book.CreateQuery("STLotProperty");
     lot->Fields().KeepOnly({});
     q->LeftJoin(lot, "lp", "lp.IDC = oTable.LotPropertyID", kJoinLeftOuter);
-    f.AddColumn("IDC", 3, "oTable.IDC");
-    f.AddColumn("PosNumb", 3, "oTable.PosNumb");
-    f.AddColumn("GoodCode", 7, "oTable.GoodCode");
-    f.AddColumn("GoodName", 16, "g.Name");
-    f.AddColumn("UnitCode", 7, "oTable.UnitCode");
-    f.AddColumn("Amount", 20, "oTable.Amount");
-    f.AddColumn("AccUnitCode", 7, "gu.UnitCode");
-    f.AddColumn("AmountAccount", 20, "oTable.AmountAccount");
-    f.AddColumn("Price", 24, "oTable.Price");
-    f.AddColumn("Summa", 19, "oTable.Summa");
-    f.AddColumn("CostSumm", 19, "oTable.CostSumm");
-    f.AddColumn("SummVAT", 19, "oTable.SummVAT");
-    f.AddColumn("BOperCode", 7, "oTable.BOperCode");
-    f.AddColumn("LotPropertyID", 3, "oTable.LotPropertyID");
-    f.AddColumn("LotName", 16, "lp.Name");
+    f.AddColumn("IDC", Kind::kLongId, "oTable.IDC");
+    f.AddColumn("PosNumb", Kind::kLongId, "oTable.PosNumb");
+    f.AddColumn("GoodCode", Kind::kCode, "oTable.GoodCode");
+    f.AddColumn("GoodName", Kind::kName, "g.Name");
+    f.AddColumn("UnitCode", Kind::kCode, "oTable.UnitCode");
+    f.AddColumn("Amount", Kind::kQuantity, "oTable.Amount");
+    f.AddColumn("AccUnitCode", Kind::kCode, "gu.UnitCode");
+    f.AddColumn("AmountAccount", Kind::kQuantity, "oTable.AmountAccount");
+    f.AddColumn("Price", Kind::kPrice, "oTable.Price");
+    f.AddColumn("Summa", Kind::kMoney, "oTable.Summa");
+    f.AddColumn("CostSumm", Kind::kMoney, "oTable.CostSumm");
+    f.AddColumn("SummVAT", Kind::kMoney, "oTable.SummVAT");
+    f.AddColumn("BOperCode", Kind::kCode, "oTable.BOperCode");
+    f.AddColumn("LotPropertyID", Kind::kLongId, "oTable.LotPropertyID");
+    f.AddColumn("LotName", Kind::kName, "lp.Name");
     if (with_add_fields && !type.empty()) {
       QueryPtr add = book.CreateQuery(add_table);
       add->Fields().Exclude({"DocID", "PosNumb"});

@@ -16,7 +16,8 @@ std::optional<std::string> UnitNameIn(AppContext& app, std::string_view table,
                                       std::string_view code) {
   QueryPtr q = app.CreateQuery(table);
   q->Fields().KeepOnly({"Name"});
-  q->AddWhere(SqlTools::Instance()->ColumnCondition(q->Alias() + ".Code", 7, 1, Variant(code)));
+  q->AddWhere(SqlTools::Instance()->ColumnCondition(q->Alias() + ".Code", Kind::kCode, kOpEqual,
+                                                    Variant(code)));
   q->Open();
   if (q->Eof()) return std::nullopt;
   const Variant& name = q->Fields().Item("Name").Value();

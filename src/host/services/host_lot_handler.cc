@@ -169,14 +169,14 @@ Variant HostLotHandler::ReadLotProperty(Variant& argument) {
   s->BindInt64(1, lot_id);
   if (!s->Step()) return Variant::Null();
   auto list = std::make_shared<NamedValueList>();
-  list->Add("IDC", 3, Variant(static_cast<int32_t>(s->GetInt64(0))));
+  list->Add("IDC", Kind::kLongId, Variant(static_cast<int32_t>(s->GetInt64(0))));
   const char* const names[] = {"GoodCode", "Name", "OrderInfo"};
   for (int column = 1; column <= 3; ++column) {
-    list->Add(names[column - 1], 15,
+    list->Add(names[column - 1], Kind::kText,
               s->ColumnKind(column) == db::ValueKind::kNull ? Variant::Null()
                                                             : Variant(s->GetText(column)));
   }
-  list->Add("RestAccount", 20,
+  list->Add("RestAccount", Kind::kQuantity,
             Variant(s->ColumnKind(4) == db::ValueKind::kNull ? Currency() : s->GetCurrency(4)));
   return Variant(ObjectPtr(list));
 }

@@ -30,7 +30,7 @@ bool PersonInfo::Load(std::string_view code) {
   if (code.empty()) return false;
   QueryPtr q = app_->CreateQuery("REFPerson");
   q->Fields().KeepOnly({"Code", "Name", "UserId", "FirstName", "LastName", "Position"});
-  q->AddWhere(SqlTools::Instance()->Condition(q->Fields().Item("Code"), 1, Variant(code)));
+  q->AddWhere(SqlTools::Instance()->Condition(q->Fields().Item("Code"), kOpEqual, Variant(code)));
   q->Open();
   if (q->Eof()) return false;
   const NamedValueList& row = q->Fields();

@@ -33,7 +33,7 @@ bool Vehicle::Load(std::string_view code) {
   if (code.empty()) return false;
   QueryPtr q = app_->CreateQuery("REFVehicle");
   q->Fields().KeepOnly({"Code", "Name", "LotPropertyID", "GasLotPropertyID", "StoreCode"});
-  q->AddWhere(Tools().Condition(q->Fields().Item("Code"), 1, Variant(code)));
+  q->AddWhere(Tools().Condition(q->Fields().Item("Code"), kOpEqual, Variant(code)));
   q->Open();
   if (q->Eof()) return false;
   const NamedValueList& row = q->Fields();
@@ -60,7 +60,7 @@ std::string Vehicle::LotCondition(std::string_view expression, const std::vector
   if (lots.empty()) return "1 = 0";
   std::vector<Variant> values;
   for (int32_t lot : lots) values.emplace_back(lot);
-  return std::string(expression) + " IN (" + Tools().ValueList(3, values) + ")";
+  return std::string(expression) + " IN (" + Tools().ValueList(Kind::kLongId, values) + ")";
 }
 
 std::shared_ptr<Query> Vehicle::RestList(int32_t what, std::string_view good_code,
@@ -79,22 +79,24 @@ std::shared_ptr<Query> Vehicle::RestList(int32_t what, std::string_view good_cod
   const std::string a = q->Alias();
   NamedValueList& f = q->Fields();
   f.KeepOnly({"SpecID", "DocID", "DocumentDate", "StoreCode", "GoodCode"});
-  f.AddColumn("GoodName", 16, "G.Name");
-  f.AddColumn("UnitCode", 7, a + ".UnitCode");
-  f.AddColumn("LotPropertyID", 3, a + ".LotPropertyID");
-  f.AddColumn("SubCategory", 3, "G.SubCategory");
-  f.AddColumn("Rest", 20,
+  f.AddColumn("GoodName", Kind::kName, "G.Name");
+  f.AddColumn("UnitCode", Kind::kCode, a + ".UnitCode");
+  f.AddColumn("LotPropertyID", Kind::kLongId, a + ".LotPropertyID");
+  f.AddColumn("SubCategory", Kind::kLongId, "G.SubCategory");
+  f.AddColumn("Rest", Kind::kQuantity,
               "CASE WHEN " + a + ".AmountAccount = 0 THEN 0 ELSE ROUND(" + a + ".FreeAmount * " +
                   a + ".Amount / " + a + ".AmountAccount, 4) END");
-  f.AddColumn("RestAccount", 20, "ROUND(" + a + ".FreeAmount, 4)");
-  f.AddColumn("CalcRestAccount", 20, "ROUND(" + a + ".FreeAmount, 4)");
+  f.AddColumn("RestAccount", Kind::kQuantity, "ROUND(" + a + ".FreeAmount, 4)");
+  f.AddColumn("CalcRestAccount", Kind::kQuantity, "ROUND(" + a + ".FreeAmount, 4)");
   std::vector<std::string> conditions = {LotCondition(a + ".LotPropertyID", lots),
                                          "ROUND(" + a + ".FreeAmount, 4) > 0"};
   if (!good_code.empty()) {
-    conditions.push_back(Tools().ColumnCondition(a + ".GoodCode", 7, 1, Variant(good_code)));
+    conditions.push_back(
+        Tools().ColumnCondition(a + ".GoodCode", Kind::kCode, kOpEqual, Variant(good_code)));
   }
   if (!store_code.empty()) {
-    conditions.push_back(Tools().ColumnCondition(a + ".StoreCode", 7, 1, Variant(store_code)));
+    conditions.push_back(
+        Tools().ColumnCondition(a + ".StoreCode", Kind::kCode, kOpEqual, Variant(store_code)));
   }
   q->AddWhere(Tools().JoinConditions(kJoinAnd, conditions));
   q->OrderBy("DocumentDate, SpecID");
@@ -126,29 +128,31 @@ std::shared_ptr<Query> Vehicle::Income(const Date* since, int32_t parent_idc) {
       " WHERE l.IncomeSpecID = " +
       a + ".IDC";
   if (parent_idc != 0) {
-    links += " AND COALESCE(od.ParentID, 0) <> " + Tools().SqlValue(Variant(parent_idc), 3);
+    links +=
+        " AND COALESCE(od.ParentID, 0) <> " + Tools().SqlValue(Variant(parent_idc), Kind::kLongId);
   }
   NamedValueList& f = q->Fields();
   f.Clear();
-  f.AddColumn("SpecID", 2, a + ".IDC");
-  f.AddColumn("DocID", 3, a + ".DocID");
-  f.AddColumn("DocumentDate", 9, "d.DocumentDate");
-  f.AddColumn("StoreCode", 7, "d.StoreCode");
-  f.AddColumn("GoodCode", 7, a + ".GoodCode");
-  f.AddColumn("UnitCode", 7, a + ".UnitCode");
-  f.AddColumn("LotPropertyID", 3, a + ".LotPropertyID");
-  f.AddColumn("SubCategory", 3, "G.SubCategory");
-  f.AddColumn("AmountAccount", 20, a + ".AmountAccount");
-  f.AddColumn("RestAmount", 20, "ROUND(" + a + ".AmountAccount - COALESCE((" + links + "), 0), 4)");
-  f.AddColumn("Client", 7,
+  f.AddColumn("SpecID", Kind::kRowId, a + ".IDC");
+  f.AddColumn("DocID", Kind::kLongId, a + ".DocID");
+  f.AddColumn("DocumentDate", Kind::kDate, "d.DocumentDate");
+  f.AddColumn("StoreCode", Kind::kCode, "d.StoreCode");
+  f.AddColumn("GoodCode", Kind::kCode, a + ".GoodCode");
+  f.AddColumn("UnitCode", Kind::kCode, a + ".UnitCode");
+  f.AddColumn("LotPropertyID", Kind::kLongId, a + ".LotPropertyID");
+  f.AddColumn("SubCategory", Kind::kLongId, "G.SubCategory");
+  f.AddColumn("AmountAccount", Kind::kQuantity, a + ".AmountAccount");
+  f.AddColumn("RestAmount", Kind::kQuantity,
+              "ROUND(" + a + ".AmountAccount - COALESCE((" + links + "), 0), 4)");
+  f.AddColumn("Client", Kind::kCode,
               "(SELECT MIN(p.PartyCode) FROM THPartyAttribute p WHERE p.DocID = " + a +
                   ".DocID AND p.RolePartyCode = 'PAR')");
-  f.AddColumn("CountryCode", 7, a + ".CountryCode");
+  f.AddColumn("CountryCode", Kind::kCode, a + ".CountryCode");
 
   std::vector<std::string> conditions = {"d.IsPosted = 1", "t.IsStock = 1", "t.IsIncome = 1",
                                          LotCondition(a + ".LotPropertyID", Lots(true))};
   if (since != nullptr) {
-    conditions.push_back(Tools().ColumnCondition("d.DocumentDate", 9, 5,
+    conditions.push_back(Tools().ColumnCondition("d.DocumentDate", Kind::kDate, kOpGreaterOrEqual,
                                                  Variant(Date(std::floor(since->Serial())))));
   }
   q->AddWhere(Tools().JoinConditions(kJoinAnd, conditions));

@@ -135,8 +135,9 @@ class ReportRunner {
            std::vector<std::pair<std::string, Variant>> extra = {}) {
     op_->AnswerForm({"", !cancel, std::move(filling)});
     params_ = std::make_shared<host::NamedValueList>();
-    if (book) params_->Add("Book", 0, Variant(std::static_pointer_cast<Object>(book)));
-    for (auto& [name, value] : extra) params_->Add(name, 0, value);
+    if (book)
+      params_->Add("Book", host::Kind::kNone, Variant(std::static_pointer_cast<Object>(book)));
+    for (auto& [name, value] : extra) params_->Add(name, host::Kind::kNone, value);
     values_ = std::make_shared<host::NamedValueList>();
     return report.Run(params_, values_);
   }
