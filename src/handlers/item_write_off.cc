@@ -139,7 +139,7 @@ host::NamedValueListPtr CItemWriteOff::CalcSpecColumns(const host::NamedValueLis
     host::NamedValueListPtr result = m_Calc->CalcSpecColumns(oColumns, ChangeFld, oParms);
     if (m_LotPropID > 0) {
       if (IsLotItem(CStr(oColumns->Item("GoodCode").Value()))) {
-        if (!result->ExistsField("LotPropertyID")) result->Add("LotPropertyID", kLotPropertyKind);
+        if (!result->ExistsField("LotPropertyID")) result->Add("LotPropertyID", host::Kind::kRowId);
         result->Item("LotPropertyID").SetValue(Variant(m_LotPropID));
       } else if (result->ExistsField("LotPropertyID")) {
         result->Exclude({"LotPropertyID"});

@@ -52,8 +52,6 @@ class THDocument;
 
 namespace qts::handlers {
 
-// The lot-property entry the handler adds to a calculation result (host kind 2).
-inline constexpr int32_t kLotPropertyKind = 2;
 // What ITHDoc.MenuForGoodProperty answers for material documents.
 inline constexpr int32_t kMaterialGoodPropertyMenu = 6;
 

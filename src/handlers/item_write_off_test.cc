@@ -289,7 +289,7 @@ TEST_P(LotColumn, ReportedOnlyForLotTrackedItems) {
   if (GetParam().tracked) {
     ASSERT_NE(lot, nullptr);
     EXPECT_EQ(CLng(lot->Value()), 7);
-    EXPECT_EQ(lot->Kind(), kLotPropertyKind);
+    EXPECT_EQ(lot->Kind(), Code(host::Kind::kRowId));
   } else {
     EXPECT_EQ(lot, nullptr);
   }

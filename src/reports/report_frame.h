@@ -86,7 +86,7 @@ class ReportBase : public frame::ComponentObject, public Implements<host::IRepor
 
 // The skeleton of the reports with a parameter form: declare the inputs, resolve the book,
 // run the form (False stops the run), build and open the query, hand its rows over as
-// "DataList" (kind 100), adjust the echo values, print.
+// "DataList" (Kind::kObject), adjust the echo values, print.
 class FormReport : public ReportBase {
  protected:
   using ReportBase::ReportBase;
