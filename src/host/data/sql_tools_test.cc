@@ -21,7 +21,7 @@ SqlTools& Tools() { return *SqlTools::Instance(); }
 
 struct ConditionCase {
   const char* name;
-  int32_t kind;
+  Kind kind;
   int32_t op;
   Variant value1;
   Variant value2;
@@ -42,52 +42,91 @@ const char* const kSubquery =
 INSTANTIATE_TEST_SUITE_P(
     OperatorsAndKinds, ColumnConditionTest,
     ::testing::Values(
-        ConditionCase{"text_equal", 7, 1, Variant("PISF"), {}, "x.Col = 'PISF'"},
-        ConditionCase{"text_quote_doubled", 15, 1, Variant("O'Brien"), {}, "x.Col = 'O''Brien'"},
-        ConditionCase{"text_of_number", 7, 1, Variant(int32_t{80}), {}, "x.Col = '80'"},
+        ConditionCase{"text_equal", Kind::kCode, kOpEqual, Variant("PISF"), {}, "x.Col = 'PISF'"},
+        ConditionCase{"text_quote_doubled",
+                      Kind::kText,
+                      kOpEqual,
+                      Variant("O'Brien"),
+                      {},
+                      "x.Col = 'O''Brien'"},
+        ConditionCase{
+            "text_of_number", Kind::kCode, kOpEqual, Variant(int32_t{80}), {}, "x.Col = '80'"},
         ConditionCase{"text_subquery_stays_text",
-                      7,
-                      1,
+                      Kind::kCode,
+                      kOpEqual,
                       Variant("( select 1 )"),
                       {},
                       "x.Col = '( select 1 )'"},
-        ConditionCase{"null_equal", 7, 1, Variant::Null(), {}, "x.Col IS NULL"},
-        ConditionCase{"null_not_equal", 2, 6, Variant::Null(), {}, "x.Col IS NOT NULL"},
-        ConditionCase{"empty_not_equal", 15, 6, Variant(), {}, "x.Col IS NOT NULL"},
-        ConditionCase{"text_not_equal", 7, 6, Variant("ABKR"), {}, "x.Col <> 'ABKR'"},
-        ConditionCase{"category_zero", 1, 1, Variant(int16_t{0}), {}, "x.Col = 0"},
-        ConditionCase{"flag_true", 14, 1, Variant(true), {}, "x.Col = 1"},
-        ConditionCase{"long_from_text", 3, 1, Variant("42"), {}, "x.Col = 42"},
+        ConditionCase{"null_equal", Kind::kCode, kOpEqual, Variant::Null(), {}, "x.Col IS NULL"},
+        ConditionCase{
+            "null_not_equal", Kind::kRowId, kOpNotEqual, Variant::Null(), {}, "x.Col IS NOT NULL"},
+        ConditionCase{
+            "empty_not_equal", Kind::kText, kOpNotEqual, Variant(), {}, "x.Col IS NOT NULL"},
+        ConditionCase{
+            "text_not_equal", Kind::kCode, kOpNotEqual, Variant("ABKR"), {}, "x.Col <> 'ABKR'"},
+        ConditionCase{
+            "category_zero", Kind::kCategory, kOpEqual, Variant(int16_t{0}), {}, "x.Col = 0"},
+        ConditionCase{"flag_true", Kind::kFlag, kOpEqual, Variant(true), {}, "x.Col = 1"},
+        ConditionCase{"long_from_text", Kind::kLongId, kOpEqual, Variant("42"), {}, "x.Col = 42"},
         ConditionCase{"long_subquery",
-                      3,
-                      1,
+                      Kind::kLongId,
+                      kOpEqual,
                       Variant(kSubquery),
                       {},
                       "x.Col = ( select top 1 idc from T$mfeqfaobject f where EqCode = f.EqCode "
                       "order by f.UseTime )"},
-        ConditionCase{"quantity_greater", 20, 4, Variant(int32_t{0}), {}, "x.Col > 0"},
         ConditionCase{
-            "money_currency", 19, 3, Variant(Currency::FromScaled(125000)), {}, "x.Col <= 12.5"},
-        ConditionCase{"double_point", 20, 2, Variant(0.1), {}, "x.Col < 0.1"},
-        ConditionCase{"negative", 24, 5, Variant(-1.25), {}, "x.Col >= -1.25"},
-        ConditionCase{"date_limit", 9, 3, Variant(kDay), {}, "x.Col <= '2026-01-31'"},
-        ConditionCase{"date_from_text", 10, 4, Variant("2026-01-31"), {}, "x.Col > '2026-01-31'"},
-        ConditionCase{"date_between", 9, 105, Variant(Date::FromYmd(2026, 1, 1)), Variant(kDay),
-                      "x.Col BETWEEN '2026-01-01' AND '2026-01-31'"},
-        ConditionCase{"like", 16, 7, Variant("Fl%"), {}, "x.Col LIKE 'Fl%'"},
-        ConditionCase{"in_codes", 7, 8, Variant("'S1','S2'"), {}, "x.Col IN ('S1', 'S2')"},
+            "quantity_greater", Kind::kQuantity, kOpGreater, Variant(int32_t{0}), {}, "x.Col > 0"},
+        ConditionCase{"money_currency",
+                      Kind::kMoney,
+                      kOpLessOrEqual,
+                      Variant(Currency::FromScaled(125000)),
+                      {},
+                      "x.Col <= 12.5"},
+        ConditionCase{"double_point", Kind::kQuantity, kOpLess, Variant(0.1), {}, "x.Col < 0.1"},
         ConditionCase{
-            "in_codes_spaced_quote", 7, 8, Variant(" 'A''B' , 'C' "), {}, "x.Col IN ('A''B', 'C')"},
-        ConditionCase{"in_numbers", 3, 8, Variant("1, -2, 3.5"), {}, "x.Col IN (1, -2, 3.5)"},
-        ConditionCase{"in_single_number", 3, 8, Variant(int32_t{4}), {}, "x.Col IN (4)"},
-        ConditionCase{"unknown_kind_by_value", 0, 1, Variant("a"), {}, "x.Col = 'a'"},
-        ConditionCase{"unknown_kind_date", 100, 1, Variant(kDay), {}, "x.Col = '2026-01-31'"}),
+            "negative", Kind::kPrice, kOpGreaterOrEqual, Variant(-1.25), {}, "x.Col >= -1.25"},
+        ConditionCase{
+            "date_limit", Kind::kDate, kOpLessOrEqual, Variant(kDay), {}, "x.Col <= '2026-01-31'"},
+        ConditionCase{"date_from_text",
+                      Kind::kFixDocDate,
+                      kOpGreater,
+                      Variant("2026-01-31"),
+                      {},
+                      "x.Col > '2026-01-31'"},
+        ConditionCase{"date_between", Kind::kDate, kOpBetween, Variant(Date::FromYmd(2026, 1, 1)),
+                      Variant(kDay), "x.Col BETWEEN '2026-01-01' AND '2026-01-31'"},
+        ConditionCase{"like", Kind::kName, kOpLike, Variant("Fl%"), {}, "x.Col LIKE 'Fl%'"},
+        ConditionCase{
+            "in_codes", Kind::kCode, kOpInList, Variant("'S1','S2'"), {}, "x.Col IN ('S1', 'S2')"},
+        ConditionCase{"in_codes_spaced_quote",
+                      Kind::kCode,
+                      kOpInList,
+                      Variant(" 'A''B' , 'C' "),
+                      {},
+                      "x.Col IN ('A''B', 'C')"},
+        ConditionCase{"in_numbers",
+                      Kind::kLongId,
+                      kOpInList,
+                      Variant("1, -2, 3.5"),
+                      {},
+                      "x.Col IN (1, -2, 3.5)"},
+        ConditionCase{
+            "in_single_number", Kind::kLongId, kOpInList, Variant(int32_t{4}), {}, "x.Col IN (4)"},
+        ConditionCase{
+            "unknown_kind_by_value", Kind::kNone, kOpEqual, Variant("a"), {}, "x.Col = 'a'"},
+        ConditionCase{"unknown_kind_date",
+                      Kind::kObject,
+                      kOpEqual,
+                      Variant(kDay),
+                      {},
+                      "x.Col = '2026-01-31'"}),
     [](const ::testing::TestParamInfo<ConditionCase>& info) { return info.param.name; });
 
 struct RefusalCase {
   const char* name;
   const char* expression;
-  int32_t kind;
+  Kind kind;
   int32_t op;
   Variant value;
   int32_t error;
@@ -110,27 +149,37 @@ TEST_P(ConditionRefusalTest, RefusesWithAClearError) {
 INSTANTIATE_TEST_SUITE_P(
     BadInput, ConditionRefusalTest,
     ::testing::Values(
-        RefusalCase{"word_as_long", "x", 3, 1, Variant("abc"), kErrTypeMismatch},
-        RefusalCase{"number_with_tail", "x", 20, 1, Variant("1 OR 1=1"), kErrTypeMismatch},
-        RefusalCase{"subquery_with_break", "x", 3, 1, Variant("(select 1); delete from t"),
+        RefusalCase{"word_as_long", "x", Kind::kLongId, kOpEqual, Variant("abc"), kErrTypeMismatch},
+        RefusalCase{"number_with_tail", "x", Kind::kQuantity, kOpEqual, Variant("1 OR 1=1"),
                     kErrTypeMismatch},
-        RefusalCase{"subquery_with_comment", "x", 3, 1, Variant("(select 1 -- )"),
+        RefusalCase{"subquery_with_break", "x", Kind::kLongId, kOpEqual,
+                    Variant("(select 1); delete from t"), kErrTypeMismatch},
+        RefusalCase{"subquery_with_comment", "x", Kind::kLongId, kOpEqual,
+                    Variant("(select 1 -- )"), kErrTypeMismatch},
+        RefusalCase{"not_a_date", "x", Kind::kDate, kOpEqual, Variant("31.01.2026x"),
                     kErrTypeMismatch},
-        RefusalCase{"not_a_date", "x", 9, 1, Variant("31.01.2026x"), kErrTypeMismatch},
-        RefusalCase{"nul_in_text", "x", 7, 1, Variant(std::string("a\0b", 3)), kErrTypeMismatch},
-        RefusalCase{"unknown_operator", "x", 7, 99, Variant("a"), kErrInvalidCall},
-        RefusalCase{"empty_expression", "", 7, 1, Variant("a"), kErrInvalidCall},
-        RefusalCase{"expression_with_semicolon", "x; DROP TABLE t", 7, 1, Variant("a"),
+        RefusalCase{"nul_in_text", "x", Kind::kCode, kOpEqual, Variant(std::string("a\0b", 3)),
+                    kErrTypeMismatch},
+        RefusalCase{"unknown_operator", "x", Kind::kCode, 99, Variant("a"), kErrInvalidCall},
+        RefusalCase{"empty_expression", "", Kind::kCode, kOpEqual, Variant("a"), kErrInvalidCall},
+        RefusalCase{"expression_with_semicolon", "x; DROP TABLE t", Kind::kCode, kOpEqual,
+                    Variant("a"), kErrInvalidCall},
+        RefusalCase{"expression_with_comment", "x /* */", Kind::kCode, kOpEqual, Variant("a"),
                     kErrInvalidCall},
-        RefusalCase{"expression_with_comment", "x /* */", 7, 1, Variant("a"), kErrInvalidCall},
-        RefusalCase{"list_injection", "x", 7, 8, Variant("'S1') OR (1=1"), kErrInvalidCall},
-        RefusalCase{"list_statement", "x", 7, 8, Variant("'S1'; DELETE FROM t"), kErrInvalidCall},
-        RefusalCase{"list_bare_word", "x", 7, 8, Variant("S1"), kErrInvalidCall},
-        RefusalCase{"list_empty", "x", 7, 8, Variant(""), kErrInvalidCall},
-        RefusalCase{"list_empty_item", "x", 7, 8, Variant("'S1',,'S2'"), kErrInvalidCall},
-        RefusalCase{"list_trailing_comma", "x", 7, 8, Variant("'S1',"), kErrInvalidCall},
-        RefusalCase{"list_unclosed", "x", 7, 8, Variant("'S1','S2"), kErrInvalidCall},
-        RefusalCase{"list_comment", "x", 7, 8, Variant("'S1' -- x"), kErrInvalidCall}),
+        RefusalCase{"list_injection", "x", Kind::kCode, kOpInList, Variant("'S1') OR (1=1"),
+                    kErrInvalidCall},
+        RefusalCase{"list_statement", "x", Kind::kCode, kOpInList, Variant("'S1'; DELETE FROM t"),
+                    kErrInvalidCall},
+        RefusalCase{"list_bare_word", "x", Kind::kCode, kOpInList, Variant("S1"), kErrInvalidCall},
+        RefusalCase{"list_empty", "x", Kind::kCode, kOpInList, Variant(""), kErrInvalidCall},
+        RefusalCase{"list_empty_item", "x", Kind::kCode, kOpInList, Variant("'S1',,'S2'"),
+                    kErrInvalidCall},
+        RefusalCase{"list_trailing_comma", "x", Kind::kCode, kOpInList, Variant("'S1',"),
+                    kErrInvalidCall},
+        RefusalCase{"list_unclosed", "x", Kind::kCode, kOpInList, Variant("'S1','S2"),
+                    kErrInvalidCall},
+        RefusalCase{"list_comment", "x", Kind::kCode, kOpInList, Variant("'S1' -- x"),
+                    kErrInvalidCall}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return info.param.name; });
 
 TEST(SqlToolsTest, ConditionUsesTheColumnExpressionOrItsName) {
