@@ -184,7 +184,7 @@ void AddComponentCommands(CLI::App& app) {
   get->callback([key] {
     auto value = host::SettingsStore().Find(key->app, key->section, key->key);
     if (!value) {
-      throw Error(ComponentError(0x320), "settings",
+      throw Error(kErrNoSetting, "settings",
                   fmt::format("no setting {}/{}/{}", key->app, key->section, key->key));
     }
     std::cout << *value << "\n";

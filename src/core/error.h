@@ -8,26 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/error_numbers.h"
+
 namespace qts {
 
-// Numbers the platform itself raises.
-inline constexpr int32_t kErrOverflow = 6;
-inline constexpr int32_t kErrSubscript = 9;
-inline constexpr int32_t kErrDivisionByZero = 11;
-inline constexpr int32_t kErrTypeMismatch = 13;
-inline constexpr int32_t kErrInvalidCall = 5;
-inline constexpr int32_t kErrObjectRequired = 424;
-inline constexpr int32_t kErrInvalidUseOfNull = 94;
-inline constexpr int32_t kErrNoSuchMember = 438;
-inline constexpr int32_t kErrNoInterface = 430;
-inline constexpr int32_t kErrCannotCreate = 429;
-
-// Errors raised by the component and the host kit carry this base plus a small number.
-inline constexpr int32_t kComponentErrorBase = static_cast<int32_t>(0x80040000u);
-constexpr int32_t ComponentError(int32_t n) { return kComponentErrorBase + n; }
-
-// The platform's own text for the numbers above; "Application-defined or object-defined error"
-// for any other.
+// The platform's own text for its numbers (kErrInvalidCall ... kErrNoSuchMember, not
+// kErrOutOfMemory, kErrInternal or kErrFileAccess, whose raisers describe them); "Application-
+// defined or object-defined error" for any other.
 std::string_view StandardErrorText(int32_t number);
 
 class Error : public std::runtime_error {

@@ -176,13 +176,12 @@ TEST(GuardEntryTest, TurnsExceptionsIntoResultCodesAndTheErrorRecord) {
   EXPECT_EQ(GuardEntry("t", [] { return kSOk; }), kSOk);
   EXPECT_FALSE(TakeErrorInfo().has_value());
 
-  HResult hr = GuardEntry("t", []() -> HResult {
-    throw Error(ComponentError(1), "CMDocSupport", "m_MList == Nothing");
-  });
+  HResult hr = GuardEntry(
+      "t", []() -> HResult { throw Error(kErrComponent, "CMDocSupport", "m_MList == Nothing"); });
   EXPECT_EQ(hr, kDispEException);
   auto info = TakeErrorInfo();
   ASSERT_TRUE(info.has_value());
-  EXPECT_EQ(info->Number(), -2147221503);
+  EXPECT_EQ(info->Number(), kErrComponent);
   EXPECT_EQ(info->Source(), "CMDocSupport");
   EXPECT_EQ(info->Description(), "m_MList == Nothing");
   EXPECT_FALSE(TakeErrorInfo().has_value()) << "taking the record clears it";
@@ -196,7 +195,7 @@ TEST(GuardEntryTest, TurnsExceptionsIntoResultCodesAndTheErrorRecord) {
 }
 
 TEST(ErrorTest, ComponentNumbersShowInHexadecimal) {
-  Error e(ComponentError(1), "CMDocSupport", "m_MList == Nothing");
+  Error e(kErrComponent, "CMDocSupport", "m_MList == Nothing");
   EXPECT_EQ(FormatErrorNumber(e.Number()), "0x80040001");
   EXPECT_EQ(FormatErrorNumber(13), "13");
   EXPECT_STREQ(e.what(), "CMDocSupport: error 0x80040001: m_MList == Nothing");

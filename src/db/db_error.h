@@ -2,15 +2,9 @@
 // they propagate through the host like every other error; the subclass adds what a caller
 // handling a database failure needs: the backend's own code and the SQL that failed.
 //
-// Numbers (component errors, 0x80040000 + n):
-//   kErrDatabase   (n = 200)  any other backend failure: bad SQL, I/O, cannot open, ...
-//   kErrConstraint (n = 201)  a constraint refused the write: UNIQUE, NOT NULL, CHECK,
-//                             FOREIGN KEY, PRIMARY KEY
-//   kErrBusy       (n = 202)  the database stayed locked by another connection or process
-//                             longer than the busy timeout; the work may be retried
-//   kErrDbMisuse   (n = 203)  the caller broke the API's contract: a column read with no
-//                             current row, an index out of range, an unknown parameter
-//                             name, transactions ended out of order
+// Numbers (core/error_numbers.h): kErrDatabase any other backend failure, kErrConstraint a
+// constraint refused the write, kErrBusy the database stayed locked, kErrDbMisuse the caller
+// broke the API's contract.
 #ifndef QTS_DB_DB_ERROR_H_
 #define QTS_DB_DB_ERROR_H_
 
@@ -21,11 +15,6 @@
 #include "core/error.h"
 
 namespace qts::db {
-
-inline constexpr int32_t kErrDatabase = ComponentError(200);
-inline constexpr int32_t kErrConstraint = ComponentError(201);
-inline constexpr int32_t kErrBusy = ComponentError(202);
-inline constexpr int32_t kErrDbMisuse = ComponentError(203);
 
 class DatabaseError : public Error {
  public:

@@ -54,9 +54,6 @@ class DocumentService;
 
 namespace qts::engine {
 
-// The engine's own error: a step called without its row source.
-inline constexpr int32_t kErrEngineStep = ComponentError(1);
-
 // The internal calculation variant of the simplified labour filling of one order row.
 inline constexpr int32_t kCalcOperSimple = 5;
 

@@ -178,7 +178,7 @@ void CMDocSupport::FillSpec(std::string_view Good, std::string_view Unit, Curren
 // each component (the document's "DocID" is set on it again), so nothing of the previous row
 // carries over.
 void CMDocSupport::MaterialStep() {
-  if (!m_MList) throw Error(kErrEngineStep, "CMDocSupport", "m_MList == Nothing");
+  if (!m_MList) throw Error(kErrComponent, "CMDocSupport", "m_MList == Nothing");
   if (m_MList->Eof()) return;
   host::THGoodSpec& spec = RequireDocSpec();
   spec.AddNew();
@@ -327,7 +327,7 @@ std::shared_ptr<host::Query> CMDocSupport::FirstObjectQuery() {
 // One labour norm or one equipment of an operation becomes one row.
 void CMDocSupport::OperationStep() {
   if (!m_DoList) {
-    throw Error(kErrEngineStep, "CMDocSupport::FillSpecOperStep", "m_DoList == Nothing");
+    throw Error(kErrComponent, "CMDocSupport::FillSpecOperStep", "m_DoList == Nothing");
   }
   if (m_DoList->Eof()) return;
   host::NamedValueList& r = m_DoList->Fields();
@@ -390,7 +390,7 @@ void CMDocSupport::OperationStep() {
 // accounting unit.
 void CMDocSupport::OperationStepSimple() {
   if (!m_DoList) {
-    throw Error(kErrEngineStep, "CMDocSupport::FillSpecOperStepSimple", "m_DoList == Nothing");
+    throw Error(kErrComponent, "CMDocSupport::FillSpecOperStepSimple", "m_DoList == Nothing");
   }
   if (m_DoList->Eof()) return;
   host::NamedValueList& r = m_DoList->Fields();

@@ -370,8 +370,7 @@ TEST_F(FillTest, AStepWithoutItsSourceRaisesTheEnginesError) {
     SCOPED_TRACE(c.source);
     auto engine = Engine("MNC", testing::kOrphanDoc);
     c.prepare(*engine);
-    EXPECT_QTS_ERROR_FROM(engine->Step(), static_cast<int32_t>(0x80040001u), c.source,
-                          c.description);
+    EXPECT_QTS_ERROR_FROM(engine->Step(), kErrComponent, c.source, c.description);
   }
 }
 

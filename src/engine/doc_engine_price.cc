@@ -75,7 +75,7 @@ void CMDocSupport::SetPriceByStOrder() {
 
 void CMDocSupport::StockOrderPriceStep() {
   if (!m_DoList) {
-    throw Error(kErrEngineStep, "CMDocSupport::SetPriceByStorderStep", "m_DoList == Nothing");
+    throw Error(kErrComponent, "CMDocSupport::SetPriceByStorderStep", "m_DoList == Nothing");
   }
   if (m_DoList->Eof()) return;
   host::NamedValueList& r = m_DoList->Fields();
@@ -120,7 +120,7 @@ void CMDocSupport::SetPriceWriteOff() {
 
 void CMDocSupport::WriteOffPriceStep() {
   if (!m_DoList) {
-    throw Error(kErrEngineStep, "CMDocSupport::SetPriceWriteOff", "m_DoList == Nothing");
+    throw Error(kErrComponent, "CMDocSupport::SetPriceWriteOff", "m_DoList == Nothing");
   }
   if (m_DoList->Eof()) return;
   host::NamedValueList& r = m_DoList->Fields();

@@ -50,7 +50,7 @@ host::AppContextPtr GetBook(host::NamedValueListPtr& params, bool SetCurrent) {
   std::shared_ptr<host::ReportApp> app = SharedReportEngine()->App();
   if (!book || book->BookName().empty()) book = app ? app->CurrentBook() : nullptr;
   if (!book) {
-    throw Error(kComponentErrorBase, std::string(kModule) + "::GetBook",
+    throw Error(kErrNoBook, std::string(kModule) + "::GetBook",
                 FormatMsg(Messages().GetText(kMsgNoBook), {Variant("")}));
   }
   if (SetCurrent && app && !app->CurrentBook()) app->SetCurrentBook(book);

@@ -37,7 +37,7 @@ std::shared_ptr<host::ReportEngine> SharedReportEngine();
 // The book of a report: the entry "Book" of `params` (when the list is given and has it; its
 // value must be a book object or Nothing, error 13 otherwise), else -- also when that book has
 // an empty BookName -- the client application's current book. With `SetCurrent` the book
-// becomes the current one when the application has none. Raises 0x80040000 with the text of
+// becomes the current one when the application has none. Raises kErrNoBook with the text of
 // message 842 when no book is found.
 [[nodiscard]] host::AppContextPtr GetBook(host::NamedValueListPtr& params, bool SetCurrent);
 

@@ -259,8 +259,7 @@ TEST_F(ModuleBookTest, GetBookWithoutAnyBookRaisesTheComponentError) {
   host::NamedValueListPtr unusable =
       ParamsWith(Variant(ObjectPtr(std::make_shared<host::AppContext>())));
   for (host::NamedValueListPtr* params : {&none, &unusable}) {
-    EXPECT_QTS_ERROR_FROM(GetBook(*params, true), static_cast<int32_t>(0x80040000u),
-                          "DefineModule::GetBook", expected);
+    EXPECT_QTS_ERROR_FROM(GetBook(*params, true), kErrNoBook, "DefineModule::GetBook", expected);
   }
   EXPECT_EQ(app_->CurrentBook(), nullptr);
 
@@ -273,7 +272,7 @@ TEST_F(ModuleBookTest, GetBookWithoutAClientApplication) {
   host::NamedValueListPtr params = ParamsWith(Variant(ObjectPtr(book_)));
   EXPECT_EQ(GetBook(params, true), book_);
   host::NamedValueListPtr none;
-  EXPECT_QTS_ERROR(GetBook(none, false), static_cast<int32_t>(0x80040000u));
+  EXPECT_QTS_ERROR(GetBook(none, false), kErrNoBook);
 }
 
 host::QueryPtr Goods(host::AppContext& book) {
@@ -391,7 +390,7 @@ class ShowCurrentErrorTest : public ::testing::Test {
 
 TEST_F(ShowCurrentErrorTest, InsideACatchBlockShowsTheErrorBeingHandled) {
   try {
-    throw Error(ComponentError(1), "CMDocSupport", "m_MList == Nothing");
+    throw Error(kErrComponent, "CMDocSupport", "m_MList == Nothing");
   } catch (...) {
     ShowCurrentError();
   }
@@ -401,10 +400,10 @@ TEST_F(ShowCurrentErrorTest, InsideACatchBlockShowsTheErrorBeingHandled) {
     ShowCurrentError();
   }
   ASSERT_EQ(operator_->Errors().size(), 2u);
-  EXPECT_EQ(operator_->Errors()[0].number, ComponentError(1));
+  EXPECT_EQ(operator_->Errors()[0].number, kErrComponent);
   EXPECT_EQ(operator_->Errors()[0].source, "CMDocSupport");
   EXPECT_EQ(operator_->Errors()[0].description, "m_MList == Nothing");
-  EXPECT_EQ(operator_->Errors()[1].number, host::kErrInternal);
+  EXPECT_EQ(operator_->Errors()[1].number, kErrInternal);
   EXPECT_EQ(operator_->Errors()[1].description, "disk full");
 }
 

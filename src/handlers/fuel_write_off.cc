@@ -274,8 +274,7 @@ void CFuelWriteOff::ReadVehicle(const std::string& VehicleCode) {
     m_IncomeList.reset();
   }
   if (!m_Vehicle->Load(VehicleCode)) {
-    throw Error(kErrCannotReadVehicle, std::string(kSource),
-                "cannot read vehicle - " + VehicleCode);
+    throw Error(kErrComponent, std::string(kSource), "cannot read vehicle - " + VehicleCode);
   }
 }
 

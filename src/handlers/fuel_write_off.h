@@ -27,7 +27,7 @@
 // (empty), and gives back the rows of an existing write-off it was about to replace. The
 // document dialog (DocEditor) is shown after the transaction has been committed.
 //
-// Errors: a vehicle the book does not hold raises 0x80040001 ("cannot read vehicle - " and the
+// Errors: a vehicle the book does not hold raises kErrComponent ("cannot read vehicle - " and the
 // code); members that need the parent raise 424 before Init; a negative quantity or a missing
 // or closed source list raises 5 before anything is written. Host errors propagate unchanged.
 #ifndef QTS_HANDLERS_FUEL_WRITE_OFF_H_
@@ -66,8 +66,6 @@ inline constexpr int32_t kMsgFuelRestShort = 8381;
 inline constexpr int32_t kMsgFuelReplaceRows = 20213;
 inline constexpr int32_t kMsgFuelCaption = 20215;
 inline constexpr int32_t kMsgFuelUnlinked = 20222;
-// A vehicle code the book does not hold.
-inline constexpr int32_t kErrCannotReadVehicle = ComponentError(1);
 // The fix-log type of the links the fuel write-off records.
 inline constexpr int32_t kFuelLinkType = 5;
 

@@ -477,8 +477,7 @@ TEST_F(FuelWriteOffTest, BadInputIsRefusedBeforeAnythingIsWritten) {
   auto fuel = Make(w.idc);
   auto [in_list, rest_list] = Lists(w);
   EXPECT_QTS_ERROR_FROM(fuel->WriteOff("NO SUCH", Cy(10000), Cy(0), in_list, rest_list),
-                        static_cast<int32_t>(0x80040001u), "CFuelWriteOff",
-                        "cannot read vehicle - NO SUCH");
+                        kErrComponent, "CFuelWriteOff", "cannot read vehicle - NO SUCH");
 
   EXPECT_QTS_ERROR(fuel->WriteOff(w.vehicle, Cy(-10000), Cy(0), in_list, rest_list),
                    kErrInvalidCall);

@@ -153,7 +153,7 @@ TEST_F(NotSpentOrdGoodsTest, ErrorsAreShownWithTheReportNumber) {
   EXPECT_FALSE(
       RunFebruary({{"selStore", Variant("'S1' OR 1=1")}, {"selStore.SelType", Variant("1")}}));
   ASSERT_EQ(runner_.Op().Errors().size(), 1u);
-  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrReportRun);
+  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrComponent);
   EXPECT_FALSE(runner_.Values().ExistsField("DataList"));
   EXPECT_EQ(report_->BusyCursor(), nullptr) << "the handler releases the busy cursor";
 }
@@ -161,7 +161,7 @@ TEST_F(NotSpentOrdGoodsTest, ErrorsAreShownWithTheReportNumber) {
 TEST_F(NotSpentOrdGoodsTest, EmptiedDateIsAnErrorWithTheReportNumber) {
   EXPECT_FALSE(runner_.Run(*report_, book_, {{"edEndDate", Variant("")}}));
   ASSERT_EQ(runner_.Op().Errors().size(), 1u);
-  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrReportRun);
+  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrComponent);
   EXPECT_NE(runner_.Op().Errors()[0].description.find("edEndDate"), std::string::npos);
 }
 

@@ -335,7 +335,7 @@ TEST_F(StoreRestByTermTest, ErrorsAreShownWithTheReportNumber) {
   // A store selection that is not a list of codes never reaches the SQL.
   EXPECT_FALSE(RunWith({{"selStore", Variant("'S1' OR 1=1")}, {"selStore.SelType", Variant("1")}}));
   ASSERT_EQ(op_->Errors().size(), 1u);
-  EXPECT_EQ(op_->Errors()[0].number, kErrReportRun);
+  EXPECT_EQ(op_->Errors()[0].number, kErrComponent);
   EXPECT_NE(op_->Errors()[0].description.find("'S1' OR 1=1"), std::string::npos)
       << op_->Errors()[0].description;
   EXPECT_FALSE(values_->ExistsField("DataList"));
@@ -344,7 +344,7 @@ TEST_F(StoreRestByTermTest, ErrorsAreShownWithTheReportNumber) {
   // An emptied day count is Null.
   EXPECT_FALSE(RunWith({{"edDayAmount", Variant("")}}));
   ASSERT_EQ(op_->Errors().size(), 2u);
-  EXPECT_EQ(op_->Errors()[1].number, kErrReportRun);
+  EXPECT_EQ(op_->Errors()[1].number, kErrComponent);
 
   // Without a book anywhere the run fails through GetBook.
   op_->AnswerForm({"", true, {}});
@@ -353,7 +353,7 @@ TEST_F(StoreRestByTermTest, ErrorsAreShownWithTheReportNumber) {
   host::ScopedClientApplication no_app(std::make_shared<host::ReportApp>());
   EXPECT_FALSE(report_->Run(params, values));
   ASSERT_EQ(op_->Errors().size(), 3u);
-  EXPECT_EQ(op_->Errors()[2].number, kErrReportRun);
+  EXPECT_EQ(op_->Errors()[2].number, kErrComponent);
 }
 
 TEST_F(StoreRestByTermTest, LastChoicesAreRestoredAndSaved) {

@@ -129,7 +129,7 @@ TEST_F(WriteOffSvydTest, CancelledFormKeepsTheHeaderValues) {
 TEST_F(WriteOffSvydTest, ErrorsAreShownWithTheReportNumber) {
   EXPECT_FALSE(RunFebruary({{"cbMember1", Variant("NOPE")}}));
   ASSERT_EQ(runner_.Op().Errors().size(), 1u);
-  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrReportRun);
+  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrComponent);
   EXPECT_NE(runner_.Op().Errors()[0].description.find("NOPE"), std::string::npos);
   EXPECT_FALSE(runner_.Values().ExistsField("DataList"));
   // A rate missing for the day leaves the converted sum empty rather than failing.

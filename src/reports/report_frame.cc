@@ -18,7 +18,7 @@ namespace {
 // The error of the exception being handled, with the report's number when it asks for one.
 Error RenumberedError(const std::exception_ptr& exception, ErrorNumbering numbering) {
   host::ErrorInfo info = host::ErrorInfo::From(exception);
-  int32_t number = numbering == ErrorNumbering::kReportRun ? kErrReportRun : info.number;
+  int32_t number = numbering == ErrorNumbering::kReportRun ? kErrComponent : info.number;
   return Error(number, info.source, info.description);
 }
 

@@ -25,9 +25,6 @@
 
 namespace qts::reports {
 
-// The number the error handler of some reports gives every error (its text stays).
-inline constexpr int32_t kErrReportRun = static_cast<int32_t>(0x80040001u);
-
 // How a class keeps AlterFormCode and Visual.
 enum class PropertyKeeping {
   kKept,        // both stored and returned
@@ -49,7 +46,7 @@ class ReportBase : public frame::ComponentObject, public Implements<host::IRepor
   ~ReportBase() override;
 
   // Runs the report (Execute) under the error handler: any error is shown through the common
-  // error path (with number kErrReportRun when the class asks for it) and Run returns False.
+  // error path (with number kErrComponent when the class asks for it) and Run returns False.
   bool Run(host::NamedValueListPtr& Params, host::NamedValueListPtr& Values) final;
   bool Visual() final;
   void SetVisual(bool value) final;

@@ -10,9 +10,8 @@
 
 namespace qts::sql {
 
-// Every translator error carries this number (component error 100) and the source
-// "SqlTranslator"; the description ends with " at line L, column C".
-inline constexpr int32_t kErrSqlTranslate = ComponentError(100);
+// Every translator error carries kErrSqlTranslate and the source "SqlTranslator"; the
+// description ends with " at line L, column C".
 
 // A place in the statement text; both 1-based, columns count characters, not bytes.
 struct Position {

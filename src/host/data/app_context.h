@@ -28,10 +28,6 @@ class BookCatalogue;
 
 namespace qts::host {
 
-// The error number of a book that cannot be opened or created (component error 110), with
-// source "AppContext".
-inline constexpr int32_t kErrBook = static_cast<int32_t>(0x80040000u + 110u);
-
 class AppContext : public virtual Object {
  public:
   AppContext();

@@ -49,8 +49,6 @@
 
 namespace qts::host {
 
-inline constexpr int32_t kErrQuery = static_cast<int32_t>(0x80040000u + 111u);
-
 inline constexpr int32_t kJoinInner = 0;
 inline constexpr int32_t kJoinLeftOuter = 1;
 

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/error_numbers.h"
 #include "core/object.h"
 #include "core/variant.h"
 
@@ -68,15 +69,6 @@ enum FieldAttributeEnum : int32_t {
 
 enum EditModeEnum : int32_t { adEditNone = 0, adEditInProgress = 1, adEditAdd = 2 };
 enum PositionEnum : int32_t { adPosUnknown = -1, adPosBOF = -2, adPosEOF = -3 };
-
-inline constexpr int32_t kAdErrInvalidArgument = 3001;
-inline constexpr int32_t kAdErrNoCurrentRecord = 3021;
-inline constexpr int32_t kAdErrIllegalOperation = 3219;
-inline constexpr int32_t kAdErrItemNotFound = 3265;
-inline constexpr int32_t kAdErrObjectInCollection = 3367;
-inline constexpr int32_t kAdErrObjectClosed = 3704;
-inline constexpr int32_t kAdErrObjectOpen = 3705;
-inline constexpr int32_t kAdErrMultipleStep = static_cast<int32_t>(0x80040E21u);
 
 class Recordset;
 class RecordFilter;

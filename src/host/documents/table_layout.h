@@ -27,10 +27,7 @@
 
 namespace qts::host {
 
-// A document write refused by the host: a missing required field, an unknown document type,
-// a call out of order. Component error 120; the source names the object ("THDocument").
-inline constexpr int32_t kErrDocument = ComponentError(120);
-
+// Raises kErrDocument with `source` and `description`.
 [[noreturn]] void RaiseDocumentError(std::string_view source, std::string description);
 
 struct LayoutColumn {

@@ -19,7 +19,6 @@ namespace qts::host {
 namespace {
 
 constexpr std::string_view kFormat = "qts-registry/1";
-constexpr int32_t kRegistryError = ComponentError(0x300);
 
 std::string Normalize(std::string_view key) {
   // Trailing and doubled separators do not make a different key.
@@ -33,7 +32,7 @@ std::string Normalize(std::string_view key) {
 }
 
 [[noreturn]] void Fail(std::string description) {
-  throw Error(kRegistryError, "Registry", std::move(description));
+  throw Error(kErrRegistry, "Registry", std::move(description));
 }
 
 // An exclusive lock on "<file>.lock", held for the life of the object.

@@ -66,7 +66,7 @@ TEST(RegistryTest, AFailedEditLeavesTheFileAsItWas) {
   registry.Edit([](RegistryData& d) { d.SetValue("K", "", "before"); });
   EXPECT_THROW(registry.Edit([](RegistryData& d) {
     d.SetValue("K", "", "after");
-    throw Error(5, "test", "editor failed");
+    throw Error(kErrInvalidCall, "test", "editor failed");
   }),
                Error);
   EXPECT_EQ(registry.Load().GetValue("K"), "before");

@@ -46,14 +46,14 @@ TEST(ReportEngineTest, ShowErrorShowsTheCurrentErrorAndKeepsIt) {
   EXPECT_TRUE(op->Errors().empty());
 
   try {
-    throw Error(ComponentError(2), "CRepPACK", "no period");
+    throw Error(kErrComponent, "CRepPACK", "no period");
   } catch (const Error&) {
     engine.ShowError();
   }
   engine.ShowError();
   ASSERT_EQ(op->Errors().size(), 2u);
   for (const auto& shown : op->Errors()) {
-    EXPECT_EQ(shown.number, ComponentError(2));
+    EXPECT_EQ(shown.number, kErrComponent);
     EXPECT_EQ(shown.source, "CRepPACK");
     EXPECT_EQ(shown.description, "no period");
   }

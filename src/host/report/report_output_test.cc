@@ -138,11 +138,11 @@ TEST(ReportDocumentTest, EmptyAndWrongDataLists) {
 
   NamedValueList wrong;
   wrong.Add("DataList", Kind::kObject, Variant("rows"));
-  EXPECT_QTS_ERROR(ReportDocument::FromValues("X", wrong, Date()), 13);
+  EXPECT_QTS_ERROR(ReportDocument::FromValues("X", wrong, Date()), kErrTypeMismatch);
   NamedValueList not_a_list;
   not_a_list.Add("DataList", Kind::kObject,
                  Variant(std::static_pointer_cast<Object>(std::make_shared<NamedValueList>())));
-  EXPECT_QTS_ERROR(ReportDocument::FromValues("X", not_a_list, Date()), 13);
+  EXPECT_QTS_ERROR(ReportDocument::FromValues("X", not_a_list, Date()), kErrTypeMismatch);
 }
 
 // --- Outputs ---
@@ -252,8 +252,8 @@ TEST(ReportFilesTest, CsvWritesOneFilePerList) {
 TEST(ReportFilesTest, UnwritablePathLeavesNothing) {
   qts::testing::TempDir dir;
   std::filesystem::path missing = dir / "no-such-folder" / "r.html";
-  EXPECT_QTS_ERROR(WriteReport(GoodsDocument(), ReportFormat::kHtml, missing), 75);
-  EXPECT_QTS_ERROR(WriteReport(GoodsDocument(), ReportFormat::kXlsx, missing), 75);
+  EXPECT_QTS_ERROR(WriteReport(GoodsDocument(), ReportFormat::kHtml, missing), kErrFileAccess);
+  EXPECT_QTS_ERROR(WriteReport(GoodsDocument(), ReportFormat::kXlsx, missing), kErrFileAccess);
   EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
 }
 
@@ -278,7 +278,7 @@ TEST(ReportFilesTest, XlsxIsAZipWithASheetPerList) {
 TEST(ReportFormatTest, Names) {
   EXPECT_EQ(ParseReportFormat("XLSX"), ReportFormat::kXlsx);
   EXPECT_EQ(ReportFormatName(ParseReportFormat("csv")), "csv");
-  EXPECT_QTS_ERROR(ParseReportFormat("pdf"), 5);
+  EXPECT_QTS_ERROR(ParseReportFormat("pdf"), kErrInvalidCall);
 }
 
 }  // namespace

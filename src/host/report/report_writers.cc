@@ -14,8 +14,6 @@ namespace qts::host {
 
 namespace {
 
-constexpr int32_t kErrFileAccess = 75;
-
 std::string Escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());

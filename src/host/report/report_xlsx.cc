@@ -13,8 +13,6 @@ namespace qts::host {
 
 namespace {
 
-constexpr int32_t kErrFileAccess = 75;
-
 // Closing writes the file; an unclosed workbook is closed (and so freed) by the owner.
 struct WorkbookCloser {
   void operator()(lxw_workbook* workbook) const noexcept { workbook_close(workbook); }

@@ -11,7 +11,8 @@ namespace qts::host::sample {
 void FifoLedger::AddReceipt(const std::string& store, const std::string& good, int64_t lot,
                             int64_t spec_id, int64_t quantity, double cost) {
   if (quantity <= 0) {
-    throw Error(5, "FifoLedger", fmt::format("receipt row {} has no quantity", spec_id));
+    throw Error(kErrInvalidCall, "FifoLedger",
+                fmt::format("receipt row {} has no quantity", spec_id));
   }
   queues_[Key(store, good)].receipts.push_back(Receipt{spec_id, lot, quantity, quantity, cost});
   free_[{store, good, lot}] += quantity;
@@ -34,7 +35,7 @@ std::vector<FifoLedger::Link> FifoLedger::Consume(const std::string& store, cons
                                                   int64_t lot, int64_t quantity) {
   const int64_t free = Free(store, good, lot);
   if (quantity <= 0 || quantity > free) {
-    throw Error(5, "FifoLedger",
+    throw Error(kErrInvalidCall, "FifoLedger",
                 fmt::format("cannot consume {} of {} lot {} in {}: {} free", quantity, good, lot,
                             store, free));
   }

@@ -49,7 +49,7 @@ void RefreshSettings(AppContext& context) {
 SampleSize ParseSampleSize(std::string_view text) {
   if (EqualsIgnoreCase(text, "small")) return SampleSize::kSmall;
   if (EqualsIgnoreCase(text, "large")) return SampleSize::kLarge;
-  throw Error(5, "SampleBook",
+  throw Error(kErrInvalidCall, "SampleBook",
               fmt::format("unknown sample size '{}': expected 'small' or 'large'", text));
 }
 
@@ -58,7 +58,7 @@ void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
   const std::string& code = context.Code();
   for (const char* table : {"REFGood", "THDocument", "STStore", "REFPerson"}) {
     if (CountRows(connection, code, table) != 0) {
-      throw Error(5, "SampleBook",
+      throw Error(kErrInvalidCall, "SampleBook",
                   fmt::format("book {} is not empty: {} has rows; a sample book needs a new book",
                               code, table));
     }

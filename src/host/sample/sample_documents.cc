@@ -586,7 +586,8 @@ double SampleGenerator::RateOn(const std::string& currency, const std::string& d
   if (currency == "EUR") return 1.0;
   const std::map<std::string, double>& by_date = rates_.at(currency);
   auto it = by_date.upper_bound(date);
-  if (it == by_date.begin()) throw Error(5, "SampleBook", "no rate of " + currency + " on " + date);
+  if (it == by_date.begin())
+    throw Error(kErrInvalidCall, "SampleBook", "no rate of " + currency + " on " + date);
   return std::prev(it)->second;
 }
 

@@ -13,14 +13,15 @@ TableWriter::TableWriter(db::Connection& connection, std::string_view code,
     : columns_(columns.size()), table_(logical_name) {
   const schema::SourceDef* def = schema::FindSourceDef(logical_name);
   if (def == nullptr || def->kind != schema::SourceKind::kTable) {
-    throw Error(5, "TableWriter", fmt::format("'{}' is not a table of the book", logical_name));
+    throw Error(kErrInvalidCall, "TableWriter",
+                fmt::format("'{}' is not a table of the book", logical_name));
   }
   std::string names;
   std::string marks;
   for (size_t i = 0; i < columns.size(); ++i) {
     const schema::ColumnDef* column = def->FindColumn(columns[i]);
     if (column == nullptr) {
-      throw Error(5, "TableWriter",
+      throw Error(kErrInvalidCall, "TableWriter",
                   fmt::format("table '{}' has no column '{}'", def->name, columns[i]));
     }
     names += fmt::format("{}\"{}\"", i == 0 ? "" : ", ", column->name);

@@ -31,13 +31,13 @@ TEST_F(TableWriterTest, InsertsRowsThroughOneStatementInAnyCaseOfNames) {
 
 TEST_F(TableWriterTest, RefusesWhatIsNotATableColumnOrRow) {
   db::Connection& c = book_->Connection();
-  EXPECT_QTS_ERROR(TableWriter(c, "TW", "NoSuchTable", {"Code"}), 5);
+  EXPECT_QTS_ERROR(TableWriter(c, "TW", "NoSuchTable", {"Code"}), kErrInvalidCall);
   // A view is a source of the book but not a table.
-  EXPECT_QTS_ERROR(TableWriter(c, "TW", "THGoodSpecNotFixed", {"IDC"}), 5);
-  EXPECT_QTS_ERROR(TableWriter(c, "TW", "REFUnit", {"Code", "Colour"}), 5);
+  EXPECT_QTS_ERROR(TableWriter(c, "TW", "THGoodSpecNotFixed", {"IDC"}), kErrInvalidCall);
+  EXPECT_QTS_ERROR(TableWriter(c, "TW", "REFUnit", {"Code", "Colour"}), kErrInvalidCall);
   TableWriter units(c, "TW", "REFUnit", {"Code", "Name"});
-  EXPECT_QTS_ERROR(units.Insert({"kg"}), 5);
-  EXPECT_QTS_ERROR(units.Insert({"kg", "a", "b"}), 5);
+  EXPECT_QTS_ERROR(units.Insert({"kg"}), kErrInvalidCall);
+  EXPECT_QTS_ERROR(units.Insert({"kg", "a", "b"}), kErrInvalidCall);
   EXPECT_EQ(units.Count(), 0);
   EXPECT_EQ(Units(), 0);
   // A row the table refuses (a duplicate code) raises and is not counted.

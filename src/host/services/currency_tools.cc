@@ -22,7 +22,7 @@ bool IsIdentifier(std::string_view text) {
 }
 
 void Require(bool ok, std::string_view what) {
-  if (!ok) throw Error(5, kSource, std::string(what));
+  if (!ok) throw Error(kErrInvalidCall, kSource, std::string(what));
 }
 
 }  // namespace

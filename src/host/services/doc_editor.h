@@ -20,9 +20,6 @@
 
 namespace qts::host {
 
-// Component error 135, source "DocEditor": no book, no such document, a bad edited value.
-inline constexpr int32_t kErrDocEditor = ComponentError(135);
-
 class DocEditor : public virtual Object {
  public:
   DocEditor() = default;

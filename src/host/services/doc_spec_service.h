@@ -17,10 +17,6 @@ namespace qts::host {
 
 class ITHDoc;
 
-// A request the service refuses: no book, an alias that is not an identifier, an unknown
-// document type. Component error 132, source "DocSpecService".
-inline constexpr int32_t kErrDocSpecService = ComponentError(132);
-
 class DocSpecService : public virtual Object {
  public:
   DocSpecService() = default;

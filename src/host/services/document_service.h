@@ -34,14 +34,6 @@
 
 namespace qts::host {
 
-// A document the service cannot work on: not stored, no store on a stock document, an
-// incoming document already consumed. Component error 133, source "DocumentService".
-inline constexpr int32_t kErrDocumentService = ComponentError(133);
-// An outgoing document whose store does not hold enough of a good and lot on its date.
-// Component error 134, source "DocumentService"; the description names the row, good, lot,
-// store, the quantity needed and the quantity free.
-inline constexpr int32_t kErrStockShort = ComponentError(134);
-
 class DocumentService : public virtual Object {
  public:
   DocumentService() = default;

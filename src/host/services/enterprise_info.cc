@@ -27,7 +27,8 @@ std::optional<std::string> UnitNameIn(AppContext& app, std::string_view table,
 }  // namespace
 
 void EnterpriseInfo::Init(AppContextPtr app) {
-  if (!app || !app->IsOpen()) throw Error(5, "EnterpriseInfo", "Init: no open book given");
+  if (!app || !app->IsOpen())
+    throw Error(kErrInvalidCall, "EnterpriseInfo", "Init: no open book given");
   app_ = std::move(app);
   LoadUnit("");
 }
@@ -81,7 +82,7 @@ std::string EnterpriseInfo::Setting(std::string_view name) const {
 }
 
 void EnterpriseInfo::CheckInit() const {
-  if (!app_) throw Error(5, "EnterpriseInfo", "used before Init");
+  if (!app_) throw Error(kErrInvalidCall, "EnterpriseInfo", "used before Init");
 }
 
 }  // namespace qts::host

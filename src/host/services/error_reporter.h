@@ -18,10 +18,6 @@
 
 namespace qts::host {
 
-// Numbers given to exceptions that are not the system's own errors.
-inline constexpr int32_t kErrOutOfMemory = 7;
-inline constexpr int32_t kErrInternal = 51;
-
 // Number, source and description of one error; number 0 means "no error".
 struct ErrorInfo {
   int32_t number = 0;

@@ -28,8 +28,8 @@ TEST_F(ErrorReporterTest, EveryKindOfExceptionBecomesAnErrorRecord) {
     const char* description;
   };
   const Case cases[] = {
-      {std::make_exception_ptr(Error(ComponentError(3), "CMDocSupport", "m_DoList == Nothing")),
-       ComponentError(3), "CMDocSupport", "m_DoList == Nothing"},
+      {std::make_exception_ptr(Error(kErrComponent, "CMDocSupport", "m_DoList == Nothing")),
+       kErrComponent, "CMDocSupport", "m_DoList == Nothing"},
       {std::make_exception_ptr(Error(kErrTypeMismatch)), kErrTypeMismatch, "", "Type mismatch"},
       {std::make_exception_ptr(std::bad_alloc()), kErrOutOfMemory, "", "Out of memory"},
       {std::make_exception_ptr(std::logic_error("broken")), kErrInternal, "", "broken"},
@@ -63,14 +63,14 @@ TEST_F(ErrorReporterTest, CaptureRecordsOnlyInsideACatchBlock) {
 TEST_F(ErrorReporterTest, ReportsAfterTheCatchSiteCleanedUp) {
   ErrorReporter reporter;
   try {
-    throw Error(ComponentError(7), "Query", "bad column");
+    throw Error(kErrQuery, "Query", "bad column");
   } catch (...) {
     reporter.Capture();
     EXPECT_TRUE(operator_->Errors().empty()) << "Capture shows nothing";
   }
   reporter.Report();
   ASSERT_EQ(operator_->Errors().size(), 1u);
-  EXPECT_EQ(operator_->Errors()[0].number, ComponentError(7));
+  EXPECT_EQ(operator_->Errors()[0].number, kErrQuery);
   EXPECT_EQ(operator_->Errors()[0].description, "bad column");
   EXPECT_EQ(CurrentError::Get().description, "bad column") << "the captured error is current";
 }

@@ -19,10 +19,6 @@
 
 namespace qts::host {
 
-// A catalogue request that cannot be served: no book, no good loaded, a unit the good does
-// not have. Component error 131, source "GoodEntry".
-inline constexpr int32_t kErrGoodEntry = ComponentError(131);
-
 class GoodEntry : public virtual Object {
  public:
   GoodEntry() = default;

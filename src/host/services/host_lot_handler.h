@@ -19,10 +19,6 @@
 
 namespace qts::host {
 
-// Component error 136, source "HostLotHandler": no handler or document, no such row or lot, a
-// lot of another good.
-inline constexpr int32_t kErrLotHandler = ComponentError(136);
-
 class HostLotHandler : public Implements<ILotByTHDoc> {
  public:
   static constexpr Guid kClsid = MakeGuid("5B0F3C77-2D61-4C2B-9E0A-8E4B1D6C7A21");

@@ -13,10 +13,8 @@ namespace qts::host {
 
 namespace {
 
-constexpr int32_t kMessageTableError = ComponentError(0x310);
-
 [[noreturn]] void Fail(std::string description) {
-  throw Error(kMessageTableError, "MessageTable", std::move(description));
+  throw Error(kErrMessageTable, "MessageTable", std::move(description));
 }
 
 std::filesystem::path HostLibraryDir() {

@@ -17,14 +17,14 @@ std::string Text(const NamedValueList& row, std::string_view name) {
 }  // namespace
 
 void PersonInfo::Init(AppContextPtr app) {
-  if (!app) throw Error(5, "PersonInfo", "Init: no book given");
+  if (!app) throw Error(kErrInvalidCall, "PersonInfo", "Init: no book given");
   app_ = std::move(app);
   code_.clear();
   Clear();
 }
 
 bool PersonInfo::Load(std::string_view code) {
-  if (!app_) throw Error(5, "PersonInfo", "Load before Init");
+  if (!app_) throw Error(kErrInvalidCall, "PersonInfo", "Load before Init");
   code_ = std::string(code);
   Clear();
   if (code.empty()) return false;

@@ -10,7 +10,8 @@ namespace qts::host {
 
 std::shared_ptr<Query> StoreRestSource::RestOnDate(const AppContextPtr& app, Date date,
                                                    bool only_nonzero) const {
-  if (!app || !app->IsOpen()) throw Error(5, "StoreRestSource", "RestOnDate: no open book given");
+  if (!app || !app->IsOpen())
+    throw Error(kErrInvalidCall, "StoreRestSource", "RestOnDate: no open book given");
   QueryPtr q = app->CreateQuery("STStoreRest");
   // Movements are dated by day: a time of day must not shift the boundary.
   q->Parameters().Item("DateRest").SetValue(Variant(Date(std::floor(date.Serial()))));

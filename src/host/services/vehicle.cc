@@ -19,13 +19,13 @@ int32_t Long(const Variant& v) { return v.IsNull() || v.IsEmpty() ? 0 : CLng(v);
 }  // namespace
 
 void Vehicle::Init(AppContextPtr app) {
-  if (!app || !app->IsOpen()) throw Error(5, "Vehicle", "Init: no open book given");
+  if (!app || !app->IsOpen()) throw Error(kErrInvalidCall, "Vehicle", "Init: no open book given");
   app_ = std::move(app);
   (void)Load("");
 }
 
 bool Vehicle::Load(std::string_view code) {
-  if (!app_) throw Error(5, "Vehicle", "Load before Init");
+  if (!app_) throw Error(kErrInvalidCall, "Vehicle", "Load before Init");
   code_.clear();
   name_.clear();
   store_code_.clear();
@@ -46,7 +46,7 @@ bool Vehicle::Load(std::string_view code) {
 }
 
 void Vehicle::CheckLoaded() const {
-  if (code_.empty()) throw Error(5, "Vehicle", "no vehicle loaded");
+  if (code_.empty()) throw Error(kErrInvalidCall, "Vehicle", "no vehicle loaded");
 }
 
 std::vector<int32_t> Vehicle::Lots(bool with_gas) const {
@@ -67,7 +67,7 @@ std::shared_ptr<Query> Vehicle::RestList(int32_t what, std::string_view good_cod
                                          std::string_view store_code, int32_t lot_property) {
   CheckLoaded();
   if (what != kVehicleRestFuel && what != kVehicleRestFuelAndGas) {
-    throw Error(5, "Vehicle",
+    throw Error(kErrInvalidCall, "Vehicle",
                 "RestList: list kind " + std::to_string(what) + " is neither 1 (fuel) nor 2 " +
                     "(fuel and gas)");
   }

@@ -69,26 +69,31 @@ INSTANTIATE_TEST_SUITE_P(
                   0},
         ValueCase{"number_currency", ControlType::kNumberBox, Variant(Currency::FromLong(7)),
                   Variant(int32_t{7}), 0},
-        ValueCase{"number_word", ControlType::kNumberBox, Variant("ten"), Variant(), 13},
+        ValueCase{"number_word", ControlType::kNumberBox, Variant("ten"), Variant(),
+                  kErrTypeMismatch},
         ValueCase{"date_iso", ControlType::kDatePicker, Variant("2026-12-05"),
                   Variant(Date::FromYmd(2026, 12, 5)), 0},
         ValueCase{"date_empty_is_null", ControlType::kDatePicker, Variant(""), Variant::Null(), 0},
         ValueCase{"date_empty_variant", ControlType::kDatePicker, Variant(), Variant::Null(), 0},
         ValueCase{"date_local_form", ControlType::kDatePicker, Variant("05.12.2026"), Variant(),
-                  13},
+                  kErrTypeMismatch},
         ValueCase{"date_number", ControlType::kDatePicker, Variant(int32_t{5}), Variant(), 13},
         ValueCase{"check_taip", ControlType::kCheckBox, Variant("taip"), Variant(int32_t{1}), 0},
         ValueCase{"check_bool", ControlType::kCheckBox, Variant(true), Variant(int32_t{1}), 0},
         ValueCase{"check_zero", ControlType::kCheckBox, Variant(int32_t{0}), Variant(int32_t{0}),
                   0},
-        ValueCase{"check_word", ControlType::kCheckBox, Variant("maybe"), Variant(), 13},
-        ValueCase{"check_null", ControlType::kCheckBox, Variant::Null(), Variant(), 13},
+        ValueCase{"check_word", ControlType::kCheckBox, Variant("maybe"), Variant(),
+                  kErrTypeMismatch},
+        ValueCase{"check_null", ControlType::kCheckBox, Variant::Null(), Variant(),
+                  kErrTypeMismatch},
         ValueCase{"text_null_is_empty", ControlType::kTextBox, Variant::Null(),
                   Variant(std::string()), 0},
         ValueCase{"combo_number_as_text", ControlType::kCombo, Variant(int32_t{12}), Variant("12"),
                   0},
-        ValueCase{"label_has_no_value", ControlType::kLabel, Variant("x"), Variant(), 438},
-        ValueCase{"button_has_no_value", ControlType::kButton, Variant("x"), Variant(), 438}),
+        ValueCase{"label_has_no_value", ControlType::kLabel, Variant("x"), Variant(),
+                  kErrNoSuchMember},
+        ValueCase{"button_has_no_value", ControlType::kButton, Variant("x"), Variant(),
+                  kErrNoSuchMember}),
     [](const ::testing::TestParamInfo<ValueCase>& info) { return std::string(info.param.name); });
 
 TEST(ControlTest, ChangedIsRaisedOnlyWhenTheValueChanges) {
@@ -112,15 +117,15 @@ TEST(ControlTest, PropertiesByNameFollowTheKind) {
   EXPECT_EQ(CallByName(object, "SelType", InvokeKind::kPropertyGet).Type(), VarType::kInteger);
   EXPECT_EQ(CStr(selector->Property("FILTER")), "IsGroup = 0");
   // A selector's Context must be an object (the book).
-  EXPECT_QTS_ERROR(selector->SetProperty("Context", Variant("book")), 13);
+  EXPECT_QTS_ERROR(selector->SetProperty("Context", Variant("book")), kErrTypeMismatch);
   // A selector has no Code, a combo no SelCodes.
-  EXPECT_QTS_ERROR(selector->Property("Code"), 438);
+  EXPECT_QTS_ERROR(selector->Property("Code"), kErrNoSuchMember);
   Control combo("cbPerson", ControlType::kCombo, "", "");
   combo.SetProperty("Code", Variant("P1"));
   combo.SetProperty("Text", Variant("Jonas Jonaitis"));
   EXPECT_EQ(CStr(combo.Value()), "P1");
   EXPECT_EQ(CStr(combo.Property("Text")), "Jonas Jonaitis");
-  EXPECT_QTS_ERROR(combo.Property("SelCodes"), 438);
+  EXPECT_QTS_ERROR(combo.Property("SelCodes"), kErrNoSuchMember);
   EXPECT_FALSE(combo.HasMember("SelType"));
   EXPECT_TRUE(combo.HasMember("code"));
 }
@@ -129,12 +134,12 @@ TEST(ControlTest, PropertiesByNameFollowTheKind) {
 
 TEST(FormTest, ControlsAreReachedByNameOnlyWhenTheyExist) {
   FormPtr form = StoreGoodForm();
-  EXPECT_QTS_ERROR(form->Add("SELSTORE", ControlType::kTextBox), 5);
-  EXPECT_QTS_ERROR(form->Item("cbStore"), 438);
+  EXPECT_QTS_ERROR(form->Add("SELSTORE", ControlType::kTextBox), kErrInvalidCall);
+  EXPECT_QTS_ERROR(form->Item("cbStore"), kErrNoSuchMember);
   Variant control = CallByName(form, "selGood", InvokeKind::kPropertyGet);
   ASSERT_TRUE(control.IsObject());
   EXPECT_EQ(control.AsObject().get(), &form->Item("selgood"));
-  EXPECT_QTS_ERROR(CallByName(form, "selNothing", InvokeKind::kPropertyGet), 438);
+  EXPECT_QTS_ERROR(CallByName(form, "selNothing", InvokeKind::kPropertyGet), kErrNoSuchMember);
 }
 
 TEST(FormTest, DescribesFillableControlsWithTranslatedCaptions) {
@@ -205,13 +210,13 @@ TEST(FormTest, BadFillingChangesNothing) {
   FormDescription d = form->Describe();
   d.At("selGood").value = Variant("G1");
   d.At("edDayAmount").value = Variant("many");
-  EXPECT_QTS_ERROR(form->Apply(d), 13);
+  EXPECT_QTS_ERROR(form->Apply(d), kErrTypeMismatch);
   EXPECT_EQ(CStr(form->Item("selGood").Value()), "");
   EXPECT_EQ(form->Item("selGood").SelType(), 0);
 
   d = form->Describe();
   d.At("selGood.SelType").value = Variant(int32_t{7});
-  EXPECT_QTS_ERROR(form->Apply(d), 5);
+  EXPECT_QTS_ERROR(form->Apply(d), kErrInvalidCall);
 }
 
 TEST(FormTest, UnloadingIsRaisedOnce) {
@@ -372,7 +377,7 @@ TEST(UserSettingsTest, ValuesArePerFormAndSurviveANewObject) {
       settings.SaveFormValue("Store", "frmA",
                              Variant(std::static_pointer_cast<Object>(
                                  std::make_shared<Control>("x", ControlType::kTextBox, "", "")))),
-      13);
+      kErrTypeMismatch);
   EXPECT_EQ(CStr(again.GetFormValue("Store", "frmA")), "'S1','S2'");
 }
 

@@ -17,10 +17,6 @@
 
 namespace qts::host {
 
-// Raised by operators: a question nobody can answer, a scripted answer that does not fit, input
-// that ended, a form control that does not exist.
-inline constexpr int32_t kErrOperator = ComponentError(0x330);
-
 // The caption of the first button of every message box.
 inline constexpr std::string_view kOkCaption = "Gerai";
 

@@ -14,9 +14,6 @@
 
 namespace qts::host {
 
-// Raised when a dialog is shown before Init or bound to controls of another form.
-inline constexpr int32_t kErrDialog = ComponentError(0x331);
-
 class ParamDialog final : public virtual Object {
  public:
   std::string_view ClassName() const override { return "ParamDialog"; }

@@ -201,11 +201,11 @@ TEST(ScriptedOperatorTest, RecordsWaitTextsAndErrors) {
   EXPECT_EQ(op.WaitTexts(),
             (std::vector<std::string>{"Palaukite, renkami duomenys...", "Įrašyta eilučių: 3"}));
 
-  op.ShowError(Error(ComponentError(1), "CFuelWriteOff", "cannot read vehicle - V1"));
+  op.ShowError(Error(kErrComponent, "CFuelWriteOff", "cannot read vehicle - V1"));
   ASSERT_EQ(op.Errors().size(), 1u);
-  EXPECT_EQ(op.Errors()[0].number, ComponentError(1));
+  EXPECT_EQ(op.Errors()[0].number, kErrComponent);
   EXPECT_EQ(op.Errors()[0].source, "CFuelWriteOff");
-  EXPECT_EQ(echo.str(), "error " + FormatErrorNumber(ComponentError(1)) +
+  EXPECT_EQ(echo.str(), "error " + FormatErrorNumber(kErrComponent) +
                             " (CFuelWriteOff): cannot read vehicle - V1\n");
   EXPECT_EQ(op.Transcript().size(), 4u);
 }

@@ -21,9 +21,6 @@ class Connection;
 
 namespace qts::host {
 
-// Raised when a process answers CountStep with a negative number.
-inline constexpr int32_t kErrStepCount = ComponentError(0x331);
-
 class StepRunner {
  public:
   // Shows progress through the current operator.

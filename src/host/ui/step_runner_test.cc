@@ -33,7 +33,7 @@ class InsertingProcess : public Implements<IProcessObject> {
     calls_.push_back("Step");
     connection_.Execute("INSERT INTO Spec(PosNumb) VALUES (?1)", {db::Value(steps_)});
     if (steps_ == failing_step_) {
-      throw Error(ComponentError(1), "CMDocSupport", "m_MList == Nothing");
+      throw Error(kErrComponent, "CMDocSupport", "m_MList == Nothing");
     }
   }
   std::string Caption() override {
@@ -92,7 +92,7 @@ TEST_F(StepRunnerTest, AFinishedProcessIsCommittedAndReportsEveryStepInOrder) {
 
 TEST_F(StepRunnerTest, AFailingStepRollsTheWholeRunBackAndPropagatesTheErrorUnchanged) {
   InsertingProcess process(*connection_, 5, /*failing_step=*/3);
-  EXPECT_QTS_ERROR_FROM(StepRunner(operator_).Run(process, *connection_), ComponentError(1),
+  EXPECT_QTS_ERROR_FROM(StepRunner(operator_).Run(process, *connection_), kErrComponent,
                         "CMDocSupport", "m_MList == Nothing");
   EXPECT_EQ(process.Steps(), 3);  // no step after the failing one
   EXPECT_EQ(RowCount(), 1);       // the two rows written before the failure are gone too

@@ -144,8 +144,8 @@ TEST(TerminalOperatorTest, AnErrorStartsOnItsOwnLineAfterTheBar) {
   Terminal t("", /*err_is_terminal=*/true, 4);
   t.op.BeginProgress("Pildoma", 4);
   t.op.Progress(1);
-  t.op.ShowError(Error(ComponentError(1), "CMDocSupport", "m_MList == Nothing"));
-  EXPECT_NE(t.err.str().find(")\x1b[K\nKlaida " + FormatErrorNumber(ComponentError(1)) +
+  t.op.ShowError(Error(kErrComponent, "CMDocSupport", "m_MList == Nothing"));
+  EXPECT_NE(t.err.str().find(")\x1b[K\nKlaida " + FormatErrorNumber(kErrComponent) +
                              " (CMDocSupport): m_MList == Nothing\n"),
             std::string::npos)
       << t.err.str();
