@@ -88,7 +88,7 @@ std::string QueryBuild::ParameterLiteral(const Query& q, const std::string& name
     Fail("parameter \"" + name + "\" of \"" + q.table_ + "\" (alias " + q.alias_ +
          ") has no value");
   }
-  int32_t value_kind = chosen->Kind() != 0 ? chosen->Kind() : kind;
+  int32_t value_kind = chosen->Kind() != Code(Kind::kNone) ? chosen->Kind() : kind;
   return SqlTools::Instance()->SqlValue(chosen->Value(), value_kind);
 }
 

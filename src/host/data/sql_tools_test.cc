@@ -268,7 +268,8 @@ TEST_F(HostileValueTest, EscapedValuesMatchOnlyThemselves) {
     // In a literal list.
     QueryPtr in = Q("REFGood");
     in->Fields().KeepOnly({"Code"});
-    in->AddWhere("oTable.Name IN(" + Tools().ValueList(7, {Variant("Flour"), Variant(text)}) + ")");
+    in->AddWhere("oTable.Name IN(" +
+                 Tools().ValueList(Kind::kCode, {Variant("Flour"), Variant(text)}) + ")");
     in->OrderBy("Code");
     EXPECT_EQ(OpenRows(*in), (RowList{{"G1"}, {code}}));
     // Inside a join condition.
@@ -276,12 +277,13 @@ TEST_F(HostileValueTest, EscapedValuesMatchOnlyThemselves) {
     joined->Fields().KeepOnly({"Code"});
     QueryPtr same = Q("REFGood");
     same->Fields().KeepOnly({});
-    joined->InnerJoin(same, "s",
-                      "s.Code = oTable.Code AND s.Name = " + Tools().SqlValue(Variant(text), 7));
+    joined->InnerJoin(
+        same, "s",
+        "s.Code = oTable.Code AND s.Name = " + Tools().SqlValue(Variant(text), Kind::kCode));
     EXPECT_EQ(OpenRows(*joined), (RowList{{code}}));
     // A number or date kind never takes such a text.
-    for (int32_t kind : {3, 20, 9}) {
-      EXPECT_THROW((void)Tools().SqlValue(Variant(text), kind), Error) << kind;
+    for (Kind kind : {Kind::kLongId, Kind::kQuantity, Kind::kDate}) {
+      EXPECT_THROW((void)Tools().SqlValue(Variant(text), kind), Error) << Code(kind);
     }
     EXPECT_EQ(Count("T$REFGood"), goods_before + 1);
     EXPECT_EQ(Count("T$STStore"), stores_before);
