@@ -27,6 +27,7 @@
 #include "host/schema/schema.h"
 #include "host/services/doc_editor.h"
 #include "host/services/document_service.h"
+#include "host/services/good_entry.h"
 #include "host/services/message_table.h"
 #include "host/services/user_defaults.h"
 #include "host/services/vehicle.h"
@@ -224,7 +225,8 @@ void CFuelWriteOff::WriteOff(const std::string& VehicleCode, Currency TotalUsedF
     m_WriteOff->SetLotPropID(m_Vehicle->LotPropertyID());
     if (prepared) {
       m_RestList = m_Vehicle->RestList(host::kVehicleRestFuelAndGas, "", "", -1);
-      if (!CheckRest(kFuelKind, TotalUsedFuel) || !CheckRest(kGasKind, TotalUsedGas)) {
+      if (!CheckRest(host::kGoodKindFuel, TotalUsedFuel) ||
+          !CheckRest(host::kGoodKindGas, TotalUsedGas)) {
         if (created) {
           // The new document stays, empty.
           work.Commit();
@@ -250,12 +252,12 @@ void CFuelWriteOff::WriteOff(const std::string& VehicleCode, Currency TotalUsedF
         RestrictList(*InList, in_filter, KindFilter());
         RestrictList(*RestOnDateLst, rest_filter, KindFilter());
       };
-      m_Kind = kFuelKind;
+      m_Kind = host::kGoodKindFuel;
       restrict_sources();
-      WriteOffKind(kFuelKind, TotalUsedFuel, InList, RestOnDateLst);
-      m_Kind = kGasKind;
+      WriteOffKind(host::kGoodKindFuel, TotalUsedFuel, InList, RestOnDateLst);
+      m_Kind = host::kGoodKindGas;
       restrict_sources();
-      WriteOffKind(kGasKind, TotalUsedGas, InList, RestOnDateLst);
+      WriteOffKind(host::kGoodKindGas, TotalUsedGas, InList, RestOnDateLst);
     }
     work.Commit();
   }
@@ -372,9 +374,9 @@ void CFuelWriteOff::ReplaceRows(int32_t doc_id) {
 
 std::string CFuelWriteOff::KindFilter() const {
   // Fuel is every kind but gas, so fuel goods without the fuel kind are still written off.
-  if (m_Kind == kFuelKind) {
+  if (m_Kind == host::kGoodKindFuel) {
     return Tools().ColumnCondition("SubCategory", Kind::kLongId, host::kOpNotEqual,
-                                   Variant(kGasKind));
+                                   Variant(host::kGoodKindGas));
   }
   return Tools().ColumnCondition("SubCategory", Kind::kLongId, host::kOpEqual, Variant(m_Kind));
 }

@@ -58,9 +58,6 @@ namespace qts::handlers {
 
 class CItemWriteOff;
 
-// Item kinds on the rest lists (column "SubCategory").
-inline constexpr int32_t kFuelKind = 100;
-inline constexpr int32_t kGasKind = 101;
 // Messages of the fuel write-off.
 inline constexpr int32_t kMsgFuelRestShort = 8381;
 inline constexpr int32_t kMsgFuelReplaceRows = 20213;

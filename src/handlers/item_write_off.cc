@@ -43,8 +43,6 @@ host::NamedValueListPtr Shared(host::NamedValueList& list) {
   return std::dynamic_pointer_cast<host::NamedValueList>(list.shared_from_this());
 }
 
-bool IsTrackingKind(int32_t kind) { return kind == 100 || kind == 101 || kind == 102; }
-
 }  // namespace
 
 CItemWriteOff::CItemWriteOff()
@@ -129,7 +127,7 @@ host::THGoodSpecPtr CItemWriteOff::GoodSpec() { return m_MDocSup->DocSpec(); }
 bool CItemWriteOff::IsLotItem(std::string_view good) {
   host::GoodEntry& entry = *m_MDocSup->Good();
   if (!entry.Load(good)) return false;
-  return !entry.TrackingOff() && IsTrackingKind(entry.TrackingKind());
+  return host::IsLotTracked(entry.TrackingOff(), entry.TrackingKind());
 }
 
 host::NamedValueListPtr CItemWriteOff::CalcSpecColumns(const host::NamedValueListPtr& oColumns,

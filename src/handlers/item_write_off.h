@@ -175,8 +175,8 @@ class CItemWriteOff final
   // The engine's SetPrice: the row's columns are recalculated as after an edit of "Price" and
   // copied into the row, then "AddFld.WriteOffPrice" := "Price". Cancel is left as it is.
   void m_MDocSup_SetPrice(host::NamedValueList& Row, bool& Cancel);
-  // Whether `good` is a lot-tracked item of the catalogue: tracking not switched off and kind
-  // 100, 101 or 102. False for a code the catalogue does not hold.
+  // Whether `good` is a lot-tracked item of the catalogue (host::IsLotTracked). False for a
+  // code the catalogue does not hold.
   bool IsLotItem(std::string_view good);
   std::shared_ptr<CItemWriteOff> Self();
   host::THDocument& RequireDoc(std::string_view member);

@@ -211,7 +211,7 @@ TEST_F(MoneyTest, QueriesReadMoneyIntoCurrency) {
   QueryPtr q = book_->CreateQuery("THGoodSpec");
   NamedValueList& f = q->Fields();
   f.KeepOnly({"IDC", "Amount"});
-  f.AddColumn("Product", 20, q->Alias() + ".Price * " + q->Alias() + ".Amount");
+  f.AddColumn("Product", Kind::kQuantity, q->Alias() + ".Price * " + q->Alias() + ".Amount");
   q->AddWhere(q->Alias() + ".Amount >= 1 AND " + q->Alias() + ".Price IN (0.8975, 6.1)");
   q->OrderBy("IDC");
   q->Open();

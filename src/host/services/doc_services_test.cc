@@ -17,6 +17,7 @@
 #include "host/documents/th_document.h"
 #include "host/documents/th_good_spec.h"
 #include "host/interfaces.h"
+#include "host/schema/testing/seed.h"
 #include "host/services/business_operations.h"
 #include "host/services/doc_editor.h"
 #include "host/services/doc_spec_service.h"
@@ -27,7 +28,6 @@
 #include "host/services/user_defaults.h"
 #include "host/testing/scoped_env.h"
 #include "host/ui/scripted_operator.h"
-#include "host/schema/testing/seed.h"
 
 namespace qts::host {
 namespace {
@@ -62,16 +62,20 @@ class CatalogueBook : public SampleBook {
   void SetUp() override {
     SampleBook::SetUp();
     auto& c = book_->Connection();
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$REFGood"("Code","Name","TrackingOff","TrackingKind") VALUES
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$REFGood"("Code","Name","TrackingOff","TrackingKind") VALUES
                  ('P','Pie',1,102),('M2','Sugar',0,0),('F','Diesel',0,100))");
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$REFGoodUnit"("GoodCode","UnitCode","Rate","IsAccount") VALUES
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$REFGoodUnit"("GoodCode","UnitCode","Rate","IsAccount") VALUES
                  ('P','PCS',1,1),('P','BOX',10,0),('M2','KG',1,1),('M2','G',0.001,0),
                  ('F','L',1,1))");
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$REFGoodMaterial"("ProductCode","ProductUnitCode","GoodCode",
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$REFGoodMaterial"("ProductCode","ProductUnitCode","GoodCode",
                  "UnitCode","Amount","DirectCost","InDirectCost") VALUES
                  ('P','PCS','G1','KG',2,0.5,0.25),('P',NULL,'M2','G',500,0,0),
                  ('P','BOX','G2',NULL,1,0,0))");
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$REFGoodPrice"("GoodCode","UnitCode","PriceKind","PriceDate",
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$REFGoodPrice"("GoodCode","UnitCode","PriceKind","PriceDate",
                  "Price") VALUES ('G1','KG','SC','2026-01-01',3),('G1','KG','SC','2026-02-01',4),
                  ('G1','KG','PP','2026-01-01',99),('M2','KG','SC',NULL,8))");
   }
@@ -83,11 +87,11 @@ TEST_F(CatalogueBook, LoadReadsTheAttributesTheHandlersTest) {
   ASSERT_TRUE(good.Load("P"));
   EXPECT_EQ(good.Code(), "P");
   EXPECT_TRUE(good.TrackingOff());
-  EXPECT_EQ(good.TrackingKind(), 102);
+  EXPECT_EQ(good.TrackingKind(), kGoodKindMarked);
   EXPECT_EQ(good.AccountUnit(), "PCS");
   ASSERT_TRUE(good.Load("F"));
   EXPECT_FALSE(good.TrackingOff());
-  EXPECT_EQ(good.TrackingKind(), 100);
+  EXPECT_EQ(good.TrackingKind(), kGoodKindFuel);
   ASSERT_TRUE(good.Load("G2"));
   EXPECT_EQ(good.Category(), 1);
   EXPECT_EQ(good.ParentCode(), "GR");
@@ -138,7 +142,8 @@ TEST_F(CatalogueBook, MaterialListsRefuseMisuse) {
   ASSERT_TRUE(good.Load("P"));
   EXPECT_QTS_ERROR(good.MaterialList("KG", Currency::FromLong(1)),
                    kErrGoodEntry);  // P is not counted in KG
-  qts::host::schema::testing::Seed(book_->Connection(),
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$REFGoodMaterial"("ProductCode","GoodCode","UnitCode","Amount")
          VALUES ('P','G3','BOTTLE',1))");
   // A component in a unit it does not list.
@@ -184,11 +189,14 @@ class SpecServiceBook : public SampleBook {
 TEST_F(SpecServiceBook, FreeAmountAgreesWithTheFreeRestSourceOnEveryDate) {
   // A second write-off of row 11 on 2026-02-05 so that links of two dates exist.
   auto& c = book_->Connection();
-  qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate",
+  qts::host::schema::testing::Seed(
+      c, R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate",
                "StoreCode","IsPosted") VALUES (5,'MMO','W2','2026-02-05','S1',1))");
-  qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode",
+  qts::host::schema::testing::Seed(
+      c, R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode",
                "Amount","AmountAccount") VALUES (51,5,1,'G1','KG',2,2))");
-  qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$THGoodSpecFixLog"("GoodCode","OutcomeSpecID","IncomeSpecID",
+  qts::host::schema::testing::Seed(
+      c, R"(INSERT INTO "T$THGoodSpecFixLog"("GoodCode","OutcomeSpecID","IncomeSpecID",
                "Amount") VALUES ('G1',51,11,2))");
   for (const Date day : {Date::FromYmd(2026, 1, 24), Date::FromYmd(2026, 1, 25),
                          Date::FromYmd(2026, 2, 4), Date::FromYmd(2026, 2, 5)}) {
@@ -233,7 +241,8 @@ TEST_F(SpecServiceBook, FreeAmountRefusesAnAliasThatIsNotAnIdentifier) {
 }
 
 TEST_F(SpecServiceBook, SpecListGivesTheRowsWithNamesLotsAndAdditionalFields) {
-  qts::host::schema::testing::Seed(book_->Connection(), 
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(INSERT INTO "T$STLotProperty"("IDC","GoodCode","Name") VALUES (7,'G1','Lot seven'))");
   book_->Connection().Execute(R"(UPDATE "T$THGoodSpec" SET "LotPropertyID" = 7 WHERE "IDC" = 31)");
   RecordsetPtr list = service_.SpecList(3, "MMO", "", true, false);
@@ -249,7 +258,8 @@ TEST_F(SpecServiceBook, SpecListGivesTheRowsWithNamesLotsAndAdditionalFields) {
 
 TEST_F(SpecServiceBook, SpecListFiltersGroupsAndAnswersEmptyForNoDocument) {
   auto& c = book_->Connection();
-  qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode",
+  qts::host::schema::testing::Seed(
+      c, R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode",
                "Amount","AmountAccount","Summa") VALUES (13,1,3,'G1','KG',2,2,20))");
   EXPECT_EQ(ListRows(*service_.SpecList(1, "PISF", "", false, false), {"PosNumb", "GoodCode"}),
             (std::vector<std::vector<std::string>>{{"1", "G1"}, {"2", "G2"}, {"3", "G1"}}));
@@ -280,7 +290,8 @@ class BusinessOperationsTest : public SampleBook,
  protected:
   void SetUp() override {
     SampleBook::SetUp();
-    qts::host::schema::testing::Seed(book_->Connection(), 
+    qts::host::schema::testing::Seed(
+        book_->Connection(),
         R"(INSERT INTO "T$REFBusinessOperation"("Code","Name","DocTypeCode","CurrencyCode",
            "IsDefault") VALUES ('MMO-USD','','MMO','USD',1),('MMO-ANY','','MMO',NULL,1),
            ('MMO-EUR','','MMO','EUR',1),('MMO-EUR2','','MMO','EUR',0),('AAA','','MMO','EUR',0),
@@ -442,9 +453,11 @@ class LotHandlerTest : public SampleBook {
     auto& c = book_->Connection();
     c.Execute(R"(UPDATE "T$REFGood" SET "TrackingKind" = 102 WHERE "Code" IN ('G1','G2'))");
     c.Execute(R"(UPDATE "T$REFGood" SET "TrackingOff" = 1 WHERE "Code" = 'G2')");
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$STLotProperty"("IDC","GoodCode","Name","OrderInfo") VALUES
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$STLotProperty"("IDC","GoodCode","Name","OrderInfo") VALUES
                  (7,'G1','Lot seven','C1:Client#12'),(8,NULL,'Any good',NULL))");
-    qts::host::schema::testing::Seed(c, R"(INSERT INTO "T$STLot"("GoodCode","UnitCode","StoreId","AnalytID","Rest",
+    qts::host::schema::testing::Seed(
+        c, R"(INSERT INTO "T$STLot"("GoodCode","UnitCode","StoreId","AnalytID","Rest",
                  "RestAccount") SELECT 'G1','KG',"IDC",7,40000,40000 FROM "T$STStore")");  // 4
     doc_ = std::make_shared<THDocument>(book_);
     ASSERT_TRUE(doc_->Load(1));

@@ -19,6 +19,17 @@
 
 namespace qts::host {
 
+// The kinds of goods kept by lot: the catalogue's "TrackingKind" and the rest lists'
+// "SubCategory" use the same codes.
+inline constexpr int32_t kGoodKindFuel = 100;
+inline constexpr int32_t kGoodKindGas = 101;
+inline constexpr int32_t kGoodKindMarked = 102;
+
+// True for a good whose lots are tracked: tracking not switched off and a kind above.
+constexpr bool IsLotTracked(bool tracking_off, int64_t tracking_kind) {
+  return !tracking_off && tracking_kind >= kGoodKindFuel && tracking_kind <= kGoodKindMarked;
+}
+
 class GoodEntry : public virtual Object {
  public:
   GoodEntry() = default;
@@ -40,7 +51,7 @@ class GoodEntry : public virtual Object {
   int32_t SubCategory() const { return sub_category_; }
   // True when lot tracking is switched off for the good.
   bool TrackingOff() const { return tracking_off_; }
-  // 100 fuel, 101 gas, 102 marked goods; 0 when the good is not tracked.
+  // kGoodKindFuel, kGoodKindGas, kGoodKindMarked; 0 when the good is not tracked.
   int32_t TrackingKind() const { return tracking_kind_; }
   // The unit with "IsAccount" = 1 ("" when the good lists none).
   const std::string& AccountUnit() const { return account_unit_; }

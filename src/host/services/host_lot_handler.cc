@@ -11,6 +11,7 @@
 #include "host/data/named_value_list.h"
 #include "host/documents/th_document.h"
 #include "host/schema/schema.h"
+#include "host/services/good_entry.h"
 
 namespace qts::host {
 namespace {
@@ -25,10 +26,6 @@ bool Missing(const Variant& v) { return v.IsNull() || v.IsEmpty(); }
 
 std::string TextAt(const db::Statement& s, int column) {
   return s.ColumnKind(column) == db::ValueKind::kNull ? std::string() : s.GetText(column);
-}
-
-bool Tracked(int64_t tracking_off, int64_t kind) {
-  return tracking_off == 0 && kind >= 100 && kind <= 102;
 }
 
 }  // namespace
@@ -118,7 +115,7 @@ void HostLotHandler::FormDocumentSpec(const ObjectPtr& /*spec*/) {
         " WHERE s.\"DocID\" = ?1 AND COALESCE(s.\"LotPropertyID\", 0) = 0 ORDER BY s.\"PosNumb\"");
     s->BindInt64(1, doc_id);
     while (s->Step()) {
-      if (Tracked(s->GetInt64(3), s->GetInt64(4))) {
+      if (IsLotTracked(s->GetInt64(3) != 0, s->GetInt64(4))) {
         rows.push_back(Pending{s->GetInt64(0), s->GetInt64(1), s->GetText(2)});
       }
     }

@@ -17,6 +17,7 @@
 #include "host/sample/sample_book.h"
 #include "host/schema/schema.h"
 #include "host/schema/testing/seed.h"
+#include "host/services/good_entry.h"
 
 namespace qts::host {
 namespace {
@@ -236,9 +237,9 @@ TEST(VehicleSampleBookTest, RestsMatchTheReceiptsLessTheirLinks) {
       EXPECT_GE(d.Serial(), last.Serial()) << "rests not oldest first";
       last = d;
     }
-    EXPECT_EQ(by_kind[100], free_by_lot[fuel_lot]) << codes->GetText(0);
-    EXPECT_EQ(by_kind[101], gas_lot == 0 ? 0 : free_by_lot[gas_lot]) << codes->GetText(0);
-    EXPECT_GT(by_kind[100], 0) << "the December fuel is not written off yet";
+    EXPECT_EQ(by_kind[kGoodKindFuel], free_by_lot[fuel_lot]) << codes->GetText(0);
+    EXPECT_EQ(by_kind[kGoodKindGas], gas_lot == 0 ? 0 : free_by_lot[gas_lot]) << codes->GetText(0);
+    EXPECT_GT(by_kind[kGoodKindFuel], 0) << "the December fuel is not written off yet";
   }
   EXPECT_GT(vehicles, 0);
   EXPECT_GT(with_gas, 0);
