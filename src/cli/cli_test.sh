@@ -53,6 +53,8 @@ check settings-survive 0 'UAB1' -- bash -c "echo \"SELECT Value FROM Settings WH
 check book-sample 0 'THGoodSpecFixLog' -- "$qts" book create "$work/s.db" --sample small --seed 3
 check book-sample-bad 1 'unknown sample size' -- "$qts" book create "$work/t.db" --sample medium
 check book-sample-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && echo present || { echo absent; exit 1; }"
+# JSON cells as every JSON the host writes: columns in their order, a whole quantity as an integer.
+check run-json-cells 0 '^\[\{"GoodCode":"[^"]+","Amount":[0-9]+\}\]$' -- bash -c "echo 'SELECT TOP 1 GoodCode, Amount FROM THGoodSpec WHERE Amount = ROUND(Amount, 0) AND Amount > 0 ORDER BY IDC' | '$qts' sql run --book '$work/s.db' --format json | tr -d ' \n'"
 
 # Reports on the small sample book, through the component library (no registration needed).
 sb="$work/s.db"

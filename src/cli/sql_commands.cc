@@ -3,6 +3,7 @@
 
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -12,6 +13,7 @@
 #include "core/error.h"
 #include "db/connection.h"
 #include "host/data/app_context.h"
+#include "host/data/variant_json.h"
 #include "host/schema/schema.h"
 #include "sql/translator.h"
 
@@ -77,20 +79,22 @@ std::string CellText(const db::Statement& s, int column, sql::SqlType type) {
   return s.GetText(column);
 }
 
-nlohmann::json CellJson(const db::Statement& s, int column, sql::SqlType type) {
-  if (s.ColumnKind(column) != db::ValueKind::kNull && type == sql::SqlType::kNumber) {
-    return s.GetCurrency(column).ToDouble();
+// A cell as the value host::ToJson writes: money and quantity columns as Currency, integers
+// as Long (beyond Long as Currency, beyond Currency as Double), dates as the text the book
+// keeps.
+Variant CellValue(const db::Statement& s, int column, sql::SqlType type) {
+  const db::ValueKind storage = s.ColumnKind(column);
+  if (storage == db::ValueKind::kNull) return Variant::Null();
+  if (type == sql::SqlType::kNumber) return Variant(s.GetCurrency(column));
+  if (storage == db::ValueKind::kReal) return Variant(s.GetDouble(column));
+  if (storage != db::ValueKind::kInteger) return Variant(s.GetText(column));
+  constexpr int64_t kCurrencyMax = std::numeric_limits<int64_t>::max() / Currency::kScale;
+  const int64_t v = s.GetInt64(column);
+  if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max()) {
+    return Variant(static_cast<int32_t>(v));
   }
-  switch (s.ColumnKind(column)) {
-    case db::ValueKind::kNull:
-      return nullptr;
-    case db::ValueKind::kInteger:
-      return s.GetInt64(column);
-    case db::ValueKind::kReal:
-      return s.GetDouble(column);
-    default:
-      return s.GetText(column);
-  }
+  if (v >= -kCurrencyMax && v <= kCurrencyMax) return Variant(Currency::FromLong(v));
+  return Variant(static_cast<double>(v));
 }
 
 }  // namespace
@@ -146,10 +150,10 @@ void AddSqlCommands(CLI::App& app) {
       return i < static_cast<int>(t.columns.size()) ? t.columns[i].type : sql::SqlType::kUnknown;
     };
     if (*format == "json") {
-      nlohmann::json rows = nlohmann::json::array();
+      nlohmann::ordered_json rows = nlohmann::ordered_json::array();
       while (s->Step()) {
-        nlohmann::json row = nlohmann::json::object();
-        for (int i = 0; i < count; ++i) row[names[i]] = CellJson(*s, i, type_of(i));
+        nlohmann::ordered_json row = nlohmann::ordered_json::object();
+        for (int i = 0; i < count; ++i) row[names[i]] = host::ToJson(CellValue(*s, i, type_of(i)));
         rows.push_back(std::move(row));
       }
       std::cout << rows.dump(2) << "\n";
