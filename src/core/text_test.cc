@@ -1,4 +1,5 @@
-// The identifier helpers of text.h. The platform's text functions are tested in format_test.cc.
+// The text helpers of text.h: the platform's text functions (characters counted in UTF-8) and
+// the identifier helpers (ASCII only).
 #include "core/text.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +7,88 @@
 #include <string>
 #include <unordered_map>
 
+#include "core/error.h"
+#include "core/testing/qts_matchers.h"
+
 namespace qts {
 namespace {
+
+// ---- The platform's text functions --------------------------------------------------------------
+
+TEST(Replace, BinaryAllOccurrences) {
+  EXPECT_EQ(Replace("aAa", "a", "x"), "xAx");
+  EXPECT_EQ(Replace("aaaa", "aa", "a"), "aa");  // no rescanning of the replacement
+  EXPECT_EQ(Replace("abc", "", "x"), "abc");
+  EXPECT_EQ(Replace("abc", "abc", ""), "");
+  EXPECT_EQ(Replace("", "a", "b"), "");
+  EXPECT_EQ(Replace("a.b.c", ".", "::"), "a::b::c");
+  EXPECT_EQ(Replace("žąsis", "ą", "a"), "žasis");
+}
+
+TEST(CaseMapping, AsciiAndLithuanian) {
+  EXPECT_EQ(UCase("abc xyz 123"), "ABC XYZ 123");
+  EXPECT_EQ(LCase("ABC XYZ 123"), "abc xyz 123");
+  EXPECT_EQ(UCase("ąčęėįšųūž"), "ĄČĘĖĮŠŲŪŽ");
+  EXPECT_EQ(LCase("ĄČĘĖĮŠŲŪŽ"), "ąčęėįšųūž");
+  EXPECT_EQ(UCase("äöü ñ ÿ"), "ÄÖÜ Ñ Ÿ");
+  EXPECT_EQ(LCase("ŁŃ"), "łń");
+  EXPECT_EQ(UCase("привет ё"), "ПРИВЕТ Ё");
+  EXPECT_EQ(LCase("ПРИВЕТ Ё"), "привет ё");
+  EXPECT_EQ(UCase("×÷ß"), "×÷ß");  // no case
+  // Broken UTF-8 passes through unchanged.
+  EXPECT_EQ(UCase("a\xC4"), "A\xC4");
+  EXPECT_EQ(UCase("\x85z"), "\x85Z");
+  EXPECT_EQ(LCase("\xC4Z"), "\xC4z");        // a lone lead byte is not taken for U+00C4
+  EXPECT_EQ(LCase("\xC4\x84"), "\xC4\x85");  // while the whole sequence (U+0104) maps
+}
+
+TEST(Trim, SpacesOnly) {
+  EXPECT_EQ(Trim("  a b  "), "a b");
+  EXPECT_EQ(LTrim("  a b  "), "a b  ");
+  EXPECT_EQ(RTrim("  a b  "), "  a b");
+  EXPECT_EQ(Trim("\ta\t"), "\ta\t");
+  EXPECT_EQ(Trim("    "), "");
+  EXPECT_EQ(Trim(""), "");
+}
+
+TEST(Substrings, CountCharacters) {
+  EXPECT_EQ(Len("žąsis"), 5);
+  EXPECT_EQ(Left("žąsis", 2), "žą");
+  EXPECT_EQ(Left("abc", 0), "");
+  EXPECT_EQ(Left("abc", 10), "abc");
+  EXPECT_EQ(Right("žąsis", 3), "sis");
+  EXPECT_EQ(Right("abc", 10), "abc");
+  EXPECT_EQ(Right("abc", 0), "");
+  EXPECT_EQ(Mid("žąsis", 2, 2), "ąs");
+  EXPECT_EQ(Mid("abc", 2), "bc");
+  EXPECT_EQ(Mid("abc", 4), "");
+  EXPECT_EQ(Mid("abc", 3, 10), "c");
+  EXPECT_EQ(Mid("abc", 1, 0), "");
+}
+
+TEST(Substrings, BadArgumentsAreInvalidCall) {
+  EXPECT_QTS_ERROR(Left("abc", -1), kErrInvalidCall);
+  EXPECT_QTS_ERROR(Right("abc", -1), kErrInvalidCall);
+  EXPECT_QTS_ERROR(Mid("abc", 0), kErrInvalidCall);
+  EXPECT_QTS_ERROR(Mid("abc", 1, -1), kErrInvalidCall);
+  EXPECT_QTS_ERROR(InStr(0, "abc", "a"), kErrInvalidCall);
+}
+
+TEST(InStr, OneBasedZeroWhenAbsent) {
+  EXPECT_EQ(InStr("abcabc", "c"), 3);
+  EXPECT_EQ(InStr(4, "abcabc", "c"), 6);
+  EXPECT_EQ(InStr(7, "abcabc", "c"), 0);
+  EXPECT_EQ(InStr("abc", "C"), 0);  // binary compare
+  EXPECT_EQ(InStr("abc", "x"), 0);
+  EXPECT_EQ(InStr("žąsis", "s"), 3);
+  EXPECT_EQ(InStr(4, "žąsis", "s"), 5);
+  EXPECT_EQ(InStr("abc", ""), 1);
+  EXPECT_EQ(InStr(3, "abc", ""), 3);
+  EXPECT_EQ(InStr(4, "abc", ""), 0);
+  EXPECT_EQ(InStr("", ""), 0);
+}
+
+// ---- Identifier helpers -------------------------------------------------------------------------
 
 struct CaseFoldCase {
   const char* a;
