@@ -1,5 +1,6 @@
 #include "host/data/recordset.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -153,6 +154,34 @@ TEST(RecordsetFields, RefusedValuesLeaveTheFieldUnchanged) {
   // Text is measured in characters, not bytes.
   rs->SetValue("Code", Variant("ąčęėįšųūžą"));
   EXPECT_EQ(rs->Value("Code").AsString(), "ąčęėįšųūžą");
+}
+
+TEST(RecordsetFields, ARefusalNamesTheFieldTheValueAndWhyOnce) {
+  Recordset rs;
+  rs.Fields().Append("B", adTinyInt);
+  rs.Fields().Append("U", adUnsignedTinyInt);
+  rs.Fields().Append("Q", adInteger);
+  rs.Fields().Append("T", adVarChar, 3);
+  rs.Open();
+  rs.AddNew();
+  const struct {
+    const char* field;
+    Variant value;
+    const char* why;
+  } cases[] = {
+      {"B", Variant(int32_t{128}), "out of range"},
+      {"U", Variant(int32_t{-1}), "out of range"},
+      {"Q", Variant("many"), "Type mismatch"},
+      {"T", Variant("abcd"), "longer than 3 characters"},
+      {"Q", Variant::Null(), "the field is not nullable"},
+  };
+  for (const auto& c : cases) {
+    const std::string shown = c.value.IsNull() ? "Null" : "\"" + CStr(c.value) + "\"";
+    EXPECT_QTS_ERROR_FROM(rs.SetValue(c.field, c.value), kAdErrMultipleStep, "ADODB.Field",
+                          fmt::format("Multiple-step operation generated errors: field \"{}\" "
+                                      "cannot take {} ({})",
+                                      c.field, shown, c.why));
+  }
 }
 
 // ---- Navigation ------------------------------------------------------------------------------

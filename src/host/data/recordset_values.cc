@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <optional>
 
 #include "core/convert.h"
 #include "core/error.h"
@@ -78,78 +79,95 @@ bool IsTextType(int32_t type) {
   }
 }
 
-// `value` converted to the field's type, or the multiple-step error naming field and value.
-Variant CoerceToField(const FieldDef& field, Variant value) {
-  auto refuse = [&](std::string_view why) -> Variant {
-    std::string shown = value.IsNull() ? "Null" : value.IsObject() ? "an object" : "";
-    if (shown.empty()) {
-      try {
-        shown = "\"" + CStr(value) + "\"";
-      } catch (const Error&) {
-        shown = "a value";
-      }
-    }
-    RaiseAdo(
-        kAdErrMultipleStep,
-        fmt::format("Multiple-step operation generated errors: field \"{}\" cannot take {} ({})",
-                    field.name, shown, why),
-        "ADODB.Field");
-  };
-  if (value.IsNull()) {
-    if ((field.attributes & (adFldIsNullable | adFldMayBeNull)) == 0 &&
-        field.attributes != adFldUnspecified) {
-      return refuse("the field is not nullable");
-    }
-    return value;
-  }
-  if (field.type == adVariant) return value;
-  if (value.IsObject()) return refuse("type mismatch");
+namespace {
+
+// How a refused value is named in the error: "Null", "an object" or its text in quotes.
+std::string Shown(const Variant& value) {
+  if (value.IsNull()) return "Null";
+  if (value.IsObject()) return "an object";
   try {
-    switch (field.type) {
-      case adTinyInt:
-      case adUnsignedTinyInt: {
-        int16_t v = CInt(value);
-        bool fits = field.type == adTinyInt ? v >= -128 && v <= 127 : v >= 0 && v <= 255;
-        if (!fits) return refuse("out of range");
-        return Variant(v);
-      }
-      case adSmallInt:
-        return Variant(CInt(value));
-      case adInteger:
-        return Variant(CLng(value));
-      case adBigInt: {
-        double v = std::nearbyint(CDbl(value));
-        return Variant(v);
-      }
-      case adSingle:
-      case adDouble:
-        return Variant(CDbl(value));
-      case adCurrency:
-      case adDecimal:
-      case adNumeric:
-        return Variant(CCur(value));
-      case adDate:
-      case adDBTimeStamp:
-        return Variant(CDate(value));
-      case adDBDate:
-        return Variant(CDate(value).DateOnly());
-      case adBoolean:
-        return Variant(CBool(value));
-      default:
-        break;
-    }
-  } catch (const Error& e) {
-    return refuse(e.Description());
+    return "\"" + CStr(value) + "\"";
+  } catch (const Error&) {
+    return "a value";
   }
-  // Text.
+}
+
+[[noreturn]] void Refuse(const FieldDef& field, const Variant& value, std::string_view why) {
+  RaiseAdo(kAdErrMultipleStep,
+           fmt::format("Multiple-step operation generated errors: field \"{}\" cannot take {} ({})",
+                       field.name, Shown(value), why),
+           "ADODB.Field");
+}
+
+// `value` (neither Null nor an object) as a number, date or Boolean when the field holds one;
+// nullopt for a text field. Raises the conversion's error when the value does not convert.
+std::optional<Variant> ConvertToNonText(const FieldDef& field, const Variant& value) {
+  switch (field.type) {
+    case adTinyInt:
+    case adUnsignedTinyInt: {
+      int16_t v = CInt(value);
+      bool fits = field.type == adTinyInt ? v >= -128 && v <= 127 : v >= 0 && v <= 255;
+      if (!fits) Refuse(field, value, "out of range");
+      return Variant(v);
+    }
+    case adSmallInt:
+      return Variant(CInt(value));
+    case adInteger:
+      return Variant(CLng(value));
+    case adBigInt:
+      return Variant(std::nearbyint(CDbl(value)));
+    case adSingle:
+    case adDouble:
+      return Variant(CDbl(value));
+    case adCurrency:
+    case adDecimal:
+    case adNumeric:
+      return Variant(CCur(value));
+    case adDate:
+    case adDBTimeStamp:
+      return Variant(CDate(value));
+    case adDBDate:
+      return Variant(CDate(value).DateOnly());
+    case adBoolean:
+      return Variant(CBool(value));
+    default:
+      return std::nullopt;
+  }
+}
+
+// `value` as the text of a text field; refused when longer than a sized field takes.
+Variant ConvertToText(const FieldDef& field, const Variant& value) {
   std::string text = CStr(value);
   bool sized = field.type != adBSTR && field.type != adLongVarChar &&
                field.type != adLongVarWChar && (field.attributes & adFldLong) == 0 &&
                field.defined_size > 0;
   if (sized && Len(text) > field.defined_size) {
-    return refuse(fmt::format("longer than {} characters", field.defined_size));
+    Refuse(field, value, fmt::format("longer than {} characters", field.defined_size));
   }
   return Variant(std::move(text));
+}
+
+}  // namespace
+
+Variant CoerceToField(const FieldDef& field, Variant value) {
+  if (value.IsNull()) {
+    if ((field.attributes & (adFldIsNullable | adFldMayBeNull)) == 0 &&
+        field.attributes != adFldUnspecified) {
+      Refuse(field, value, "the field is not nullable");
+    }
+    return value;
+  }
+  if (field.type == adVariant) return value;
+  if (value.IsObject()) Refuse(field, value, "type mismatch");
+  std::optional<Variant> converted;
+  try {
+    converted = ConvertToNonText(field, value);
+  } catch (const Error& e) {
+    if (e.Number() == kAdErrMultipleStep) throw;
+    Refuse(field, value, e.Description());
+  }
+  if (converted) return *std::move(converted);
+  return ConvertToText(field, value);
 }
 
 int CompareRecordValues(const Variant& a, const Variant& b) {
