@@ -336,12 +336,8 @@ void Account(const std::string& path, int32_t idc, const std::string& action,
   }
 }
 
-}  // namespace
-
-void AddDocumentCommands(CLI::App& app) {
-  auto* doc = app.add_subcommand("doc", "look at a book's documents and their rows");
-  doc->require_subcommand(1);
-
+// doc show and doc list: reading a book's documents.
+void AddReadingCommands(CLI::App* doc) {
   auto* show = doc->add_subcommand("show", "print a document: header, additional fields, rows");
   auto book = std::make_shared<std::string>();
   auto idc = std::make_shared<int32_t>(0);
@@ -361,7 +357,11 @@ void AddDocumentCommands(CLI::App& app) {
       ->check(CLI::Range(1, 1000000))
       ->capture_default_str();
   list->callback([=] { ListDocuments(*list_book, *type, *limit); });
+}
 
+// doc new, add-row, price, set-amount and fill: making and changing a write-off; each change
+// prints the document as it then stands.
+void AddEditingCommands(CLI::App* doc) {
   auto* create = doc->add_subcommand("new", "create a document (an item write-off by default)");
   auto n = std::make_shared<NewOptions>();
   create->add_option("--book", n->book, "the book file")->required();
@@ -429,7 +429,10 @@ void AddDocumentCommands(CLI::App& app) {
     Fill(*f);
     ShowDocument(f->book, f->idc, false);
   });
+}
 
+// doc post, unpost and delete: a stored document's accounting.
+void AddAccountingCommands(CLI::App* doc) {
   for (const char* action : {"post", "unpost", "delete"}) {
     const std::string name = action;
     auto* cmd = doc->add_subcommand(
@@ -445,6 +448,16 @@ void AddDocumentCommands(CLI::App& app) {
     AddOperatorOptions(*cmd, *op);
     cmd->callback([=] { Account(*path, *id, name, *op); });
   }
+}
+
+}  // namespace
+
+void AddDocumentCommands(CLI::App& app) {
+  auto* doc = app.add_subcommand("doc", "look at a book's documents and their rows");
+  doc->require_subcommand(1);
+  AddReadingCommands(doc);
+  AddEditingCommands(doc);
+  AddAccountingCommands(doc);
 }
 
 }  // namespace qts::cli
