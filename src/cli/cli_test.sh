@@ -53,8 +53,6 @@ check settings-survive 0 'UAB1' -- bash -c "echo \"SELECT Value FROM Settings WH
 check book-sample 0 'THGoodSpecFixLog' -- "$qts" book create "$work/s.db" --sample small --seed 3
 check book-sample-bad 1 'unknown sample size' -- "$qts" book create "$work/t.db" --sample medium
 check book-sample-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && echo present || { echo absent; exit 1; }"
-# JSON cells as every JSON the host writes: columns in their order, a whole quantity as an integer.
-check run-json-cells 0 '^\[\{"GoodCode":"[^"]+","Amount":[0-9]+\}\]$' -- bash -c "echo 'SELECT TOP 1 GoodCode, Amount FROM THGoodSpec WHERE Amount = ROUND(Amount, 0) AND Amount > 0 ORDER BY IDC' | '$qts' sql run --book '$work/s.db' --format json | tr -d ' \n'"
 
 # Reports on the small sample book, through the component library (no registration needed).
 sb="$work/s.db"
@@ -74,6 +72,9 @@ check report-hostile-store 1 'Klaida|error 0x80040001' -- "$qts" report CRepStor
 check report-unknown-class 1 'no report "QTS_Inventory.CRepNope"' -- "$qts" report CRepNope --book "$sb"
 check report-bad-format 1 'unknown report format' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format pdf
 check report-no-partial-file 0 '^absent$' -- bash -c "'$qts' report CRepStoreRestByTerm --book '$sb' --cancel -o '$work/c.html' 2>/dev/null; test -e '$work/c.html' && echo present || echo absent"
+
+# JSON cells as every JSON the host writes: columns in their order, a whole quantity as an integer.
+check run-json-cells 0 '^\[\{"GoodCode":"[^"]+","Amount":[0-9]+\}\]$' -- bash -c "echo 'SELECT TOP 1 GoodCode, Amount FROM THGoodSpec WHERE Amount = ROUND(Amount, 0) AND Amount > 0 ORDER BY IDC' | '$qts' sql run --book '$sb' --format json | tr -d ' \n'"
 
 # Documents: an item write-off on the sample book, and the bad input that must write nothing.
 wo=$("$qts" doc new --book "$sb" --type MMO --store GS --date 2026-12-31 | sed -n 's/.*(IDC \([0-9]*\)).*/\1/p')
