@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -36,9 +35,7 @@ namespace {
 using host::MessageAnswer;
 
 constexpr const char* kCode = "QTS";
-constexpr int64_t kScale = 10000;
 
-int64_t Scaled(double x) { return std::llround(x * static_cast<double>(kScale)); }
 Currency Cy(int64_t scaled) { return Currency::FromScaled(scaled); }
 
 // A vehicle's December waybill and what the book says about its fuel.
@@ -99,7 +96,7 @@ class FuelWriteOffTest : public ::testing::Test {
   }
   int64_t ScaledSum(const std::string& sql) {
     auto s = C().Prepare(sql);
-    return s->Step() && !s->IsNull(0) ? Scaled(s->GetCurrency(0).ToDouble()) : 0;
+    return s->Step() && !s->IsNull(0) ? s->GetCurrency(0).Scaled() : 0;
   }
 
   // The December waybill of the first vehicle that runs on gas too (`with_gas`) or of the
@@ -149,8 +146,8 @@ class FuelWriteOffTest : public ::testing::Test {
     s->BindInt64(2, parent);
     std::vector<std::pair<int64_t, int64_t>> rows;
     while (s->Step()) {
-      const int64_t used = s->IsNull(2) ? 0 : Scaled(s->GetCurrency(2).ToDouble());
-      const int64_t free = Scaled(s->GetCurrency(1).ToDouble()) - used;
+      const int64_t used = s->IsNull(2) ? 0 : s->GetCurrency(2).Scaled();
+      const int64_t free = s->GetCurrency(1).Scaled() - used;
       if (free > 0) rows.emplace_back(s->GetInt64(0), free);
     }
     return rows;
@@ -188,7 +185,7 @@ class FuelWriteOffTest : public ::testing::Test {
     s->BindInt64(1, doc);
     std::map<std::string, int64_t> rows;
     while (s->Step()) {
-      rows[s->GetText(0)] = Scaled(s->GetCurrency(1).ToDouble());
+      rows[s->GetText(0)] = s->GetCurrency(1).Scaled();
       EXPECT_EQ(s->GetInt64(2), 1) << "rows of one good and unit are merged";
     }
     return rows;
@@ -204,8 +201,8 @@ class FuelWriteOffTest : public ::testing::Test {
     s->BindInt64(1, doc);
     Quantities links;
     while (s->Step()) {
-      links[s->GetInt64(0)] += Scaled(s->GetCurrency(2).ToDouble());
-      if (per_row) (*per_row)[s->GetInt64(1)] += Scaled(s->GetCurrency(2).ToDouble());
+      links[s->GetInt64(0)] += s->GetCurrency(2).Scaled();
+      if (per_row) (*per_row)[s->GetInt64(1)] += s->GetCurrency(2).Scaled();
       EXPECT_EQ(s->GetInt64(3), kFuelLinkType);
     }
     return links;

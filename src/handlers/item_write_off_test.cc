@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -31,32 +30,8 @@ using testing::kOpenWriteOff;
 using testing::kPostedWriteOff;
 using testing::StoredRow;
 
-// Independent arithmetic on scaled values (x 10,000), for the expected columns.
-// `scaled` rounded half away from zero to `digits` places (digits <= 4).
-int64_t RoundAway(int64_t scaled, int digits) {
-  int64_t unit = 1;
-  for (int i = digits; i < 4; ++i) unit *= 10;
-  const int64_t q = scaled / unit;
-  const int64_t r = scaled % unit;
-  const int64_t adjust = (std::llabs(r) * 2 >= unit) ? (scaled < 0 ? -1 : 1) : 0;
-  return (q + adjust) * unit;
-}
-// a / b (both scaled) at four places, half away from zero.
-int64_t DivRound4(int64_t a, int64_t b) {
-  const int64_t n = a * 10000;
-  const int64_t q = n / b;
-  const int64_t r = n % b;
-  return std::llabs(r) * 2 >= std::llabs(b) ? q + ((n < 0) != (b < 0) ? -1 : 1) : q;
-}
-// a x b (both scaled) at four places, half to even (the Currency product).
-int64_t MulCy(int64_t a, int64_t b) {
-  const __int128 p = static_cast<__int128>(a) * b;
-  int64_t q = static_cast<int64_t>(p / 10000);
-  const int64_t r = static_cast<int64_t>(p % 10000);
-  if (std::llabs(r) * 2 > 10000 || (std::llabs(r) * 2 == 10000 && q % 2 != 0))
-    q += (p < 0 ? -1 : 1);
-  return q;
-}
+// Expected quantities and sums below are worked out by hand, scaled by 10,000: quantities are
+// rounded to three places and sums to two, half away from zero.
 
 int64_t ScaledOf(const Variant& v) { return CCur(v).Scaled(); }
 
@@ -77,9 +52,9 @@ TEST_F(ItemWriteOffTest, SameItemAndUnitMergesIntoTheExistingRow) {
   EXPECT_EQ(handler->InsertSpecRec(row), 51);
   std::vector<StoredRow> rows = Rows(kOpenWriteOff);
   ASSERT_EQ(rows.size(), 2u) << "no row added";
-  EXPECT_EQ(rows[0].amount, RoundAway(30000 + 12345, 3));  // 4.235
-  EXPECT_EQ(rows[0].amount_account, RoundAway(30000 + 12345, 3)) << "KG has rate 1";
-  EXPECT_EQ(ScaledOf(row->Item("AmountAccount").Value()), RoundAway(42345, 3) - 30000)
+  EXPECT_EQ(rows[0].amount, 42350);  // 4.2345 -> 4.235
+  EXPECT_EQ(rows[0].amount_account, 42350) << "KG has rate 1";
+  EXPECT_EQ(ScaledOf(row->Item("AmountAccount").Value()), 12350)
       << "the caller learns what this insertion added";
   EXPECT_EQ(rows[1].amount, 20000) << "the other row is untouched";
 }
@@ -97,7 +72,7 @@ TEST_F(ItemWriteOffTest, DifferentUnitOrItemAddsARowWithTheHandlersDefaults) {
   EXPECT_EQ(added.good, "G1");
   EXPECT_EQ(added.unit, "T");
   EXPECT_EQ(added.amount, 15) << "a new row keeps the amount as given";
-  EXPECT_EQ(added.amount_account, MulCy(15, 1000 * 10000));
+  EXPECT_EQ(added.amount_account, 15000) << "1.5 kg";
   EXPECT_EQ(added.lot, 8);
   EXPECT_EQ(added.boper, "BO-E") << "the type's default operation for the document's currency";
   EXPECT_EQ(ScaledOf(tons->Item("AmountAccount").Value()), added.amount_account);
@@ -108,10 +83,9 @@ TEST_F(ItemWriteOffTest, DifferentUnitOrItemAddsARowWithTheHandlersDefaults) {
   EXPECT_EQ(handler->InsertSpecRec(more), idc);
   rows = Rows(kOpenWriteOff);
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[2].amount, RoundAway(15 + 25, 3));  // 0.004 t
-  EXPECT_EQ(rows[2].amount_account, MulCy(RoundAway(40, 3), 1000 * 10000));
-  EXPECT_EQ(ScaledOf(more->Item("AmountAccount").Value()),
-            MulCy(RoundAway(40, 3), 1000 * 10000) - MulCy(15, 1000 * 10000));
+  EXPECT_EQ(rows[2].amount, 40);  // 0.004 t
+  EXPECT_EQ(rows[2].amount_account, 40000) << "4 kg";
+  EXPECT_EQ(ScaledOf(more->Item("AmountAccount").Value()), 25000) << "2.5 kg more";
 
   // Another item in a unit the document already has is a row of its own.
   handler->InsertSpecRec(Row("X9", "VNT", 10000));
@@ -124,7 +98,8 @@ TEST_F(ItemWriteOffTest, DifferentUnitOrItemAddsARowWithTheHandlersDefaults) {
 
 // The merged quantity is rounded to three places, half away from zero.
 struct MergeCase {
-  int64_t added;  // scaled
+  int64_t added;  // scaled, to the row's 3 (30000)
+  int64_t merged;
 };
 void PrintTo(const MergeCase& c, std::ostream* os) { *os << "added " << c.added << "/10000"; }
 
@@ -136,14 +111,15 @@ TEST_P(MergeRounding, SumIsRoundedToThreePlaces) {
   handler->InsertSpecRec(Row("G1", "KG", added));
   std::vector<StoredRow> rows = Rows(kOpenWriteOff);
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].amount, RoundAway(30000 + added, 3)) << added;
+  EXPECT_EQ(rows[0].amount, GetParam().merged) << added;
   EXPECT_EQ(rows[0].amount_account, rows[0].amount);
 }
 
 INSTANTIATE_TEST_SUITE_P(Boundaries, MergeRounding,
-                         ::testing::Values(MergeCase{4}, MergeCase{5}, MergeCase{-4}, MergeCase{-5},
-                                           MergeCase{12345}, MergeCase{-30000}, MergeCase{-35005},
-                                           MergeCase{9999995}));
+                         ::testing::Values(MergeCase{4, 30000}, MergeCase{5, 30010},
+                                           MergeCase{-4, 30000}, MergeCase{-5, 30000},
+                                           MergeCase{12345, 42350}, MergeCase{-30000, 0},
+                                           MergeCase{-35005, -5010}, MergeCase{9999995, 10030000}));
 
 TEST_F(ItemWriteOffTest, MatchingIsLimitedToTheDocumentAndTakesCodesAsValues) {
   // Document 1 (a receipt) has G1 in KG as well; the write-off's own row is the one merged.
@@ -284,7 +260,7 @@ TEST_P(LotColumn, ReportedOnlyForLotTrackedItems) {
   host::NamedValueListPtr result =
       handler->CalcSpecColumns(GridRow(GetParam().good, 26750, 30000), "Price", nullptr);
   ASSERT_NE(result, nullptr);
-  EXPECT_EQ(ScaledOf(result->Item("Summa").Value()), RoundAway(MulCy(26750, 30000), 2));
+  EXPECT_EQ(ScaledOf(result->Item("Summa").Value()), 80300) << "2.675 x 3 = 8.025 -> 8.03";
   const host::NamedValue* lot = result->Find("LotPropertyID");
   if (GetParam().tracked) {
     ASSERT_NE(lot, nullptr);
@@ -310,7 +286,7 @@ TEST_F(ItemWriteOffTest, WithoutLotPropertyTheCalculatorsListComesBackUnchanged)
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(result->Count(), 1u);
   EXPECT_EQ(result->At(0).Name(), "Summa");
-  EXPECT_EQ(ScaledOf(result->Item("Summa").Value()), RoundAway(MulCy(10000, 5), 2));
+  EXPECT_EQ(ScaledOf(result->Item("Summa").Value()), 0) << "1 x 0.0005 -> 0.00";
   EXPECT_EQ(handler->CalcSpecColList(),
             (std::vector<std::string>{"GoodCode", "Price", "Amount", "LotPropertyID"}));
 }
@@ -354,25 +330,25 @@ TEST_F(ItemWriteOffTest, WriteOffPricingRecalculatesRowsAndKeepsThePrice) {
   EXPECT_FALSE(cancelled);
   ASSERT_EQ(seen.size(), 3u);
 
+  // The price is the cost over the quantity at four places, the sum price x quantity at two.
   struct Expected {
     int32_t idc;
-    int64_t cost;
-    int64_t amount;
+    int64_t price;
+    int64_t summa;
     int64_t lot;
   };
-  for (const Expected& e : {Expected{51, 100000, 30000, 0}, Expected{52, 50050, 20000, 0},
-                            Expected{fuel, 70000, 20000, 7}}) {
+  for (const Expected& e : {Expected{51, 33333, 100000, 0},      // 10 / 3; 9.9999 -> 10.00
+                            Expected{52, 25025, 50100, 0},       // 5.005 / 2; 5.005 -> 5.01
+                            Expected{fuel, 35000, 70000, 7}}) {  // 7 / 2
     const std::string where = " FROM \"T$THGoodSpec\" WHERE IDC = " + std::to_string(e.idc);
-    const int64_t price = DivRound4(e.cost, e.amount);
-    EXPECT_EQ(testing::Scaled(Money("SELECT Price" + where)), price) << e.idc;
-    EXPECT_EQ(testing::Scaled(Money("SELECT Summa" + where)), RoundAway(MulCy(price, e.amount), 2))
-        << e.idc;
+    EXPECT_EQ(testing::Scaled(Money("SELECT Price" + where)), e.price) << e.idc;
+    EXPECT_EQ(testing::Scaled(Money("SELECT Summa" + where)), e.summa) << e.idc;
     EXPECT_EQ(Number("SELECT LotPropertyID" + where), static_cast<double>(e.lot)) << e.idc;
     EXPECT_EQ(testing::Scaled(Money(
                   "SELECT a.WriteOffPrice FROM \"T$MMOTHGoodSpec\" a JOIN \"T$THGoodSpec\" s ON "
                   "s.DocID = a.DocID AND s.PosNumb = a.PosNumb WHERE s.IDC = " +
                   std::to_string(e.idc))),
-              price)
+              e.price)
         << e.idc;
   }
   EXPECT_TRUE(operator_->Errors().empty());
@@ -380,25 +356,11 @@ TEST_F(ItemWriteOffTest, WriteOffPricingRecalculatesRowsAndKeepsThePrice) {
 
 // ---- GenBarCode ---------------------------------------------------------------------------
 
-// ISO 7064 MOD 97-10 check digits of a body of digits and letters.
-std::string Mod97Check(const std::string& body) {
-  int rest = 0;
-  for (char c : body) {
-    if (c >= '0' && c <= '9') {
-      rest = (rest * 10 + (c - '0')) % 97;
-    } else {
-      rest = (rest * 100 + (c - 'A' + 10)) % 97;
-    }
-  }
-  const int check = 98 - (rest * 100) % 97;
-  return std::string{static_cast<char>('0' + check / 10), static_cast<char>('0' + check % 10)};
-}
-
 struct BarCodeCase {
   const char* type;
   Variant number;
   int32_t idc;
-  const char* body;  // "" when there is no bar code
+  const char* code;  // "402", the body and its ISO 7064 MOD 97-10 check; "" for no bar code
 };
 void PrintTo(const BarCodeCase& c, std::ostream* os) {
   *os << c.type << " number " << (c.number.IsNull() ? "Null" : CStr(c.number)) << " IDC " << c.idc;
@@ -416,15 +378,14 @@ TEST_P(BarCode, BuiltFromTypeDateAndNumber) {
   f.Item("IDC").SetValue(Variant(c.idc));
   auto handler = std::make_shared<CItemWriteOff>();
   handler->Init(doc);
-  const std::string body = c.body;
-  EXPECT_EQ(handler->GenBarCode(), body.empty() ? "" : "402" + body + Mod97Check(body));
+  EXPECT_EQ(handler->GenBarCode(), c.code);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, BarCode,
-    ::testing::Values(BarCodeCase{"PACK", Variant("12345"), 9, "PACK26012712345"},
-                      BarCodeCase{"PISF", Variant("12345678"), 9, "PISF26012712345678"},
-                      BarCodeCase{"PACK", Variant("A0041"), 9, "PACK260127A0041"},
+    ::testing::Values(BarCodeCase{"PACK", Variant("12345"), 9, "402PACK2601271234539"},
+                      BarCodeCase{"PISF", Variant("12345678"), 9, "402PISF2601271234567828"},
+                      BarCodeCase{"PACK", Variant("A0041"), 9, "402PACK260127A004189"},
                       BarCodeCase{"PACK", Variant("1234"), 9, ""},       // number too short
                       BarCodeCase{"PACK", Variant("123456789"), 9, ""},  // number too long
                       BarCodeCase{"PACK", Variant::Null(), 9, ""},       // no number
