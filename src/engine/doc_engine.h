@@ -215,6 +215,14 @@ class CMDocSupport final : public frame::ComponentObject, public Implements<host
 
   // Step processes.
   void RunSteps();
+  // Runs the step process `kind` over the rows of the opened query `rows`; nothing when it has
+  // none.
+  void RunStepsOver(std::shared_ptr<host::Query> rows, int32_t kind);
+  // The current row of m_DoList for the step named `source`; null at the list's end. Raises
+  // kErrComponent from `source` when there is no list.
+  host::NamedValueList* StepRow(std::string_view source);
+  // A new row of the document's rows with its document and next position number set.
+  host::NamedValueList& NewSpecRow();
   void TogglePointer();
   void MaterialStep();
   void OperationStep();

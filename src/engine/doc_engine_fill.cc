@@ -79,6 +79,28 @@ void CMDocSupport::RunSteps() {
   runner.Run(*this, &book->Connection());
 }
 
+void CMDocSupport::RunStepsOver(std::shared_ptr<host::Query> rows, int32_t kind) {
+  if (rows->RecordCount() == 0) return;
+  rows->MoveFirst();
+  m_DoList = std::move(rows);
+  m_StepKind = kind;
+  RunSteps();
+}
+
+host::NamedValueList* CMDocSupport::StepRow(std::string_view source) {
+  if (!m_DoList) throw Error(kErrComponent, std::string(source), "m_DoList == Nothing");
+  return m_DoList->Eof() ? nullptr : &m_DoList->Fields();
+}
+
+host::NamedValueList& CMDocSupport::NewSpecRow() {
+  host::THGoodSpec& spec = RequireDocSpec();
+  spec.AddNew();
+  host::NamedValueList& f = spec.Fields();
+  Set(f, "DocID", RequireDoc().Fields().Item("IDC").Value());
+  Set(f, "PosNumb", Variant(spec.NextPosNumb()));
+  return f;
+}
+
 int32_t CMDocSupport::CountStep() {
   if (m_StepKind != kStepMaterials)
     return m_DoList ? static_cast<int32_t>(m_DoList->RecordCount()) : 0;
@@ -180,11 +202,8 @@ void CMDocSupport::FillSpec(std::string_view Good, std::string_view Unit, Curren
 void CMDocSupport::MaterialStep() {
   if (!m_MList) throw Error(kErrComponent, "CMDocSupport", "m_MList == Nothing");
   if (m_MList->Eof()) return;
+  host::NamedValueList& f = NewSpecRow();
   host::THGoodSpec& spec = RequireDocSpec();
-  spec.AddNew();
-  host::NamedValueList& f = spec.Fields();
-  Set(f, "DocId", RequireDoc().Fields().Item("IDC").Value());
-  Set(f, "PosNumb", Variant(spec.NextPosNumb()));
   Set(f, "GoodCode", m_MList->Value("Good"));
   Set(f, "UnitCode", m_MList->Value("UnitCode"));
   const Variant& quantity = m_MList->Value(m_AmountCol);
@@ -230,11 +249,7 @@ void CMDocSupport::FillSpecOper(int32_t SpecId, bool SingleRow) {
   } else {
     q = EquipmentCostQuery(SpecId);
   }
-  if (q->RecordCount() == 0) return;
-  q->MoveFirst();
-  m_DoList = std::move(q);
-  m_StepKind = kStepOperations;
-  RunSteps();
+  RunStepsOver(std::move(q), kStepOperations);
 }
 
 // The order's rows (all, row `SpecId` alone, or the rows from it on) with the operations of
@@ -326,16 +341,11 @@ std::shared_ptr<host::Query> CMDocSupport::FirstObjectQuery() {
 
 // One labour norm or one equipment of an operation becomes one row.
 void CMDocSupport::OperationStep() {
-  if (!m_DoList) {
-    throw Error(kErrComponent, "CMDocSupport::FillSpecOperStep", "m_DoList == Nothing");
-  }
-  if (m_DoList->Eof()) return;
-  host::NamedValueList& r = m_DoList->Fields();
+  host::NamedValueList* row = StepRow("CMDocSupport::FillSpecOperStep");
+  if (!row) return;
+  host::NamedValueList& r = *row;
+  host::NamedValueList& f = NewSpecRow();
   host::THGoodSpec& spec = RequireDocSpec();
-  spec.AddNew();
-  host::NamedValueList& f = spec.Fields();
-  Set(f, "DocID", RequireDoc().Fields().Item("IDC").Value());
-  Set(f, "PosNumb", Variant(spec.NextPosNumb()));
   Set(f, "GoodCode", Col(r, "GoodCode"));
   Set(f, "UnitCode", Col(r, "UnitCode"));
   Set(f, "Amount", Col(r, "Amount"));
@@ -389,16 +399,11 @@ void CMDocSupport::OperationStep() {
 // One labour norm of the order row becomes one row of work, counted in the work kind's
 // accounting unit.
 void CMDocSupport::OperationStepSimple() {
-  if (!m_DoList) {
-    throw Error(kErrComponent, "CMDocSupport::FillSpecOperStepSimple", "m_DoList == Nothing");
-  }
-  if (m_DoList->Eof()) return;
-  host::NamedValueList& r = m_DoList->Fields();
+  host::NamedValueList* row = StepRow("CMDocSupport::FillSpecOperStepSimple");
+  if (!row) return;
+  host::NamedValueList& r = *row;
+  host::NamedValueList& f = NewSpecRow();
   host::THGoodSpec& spec = RequireDocSpec();
-  spec.AddNew();
-  host::NamedValueList& f = spec.Fields();
-  Set(f, "DocID", RequireDoc().Fields().Item("IDC").Value());
-  Set(f, "PosNumb", Variant(spec.NextPosNumb()));
   Set(f, "GoodCode", Col(r, "Labor.WorkKind"));
   Set(f, "UnitCode", Col(r, "LGUnit.UnitCode"));
   Set(f, "Price", Col(r, "Labor.Rate"));

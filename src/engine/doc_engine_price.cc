@@ -66,19 +66,13 @@ void CMDocSupport::SetPriceByStOrder() {
   order->Fields().KeepOnly({"Price"});
   q->InnerJoin(order, "OSpec", "oTable.IDC = OSpec.srcSpecID");
   q->Open();
-  if (q->RecordCount() == 0) return;
-  q->MoveFirst();
-  m_DoList = std::move(q);
-  m_StepKind = kStepStockOrderPrice;
-  RunSteps();
+  RunStepsOver(std::move(q), kStepStockOrderPrice);
 }
 
 void CMDocSupport::StockOrderPriceStep() {
-  if (!m_DoList) {
-    throw Error(kErrComponent, "CMDocSupport::SetPriceByStorderStep", "m_DoList == Nothing");
-  }
-  if (m_DoList->Eof()) return;
-  host::NamedValueList& r = m_DoList->Fields();
+  host::NamedValueList* row = StepRow("CMDocSupport::SetPriceByStorderStep");
+  if (!row) return;
+  host::NamedValueList& r = *row;
   const int32_t idc = CLng(r.Item("IDC").Value());
   host::THGoodSpec& spec = RequireDocSpec();
   if (spec.MoveToID(idc)) {
@@ -111,19 +105,13 @@ void CMDocSupport::SetPriceWriteOff() {
   add->Fields().Exclude({"DocID", "PosNumb"});
   q->InnerJoin(add, "AddFld", "oTable.DocID = AddFld.DocID and oTable.PosNumb = AddFld.PosNumb");
   q->Open();
-  if (q->RecordCount() == 0) return;
-  q->MoveFirst();
-  m_DoList = std::move(q);
-  m_StepKind = kStepWriteOffPrice;
-  RunSteps();
+  RunStepsOver(std::move(q), kStepWriteOffPrice);
 }
 
 void CMDocSupport::WriteOffPriceStep() {
-  if (!m_DoList) {
-    throw Error(kErrComponent, "CMDocSupport::SetPriceWriteOff", "m_DoList == Nothing");
-  }
-  if (m_DoList->Eof()) return;
-  host::NamedValueList& r = m_DoList->Fields();
+  host::NamedValueList* row = StepRow("CMDocSupport::SetPriceWriteOff");
+  if (!row) return;
+  host::NamedValueList& r = *row;
   const int32_t idc = CLng(r.Item("IDC").Value());
   host::THGoodSpec& spec = RequireDocSpec();
   if (spec.MoveToID(idc)) {
