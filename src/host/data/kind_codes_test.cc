@@ -99,7 +99,8 @@ TEST(KindCodes, UnnamedCodesAreReadByTheirValue) {
   SqlTools& tools = *SqlTools::Instance();
   EXPECT_EQ(tools.SqlValue(Variant("A'B"), 12), "'A''B'");
   EXPECT_EQ(tools.SqlValue(Variant(int32_t{42}), 12), "42");
-  EXPECT_EQ(tools.SqlValue(Variant("A'B"), Kind::kCode), tools.SqlValue(Variant("A'B"), 7));
+  EXPECT_EQ(tools.SqlValue(Variant("A'B"), Kind::kCode),
+            tools.SqlValue(Variant("A'B"), Code(Kind::kCode)));
 }
 
 }  // namespace

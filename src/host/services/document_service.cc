@@ -471,7 +471,7 @@ std::string DocumentService::PersonOfRole(std::string_view role, int32_t party_k
     s->BindInt64(3, party_kind);
     if (s->Step()) return s->GetText(0);
   }
-  if (party_kind != 2) return {};
+  if (party_kind != kPartyPerson) return {};
   static const std::vector<std::pair<std::string_view, std::string_view>> kColumns = {
       {"KP", "PersonHead"}, {"KN1", "Person1"}, {"KN2", "Person2"},    {"KN3", "Person3"},
       {"AA", "PersonAA"},   {"DB", "Gavejas"},  {"CH", "Kontrolerius"}};

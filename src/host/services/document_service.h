@@ -34,6 +34,10 @@
 
 namespace qts::host {
 
+// The kinds of party a document names in a role ("THPartyAttribute.PartyKind").
+inline constexpr int32_t kPartyClient = 1;
+inline constexpr int32_t kPartyPerson = 2;
+
 class DocumentService : public virtual Object {
  public:
   DocumentService() = default;
@@ -54,10 +58,10 @@ class DocumentService : public virtual Object {
 
   // The code of the party holding role `role` ("KP", "KN1", "AA", "DB", "CH", "PAR", ...) on
   // the document: the first "THPartyAttribute" row of the document with that role and
-  // "PartyKind" = `party_kind` (2 persons, 1 clients); failing that, for persons, the header
-  // column the role has ("KP" PersonHead, "KN1".."KN3" Person1..Person3, "AA" PersonAA,
-  // "DB" Gavejas, "CH" Kontrolerius). "" when the document names nobody in the role.
-  [[nodiscard]] std::string PersonOfRole(std::string_view role, int32_t party_kind = 2);
+  // "PartyKind" = `party_kind` (a row without one is a client's); failing that, for persons, the
+  // header column the role has ("KP" PersonHead, "KN1".."KN3" Person1..Person3, "AA" PersonAA, "DB"
+  // Gavejas, "CH" Kontrolerius). "" when the document names nobody in the role.
+  [[nodiscard]] std::string PersonOfRole(std::string_view role, int32_t party_kind = kPartyPerson);
 
  private:
   AppContext& Book() const;

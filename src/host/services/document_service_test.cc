@@ -21,8 +21,8 @@
 namespace qts::host {
 namespace {
 
-using testing::Scalar;
 using testing::MoneyScalar;
+using testing::Scalar;
 
 constexpr const char* kCode = "P";
 
@@ -208,7 +208,7 @@ TEST_F(PostingBook, AReceiptIsNeverTakenBeyondItsQuantityByAnEarlierDatedDocumen
   const int32_t fits = WriteOff("2026-01-12", {{"G1", 0, 3}});
   Service(fits)->CloseDoc();
   EXPECT_EQ(MoneyScalar(Db(), "SELECT SUM(\"Amount\") FROM " + Table("THGoodSpecFixLog") +
-                             " WHERE \"IncomeSpecID\" = 201"),
+                                  " WHERE \"IncomeSpecID\" = 201"),
             Currency::FromLong(5));
 }
 
@@ -216,9 +216,10 @@ TEST_F(PostingBook, AReceiptIsNeverTakenBeyondItsQuantityByAnEarlierDatedDocumen
 // posted: posting takes those links as the rows' consumption, draws only the rest first in
 // first out, costs the row over both, and unposting keeps the write-off's own links.
 TEST_F(PostingBook, RowsLinkedBeforePostingTakeOnlyTheRestFromTheReceipts) {
-  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THGoodSpecFixLog") +
-               "(\"GoodCode\",\"OutcomeSpecID\",\"IncomeSpecID\",\"Amount\",\"Type\") VALUES"
-               " ('G1',601,201,3,5),('G1',602,202,1,5)");
+  qts::host::schema::testing::Seed(
+      Db(), "INSERT INTO " + Table("THGoodSpecFixLog") +
+                "(\"GoodCode\",\"OutcomeSpecID\",\"IncomeSpecID\",\"Amount\",\"Type\") VALUES"
+                " ('G1',601,201,3,5),('G1',602,202,1,5)");
   auto service = Service(6);
   service->CloseDoc();
   // 601 (12 KG) has 3 from 201 and takes 9 more from 101; 602 (1 KG) is covered by its link.
@@ -232,7 +233,7 @@ TEST_F(PostingBook, RowsLinkedBeforePostingTakeOnlyTheRestFromTheReceipts) {
   const int32_t later = WriteOff("2026-01-15", {{"G1", 0, 3}});
   Service(later)->CloseDoc();
   EXPECT_EQ(MoneyScalar(Db(), "SELECT SUM(\"Amount\") FROM " + Table("THGoodSpecFixLog") +
-                             " WHERE \"IncomeSpecID\" = 201"),
+                                  " WHERE \"IncomeSpecID\" = 201"),
             Currency::FromLong(5));
   Service(later)->OpenDoc();
 
@@ -246,13 +247,15 @@ TEST_F(PostingBook, RowsLinkedBeforePostingTakeOnlyTheRestFromTheReceipts) {
 
 TEST_F(PostingBook, IncomingAndOtherDocumentsPost) {
   // A new receipt of G2 into S2: cost becomes its sum, a lot is opened for it.
-  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THDocument") +
-               "(\"IDC\",\"DocTypeCode\",\"Number\",\"DocumentDate\",\"StoreCode\",\"IsPosted\")"
-               " VALUES (7,'PISF','R7','2026-01-02','S2',0),(8,'PRS','Q1','2026-01-02',NULL,0)");
-  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THGoodSpec") +
-               "(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
-               "\"AmountAccount\",\"Summa\",\"CostSumm\") VALUES (701,7,1,'G2','VNT',6,6,30,0),"
-               "(801,8,1,'G2','VNT',6,6,30,0)");
+  qts::host::schema::testing::Seed(
+      Db(), "INSERT INTO " + Table("THDocument") +
+                "(\"IDC\",\"DocTypeCode\",\"Number\",\"DocumentDate\",\"StoreCode\",\"IsPosted\")"
+                " VALUES (7,'PISF','R7','2026-01-02','S2',0),(8,'PRS','Q1','2026-01-02',NULL,0)");
+  qts::host::schema::testing::Seed(
+      Db(), "INSERT INTO " + Table("THGoodSpec") +
+                "(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
+                "\"AmountAccount\",\"Summa\",\"CostSumm\") VALUES (701,7,1,'G2','VNT',6,6,30,0),"
+                "(801,8,1,'G2','VNT',6,6,30,0)");
   Service(7)->CloseDoc();
   EXPECT_EQ(Posted(7), 1);
   EXPECT_EQ(Cost(701), "30");
@@ -275,17 +278,20 @@ TEST_F(PostingBook, IncomingAndOtherDocumentsPost) {
 // currency's latest rate up to the document's date, rounded to cents half away from zero. With
 // no rate by then the posting is refused and nothing changes.
 TEST_F(PostingBook, AForeignReceiptCostsItsSumInTheAccountingCurrency) {
-  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("REFCurrencyRate") +
-               "(\"CurrencyCode\",\"RateDate\",\"Rate\") VALUES ('USD','2026-01-01',1.25),"
-               "('USD','2026-02-01',2)");
-  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THDocument") +
-               "(\"IDC\",\"DocTypeCode\",\"Number\",\"DocumentDate\",\"StoreCode\",\"IsPosted\","
-               "\"CurrencyCode\") VALUES (7,'PISF','R7','2026-01-31','S2',0,'USD'),"
-               "(8,'PISF','R8','2025-12-31','S2',0,'USD')");
-  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THGoodSpec") +
-               "(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
-               "\"AmountAccount\",\"Summa\",\"CostSumm\") VALUES (701,7,1,'G2','VNT',6,6,30,0),"
-               "(702,7,2,'G2','VNT',1,1,0.01875,0),(801,8,1,'G2','VNT',1,1,10,0)");
+  qts::host::schema::testing::Seed(
+      Db(), "INSERT INTO " + Table("REFCurrencyRate") +
+                "(\"CurrencyCode\",\"RateDate\",\"Rate\") VALUES ('USD','2026-01-01',1.25),"
+                "('USD','2026-02-01',2)");
+  qts::host::schema::testing::Seed(
+      Db(), "INSERT INTO " + Table("THDocument") +
+                "(\"IDC\",\"DocTypeCode\",\"Number\",\"DocumentDate\",\"StoreCode\",\"IsPosted\","
+                "\"CurrencyCode\") VALUES (7,'PISF','R7','2026-01-31','S2',0,'USD'),"
+                "(8,'PISF','R8','2025-12-31','S2',0,'USD')");
+  qts::host::schema::testing::Seed(
+      Db(), "INSERT INTO " + Table("THGoodSpec") +
+                "(\"IDC\",\"DocID\",\"PosNumb\",\"GoodCode\",\"UnitCode\",\"Amount\","
+                "\"AmountAccount\",\"Summa\",\"CostSumm\") VALUES (701,7,1,'G2','VNT',6,6,30,0),"
+                "(702,7,2,'G2','VNT',1,1,0.01875,0),(801,8,1,'G2','VNT',1,1,10,0)");
   Service(7)->CloseDoc();
   EXPECT_EQ(Cost(701), "24");    // 30 / 1.25
   EXPECT_EQ(Cost(702), "0.02");  // 0.015: half a cent rounds up
@@ -325,9 +331,10 @@ TEST_F(PostingBook, DocumentsThatCannotBePostedAreRefused) {
 }
 
 TEST_F(PostingBook, PersonOfRoleReadsPartiesThenTheHeader) {
-  qts::host::schema::testing::Seed(Db(), "INSERT INTO " + Table("THPartyAttribute") +
-               "(\"DocID\",\"RolePartyCode\",\"PartyCode\",\"PartyKind\") VALUES"
-               " (6,'DB','P1',2),(6,'PAR','C1',1),(6,'CH',NULL,2)");
+  qts::host::schema::testing::Seed(
+      Db(), "INSERT INTO " + Table("THPartyAttribute") +
+                "(\"DocID\",\"RolePartyCode\",\"PartyCode\",\"PartyKind\") VALUES"
+                " (6,'DB','P1',2),(6,'PAR','C1',1),(6,'CH',NULL,2)");
   Db().Execute("UPDATE " + Table("THDocument") +
                " SET \"Kontrolerius\" = 'P9', \"PersonHead\" = 'P5', \"Gavejas\" = 'P8'"
                " WHERE \"IDC\" = 6");
@@ -337,9 +344,10 @@ TEST_F(PostingBook, PersonOfRoleReadsPartiesThenTheHeader) {
     int kind;
     const char* expected;
   };
-  for (const Case& c :
-       {Case{"DB", 2, "P1"}, Case{"PAR", 1, "C1"}, Case{"PAR", 2, ""}, Case{"CH", 2, "P9"},
-        Case{"KP", 2, "P5"}, Case{"KN3", 2, ""}, Case{"DB", 1, ""}, Case{"XX", 2, ""}}) {
+  for (const Case& c : {Case{"DB", kPartyPerson, "P1"}, Case{"PAR", kPartyClient, "C1"},
+                        Case{"PAR", kPartyPerson, ""}, Case{"CH", kPartyPerson, "P9"},
+                        Case{"KP", kPartyPerson, "P5"}, Case{"KN3", kPartyPerson, ""},
+                        Case{"DB", kPartyClient, ""}, Case{"XX", kPartyPerson, ""}}) {
     EXPECT_EQ(service->PersonOfRole(c.role, c.kind), c.expected) << c.role << " " << c.kind;
   }
 }
