@@ -543,7 +543,7 @@ void CFuelWriteOff::AddLink(const std::string& good, int32_t outcome_id, int32_t
   f.Item("OutcomeSpecID").SetValue(Variant(outcome_id));
   f.Item("IncomeSpecID").SetValue(Variant(income_id));
   f.Item("Amount").SetValue(Variant(amount));
-  f.Item("Type").SetValue(Variant(kFuelLinkType));
+  f.Item("Type").SetValue(Variant(host::kFixLinkFuelWriteOff));
   m_FixLog->Update();
 }
 

@@ -63,8 +63,6 @@ inline constexpr int32_t kMsgFuelRestShort = 8381;
 inline constexpr int32_t kMsgFuelReplaceRows = 20213;
 inline constexpr int32_t kMsgFuelCaption = 20215;
 inline constexpr int32_t kMsgFuelUnlinked = 20222;
-// The fix-log type of the links the fuel write-off records.
-inline constexpr int32_t kFuelLinkType = 5;
 
 class CFuelWriteOff final : public frame::ComponentObject,
                             public Implements<host::IProcessObject, IDispatch> {

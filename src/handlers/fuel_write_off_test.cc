@@ -22,6 +22,7 @@
 #include "host/data/query.h"
 #include "host/data/sql_tools.h"
 #include "host/documents/th_document.h"
+#include "host/documents/th_good_spec_fix_log.h"
 #include "host/sample/sample_book.h"
 #include "host/schema/schema.h"
 #include "host/services/user_defaults.h"
@@ -203,7 +204,7 @@ class FuelWriteOffTest : public ::testing::Test {
     while (s->Step()) {
       links[s->GetInt64(0)] += s->GetCurrency(2).Scaled();
       if (per_row) (*per_row)[s->GetInt64(1)] += s->GetCurrency(2).Scaled();
-      EXPECT_EQ(s->GetInt64(3), kFuelLinkType);
+      EXPECT_EQ(s->GetInt64(3), host::kFixLinkFuelWriteOff);
     }
     return links;
   }

@@ -1,6 +1,6 @@
 // The book's fix log ("THGoodSpecFixLog"), one current link at a time. A link says that an
 // outgoing row ("OutcomeSpecID") took "Amount" accounting units of an incoming row
-// ("IncomeSpecID"); "Type" tells who made it (0: posting, 5: a fuel write-off).
+// ("IncomeSpecID"); "Type" tells who made it (0, the column's default: posting).
 //
 // Calling order: AddNew, set values, Update (writes the new link and sets its "IDC"); Find or
 // MoveToID position on a stored link; Delete removes one by "IDC". A link that does not exist
@@ -21,6 +21,9 @@
 #include "host/fwd.h"
 
 namespace qts::host {
+
+// The "Type" of the links a fuel write-off makes.
+inline constexpr int32_t kFixLinkFuelWriteOff = 5;
 
 class THGoodSpecFixLog : public virtual Object {
  public:

@@ -32,7 +32,8 @@ class FixLogTest : public DocBook {
         "(21,2,1,'G1','KG',7,7)");
   }
 
-  int32_t Link(THGoodSpecFixLog& log, int32_t income, double amount, int32_t type = 5) {
+  int32_t Link(THGoodSpecFixLog& log, int32_t income, double amount,
+               int32_t type = kFixLinkFuelWriteOff) {
     log.AddNew();
     NamedValueList& f = log.Fields();
     f.Item("GoodCode").SetValue(Variant("G1"));
