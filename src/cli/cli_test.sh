@@ -90,6 +90,8 @@ check doc-add-row-negative 1 'greater than 0' -- "$qts" doc add-row "${wo:-0}" -
 check doc-add-row-unknown-good 1 'no item "NO-SUCH"' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good NO-SUCH --amount 1
 check doc-add-row-unknown-unit 1 'has no unit "parsek"' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --unit parsek --amount 1
 check doc-add-row-unknown-doc 1 'no document 999999' -- "$qts" doc add-row 999999 --book "$sb" --good "$good" --amount 1
+check doc-fill-unknown-product 1 'no item "NO-SUCH"' -- "$qts" doc fill "${wo:-0}" --book "$sb" --product NO-SUCH --amount 1
+check doc-fill-unknown-unit 1 'has no unit "parsek"' -- "$qts" doc fill "${wo:-0}" --book "$sb" --product "$good" --unit parsek --amount 1
 check doc-refusals-wrote-nothing 0 '1\.5' -- "$qts" doc show "${wo:-0}" --book "$sb"
 check doc-set-amount-no-row 1 'no row at position 9' -- "$qts" doc set-amount "${wo:-0}" --book "$sb" --pos 9 --amount 1
 check doc-post 0 'posted document' -- "$qts" doc post "${wo:-0}" --book "$sb"

@@ -224,6 +224,19 @@ void NewDocument(const NewOptions& o) {
                            CStr(doc->Fields().Item("Number").Value()), idc);
 }
 
+// `unit` of item `code` in the session's book, or the item's accounting unit when `unit` is
+// empty; refused when the book has no such item or the item no such unit.
+std::string ItemUnit(const Session& session, const std::string& code, const std::string& unit) {
+  auto good = std::make_shared<host::GoodEntry>();
+  good->Init(session.book);
+  if (!good->Load(code)) Refuse(fmt::format("the book has no item \"{}\"", code));
+  const std::string chosen = unit.empty() ? good->AccountUnit() : unit;
+  if (!good->UnitRate(chosen)) {
+    Refuse(fmt::format("item \"{}\" has no unit \"{}\"", code, chosen));
+  }
+  return chosen;
+}
+
 struct RowOptions {
   std::string book, good, unit, amount;
   int32_t idc = 0;
@@ -233,13 +246,7 @@ struct RowOptions {
 void AddRow(const RowOptions& o) {
   const Currency amount = PositiveAmount(o.amount, "the amount");
   Session session(o.book, o.op);
-  auto good = std::make_shared<host::GoodEntry>();
-  good->Init(session.book);
-  if (!good->Load(o.good)) Refuse(fmt::format("the book has no item \"{}\"", o.good));
-  const std::string unit = o.unit.empty() ? good->AccountUnit() : o.unit;
-  if (!good->UnitRate(unit)) {
-    Refuse(fmt::format("item \"{}\" has no unit \"{}\"", o.good, unit));
-  }
+  const std::string unit = ItemUnit(session, o.good, o.unit);
   auto handler = session.WriteOff(o.idc);
   auto row = std::make_shared<host::NamedValueList>();
   row->Add("GoodCode", Kind::kCode, Variant(o.good));
@@ -301,13 +308,7 @@ struct FillOptions {
 void Fill(const FillOptions& o) {
   const Currency amount = PositiveAmount(o.amount, "the amount");
   Session session(o.book, o.op);
-  auto good = std::make_shared<host::GoodEntry>();
-  good->Init(session.book);
-  if (!good->Load(o.product)) Refuse(fmt::format("the book has no item \"{}\"", o.product));
-  const std::string unit = o.unit.empty() ? good->AccountUnit() : o.unit;
-  if (!good->UnitRate(unit)) {
-    Refuse(fmt::format("item \"{}\" has no unit \"{}\"", o.product, unit));
-  }
+  const std::string unit = ItemUnit(session, o.product, o.unit);
   auto handler = session.WriteOff(o.idc);
   handler->MDocSupEngine()->FillSpec(o.product, unit, amount, o.variant);
   std::cout << fmt::format("filled document {} from {} {} {} (variant {})\n", o.idc, o.product,
