@@ -23,6 +23,8 @@ class CommandOperator final : public host::Operator {
     return scripted_->MessageBox(request);
   }
   bool RunModalForm(host::FormDescription& form) override { return scripted_->RunModalForm(form); }
+  int32_t ChooseMenu(const host::MenuRequest& menu) override { return scripted_->ChooseMenu(menu); }
+  void RunDialog(host::DialogSession& dialog) override { scripted_->RunDialog(dialog); }
   void BeginProgress(std::string_view caption, int32_t count) override {
     scripted_->BeginProgress(caption, count);
     progress_->BeginProgress(caption, count);

@@ -109,6 +109,11 @@ RecordsetPtr DocSpecService::SpecList(int32_t doc_id, std::string_view type_code
     f.AddColumn("BOperCode", Kind::kCode, "oTable.BOperCode");
     f.AddColumn("LotPropertyID", Kind::kLongId, "oTable.LotPropertyID");
     f.AddColumn("LotName", Kind::kName, "lp.Name");
+    f.AddColumn("PriceNational", Kind::kPrice, "oTable.PriceNational");
+    f.AddColumn("AlgebraicSum", Kind::kMoney, "oTable.AlgebraicSum");
+    for (const char* flag : {"IsGoodClosed", "IsTranClosed", "IsPayClosed", "IsFixed"}) {
+      f.AddColumn(flag, Kind::kFlag, std::string("oTable.") + flag);
+    }
     if (with_add_fields && !type.empty()) {
       QueryPtr add = book.CreateQuery(add_table);
       add->Fields().Exclude({"DocID", "PosNumb"});

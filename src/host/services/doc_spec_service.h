@@ -43,8 +43,9 @@ class DocSpecService : public virtual Object {
   // "PosNumb", opened. Columns: "IDC", "PosNumb", "GoodCode", "GoodName", "UnitCode",
   // "Amount", "AccUnitCode", "AmountAccount", "Price", "Summa", "CostSumm", "SummVAT",
   // "BOperCode", "LotPropertyID", "LotName" (the lot property's name, Null without a lot),
-  // then, when `with_add_fields`, the additional row fields of `type_code` as
-  // "AddFld.<name>".
+  // "PriceNational", "AlgebraicSum", the closing flags "IsGoodClosed", "IsTranClosed",
+  // "IsPayClosed", "IsFixed", then, when `with_add_fields`, the additional row fields of
+  // `type_code` as "AddFld.<name>".
   //   - `type_code` names the type whose additional fields are joined; empty: the
   //     document's own type.
   //   - `condition`, when not empty, is a further T-SQL condition on the rows (alias

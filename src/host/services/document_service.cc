@@ -484,4 +484,31 @@ std::string DocumentService::PersonOfRole(std::string_view role, int32_t party_k
   return {};
 }
 
+void DocumentService::SetPersonOfRole(std::string_view role, std::string_view code) {
+  AppContext& book = Book();
+  const int32_t id = StoredId();
+  db::Transaction transaction(book.Connection());
+  {
+    db::StatementHandle remove = book.Connection().Prepare(
+        "DELETE FROM " + Tables(book)("THPartyAttribute") +
+        " WHERE \"DocID\" = ?1 AND \"RolePartyCode\" = ?2 AND COALESCE(\"PartyKind\", ?3) = ?4");
+    remove->BindInt64(1, id);
+    remove->BindText(2, role);
+    remove->BindInt64(3, kPartyClient);
+    remove->BindInt64(4, kPartyPerson);
+    remove->Step();
+  }
+  if (!code.empty()) {
+    db::StatementHandle insert = book.Connection().Prepare(
+        "INSERT INTO " + Tables(book)("THPartyAttribute") +
+        " (\"DocID\", \"RolePartyCode\", \"PartyCode\", \"PartyKind\") VALUES (?1, ?2, ?3, ?4)");
+    insert->BindInt64(1, id);
+    insert->BindText(2, role);
+    insert->BindText(3, code);
+    insert->BindInt64(4, kPartyPerson);
+    insert->Step();
+  }
+  transaction.Commit();
+}
+
 }  // namespace qts::host

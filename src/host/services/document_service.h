@@ -62,6 +62,11 @@ class DocumentService : public virtual Object {
   // header column the role has ("KP" PersonHead, "KN1".."KN3" Person1..Person3, "AA" PersonAA, "DB"
   // Gavejas, "CH" Kontrolerius). "" when the document names nobody in the role.
   [[nodiscard]] std::string PersonOfRole(std::string_view role, int32_t party_kind = kPartyPerson);
+  // Names person `code` in role `role` on the stored document: its person rows of the role in
+  // "THPartyAttribute" are replaced by one with the code (by none for an empty code), in one
+  // transaction. The header column of the role is the caller's to write. Raises
+  // kErrDocumentService without a stored document.
+  void SetPersonOfRole(std::string_view role, std::string_view code);
 
  private:
   AppContext& Book() const;

@@ -18,7 +18,8 @@ constexpr const char* kControlSource = "Control";
 constexpr const char* kFormSource = "Form";
 
 bool HasValue(ControlType type) {
-  return type != ControlType::kLabel && type != ControlType::kFrame && type != ControlType::kButton;
+  return type != ControlType::kLabel && type != ControlType::kFrame &&
+         type != ControlType::kButton && type != ControlType::kGrid && type != ControlType::kTabs;
 }
 
 // The name under which a kind exposes its value besides "Value".
@@ -71,6 +72,8 @@ Variant Converted(const std::string& name, ControlType type, const Variant& valu
         return NumberOf(*number);
       }
       if (!value.IsNumeric()) Mismatch(name, "a number", value);
+      // Money stays exact.
+      if (value.Type() == VarType::kCurrency) return value;
       return NumberOf(CDbl(value));
     }
     case ControlType::kDatePicker: {
@@ -97,6 +100,8 @@ Variant Converted(const std::string& name, ControlType type, const Variant& valu
     case ControlType::kLabel:
     case ControlType::kFrame:
     case ControlType::kButton:
+    case ControlType::kGrid:
+    case ControlType::kTabs:
       break;
   }
   throw Error(kErrNoSuchMember, kControlSource, "control \"" + name + "\" has no value");
@@ -154,6 +159,8 @@ ControlKind DescribedKind(ControlType type) {
   switch (type) {
     case ControlType::kLabel:
     case ControlType::kButton:
+    case ControlType::kGrid:
+    case ControlType::kTabs:
       return ControlKind::kLabel;
     case ControlType::kFrame:
       return ControlKind::kFrame;
@@ -186,7 +193,10 @@ Control::Control(std::string name, ControlType type, std::string caption, std::s
   if (type_ == ControlType::kCombo) {
     properties_["text"] = Variant(std::string());
     properties_["tablename"] = Variant(std::string());
+    properties_["filter"] = Variant(std::string());
+    properties_["atomobject"] = Variant::Nothing();
   }
+  if (type_ == ControlType::kTabs) properties_["tabs"] = Variant(std::string());
   if (type_ == ControlType::kSelector) {
     properties_["context"] = Variant::Nothing();
     properties_["tablename"] = Variant(std::string());
@@ -205,6 +215,48 @@ void Control::SetValue(const Variant& value) {
 int32_t Control::SelType() const {
   if (type_ != ControlType::kSelector) return kSelNone;
   return CLng(properties_.at("seltype"));
+}
+
+void Control::RequireType(ControlType type, std::string_view what) const {
+  if (type_ != type) {
+    throw Error(kErrNoSuchMember, kControlSource,
+                "control \"" + name_ + "\" is not " + std::string(what));
+  }
+}
+
+void Control::Press() {
+  RequireType(ControlType::kButton, "a button");
+  Click.Raise(*this);
+}
+
+std::vector<std::string> Control::TabCaptions() const {
+  RequireType(ControlType::kTabs, "a tab strip");
+  std::vector<std::string> captions;
+  const std::string text = CStr(properties_.at("tabs"));
+  if (text.empty()) return captions;
+  size_t start = 0;
+  while (true) {
+    size_t bar = text.find('|', start);
+    captions.push_back(text.substr(start, bar == std::string::npos ? bar : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  return captions;
+}
+
+bool Control::TabVisible(int32_t index) const {
+  const size_t count = TabCaptions().size();
+  if (index < 0 || static_cast<size_t>(index) >= count) {
+    throw Error(kErrSubscript, kControlSource,
+                "\"" + name_ + "\" has no tab " + std::to_string(index));
+  }
+  return static_cast<size_t>(index) >= hidden_tabs_.size() || !hidden_tabs_[index];
+}
+
+void Control::SetTabVisible(int32_t index, bool visible) {
+  TabVisible(index);  // checks the control and the index
+  if (hidden_tabs_.size() <= static_cast<size_t>(index)) hidden_tabs_.resize(index + 1, false);
+  hidden_tabs_[index] = !visible;
 }
 
 bool Control::IsOwnProperty(std::string_view lower) const {
@@ -237,6 +289,14 @@ void Control::SetProperty(std::string_view name, const Variant& value) {
   }
   if (lower == "enabled" || lower == "visible") {
     properties_[lower] = Variant(CBool(value));
+    return;
+  }
+  if (lower == "atomobject" && type_ == ControlType::kCombo) {
+    if (!value.IsObject()) {
+      throw Error(kErrTypeMismatch, kControlSource,
+                  "the AtomObject of \"" + name_ + "\" must be an object");
+    }
+    properties_[lower] = value;
     return;
   }
   if (lower == "context") {

@@ -29,11 +29,13 @@ enum class ControlType {
   kFrame,
   kButton,
   kTextBox,     // value: Text
-  kNumberBox,   // value: a number (Long when whole), Null when empty
+  kNumberBox,   // value: a number (Long when whole, Currency for money), Null when empty
   kDatePicker,  // value: a Date, Null when empty
   kCheckBox,    // value: 1 ticked, 0 not
   kCombo,       // value: Code of the chosen row of a reference table, "" when none
   kSelector,    // value: SelCodes, the selection text; SelType tells how to read it
+  kGrid,        // no value: a specification grid (DocSpec) draws its rows here
+  kTabs,        // no value: tab captions ("Tabs", separated by '|'), each tab shown or hidden
 };
 
 // The selection types of the store/goods selector.
@@ -67,22 +69,37 @@ class Control final : public Implements<IDispatch> {
 
   // A property by name (case-insensitive): "Value" and the kind's alias of it ("Text" of a
   // text box, "Code" of a combo, "SelCodes" of a selector), "Name", "Caption", "Enabled",
-  // "Visible", and the kind's own: a combo's "Text" (shown text) and "TableName", a selector's
-  // "Context", "TableName", "SelType" (Integer) and "Filter". Unknown names raise 438.
+  // "Visible", and the kind's own: a combo's "Text" (shown text), "TableName", "Filter" (the
+  // condition the offered rows satisfy) and "AtomObject" (the chosen row's fields, Nothing
+  // when none is known), a selector's "Context", "TableName", "SelType" (Integer) and
+  // "Filter", the tabs' "Tabs". Unknown names raise 438.
   Variant Property(std::string_view name) const;
   void SetProperty(std::string_view name, const Variant& value);
 
   // The selector's type; kSelNone for other controls.
   int32_t SelType() const;
 
+  // A button is pressed: raises Click. Pressing a control that is not a button raises 438.
+  // Whether the person may press it (visible, enabled, handled) is the dialog's business.
+  void Press();
+
+  // Tabs: the captions, and whether tab `index` (0-based) is shown. Error 438 on other
+  // controls; an index past the captions raises 9.
+  std::vector<std::string> TabCaptions() const;
+  bool TabVisible(int32_t index) const;
+  void SetTabVisible(int32_t index, bool visible);
+
   Variant Invoke(std::string_view name, InvokeKind kind, std::vector<Variant>& args) override;
   bool HasMember(std::string_view name) const override;
 
   // Raised after the main value changed.
   Event<Control&> Changed;
+  // Raised when a button is pressed.
+  Event<Control&> Click;
 
  private:
   bool IsOwnProperty(std::string_view lower) const;
+  void RequireType(ControlType type, std::string_view what) const;
 
   std::string name_;
   ControlType type_;
@@ -90,6 +107,7 @@ class Control final : public Implements<IDispatch> {
   std::string caption_key_;
   Variant value_;
   std::map<std::string, Variant> properties_;  // lower-case name -> value
+  std::vector<bool> hidden_tabs_;
 };
 
 using ControlPtr = std::shared_ptr<Control>;

@@ -67,8 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"number_fraction", ControlType::kNumberBox, Variant("2.5"), Variant(2.5), 0},
         ValueCase{"number_blank_is_null", ControlType::kNumberBox, Variant("  "), Variant::Null(),
                   0},
-        ValueCase{"number_currency", ControlType::kNumberBox, Variant(Currency::FromLong(7)),
-                  Variant(int32_t{7}), 0},
+        // Money stays exact: a sum shown in a number box is not turned into a Double.
+        ValueCase{"number_currency", ControlType::kNumberBox,
+                  Variant(Currency::FromScaled(12345600)), Variant(Currency::FromScaled(12345600)),
+                  0},
         ValueCase{"number_word", ControlType::kNumberBox, Variant("ten"), Variant(),
                   kErrTypeMismatch},
         ValueCase{"date_iso", ControlType::kDatePicker, Variant("2026-12-05"),

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <iostream>
 #include <mutex>
@@ -89,6 +90,25 @@ std::optional<MessageAnswer> ParseAnswer(std::string_view text) {
 std::string DescribeMessage(const MessageRequest& request) {
   if (request.number == 0) return request.text;
   return "[" + std::to_string(request.number) + "] " + request.text;
+}
+
+std::optional<size_t> FindMenuItem(const MenuRequest& menu, std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  for (size_t i = 0; i < menu.items.size(); ++i) {
+    if (SameWord(text, menu.items[i].key) || SameWord(text, menu.items[i].caption)) return i;
+  }
+  if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+      text.size() < 6) {
+    const size_t number = std::stoul(std::string(text));
+    if (number >= 1 && number <= menu.items.size()) return number - 1;
+  }
+  return std::nullopt;
 }
 
 MessageAnswer Operator::MessageBox(int32_t number, std::string_view text, MessageButtons buttons,

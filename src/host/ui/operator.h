@@ -63,6 +63,24 @@ struct MessageRequest {
 // "[8381] text" or the text alone when it has no number; used in transcripts and errors.
 std::string DescribeMessage(const MessageRequest& request);
 
+// A popup menu: the button that opens it, a caption and the items, each with a key the
+// system knows it by (a business operation's code) and the caption a person reads.
+struct MenuItem {
+  std::string key;
+  std::string caption;
+};
+struct MenuRequest {
+  std::string owner;  // "btUtil"
+  std::string caption;
+  std::vector<MenuItem> items;
+};
+
+// The item `text` names: its key or caption (letters compared without regard to ASCII case),
+// or its number counted from 1; nullopt when it names none.
+std::optional<size_t> FindMenuItem(const MenuRequest& menu, std::string_view text);
+
+class DialogSession;
+
 class Operator {
  public:
   Operator() = default;
@@ -79,6 +97,16 @@ class Operator {
   // Shows `form` modally. On True (confirmed) its editable controls hold what the person
   // entered; on False (cancelled) the values are unspecified and the caller ignores them.
   virtual bool RunModalForm(FormDescription& form) = 0;
+
+  // Shows a popup menu; returns the index of the item chosen, or -1 when the person closed
+  // the menu without choosing.
+  virtual int32_t ChooseMenu(const MenuRequest& menu) = 0;
+
+  // Shows an open document dialog: the person works with it (sets controls, edits rows,
+  // presses buttons, saves) until it is closed. Returns when the person is done; errors the
+  // dialog raises while the person works are shown to the person, except where an operator
+  // says otherwise.
+  virtual void RunDialog(DialogSession& dialog) = 0;
 
   // The progress of a step process: Begin once, Progress(done) after each finished step
   // (1..count), End once, also when a step failed. A process started by a step of another

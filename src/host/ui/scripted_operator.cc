@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ostream>
+#include <sstream>
 
 #include "core/convert.h"
 #include "core/error.h"
@@ -108,6 +109,42 @@ bool ScriptedOperator::RunModalForm(FormDescription& form) {
   shown_forms_.push_back({form, confirmed});
   Record("form " + described + (confirmed ? " confirmed" : " cancelled"), false);
   return confirmed;
+}
+
+int32_t ScriptedOperator::ChooseMenu(const MenuRequest& menu) {
+  const std::string described =
+      menu.owner + (menu.caption.empty() ? "" : " (" + menu.caption + ")");
+  if (menus_.empty()) Fail("no choice for the menu of " + described);
+  std::string item = menus_.front();
+  std::optional<size_t> index = FindMenuItem(menu, item);
+  if (!index) {
+    std::string items;
+    for (const MenuItem& entry : menu.items) items += (items.empty() ? "" : ", ") + entry.key;
+    Fail("\"" + item + "\" is not an item of the menu of " + described + " (" + items + ")");
+  }
+  menus_.pop_front();
+  Record("menu " + described + " -> " + menu.items[*index].key, false);
+  return static_cast<int32_t>(*index);
+}
+
+void ScriptedOperator::RunDialog(DialogSession& dialog) {
+  if (dialogs_.empty()) Fail("no commands for the dialog");
+  ScriptedDialog script = std::move(dialogs_.front());
+  dialogs_.pop_front();
+  std::ostringstream answered;
+  for (const DialogCommand& command : script.commands) {
+    Record("dialog: " + command.Describe(), false);
+    const bool done = RunDialogCommand(dialog, command, answered);
+    if (echo_ && answered.tellp() > 0) {
+      *echo_ << answered.str() << std::flush;
+      answered.str({});
+    }
+    if (!done) {
+      throw Error(kErrOperator, "ScriptedOperator",
+                  "the dialog refused \"" + command.Describe() + "\" (the reason is shown above)");
+    }
+    if (dialog.IsClosed()) break;
+  }
 }
 
 void ScriptedOperator::BeginProgress(std::string_view caption, int32_t count) {

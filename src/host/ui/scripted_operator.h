@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/variant.h"
+#include "host/ui/dialog_command.h"
 #include "host/ui/operator.h"
 
 namespace qts::host {
@@ -35,6 +36,12 @@ struct ScriptedForm {
   std::string form;
   bool confirm = true;
   std::vector<std::pair<std::string, Variant>> values;
+};
+
+// The person's work in the next document dialog: commands run in order. A command the dialog
+// refuses stops the run with its error (nothing after it runs).
+struct ScriptedDialog {
+  std::vector<DialogCommand> commands;
 };
 
 class ScriptedOperator final : public Operator {
@@ -72,13 +79,22 @@ class ScriptedOperator final : public Operator {
   void Answer(int32_t number, MessageAnswer answer) { Answer(ScriptedAnswer{number, answer}); }
   void Answer(ScriptedAnswer answer);
   void AnswerForm(ScriptedForm form);
+  // Queues the choice (an item's key, caption or number) for the next menu.
+  void AnswerMenu(std::string item) { menus_.push_back(std::move(item)); }
+  void AnswerDialog(ScriptedDialog dialog) { dialogs_.push_back(std::move(dialog)); }
   size_t PendingAnswers() const { return answers_.size(); }
   size_t PendingForms() const { return forms_.size(); }
+  size_t PendingMenus() const { return menus_.size(); }
 
   using Operator::MessageBox;
   using Operator::ShowError;
   MessageAnswer MessageBox(const MessageRequest& request) override;
   bool RunModalForm(FormDescription& form) override;
+  // The next queued choice; a menu without one is an error naming the menu.
+  int32_t ChooseMenu(const MenuRequest& menu) override;
+  // Runs the next queued commands on the dialog (see ScriptedDialog); none queued is an error.
+  // Text the commands answer (find, show) goes to the echo stream.
+  void RunDialog(DialogSession& dialog) override;
   void BeginProgress(std::string_view caption, int32_t count) override;
   void Progress(int32_t done) override;
   void EndProgress() override;
@@ -103,6 +119,8 @@ class ScriptedOperator final : public Operator {
   std::ostream* echo_;
   std::deque<ScriptedAnswer> answers_;
   std::deque<ScriptedForm> forms_;
+  std::deque<std::string> menus_;
+  std::deque<ScriptedDialog> dialogs_;
 
   std::vector<AskedMessage> messages_;
   std::vector<ShownForm> shown_forms_;

@@ -9,6 +9,8 @@
 #include "core/convert.h"
 #include "core/error.h"
 #include "core/text.h"
+#include "host/ui/dialog_command.h"
+#include "host/ui/dialog_text.h"
 
 namespace qts::host {
 
@@ -135,6 +137,57 @@ bool TerminalOperator::RunModalForm(FormDescription& form) {
   confirm.text = title;
   confirm.buttons = MessageButtons::kOkCancel;
   return MessageBox(confirm) == MessageAnswer::kOk;
+}
+
+int32_t TerminalOperator::ChooseMenu(const MenuRequest& menu) {
+  ClearLine();
+  out_ << '\n' << (menu.caption.empty() ? menu.owner : menu.caption) << '\n';
+  for (size_t i = 0; i < menu.items.size(); ++i) {
+    out_ << "  " << i + 1 << ") " << menu.items[i].key;
+    if (!menu.items[i].caption.empty() && menu.items[i].caption != menu.items[i].key) {
+      out_ << "  " << menu.items[i].caption;
+    }
+    out_ << '\n';
+  }
+  for (;;) {
+    out_ << "meniu> ";
+    std::string line;
+    if (!ReadLine(line) || Trim(line).empty()) return -1;
+    if (std::optional<size_t> index = FindMenuItem(menu, line)) {
+      return static_cast<int32_t>(*index);
+    }
+    out_ << "Tokio punkto nėra.\n";
+  }
+}
+
+void TerminalOperator::RunDialog(DialogSession& dialog) {
+  ClearLine();
+  out_ << RenderDialogText(dialog.View()) << "(help - komandų sąrašas)\n";
+  while (!dialog.IsClosed()) {
+    out_ << "> ";
+    std::string line;
+    if (!ReadLine(line)) break;
+    if (Trim(line).empty()) continue;
+    try {
+      DialogCommand command = ParseDialogCommand(line);
+      if (command.action == DialogAction::kClose && dialog.HasUnsavedChanges()) {
+        MessageRequest question;
+        question.text = "Išsaugoti dokumento pakeitimus?";
+        question.buttons = MessageButtons::kYesNoCancel;
+        MessageAnswer answer = MessageBox(question);
+        if (answer == MessageAnswer::kCancel) continue;
+        if (answer == MessageAnswer::kYes && !dialog.Save()) continue;
+      }
+      RunDialogCommand(dialog, command, out_);
+      const bool redraw =
+          command.action != DialogAction::kShow && command.action != DialogAction::kHelp &&
+          command.action != DialogAction::kFind && command.action != DialogAction::kClose;
+      if (redraw && !dialog.IsClosed()) out_ << RenderDialogText(dialog.View());
+    } catch (const Error& error) {
+      ShowError(error);
+    }
+  }
+  if (!dialog.IsClosed()) dialog.Close();
 }
 
 void TerminalOperator::BeginProgress(std::string_view caption, int32_t count) {

@@ -35,6 +35,13 @@ class TerminalOperator final : public Operator {
   // "-" empties it. A value that does not fit the control is asked again. Ends with the
   // question whether to confirm.
   bool RunModalForm(FormDescription& form) override;
+  // Prints the numbered items and reads a line: an item's number, key or caption; an empty
+  // line closes the menu without a choice.
+  int32_t ChooseMenu(const MenuRequest& menu) override;
+  // Draws the dialog and reads commands (see DialogCommandHelp) until the person closes it or
+  // the input ends; the dialog is drawn again after every command. A refused command shows its
+  // reason and the person goes on. Closing with unsaved changes asks whether to save them.
+  void RunDialog(DialogSession& dialog) override;
   void BeginProgress(std::string_view caption, int32_t count) override;
   void Progress(int32_t done) override;
   void EndProgress() override;

@@ -1,0 +1,129 @@
+#include "host/report/print_forms.h"
+
+#include <map>
+
+#include "core/date.h"
+#include "core/dispatch.h"
+#include "host/data/named_value_list.h"
+#include "host/plugin/component_host.h"
+#include "host/report/report_runner.h"
+
+namespace qts::host {
+
+namespace {
+
+constexpr const char* kSource = "ReportRunner";
+
+const std::map<std::string, std::vector<PrintForm>, std::less<>>& Forms() {
+  static const auto* forms = new std::map<std::string, std::vector<PrintForm>, std::less<>>{
+      {"MMO",
+       {{"R_MMO", "CRepWriteOff", "Prekių nurašymo aktas"},
+        {"R_MMO_AR", "CRepWriteOffAR", "Prekių nurašymo aktas (sąrašas)"},
+        {"R_MMO_CALC", "CRepWriteOffCalc", "Nurašymo skaičiavimas"}}},
+      {"MKO",
+       {{"R_MKO", "CRepWriteOff", "Prekių nurašymo aktas"},
+        {"R_MKO_AR", "CRepWriteOffAR", "Prekių nurašymo aktas (sąrašas)"},
+        {"R_MKO_CALC", "CRepWriteOffCalc", "Nurašymo skaičiavimas"}}},
+      {"MFC", {{"R_MFC", "CRepMFC", "Pagamintos produkcijos priėmimo aktas"}}},
+  };
+  return *forms;
+}
+
+PrintJob*& Current() {
+  static PrintJob* job = nullptr;
+  return job;
+}
+
+ReportFormat FormatOfFile(const std::filesystem::path& file) {
+  std::string extension = AsciiLower(file.extension().string());
+  if (extension == ".htm") extension = ".html";
+  if (extension == ".pdf") {
+    throw Error(kErrPrint, kSource,
+                "\"" + file.string() + "\": PDF needs the print layouts, which this build has not");
+  }
+  if (extension.size() < 2) {
+    throw Error(kErrInvalidCall, kSource,
+                "\"" + file.string() + "\" has no extension: give .html, .xlsx, .csv or .json");
+  }
+  return ParseReportFormat(extension.substr(1));
+}
+
+}  // namespace
+
+const std::vector<PrintForm>& PrintFormsOf(std::string_view doc_type) {
+  static const std::vector<PrintForm> kNone;
+  auto it = Forms().find(doc_type);
+  return it == Forms().end() ? kNone : it->second;
+}
+
+const PrintForm* FindPrintForm(std::string_view name) {
+  for (const auto& [type, forms] : Forms()) {
+    for (const PrintForm& form : forms) {
+      if (EqualsIgnoreCase(form.code, name) || EqualsIgnoreCase(form.report_class, name)) {
+        return &form;
+      }
+    }
+  }
+  return nullptr;
+}
+
+PrintJob::PrintJob(std::filesystem::path file, std::string report_class, bool bar_code)
+    : file_(std::move(file)),
+      format_(FormatOfFile(file_)),
+      report_class_(std::move(report_class)),
+      bar_code_(bar_code) {}
+
+void PrintJob::Print(const ReportDocument& doc) {
+  for (std::filesystem::path& path : WriteReport(doc, format_, file_)) {
+    written_.push_back(std::move(path));
+  }
+}
+
+PrintJob* CurrentPrintJob() { return Current(); }
+
+ScopedPrintJob::ScopedPrintJob(PrintJob& job) : previous_(Current()) { Current() = &job; }
+
+ScopedPrintJob::~ScopedPrintJob() { Current() = previous_; }
+
+void ReportRunner::Load(std::string_view name) {
+  form_ = FindPrintForm(name);
+  if (!form_) {
+    throw Error(kErrPrint, kSource, "no print form \"" + std::string(name) + "\"");
+  }
+  params_ = std::make_shared<NamedValueList>();
+}
+
+void ReportRunner::AddParam(std::string_view name, const Variant& value) {
+  if (!params_) params_ = std::make_shared<NamedValueList>();
+  if (NamedValue* entry = params_->Find(name)) {
+    entry->SetValue(value);
+  } else {
+    params_->Add(name, 0, value);
+  }
+}
+
+bool ReportRunner::Run(const AppContextPtr& book) {
+  if (!form_) throw Error(kErrPrint, kSource, "Run before Load: no print form is loaded");
+  PrintJob* job = CurrentPrintJob();
+  if (!job) {
+    throw Error(kErrPrint, kSource,
+                "there is nowhere to print \"" + form_->caption + "\": choose a file to print to");
+  }
+  if (!job->ReportClass().empty() && !EqualsIgnoreCase(job->ReportClass(), form_->report_class) &&
+      !EqualsIgnoreCase(job->ReportClass(), form_->code)) {
+    throw Error(kErrPrint, kSource,
+                "the print form is " + form_->report_class + " (" + form_->caption + "), not " +
+                    job->ReportClass());
+  }
+  if (job->BarCode()) AddParam("ParamPrintBarCode", Variant(int32_t{1}));
+  // The host keeps one component host for the process; it is never torn down, so libraries
+  // are not unloaded under objects that are still alive at exit.
+  static ComponentHost* host = new ComponentHost();
+  ObjectPtr report = CreateReport(*host, form_->report_class, DefaultComponentPath());
+  ReportRun run = RunReport(report, book, params_);
+  if (!run.printed) return false;
+  job->Print(ReportDocument::FromValues(form_->report_class, *run.values, Date::Now()));
+  return true;
+}
+
+}  // namespace qts::host
