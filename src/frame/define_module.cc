@@ -51,6 +51,11 @@ void EnsureStarted() {
   g_started.store(true, std::memory_order_release);
 }
 
+std::string MessageText(int32_t number) {
+  EnsureStarted();
+  return GetGlobals().MessageTable->GetText(number);
+}
+
 int32_t StartCount() { return g_start_count.load(); }
 
 }  // namespace qts::frame

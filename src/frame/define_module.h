@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "host/fwd.h"
 
@@ -32,6 +33,10 @@ void Main();
 
 // Runs Main once, before the first object; a failed start-up is tried again next time.
 void EnsureStarted();
+
+// The text of message `number` of the component's message table (start-up runs first when
+// it has not run yet).
+[[nodiscard]] std::string MessageText(int32_t number);
 
 // How many times Main has run to the end in this load (for diagnostics and tests).
 int32_t StartCount();

@@ -57,11 +57,6 @@ Currency Money(const Variant& v) { return Missing(v) ? Currency() : CCur(v); }
 
 const host::SqlTools& Tools() { return *host::SqlTools::Instance(); }
 
-std::string MessageText(int32_t number) {
-  frame::EnsureStarted();
-  return frame::GetGlobals().MessageTable->GetText(number);
-}
-
 // "Column = literal" in the recordset filter grammar (a Null value as "= NULL").
 std::string FilterEquals(std::string_view column, const Variant& value, host::Kind kind) {
   return std::string(column) + " = " + Tools().SqlValue(value, kind);
@@ -337,7 +332,7 @@ bool CFuelWriteOff::PrepareDoc(bool IsSilence, bool& created) {
     // A document without a code is named by its number.
     const Variant code = Missing(f.Item("Code").Value()) ? Variant(Text(f.Item("Number").Value()))
                                                          : f.Item("Code").Value();
-    const std::string text = frame::FormatMsg(MessageText(kMsgFuelReplaceRows), {code});
+    const std::string text = frame::FormatMsg(frame::MessageText(kMsgFuelReplaceRows), {code});
     const host::MessageAnswer answer = host::CurrentOperator().MessageBox(
         kMsgFuelReplaceRows, text, host::MessageButtons::kOkCancel);
     if (answer != host::MessageAnswer::kOk) return false;
@@ -397,7 +392,7 @@ bool CFuelWriteOff::CheckRest(int32_t kind, Currency quantity) {
                                                    frame::kAggSum, KindFilter());
   if (total >= quantity) return true;
   const std::string text = frame::FormatMsg(
-      MessageText(kMsgFuelRestShort),
+      frame::MessageText(kMsgFuelRestShort),
       {Variant(Format(Variant(quantity - total), "0.00")),
        Variant(Format(Variant(quantity), "0.00")), Variant(Format(Variant(total), "0.00"))});
   host::CurrentOperator().MessageBox(kMsgFuelRestShort, text, host::MessageButtons::kOk);
@@ -429,7 +424,7 @@ void CFuelWriteOff::RunSteps() {
   runner.Run(*this, &m_App->Connection());
 }
 
-std::string CFuelWriteOff::Caption() { return MessageText(kMsgFuelCaption); }
+std::string CFuelWriteOff::Caption() { return frame::MessageText(kMsgFuelCaption); }
 
 int32_t CFuelWriteOff::CountStep() {
   return m_List && m_List->IsOpen() ? static_cast<int32_t>(m_List->RecordCount()) : 0;
@@ -550,7 +545,7 @@ void CFuelWriteOff::AddLink(const std::string& good, int32_t outcome_id, int32_t
 // Part of a row stays unlinked: the person keeps it so (first answer) or has the row's links
 // taken away (second answer), after which the source list shows the book as it now stands.
 void CFuelWriteOff::WarnUnlinked(const std::string& good, int32_t spec_id) {
-  const std::string text = frame::FormatMsg(MessageText(kMsgFuelUnlinked), {Variant(good)});
+  const std::string text = frame::FormatMsg(frame::MessageText(kMsgFuelUnlinked), {Variant(good)});
   const host::MessageAnswer answer =
       host::CurrentOperator().MessageBox(kMsgFuelUnlinked, text, host::MessageButtons::kOkCancel);
   if (answer == host::MessageAnswer::kOk) return;

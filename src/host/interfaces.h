@@ -73,23 +73,25 @@ class IReportExec : public virtual Object {
   virtual void SetAlterFormCode(const std::string& value) = 0;
 };
 
-// A plug-in dialog the host opens for a document type.
+// A plug-in dialog the host opens for a document type. Init opens it for the host object (the
+// document) and the caller's event receiver; the other members are the open dialog's.
 class IHaldenDialog : public virtual Object {
  public:
   static constexpr Guid kIid = MakeGuid("DD2C2AAD-A055-4A5A-80ED-C73E3B1775DF");
   static constexpr std::string_view kName = "IHaldenDialog";
 
-  virtual void Init(const ObjectPtr& dialog, const ObjectPtr& callback, const Variant& type) = 0;
+  virtual void Init(const ObjectPtr& HostObject, const ObjectPtr& Callback,
+                    const Variant& vntParm) = 0;
   virtual void UnloadForm() = 0;
-  virtual Variant RunForm() = 0;
-  virtual void Move(int32_t left, int32_t top, int32_t width, int32_t height) = 0;
+  virtual bool RunForm(Variant& a, Variant& b, Variant& c) = 0;
+  virtual void Move(Variant& Left, Variant& Top, Variant& Width, Variant& Height) = 0;
   virtual bool InsertMode() = 0;
   virtual bool Visible() = 0;
   virtual bool DataChanged() = 0;
   virtual NamedValueListPtr UserParams() = 0;
   virtual void SetUserParams(const NamedValueListPtr& value) = 0;
-  virtual bool EnableControl() = 0;
-  virtual void SetEnableControl(bool value) = 0;
+  virtual bool EnableControl(const Variant& Key) = 0;
+  virtual void SetEnableControl(const Variant& Key, bool value) = 0;
   virtual bool UnloadFormOnClose() = 0;
   virtual void SetUnloadFormOnClose(bool value) = 0;
   virtual bool UpdateListAfterClose() = 0;

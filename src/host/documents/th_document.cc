@@ -195,6 +195,9 @@ void THDocument::WriteAddFields(const AddTable& table, int32_t idc, bool insert)
   db::Connection& c = application_->Connection();
   const size_t n = layout.Columns().size();
   if (!insert) {
+    // A type whose additional table holds nothing but the document's key has nothing to
+    // update (its row was written with the document).
+    if (n <= 1) return;
     db::StatementHandle u = c.Prepare(table.update_sql);
     for (size_t i = 1; i < n; ++i) {
       layout.Bind(*u, static_cast<int>(i), i, add_fields_->At(i - 1).Value());

@@ -62,7 +62,7 @@ class IDialogEventSink : public virtual Object {
 // The host object a document dialog is opened for: its "ObjectName" is "THDocument", it names
 // the book and the document (0: a new one) and carries the caller's parameters ("Parent", a
 // parent document object, ...).
-class DialogHost final : public virtual Object, public IDispatch {
+class DialogHost final : public Implements<IDispatch> {
  public:
   DialogHost(AppContextPtr book, int32_t document_id);
   std::string_view ClassName() const override { return "DialogHost"; }

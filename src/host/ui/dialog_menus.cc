@@ -48,9 +48,9 @@ MenuRequest UtilMenu::Menu() const {
   std::shared_ptr<SystemDialog> dialog = dialog_.lock();
   if (!dialog) return menu;
   QueryPtr q = dialog->Book()->CreateQuery("REFBusinessOperation");
-  q->Fields().KeepOnly({"Code", "Name"});
   q->AddWhere(SqlTools::Instance()->Condition(q->Fields().Item("DocTypeCode"), kOpEqual,
                                               Variant(doc_type_)));
+  q->Fields().KeepOnly({"Code", "Name"});
   q->OrderBy("Code");
   q->Open();
   for (; !q->Eof(); q->MoveNext()) {

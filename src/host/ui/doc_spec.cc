@@ -208,6 +208,7 @@ void DocSpec::Attach(Control& grid, THDocumentPtr doc, const std::shared_ptr<IDi
   dialog_ = dialog;
   if (!book_ && doc_) book_ = doc_->Application();
   spec_ = std::make_shared<THGoodSpec>(book_);
+  lookup_ = std::make_shared<GoodLookUp>(book_);
   if (delete_button) {
     delete_click_ = delete_button->Click.Connect([this](Control&) { DeleteCurrentRow(); });
   }
@@ -458,9 +459,8 @@ Variant DocSpec::ParseValue(const DocSpecColumn& column, std::string_view text) 
 }
 
 void DocSpec::CheckGood(const std::string& code, int32_t pos) {
-  auto lookup = std::make_shared<GoodLookUp>(book_);
   Variant arg(pos);
-  BeforeShowGoodLookUp.Raise(*lookup, arg);
+  BeforeShowGoodLookUp.Raise(*lookup_, arg);
   GoodEntry& goods = Goods();
   if (!goods.Load(code)) Refuse("GoodCode: the book has no good \"" + code + "\"");
   if (goods.IsGroup()) Refuse("GoodCode: \"" + code + "\" is a group of goods, not a good");
@@ -630,9 +630,9 @@ void DocSpec::DeleteCurrentRow() {
   NamedValueListPtr row = RowFields(pos);
   if (!row) Refuse("the row at position " + std::to_string(pos) + " is gone");
   Variant arg(pos);
-  bool cancel = false;
-  OnDelete.Raise(*row, arg, cancel);
-  if (cancel) Refuse("the row at position " + std::to_string(pos) + " may not be deleted");
+  bool allowed = true;
+  OnDelete.Raise(row, arg, allowed);
+  if (!allowed) Refuse("the row at position " + std::to_string(pos) + " may not be deleted");
   std::shared_ptr<SystemDialog> dialog = dialog_.lock();
   if (!dialog) throw Error(kErrInvalidCall, "DocSpec", "the grid has no dialog");
   dialog->BeginEdits();
@@ -650,10 +650,9 @@ void DocSpec::DeleteCurrentRow() {
 
 std::vector<std::string> DocSpec::FindGoods(std::string_view text) {
   RequireAttached("FindGoods");
-  GoodLookUp lookup(book_);
   Variant arg(int32_t{0});
-  BeforeShowGoodLookUp.Raise(lookup, arg);
-  return lookup.Search(text);
+  BeforeShowGoodLookUp.Raise(*lookup_, arg);
+  return lookup_->Search(text);
 }
 
 std::shared_ptr<DocSpecList> DocSpec::BaseList() {

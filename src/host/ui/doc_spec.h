@@ -13,7 +13,7 @@
 //     unit defaults to the good's accounting unit): the document's handler inserts it
 //     (ITHDoc.InsertSpecRec, which may merge it into a row of the same good and unit); when the
 //     handler inserts nothing, the grid writes the row itself at the next position;
-//   - a delete raises OnDelete (a listener may cancel it) and deletes the row.
+//   - a delete raises OnDelete (a listener may keep the row) and deletes the row.
 // While the document's lock field is set (a posted document) the rows cannot be changed.
 //
 // Columns. SetKind("SC") makes the material columns: position, good, its name, quantity,
@@ -51,7 +51,7 @@ class SpecCalculator;
 class GoodEntry;
 
 // One column of the grid.
-class DocSpecColumn final : public virtual Object, public IDispatch {
+class DocSpecColumn final : public Implements<IDispatch> {
  public:
   DocSpecColumn(std::string key, std::string caption, int32_t kind, bool editable,
                 std::string list_field);
@@ -95,7 +95,7 @@ using DocSpecColumnPtr = std::shared_ptr<DocSpecColumn>;
 
 // The grid's rows as a list object: "ListObject" (itself, as the print forms reach it through
 // BaseList) and "Recordset" (the rows).
-class DocSpecList final : public virtual Object, public IDispatch {
+class DocSpecList final : public Implements<IDispatch> {
  public:
   std::string_view ClassName() const override { return "DocSpecList"; }
   const RecordsetPtr& Recordset() const { return rows_; }
@@ -127,7 +127,7 @@ class GoodLookUp final : public virtual Object {
   std::string store_code_;
 };
 
-class DocSpec final : public virtual Object, public IDispatch {
+class DocSpec final : public Implements<IDispatch> {
  public:
   DocSpec();
   ~DocSpec() override;
@@ -196,9 +196,9 @@ class DocSpec final : public virtual Object, public IDispatch {
   Event<DocSpecColumn&> OnAddColumn;
   // After a cell edit, before the row is written: the column and the row's values.
   Event<const std::string&, NamedValueList&> AfterChangeColValue;
-  // Before a row is deleted: the row, an argument the host passes (the row's position), the
-  // cancel flag.
-  Event<NamedValueList&, Variant&, bool&> OnDelete;
+  // Before a row is deleted: the row, an argument the host passes (the row's position) and
+  // the flag that lets it go, True at first; a listener that clears it keeps the row.
+  Event<const NamedValueListPtr&, Variant&, bool&> OnDelete;
   // Before the goods lookup is used: the lookup and the row's position (0 for the new line).
   Event<GoodLookUp&, Variant&> BeforeShowGoodLookUp;
   // After the rows were read.
@@ -241,6 +241,7 @@ class DocSpec final : public virtual Object, public IDispatch {
   std::vector<std::pair<std::string, Variant>> new_line_;  // the values of the "new" line
   THGoodSpecPtr spec_;
   mutable std::shared_ptr<GoodEntry> goods_;
+  std::shared_ptr<GoodLookUp> lookup_;  // the grid's one goods lookup, kept between uses
   std::shared_ptr<DocSpecList> list_;
 };
 

@@ -122,6 +122,11 @@ class Form final : public Implements<IDispatch> {
   const std::string& Name() const { return name_; }
   // The caption as shown: the text of the caption key when the resource set holds it.
   std::string ShownCaption() const;
+  // A new caption, shown as it is (the caption key is dropped).
+  void SetCaption(std::string caption) {
+    caption_ = std::move(caption);
+    caption_key_.clear();
+  }
 
   // Adds a control; a name the form has already raises error 5 naming it. Controls are kept
   // in the order added, which is the order the operator fills them.

@@ -253,7 +253,7 @@ bool SystemDialog::FormToDoc() {
   bool cancel = false;
   OnDDXExchange.Raise(arg, true, cancel);
   if (cancel) return false;
-  if (!exchanged_) CopyFormToDoc();
+  if (!exchanged_ && OnDDXExchange.ListenerCount() == 0) CopyFormToDoc();
   exchanged_ = false;
   form_changed_ = false;
   return true;
@@ -266,7 +266,7 @@ void SystemDialog::DocToForm(const Variant& arg) {
   BeforeDDXExchange.Raise(doc_->Fields(), false, a);
   bool cancel = false;
   OnDDXExchange.Raise(a, false, cancel);
-  if (!cancel && !exchanged_) CopyDocToForm();
+  if (!cancel && !exchanged_ && OnDDXExchange.ListenerCount() == 0) CopyDocToForm();
   exchanged_ = false;
   ApplyLocks();
   if (std::shared_ptr<DocSpec> spec = Spec(); spec && !spec->IsCurrent()) spec->Reload();

@@ -16,8 +16,9 @@
 //          BeforeDDXExchange(fields, direction, arg)
 //          OnDDXExchange(arg, direction, cancel)      cancel: no values are copied; FormToDoc
 //                                                     is False
-//          then the bound controls are copied, unless a handler copied them itself
-//          (DocDialogBase does, through CopyFormToDoc / CopyDocToForm).
+//          then, when nobody handles OnDDXExchange, the dialog copies the bound controls
+//          itself; a form that handles it copies them when it decides to (DocDialogBase's
+//          ReadFromFormToDoc / ReadFromDocToForm, through CopyFormToDoc / CopyDocToForm).
 //   Save:  the form's Check (False: its message is shown, nothing is written), FormToDoc,
 //          the header written (inserted or updated),
 //          OnWriteRecord(idc, inserted, cancel)       cancel: the write is rolled back

@@ -459,9 +459,9 @@ TEST_F(DialogBook, ADeleteCanBeVetoedAndOtherwiseRemovesTheRow) {
   bool veto = true;
   std::string deleted_good;
   Connection on_delete =
-      form_->spec->OnDelete.Connect([&](NamedValueList& row, Variant& pos, bool& cancel) {
-        deleted_good = CStr(row.Item("GoodCode").Value()) + "@" + CStr(pos);
-        cancel = veto;
+      form_->spec->OnDelete.Connect([&](const NamedValueListPtr& row, Variant& pos, bool& allowed) {
+        deleted_good = CStr(row->Item("GoodCode").Value()) + "@" + CStr(pos);
+        if (veto) allowed = false;
       });
   DialogCommand del = ParseDialogCommand("delete 1");
   std::ostringstream out;
