@@ -101,6 +101,27 @@ check doc-json 0 '"CostSumm": [1-9]' -- "$qts" doc show "${wo:-0}" --book "$sb" 
 check doc-delete 0 'deleted document' -- "$qts" doc delete "${wo:-0}" --book "$sb"
 check doc-deleted 1 'no document' -- "$qts" doc show "${wo:-0}" --book "$sb"
 
+# The write-off dialog through the dispatcher: a whole road, and refusals that write nothing.
+docs() { echo "SELECT COUNT(*) AS N FROM THDocument" | "$qts" sql run --book "$sb" --format csv | tail -1 | tr -d '\r'; }
+before=$(docs)
+check dialog-unknown-control 1 'no control "edNope"' -- "$qts" dialog MMO --book "$sb" --new --set edNope=1 --save
+check dialog-bad-date 1 'edDate.*expects a date' -- "$qts" dialog MMO --book "$sb" --new --set edDate=31.12.2026 --save
+check dialog-unknown-store 1 'cbStore: "NOPE" is not among' -- "$qts" dialog MMO --book "$sb" --new --set cbStore=NOPE
+check dialog-unknown-column 1 'no column "Nope"' -- "$qts" dialog MMO --book "$sb" --new --set cbDepartment=GAM --cell new:Nope=1 --save
+check dialog-check 1 'Nepasirinktas padalinys' -- "$qts" dialog MMO --book "$sb" --new --cell "new:GoodCode=$good" --cell new:Amount=1 --save
+check dialog-post-needs-save 1 '--post posts on saving' -- "$qts" dialog MMO --book "$sb" --new --post
+check dialog-wrong-type 1 'is a PISF, not a MFC' -- "$qts" dialog MFC --book "$sb" --doc 1
+check dialog-refusals-wrote-nothing 0 "^$before\$" -- docs
+check dialog-road 0 'saved MMO .* posted' -- "$qts" dialog MMO --book "$sb" --new --set edDate=2026-12-31 --set cbDepartment=GAM --set cbStore=GS --cell "new:GoodCode=$good" --cell new:Amount=1 --cell "new:GoodCode=$good" --cell new:Amount=0.5 --save --post
+dwo=$("$qts" doc list --book "$sb" --type MMO --limit 1 | awk '{print $1}')
+check dialog-merged 0 '^1 row\(s\)' -- "$qts" doc show "$dwo" --book "$sb"
+check dialog-posted-locked 1 'edNumb is read-only while the document.s IsPosted is set' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --set edNumb=X1 --save
+check dialog-posted-rows 1 'rows cannot be changed' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --cell 1:Amount=5
+check dialog-price 0 'Kainos apskai' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --press btSetPriceOff --save --show
+check dialog-show 0 'SpecGrid: 1 eil' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --show
+check dialog-interactive-input 0 'EXIT' -- bash -c "printf 'set edName Iš terminalo\nsave\nclose\n' | '$qts' dialog MMO --book '$sb' --doc '$dwo' --interactive >/dev/null; echo EXIT"
+check dialog-interactive-saved 0 'Iš terminalo' -- bash -c "echo \"SELECT Name FROM THDocument WHERE IDC = $dwo\" | '$qts' sql run --book '$sb' --format csv"
+
 # Fuel write-off of the latest December waybill of the small sample book.
 wb=$("$qts" doc list --book "$sb" --type TKL --limit 1 | awk '{print $1}')
 check fuel-bad-number 1 '--fuel "lots" is not a number' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel lots

@@ -19,6 +19,8 @@ void AddSqlCommands(CLI::App& app);
 void AddReportCommands(CLI::App& app);
 // fuel write-off, fuel delete.
 void AddFuelCommands(CLI::App& app);
+// dialog: a document opened in its dialog and worked on as a person does.
+void AddDialogCommands(CLI::App& app);
 
 }  // namespace qts::cli
 

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   qts::cli::AddDocumentCommands(app);
   qts::cli::AddReportCommands(app);
   qts::cli::AddFuelCommands(app);
+  qts::cli::AddDialogCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

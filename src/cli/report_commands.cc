@@ -7,14 +7,20 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "core/convert.h"
 #include "core/date.h"
 #include "core/error.h"
 #include "host/data/app_context.h"
+#include "host/documents/th_document.h"
+#include "host/interfaces.h"
 #include "host/plugin/component_host.h"
+#include "host/report/print_forms.h"
 #include "host/report/report_document.h"
 #include "host/report/report_engine.h"
 #include "host/report/report_runner.h"
 #include "host/report/report_writers.h"
+#include "host/ui/dialog_command.h"
+#include "host/ui/dialog_form.h"
 #include "host/ui/operator.h"
 #include "host/ui/scripted_operator.h"
 #include "host/ui/terminal_operator.h"
@@ -37,6 +43,8 @@ struct ReportOptions {
   bool list = false;
   bool cancel = false;
   bool interactive = false;
+  int32_t doc = 0;
+  bool bar_code = false;
 };
 
 // "CONTROL=VALUE" pairs as a form filling.
@@ -52,6 +60,47 @@ host::ScriptedForm FormFilling(const std::vector<std::string>& sets, bool cancel
     form.values.emplace_back(set.substr(0, eq), Variant(set.substr(eq + 1)));
   }
   return form;
+}
+
+// An act of one document: the document is opened in its dialog through the dispatcher and
+// printed from the dialog's print button, as a person prints it.
+void PrintDocument(const ReportOptions& o, host::ReportFormat format,
+                   const std::filesystem::path& library) {
+  host::AppContextPtr book = host::AppContext::Open(o.book);
+  host::THDocument doc(book);
+  if (!doc.Load(o.doc)) {
+    throw Error(kErrInvalidCall, "qts report", fmt::format("the book has no document {}", o.doc));
+  }
+  const std::string type = CStr(doc.Fields().Item("DocTypeCode").Value());
+  auto scripted = std::make_shared<host::ScriptedOperator>(
+      "the act is printed from the document's dialog without questions", &std::cerr);
+  scripted->AnswerDialog({{host::ParseDialogCommand("press btUsePrint")}});
+  host::ScopedOperator scoped(scripted);
+  auto app = std::make_shared<host::ReportApp>();
+  app->SetCurrentBook(book);
+  host::ScopedClientApplication scoped_app(app);
+
+  std::unique_ptr<host::PrintJob> job =
+      o.output.empty() ? std::make_unique<host::PrintJob>(std::cout, format, o.report, o.bar_code)
+                       : std::make_unique<host::PrintJob>(o.output, format, o.report, o.bar_code);
+  host::ScopedPrintJob scoped_job(*job);
+  host::ComponentHost component_host;
+  auto dialogs = QueryInterface<host::IHaldenDialog>(
+      host::CreateByProgId(component_host, "QTS_Inventory.HaldenUserDialogs", library));
+  dialogs->Init(std::make_shared<host::DialogHost>(book, o.doc), nullptr, Variant(type));
+  if (scripted->Errors().empty()) {
+    Variant a, b, c;
+    (void)dialogs->RunForm(a, b, c);
+  }
+  dialogs->UnloadForm();
+  if (!job->Printed()) {
+    std::cerr << fmt::format("qts: {} printed nothing for document {}{}\n", o.report, o.doc,
+                             scripted->Errors().empty() ? "" : " (error shown above)");
+    throw CLI::RuntimeError(kExitFailed);
+  }
+  for (const std::filesystem::path& written : job->Written()) {
+    if (written != "-") std::cerr << "wrote " << written.string() << "\n";
+  }
 }
 
 void RunReportCommand(const ReportOptions& o) {
@@ -71,6 +120,13 @@ void RunReportCommand(const ReportOptions& o) {
     throw Error(kErrInvalidCall, "qts report", "the xlsx format needs -o PATH");
   }
 
+  if (o.doc != 0) {
+    PrintDocument(o, format, library);
+    return;
+  }
+  if (o.bar_code)
+    throw Error(kErrInvalidCall, "qts report",
+                "--bar-code prints a document's act: give --doc IDC");
   host::AppContextPtr book = host::AppContext::Open(o.book);
   std::shared_ptr<host::ScriptedOperator> scripted;
   std::shared_ptr<host::Operator> op;
@@ -147,6 +203,10 @@ void AddReportCommands(CLI::App& app) {
                   "type) (repeatable)");
   cmd->add_flag("--cancel", o->cancel, "cancel the parameter form instead of confirming it");
   cmd->add_flag("--interactive", o->interactive, "fill the parameter form on the terminal");
+  cmd->add_option("--doc", o->doc,
+                  "print the act of this document (CRepWriteOff, CRepWriteOffAR, "
+                  "CRepWriteOffCalc, CRepMFC): it is opened in its dialog and printed from it");
+  cmd->add_flag("--bar-code", o->bar_code, "with --doc: print the document's bar code on the act");
   cmd->add_option("--format", o->format, "html, csv, json or xlsx")->capture_default_str();
   cmd->add_option("-o,--output", o->output,
                   "write to PATH (csv: one file per data list) instead of standard output");

@@ -4,7 +4,10 @@
 #include <fmt/format.h>
 
 #include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <optional>
 
+#include "core/dispatch.h"
 #include "core/error.h"
 
 namespace qts::host {
@@ -159,6 +162,25 @@ std::filesystem::path DefaultComponentPath() {
     return std::filesystem::path(info.dli_fname).parent_path() / "libqts_inventory.so";
   }
   return "libqts_inventory.so";
+}
+
+ObjectPtr CreateByProgId(ComponentHost& host, std::string_view progid,
+                         const std::filesystem::path& library) {
+  if (host.GetRegistry().Load().KeyExists(std::string(progid))) return host.CreateObject(progid);
+  const nlohmann::json lib = nlohmann::json::parse(host.Load(library)->TypeLibrary());
+  for (const auto& cls : lib["classes"]) {
+    if (!EqualsIgnoreCase(cls.value("progid", ""), progid)) continue;
+    if (!cls.value("creatable", false) || !cls.value("available", false)) {
+      throw Error(
+          kErrCannotCreate, "ComponentHost",
+          "\"" + std::string(progid) + "\" cannot be created by this build of the component");
+    }
+    const std::optional<Guid> clsid = Guid::Parse(cls.value("clsid", ""));
+    if (!clsid) break;
+    return host.Load(library)->CreateInstance(*clsid);
+  }
+  throw Error(kErrCannotCreate, "ComponentHost",
+              "no class \"" + std::string(progid) + "\" in the registry or in " + library.string());
 }
 
 }  // namespace qts::host

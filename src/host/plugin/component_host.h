@@ -80,6 +80,12 @@ class ComponentHost {
 // the host kit's own library folder.
 std::filesystem::path DefaultComponentPath();
 
+// Creates an object by programmatic identifier: through the registry when it knows the
+// identifier, otherwise from the library at `library`, whose type library names the class.
+// Raises 429 naming the identifier when neither has it or this build cannot create the class.
+ObjectPtr CreateByProgId(ComponentHost& host, std::string_view progid,
+                         const std::filesystem::path& library);
+
 }  // namespace qts::host
 
 #endif  // QTS_HOST_PLUGIN_COMPONENT_HOST_H_

@@ -1,6 +1,7 @@
 #include "host/report/print_forms.h"
 
 #include <map>
+#include <ostream>
 
 #include "core/date.h"
 #include "core/dispatch.h"
@@ -73,10 +74,49 @@ PrintJob::PrintJob(std::filesystem::path file, std::string report_class, bool ba
       report_class_(std::move(report_class)),
       bar_code_(bar_code) {}
 
-void PrintJob::Print(const ReportDocument& doc) {
-  for (std::filesystem::path& path : WriteReport(doc, format_, file_)) {
-    written_.push_back(std::move(path));
+PrintJob::PrintJob(std::filesystem::path file, ReportFormat format, std::string report_class,
+                   bool bar_code)
+    : file_(std::move(file)),
+      format_(format),
+      report_class_(std::move(report_class)),
+      bar_code_(bar_code) {}
+
+PrintJob::PrintJob(std::ostream& out, ReportFormat format, std::string report_class, bool bar_code)
+    : file_("-"),
+      out_(&out),
+      format_(format),
+      report_class_(std::move(report_class)),
+      bar_code_(bar_code) {
+  if (format == ReportFormat::kXlsx) {
+    throw Error(kErrInvalidCall, kSource, "an XLSX workbook needs a file to be written to");
   }
+}
+
+void PrintJob::Print(const ReportDocument& doc) {
+  if (!out_) {
+    for (std::filesystem::path& path : WriteReport(doc, format_, file_)) {
+      written_.push_back(std::move(path));
+    }
+    return;
+  }
+  switch (format_) {
+    case ReportFormat::kHtml:
+      *out_ << RenderHtml(doc);
+      break;
+    case ReportFormat::kJson:
+      *out_ << RenderJson(doc).dump(2) << "\n";
+      break;
+    case ReportFormat::kCsv:
+      for (size_t i = 0; i < doc.lists.size(); ++i) {
+        if (i > 0) *out_ << "\r\n";
+        *out_ << RenderCsv(doc.lists[i]);
+      }
+      break;
+    case ReportFormat::kXlsx:
+      break;
+  }
+  *out_ << std::flush;
+  written_.push_back(file_);
 }
 
 PrintJob* CurrentPrintJob() { return Current(); }

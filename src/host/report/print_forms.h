@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,17 +46,24 @@ class PrintJob {
   // `report_class` (may be empty) is the print form the person chose; `bar_code` asks for the
   // document's bar code. Error 5 naming the file for an extension that is no format.
   PrintJob(std::filesystem::path file, std::string report_class, bool bar_code);
+  // The same in the format given.
+  PrintJob(std::filesystem::path file, ReportFormat format, std::string report_class,
+           bool bar_code);
+  // To a stream: HTML, CSV (the data lists one after the other) or JSON; an XLSX workbook needs
+  // a file (error 5).
+  PrintJob(std::ostream& out, ReportFormat format, std::string report_class, bool bar_code);
 
   const std::filesystem::path& File() const { return file_; }
   const std::string& ReportClass() const { return report_class_; }
   bool BarCode() const { return bar_code_; }
-  // Writes `doc`; the files written are kept.
+  // Writes `doc`; the files written are kept ("-" for the stream).
   void Print(const ReportDocument& doc);
   const std::vector<std::filesystem::path>& Written() const { return written_; }
   bool Printed() const { return !written_.empty(); }
 
  private:
   std::filesystem::path file_;
+  std::ostream* out_ = nullptr;
   ReportFormat format_;
   std::string report_class_;
   bool bar_code_;

@@ -37,25 +37,16 @@ ObjectPtr CreateReport(ComponentHost& host, std::string_view name,
                        const std::filesystem::path& library) {
   const std::string progid = ReportProgId(name);
   ObjectPtr object;
-  if (host.GetRegistry().Load().KeyExists(progid)) {
-    object = host.CreateObject(progid);
-  } else {
-    nlohmann::json lib = TypeLibraryOf(host, library);
-    for (const auto& cls : lib["classes"]) {
-      if (!EqualsIgnoreCase(cls.value("progid", ""), progid)) continue;
-      if (!cls.value("creatable", false) || !cls.value("available", false)) {
-        throw Error(kErrCannotCreate, "ReportEngine",
-                    "\"" + progid + "\" cannot be created by this build of the component");
-      }
-      std::optional<Guid> clsid = Guid::Parse(cls.value("clsid", ""));
-      if (!clsid) break;
-      object = host.Load(library)->CreateInstance(*clsid);
-      break;
-    }
-    if (!object) {
-      throw Error(kErrCannotCreate, "ReportEngine",
-                  "no report \"" + progid + "\" in the registry or in " + library.string());
-    }
+  try {
+    object = CreateByProgId(host, progid, library);
+  } catch (const Error& error) {
+    // The engine names what it could not find as a report.
+    if (error.Number() != kErrCannotCreate) throw;
+    std::string description = error.Description();
+    const std::string needle = "no class";
+    if (description.rfind(needle, 0) == 0)
+      description = "no report" + description.substr(needle.size());
+    throw Error(kErrCannotCreate, "ReportEngine", description);
   }
   if (!TryQueryInterface<IReportExec>(object)) {
     throw Error(kErrNoInterface, "ReportEngine", "\"" + progid + "\" is not a report");

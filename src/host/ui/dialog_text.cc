@@ -46,11 +46,18 @@ bool Drawn(const DialogField& field) {
   return field.visible && field.type != ControlType::kLabel && field.type != ControlType::kFrame;
 }
 
+// A read-only control's value is marked; the legend under the form explains the mark.
+constexpr const char* kReadOnlyMark = " *";
+
 std::string FieldCell(const DialogField& field, size_t caption_width, size_t value_width) {
   std::string value = field.text;
-  if (!field.enabled) value += " [užrakinta]";
-  return Fit(field.caption, caption_width) + " " + Fit(field.name, 15) + " " +
-         Fit(value, value_width);
+  if (!field.enabled && value_width >= 3) {
+    // The mark survives a value cut to fit.
+    if (Utf8Length(value) > value_width - 2) value = Fit(value, value_width - 2);
+    value += kReadOnlyMark;
+  }
+  value = Fit(value, value_width);
+  return Fit(field.caption, caption_width) + " " + Fit(field.name, 14) + " " + value;
 }
 
 std::string ButtonText(const DialogField& button) {
@@ -59,7 +66,7 @@ std::string ButtonText(const DialogField& button) {
 }
 
 void RenderHeader(const DialogView& view, const DialogTextOptions& options, std::string& out) {
-  constexpr size_t kCaption = 22;
+  constexpr size_t kCaption = 21;
   const size_t half = options.width / 2;
   const size_t half_value = half > kCaption + 18 ? half - kCaption - 18 : 10;
   const size_t wide_value = options.width > kCaption + 18 ? options.width - kCaption - 18 : 20;
@@ -79,7 +86,7 @@ void RenderHeader(const DialogView& view, const DialogTextOptions& options, std:
     if (field.type == ControlType::kTabs) {
       flush();
       out +=
-          " " + Fit(field.caption, kCaption) + " " + Fit(field.name, 15) + " " + field.text + "\n";
+          " " + Fit(field.caption, kCaption) + " " + Fit(field.name, 14) + " " + field.text + "\n";
       continue;
     }
     if (field.layout == LayoutCode::kWide) {
@@ -162,7 +169,7 @@ void RenderFooter(const DialogView& view, const DialogTextOptions& options, std:
       continue;
     }
     sums += " " + field.caption + " (" + field.name + "): " + field.text +
-            (field.enabled ? "" : " [užrakinta]") + "  ";
+            (field.enabled ? "" : kReadOnlyMark) + "  ";
   }
   if (!sums.empty()) out += sums + "\n";
   std::string left;
@@ -170,10 +177,19 @@ void RenderFooter(const DialogView& view, const DialogTextOptions& options, std:
   std::string right;
   for (const DialogField& field : view.fields) {
     if (!field.visible || field.type != ControlType::kButton) continue;
-    std::string& part = field.layout == LayoutCode::kBottomRight  ? right
-                        : field.layout == LayoutCode::kBottomLeft ? left
-                                                                  : middle;
-    part += ButtonText(field) + " ";
+    if (field.layout == LayoutCode::kBottomRight) {
+      right += ButtonText(field) + " ";
+    } else if (field.layout == LayoutCode::kBottomLeft) {
+      left += ButtonText(field) + " ";
+    } else {
+      // The grid's and the form's own buttons, as many to a line as fit.
+      const std::string button = ButtonText(field) + " ";
+      if (!middle.empty() && Utf8Length(middle) + Utf8Length(button) + 1 > options.width) {
+        out += " " + middle + "\n";
+        middle.clear();
+      }
+      middle += button;
+    }
   }
   if (!middle.empty()) out += " " + middle + "\n";
   if (!left.empty() || !right.empty()) {
@@ -181,6 +197,13 @@ void RenderFooter(const DialogView& view, const DialogTextOptions& options, std:
     out += " " + left + std::string(options.width > used ? options.width - used : 1, ' ') + right +
            "\n";
   }
+  bool any_read_only = false;
+  for (const DialogField& field : view.fields) {
+    any_read_only =
+        any_read_only || (field.visible && !field.enabled && field.type != ControlType::kButton &&
+                          field.type != ControlType::kLabel);
+  }
+  if (any_read_only) out += " * tik skaityti; (mygtukas) - neveikia\n";
   if (!view.print_forms.empty()) {
     std::string forms;
     for (const std::string& form : view.print_forms) forms += (forms.empty() ? "" : ", ") + form;

@@ -31,15 +31,18 @@ constexpr int32_t kKindFlag = 14;
 constexpr int32_t kKindText = 15;
 constexpr int32_t kKindName = 16;
 
-// The captions and kinds of additional row fields the grid knows; others show their name.
+// The additional row fields the grid shows for a document type, with their captions and
+// kinds; the type's other additional fields stay in the list, hidden.
 struct KnownAddField {
+  std::string_view type;
   std::string_view name;
   std::string_view caption;
   int32_t kind;
 };
 constexpr KnownAddField kKnownAddFields[] = {
-    {"AddFld.WriteOffPrice", "Nurašymo kaina", kKindPrice},
-    {"AddFld.DirectCost", "Tiesioginės išlaidos", kKindMoney},
+    {"MMO", "AddFld.WriteOffPrice", "Nurašymo kaina", kKindPrice},
+    {"MKO", "AddFld.WriteOffPrice", "Nurašymo kaina", kKindPrice},
+    {"MFC", "AddFld.DirectCost", "Tiesioginės išlaidos", kKindMoney},
 };
 
 std::string Trimmed(std::string_view text) {
@@ -268,13 +271,21 @@ void DocSpec::SetKind(std::string_view kind) {
     if (name.rfind("AddFld.", 0) != 0) continue;
     std::string caption = name.substr(7);
     int32_t field_kind = kKindText;
+    bool known_field = false;
     for (const KnownAddField& known : kKnownAddFields) {
-      if (known.name == name) {
+      if (known.type == type && known.name == name) {
         caption = std::string(known.caption);
         field_kind = known.kind;
+        known_field = true;
       }
     }
     AddColumn(name, caption, field_kind, true);
+    // Fields the grid has no caption for belong to other uses of the type's rows (the
+    // operation fields of a filled document): in the list, not on the screen.
+    if (!known_field) {
+      columns_.back()->SetColVisible(false);
+      columns_.back()->SetColPrintVisible(false);
+    }
   }
   // The form's lists, then each column announced (a listener may change it).
   std::vector<std::string> hidden;

@@ -18,7 +18,8 @@
 //
 // Columns. SetKind("SC") makes the material columns: position, good, its name, quantity,
 // unit, accounting quantity, price, sum, cost, national price, algebraic sum, business
-// operation, lot, the closing flags, then the additional row fields of the document's type.
+// operation, lot, the closing flags, then the additional row fields of the document's type
+// (those the grid has no caption for are hidden).
 // Each column is announced through OnAddColumn as it is added; a listener may change its
 // caption, order and flags. The form's HideColumnList hides columns, its OrderColumnList
 // orders them.

@@ -135,8 +135,9 @@ void ScriptedOperator::RunDialog(DialogSession& dialog) {
   for (const DialogCommand& command : script.commands) {
     Record("dialog: " + command.Describe(), false);
     const bool done = RunDialogCommand(dialog, command, answered);
-    if (echo_ && answered.tellp() > 0) {
-      *echo_ << answered.str() << std::flush;
+    std::ostream* out = dialog_out_ ? dialog_out_ : echo_;
+    if (out && answered.tellp() > 0) {
+      *out << answered.str() << std::flush;
       answered.str({});
     }
     if (!done) {

@@ -82,6 +82,8 @@ class ScriptedOperator final : public Operator {
   // Queues the choice (an item's key, caption or number) for the next menu.
   void AnswerMenu(std::string item) { menus_.push_back(std::move(item)); }
   void AnswerDialog(ScriptedDialog dialog) { dialogs_.push_back(std::move(dialog)); }
+  // Where the text dialog commands answer (show, find, help) goes; the echo stream until set.
+  void SetDialogOutput(std::ostream* out) { dialog_out_ = out; }
   size_t PendingAnswers() const { return answers_.size(); }
   size_t PendingForms() const { return forms_.size(); }
   size_t PendingMenus() const { return menus_.size(); }
@@ -93,7 +95,7 @@ class ScriptedOperator final : public Operator {
   // The next queued choice; a menu without one is an error naming the menu.
   int32_t ChooseMenu(const MenuRequest& menu) override;
   // Runs the next queued commands on the dialog (see ScriptedDialog); none queued is an error.
-  // Text the commands answer (find, show) goes to the echo stream.
+  // Text the commands answer (find, show) goes to the dialog output (see SetDialogOutput).
   void RunDialog(DialogSession& dialog) override;
   void BeginProgress(std::string_view caption, int32_t count) override;
   void Progress(int32_t done) override;
@@ -117,6 +119,7 @@ class ScriptedOperator final : public Operator {
 
   std::string no_answer_hint_;
   std::ostream* echo_;
+  std::ostream* dialog_out_ = nullptr;
   std::deque<ScriptedAnswer> answers_;
   std::deque<ScriptedForm> forms_;
   std::deque<std::string> menus_;

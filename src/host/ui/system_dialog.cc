@@ -658,6 +658,12 @@ DialogField SystemDialog::FieldView(Control& control) {
   field.caption = Controls().ShownCaption(control);
   field.type = control.Type();
   field.enabled = CBool(control.Property("Enabled"));
+  // A button nothing stands behind cannot be pressed (the dialog's own buttons excepted).
+  if (control.Type() == ControlType::kButton && control.Click.ListenerCount() == 0 &&
+      !EqualsIgnoreCase(control.Name(), "btOk") && !EqualsIgnoreCase(control.Name(), "btCancel") &&
+      !EqualsIgnoreCase(control.Name(), "btApply")) {
+    field.enabled = false;
+  }
   field.visible = CBool(control.Property("Visible"));
   field.layout = LayoutCodeOf(resizer_->LayoutOf(control));
   switch (control.Type()) {
