@@ -66,6 +66,10 @@ class ProgressScope {
   bool shown_;
 };
 
+// A document number as the sample writes it: six digits per type, short enough for the bar
+// code a write-off act carries (5 to 8 characters) and continued by the host's own numbering.
+std::string NumberText(int64_t number) { return fmt::format("{:06}", number); }
+
 }  // namespace
 
 SampleGenerator::SampleGenerator(db::Connection& connection, std::string code, SampleSize size,
@@ -78,7 +82,7 @@ SampleGenerator::SampleGenerator(db::Connection& connection, std::string code, S
       w_(std::make_unique<SampleWriters>(connection, code_)) {}
 
 std::string SampleGenerator::NextNumber(const std::string& type) {
-  return fmt::format("{}-{:06}", type, ++numbers_[type]);
+  return NumberText(++numbers_[type]);
 }
 
 const std::string& SampleGenerator::RandomPerson() { return random_.Pick(persons_); }
@@ -288,13 +292,17 @@ void SampleGenerator::PackagingFor(const SampleDoc& sale, const std::vector<int6
 void SampleGenerator::ProductionWriteOff(const std::string& date) {
   SampleDoc doc;
   doc.type = "MMO";
+  doc.name = "Medžiagos gamybai";
   doc.date = date;
   doc.store = "GS";
   doc.department = "GAM";
   doc.posted = random_.Percent(95);
   doc.author = 7;
-  doc.parties = {
-      {"KP", persons_[6]}, {"KN1", RandomPerson()}, {"KN2", RandomPerson()}, {"AA", persons_[3]}};
+  doc.parties = {{"KP", persons_[6]},
+                 {"KN1", RandomPerson()},
+                 {"KN2", RandomPerson()},
+                 {"KN3", persons_[10]},
+                 {"AA", persons_[3]}};
   const int64_t rows = random_.Between(2, 8);
   for (int64_t i = 0; i < rows; ++i) {
     const SampleGood& g = RandomGood(GoodKind::kMaterial);
@@ -325,7 +333,7 @@ void SampleGenerator::Manufacture(const std::string& date) {
     row.price = Round2(g.price * 1.4);
     order.rows.push_back(std::move(row));
   }
-  const std::string number = fmt::format("{}-{:06}", order.type, numbers_[order.type] + 1);
+  const std::string number = NumberText(numbers_[order.type] + 1);  // the number WriteDoc gives
   std::vector<int64_t> order_rows;
   const int64_t order_id = WriteDoc(order, &order_rows);
 
@@ -415,9 +423,11 @@ void SampleGenerator::VehicleMonth(const std::string& begin, const std::string& 
     writeoff.parent = period_id;
     writeoff.author = 5;
     writeoff.vehicle = v.code;
+    writeoff.name = "Kuras pagal kelionės lapą";
     writeoff.parties = {{"KP", persons_[0]},
                         {"KN1", persons_[3]},
                         {"KN2", persons_[15]},
+                        {"KN3", persons_[7]},
                         {"AA", period.parties.front().second}};
     auto use = [&](const std::string& good_code, int64_t lot) {
       const SampleGood& g = goods_[good_index_[good_code]];
@@ -435,13 +445,17 @@ void SampleGenerator::VehicleMonth(const std::string& begin, const std::string& 
 void SampleGenerator::DamageWriteOff(const std::string& date) {
   SampleDoc doc;
   doc.type = "MKO";
+  doc.name = "Sugadintos prekės";
   doc.date = date;
   doc.store = random_.Pick(sale_stores_);
   doc.department = "PRK";
   doc.posted = random_.Percent(95);
   doc.author = 4;
-  doc.parties = {
-      {"KP", persons_[1]}, {"KN1", RandomPerson()}, {"KN2", RandomPerson()}, {"AA", persons_[3]}};
+  doc.parties = {{"KP", persons_[1]},
+                 {"KN1", RandomPerson()},
+                 {"KN2", RandomPerson()},
+                 {"KN3", persons_[5]},
+                 {"AA", persons_[3]}};
   const int64_t rows = random_.Between(1, 4);
   for (int64_t i = 0; i < rows; ++i) {
     const SampleGood& g = RandomGood(GoodKind::kMerchandise);
@@ -456,6 +470,7 @@ void SampleGenerator::DamageWriteOff(const std::string& date) {
 void SampleGenerator::FinishedGoods(const std::string& date) {
   SampleDoc doc;
   doc.type = "MFC";
+  doc.name = "Pagaminta produkcija";
   doc.date = date;
   doc.store = "CS";
   doc.department = "GAM";
@@ -614,7 +629,7 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
                        doc.type,
                        number,
                        number,
-                       fmt::format("{} {}", doc.type, number),
+                       doc.name.empty() ? fmt::format("{} {}", doc.type, number) : doc.name,
                        doc.date,
                        doc.parent,
                        doc.currency,
@@ -630,7 +645,9 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
                        role("KN1"),
                        role("KN2"),
                        role("KN3"),
-                       role("AA")});
+                       role("AA"),
+                       role("DB"),
+                       role("CH")});
   TableWriter& header = *w_->header.at(doc.type);
   if (doc.type == "PISF" || doc.type == "PRSF" || doc.type == "TPPR") {
     header.Insert({id, doc.vat_direction});

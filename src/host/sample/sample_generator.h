@@ -91,6 +91,7 @@ struct SampleRow {
 
 struct SampleDoc {
   std::string type;
+  std::string name;  // "Name"; "<type> <number>" when empty
   std::string date;
   std::string store;
   std::string department;
