@@ -9,6 +9,7 @@
 
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/text.h"
 
 namespace qts::host {
 

@@ -5,6 +5,7 @@
 
 #include "core/date.h"
 #include "core/dispatch.h"
+#include "core/text.h"
 #include "host/data/named_value_list.h"
 #include "host/plugin/component_host.h"
 #include "host/report/report_runner.h"

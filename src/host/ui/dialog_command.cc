@@ -6,6 +6,7 @@
 
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/text.h"
 #include "host/ui/dialog_text.h"
 #include "host/ui/operator.h"
 
@@ -15,23 +16,13 @@ namespace {
 
 constexpr const char* kSource = "DialogCommand";
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 // The first word of `text` (up to a blank), and the rest after the blanks that follow it.
 std::string_view NextWord(std::string_view& text) {
-  text = Trim(text);
+  text = StripAsciiWhitespace(text);
   size_t end = 0;
   while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end]))) ++end;
   std::string_view word = text.substr(0, end);
-  text = Trim(text.substr(end));
+  text = StripAsciiWhitespace(text.substr(end));
   return word;
 }
 
@@ -80,14 +71,14 @@ std::string DialogCommand::Describe() const {
 
 DialogCommand ParseSetArgument(std::string_view text) {
   const size_t eq = text.find('=');
-  if (eq == std::string_view::npos || !IsIdentifier(Trim(text.substr(0, eq)))) {
+  if (eq == std::string_view::npos || !IsIdentifier(StripAsciiWhitespace(text.substr(0, eq)))) {
     throw Error(
         kErrOperator, kSource,
         "\"" + std::string(text) + "\" is not CONTROL=VALUE (for example edDate=2026-12-31)");
   }
   DialogCommand command;
   command.action = DialogAction::kSet;
-  command.target = std::string(Trim(text.substr(0, eq)));
+  command.target = std::string(StripAsciiWhitespace(text.substr(0, eq)));
   command.value = std::string(text.substr(eq + 1));
   return command;
 }
@@ -96,22 +87,22 @@ DialogCommand ParseCellArgument(std::string_view text) {
   const size_t colon = text.find(':');
   const size_t eq = text.find('=');
   if (colon == std::string_view::npos || eq == std::string_view::npos || eq < colon ||
-      Trim(text.substr(0, colon)).empty() ||
-      !IsIdentifier(Trim(text.substr(colon + 1, eq - colon - 1)))) {
+      StripAsciiWhitespace(text.substr(0, colon)).empty() ||
+      !IsIdentifier(StripAsciiWhitespace(text.substr(colon + 1, eq - colon - 1)))) {
     throw Error(kErrOperator, kSource,
                 "\"" + std::string(text) +
                     "\" is not ROW:COLUMN=VALUE (for example new:GoodCode=M-001 or 2:Amount=3)");
   }
   DialogCommand command;
   command.action = DialogAction::kCell;
-  command.target = std::string(Trim(text.substr(0, colon)));
-  command.column = std::string(Trim(text.substr(colon + 1, eq - colon - 1)));
+  command.target = std::string(StripAsciiWhitespace(text.substr(0, colon)));
+  command.column = std::string(StripAsciiWhitespace(text.substr(colon + 1, eq - colon - 1)));
   command.value = std::string(text.substr(eq + 1));
   return command;
 }
 
 DialogCommand ParseDialogCommand(std::string_view line) {
-  std::string_view rest = Trim(line);
+  std::string_view rest = StripAsciiWhitespace(line);
   if (rest.empty()) Unreadable(line, "an empty command");
   // The command line's own spellings work on the terminal too.
   std::string_view first_word = rest.substr(0, rest.find_first_of(" \t"));

@@ -2,6 +2,7 @@
 
 #include "core/convert.h"
 #include "core/operators.h"
+#include "core/text.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
 #include "host/documents/th_document.h"

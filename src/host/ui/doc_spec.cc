@@ -5,6 +5,7 @@
 
 #include "core/convert.h"
 #include "core/operators.h"
+#include "core/text.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
 #include "host/data/query.h"
@@ -23,6 +24,8 @@
 namespace qts::host {
 
 namespace {
+
+std::string Stripped(std::string_view text) { return std::string(StripAsciiWhitespace(text)); }
 
 // Kind codes of the grid's columns.
 constexpr int32_t kKindLong = 3;
@@ -44,16 +47,6 @@ constexpr KnownAddField kKnownAddFields[] = {
     {"MKO", "AddFld.WriteOffPrice", "Nurašymo kaina", kKindPrice},
     {"MFC", "AddFld.DirectCost", "Tiesioginės išlaidos", kKindMoney},
 };
-
-std::string Trimmed(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return std::string(text);
-}
 
 std::string ShownText(const Variant& value) {
   if (value.IsNull() || value.IsEmpty() || value.IsObject()) return "";
@@ -146,7 +139,7 @@ std::vector<std::string> GoodLookUp::Search(std::string_view text, size_t limit)
   QueryPtr goods = book_->CreateQuery("REFGood");
   goods->Fields().KeepOnly({"Code", "Name"});
   goods->AddWhere("COALESCE(oTable.IsGroup, 0) = 0");
-  const std::string pattern = "%" + Trimmed(text) + "%";
+  const std::string pattern = "%" + Stripped(text) + "%";
   goods->AddWhere("(" + sql.ColumnCondition("oTable.Code", kKindCode, kOpLike, Variant(pattern)) +
                   " OR " +
                   sql.ColumnCondition("oTable.Name", kKindName, kOpLike, Variant(pattern)) + ")");
@@ -407,7 +400,7 @@ void DocSpec::RequireWritable(std::string_view what) const {
 }
 
 int32_t DocSpec::ParsePos(std::string_view row) const {
-  const std::string text = Trimmed(row);
+  const std::string text = Stripped(row);
   if (text.empty() || text.size() > 9 ||
       !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     Refuse("\"" + text + "\" is not a row: give its position number or new");
@@ -438,7 +431,7 @@ DocSpecColumn& DocSpec::EditableColumn(std::string_view key) {
 }
 
 Variant DocSpec::ParseValue(const DocSpecColumn& column, std::string_view text) const {
-  const std::string value = Trimmed(text);
+  const std::string value = Stripped(text);
   const int32_t kind = column.Kind();
   if (kind == kKindQuantity || kind == kKindMoney || kind == kKindPrice) {
     std::string normal = value;
@@ -494,7 +487,7 @@ void DocSpec::EditCell(std::string_view row, std::string_view column_key, std::s
   DocSpecColumn& column = EditableColumn(column_key);
   RequireWritable("edit " + column.Key());
   const Variant value = ParseValue(column, text);
-  if (EqualsIgnoreCase(Trimmed(row), "new")) {
+  if (EqualsIgnoreCase(Stripped(row), "new")) {
     EditNewLine(column, value);
     return;
   }

@@ -93,15 +93,13 @@ std::string DescribeMessage(const MessageRequest& request) {
 }
 
 std::optional<size_t> FindMenuItem(const MenuRequest& menu, std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
+  text = StripAsciiWhitespace(text);
   if (text.empty()) return std::nullopt;
   for (size_t i = 0; i < menu.items.size(); ++i) {
-    if (SameWord(text, menu.items[i].key) || SameWord(text, menu.items[i].caption)) return i;
+    if (EqualsIgnoreCase(text, menu.items[i].key) ||
+        EqualsIgnoreCase(text, menu.items[i].caption)) {
+      return i;
+    }
   }
   if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
       text.size() < 6) {

@@ -2,6 +2,7 @@
 
 #include "core/dispatch.h"
 #include "core/operators.h"
+#include "core/text.h"
 #include "host/data/common_tools.h"
 #include "host/data/named_value_list.h"
 #include "host/ui/doc_spec.h"

@@ -4,6 +4,7 @@
 
 #include "core/convert.h"
 #include "core/operators.h"
+#include "core/text.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
@@ -18,17 +19,9 @@ namespace qts::host {
 
 namespace {
 
-constexpr const char* kSource = "SystemDialog";
+std::string Stripped(std::string_view text) { return std::string(StripAsciiWhitespace(text)); }
 
-std::string Trimmed(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return std::string(text);
-}
+constexpr const char* kSource = "SystemDialog";
 
 bool IsSet(const Variant& value) {
   if (value.IsNull() || value.IsEmpty() || value.IsObject()) return false;
@@ -543,7 +536,7 @@ void SystemDialog::SetControl(std::string_view name, std::string_view text) {
   if (closed_) Refuse("the dialog is closed");
   Control& control = EditableControl(name);
   if (control.Type() == ControlType::kCombo) {
-    const std::string code = Trimmed(text);
+    const std::string code = Stripped(text);
     NamedValueListPtr row;
     if (!code.empty()) {
       row = ComboRow(control, code, true);

@@ -152,7 +152,7 @@ int32_t TerminalOperator::ChooseMenu(const MenuRequest& menu) {
   for (;;) {
     out_ << "meniu> ";
     std::string line;
-    if (!ReadLine(line) || Trim(line).empty()) return -1;
+    if (!ReadLine(line) || StripAsciiWhitespace(line).empty()) return -1;
     if (std::optional<size_t> index = FindMenuItem(menu, line)) {
       return static_cast<int32_t>(*index);
     }
@@ -167,7 +167,7 @@ void TerminalOperator::RunDialog(DialogSession& dialog) {
     out_ << "> ";
     std::string line;
     if (!ReadLine(line)) break;
-    if (Trim(line).empty()) continue;
+    if (StripAsciiWhitespace(line).empty()) continue;
     try {
       DialogCommand command = ParseDialogCommand(line);
       if (command.action == DialogAction::kClose && dialog.HasUnsavedChanges()) {
