@@ -8,9 +8,12 @@
 
 namespace qts::reports {
 
-std::string ValueText(const host::NamedValueList& values, std::string_view name) {
-  const Variant& value = values.Item(name).Value();
+std::string ValueText(const Variant& value) {
   return value.IsEmpty() || value.IsNull() ? std::string() : CStr(value);
+}
+
+std::string ValueText(const host::NamedValueList& values, std::string_view name) {
+  return ValueText(values.Item(name).Value());
 }
 
 Date PickedDate(const host::Form& form, std::string_view picker) {

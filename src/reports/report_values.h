@@ -19,6 +19,8 @@ namespace qts::reports {
 // The window handle OpenWithWait replaces by the host's main window.
 inline constexpr int32_t kMainWindow = -1;
 
+// `value` as text; "" when it is Empty or Null.
+[[nodiscard]] std::string ValueText(const Variant& value);
 // The value of entry `name` as text; "" when it is Empty or Null.
 [[nodiscard]] std::string ValueText(const host::NamedValueList& values, std::string_view name);
 
