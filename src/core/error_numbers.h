@@ -71,6 +71,15 @@ inline constexpr int32_t kErrStockShort = ComponentError(134);
 inline constexpr int32_t kErrDocEditor = ComponentError(135);
 // No handler or document, no such row or lot, a lot of another good; source "HostLotHandler".
 inline constexpr int32_t kErrLotHandler = ComponentError(136);
+// A person's input a dialog refuses: an unknown or locked control, a value of the wrong type,
+// a code a combo does not offer; the source is the form's name.
+inline constexpr int32_t kErrDialogInput = ComponentError(137);
+// A system dialog misused: Init without a form, Load before Init, a document of another type;
+// source "SystemDialog".
+inline constexpr int32_t kErrSystemDialog = ComponentError(138);
+// A print that cannot be made: no print job, a print form the document type does not have, a
+// report that printed nothing; source "ReportRunner".
+inline constexpr int32_t kErrPrint = ComponentError(139);
 // The registry file cannot be read or written; source "Registry".
 inline constexpr int32_t kErrRegistry = ComponentError(0x300);
 // The message table cannot be read; source "MessageTable".
@@ -149,6 +158,9 @@ inline constexpr ErrorNumber kErrorNumbers[] = {
     {"host::kErrStockShort", host::kErrStockShort},
     {"host::kErrDocEditor", host::kErrDocEditor},
     {"host::kErrLotHandler", host::kErrLotHandler},
+    {"host::kErrDialogInput", host::kErrDialogInput},
+    {"host::kErrSystemDialog", host::kErrSystemDialog},
+    {"host::kErrPrint", host::kErrPrint},
     {"host::kErrRegistry", host::kErrRegistry},
     {"host::kErrMessageTable", host::kErrMessageTable},
     {"host::kErrOperator", host::kErrOperator},

@@ -110,15 +110,15 @@ TEST_F(DialogBook, AReceiptsGridWritesItsOwnRowsAndComputesTheirSums) {
   EXPECT_EQ(rows[1].pos, 2);
   EXPECT_EQ(rows[1].unit, "L");
   // The receipt calculator: the sum from price and amount, and the cost with it.
-  EXPECT_DOUBLE_EQ(Number("SELECT \"Summa\" FROM \"T$THGoodSpec\" WHERE \"DocID\" = 6 AND "
+  EXPECT_DOUBLE_EQ(Money("SELECT \"Summa\" FROM \"T$THGoodSpec\" WHERE \"DocID\" = 6 AND "
                           "\"PosNumb\" = 2"),
                    6.0);
-  EXPECT_DOUBLE_EQ(Number("SELECT \"CostSumm\" FROM \"T$THGoodSpec\" WHERE \"DocID\" = 6 AND "
+  EXPECT_DOUBLE_EQ(Money("SELECT \"CostSumm\" FROM \"T$THGoodSpec\" WHERE \"DocID\" = 6 AND "
                           "\"PosNumb\" = 2"),
                    6.0);
   // Typing the sum gives the unit price back.
   Do({"cell 2 Summa 7,5"});
-  EXPECT_DOUBLE_EQ(Number("SELECT \"Price\" FROM \"T$THGoodSpec\" WHERE \"DocID\" = 6 AND "
+  EXPECT_DOUBLE_EQ(Money("SELECT \"Price\" FROM \"T$THGoodSpec\" WHERE \"DocID\" = 6 AND "
                           "\"PosNumb\" = 2"),
                    1.5);
 }

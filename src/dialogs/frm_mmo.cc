@@ -32,8 +32,6 @@ namespace {
 
 using host::ControlType;
 
-constexpr int32_t kKindText = 15;
-
 // The control codes of the write-off form, in the order it lists them.
 constexpr int32_t kControlCodes[] = {29, 22, 24, 25, 11, 12, 7, 6, 14, 38, 42, 41, 36};
 
@@ -184,7 +182,7 @@ void frmMMO::mBaseDlg_BeforeLoadHandling(bool cancel) {
 
     m_clUtilMenu = std::make_shared<host::UtilMenu>(mBaseDlg);
     auto params = std::make_shared<host::NamedValueList>();
-    params->Add("DocTypeCode", kKindText, Variant("MMO"));
+    params->Add("DocTypeCode", host::Kind::kText, Variant("MMO"));
     m_clUtilMenu->Init("btUtil", params, {});
     connections_.push_back(m_clUtilMenu->SetBOper.Connect(
         [this](const std::string& code) { m_clUtilMenu_SetBOper(code); }));
@@ -288,13 +286,13 @@ void frmMMO::ShowParent() {
     if (kind == "ABKR" || (idc == 0 && !excluded)) {
       form_->SetCaption(title + ". " + frame::MessageText(kMsgFuelByWaybill) + " " + code);
       Item("cbStore").SetProperty(
-          "Filter",
-          Variant(sql.ColumnCondition("StoreKind", kKindText, host::kOpEqual, Variant("ABKR"))));
+          "Filter", Variant(sql.ColumnCondition("StoreKind", host::Kind::kText, host::kOpEqual,
+                                                Variant("ABKR"))));
     } else {
       form_->SetCaption(title + ". " + frame::MessageText(kMsgMaterialsByWaybill) + " " + code);
-      Item("cbStore").SetProperty("Filter",
-                                  Variant(sql.ColumnCondition("COALESCE(StoreKind,'')", kKindText,
-                                                              host::kOpNotEqual, Variant("ABKR"))));
+      Item("cbStore").SetProperty(
+          "Filter", Variant(sql.ColumnCondition("COALESCE(StoreKind,'')", host::Kind::kText,
+                                                host::kOpNotEqual, Variant("ABKR"))));
     }
   } else if (type == "ITR") {
     form_->SetCaption(title + ". " +

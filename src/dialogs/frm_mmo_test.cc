@@ -234,10 +234,10 @@ TEST_F(DialogBook, TheGridMergesAddedRowsAndPricesFromTheCostAfterPosting) {
   EXPECT_TRUE(dialog_->HasUnsavedChanges());
   Do({"save"});
   EXPECT_DOUBLE_EQ(
-      Number("SELECT \"Price\" FROM \"T$THGoodSpec\" WHERE \"DocID\" = " + std::to_string(idc)),
+      Money("SELECT \"Price\" FROM \"T$THGoodSpec\" WHERE \"DocID\" = " + std::to_string(idc)),
       10.0);
   EXPECT_DOUBLE_EQ(
-      Number("SELECT \"Summa\" FROM \"T$THDocument\" WHERE \"IDC\" = " + std::to_string(idc)),
+      Money("SELECT \"Summa\" FROM \"T$THDocument\" WHERE \"IDC\" = " + std::to_string(idc)),
       25.0);
 }
 

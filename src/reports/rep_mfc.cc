@@ -21,6 +21,8 @@
 
 namespace qts::reports {
 
+using host::Kind;
+
 namespace {
 
 const frame::ClassRegistrar kRegistrar("CRepMFC", [] {
@@ -28,8 +30,6 @@ const frame::ClassRegistrar kRegistrar("CRepMFC", [] {
 });
 
 constexpr int32_t kMsgReceiptActTitle = 1080;
-// The kind of a value that holds a person's position and name in one text.
-constexpr int32_t kKindPositionAndName = 23;
 // PersonOfRole looks among the persons named on the document.
 constexpr int32_t kPartyPerson = 2;
 
@@ -72,26 +72,26 @@ bool CRepMFC::Execute(host::NamedValueListPtr& Params, host::NamedValueListPtr& 
   const host::NamedValueList& fields = doc->Fields();
   host::NamedValueList& values = *Values;
 
-  values.Add("psImone", kind::kText, Variant(enterprise->UnitName()));
-  values.Add("ReportTitle", kind::kText, Variant(frame::MessageText(kMsgReceiptActTitle)));
-  values.Add("psChechas", kind::kText,
+  values.Add("psImone", Kind::kText, Variant(enterprise->UnitName()));
+  values.Add("ReportTitle", Kind::kText, Variant(frame::MessageText(kMsgReceiptActTitle)));
+  values.Add("psChechas", Kind::kText,
              Variant(UnitLine(*enterprise, fields.Item("Department").Value(), " : ")));
-  values.Add("psDocNr", kind::kText, Variant(ValueText(fields.Item("Number").Value())));
+  values.Add("psDocNr", Kind::kText, Variant(ValueText(fields.Item("Number").Value())));
   const Variant date = fields.Item("DocumentDate").Value();
-  values.Add("pdDocDate", kind::kDate, date);
-  values.Add("psMonth", kind::kText, Variant(host::DateTools().MonthName(CDate(date))));
-  values.Add("psTKSvirsininkas", kind::kText, Variant(PersonLine(*service, *person, "CH")));
-  values.Add("psStore", kind::kText,
+  values.Add("pdDocDate", Kind::kDate, date);
+  values.Add("psMonth", Kind::kText, Variant(host::DateTools().MonthName(CDate(date))));
+  values.Add("psTKSvirsininkas", Kind::kText, Variant(PersonLine(*service, *person, "CH")));
+  values.Add("psStore", Kind::kText,
              Variant(UnitLine(*enterprise, fields.Item("StoreCode").Value(), ": ")));
-  values.Add("psPrieme", kind::kText, Variant(""));
-  values.Add("Name", kind::kText, Variant(ValueText(fields.Item("Name").Value())));
-  values.Add("psPridave", kKindPositionAndName, Variant(PersonLine(*service, *person, "DB")));
+  values.Add("psPrieme", Kind::kText, Variant(""));
+  values.Add("Name", Kind::kText, Variant(ValueText(fields.Item("Name").Value())));
+  values.Add("psPridave", Kind::kPersonText, Variant(PersonLine(*service, *person, "DB")));
 
   auto spec = std::make_shared<host::DocSpecService>();
   spec->Init(book);
   host::RecordsetPtr rows = spec->SpecList(
       CLng(fields.Item("IDC").Value()), CStr(fields.Item("DocTypeCode").Value()), "", true, false);
-  values.Add("mnfc_ttx", kind::kDataList, Variant(std::static_pointer_cast<Object>(rows)));
+  values.Add("mnfc_ttx", Kind::kObject, Variant(std::static_pointer_cast<Object>(rows)));
   return true;
 }
 

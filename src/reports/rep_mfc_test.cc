@@ -88,17 +88,17 @@ TEST_F(ReceiptActTest, EveryValueComesFromTheDocumentTheEnterpriseAndThePersonsO
   EXPECT_EQ(Text("psChechas"), "D1 : " + Stored("REFDepartment", "Name", "D1"));
   EXPECT_EQ(Text("psDocNr"), "R-000101");
   EXPECT_EQ(Text("pdDocDate"), "2026-03-05");
-  EXPECT_EQ(values_->Item("pdDocDate").Kind(), 9);
+  EXPECT_EQ(values_->Item("pdDocDate").Kind(), host::Code(host::Kind::kDate));
   EXPECT_EQ(Text("psMonth"), "kovas");
   EXPECT_EQ(Text("psTKSvirsininkas"), PersonLine("P4"));
   EXPECT_EQ(Text("psStore"), "S1: " + Stored("STStore", "Name", "S1"));
   EXPECT_EQ(Text("psPrieme"), "");
   EXPECT_EQ(Text("Name"), "Duonos gamyba");
   EXPECT_EQ(Text("psPridave"), PersonLine("P3"));
-  EXPECT_EQ(values_->Item("psPridave").Kind(), 23);
+  EXPECT_EQ(values_->Item("psPridave").Kind(), host::Code(host::Kind::kPersonText));
 
   const Variant& list = values_->Item("mnfc_ttx").Value();
-  EXPECT_EQ(values_->Item("mnfc_ttx").Kind(), 100);
+  EXPECT_EQ(values_->Item("mnfc_ttx").Kind(), host::Code(host::Kind::kObject));
   auto rows = std::dynamic_pointer_cast<host::Recordset>(list.AsObject());
   ASSERT_NE(rows, nullptr);
   ASSERT_EQ(rows->RecordCount(), 1);

@@ -19,6 +19,8 @@
 
 namespace qts::reports {
 
+using host::Kind;
+
 namespace {
 
 const frame::ClassRegistrar kWriteOff("CRepWriteOff", [] {
@@ -37,11 +39,11 @@ constexpr std::pair<const char*, int> kCommittee[] = {
 
 // The header values both acts start with: number, date and month of the form's date.
 void AddNumberAndDate(const Variant& form, host::NamedValueList& values) {
-  values.Add("DocNr", kind::kText,
+  values.Add("DocNr", Kind::kText,
              Variant(ValueText(late::ControlProperty(form, "edNumb", "Text"))));
   const Variant date = late::ControlProperty(form, "edDate", "Value");
-  values.Add("DocDate", kind::kDate, date);
-  values.Add("Month", kind::kText, Variant(host::DateTools().MonthName(CDate(date))));
+  values.Add("DocDate", Kind::kDate, date);
+  values.Add("Month", Kind::kText, Variant(host::DateTools().MonthName(CDate(date))));
 }
 
 // The form's grid rows as the list object the print form reads: Get_SpecList.BaseList.ListObject.
@@ -65,30 +67,30 @@ bool CRepWriteOff::Execute(host::NamedValueListPtr& Params, host::NamedValueList
   const Variant form = Params->Item("FormObject").Value();
   host::NamedValueList& values = *Values;
 
-  values.Add("cEnterprise", kind::kText, Variant(enterprise->UnitName()));
-  values.Add("PlantCode", kind::kCode, Variant(enterprise->PlantCode()));
+  values.Add("cEnterprise", Kind::kText, Variant(enterprise->UnitName()));
+  values.Add("PlantCode", Kind::kCode, Variant(enterprise->PlantCode()));
   AddNumberAndDate(form, values);
-  values.Add("DocComment", kind::kText, Variant(ValueText(late::DocField(form, "Name"))));
-  values.Add("DeptCode", kind::kCode,
+  values.Add("DocComment", Kind::kText, Variant(ValueText(late::DocField(form, "Name"))));
+  values.Add("DeptCode", Kind::kCode,
              Variant(ValueText(late::ControlProperty(form, "cbDepartment", "Code"))));
-  values.Add("DeptName", kind::kText,
+  values.Add("DeptName", Kind::kText,
              Variant(ValueText(late::ControlProperty(form, "cbDepartment", "Text"))));
-  values.Add("stCode", kind::kCode,
+  values.Add("stCode", Kind::kCode,
              Variant(ValueText(late::ControlProperty(form, "cbStore", "Code"))));
-  values.Add("stName", kind::kText,
+  values.Add("stName", Kind::kText,
              Variant(ValueText(late::ControlProperty(form, "cbStore", "Text"))));
 
   // The accountable person: whatever Load found (nothing for an empty code) is printed.
   (void)person->Load(ValueText(late::ControlProperty(form, "cbAccPerson", "Code")));
-  values.Add("cAccProf", kind::kText, Variant(person->Position()));
-  values.Add("cAccName", kind::kText,
+  values.Add("cAccProf", Kind::kText, Variant(person->Position()));
+  values.Add("cAccName", Kind::kText,
              Variant(frame::JoinNonEmpty("", person->FirstName(), person->LastName(), "", "")));
 
   for (int digit = 1; digit <= 4; ++digit) {
-    values.Add("cProf" + std::to_string(digit), kind::kText);
-    values.Add("cName" + std::to_string(digit), kind::kText);
+    values.Add("cProf" + std::to_string(digit), Kind::kText);
+    values.Add("cName" + std::to_string(digit), Kind::kText);
   }
-  values.Add("DataList", kind::kDataList);
+  values.Add("DataList", Kind::kObject);
 
   for (const auto& [combo, digit] : kCommittee) {
     const std::string code = ValueText(late::ControlProperty(form, combo, "Code"));
@@ -101,14 +103,14 @@ bool CRepWriteOff::Execute(host::NamedValueListPtr& Params, host::NamedValueList
   }
 
   (void)person->Load(enterprise->DirectorCode());
-  values.Add("DIRName", kind::kText,
+  values.Add("DIRName", Kind::kText,
              Variant(frame::JoinNonEmpty(" ", person->FirstName(), person->LastName(), "", "")));
-  values.Add("DIRPosition", kind::kText, Variant(person->Position()));
+  values.Add("DIRPosition", Kind::kText, Variant(person->Position()));
 
   if (Params->ExistsField("ParamPrintBarCode") &&
       IsTrue(Eq(Params->Item("ParamPrintBarCode").Value(), Variant(int32_t{1})))) {
     const Variant handler = late::Member(Params->Item("oMWControl").Value(), "ThDoc");
-    values.Add("BarCode", kind::kText, Variant(ValueText(late::Call(handler, "GenBarCode"))));
+    values.Add("BarCode", Kind::kText, Variant(ValueText(late::Call(handler, "GenBarCode"))));
   }
 
   values.Item("DataList").SetValue(SpecListObject(form));
@@ -139,10 +141,10 @@ bool CRepWriteOffCalc::Execute(host::NamedValueListPtr& Params, host::NamedValue
   host::NamedValueList& values = *Values;
   AddNumberAndDate(form, values);
   const Variant department = late::Member(form, "cbDepartment");
-  values.Add("Department", kind::kText,
+  values.Add("Department", Kind::kText,
              Variant(ValueText(late::Member(department, "Code")) + " : " +
                      ValueText(late::RowField(late::Member(department, "AtomObject"), "Name"))));
-  values.Add("DataList", kind::kDataList);
+  values.Add("DataList", Kind::kObject);
   values.Item("DataList").SetValue(SpecListObject(form));
   return true;
 }

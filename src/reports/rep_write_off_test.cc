@@ -71,7 +71,7 @@ class WriteOffActTest : public dialogs::testing::DialogBook {
     return names;
   }
   std::string Text(const std::string& name) const { return Cell(values_->Item(name).Value()); }
-  int32_t Kind(const std::string& name) const { return values_->Item(name).Kind(); }
+  int32_t KindOf(const std::string& name) const { return values_->Item(name).Kind(); }
 
   StoredPerson Person(const std::string& code) {
     db::StatementHandle s = book_->Connection().Prepare(
@@ -111,13 +111,13 @@ TEST_F(WriteOffActTest, EveryValueComesFromTheFormTheDocumentAndThePersonCatalog
   EXPECT_EQ(Text("PlantCode"), "123456789");
   EXPECT_EQ(Text("DocNr"), "W-00077");
   EXPECT_EQ(Text("DocDate"), "2026-02-10");
-  EXPECT_EQ(Kind("DocDate"), 9);
+  EXPECT_EQ(KindOf("DocDate"), host::Code(host::Kind::kDate));
   EXPECT_EQ(Text("Month"), "vasaris");
   EXPECT_EQ(Text("DocComment"), "Sugadintos prekės");
   EXPECT_EQ(Text("DeptCode"), "D1");
   EXPECT_EQ(Text("DeptName"), "Gamyba");
   EXPECT_EQ(Text("stCode"), "S1");
-  EXPECT_EQ(Kind("stCode"), 7);
+  EXPECT_EQ(KindOf("stCode"), host::Code(host::Kind::kCode));
 
   // Persons: positions and "first last" as the catalogue holds them; the director with two
   // spaces between the names.
@@ -144,7 +144,7 @@ TEST_F(WriteOffActTest, EveryValueComesFromTheFormTheDocumentAndThePersonCatalog
   EXPECT_EQ(Text("BarCode").rfind("402MMO 260210W-00077", 0), 0u) << Text("BarCode");
 
   // The data list is the grid's own list object; its rows are the document's.
-  EXPECT_EQ(Kind("DataList"), 100);
+  EXPECT_EQ(KindOf("DataList"), host::Code(host::Kind::kObject));
   const Variant& list = values_->Item("DataList").Value();
   EXPECT_EQ(list.AsObject(), std::static_pointer_cast<Object>(Form().Get_SpecList()->BaseList()));
   host::RecordsetPtr rows = ListRows("DataList");
@@ -262,7 +262,7 @@ TEST_F(WriteOffActTest, TheCalculationSheetNumbersItsErrorsAsAReportRun) {
   Do({"set edDate "});
   EXPECT_FALSE(Run("CRepWriteOffCalc", Params()));
   ASSERT_EQ(operator_->Errors().size(), 1u);
-  EXPECT_EQ(operator_->Errors()[0].number, kErrReportRun);
+  EXPECT_EQ(operator_->Errors()[0].number, kErrComponent);
 }
 
 TEST_F(WriteOffActTest, WithoutABookTheActShowsGetBooksError) {

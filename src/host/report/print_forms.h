@@ -22,10 +22,6 @@
 
 namespace qts::host {
 
-// A print that cannot be made: no print job, a print form the document type does not have,
-// a report that printed nothing. Component error 139, source "ReportRunner".
-inline constexpr int32_t kErrPrint = ComponentError(139);
-
 struct PrintForm {
   std::string code;          // "R_MFC": how a form names it
   std::string report_class;  // "CRepMFC"

@@ -115,7 +115,7 @@ void GoodPropertyMenu::PopupAt(const Control& button) {
         if (fields) {
           text = "Eilutė " + std::to_string(pos) + ": partija " + ShownText(lot) + " \"" +
                  ShownText(fields->Item("Name").Value()) + "\", likutis " +
-                 FormatValue(fields->Item("RestAccount").Value(), kKindQuantity) + ".";
+                 FormatValue(fields->Item("RestAccount").Value(), Kind::kQuantity) + ".";
         }
       }
       MessageBox::Show(0, text);

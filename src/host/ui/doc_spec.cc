@@ -27,13 +27,6 @@ namespace {
 
 std::string Stripped(std::string_view text) { return std::string(StripAsciiWhitespace(text)); }
 
-// Kind codes of the grid's columns.
-constexpr int32_t kKindLong = 3;
-constexpr int32_t kKindCode = 7;
-constexpr int32_t kKindFlag = 14;
-constexpr int32_t kKindText = 15;
-constexpr int32_t kKindName = 16;
-
 // The additional row fields the grid shows for a document type, with their captions and
 // kinds; the type's other additional fields stay in the list, hidden.
 struct KnownAddField {
@@ -43,9 +36,9 @@ struct KnownAddField {
   int32_t kind;
 };
 constexpr KnownAddField kKnownAddFields[] = {
-    {"MMO", "AddFld.WriteOffPrice", "Nurašymo kaina", kKindPrice},
-    {"MKO", "AddFld.WriteOffPrice", "Nurašymo kaina", kKindPrice},
-    {"MFC", "AddFld.DirectCost", "Tiesioginės išlaidos", kKindMoney},
+    {"MMO", "AddFld.WriteOffPrice", "Nurašymo kaina", Code(Kind::kPrice)},
+    {"MKO", "AddFld.WriteOffPrice", "Nurašymo kaina", Code(Kind::kPrice)},
+    {"MFC", "AddFld.DirectCost", "Tiesioginės išlaidos", Code(Kind::kMoney)},
 };
 
 std::string ShownText(const Variant& value) {
@@ -54,7 +47,8 @@ std::string ShownText(const Variant& value) {
 }
 
 bool IsNumericKind(int32_t kind) {
-  return kind == kKindMoney || kind == kKindQuantity || kind == kKindPrice || kind == kKindLong;
+  return kind == Code(Kind::kMoney) || kind == Code(Kind::kQuantity) ||
+         kind == Code(Kind::kPrice) || kind == Code(Kind::kLongId);
 }
 
 NamedValueListPtr CopyOf(const NamedValueList& list) {
@@ -140,13 +134,13 @@ std::vector<std::string> GoodLookUp::Search(std::string_view text, size_t limit)
   goods->Fields().KeepOnly({"Code", "Name"});
   goods->AddWhere("COALESCE(oTable.IsGroup, 0) = 0");
   const std::string pattern = "%" + Stripped(text) + "%";
-  goods->AddWhere("(" + sql.ColumnCondition("oTable.Code", kKindCode, kOpLike, Variant(pattern)) +
+  goods->AddWhere("(" + sql.ColumnCondition("oTable.Code", Kind::kCode, kOpLike, Variant(pattern)) +
                   " OR " +
-                  sql.ColumnCondition("oTable.Name", kKindName, kOpLike, Variant(pattern)) + ")");
+                  sql.ColumnCondition("oTable.Name", Kind::kName, kOpLike, Variant(pattern)) + ")");
   QueryPtr unit = book_->CreateQuery("REFGoodUnit");
   unit->Fields().KeepOnly({});
   goods->LeftJoin(unit, "gu", "gu.GoodCode = oTable.Code AND gu.IsAccount = 1", kJoinLeftOuter);
-  goods->Fields().AddColumn("UnitCode", kKindCode, "gu.UnitCode");
+  goods->Fields().AddColumn("UnitCode", Kind::kCode, "gu.UnitCode");
   goods->OrderBy("Code");
   goods->SetTop(static_cast<int32_t>(limit));
   goods->Open();
@@ -163,11 +157,11 @@ std::vector<std::string> GoodLookUp::Search(std::string_view text, size_t limit)
     QueryPtr rest = StoreRestSource().RestOnDate(book_, Date::Today(), true);
     rest->AddWhere(sql.Condition(rest->Fields().Item("StoreCode"), kOpEqual, Variant(store_code_)));
     rest->AddWhere(sql.Condition(rest->Fields().Item("GoodCode"), kOpInList,
-                                 Variant(sql.ValueList(kKindCode, codes))));
+                                 Variant(sql.ValueList(Kind::kCode, codes))));
     rest->Open();
     for (; !rest->Eof(); rest->MoveNext()) {
       rests[ShownText(rest->Fields().Item("GoodCode").Value())] =
-          FormatValue(rest->Fields().Item("Rest").Value(), kKindQuantity);
+          FormatValue(rest->Fields().Item("Rest").Value(), Kind::kQuantity);
     }
   }
   std::vector<std::string> lines;
@@ -226,7 +220,7 @@ void DocSpec::AddColumn(std::string key, std::string caption, int32_t kind, bool
   auto column = std::make_shared<DocSpecColumn>(std::move(key), std::move(caption), kind, editable,
                                                 std::move(list_field));
   column->SetOrder(static_cast<int32_t>(columns_.size() + 1) * 10);
-  column->SetColTotals(kind == kKindMoney);
+  column->SetColTotals(kind == Code(Kind::kMoney));
   columns_.push_back(std::move(column));
 }
 
@@ -237,23 +231,23 @@ void DocSpec::SetKind(std::string_view kind) {
   }
   kind_ = std::string(kind);
   columns_.clear();
-  AddColumn("PosNumb", "Eil. Nr.", kKindLong, false);
-  AddColumn("GoodCode", "Prekės kodas", kKindCode, true);
-  AddColumn("Name", "Pavadinimas", kKindName, false, "GoodName");
-  AddColumn("Amount", "Kiekis", kKindQuantity, true);
-  AddColumn("UnitCode", "Mat. vnt.", kKindCode, true);
-  AddColumn("AmountAccount", "Apskaitos kiekis", kKindQuantity, false);
-  AddColumn("Price", "Kaina", kKindPrice, true);
-  AddColumn("Summa", "Suma", kKindMoney, true);
-  AddColumn("AlgebraicSum", "Algebrinė suma", kKindMoney, false);
-  AddColumn("PriceNational", "Kaina nac. valiuta", kKindPrice, false);
-  AddColumn("CostSumm", "Savikaina", kKindMoney, false);
-  AddColumn("BOperCode", "Ūkinė operacija", kKindCode, true);
-  AddColumn("LotPropertyID", "Partija", kKindLong, true);
-  AddColumn("IsGoodClosed", "Prekės uždarytos", kKindFlag, false);
-  AddColumn("IsTranClosed", "Transportas uždarytas", kKindFlag, false);
-  AddColumn("IsPayClosed", "Apmokėjimas uždarytas", kKindFlag, false);
-  AddColumn("IsFixed", "Nurašyta", kKindFlag, false);
+  AddColumn("PosNumb", "Eil. Nr.", Code(Kind::kLongId), false);
+  AddColumn("GoodCode", "Prekės kodas", Code(Kind::kCode), true);
+  AddColumn("Name", "Pavadinimas", Code(Kind::kName), false, "GoodName");
+  AddColumn("Amount", "Kiekis", Code(Kind::kQuantity), true);
+  AddColumn("UnitCode", "Mat. vnt.", Code(Kind::kCode), true);
+  AddColumn("AmountAccount", "Apskaitos kiekis", Code(Kind::kQuantity), false);
+  AddColumn("Price", "Kaina", Code(Kind::kPrice), true);
+  AddColumn("Summa", "Suma", Code(Kind::kMoney), true);
+  AddColumn("AlgebraicSum", "Algebrinė suma", Code(Kind::kMoney), false);
+  AddColumn("PriceNational", "Kaina nac. valiuta", Code(Kind::kPrice), false);
+  AddColumn("CostSumm", "Savikaina", Code(Kind::kMoney), false);
+  AddColumn("BOperCode", "Ūkinė operacija", Code(Kind::kCode), true);
+  AddColumn("LotPropertyID", "Partija", Code(Kind::kLongId), true);
+  AddColumn("IsGoodClosed", "Prekės uždarytos", Code(Kind::kFlag), false);
+  AddColumn("IsTranClosed", "Transportas uždarytas", Code(Kind::kFlag), false);
+  AddColumn("IsPayClosed", "Apmokėjimas uždarytas", Code(Kind::kFlag), false);
+  AddColumn("IsFixed", "Nurašyta", Code(Kind::kFlag), false);
   // The additional row fields of the document's type, as the list carries them.
   const std::string type = ShownText(doc_->Fields().Item("DocTypeCode").Value());
   DocSpecService service;
@@ -263,7 +257,7 @@ void DocSpec::SetKind(std::string_view kind) {
     const std::string name = shape->Fields().Item(i).Name();
     if (name.rfind("AddFld.", 0) != 0) continue;
     std::string caption = name.substr(7);
-    int32_t field_kind = kKindText;
+    int32_t field_kind = Code(Kind::kText);
     bool known_field = false;
     for (const KnownAddField& known : kKnownAddFields) {
       if (known.type == type && known.name == name) {
@@ -433,11 +427,11 @@ DocSpecColumn& DocSpec::EditableColumn(std::string_view key) {
 Variant DocSpec::ParseValue(const DocSpecColumn& column, std::string_view text) const {
   const std::string value = Stripped(text);
   const int32_t kind = column.Kind();
-  if (kind == kKindQuantity || kind == kKindMoney || kind == kKindPrice) {
+  if (kind == Code(Kind::kQuantity) || kind == Code(Kind::kMoney) || kind == Code(Kind::kPrice)) {
     std::string normal = value;
     std::replace(normal.begin(), normal.end(), ',', '.');
     std::optional<Currency> number = Currency::Parse(normal);
-    const bool positive = kind == kKindQuantity;
+    const bool positive = kind == Code(Kind::kQuantity);
     if (!number || (positive ? *number <= Currency() : *number < Currency())) {
       Refuse(column.Key() + " expects " +
              (positive ? "a quantity greater than 0" : "an amount not below 0") + ", not \"" +
@@ -445,7 +439,7 @@ Variant DocSpec::ParseValue(const DocSpecColumn& column, std::string_view text) 
     }
     return Variant(*number);
   }
-  if (kind == kKindLong) {
+  if (kind == Code(Kind::kLongId)) {
     if (value.empty()) return Variant(int32_t{0});
     if (value.size() > 9 ||
         !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
@@ -532,10 +526,10 @@ void DocSpec::InsertNewLine() {
   dialog->StoreForRows();
 
   auto row = std::make_shared<NamedValueList>();
-  row->Add("GoodCode", kKindCode, Variant(good));
-  row->Add("UnitCode", kKindCode, Variant(unit));
-  row->Add("Amount", kKindQuantity, value_of("Amount"));
-  row->Add("AmountAccount", kKindQuantity, Variant(Currency()));
+  row->Add("GoodCode", Kind::kCode, Variant(good));
+  row->Add("UnitCode", Kind::kCode, Variant(unit));
+  row->Add("Amount", Kind::kQuantity, value_of("Amount"));
+  row->Add("AmountAccount", Kind::kQuantity, Variant(Currency()));
   int32_t idc = 0;
   std::shared_ptr<ITHDoc> handler = handler_.lock();
   if (handler) idc = handler->InsertSpecRec(row);

@@ -63,13 +63,6 @@ namespace qts::host {
 
 class DocSpec;
 
-// A person's input the dialog refuses (an unknown or locked control, a value of the wrong
-// type, a code a combo does not offer). Component error 137; the source is the form's name.
-inline constexpr int32_t kErrDialogInput = ComponentError(137);
-// The dialog misused: Init without a form, Load before Init, a document of another type.
-// Component error 138, source "SystemDialog".
-inline constexpr int32_t kErrSystemDialog = ComponentError(138);
-
 // The kind BindPersonField takes for person selectors.
 inline constexpr int32_t kPersonBindingKind = 8;
 

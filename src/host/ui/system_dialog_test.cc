@@ -413,7 +413,7 @@ TEST_F(DialogBook, SavedGridRowsStayAndTheSumFollowsThem) {
   s->BindInt64(1, idc);
   ASSERT_TRUE(s->Step());
   EXPECT_EQ(s->GetInt64(0), 2);
-  EXPECT_DOUBLE_EQ(s->GetDouble(1), 12.0);
+  EXPECT_EQ(s->GetCurrency(1).ToString(), "12");
   EXPECT_FALSE(dialog_->HasUnsavedChanges());
 }
 
