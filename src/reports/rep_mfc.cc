@@ -30,14 +30,12 @@ const frame::ClassRegistrar kRegistrar("CRepMFC", [] {
 });
 
 constexpr int32_t kMsgReceiptActTitle = 1080;
-// PersonOfRole looks among the persons named on the document.
-constexpr int32_t kPartyPerson = 2;
 
 // The person holding `role` on the document, as the act prints a person: position, first and
 // last name, joined by single spaces with empty parts left out ("" when nobody holds it).
 std::string PersonLine(host::DocumentService& service, host::PersonInfo& person,
                        std::string_view role) {
-  if (!person.Load(service.PersonOfRole(role, kPartyPerson))) return "";
+  if (!person.Load(service.PersonOfRole(role, host::kPartyPerson))) return "";
   return frame::JoinNonEmpty("", person.Position(), person.FirstName(), "", person.LastName());
 }
 
