@@ -63,9 +63,8 @@ std::string Table(const AppContext& book, const char* logical) {
 std::vector<std::pair<std::string, std::string>> Goods(Book& b) {
   std::vector<std::pair<std::string, std::string>> goods;
   sqlite3_stmt* s = nullptr;
-  const std::string sql = "SELECT g.\"Code\", u.\"UnitCode\" FROM " +
-                          Table(*b.context, "REFGood") + " g JOIN " +
-                          Table(*b.context, "REFGoodUnit") +
+  const std::string sql = "SELECT g.\"Code\", u.\"UnitCode\" FROM " + Table(*b.context, "REFGood") +
+                          " g JOIN " + Table(*b.context, "REFGoodUnit") +
                           " u ON u.\"GoodCode\" = g.\"Code\" AND u.\"IsAccount\" = 1"
                           " WHERE COALESCE(g.\"IsGroup\", 0) = 0 ORDER BY g.\"Code\"";
   if (sqlite3_prepare_v2(b.raw, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) std::abort();
@@ -83,7 +82,8 @@ std::vector<std::pair<std::string, std::string>> Goods(Book& b) {
 Book& WriteOffBook() {
   static Book book = [] {
     Book b;
-    b.dir = std::filesystem::temp_directory_path() / ("qts-dialogs-bench-" + std::to_string(getpid()));
+    b.dir =
+        std::filesystem::temp_directory_path() / ("qts-dialogs-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(b.dir);
     // The dialogs and the act are created by programmatic identifier: a registry of their own.
     setenv("QTS_REGISTRY", (b.dir / "registry.json").c_str(), 1);
@@ -132,11 +132,11 @@ double RawRead(Book& b) {
   const AppContext& c = *b.context;
   const std::string doc = std::to_string(b.doc);
   long rows = 0;
-  double seconds = qts::bench::RawRead(
-      b.raw,
-      "SELECT d.*, a.* FROM " + Table(c, "THDocument") + " d LEFT JOIN " +
-          Table(c, "MMOTHDocument") + " a ON a.\"DocID\" = d.\"IDC\" WHERE d.\"IDC\" = " + doc,
-      rows);
+  double seconds = qts::bench::RawRead(b.raw,
+                                       "SELECT d.*, a.* FROM " + Table(c, "THDocument") +
+                                           " d LEFT JOIN " + Table(c, "MMOTHDocument") +
+                                           " a ON a.\"DocID\" = d.\"IDC\" WHERE d.\"IDC\" = " + doc,
+                                       rows);
   seconds += qts::bench::RawRead(
       b.raw,
       "SELECT s.\"IDC\", s.\"PosNumb\", s.\"GoodCode\", g.\"Name\", s.\"UnitCode\", s.\"Amount\","
@@ -190,8 +190,8 @@ void BM_OpenWriteOffDialog(benchmark::State& state) {
   Book& b = WriteOffBook();
   auto op = std::make_shared<qts::host::ScriptedOperator>();
   qts::host::ScopedOperator scoped(op);
-  auto totals = qts::bench::Alternate(state, [&] { return RawRead(b); },
-                                      [&] { return OpenAndClose(b); });
+  auto totals = qts::bench::Alternate(
+      state, [&] { return RawRead(b); }, [&] { return OpenAndClose(b); });
   qts::bench::ReportRatio(state, totals, "dialog");
 }
 BENCHMARK(BM_OpenWriteOffDialog)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -201,8 +201,8 @@ void BM_PrintWriteOffActHtml(benchmark::State& state) {
   auto op = std::make_shared<qts::host::ScriptedOperator>();
   qts::host::ScopedOperator scoped(op);
   auto dialogs = OpenDialog(b);
-  auto totals = qts::bench::Alternate(state, [&] { return RawRead(b); },
-                                      [&] { return Print(b, *dialogs, "html"); });
+  auto totals = qts::bench::Alternate(
+      state, [&] { return RawRead(b); }, [&] { return Print(b, *dialogs, "html"); });
   dialogs->UnloadForm();
   qts::bench::ReportRatio(state, totals, "act_html");
 }

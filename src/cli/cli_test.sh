@@ -122,6 +122,16 @@ check dialog-show 0 'SpecGrid: 1 eil' -- "$qts" dialog MMO --book "$sb" --doc "$
 check dialog-interactive-input 0 'EXIT' -- bash -c "printf 'set edName Iš terminalo\nsave\nclose\n' | '$qts' dialog MMO --book '$sb' --doc '$dwo' --interactive >/dev/null; echo EXIT"
 check dialog-interactive-saved 0 'Iš terminalo' -- bash -c "echo \"SELECT Name FROM THDocument WHERE IDC = $dwo\" | '$qts' sql run --book '$sb' --format csv"
 
+# The acts: printed from the document's dialog, by qts dialog --print and by qts report --doc.
+check act-needs-doc 1 'give --doc IDC' -- "$qts" report CRepWriteOff --book "$sb"
+check act-listed 0 'CRepMFC .*--doc IDC' -- "$qts" report --list
+check act-print 0 'printed CRepWriteOff to .*act\.html' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --print CRepWriteOff -o "$work/act.html"
+check act-html 0 'PREKIŲ NURAŠYMO AKTAS' -- cat "$work/act.html"
+check act-bar-code 0 '"BarCode": "402MMO ' -- "$qts" report CRepWriteOff --book "$sb" --doc "$dwo" --bar-code --format json
+check act-wrong-type 1 'CRepMFC' -- "$qts" report CRepMFC --book "$sb" --doc "$dwo" --format json
+mfc=$("$qts" doc list --book "$sb" --type MFC --limit 1 | awk '{print $1}')
+check act-receipt 0 '"psPridave": "[^"]+"' -- "$qts" report CRepMFC --book "$sb" --doc "$mfc" --format json
+
 # Fuel write-off of the latest December waybill of the small sample book.
 wb=$("$qts" doc list --book "$sb" --type TKL --limit 1 | awk '{print $1}')
 check fuel-bad-number 1 '--fuel "lots" is not a number' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel lots

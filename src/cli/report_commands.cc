@@ -109,7 +109,9 @@ void RunReportCommand(const ReportOptions& o) {
       o.library.empty() ? host::DefaultComponentPath() : std::filesystem::path(o.library);
   if (o.list) {
     for (const std::string& name : host::ReportClasses(component_host, library)) {
-      std::cout << fmt::format("{:<26} {}\n", name, host::TitleOf(name));
+      // The acts print one document from its dialog: they are run with --doc.
+      std::cout << fmt::format("{:<26} {}{}\n", name, host::TitleOf(name),
+                               host::FindPrintForm(name) ? " (a document's act: --doc IDC)" : "");
     }
     return;
   }
@@ -127,6 +129,10 @@ void RunReportCommand(const ReportOptions& o) {
   if (o.bar_code)
     throw Error(kErrInvalidCall, "qts report",
                 "--bar-code prints a document's act: give --doc IDC");
+  if (host::FindPrintForm(o.report)) {
+    throw Error(kErrInvalidCall, "qts report",
+                o.report + " prints the act of one document from its dialog: give --doc IDC");
+  }
   host::AppContextPtr book = host::AppContext::Open(o.book);
   std::shared_ptr<host::ScriptedOperator> scripted;
   std::shared_ptr<host::Operator> op;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -287,6 +290,23 @@ TEST_F(WriteOffActTest, AlterFormCodeAndVisualAreIgnored) {
     EXPECT_EQ(report->AlterFormCode(), "") << report_class;
     EXPECT_FALSE(report->Visual()) << report_class;
   }
+}
+
+TEST_F(WriteOffActTest, ThePrintButtonPrintsASavedDocumentWithoutWritingIt) {
+  OpenAndFill();
+  const size_t writes = log_->written.size();
+  const std::filesystem::path file = dir_ / "act.json";
+  dialog_->Print("CRepWriteOff", file, true);
+  EXPECT_EQ(log_->written.size(), writes);
+  std::ifstream in(file);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("\"DocNr\": \"W-00077\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"BarCode\": \"402MMO 260210W-00077"), std::string::npos) << text;
+
+  // A change not yet saved is saved first, then printed.
+  Do({"set edName Perspausdinta"});
+  dialog_->Print("CRepWriteOff", file, false);
+  EXPECT_EQ(log_->written.size(), writes + 1);
 }
 
 }  // namespace

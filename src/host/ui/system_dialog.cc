@@ -608,8 +608,10 @@ void SystemDialog::Press(std::string_view name, std::string_view item) {
   if (button->Click.ListenerCount() == 0) {
     Refuse("the button " + shown + " does nothing in this dialog");
   }
-  // What a button does (pricing, a menu choice) belongs to the dialog's changes.
-  BeginEdits();
+  // What a button does (pricing, a menu choice) belongs to the dialog's changes. Printing
+  // changes nothing: the print button saves what is unsaved first, and an unchanged document
+  // is printed as it is.
+  if (!EqualsIgnoreCase(shown, "btUsePrint")) BeginEdits();
   if (item.empty()) {
     button->Press();
     return;
