@@ -105,6 +105,8 @@ void RenderHeader(const DialogView& view, const DialogTextOptions& options, std:
   flush();
 }
 
+constexpr const char* kTotalsLabel = "Iš viso";
+
 void RenderGrid(const DialogGrid& grid, const DialogTextOptions& options, std::string& out) {
   const size_t count = grid.rows.size();
   std::string title = grid.name + ": " + std::to_string(count) + " eil.";
@@ -114,12 +116,40 @@ void RenderGrid(const DialogGrid& grid, const DialogTextOptions& options, std::s
       std::string(options.width > Utf8Length(title) + 4 ? options.width - Utf8Length(title) - 4 : 2,
                   '-') +
       "\n";
+  // When the grid is wider than the screen, the captions give way first (down to the widest
+  // value), then the texts (down to 10 characters); a number keeps all its digits.
   std::vector<size_t> widths;
+  std::vector<size_t> fitting;    // the widest value of each column
+  std::vector<size_t> narrowest;  // the least each column may become
   for (size_t c = 0; c < grid.columns.size(); ++c) {
-    size_t w = std::min<size_t>(Utf8Length(grid.columns[c].caption), 14);
-    for (const auto& row : grid.rows) w = std::max(w, Utf8Length(row[c]));
-    if (c < grid.totals.size()) w = std::max(w, Utf8Length(grid.totals[c]));
-    widths.push_back(std::clamp<size_t>(w, 3, 30));
+    size_t values = 0;
+    for (const auto& row : grid.rows) values = std::max(values, Utf8Length(row[c]));
+    if (c < grid.totals.size()) values = std::max(values, Utf8Length(grid.totals[c]));
+    // The first column also carries the totals' label.
+    const size_t least = c == 0 ? Utf8Length(kTotalsLabel) : 3;
+    const size_t w =
+        std::max<size_t>(std::min<size_t>(Utf8Length(grid.columns[c].caption), 14), values);
+    widths.push_back(std::max(std::clamp<size_t>(w, 3, 30), least));
+    fitting.push_back(std::clamp<size_t>(values, least, widths.back()));
+    narrowest.push_back(std::clamp<size_t>(
+        grid.columns[c].numeric ? values : std::min<size_t>(values, 10), least, fitting.back()));
+  }
+  size_t total = 3;
+  for (size_t w : widths) total += w + 1;
+  for (const std::vector<size_t>* floor : {&fitting, &narrowest}) {
+    while (total > options.width) {
+      size_t widest = widths.size();
+      for (size_t c = 0; c < widths.size(); ++c) {
+        if (widths[c] > (*floor)[c] &&
+            (widest == widths.size() ||
+             widths[c] - (*floor)[c] > widths[widest] - (*floor)[widest])) {
+          widest = c;
+        }
+      }
+      if (widest == widths.size()) break;
+      --widths[widest];
+      --total;
+    }
   }
   std::string line = "   ";
   for (size_t c = 0; c < grid.columns.size(); ++c) {
@@ -154,7 +184,7 @@ void RenderGrid(const DialogGrid& grid, const DialogTextOptions& options, std::s
   for (size_t c = 0; c < grid.columns.size(); ++c) {
     const std::string& total = c < grid.totals.size() ? grid.totals[c] : std::string();
     any_total = any_total || !total.empty();
-    line += (c == 0 ? Fit("Iš viso", widths[c]) : Fit(total, widths[c], true)) + " ";
+    line += (c == 0 ? Fit(kTotalsLabel, widths[c]) : Fit(total, widths[c], true)) + " ";
   }
   if (any_total) out += line + "\n";
 }

@@ -12,6 +12,7 @@
 #include "host/data/named_value_list.h"
 #include "host/data/recordset.h"
 #include "host/data/testing/sample_book.h"
+#include "host/documents/table_layout.h"
 #include "host/documents/th_document.h"
 #include "host/ui/control_list.h"
 #include "host/ui/dialog_command.h"
@@ -512,6 +513,22 @@ TEST_F(DialogBook, TheDrawnDialogShowsFieldsGridTotalsAndButtons) {
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   }
   EXPECT_EQ(text.find("lblNr"), std::string::npos) << "labels are captions, not drawn";
+}
+
+TEST_F(DialogBook, ANarrowScreenNarrowsTheGridsTextsButKeepsEveryDigit) {
+  Open(3);
+  DialogTextOptions narrow;
+  narrow.width = 100;
+  const std::string text = RenderDialogText(dialog_->View(), narrow);
+  const size_t grid = text.find("SpecGrid");
+  ASSERT_NE(grid, std::string::npos) << text;
+  std::istringstream lines(text.substr(grid));
+  std::string line;
+  std::getline(lines, line);
+  for (int i = 0; i < 4 && std::getline(lines, line); ++i) {
+    EXPECT_LE(Utf8Length(line), 100u) << line;
+  }
+  EXPECT_NE(text.find(" 3,000 "), std::string::npos) << text;
 }
 
 TEST_F(DialogBook, APressedButtonsMenuTakesTheItemGivenWithThePress) {
