@@ -7,7 +7,7 @@ DEMO_DIR ?= demo-out
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps configure build test demo bench format clean
+.PHONY: all deps configure build test demo bench package format clean
 
 all: build
 
@@ -30,6 +30,10 @@ demo: build
 
 bench: build
 	@bash scripts/bench $(BUILD)
+
+# Debian packages in $(BUILD)/package: qts-inventory and qts-inventory-dev.
+package: build
+	cd $(BUILD) && cpack
 
 format:
 	find src bench -name '*.h' -o -name '*.cc' | xargs clang-format -i

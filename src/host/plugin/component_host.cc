@@ -10,6 +10,7 @@
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/text.h"
+#include "host/plugin/install_layout.h"
 
 namespace qts::host {
 
@@ -96,7 +97,8 @@ std::string ComponentLibrary::TypeLibrary() {
   return text ? text : "";
 }
 
-ComponentHost::ComponentHost(Registry registry) : registry_(std::move(registry)) {}
+ComponentHost::ComponentHost(Registry registry, Registry defaults)
+    : registry_(std::move(registry)), defaults_(std::move(defaults)) {}
 
 std::shared_ptr<ComponentLibrary> ComponentHost::Load(const std::filesystem::path& path) {
   std::error_code ec;
@@ -107,9 +109,18 @@ std::shared_ptr<ComponentLibrary> ComponentHost::Load(const std::filesystem::pat
   return slot;
 }
 
-Guid ComponentHost::ClassIdOf(std::string_view progid) const {
+ComponentHost::Registration ComponentHost::Find(std::string_view progid) const {
   RegistryData data = registry_.Load();
-  auto clsid_text = data.GetValue(std::string(progid) + "\\CLSID");
+  const std::string clsid_key = std::string(progid) + "\\CLSID";
+  bool from_defaults = false;
+  if (!data.GetValue(clsid_key)) {
+    RegistryData installed = defaults_.Load();
+    if (installed.GetValue(clsid_key)) {
+      data = std::move(installed);
+      from_defaults = true;
+    }
+  }
+  auto clsid_text = data.GetValue(clsid_key);
   if (!clsid_text) {
     CannotCreate(
         fmt::format("\"{}\" is not registered (registry {}); register its component "
@@ -121,19 +132,22 @@ Guid ComponentHost::ClassIdOf(std::string_view progid) const {
     CannotCreate(fmt::format("\"{}\" is registered with a malformed class identifier \"{}\"",
                              progid, *clsid_text));
   }
-  return *clsid;
-}
-
-ObjectPtr ComponentHost::CreateObject(std::string_view progid) {
-  Guid clsid = ClassIdOf(progid);
-  RegistryData data = registry_.Load();
-  auto server = data.GetValue("CLSID\\" + clsid.ToString() + "\\InprocServer32");
+  auto server = data.GetValue("CLSID\\" + clsid->ToString() + "\\InprocServer32");
   if (!server || server->empty()) {
     CannotCreate(fmt::format("class {} of \"{}\" has no in-process server registered",
-                             clsid.ToString(), progid));
+                             clsid->ToString(), progid));
   }
+  std::filesystem::path path = *server;
+  if (from_defaults && path.is_relative()) path = HostLibraryDir() / path;
+  return {*clsid, path};
+}
+
+Guid ComponentHost::ClassIdOf(std::string_view progid) const { return Find(progid).clsid; }
+
+ObjectPtr ComponentHost::CreateObject(std::string_view progid) {
+  const Registration registration = Find(progid);
   try {
-    return Load(*server)->CreateInstance(clsid);
+    return Load(registration.server)->CreateInstance(registration.clsid);
   } catch (const Error& e) {
     if (e.Number() == kErrCannotCreate) throw;
     // An error of the component itself (for instance its start-up): same number, and the

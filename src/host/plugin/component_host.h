@@ -53,7 +53,10 @@ class ComponentLibrary {
 
 class ComponentHost {
  public:
-  explicit ComponentHost(Registry registry = Registry(Registry::DefaultPath()));
+  // `registry` is the user's; a class it does not know is looked up in `defaults`, the
+  // registration installed with the host kit.
+  explicit ComponentHost(Registry registry = Registry(Registry::DefaultPath()),
+                         Registry defaults = Registry(Registry::DefaultsPath()));
 
   // The library at `path`, loaded once per host.
   std::shared_ptr<ComponentLibrary> Load(const std::filesystem::path& path);
@@ -65,6 +68,14 @@ class ComponentHost {
   ObjectPtr CreateObject(std::string_view progid);
   // The class identifier registered for the programmatic identifier.
   Guid ClassIdOf(std::string_view progid) const;
+  // The class and the library serving it: from the user's registry when it knows the
+  // identifier, else from the registry defaults (a relative server path there is taken from
+  // the host kit's library folder). Raises error 429 as CreateObject does.
+  struct Registration {
+    Guid clsid;
+    std::filesystem::path server;
+  };
+  Registration Find(std::string_view progid) const;
 
   // Unloads the libraries that have no live objects; returns how many were unloaded.
   size_t FreeUnusedLibraries();
@@ -73,6 +84,7 @@ class ComponentHost {
 
  private:
   Registry registry_;
+  Registry defaults_;
   std::map<std::string, std::shared_ptr<ComponentLibrary>> libraries_;  // by canonical path
 };
 

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "core/dispatch.h"
@@ -60,6 +61,33 @@ TEST_F(ComponentHostTest, ABrokenServerPathIsReportedWithTheLoadersReason) {
   });
   EXPECT_QTS_ERROR_TEXT(host_.CreateObject("QTS_Inventory.IMOpDocSupport"), kErrCannotCreate,
                         "/nowhere/libgone.so");
+}
+
+// The registry defaults the build writes for installation name the component by file name: an
+// installed host finds it in its own library folder. The user's registry, when it knows a
+// class, comes first.
+TEST_F(ComponentHostTest, ClassesTheUserDidNotRegisterComeFromTheInstalledDefaults) {
+  const char* build = std::getenv("QTS_BINARY_DIR");
+  ASSERT_NE(build, nullptr) << "QTS_BINARY_DIR names the build tree";
+  const std::filesystem::path defaults = std::filesystem::path(build) / "packaging/registry.json";
+  ASSERT_TRUE(std::filesystem::exists(defaults)) << defaults;
+  ComponentHost host(Registry(dir_ / "registry.json"), Registry(defaults));
+
+  const Guid clsid = host.ClassIdOf("QTS_Inventory.IMOpDocSupport");
+  EXPECT_EQ(Registry(defaults).Load().GetValue("CLSID\\" + clsid.ToString() + "\\InprocServer32"),
+            "libqts_inventory.so");
+  ObjectPtr object = host.CreateObject("QTS_Inventory.IMOpDocSupport");
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(object->ClassName(), "IMOpDocSupport");
+  EXPECT_QTS_ERROR_TEXT(host.CreateObject("QTS_Inventory.CItemWriteOff"), kErrCannotCreate,
+                        "not registered");
+
+  Registry(dir_ / "registry.json").Edit([&](RegistryData& d) {
+    d.SetValue("QTS_Inventory.IMOpDocSupport\\CLSID", "", clsid.ToString());
+    d.SetValue("CLSID\\" + clsid.ToString() + "\\InprocServer32", "", "/nowhere/libmine.so");
+  });
+  EXPECT_QTS_ERROR_TEXT(host.CreateObject("QTS_Inventory.IMOpDocSupport"), kErrCannotCreate,
+                        "/nowhere/libmine.so");
 }
 
 TEST_F(ComponentHostTest, RegistrationWritesEveryPublicClassAndUnregistrationRemovesExactlyThat) {

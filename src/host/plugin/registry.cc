@@ -13,6 +13,7 @@
 
 #include "core/error.h"
 #include "core/text.h"
+#include "host/plugin/install_layout.h"
 
 namespace qts::host {
 
@@ -177,6 +178,12 @@ std::filesystem::path Registry::DefaultPath() {
   }
   const char* home = std::getenv("HOME");
   return std::filesystem::path(home && *home ? home : ".") / ".config" / "qts" / "registry.json";
+}
+
+std::filesystem::path Registry::DefaultsPath() {
+  if (const char* env = std::getenv("QTS_REGISTRY_DEFAULTS"); env && *env) return env;
+  const std::filesystem::path data = HostDataDir();
+  return data.empty() ? std::filesystem::path() : data / "registry.json";
 }
 
 RegistryData Registry::Load() const {

@@ -52,6 +52,10 @@ class Registry {
 
   // $QTS_REGISTRY, else $XDG_CONFIG_HOME/qts/registry.json, else ~/.config/qts/registry.json.
   static std::filesystem::path DefaultPath();
+  // The registry defaults installed with the host kit, read when the user's registry does not
+  // know a class: $QTS_REGISTRY_DEFAULTS, else registry.json in the host kit's data folder.
+  // Their server paths are relative to the host kit's library folder.
+  static std::filesystem::path DefaultsPath();
 
   const std::filesystem::path& Path() const { return file_; }
 

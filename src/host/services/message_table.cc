@@ -1,13 +1,12 @@
 #include "host/services/message_table.h"
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "core/error.h"
+#include "host/plugin/install_layout.h"
 
 namespace qts::host {
 
@@ -17,21 +16,14 @@ namespace {
   throw Error(kErrMessageTable, "MessageTable", std::move(description));
 }
 
-std::filesystem::path HostLibraryDir() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&MessageTable::ResourceDir), &info) && info.dli_fname) {
-    return std::filesystem::path(info.dli_fname).parent_path();
-  }
-  return {};
-}
-
 }  // namespace
 
 std::filesystem::path MessageTable::ResourceDir() {
   if (const char* env = std::getenv("QTS_RESOURCES"); env && *env) return env;
-  std::filesystem::path beside = HostLibraryDir() / ".." / "share" / "qts" / "resources";
-  std::error_code ec;
-  if (std::filesystem::is_directory(beside, ec)) return beside.lexically_normal();
+  if (std::filesystem::path data = HostDataDir(); !data.empty()) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(data / "resources", ec)) return data / "resources";
+  }
   return QTS_SOURCE_RESOURCES;
 }
 

@@ -29,7 +29,8 @@ class MessageTable : public virtual Object {
   std::string GetText(int32_t id) const;
   bool HasText(int32_t id) const;
 
-  // $QTS_RESOURCES, else share/qts/resources beside the host library, else the source tree's.
+  // $QTS_RESOURCES, else resources/ in the host kit's data folder (HostDataDir()), else the
+  // source tree's.
   static std::filesystem::path ResourceDir();
 
  private:

@@ -1,0 +1,22 @@
+# cmake -DQTS=<qts> -DLIBRARY=<libqts_inventory.so> -DOUT=<registry.json> -P registry_defaults.cmake
+# Registers the built component in a registry of its own, then names its library by file name
+# alone: the host reads a relative server path of the defaults from its own library folder.
+get_filename_component(work ${OUT}.work ABSOLUTE)
+file(REMOVE_RECURSE ${work})
+file(MAKE_DIRECTORY ${work})
+set(ENV{QTS_REGISTRY} ${work}/registry.json)
+set(ENV{QTS_SETTINGS} ${work}/settings.json)
+execute_process(COMMAND ${QTS} register --library ${LIBRARY} RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "qts register failed (${rc})")
+endif()
+file(READ ${work}/registry.json text)
+file(REAL_PATH ${LIBRARY} real)
+get_filename_component(name ${real} NAME)
+string(REPLACE "\"${real}\"" "\"${name}\"" text "${text}")
+string(FIND "${text}" "${real}" left)
+if(NOT left EQUAL -1)
+  message(FATAL_ERROR "the registry still names ${real}")
+endif()
+file(WRITE ${OUT} "${text}")
+file(REMOVE_RECURSE ${work})
