@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "core/convert.h"
 #include "host/data/app_context.h"
 #include "host/sample/sample_book.h"
@@ -34,6 +35,7 @@ void AddBookCommands(CLI::App& app) {
                      "million specification rows, benchmarks)");
   create->add_option("--seed", *seed, "the seed of the sample data: the same seed, the same book")
       ->capture_default_str();
+  AddJsonFlag(*create, "print JSON: the book's code and file, what it holds");
   create->callback([=] {
     // Checked before the file is created, so a bad size leaves no file behind.
     const bool with_sample = !sample->empty();
@@ -51,6 +53,15 @@ void AddBookCommands(CLI::App& app) {
         throw;
       }
       const host::sample::BookCounts counts = host::sample::CountBook(*context);
+      if (JsonOutput()) {
+        nlohmann::ordered_json out{
+            {"code", context->Code()}, {"file", *file}, {"sample", *sample}, {"seed", *seed}};
+        out["tables"] = nlohmann::ordered_json::object();
+        for (const auto& [table, n] : counts.tables) out["tables"][table] = n;
+        out["documents"] = nlohmann::ordered_json::object();
+        for (const auto& [type, n] : counts.documents) out["documents"][type] = n;
+        return PrintJson(out);
+      }
       std::cout << fmt::format("created book {} in {} with the {} sample (seed {})\n",
                                context->Code(), *file, *sample, *seed);
       std::cout << "  rows per table:\n";
@@ -78,6 +89,18 @@ void AddBookCommands(CLI::App& app) {
           ++derived;
           break;
       }
+    }
+    if (JsonOutput()) {
+      nlohmann::ordered_json out{{"code", context->Code()}, {"file", *file}};
+      out["tables"] = tables;
+      out["views"] = views;
+      out["parameterisedSources"] = derived;
+      out["documentTypes"] = nlohmann::ordered_json::array();
+      for (const host::schema::DocTypeDef& t : host::schema::DocumentTypes()) {
+        out["documentTypes"].push_back(t.code);
+      }
+      out["settings"] = ListJson(context->Settings());
+      return PrintJson(out);
     }
     std::cout << fmt::format("created book {} in {}\n", context->Code(), *file);
     std::cout << fmt::format("  {} tables, {} views, {} parameterised sources\n", tables, views,

@@ -24,14 +24,22 @@ check() {  # check NAME EXPECTED_RC PATTERN -- command...
 
 check version 0 '^qts [0-9]+\.[0-9]+' -- "$qts" --version
 check help 0 'catalogue' -- "$qts" --help
-check no-subcommand 106 'subcommand' -- "$qts"
+check help-exit-statuses 0 '^  2 +refused by a check' -- "$qts" --help
+check no-subcommand 64 'subcommand' -- "$qts"
+check usage-unknown-option 64 '--nope' -- "$qts" doc list --book x.db --nope
+check usage-missing-argument 64 'IDC is required' -- "$qts" doc show --book x.db
 check unregistered 1 'not registered' -- "$qts" create QTS_Inventory.IMOpDocSupport
 check register 0 '^registered ' -- "$qts" register
 check create 0 'MDocSup -> Nothing' -- "$qts" create QTS_Inventory.IMOpDocSupport --call MDocSup
+check create-json 0 '"MDocSup": null' -- "$qts" create QTS_Inventory.IMOpDocSupport --call MDocSup --json
+check create-json-error 1 '"number": 438' -- "$qts" create QTS_Inventory.IMOpDocSupport --call Nope --json
 check unknown-member 1 'error 438' -- "$qts" create QTS_Inventory.IMOpDocSupport --call Nope
 check private-class 1 'not registered' -- "$qts" create QTS_Inventory.CMDocSupport
 check catalogue-json 0 '"progid": "QTS_Inventory.CFuelWriteOff"' -- "$qts" catalogue --json
 check settings-missing 1 'no setting' -- "$qts" settings get "Halden Enterprise" General AppFormDebug
+check settings-missing-json 1 '"source": "settings"' -- "$qts" settings get "Halden Enterprise" General AppFormDebug --json
+check settings-set-json 0 '"value": "0"' -- "$qts" settings set "Halden Enterprise" General AppFormDebug 0 --json
+check settings-get-json 0 '"key": "AppFormDebug"' -- "$qts" settings get "Halden Enterprise" General AppFormDebug --json
 "$qts" settings set "Halden Enterprise" General AppFormDebug "yes" >/dev/null
 check bad-startup 1 'Type mismatch.*AppFormDebug' -- "$qts" create QTS_Inventory.IMOpDocSupport
 "$qts" settings set "Halden Enterprise" General AppFormDebug 1 >/dev/null
@@ -43,6 +51,7 @@ book="$work/book.db"
 check book-create 0 'created book UAB1' -- "$qts" book create "$book" --code UAB1
 check book-no-overwrite 1 'exists already' -- "$qts" book create "$book"
 check translate 0 'LIMIT 2' -- bash -c "echo 'SELECT TOP 2 Code FROM REFGood' | '$qts' sql translate"
+check translate-json 0 '"sql": "SELECT .* LIMIT 2"' -- bash -c "echo 'SELECT TOP 2 Code FROM REFGood' | '$qts' sql translate --json"
 check translate-refused 1 "line 1, column 1" -- bash -c "echo 'WITH x AS (SELECT 1) SELECT 1' | '$qts' sql translate"
 check run-csv 0 '^Name,Value$' -- bash -c "echo 'SELECT Name, Value FROM Settings ORDER BY Name' | '$qts' sql run --book '$book' --format csv"
 check run-json 0 '"Value": "UAB1"' -- bash -c "echo \"SELECT Name, Value FROM Settings WHERE Name = 'Code'\" | '$qts' sql run --book '$book' --format json"
@@ -51,6 +60,8 @@ check run-hostile 0 '^Name,Value$' -- bash -c "echo \"SELECT Name, Value FROM Se
 check settings-survive 0 'UAB1' -- bash -c "echo \"SELECT Value FROM Settings WHERE Name = 'Code'\" | '$qts' sql run --book '$book' --format csv"
 
 check book-sample 0 'THGoodSpecFixLog' -- "$qts" book create "$work/s.db" --sample small --seed 3
+check book-create-json 0 '"Code": "JS1"' -- "$qts" book create "$work/j.db" --code JS1 --json
+check book-create-json-error 1 '"description": ".*exists already' -- "$qts" book create "$work/j.db" --json
 check book-sample-bad 1 'unknown sample size' -- "$qts" book create "$work/t.db" --sample medium
 check book-sample-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && echo present || { echo absent; exit 1; }"
 
@@ -66,6 +77,9 @@ check report-xlsx 0 '^wrote .*r\.xlsx' -- "$qts" report CRepStoreRestByTerm --bo
 check report-xlsx-zip 0 '^PK' -- head -c 2 "$work/r.xlsx"
 check report-xlsx-needs-path 1 'needs -o' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format xlsx
 check report-cancel 2 'was cancelled' -- "$qts" report CRepStoreRestByTerm --book "$sb" --cancel
+check report-cancel-json 2 '"status": 2' -- "$qts" report CRepStoreRestByTerm --book "$sb" --cancel --json
+check report-list-json 0 '"class": "CRepStoreRestByTerm"' -- "$qts" report --list --json
+check report-json-flag 0 '"ToDate": "[0-9]{4}-[0-9]{2}-[0-9]{2}"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --json --set edDayAmount=30
 check report-bad-control 1 'no control "edNope"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set edNope=1
 check report-bad-number 1 'expects a number' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set edDayAmount=many
 check report-hostile-store 1 'Klaida|error 0x80040001' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set "selStore='S1') OR (1=1" --set selStore.SelType=1
@@ -84,17 +98,23 @@ check doc-new 0 '^[0-9]+ row\(s\)|^ *IDC' -- "$qts" doc show "${wo:-0}" --book "
 check doc-new-bad-store 1 'no store "NOPE"' -- "$qts" doc new --book "$sb" --store NOPE
 check doc-new-bad-type 1 'XYZ' -- "$qts" doc new --book "$sb" --type XYZ
 check doc-add-row 0 '^1 row\(s\)' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount 1
+check doc-add-row-json 0 '^    "Amount": 1\.25,' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount 0.25 --json
+check doc-set-amount-json 0 '^        "Amount": 1,' -- "$qts" doc set-amount "${wo:-0}" --book "$sb" --pos 1 --amount 1 --json
 check doc-add-row-merges 0 '^1 row\(s\)' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount 0,5
 check doc-add-row-not-a-number 1 'is not a number' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount lots
 check doc-add-row-negative 1 'greater than 0' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount -2
 check doc-add-row-unknown-good 1 'no item "NO-SUCH"' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good NO-SUCH --amount 1
 check doc-add-row-unknown-unit 1 'has no unit "parsek"' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --unit parsek --amount 1
 check doc-add-row-unknown-doc 1 'no document 999999' -- "$qts" doc add-row 999999 --book "$sb" --good "$good" --amount 1
+check doc-error-json 1 '"description": "the book has no document 999999"' -- "$qts" doc add-row 999999 --book "$sb" --good "$good" --amount 1 --json
 check doc-fill-unknown-product 1 'no item "NO-SUCH"' -- "$qts" doc fill "${wo:-0}" --book "$sb" --product NO-SUCH --amount 1
 check doc-fill-unknown-unit 1 'has no unit "parsek"' -- "$qts" doc fill "${wo:-0}" --book "$sb" --product "$good" --unit parsek --amount 1
 check doc-refusals-wrote-nothing 0 '1\.5' -- "$qts" doc show "${wo:-0}" --book "$sb"
 check doc-set-amount-no-row 1 'no row at position 9' -- "$qts" doc set-amount "${wo:-0}" --book "$sb" --pos 9 --amount 1
 check doc-post 0 'posted document' -- "$qts" doc post "${wo:-0}" --book "$sb"
+check doc-unpost-json 0 '"links": \[\]' -- "$qts" doc unpost "${wo:-0}" --book "$sb" --json
+check doc-post-json 0 '"OutcomeSpecID": [0-9]+' -- "$qts" doc post "${wo:-0}" --book "$sb" --json
+check doc-list-json 0 '"DocTypeCode": "MMO"' -- "$qts" doc list --book "$sb" --type MMO --limit 1 --json
 check doc-posted-rows-stay 1 'is posted' -- "$qts" doc add-row "${wo:-0}" --book "$sb" --good "$good" --amount 1
 check doc-price 0 'priced document .* from cost' -- "$qts" doc price "${wo:-0}" --book "$sb" --from cost
 check doc-json 0 '"CostSumm": [1-9]' -- "$qts" doc show "${wo:-0}" --book "$sb" --json
@@ -119,6 +139,8 @@ check dialog-posted-locked 1 'edNumb is read-only while the document.s IsPosted 
 check dialog-posted-rows 1 'rows cannot be changed' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --cell 1:Amount=5
 check dialog-price 0 'Kainos apskai' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --press btSetPriceOff --save --show
 check dialog-show 0 'SpecGrid: 1 eil' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --show
+check dialog-json 0 '"inserted": false' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --press btSetPriceOff --save --json
+check dialog-check-json 1 '"source": ".+"' -- "$qts" dialog MMO --book "$sb" --new --cell "new:GoodCode=$good" --cell new:Amount=1 --save --json
 check dialog-interactive-input 0 'EXIT' -- bash -c "printf 'set edName Iš terminalo\nsave\nclose\n' | '$qts' dialog MMO --book '$sb' --doc '$dwo' --interactive >/dev/null; echo EXIT"
 check dialog-interactive-saved 0 'Iš terminalo' -- bash -c "echo \"SELECT Name FROM THDocument WHERE IDC = $dwo\" | '$qts' sql run --book '$sb' --format csv"
 
@@ -142,8 +164,10 @@ check fuel-write-off 0 '^ +1 KUR[0-9]+ +l +50\.5 +50\.5 ' -- "$qts" fuel write-o
 check fuel-redo-unanswered 1 'no answer for the question \[20213\]' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 20
 check fuel-redo 0 '^ +1 KUR[0-9]+ +l +20 +20 ' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 20 --answer 20213=ok
 check fuel-too-much 2 'rests are too small' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 999999 --answer 20213=ok
+check fuel-too-much-json 2 '"number": 8381' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 999999 --answer 20213=ok --json
 fwo=$(echo "SELECT IDC FROM THDocument WHERE ParentID = $wb AND DocTypeCode = 'MMO'" | "$qts" sql run --book "$sb" --format csv | tail -1)
 check fuel-refusal-kept-rows 0 '^ +[0-9]+ +1 +KUR[0-9]+ +l +20 +0 +20 ' -- "$qts" doc show "$fwo" --book "$sb"
+check fuel-write-off-json 0 '"IncomeSpecID": [0-9]+' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 20 --answer 20213=ok --json
 check fuel-delete 0 '^deleted write-off [0-9]+ of waybill' -- "$qts" fuel delete --book "$sb" --parent "$wb"
 check fuel-delete-again 1 'has no fuel write-off' -- "$qts" fuel delete --book "$sb" --parent "$wb"
 

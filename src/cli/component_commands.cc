@@ -4,9 +4,11 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "core/convert.h"
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "host/data/variant_json.h"
 #include "host/plugin/component_host.h"
 #include "host/services/settings_store.h"
 
@@ -108,14 +110,13 @@ void AddComponentCommands(CLI::App& app) {
       app.add_subcommand("catalogue",
                          "print the component's type library: classes, programmatic identifiers, "
                          "interfaces and members in slot order, the enumeration");
-  auto json = std::make_shared<bool>(false);
-  catalogue->add_flag("--json", *json, "print it as JSON");
+  AddJsonFlag(*catalogue, "print it as JSON");
   add_library_option(catalogue);
   catalogue->callback([=] {
     host::ComponentHost host;
     auto text = host.Load(library_path())->TypeLibrary();
     auto doc = nlohmann::json::parse(text);
-    if (*json) {
+    if (JsonOutput()) {
       std::cout << nlohmann::ordered_json::parse(text).dump(2) << "\n";
     } else {
       PrintCatalogue(doc);
@@ -127,10 +128,16 @@ void AddComponentCommands(CLI::App& app) {
                          "register the component's classes in the host registry ($QTS_REGISTRY, "
                          "default ~/.config/qts/registry.json)");
   add_library_option(reg);
+  AddJsonFlag(*reg, "print JSON: the library and the registry");
   reg->callback([=] {
     host::ComponentHost host;
     auto lib = host.Load(library_path());
     lib->RegisterServer();
+    if (JsonOutput()) {
+      return PrintJson({{"library", lib->Path().string()},
+                        {"registry", host.GetRegistry().Path().string()},
+                        {"registered", true}});
+    }
     std::cout << "registered " << lib->Path().string() << " in "
               << host.GetRegistry().Path().string() << "\n";
   });
@@ -138,10 +145,16 @@ void AddComponentCommands(CLI::App& app) {
   auto* unreg =
       app.add_subcommand("unregister", "remove the component's classes from the host registry");
   add_library_option(unreg);
+  AddJsonFlag(*unreg, "print JSON: the library and the registry");
   unreg->callback([=] {
     host::ComponentHost host;
     auto lib = host.Load(library_path());
     lib->UnregisterServer();
+    if (JsonOutput()) {
+      return PrintJson({{"library", lib->Path().string()},
+                        {"registry", host.GetRegistry().Path().string()},
+                        {"registered", false}});
+    }
     std::cout << "unregistered " << lib->Path().string() << " from "
               << host.GetRegistry().Path().string() << "\n";
   });
@@ -154,15 +167,31 @@ void AddComponentCommands(CLI::App& app) {
   auto calls = std::make_shared<std::vector<std::string>>();
   create->add_option("progid", *progid, "e.g. QTS_Inventory.IMOpDocSupport")->required();
   create->add_option("--call", *calls, "member to call without arguments, late-bound (repeatable)");
+  AddJsonFlag(*create,
+              "print JSON: the class and what each call returned (objects as their "
+              "class name or null)");
   create->callback([=] {
     host::ComponentHost host;
     ObjectPtr object = host.CreateObject(*progid);
-    std::cout << fmt::format("created {} (class {}, {})\n", *progid,
-                             host.ClassIdOf(*progid).ToString(), object->ClassName());
+    const std::string clsid = host.ClassIdOf(*progid).ToString();
+    nlohmann::ordered_json out{
+        {"progid", *progid}, {"clsid", clsid}, {"class", object->ClassName()}};
+    out["calls"] = nlohmann::ordered_json::object();
+    if (!JsonOutput()) {
+      std::cout << fmt::format("created {} (class {}, {})\n", *progid, clsid, object->ClassName());
+    }
     for (const auto& member : *calls) {
       Variant result = CallByName(object, member, InvokeKind::kMethod);
-      std::cout << fmt::format("  {} -> {}\n", member, Show(result));
+      if (!JsonOutput()) {
+        std::cout << fmt::format("  {} -> {}\n", member, Show(result));
+      } else if (result.IsObject()) {
+        out["calls"][member] = result.IsNothing() ? nlohmann::ordered_json()
+                                                  : nlohmann::ordered_json(TypeName(result));
+      } else {
+        out["calls"][member] = host::ToJson(result);
+      }
     }
+    if (JsonOutput()) PrintJson(out);
   });
 
   auto* settings =
@@ -181,22 +210,40 @@ void AddComponentCommands(CLI::App& app) {
   };
   auto* get = settings->add_subcommand("get", "print a stored value");
   add_key(get);
+  AddJsonFlag(*get, "print JSON: the key and its value");
   get->callback([key] {
     auto value = host::SettingsStore().Find(key->app, key->section, key->key);
     if (!value) {
       throw Error(kErrNoSetting, "settings",
                   fmt::format("no setting {}/{}/{}", key->app, key->section, key->key));
     }
+    if (JsonOutput()) {
+      return PrintJson(
+          {{"app", key->app}, {"section", key->section}, {"key", key->key}, {"value", *value}});
+    }
     std::cout << *value << "\n";
   });
   auto* set = settings->add_subcommand("set", "store a value");
   add_key(set);
   set->add_option("value", key->value, "the text to store")->required();
-  set->callback(
-      [key] { host::SettingsStore().SaveSetting(key->app, key->section, key->key, key->value); });
+  AddJsonFlag(*set, "print JSON: the key and the value stored");
+  set->callback([key] {
+    host::SettingsStore().SaveSetting(key->app, key->section, key->key, key->value);
+    if (JsonOutput()) {
+      PrintJson(
+          {{"app", key->app}, {"section", key->section}, {"key", key->key}, {"value", key->value}});
+    }
+  });
   auto* del = settings->add_subcommand("delete", "remove a stored value");
   add_key(del);
-  del->callback([key] { host::SettingsStore().DeleteSetting(key->app, key->section, key->key); });
+  AddJsonFlag(*del, "print JSON: the key removed");
+  del->callback([key] {
+    host::SettingsStore().DeleteSetting(key->app, key->section, key->key);
+    if (JsonOutput()) {
+      PrintJson(
+          {{"app", key->app}, {"section", key->section}, {"key", key->key}, {"value", nullptr}});
+    }
+  });
 }
 
 }  // namespace qts::cli

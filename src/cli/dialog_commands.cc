@@ -7,11 +7,13 @@
 
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/operator_options.h"
+#include "cli/output.h"
 #include "core/convert.h"
 #include "core/error.h"
 #include "db/transaction.h"
@@ -68,8 +70,12 @@ class WriteReceiver final : public Implements<host::IDialogEventSink> {
     lines.push_back(fmt::format("{} {} {} (IDC {}), {}", CBool(inserted) ? "created" : "saved",
                                 CStr(f.Item("DocTypeCode").Value()), CStr(f.Item("Number").Value()),
                                 id, CLng(f.Item("IsPosted").Value()) ? "posted" : "not posted"));
+    writes.push_back({{"IDC", id},
+                      {"inserted", CBool(inserted)},
+                      {"posted", CLng(f.Item("IsPosted").Value()) != 0}});
   }
   std::vector<std::string> lines;
+  nlohmann::ordered_json writes = nlohmann::ordered_json::array();
 
  private:
   host::AppContextPtr book_;
@@ -144,7 +150,8 @@ void RunDialog(const CLI::App& cmd, const DialogOptions& o) {
     op = host::TerminalOperator::ForStandardStreams();
   } else {
     op = MakeOperator(o.op, &scripted);
-    scripted->SetDialogOutput(&std::cout);
+    // With --json standard output carries only the JSON: the drawn form goes to standard error.
+    scripted->SetDialogOutput(JsonOutput() ? &std::cerr : &std::cout);
     scripted->AnswerDialog({Commands(cmd, o)});
   }
   host::ScopedOperator scoped_operator(op);
@@ -169,10 +176,24 @@ void RunDialog(const CLI::App& cmd, const DialogOptions& o) {
   }
   dialogs->UnloadForm();
   if (failed()) {
-    throw Error(kErrInvalidCall, kSource,
+    // The number and source of the error the dialog showed, for programs that read --json.
+    const auto& shown = scripted->Errors().back();
+    throw Error(shown.number, shown.source.empty() ? kSource : shown.source,
                 "the dialog showed an error (above): nothing of this run was written");
   }
   if (run) run->Commit();
+  if (JsonOutput()) {
+    nlohmann::ordered_json out;
+    out["writes"] = receiver->writes;
+    out["printed"] = nlohmann::ordered_json::array();
+    for (size_t i = 0; i < o.prints.size(); ++i) {
+      out["printed"].push_back({{"class", o.prints[i]}, {"output", o.outputs[i]}});
+    }
+    const int32_t idc =
+        receiver->writes.empty() ? o.doc : receiver->writes.back()["IDC"].get<int32_t>();
+    if (idc != 0) out["document"] = DocumentJson(book, idc);
+    return PrintJson(out);
+  }
   for (const std::string& line : receiver->lines) std::cout << line << "\n";
   for (size_t i = 0; i < o.prints.size(); ++i) {
     std::cout << "printed " << (o.prints[i].empty() ? "the act" : o.prints[i]) << " to "
@@ -218,6 +239,9 @@ void AddDialogCommands(CLI::App& app) {
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   cmd->add_flag("--bar-code", o->bar_code, "print the document's bar code on the act");
   cmd->add_flag("--show", o->show, "draw the form at the end");
+  AddJsonFlag(*cmd,
+              "print JSON: each write (IDC, inserted, posted), the acts printed and the "
+              "document as it then stands");
   cmd->add_option("--library", o->library,
                   "component library (default: $QTS_LIBRARY, else libqts_inventory.so beside the "
                   "host kit)");

@@ -11,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "cli/operator_options.h"
+#include "cli/output.h"
 #include "core/convert.h"
 #include "core/error.h"
 #include "db/transaction.h"
@@ -43,48 +44,19 @@ std::string TextOf(const Variant& value) {
   return CStr(value);
 }
 
-nlohmann::json JsonOf(const host::NamedValueList& list) {
-  nlohmann::json out = nlohmann::json::object();
-  for (const host::NamedValuePtr& v : list.Entries()) out[v->Name()] = host::ToJson(v->Value());
-  return out;
-}
-
 // To the first record; an empty recordset stays at its end (MoveFirst would raise 3021).
 void Rewind(host::Recordset& rs) {
   if (rs.RecordCount() > 0) rs.MoveFirst();
 }
 
-// The document's rows in position order.
-host::RecordsetPtr RowsOf(const std::shared_ptr<host::AppContext>& book, int32_t idc) {
-  host::QueryPtr q = book->CreateQuery("THGoodSpec");
-  q->AddWhere("oTable.DocID = " + std::to_string(idc));
-  q->OrderBy("oTable.PosNumb, oTable.IDC");
-  q->Open();
-  return q->OpenRecordset();
-}
-
-void ShowDocument(const std::string& path, int32_t idc, bool json) {
+// A document for people: its header, additional fields and rows.
+void ShowDocument(const std::string& path, int32_t idc) {
   auto book = host::AppContext::Open(path);
   auto doc = std::make_shared<host::THDocument>(book);
   if (!doc->Load(idc)) {
     throw Error(kErrInvalidCall, "qts doc", fmt::format("the book has no document {}", idc));
   }
-  host::RecordsetPtr rows = RowsOf(book, idc);
-  if (json) {
-    nlohmann::json out;
-    out["fields"] = JsonOf(doc->Fields());
-    out["addFields"] = JsonOf(doc->AddFields());
-    out["rows"] = nlohmann::json::array();
-    const size_t columns = rows->Fields().Count();
-    for (Rewind(*rows); !rows->Eof(); rows->MoveNext()) {
-      nlohmann::json row = nlohmann::json::object();
-      for (size_t c = 0; c < columns; ++c)
-        row[rows->Fields().Item(c).Name()] = host::ToJson(rows->Value(c));
-      out["rows"].push_back(std::move(row));
-    }
-    std::cout << out.dump(2) << "\n";
-    return;
-  }
+  host::RecordsetPtr rows = DocumentRows(book, idc);
   const host::NamedValueList& f = doc->Fields();
   auto text = [&](const char* name) { return TextOf(f.Item(name).Value()); };
   const Variant& posted = f.Item("IsPosted").Value();
@@ -107,6 +79,14 @@ void ShowDocument(const std::string& path, int32_t idc, bool json) {
   std::cout << fmt::format("{} row(s)\n", count);
 }
 
+// What a change of document `idc` prints: with --json `result` and the document as it then
+// stands ("document"), else the document as ShowDocument prints it.
+void PrintChanged(const std::string& path, int32_t idc, nlohmann::ordered_json result) {
+  if (!JsonOutput()) return ShowDocument(path, idc);
+  result["document"] = DocumentJson(host::AppContext::Open(path), idc);
+  PrintJson(result);
+}
+
 void ListDocuments(const std::string& path, const std::string& type, int limit) {
   auto book = host::AppContext::Open(path);
   host::QueryPtr q = book->CreateQuery("THDocument");
@@ -119,6 +99,7 @@ void ListDocuments(const std::string& path, const std::string& type, int limit) 
   q->SetTop(limit);
   q->Open();
   host::RecordsetPtr rs = q->OpenRecordset();
+  if (JsonOutput()) return PrintJson(RowsJson(*rs));
   for (Rewind(*rs); !rs->Eof(); rs->MoveNext()) {
     std::cout << fmt::format("{:>8}  {:<5} {:<12} {}  {:<6} {}\n", TextOf(rs->Value("IDC")),
                              TextOf(rs->Value("DocTypeCode")), TextOf(rs->Value("Number")),
@@ -220,6 +201,12 @@ void NewDocument(const NewOptions& o) {
   if (!o.store.empty()) doc->Fields().Item("StoreCode").SetValue(Variant(o.store));
   if (o.parent != 0) doc->Fields().Item("ParentID").SetValue(Variant(o.parent));
   const int32_t idc = doc->EndInsert();
+  if (JsonOutput()) {
+    nlohmann::ordered_json out;
+    out["IDC"] = idc;
+    out["document"] = DocumentJson(session.book, idc);
+    return PrintJson(out);
+  }
   std::cout << fmt::format("created {} {} (IDC {})\n", o.type,
                            CStr(doc->Fields().Item("Number").Value()), idc);
 }
@@ -243,7 +230,9 @@ struct RowOptions {
   OperatorOptions op;
 };
 
-void AddRow(const RowOptions& o) {
+// Adds the row; returns the row written, as the book now holds it (merged into a row of the
+// same item and unit, that row).
+nlohmann::ordered_json AddRow(const RowOptions& o) {
   const Currency amount = PositiveAmount(o.amount, "the amount");
   Session session(o.book, o.op);
   const std::string unit = ItemUnit(session, o.good, o.unit);
@@ -255,8 +244,14 @@ void AddRow(const RowOptions& o) {
   row->Add("AmountAccount", Kind::kQuantity, Variant(Currency()));
   const int32_t spec = handler->InsertSpecRec(row);
   if (spec == 0) Refuse(fmt::format("no row was written to document {}", o.idc));
-  std::cout << fmt::format("row {}: {} {} {} (accounting quantity +{})\n", spec, o.good,
-                           amount.ToString(), unit, CStr(row->Item("AmountAccount").Value()));
+  if (!JsonOutput()) {
+    std::cout << fmt::format("row {}: {} {} {} (accounting quantity +{})\n", spec, o.good,
+                             amount.ToString(), unit, CStr(row->Item("AmountAccount").Value()));
+  }
+  host::QueryPtr written = session.book->CreateQuery("THGoodSpec");
+  written->AddWhere("oTable.IDC = " + std::to_string(spec));
+  written->Open();
+  return RowsJson(*written->OpenRecordset()).at(0);
 }
 
 struct PriceOptions {
@@ -265,7 +260,8 @@ struct PriceOptions {
   OperatorOptions op;
 };
 
-void Price(const PriceOptions& o) {
+// Prices the rows; returns the document's new total.
+Currency Price(const PriceOptions& o) {
   Session session(o.book, o.op);
   auto handler = session.WriteOff(o.idc, true);
   if (o.from == "orders") {
@@ -278,8 +274,12 @@ void Price(const PriceOptions& o) {
   host::QueryPtr rows = session.book->CreateQuery("THGoodSpec");
   rows->AddWhere("oTable.DocID = " + std::to_string(o.idc));
   rows->Open();
-  std::cout << fmt::format("priced document {} from {}: total {}\n", o.idc, o.from,
-                           engine::CMDocSupport::TotalSum(*rows, "Summa").ToString());
+  const Currency total = engine::CMDocSupport::TotalSum(*rows, "Summa");
+  if (!JsonOutput()) {
+    std::cout << fmt::format("priced document {} from {}: total {}\n", o.idc, o.from,
+                             total.ToString());
+  }
+  return total;
 }
 
 struct AmountOptions {
@@ -295,6 +295,7 @@ void SetAmount(const AmountOptions& o) {
   if (!handler->UpdateAmount(o.position, amount)) {
     Refuse(fmt::format("document {} has no row at position {}", o.idc, o.position));
   }
+  if (JsonOutput()) return;
   std::cout << fmt::format("row at position {} of document {}: amount {}\n", o.position, o.idc,
                            amount.ToString());
 }
@@ -311,6 +312,7 @@ void Fill(const FillOptions& o) {
   const std::string unit = ItemUnit(session, o.product, o.unit);
   auto handler = session.WriteOff(o.idc);
   handler->MDocSupEngine()->FillSpec(o.product, unit, amount, o.variant);
+  if (JsonOutput()) return;
   std::cout << fmt::format("filled document {} from {} {} {} (variant {})\n", o.idc, o.product,
                            amount.ToString(), unit, o.variant);
 }
@@ -322,19 +324,28 @@ void Account(const std::string& path, int32_t idc, const std::string& action,
   host::THDocumentPtr doc = session.Document(idc);
   auto service = std::make_shared<host::DocumentService>();
   service->Init(session.book, doc);
+  nlohmann::ordered_json out;
+  out["IDC"] = idc;
   if (action == "post") {
     service->CloseDoc();
-    std::cout << fmt::format("posted document {}\n", idc);
+    out["posted"] = true;
+    out["links"] = LinksJson(session.book, idc);
   } else if (action == "unpost") {
     service->OpenDoc();
-    std::cout << fmt::format("unposted document {}\n", idc);
+    out["posted"] = false;
+    out["links"] = LinksJson(session.book, idc);
   } else {
     db::Transaction transaction(session.book->Connection());
     service->OpenDoc(false);
     if (!doc->Delete(idc)) Refuse(fmt::format("the book has no document {}", idc));
     transaction.Commit();
-    std::cout << fmt::format("deleted document {}\n", idc);
+    out["deleted"] = true;
   }
+  if (JsonOutput()) return PrintJson(out);
+  const std::string done = action == "post"     ? "posted"
+                           : action == "unpost" ? "unposted"
+                                                : "deleted";
+  std::cout << fmt::format("{} document {}\n", done, idc);
 }
 
 // doc show and doc list: reading a book's documents.
@@ -342,11 +353,13 @@ void AddReadingCommands(CLI::App* doc) {
   auto* show = doc->add_subcommand("show", "print a document: header, additional fields, rows");
   auto book = std::make_shared<std::string>();
   auto idc = std::make_shared<int32_t>(0);
-  auto json = std::make_shared<bool>(false);
   show->add_option("IDC", *idc, "the document's identifier")->required();
   show->add_option("--book", *book, "the book file")->required();
-  show->add_flag("--json", *json, "print JSON: fields, addFields, rows");
-  show->callback([=] { ShowDocument(*book, *idc, *json); });
+  AddJsonFlag(*show, "print JSON: fields, addFields, rows");
+  show->callback([=] {
+    if (JsonOutput()) return PrintJson(DocumentJson(host::AppContext::Open(*book), *idc));
+    ShowDocument(*book, *idc);
+  });
 
   auto* list = doc->add_subcommand("list", "list the latest documents, newest first");
   auto list_book = std::make_shared<std::string>();
@@ -357,6 +370,7 @@ void AddReadingCommands(CLI::App* doc) {
   list->add_option("--limit", *limit, "at most this many documents")
       ->check(CLI::Range(1, 1000000))
       ->capture_default_str();
+  AddJsonFlag(*list, "print JSON: the documents' IDC, type, number, date, store, posted");
   list->callback([=] { ListDocuments(*list_book, *type, *limit); });
 }
 
@@ -371,6 +385,7 @@ void AddEditingCommands(CLI::App* doc) {
   create->add_option("--date", n->date, "the document date, YYYY-MM-DD (default: today)");
   create->add_option("--parent", n->parent, "the parent document's IDC");
   AddOperatorOptions(*create, n->op);
+  AddJsonFlag(*create, "print JSON: the new IDC and the document");
   create->callback([=] { NewDocument(*n); });
 
   auto* add = doc->add_subcommand(
@@ -382,9 +397,11 @@ void AddEditingCommands(CLI::App* doc) {
   add->add_option("--unit", r->unit, "the unit (default: the item's accounting unit)");
   add->add_option("--amount", r->amount, "the quantity, greater than 0")->required();
   AddOperatorOptions(*add, r->op);
+  AddJsonFlag(*add, "print JSON: the row written and the document");
   add->callback([=] {
-    AddRow(*r);
-    ShowDocument(r->book, r->idc, false);
+    nlohmann::ordered_json out;
+    out["row"] = AddRow(*r);
+    PrintChanged(r->book, r->idc, std::move(out));
   });
 
   auto* price = doc->add_subcommand("price", "price an item write-off's rows");
@@ -396,9 +413,11 @@ void AddEditingCommands(CLI::App* doc) {
                    "cost: the cost of the stock written off; orders: the stock order rows")
       ->capture_default_str();
   AddOperatorOptions(*price, p->op);
+  AddJsonFlag(*price, "print JSON: the total and the document");
   price->callback([=] {
-    Price(*p);
-    ShowDocument(p->book, p->idc, false);
+    nlohmann::ordered_json out;
+    out["total"] = host::ToJson(Variant(Price(*p)));
+    PrintChanged(p->book, p->idc, std::move(out));
   });
 
   auto* amount = doc->add_subcommand("set-amount", "change the quantity of a write-off's row");
@@ -408,9 +427,10 @@ void AddEditingCommands(CLI::App* doc) {
   amount->add_option("--pos", a->position, "the row's position number")->required();
   amount->add_option("--amount", a->amount, "the new quantity, greater than 0")->required();
   AddOperatorOptions(*amount, a->op);
+  AddJsonFlag(*amount, "print JSON: the document");
   amount->callback([=] {
     SetAmount(*a);
-    ShowDocument(a->book, a->idc, false);
+    PrintChanged(a->book, a->idc, nlohmann::ordered_json::object());
   });
 
   auto* fill = doc->add_subcommand(
@@ -426,9 +446,10 @@ void AddEditingCommands(CLI::App* doc) {
       ->check(CLI::Range(1, 4))
       ->capture_default_str();
   AddOperatorOptions(*fill, f->op);
+  AddJsonFlag(*fill, "print JSON: the document");
   fill->callback([=] {
     Fill(*f);
-    ShowDocument(f->book, f->idc, false);
+    PrintChanged(f->book, f->idc, nlohmann::ordered_json::object());
   });
 }
 
@@ -447,6 +468,8 @@ void AddAccountingCommands(CLI::App* doc) {
     cmd->add_option("IDC", *id, "the document")->required();
     cmd->add_option("--book", *path, "the book file")->required();
     AddOperatorOptions(*cmd, *op);
+    AddJsonFlag(*cmd, name == "delete" ? "print JSON: the IDC deleted"
+                                       : "print JSON: the IDC and the document's fix-log links");
     cmd->callback([=] { Account(*path, *id, name, *op); });
   }
 }

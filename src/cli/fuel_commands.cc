@@ -13,6 +13,7 @@
 
 #include "cli/commands.h"
 #include "cli/operator_options.h"
+#include "cli/output.h"
 #include "core/convert.h"
 #include "core/currency.h"
 #include "core/date.h"
@@ -40,8 +41,6 @@ namespace {
 constexpr std::string_view kSource = "qts fuel";
 constexpr std::string_view kProgId = "QTS_Inventory.CFuelWriteOff";
 constexpr int32_t kMsgRestShort = 8381;
-// The process exit code of a write-off refused for too small a rest.
-constexpr int kExitRefused = 2;
 
 struct FuelOptions {
   std::string book;
@@ -224,16 +223,24 @@ void RunWriteOff(const FuelOptions& o) {
   if (scripted) {
     for (const auto& m : scripted->Messages()) {
       if (m.request.number != kMsgRestShort) continue;
-      std::cerr << "qts: the fuel write-off was refused: the rests are too small (see above)\n";
-      throw CLI::RuntimeError(kExitRefused);
+      throw Refusal(kMsgRestShort, std::string(kSource),
+                    "the fuel write-off was refused: the rests are too small (see above)");
     }
   }
   if (idc == 0) {
     if (fuel == Currency() && gas == Currency()) {
+      if (JsonOutput()) return PrintJson({{"IDC", nullptr}});
       std::cout << "nothing to write off\n";
       return;
     }
     Fail(fmt::format("waybill {} has no write-off after the run", o.parent));
+  }
+  if (JsonOutput()) {
+    nlohmann::ordered_json out;
+    out["IDC"] = idc;
+    out["document"] = DocumentJson(book, idc);
+    out["links"] = LinksJson(book, idc);
+    return PrintJson(out);
   }
   PrintWriteOff(book, idc);
 }
@@ -251,6 +258,7 @@ void RunDelete(const FuelOptions& o) {
   if (!CBool(CallByName(write_off, "DelDoc", InvokeKind::kMethod))) {
     Fail(fmt::format("the write-off {} of waybill {} was not deleted", idc, o.parent));
   }
+  if (JsonOutput()) return PrintJson({{"IDC", idc}, {"parent", o.parent}, {"deleted", true}});
   std::cout << fmt::format("deleted write-off {} of waybill {}\n", idc, o.parent);
 }
 
@@ -277,11 +285,13 @@ void AddFuelCommands(CLI::App& app) {
   AddCommon(*run, *write_off);
   run->add_option("--fuel", write_off->fuel, "fuel used, in accounting units")->required();
   run->add_option("--gas", write_off->gas, "gas used, in accounting units")->capture_default_str();
+  AddJsonFlag(*run, "print JSON: the write-off's IDC, the document and its fix-log links");
   run->callback([write_off] { RunWriteOff(*write_off); });
 
   auto remove = std::make_shared<FuelOptions>();
   auto* del = fuel->add_subcommand("delete", "delete the waybill's fuel write-off");
   AddCommon(*del, *remove);
+  AddJsonFlag(*del, "print JSON: the IDC deleted");
   del->callback([remove] { RunDelete(*remove); });
 }
 

@@ -4,14 +4,44 @@
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "core/error.h"
 
+namespace {
+
+constexpr const char* kEnvironmentHelp =
+    "Environment:\n"
+    "  QTS_REGISTRY           the registry file (default ~/.config/qts/registry.json)\n"
+    "  QTS_REGISTRY_DEFAULTS  the registry defaults installed with the host kit (default\n"
+    "                         share/qts/registry.json of the installation)\n"
+    "  QTS_SETTINGS           the per-user settings store (default settings.json beside the\n"
+    "                         registry)\n"
+    "  QTS_RESOURCES          the message resources folder (default share/qts/resources)\n"
+    "  QTS_LIBRARY            the component library (default libqts_inventory.so beside the\n"
+    "                         host kit)\n";
+
+// Says why the command stopped: a line on standard error and, with --json, the error as JSON
+// on standard output. Returns the exit status.
+int Stop(const qts::Error& e, qts::cli::ExitStatus status) {
+  std::cerr << "qts: " << e.Description();
+  if (!e.Source().empty()) {
+    std::cerr << " [" << e.Source() << ", error " << qts::FormatErrorNumber(e.Number()) << "]";
+  }
+  std::cerr << "\n";
+  if (qts::cli::JsonOutput()) qts::cli::PrintJson(qts::cli::ErrorJson(e, status));
+  return static_cast<int>(status);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  using qts::cli::ExitStatus;
   CLI::App app{
       "qts - inventory and production documents on a book: write-offs, finished-goods "
       "receipts, fuel write-offs, packaging declarations and stock reports"};
   app.set_version_flag("--version", std::string("qts ") + QTS_VERSION);
   app.require_subcommand(1);
+  app.footer(qts::cli::ExitStatusHelp() + "\n" + kEnvironmentHelp);
   qts::cli::AddComponentCommands(app);
   qts::cli::AddBookCommands(app);
   qts::cli::AddSqlCommands(app);
@@ -22,16 +52,15 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // --help and --version end here too, with status 0.
+    return app.exit(e) == 0 ? static_cast<int>(ExitStatus::kDone)
+                            : static_cast<int>(ExitStatus::kUsage);
+  } catch (const qts::cli::Refusal& e) {
+    return Stop(e, ExitStatus::kRefused);
   } catch (const qts::Error& e) {
-    std::cerr << "qts: " << e.Description();
-    if (!e.Source().empty())
-      std::cerr << " [" << e.Source() << ", error " << qts::FormatErrorNumber(e.Number()) << "]";
-    std::cerr << "\n";
-    return 1;
+    return Stop(e, ExitStatus::kError);
   } catch (const std::exception& e) {
-    std::cerr << "qts: " << e.what() << "\n";
-    return 1;
+    return Stop(qts::Error(0, "qts", e.what()), ExitStatus::kError);
   }
-  return 0;
+  return static_cast<int>(ExitStatus::kDone);
 }

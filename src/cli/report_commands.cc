@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "core/convert.h"
 #include "core/date.h"
 #include "core/error.h"
@@ -28,10 +29,6 @@
 namespace qts::cli {
 
 namespace {
-
-// Exit codes of a report that printed nothing.
-constexpr int kExitFailed = 1;
-constexpr int kExitCancelled = 2;
 
 struct ReportOptions {
   std::string report;
@@ -94,9 +91,15 @@ void PrintDocument(const ReportOptions& o, host::ReportFormat format,
   }
   dialogs->UnloadForm();
   if (!job->Printed()) {
-    std::cerr << fmt::format("qts: {} printed nothing for document {}{}\n", o.report, o.doc,
-                             scripted->Errors().empty() ? "" : " (error shown above)");
-    throw CLI::RuntimeError(kExitFailed);
+    if (!scripted->Errors().empty()) {
+      // The error the dialog showed, for programs that read --json.
+      const auto& shown = scripted->Errors().back();
+      throw Error(shown.number, shown.source,
+                  fmt::format("{} printed nothing for document {}: {}", o.report, o.doc,
+                              shown.description));
+    }
+    throw Error(kErrInvalidCall, "qts report",
+                fmt::format("{} printed nothing for document {}", o.report, o.doc));
   }
   for (const std::filesystem::path& written : job->Written()) {
     if (written != "-") std::cerr << "wrote " << written.string() << "\n";
@@ -108,16 +111,23 @@ void RunReportCommand(const ReportOptions& o) {
   const std::filesystem::path library =
       o.library.empty() ? host::DefaultComponentPath() : std::filesystem::path(o.library);
   if (o.list) {
+    nlohmann::ordered_json classes = nlohmann::ordered_json::array();
     for (const std::string& name : host::ReportClasses(component_host, library)) {
       // The acts print one document from its dialog: they are run with --doc.
-      std::cout << fmt::format("{:<26} {}{}\n", name, host::TitleOf(name),
-                               host::FindPrintForm(name) ? " (a document's act: --doc IDC)" : "");
+      const bool act = host::FindPrintForm(name) != nullptr;
+      if (JsonOutput()) {
+        classes.push_back({{"class", name}, {"title", host::TitleOf(name)}, {"act", act}});
+      } else {
+        std::cout << fmt::format("{:<26} {}{}\n", name, host::TitleOf(name),
+                                 act ? " (a document's act: --doc IDC)" : "");
+      }
     }
+    if (JsonOutput()) PrintJson(classes);
     return;
   }
   if (o.report.empty()) throw Error(kErrInvalidCall, "qts report", "name a report class or --list");
   if (o.book.empty()) throw Error(kErrInvalidCall, "qts report", "--book FILE is required");
-  const host::ReportFormat format = host::ParseReportFormat(o.format);
+  const host::ReportFormat format = host::ParseReportFormat(JsonOutput() ? "json" : o.format);
   if (format == host::ReportFormat::kXlsx && o.output.empty()) {
     throw Error(kErrInvalidCall, "qts report", "the xlsx format needs -o PATH");
   }
@@ -157,13 +167,17 @@ void RunReportCommand(const ReportOptions& o) {
     bool cancelled =
         scripted && !failed && !scripted->Forms().empty() && !scripted->Forms().back().confirmed;
     if (cancelled) {
-      std::cerr << fmt::format("qts: {} printed nothing: the form \"{}\" was cancelled\n",
-                               run.report_class, scripted->Forms().back().form.name);
-      throw CLI::RuntimeError(kExitCancelled);
+      throw Refusal(0, "qts report",
+                    fmt::format("{} printed nothing: the form \"{}\" was cancelled",
+                                run.report_class, scripted->Forms().back().form.name));
     }
-    std::cerr << fmt::format("qts: {} printed nothing{}\n", run.report_class,
-                             failed ? " (error shown above)" : "");
-    throw CLI::RuntimeError(kExitFailed);
+    if (failed) {
+      // The error the report showed, for programs that read --json.
+      const auto& shown = scripted->Errors().back();
+      throw Error(shown.number, shown.source,
+                  fmt::format("{} printed nothing: {}", run.report_class, shown.description));
+    }
+    throw Error(kErrInvalidCall, "qts report", run.report_class + " printed nothing");
   }
 
   host::ReportDocument doc =
@@ -214,6 +228,7 @@ void AddReportCommands(CLI::App& app) {
                   "CRepWriteOffCalc, CRepMFC): it is opened in its dialog and printed from it");
   cmd->add_flag("--bar-code", o->bar_code, "with --doc: print the document's bar code on the act");
   cmd->add_option("--format", o->format, "html, csv, json or xlsx")->capture_default_str();
+  AddJsonFlag(*cmd, "the same as --format json");
   cmd->add_option("-o,--output", o->output,
                   "write to PATH (csv: one file per data list) instead of standard output");
   cmd->add_option("--library", o->library,

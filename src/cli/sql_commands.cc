@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "core/currency.h"
 #include "core/error.h"
 #include "db/connection.h"
@@ -112,6 +113,7 @@ void AddSqlCommands(CLI::App& app) {
       ->capture_default_str();
   translate->add_option("--book", *translate_book,
                         "resolve names against this book (default: an empty book \"QTS\")");
+  AddJsonFlag(*translate, "print JSON: the statement as written and as the backend runs it");
   translate->callback([=] {
     std::string text = ReadStdin();
     std::unique_ptr<host::schema::BookCatalogue> empty;
@@ -124,7 +126,11 @@ void AddSqlCommands(CLI::App& app) {
       book = host::AppContext::Open(*translate_book);
       catalogue = &book->Catalogue();
     }
-    std::cout << sql::Translate(text, *catalogue, DialectOf(*dialect)) << "\n";
+    const std::string translated = sql::Translate(text, *catalogue, DialectOf(*dialect));
+    if (JsonOutput()) {
+      return PrintJson({{"tsql", text}, {"dialect", *dialect}, {"sql", translated}});
+    }
+    std::cout << translated << "\n";
   });
 
   auto* run = sql_cmd->add_subcommand(
@@ -135,6 +141,7 @@ void AddSqlCommands(CLI::App& app) {
   run->add_option("--format", *format, "csv (with a header line) or json")
       ->check(CLI::IsMember({"csv", "json"}))
       ->capture_default_str();
+  AddJsonFlag(*run, "the same as --format json");
   run->callback([=] {
     std::string text = SingleStatement(ReadStdin());
     auto book = host::AppContext::Open(*run_book);
@@ -149,7 +156,7 @@ void AddSqlCommands(CLI::App& app) {
     auto type_of = [&](int i) {
       return i < static_cast<int>(t.columns.size()) ? t.columns[i].type : sql::SqlType::kUnknown;
     };
-    if (*format == "json") {
+    if (*format == "json" || JsonOutput()) {
       nlohmann::ordered_json rows = nlohmann::ordered_json::array();
       while (s->Step()) {
         nlohmann::ordered_json row = nlohmann::ordered_json::object();
