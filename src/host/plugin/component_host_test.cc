@@ -4,12 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/testing/qts_matchers.h"
+#include "host/plugin/install_layout.h"
 #include "host/services/settings_store.h"
 #include "host/testing/scoped_env.h"
 
@@ -67,9 +67,9 @@ TEST_F(ComponentHostTest, ABrokenServerPathIsReportedWithTheLoadersReason) {
 // installed host finds it in its own library folder. The user's registry, when it knows a
 // class, comes first.
 TEST_F(ComponentHostTest, ClassesTheUserDidNotRegisterComeFromTheInstalledDefaults) {
-  const char* build = std::getenv("QTS_BINARY_DIR");
-  ASSERT_NE(build, nullptr) << "QTS_BINARY_DIR names the build tree";
-  const std::filesystem::path defaults = std::filesystem::path(build) / "packaging/registry.json";
+  // Written by the build beside its lib/ folder, into packaging/.
+  const std::filesystem::path defaults =
+      (HostLibraryDir() / ".." / "packaging" / "registry.json").lexically_normal();
   ASSERT_TRUE(std::filesystem::exists(defaults)) << defaults;
   ComponentHost host(Registry(dir_ / "registry.json"), Registry(defaults));
 
