@@ -90,6 +90,16 @@ check report-no-partial-file 0 '^absent$' -- bash -c "'$qts' report CRepStoreRes
 # JSON cells as every JSON the host writes: columns in their order, a whole quantity as an integer.
 check run-json-cells 0 '^\[\{"GoodCode":"[^"]+","Amount":[0-9]+\}\]$' -- bash -c "echo 'SELECT TOP 1 GoodCode, Amount FROM THGoodSpec WHERE Amount = ROUND(Amount, 0) AND Amount > 0 ORDER BY IDC' | '$qts' sql run --book '$sb' --format json | tr -d ' \n'"
 
+# The statement trace and the host kit's messages, off unless asked for.
+check trace-off 0 '^absent$' -- bash -c "'$qts' doc list --book '$sb' --limit 1 2>&1 >/dev/null | grep -q -- '-- run:' && echo present || echo absent"
+check trace-sql 0 '^-- T-SQL: SELECT TOP 1 ' -- bash -c "'$qts' doc list --book '$sb' --limit 1 --trace-sql 2>&1 >/dev/null"
+check trace-sql-run 0 '^-- run:   SELECT .* LIMIT 1$' -- bash -c "'$qts' --trace-sql doc list --book '$sb' --limit 1 2>&1 >/dev/null"
+check trace-sql-env 0 '^-- params: \?1=5$' -- bash -c "QTS_TRACE_SQL=1 '$qts' doc show 5 --book '$sb' 2>&1 >/dev/null"
+check trace-sql-time 0 '^-- [0-9]+\.[0-9]{3} ms, [0-9]+ row\(s\)' -- bash -c "QTS_TRACE_SQL=1 '$qts' doc show 5 --book '$sb' 2>&1 >/dev/null"
+check log-level 0 '^qts: \[info\] loaded component library .*libqts_inventory\.so$' -- "$qts" report --list --log-level info
+check log-level-env 0 '^qts: \[info\] opened book ' -- env QTS_LOG_LEVEL=info "$qts" doc list --book "$sb" --limit 1
+check log-level-bad 64 'loud not in' -- "$qts" --log-level loud doc list --book "$sb"
+
 # Documents: an item write-off on the sample book, and the bad input that must write nothing.
 wo=$("$qts" doc new --book "$sb" --type MMO --store GS --date 2026-12-31 | sed -n 's/.*(IDC \([0-9]*\)).*/\1/p')
 good=$(echo "SELECT TOP 1 n.GoodCode FROM THGoodSpecNotFixed n INNER JOIN THGoodSpec s ON s.IDC = n.IDC INNER JOIN THDocument d ON d.IDC = s.DocID INNER JOIN REFGood g ON g.Code = n.GoodCode WHERE d.StoreCode = 'GS' AND COALESCE(g.TrackingKind, 0) = 0 AND n.AmountAccount >= 3 ORDER BY n.GoodCode" \

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "core/error.h"
+#include "core/log.h"
 
 namespace {
 
@@ -18,7 +19,9 @@ constexpr const char* kEnvironmentHelp =
     "                         registry)\n"
     "  QTS_RESOURCES          the message resources folder (default share/qts/resources)\n"
     "  QTS_LIBRARY            the component library (default libqts_inventory.so beside the\n"
-    "                         host kit)\n";
+    "                         host kit)\n"
+    "  QTS_LOG_LEVEL          as --log-level\n"
+    "  QTS_TRACE_SQL          1: as --trace-sql\n";
 
 // Says why the command stopped: a line on standard error and, with --json, the error as JSON
 // on standard output. Returns the exit status.
@@ -42,6 +45,20 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("qts ") + QTS_VERSION);
   app.require_subcommand(1);
   app.footer(qts::cli::ExitStatusHelp() + "\n" + kEnvironmentHelp);
+  // Options of qts itself may also follow the subcommand: qts doc show 5 --trace-sql.
+  app.fallthrough();
+  app.add_option_function<std::string>(
+         "--log-level",
+         [](const std::string& name) { qts::SetLogLevel(*qts::ParseLogLevel(name)); },
+         "the host kit's own messages on standard error: trace, debug, info, warn, error or off "
+         "(default: $QTS_LOG_LEVEL, else off)")
+      ->check(CLI::IsMember({"trace", "debug", "info", "warn", "error", "off"}))
+      ->trigger_on_parse();
+  app.add_flag_callback(
+         "--trace-sql", [] { qts::SetSqlTrace(true); },
+         "print each statement run on the book on standard error: as written (T-SQL), as run "
+         "(the backend's SQL), its parameters, rows and time (also: QTS_TRACE_SQL=1)")
+      ->trigger_on_parse();
   qts::cli::AddComponentCommands(app);
   qts::cli::AddBookCommands(app);
   qts::cli::AddSqlCommands(app);

@@ -13,6 +13,7 @@
 #include "core/currency.h"
 #include "core/error.h"
 #include "db/connection.h"
+#include "db/trace.h"
 #include "host/data/app_context.h"
 #include "host/data/variant_json.h"
 #include "host/schema/schema.h"
@@ -146,6 +147,7 @@ void AddSqlCommands(CLI::App& app) {
     std::string text = SingleStatement(ReadStdin());
     auto book = host::AppContext::Open(*run_book);
     sql::Translation t = sql::TranslateWithColumns(text, book->Catalogue(), book->Dialect());
+    db::NoteTranslation(t.sql, text);
     db::StatementHandle s = book->Connection().Prepare(t.sql);
     const int count = s->ColumnCount();
     std::vector<std::string> names;

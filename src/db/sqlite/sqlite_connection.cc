@@ -3,14 +3,17 @@
 #include <fmt/format.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <climits>
 #include <utility>
 
+#include "core/log.h"
 #include "db/db_error.h"
 #include "db/sqlite/money_functions.h"
 #include "db/sqlite/qts_round.h"
 #include "db/sqlite/sqlite_error.h"
 #include "db/sqlite/sqlite_statement.h"
+#include "db/trace.h"
 
 namespace qts::db {
 
@@ -90,6 +93,7 @@ void SqliteConnection::Execute(std::string_view sql) {
   if (sql.size() > static_cast<size_t>(INT_MAX)) {
     throw DatabaseError(kErrDbMisuse, kSource, "The SQL text is too long to run", 0, {});
   }
+  const auto start = std::chrono::steady_clock::now();
   const char* next = sql.data();
   const char* end = sql.data() + sql.size();
   while (next < end) {
@@ -105,6 +109,7 @@ void SqliteConnection::Execute(std::string_view sql) {
     if (code != SQLITE_DONE) ThrowSqliteError(db_.get(), code, kSource, current);
     next = tail;
   }
+  if (SqlTraceOn()) TraceScript(sql, std::chrono::steady_clock::now() - start);
 }
 
 int64_t SqliteConnection::LastInsertId() const { return sqlite3_last_insert_rowid(db_.get()); }

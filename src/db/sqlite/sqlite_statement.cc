@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core/error.h"
+#include "core/log.h"
 #include "db/db_error.h"
 #include "db/sqlite/money_functions.h"
 #include "db/sqlite/sqlite_error.h"
@@ -118,14 +119,17 @@ void SqliteStatement::CheckBind(int code, int index) {
 
 void SqliteStatement::BindNull(int index) {
   CheckBind(sqlite3_bind_null(stmt_.get(), index), index);
+  if (SqlTraceOn()) trace_.Bound(index, Value());
 }
 
 void SqliteStatement::BindInt64(int index, int64_t value) {
   CheckBind(sqlite3_bind_int64(stmt_.get(), index, value), index);
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 void SqliteStatement::BindDouble(int index, double value) {
   CheckBind(sqlite3_bind_double(stmt_.get(), index, value), index);
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 void SqliteStatement::BindText(int index, std::string_view value) {
@@ -134,6 +138,7 @@ void SqliteStatement::BindText(int index, std::string_view value) {
   CheckBind(
       sqlite3_bind_text64(stmt_.get(), index, data, value.size(), SQLITE_TRANSIENT, SQLITE_UTF8),
       index);
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 void SqliteStatement::BindBlob(int index, const Blob& value) {
@@ -143,10 +148,12 @@ void SqliteStatement::BindBlob(int index, const Blob& value) {
   }
   CheckBind(sqlite3_bind_blob64(stmt_.get(), index, value.data(), value.size(), SQLITE_TRANSIENT),
             index);
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 void SqliteStatement::BindCurrency(int index, Currency value) {
   CheckBind(sqlite3_bind_int64(stmt_.get(), index, value.Scaled()), index);
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 // --- Execution ---
@@ -155,13 +162,18 @@ bool SqliteStatement::Step() {
   int code = sqlite3_step(stmt_.get());
   if (code == SQLITE_ROW) {
     has_row_ = true;
+    if (SqlTraceOn()) trace_.Stepped(sql_, true);
     return true;
   }
   has_row_ = false;
-  if (code == SQLITE_DONE) return false;
+  if (code == SQLITE_DONE) {
+    if (SqlTraceOn()) trace_.Stepped(sql_, false);
+    return false;
+  }
   // Reset right away so a failed statement holds no lock; the message is read first
   // because the reset may replace it.
   std::string message = sqlite3_errmsg(db_);
+  if (SqlTraceOn()) trace_.Failed(sql_, message);
   sqlite3_reset(stmt_.get());
   throw DatabaseError(ErrorNumberForSqliteCode(code), kSource,
                       DescribeWithSql(fmt::format("{} [SQLite {}]", message, code), sql_), code,
@@ -172,9 +184,13 @@ void SqliteStatement::Reset() noexcept {
   // sqlite3_reset repeats the error of the last Step, which Step has already raised.
   sqlite3_reset(stmt_.get());
   has_row_ = false;
+  if (SqlTraceOn()) trace_.Rewound(sql_);
 }
 
-void SqliteStatement::ClearBindings() noexcept { sqlite3_clear_bindings(stmt_.get()); }
+void SqliteStatement::ClearBindings() noexcept {
+  sqlite3_clear_bindings(stmt_.get());
+  if (SqlTraceOn()) trace_.Cleared();
+}
 
 // --- Result columns ---
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "db/statement.h"
+#include "db/trace.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -66,6 +67,7 @@ class SqliteStatement final : public Statement {
   std::string sql_;
   std::unique_ptr<sqlite3_stmt, Finalizer> stmt_;
   bool has_row_ = false;
+  StatementTrace trace_;  // used only while SqlTraceOn()
 };
 
 }  // namespace qts::db

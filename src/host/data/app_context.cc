@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "core/error.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "db/connection.h"
 #include "db/sqlite/sqlite_connection.h"
@@ -107,6 +108,7 @@ std::shared_ptr<AppContext> AppContext::Open(std::string_view path, std::string_
   schema::CheckBookCode(chosen);
   auto context = std::make_shared<AppContext>();
   context->Attach(std::move(connection), file, chosen);
+  Log(LogLevel::kInfo, "opened book {} in {} ({})", chosen, file, context->Connection().Dialect());
   return context;
 }
 

@@ -6,6 +6,7 @@
 #include "core/error.h"
 #include "core/text.h"
 #include "db/connection.h"
+#include "db/trace.h"
 #include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
 #include "host/data/query_build.h"
@@ -463,7 +464,10 @@ std::string Query::SqlText() const { return QueryBuild().Select(*this, true); }
 std::string Query::StatementText() const { return QueryBuild().Select(*this, false); }
 
 std::string Query::TranslatedText() const {
-  return sql::Translate(StatementText(), Book().Catalogue(), Book().Dialect());
+  const std::string tsql = StatementText();
+  std::string sql = sql::Translate(tsql, Book().Catalogue(), Book().Dialect());
+  db::NoteTranslation(sql, tsql);
+  return sql;
 }
 
 std::vector<std::string> Query::OutputNames() const {
@@ -474,8 +478,10 @@ std::vector<std::string> Query::OutputNames() const {
 
 void Query::Open() {
   std::vector<OutputColumn> columns = QueryBuild::Columns(*this);
+  const std::string tsql = StatementText();
   sql::Translation translation =
-      sql::TranslateWithColumns(StatementText(), Book().Catalogue(), Book().Dialect());
+      sql::TranslateWithColumns(tsql, Book().Catalogue(), Book().Dialect());
+  db::NoteTranslation(translation.sql, tsql);
   if (translation.columns.size() != columns.size()) {
     Fail("the statement gives " + std::to_string(translation.columns.size()) +
          " columns where the query has " + std::to_string(columns.size()));

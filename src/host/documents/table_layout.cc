@@ -9,6 +9,7 @@
 
 #include "core/convert.h"
 #include "core/text.h"
+#include "db/trace.h"
 #include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
 #include "sql/translator.h"
@@ -331,6 +332,7 @@ int32_t FindFirstIdc(AppContext& book, std::string_view table, std::string_view 
                      std::string(condition) + ") ORDER BY " + std::string(order_by);
   // Searches that differ only in their codes share one translation and one prepared statement.
   sql::ParameterizedSql search = book.Shapes().Translate(tsql);
+  db::NoteTranslation(search.sql, tsql);
   db::StatementHandle s = book.Connection().Prepare(search.sql);
   for (size_t i = 0; i < search.values.size(); ++i) {
     std::visit([&](auto& value) { s->Bind(static_cast<int>(i + 1), db::Value(std::move(value))); },

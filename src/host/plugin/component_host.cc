@@ -9,6 +9,7 @@
 
 #include "core/dispatch.h"
 #include "core/error.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "host/plugin/install_layout.h"
 
@@ -36,6 +37,7 @@ ComponentLibrary::ComponentLibrary(const std::filesystem::path& path) : path_(pa
     CannotCreate(fmt::format("cannot load component library {}: {}", path.string(),
                              reason ? reason : "unknown reason"));
   }
+  Log(LogLevel::kInfo, "loaded component library {}", path_.string());
   get_class_object_ = Symbol<QtsDllGetClassObjectFn>(handle_, "DllGetClassObject", path_);
   can_unload_now_ = Symbol<QtsDllCanUnloadNowFn>(handle_, "DllCanUnloadNow", path_);
   register_server_ = Symbol<QtsDllRegisterServerFn>(handle_, "DllRegisterServer", path_);
@@ -139,6 +141,8 @@ ComponentHost::Registration ComponentHost::Find(std::string_view progid) const {
   }
   std::filesystem::path path = *server;
   if (from_defaults && path.is_relative()) path = HostLibraryDir() / path;
+  Log(LogLevel::kDebug, "{} is class {} in {} (from {})", progid, clsid->ToString(), path.string(),
+      (from_defaults ? defaults_ : registry_).Path().string());
   return {*clsid, path};
 }
 

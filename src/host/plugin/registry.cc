@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "core/error.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "host/plugin/install_layout.h"
 
@@ -214,6 +215,7 @@ void Registry::Edit(const std::function<void(RegistryData&)>& edit) const {
   }
   std::filesystem::rename(tmp, file_, ec);
   if (ec) Fail("cannot replace " + file_.string() + ": " + ec.message());
+  Log(LogLevel::kInfo, "wrote the registry {}", file_.string());
 }
 
 }  // namespace qts::host

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "core/error.h"
+#include "core/log.h"
 #include "host/plugin/install_layout.h"
 
 namespace qts::host {
@@ -48,6 +49,8 @@ void MessageTable::SetResourceName(std::string_view name) {
     (*texts)[static_cast<int32_t>(id)] = value.get<std::string>();
   }
   resource_name_ = std::string(name);
+  Log(LogLevel::kDebug, "message resources \"{}\": {} texts from {}", name, texts->size(),
+      file.string());
   texts_ = std::move(texts);
 }
 
