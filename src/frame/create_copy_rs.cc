@@ -156,7 +156,8 @@ host::RecordsetPtr CCreateCopyRS::CreateCopyRS(host::RecordsetPtr& oSourceRS, bo
     bool bAdd = true;
     AddThisField.Raise(bAdd, field.Name());
     if (!bAdd) continue;
-    copy->Fields().Append(field.Name(), field.Type(), field.DefinedSize(), kCopyAttributes);
+    copy->Fields().Append(field.Name(), field.Type(), field.DefinedSize(), kCopyAttributes,
+                          field.Kind());
     ++field_count;
   }
   AddCustomColumns.Raise(copy);

@@ -495,7 +495,7 @@ void Query::Open() {
     readings.push_back(reading);
     money.push_back(translation.columns[i].type == sql::SqlType::kNumber);
     recordset->Fields().Append(columns[i].name, FieldTypeOf(reading), translation.columns[i].length,
-                               adFldIsNullable | adFldMayBeNull | adFldUpdatable);
+                               adFldIsNullable | adFldMayBeNull | adFldUpdatable, columns[i].kind);
     NamedValuePtr own = i < fields_->Count() ? fields_->Entries()[i] : nullptr;
     if (own && own->Name() == columns[i].name) {
       row->Append(own);

@@ -65,6 +65,28 @@ TEST_F(QueryColumnsTest, ValuesAreReadByColumnType) {
   EXPECT_EQ(row.Item("d.Number").Value().AsString(), "P1");
 }
 
+// The kinds a query declares travel with its rows, so that whoever prints them formats and
+// totals each column by what the report said it is, not by its name or storage type.
+TEST_F(QueryColumnsTest, RowsCarryTheDeclaredKinds) {
+  QueryPtr q = Q("THGoodSpec");
+  q->Fields().KeepOnly({"IDC", "GoodCode"});
+  q->Fields().AddColumn("Summa", 19, "oTable.Summa");
+  q->Fields().AddColumn("Free", 20, "oTable.AmountAccount");
+  q->Fields().AddColumn("Price", 24, "oTable.Summa / 2");
+  q->Fields().AddColumn("Author", 30, "oTable.IDC");
+  QueryPtr more = Q("THGoodSpec");
+  more->Fields().KeepOnly({"IDC", "GoodCode"});
+  for (const char* name : {"A", "B", "C", "D"}) more->Fields().AddColumn(name, 15, "''");
+  q->Union(more, "U");
+  q->Open();
+  RecordsetPtr rs = q->OpenRecordset();
+  std::vector<int32_t> kinds;
+  for (size_t i = 0; i < rs->Fields().Count(); ++i) kinds.push_back(rs->Fields().Item(i).Kind());
+  // Catalogue columns by their type; a union's columns are its first part's.
+  EXPECT_EQ(kinds, (std::vector<int32_t>{3, 15, 19, 20, 24, 30}));
+  EXPECT_EQ(rs->Clone()->Fields().Item("Free").Kind(), 20);
+}
+
 }  // namespace
 }  // namespace qts::host
 

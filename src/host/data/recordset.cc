@@ -121,11 +121,12 @@ const std::string& Field::Name() const { return owner_->store_->fields[index_].n
 int32_t Field::Type() const { return owner_->store_->fields[index_].type; }
 int32_t Field::DefinedSize() const { return owner_->store_->fields[index_].defined_size; }
 int32_t Field::Attributes() const { return owner_->store_->fields[index_].attributes; }
+int32_t Field::Kind() const { return owner_->store_->fields[index_].kind; }
 const Variant& Field::Value() const { return owner_->Value(index_); }
 void Field::SetValue(Variant value) { owner_->SetValue(index_, std::move(value)); }
 
 void FieldCollection::Append(std::string_view name, int32_t type, int32_t defined_size,
-                             int32_t attributes) {
+                             int32_t attributes, int32_t kind) {
   RowStore& store = *owner_->store_;
   if (owner_->open_) {
     Raise(kAdErrIllegalOperation,
@@ -147,7 +148,7 @@ void FieldCollection::Append(std::string_view name, int32_t type, int32_t define
           "ADODB.Fields");
   }
   store.index.emplace(std::string(name), store.fields.size());
-  store.fields.push_back({std::string(name), type, defined_size, attributes});
+  store.fields.push_back({std::string(name), type, defined_size, attributes, kind});
   store.columns.resize(store.fields.size());
 }
 

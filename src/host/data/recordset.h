@@ -80,6 +80,9 @@ struct FieldDef {
   int32_t type = adVariant;
   int32_t defined_size = 0;
   int32_t attributes = 0;
+  // The host's kind code the column was declared with (a query's AddColumn, a catalogue
+  // column's type); 0 when nobody declared one.
+  int32_t kind = 0;
 };
 
 // One field of a recordset: a handle naming the recordset and the column, valid as long as the
@@ -90,6 +93,8 @@ class Field {
   int32_t Type() const;
   int32_t DefinedSize() const;
   int32_t Attributes() const;
+  // The host's kind code of the column (FieldDef::kind); 0 when none was declared.
+  int32_t Kind() const;
   // The value in the current record; error 3021 at BOF or EOF. The reference stays valid until
   // this recordset reads another record or the rows change.
   const Variant& Value() const;
@@ -111,9 +116,10 @@ class FieldCollection {
  public:
   // Adds a column before Open; error 3219 once the recordset is open, 3367 when the name
   // (ASCII letters without regard to case, EqualsIgnoreCase) is there already, 3001 for an
-  // empty name or an unknown type.
+  // empty name or an unknown type. `kind` is the host's kind code the column carries to
+  // whoever prints it (0: none declared).
   void Append(std::string_view name, int32_t type, int32_t defined_size = 0,
-              int32_t attributes = 0);
+              int32_t attributes = 0, int32_t kind = 0);
   size_t Count() const;
   // By name (EqualsIgnoreCase) or 0-based index; error 3265 naming the item when absent.
   Field Item(std::string_view name) const;
