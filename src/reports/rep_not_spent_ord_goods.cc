@@ -203,7 +203,10 @@ host::QueryPtr CRepNotSpentOrdGoods::FixRestQuery() {
                                                         host::kOpGreater, Variant(int32_t{0})),
                                           sql.Condition(fix_rest->Fields().Item("FixCategory"),
                                                         host::kOpEqual, Variant(int32_t{0}))}));
-  fix_rest->Fields().KeepOnly({"GoodCode", "AmountAccount", "CostSumm"});
+  // Its GoodCode, AmountAccount and CostSumm are reached as "FixRest.<column>" in the join and
+  // the value expressions; kept as output columns they would join the data list, which
+  // carries exactly the report's twelve columns.
+  fix_rest->Fields().KeepOnly({});
   return fix_rest;
 }
 

@@ -57,7 +57,8 @@ class CRepNotSpentOrdGoods final : public FormReport {
   host::QueryPtr SpentQuery();
   // The requirement rows of the period: Author, Code, SpecID, GoodCode.
   host::QueryPtr RequirementRowsQuery();
-  // The fixed rests of today: GoodCode, AmountAccount, CostSumm.
+  // The fixed rests of today, read through "FixRest.GoodCode", "FixRest.AmountAccount" and
+  // "FixRest.CostSumm"; it adds no output columns.
   host::QueryPtr FixRestQuery();
 
   // Held while the query routines run.

@@ -70,7 +70,7 @@ class NotSpentOrdGoodsTest : public host::testing::SampleBook {
   std::shared_ptr<CRepNotSpentOrdGoods> report_ = std::make_shared<CRepNotSpentOrdGoods>();
 };
 
-// The listed columns; the fixed rest's joined columns follow them.
+// The documented columns.
 constexpr size_t kListed = 12;
 
 // Order rows: Author, Code, GoodCode, Amount, Name, UnitCode, Summa, Person, then Rest,
@@ -90,16 +90,16 @@ TEST_F(NotSpentOrdGoodsTest, OrderRowsThenRestRowsPerGood) {
   // has no rest rows; it has no fixed rest, so its value is 0. The author without a person
   // record shows the number alone.
   EXPECT_EQ(runner_.Rows(kListed), (Table{kG1Req1, kG1S1, kG1S2, kG3Req2}));
+  // Exactly the documented columns, in their order and with their kinds; the fixed rest the
+  // values come from (G1 11 kg for 118) adds none of its own.
   EXPECT_EQ(
       runner_.Columns(),
       (std::vector<std::string>{"Author", "Code", "GoodCode", "Amount", "Name", "UnitCode", "Summa",
-                                "Person", "Rest", "StoreCode", "RestSumma", "RestsList",
-                                "FixRest.GoodCode", "FixRest.AmountAccount", "FixRest.CostSumm"}));
-  // The fixed rest the values come from: G1 11 kg for 118; G3 none.
-  Table all = runner_.Rows();
-  EXPECT_EQ(std::vector<std::string>(all[0].begin() + kListed, all[0].end()),
-            (std::vector<std::string>{"G1", "11", "118"}));
-  EXPECT_EQ(all[3].back(), "<null>");
+                                "Person", "Rest", "StoreCode", "RestSumma", "RestsList"}));
+  std::vector<int32_t> kinds;
+  host::RecordsetPtr rs = runner_.DataList();
+  for (size_t i = 0; i < rs->Fields().Count(); ++i) kinds.push_back(rs->Fields().Item(i).Kind());
+  EXPECT_EQ(kinds, (std::vector<int32_t>{2, 15, 7, 20, 16, 7, 19, 15, 20, 7, 19, 20}));
   EXPECT_EQ(runner_.ValueNames(), (std::vector<std::string>{"BegDate", "EndDate", "StoreCode",
                                                             "GoodCode", "GoodGroup", "DataList"}));
   EXPECT_EQ(runner_.Value("BegDate"), "2026-02-01");
@@ -158,10 +158,11 @@ TEST_F(NotSpentOrdGoodsTest, ErrorsAreShownWithTheReportNumber) {
   EXPECT_EQ(report_->BusyCursor(), nullptr) << "the handler releases the busy cursor";
 }
 
-TEST_F(NotSpentOrdGoodsTest, EmptiedDateIsAnErrorWithTheReportNumber) {
+TEST_F(NotSpentOrdGoodsTest, EmptiedDateIsTheFormsErrorShownAsRaised) {
   EXPECT_FALSE(runner_.Run(*report_, book_, {{"edEndDate", Variant("")}}));
   ASSERT_EQ(runner_.Op().Errors().size(), 1u);
-  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrComponent);
+  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrInvalidUseOfNull);
+  EXPECT_EQ(runner_.Op().Errors()[0].source, "frmRepNotSpentGoods");
   EXPECT_NE(runner_.Op().Errors()[0].description.find("edEndDate"), std::string::npos);
 }
 
