@@ -1,5 +1,6 @@
 #include "reports/param_form.h"
 
+#include <exception>
 #include <utility>
 
 #include "core/convert.h"
@@ -9,6 +10,7 @@
 #include "host/data/query.h"
 #include "host/data/sql_tools.h"
 #include "host/report/report_engine.h"
+#include "host/services/error_reporter.h"
 
 namespace qts::reports {
 
@@ -93,6 +95,7 @@ bool ParamForm::Run(host::AppContextPtr& book, host::NamedValueListPtr& values) 
   unloading_ = form_->Unloading.Connect([this](host::Form& form) { OnUnload(form); });
 
   bool confirmed = false;
+  std::exception_ptr failure;
   try {
     m_oForm = std::make_shared<host::ParamDialog>();
     before_show_ = m_oForm->BeforeShow.Connect([this](bool& c) { m_oForm_BeforeShow(c); });
@@ -107,10 +110,20 @@ bool ParamForm::Run(host::AppContextPtr& book, host::NamedValueListPtr& values) 
     confirmed = m_oForm->Confirmed();
     if (confirmed) WriteValues(*values);
   } catch (...) {
-    Unload();
-    throw;
+    failure = std::current_exception();
   }
   Unload();
+  if (failure) {
+    // The form's handler: the error is shown as it was raised (an error raised without a
+    // source names the form), and the form returns as a cancelled one would.
+    host::ErrorInfo info = host::ErrorInfo::From(failure);
+    try {
+      throw Error(info.number, info.source.empty() ? name_ : info.source, info.description);
+    } catch (const Error&) {
+      frame::ShowCurrentError();
+    }
+    return false;
+  }
   return confirmed;
 }
 

@@ -46,7 +46,10 @@ class ParamForm {
 
   // Shows the form for `book` and, when it is confirmed, writes the choices into `values`
   // (whose entries the report declared). False when it was cancelled: `values` is unchanged.
-  // Errors propagate to the report's handler after the form was unloaded.
+  // The form catches every error of its own: after unloading it shows the error as it was
+  // raised (number, source and text; an error without a source names the form) through the
+  // common error path, and returns False -- so a form error reads the same in every report,
+  // whatever number the report's own handler gives the errors of its run.
   bool Run(host::AppContextPtr& book, host::NamedValueListPtr& values);
 
   const std::string& Name() const { return name_; }

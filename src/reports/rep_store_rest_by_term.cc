@@ -7,6 +7,7 @@
 #include "host/data/query.h"
 #include "host/data/sql_tools.h"
 #include "host/services/store_rest_source.h"
+#include "reports/report_values.h"
 
 namespace qts::reports {
 
@@ -14,17 +15,9 @@ using host::Kind;
 
 namespace {
 
-// The main window of the host: OpenWithWait takes it for a negative handle.
-constexpr int32_t kMainWindow = -1;
-
 const frame::ClassRegistrar kRegistrar("CRepStoreRestByTerm", [] {
   return std::static_pointer_cast<Object>(std::make_shared<CRepStoreRestByTerm>());
 });
-
-std::string Text(const host::NamedValueList& values, std::string_view name) {
-  const Variant& value = values.Item(name).Value();
-  return value.IsEmpty() || value.IsNull() ? std::string() : CStr(value);
-}
 
 }  // namespace
 
@@ -39,8 +32,7 @@ void frmRepStoreRestByTerm::BuildControls(host::Form& form) {
 }
 
 void frmRepStoreRestByTerm::WriteValues(host::NamedValueList& values) {
-  // CLng: an emptied number box is Null and stops the run with error 94.
-  int32_t days = CLng(CurrentForm().Item("edDayAmount").Value());
+  const int32_t days = PickedNumber(CurrentForm(), "edDayAmount");
   values.Item("ToDate").SetValue(Variant(Date::Today().AddDays(-days)));
   values.Item("StoreCode").SetValue(Variant(StoreChoice()));
   GoodSelection goods = GoodChoice();
@@ -71,7 +63,7 @@ host::QueryPtr CRepStoreRestByTerm::BuildQuery(const host::AppContextPtr& book,
 }
 
 void CRepStoreRestByTerm::AdjustEcho(host::NamedValueList& values) {
-  std::string group = Text(values, "GoodGroup");
+  std::string group = ValueText(values, "GoodGroup");
   if (!group.empty()) values.Item("GoodCode").SetValue(Variant(group));
 }
 
@@ -79,9 +71,9 @@ host::QueryPtr CRepStoreRestByTerm::StoreRestQuery(const host::AppContextPtr& bo
                                                    const host::NamedValueList& values) {
   const host::SqlTools& sql = *host::SqlTools::Instance();
   const Variant& to_date = values.Item("ToDate").Value();
-  const std::string store_code = Text(values, "StoreCode");
-  const std::string good_code = Text(values, "GoodCode");
-  const std::string good_group = Text(values, "GoodGroup");
+  const std::string store_code = ValueText(values, "StoreCode");
+  const std::string good_code = ValueText(values, "GoodCode");
+  const std::string good_group = ValueText(values, "GoodGroup");
   const Date today = Date::Today();
 
   host::QueryPtr doc = book->CreateQuery("THDocument");

@@ -341,10 +341,11 @@ TEST_F(StoreRestByTermTest, ErrorsAreShownWithTheReportNumber) {
   EXPECT_FALSE(values_->ExistsField("DataList"));
   EXPECT_EQ(report_->BusyCursor(), nullptr) << "the handler releases the busy cursor";
 
-  // An emptied day count is Null.
+  // An emptied day count is the form's error: shown as raised, not with the report's number.
   EXPECT_FALSE(RunWith({{"edDayAmount", Variant("")}}));
   ASSERT_EQ(op_->Errors().size(), 2u);
-  EXPECT_EQ(op_->Errors()[1].number, kErrComponent);
+  EXPECT_EQ(op_->Errors()[1].number, kErrInvalidUseOfNull);
+  EXPECT_EQ(op_->Errors()[1].source, "frmRepStoreRestByTerm");
 
   // Without a book anywhere the run fails through GetBook.
   op_->AnswerForm({"", true, {}});

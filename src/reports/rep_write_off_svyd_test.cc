@@ -126,10 +126,11 @@ TEST_F(WriteOffSvydTest, CancelledFormKeepsTheHeaderValues) {
   EXPECT_EQ(runner_.Value("cEnterprise"), "UAB Testas");
 }
 
-TEST_F(WriteOffSvydTest, ErrorsAreShownWithTheReportNumber) {
+TEST_F(WriteOffSvydTest, FormErrorsAreShownAsRaised) {
+  // A person the catalogue does not hold is the form's error: its own number, not the report's.
   EXPECT_FALSE(RunFebruary({{"cbMember1", Variant("NOPE")}}));
   ASSERT_EQ(runner_.Op().Errors().size(), 1u);
-  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrComponent);
+  EXPECT_EQ(runner_.Op().Errors()[0].number, kErrInvalidCall);
   EXPECT_NE(runner_.Op().Errors()[0].description.find("NOPE"), std::string::npos);
   EXPECT_FALSE(runner_.Values().ExistsField("DataList"));
   // A rate missing for the day leaves the converted sum empty rather than failing.

@@ -24,6 +24,15 @@ Date PickedDate(const host::Form& form, std::string_view picker) {
   return CDate(value);
 }
 
+int32_t PickedNumber(const host::Form& form, std::string_view box) {
+  const Variant& value = form.Item(box).Value();
+  if (value.IsNull() || value.IsEmpty() ||
+      (value.Type() == VarType::kString && value.AsString().empty())) {
+    throw Error(kErrInvalidUseOfNull, form.Name(), "no number in \"" + std::string(box) + "\"");
+  }
+  return CLng(value);
+}
+
 std::string ComboText(const host::AppContextPtr& book, const host::Control& combo,
                       const Variant& code) {
   std::string shown = CStr(combo.Property("Text"));

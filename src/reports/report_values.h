@@ -28,6 +28,10 @@ inline constexpr int32_t kMainWindow = -1;
 // picker and the form.
 [[nodiscard]] Date PickedDate(const host::Form& form, std::string_view picker);
 
+// The whole number a number box holds. An emptied box stops the run with error 94 naming the
+// box and the form; a text that is no number with error 13.
+[[nodiscard]] int32_t PickedNumber(const host::Form& form, std::string_view box);
+
 // The text a reference combo shows for its chosen row: its "Text" when the host filled it,
 // otherwise the "Name" of the row of its table whose "Code" is the chosen code ("" when none
 // is chosen). `code` is the chosen code as the table holds it (an integer for integer codes).
