@@ -69,7 +69,16 @@ check book-sample-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && e
 sb="$work/s.db"
 check report-list 0 '^CRepStoreRestByTerm ' -- "$qts" report --list
 check report-html 0 '<h1>PREKIŲ LIKUČIAI PAGAL SANDĖLIAVIMO TERMINĄ</h1>' -- "$qts" report CRepStoreRestByTerm --book "$sb"
+check report-html-company 0 '<div class="company">UAB &quot;Pavyzdys&quot;</div>' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set selStore=
+check report-html-stores 0 '<th>Sandėliai:</th><td>Centrinis sandėlis \(CS\)</td>' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set selStore=CS
 check report-csv 0 '^GoodCode,Name,UnitCode,AmountAccount,CostSumma,StoreCode,Rest,RestSumma' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format csv --set selStore= --set selGood= --set edDayAmount=0
+check report-csv-plain 0 '^AKC[0-9]+,[^,]+,vnt,[0-9]+(\.[0-9]+)?,[0-9]+(\.[0-9]+)?,CS,' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format csv --set selStore=CS --set selGood= --set edDayAmount=0
+check report-csv-lt 0 '^AKC[0-9]+;[^;]+;vnt;[0-9]+,[0-9]{3};[0-9]+,[0-9]{2};CS;' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format csv --locale lt
+check report-locale-not-csv 1 'locale is for the csv format' -- "$qts" report CRepStoreRestByTerm --book "$sb" --locale lt
+check report-pdf 0 '^wrote .*r\.pdf' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format pdf -o "$work/r.pdf"
+check report-pdf-magic 0 '^%PDF' -- head -c 4 "$work/r.pdf"
+check report-pdf-needs-path 1 'pdf format needs -o' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format pdf
+check report-list-titles 0 '^CRepWriteOffBDK +NURAŠYMAS PAGAL BDK$' -- "$qts" report --list
 check report-json 0 '"ToDate": "[0-9]{4}-[0-9]{2}-[0-9]{2}"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json --set edDayAmount=30
 check report-no-rows 0 '"rows": \[\]' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json --set selGood=NO-SUCH-GOOD
 check report-saved-choice 0 '"GoodCode": "'"'"'NO-SUCH-GOOD'"'"'"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json
@@ -84,7 +93,7 @@ check report-bad-control 1 'no control "edNope"' -- "$qts" report CRepStoreRestB
 check report-bad-number 1 'expects a number' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set edDayAmount=many
 check report-hostile-store 1 'Klaida|error 0x80040001' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set "selStore='S1') OR (1=1" --set selStore.SelType=1
 check report-unknown-class 1 'no report "QTS_Inventory.CRepNope"' -- "$qts" report CRepNope --book "$sb"
-check report-bad-format 1 'unknown report format' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format pdf
+check report-bad-format 1 'unknown report format' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format docx
 check report-no-partial-file 0 '^absent$' -- bash -c "'$qts' report CRepStoreRestByTerm --book '$sb' --cancel -o '$work/c.html' 2>/dev/null; test -e '$work/c.html' && echo present || echo absent"
 
 # JSON cells as every JSON the host writes: columns in their order, a whole quantity as an integer.

@@ -16,6 +16,8 @@
 #include "host/interfaces.h"
 #include "host/plugin/component_host.h"
 #include "host/report/print_forms.h"
+#include "host/report/print_layout.h"
+#include "host/report/printed_report.h"
 #include "host/report/report_document.h"
 #include "host/report/report_engine.h"
 #include "host/report/report_runner.h"
@@ -35,6 +37,7 @@ struct ReportOptions {
   std::string book;
   std::vector<std::string> sets;
   std::string format = "html";
+  std::string locale;
   std::string output;
   std::string library;
   bool list = false;
@@ -116,9 +119,9 @@ void RunReportCommand(const ReportOptions& o) {
       // The acts print one document from its dialog: they are run with --doc.
       const bool act = host::FindPrintForm(name) != nullptr;
       if (JsonOutput()) {
-        classes.push_back({{"class", name}, {"title", host::TitleOf(name)}, {"act", act}});
+        classes.push_back({{"class", name}, {"title", host::ReportTitle(name)}, {"act", act}});
       } else {
-        std::cout << fmt::format("{:<26} {}{}\n", name, host::TitleOf(name),
+        std::cout << fmt::format("{:<26} {}{}\n", name, host::ReportTitle(name),
                                  act ? " (a document's act: --doc IDC)" : "");
       }
     }
@@ -128,8 +131,14 @@ void RunReportCommand(const ReportOptions& o) {
   if (o.report.empty()) throw Error(kErrInvalidCall, "qts report", "name a report class or --list");
   if (o.book.empty()) throw Error(kErrInvalidCall, "qts report", "--book FILE is required");
   const host::ReportFormat format = host::ParseReportFormat(JsonOutput() ? "json" : o.format);
-  if (format == host::ReportFormat::kXlsx && o.output.empty()) {
-    throw Error(kErrInvalidCall, "qts report", "the xlsx format needs -o PATH");
+  const host::CsvLocale locale = host::ParseCsvLocale(o.locale);
+  if (!o.locale.empty() && format != host::ReportFormat::kCsv) {
+    throw Error(kErrInvalidCall, "qts report", "--locale is for the csv format");
+  }
+  if ((format == host::ReportFormat::kXlsx || format == host::ReportFormat::kPdf) &&
+      o.output.empty()) {
+    throw Error(kErrInvalidCall, "qts report",
+                fmt::format("the {} format needs -o PATH", host::ReportFormatName(format)));
   }
 
   if (o.doc != 0) {
@@ -182,10 +191,18 @@ void RunReportCommand(const ReportOptions& o) {
 
   host::ReportDocument doc =
       host::ReportDocument::FromValues(run.report_class, *run.values, Date::Now());
+  // The printed forms are drawn from the report's print layout; CSV and JSON carry the data.
+  const bool printed_form = format == host::ReportFormat::kHtml ||
+                            format == host::ReportFormat::kPdf ||
+                            format == host::ReportFormat::kXlsx;
+  host::PrintedReport printed;
+  if (printed_form) {
+    printed = host::LayOutReport(doc, host::LoadPrintLayout(run.report_class), book);
+  }
   if (o.output.empty()) {
     switch (format) {
       case host::ReportFormat::kHtml:
-        std::cout << host::RenderHtml(doc);
+        std::cout << host::RenderHtml(printed);
         break;
       case host::ReportFormat::kJson:
         std::cout << host::RenderJson(doc).dump(2) << "\n";
@@ -193,15 +210,17 @@ void RunReportCommand(const ReportOptions& o) {
       case host::ReportFormat::kCsv:
         for (size_t i = 0; i < doc.lists.size(); ++i) {
           if (i > 0) std::cout << "\r\n";
-          std::cout << host::RenderCsv(doc.lists[i]);
+          std::cout << host::RenderCsv(doc.lists[i], locale);
         }
         break;
+      case host::ReportFormat::kPdf:
       case host::ReportFormat::kXlsx:
         break;
     }
     return;
   }
-  for (const std::filesystem::path& written : host::WriteReport(doc, format, o.output)) {
+  for (const std::filesystem::path& written :
+       host::WriteReport(doc, printed, format, o.output, locale)) {
     std::cerr << "wrote " << written.string() << "\n";
   }
 }
@@ -213,9 +232,11 @@ void AddReportCommands(CLI::App& app) {
   auto* cmd = app.add_subcommand(
       "report",
       "run a report class of the component on a book: its parameter form is filled from --set "
-      "(or on the terminal with --interactive), and its values and data lists are printed");
+      "(or on the terminal with --interactive). HTML, PDF and XLSX print the report as its "
+      "print layout draws it (header, captions, groups, subtotals, totals per unit, signature "
+      "lines; A4, page numbers); CSV and JSON carry its values and data lists as they are");
   cmd->add_option("CLASS", o->report, "the report class, e.g. CRepStoreRestByTerm");
-  cmd->add_flag("--list", o->list, "list the report classes of the component");
+  cmd->add_flag("--list", o->list, "list the report classes of the component with their titles");
   cmd->add_option("--book", o->book, "the book file");
   cmd->add_option("--set", o->sets,
                   "fill a control of the parameter form: CONTROL=VALUE (dates YYYY-MM-DD; a "
@@ -227,8 +248,15 @@ void AddReportCommands(CLI::App& app) {
                   "print the act of this document (CRepWriteOff, CRepWriteOffAR, "
                   "CRepWriteOffCalc, CRepMFC): it is opened in its dialog and printed from it");
   cmd->add_flag("--bar-code", o->bar_code, "with --doc: print the document's bar code on the act");
-  cmd->add_option("--format", o->format, "html, csv, json or xlsx")->capture_default_str();
+  cmd->add_option("--format", o->format,
+                  "html (a page to view or print), pdf, xlsx (both need -o), csv (one file per "
+                  "data list) or json")
+      ->capture_default_str();
   AddJsonFlag(*cmd, "the same as --format json");
+  cmd->add_option("--locale", o->locale,
+                  "csv only: plain (default: comma-separated, numbers with a decimal point) or lt "
+                  "(semicolon-separated, decimal comma, as a spreadsheet set to Lithuanian reads "
+                  "numbers)");
   cmd->add_option("-o,--output", o->output,
                   "write to PATH (csv: one file per data list) instead of standard output");
   cmd->add_option("--library", o->library,

@@ -17,62 +17,6 @@ namespace qts::host {
 
 namespace {
 
-struct KnownName {
-  std::string_view name;
-  std::string_view caption;
-  Kind column_kind;  // as a data-list column; kNone when the recordset's type decides
-};
-
-// Captions of the names the reports hand over, as their printed forms show them.
-constexpr KnownName kKnownNames[] = {
-    {"GoodCode", "Prekės kodas", Kind::kCode},
-    {"Name", "Pavadinimas", Kind::kName},
-    {"GoodName", "Prekės pavadinimas", Kind::kName},
-    {"UnitCode", "Mat. vnt.", Kind::kCode},
-    {"Amount", "Kiekis", Kind::kQuantity},
-    {"AmountAccount", "Nenurašytas kiekis", Kind::kQuantity},
-    {"Rest", "Likutis", Kind::kQuantity},
-    {"CostSumma", "Nenurašyta savikaina", Kind::kMoney},
-    {"CostSumm", "Savikaina", Kind::kMoney},
-    {"RestSumma", "Likučio suma", Kind::kMoney},
-    {"Summa", "Suma", Kind::kMoney},
-    {"Price", "Kaina", Kind::kPrice},
-    {"StoreCode", "Sandėlis", Kind::kCode},
-    {"StoreId", "Sandėlio ID", Kind::kLongId},
-    {"ToDate", "Gauta iki", Kind::kDate},
-    {"BegDate", "Laikotarpis nuo", Kind::kDate},
-    {"EndDate", "Laikotarpis iki", Kind::kDate},
-    {"RepDate", "Data", Kind::kDate},
-    {"DocDate", "Dokumento data", Kind::kDate},
-    {"DocNr", "Dokumento Nr.", Kind::kText},
-    {"GoodGroup", "Prekių grupė", Kind::kText},
-    {"cEnterprise", "Įmonė", Kind::kText},
-    {"Month", "Mėnuo", Kind::kText},
-    {"FixCat", "Nurašymo kategorija", Kind::kLongId},
-    {"DataList", "Duomenys", Kind::kObject},
-};
-
-constexpr std::pair<std::string_view, std::string_view> kTitles[] = {
-    {"CRepStoreRestByTerm", "PREKIŲ LIKUČIAI PAGAL SANDĖLIAVIMO TERMINĄ"},
-    {"CRepNotSpentOrdGoods", "UŽSAKYTOS IR NESUNAUDOTOS PREKĖS"},
-    {"CRepNotSpentManufGoods", "PAGAMINTOS IR NESUNAUDOTOS PREKĖS"},
-    {"CRepGoodRestBDK", "PREKIŲ LIKUČIAI PAGAL BDK"},
-    {"CRepWriteOffBDK", "NURAŠYMAS PAGAL BDK"},
-    {"CRepWriteOffSvyd", "NURAŠYMO SUVESTINĖ"},
-    {"CRepPACK", "PAKUOČIŲ APSKAITOS ATASKAITA"},
-    {"CRepWriteOff", "PREKIŲ NURAŠYMO AKTAS"},
-    {"CRepWriteOffAR", "PREKIŲ NURAŠYMO AKTAS"},
-    {"CRepWriteOffCalc", "NURAŠYMO SKAIČIAVIMAS"},
-    {"CRepMFC", "PAGAMINTOS PRODUKCIJOS PRIĖMIMO AKTAS"},
-};
-
-const KnownName* FindKnown(std::string_view name) {
-  for (const KnownName& known : kKnownNames) {
-    if (EqualsIgnoreCase(known.name, name)) return &known;
-  }
-  return nullptr;
-}
-
 Kind KindOfFieldType(int32_t type) {
   switch (type) {
     case adCurrency:
@@ -126,9 +70,8 @@ ReportList ReadList(const std::string& name, const Variant& value) {
   const size_t count = rs->Fields().Count();
   for (size_t i = 0; i < count; ++i) {
     Field field = rs->Fields().Item(i);
-    int32_t kind = KnownColumnKind(field.Name());
-    if (kind == Code(Kind::kNone)) kind = Code(KindOfFieldType(field.Type()));
-    list.columns.push_back({field.Name(), CaptionOf(field.Name()), kind});
+    const int32_t kind = field.Kind() != 0 ? field.Kind() : Code(KindOfFieldType(field.Type()));
+    list.columns.push_back({field.Name(), kind});
   }
   if (rs->RecordCount() == 0) return list;
   for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
@@ -149,49 +92,40 @@ std::string WithComma(std::string text) {
 
 }  // namespace
 
-std::optional<Currency> ReportList::Total(size_t column) const {
-  if (column >= columns.size() || !columns[column].Totalled()) return std::nullopt;
-  Currency total;
-  for (const std::vector<Variant>& row : rows) {
-    const Variant& cell = row[column];
-    if (cell.IsNull() || cell.IsEmpty()) continue;
-    total += CCur(cell);
+std::optional<size_t> ReportList::Find(std::string_view name) const {
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (EqualsIgnoreCase(columns[i].name, name)) return i;
   }
-  return total;
+  return std::nullopt;
 }
 
 ReportDocument ReportDocument::FromValues(std::string_view report_class,
                                           const NamedValueList& values, Date printed) {
   ReportDocument doc;
   doc.report_class = std::string(report_class);
-  doc.title = TitleOf(report_class);
   doc.printed = printed;
   for (const NamedValuePtr& entry : values.Entries()) {
     if (entry->Kind() == Code(Kind::kObject)) {
       doc.lists.push_back(ReadList(entry->Name(), entry->Value()));
     } else {
-      doc.values.push_back(
-          {entry->Name(), CaptionOf(entry->Name()), entry->Kind(), entry->Value()});
+      doc.values.push_back({entry->Name(), entry->Kind(), entry->Value()});
     }
   }
   return doc;
 }
 
-std::string CaptionOf(std::string_view name) {
-  if (const KnownName* known = FindKnown(name)) return std::string(known->caption);
-  return std::string(name);
-}
-
-int32_t KnownColumnKind(std::string_view name) {
-  const KnownName* known = FindKnown(name);
-  return Code(known ? known->column_kind : Kind::kNone);
-}
-
-std::string TitleOf(std::string_view report_class) {
-  for (const auto& [name, title] : kTitles) {
-    if (EqualsIgnoreCase(name, report_class)) return std::string(title);
+const ReportHeaderValue* ReportDocument::FindValue(std::string_view name) const {
+  for (const ReportHeaderValue& value : values) {
+    if (EqualsIgnoreCase(value.name, name)) return &value;
   }
-  return std::string(report_class);
+  return nullptr;
+}
+
+const ReportList* ReportDocument::FindList(std::string_view name) const {
+  for (const ReportList& list : lists) {
+    if (EqualsIgnoreCase(list.name, name)) return &list;
+  }
+  return nullptr;
 }
 
 std::string FormatGrouped(Currency value, int decimals) {

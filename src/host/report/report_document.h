@@ -1,6 +1,7 @@
-// What the report engine prints: a report's values (the header) and its data lists, taken
-// from the value list a report's Run filled, with Lithuanian captions and value formats.
-// The writers (report_writers.h) turn a ReportDocument into HTML, CSV, JSON or XLSX.
+// What a report handed over, as the report engine reads it: its values (the header) and its
+// data lists, each column with the kind the report declared for it. The plain writers
+// (report_writers.h: CSV, JSON) write a ReportDocument as it is; the printed forms (HTML, PDF,
+// XLSX) lay it out first through the report's print layout (printed_report.h).
 #ifndef QTS_HOST_REPORT_REPORT_DOCUMENT_H_
 #define QTS_HOST_REPORT_REPORT_DOCUMENT_H_
 
@@ -20,10 +21,9 @@ namespace qts::host {
 
 struct ReportColumn {
   std::string name;
-  std::string caption;
+  // The kind the report declared for the column (its query's AddColumn, or the catalogue's
+  // type of a kept column); the field's storage type decides only where none was declared.
   int32_t kind = 0;
-  // Money and quantity columns get a total under the table.
-  bool Totalled() const { return kind == Code(Kind::kMoney) || kind == Code(Kind::kQuantity); }
 };
 
 struct ReportList {
@@ -31,20 +31,18 @@ struct ReportList {
   std::vector<ReportColumn> columns;
   std::vector<std::vector<Variant>> rows;
 
-  // The sum of a totalled column (Null cells skipped); nullopt for other columns.
-  std::optional<Currency> Total(size_t column) const;
+  // The index of the column `name` (case-insensitive), or nullopt.
+  std::optional<size_t> Find(std::string_view name) const;
 };
 
 struct ReportHeaderValue {
   std::string name;
-  std::string caption;
   int32_t kind = 0;
   Variant value;
 };
 
 struct ReportDocument {
   std::string report_class;  // "CRepStoreRestByTerm"
-  std::string title;
   Date printed;
   std::vector<ReportHeaderValue> values;
   std::vector<ReportList> lists;
@@ -56,15 +54,12 @@ struct ReportDocument {
   // that is no recordset.
   static ReportDocument FromValues(std::string_view report_class, const NamedValueList& values,
                                    Date printed);
-};
 
-// The Lithuanian caption of a value or column name; the name itself when none is known.
-std::string CaptionOf(std::string_view name);
-// The kind of a data-list column of that name, or 0 when the name is not a known one (then
-// the recordset's field type decides).
-int32_t KnownColumnKind(std::string_view name);
-// The printed title of a report class; the class name when none is known.
-std::string TitleOf(std::string_view report_class);
+  // The header value `name` (case-insensitive), or null.
+  const ReportHeaderValue* FindValue(std::string_view name) const;
+  // The data list `name` (case-insensitive), or null.
+  const ReportList* FindList(std::string_view name) const;
+};
 
 // A value as printed for Lithuanian readers: dates as 2026-12-05 (with " HH:MM" when there is
 // a time), money with 2 decimals, quantities with 3, prices with 4, all with a comma for the

@@ -14,6 +14,8 @@
 #include "core/testing/qts_matchers.h"
 #include "host/data/named_value_list.h"
 #include "host/data/recordset.h"
+#include "host/report/print_layout.h"
+#include "host/report/printed_report.h"
 #include "host/report/report_document.h"
 #include "host/report/report_writers.h"
 #include "host/testing/scoped_env.h"
@@ -26,11 +28,11 @@ Currency Cy(const char* text) { return *Currency::Parse(text); }
 // A data list as a report hands it over: goods with quantities and sums.
 RecordsetPtr GoodsRows() {
   auto rs = std::make_shared<Recordset>();
-  rs->Fields().Append("GoodCode", adVarWChar, 20, adFldIsNullable);
-  rs->Fields().Append("Name", adVarWChar, 60, adFldIsNullable);
-  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable);
-  rs->Fields().Append("RestSumma", adCurrency, 0, adFldIsNullable);
-  // An unknown name: a number without a total.
+  rs->Fields().Append("GoodCode", adVarWChar, 20, adFldIsNullable, 7);
+  rs->Fields().Append("Name", adVarWChar, 60, adFldIsNullable, 16);
+  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, kKindQuantity);
+  rs->Fields().Append("RestSumma", adCurrency, 0, adFldIsNullable, kKindMoney);
+  // Declared by nobody: its storage type decides (a plain number).
   rs->Fields().Append("Ratio", adCurrency, 0, adFldIsNullable);
   rs->Open();
   rs->AddNew({"GoodCode", "Name", "Rest", "RestSumma", "Ratio"},
@@ -102,22 +104,32 @@ TEST(ReportDocumentTest, SplitsHeaderValuesAndDataLists) {
   ReportDocument doc = ReportDocument::FromValues("CRepStoreRestByTerm", *ReportValues(rows),
                                                   Date::FromYmd(2026, 12, 6));
   EXPECT_EQ(CStr(rows->Value("GoodCode")), "G2");
-  EXPECT_EQ(doc.title, "PREKIŲ LIKUČIAI PAGAL SANDĖLIAVIMO TERMINĄ");
   ASSERT_EQ(doc.values.size(), 3u);
-  EXPECT_EQ(doc.values[0].caption, "Gauta iki");
+  EXPECT_EQ(doc.values[0].name, "ToDate");
+  EXPECT_EQ(doc.FindValue("storecode")->kind, 15);
   ASSERT_EQ(doc.lists.size(), 1u);
-  const ReportList& list = doc.lists[0];
-  EXPECT_EQ(list.name, "DataList");
+  const ReportList& list = *doc.FindList("DataList");
   ASSERT_EQ(list.columns.size(), 5u);
-  EXPECT_EQ(list.columns[2].kind, Code(Kind::kQuantity));
-  EXPECT_EQ(list.columns[3].kind, Code(Kind::kMoney));
-  EXPECT_EQ(list.columns[4].kind, Code(Kind::kFloat));
-  EXPECT_EQ(list.columns[4].caption, "Ratio");
   ASSERT_EQ(list.rows.size(), 2u) << "rows are read from the first, whatever the position";
-  EXPECT_EQ(list.Total(2), Cy("1004.5"));
-  EXPECT_EQ(list.Total(3), Cy("1234.56")) << "Null cells are skipped";
-  EXPECT_FALSE(list.Total(4).has_value());
-  EXPECT_FALSE(list.Total(0).has_value());
+  EXPECT_EQ(list.Find("restsumma"), 3u);
+}
+
+// Each column has the kind its report declared, whatever its name says: a column named like
+// a quantity that was declared a plain number is one, and the other way round.
+TEST(ReportDocumentTest, KindsAreTheDeclaredOnes) {
+  auto rs = std::make_shared<Recordset>();
+  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, 5);
+  rs->Fields().Append("FreeAmount", adCurrency, 0, adFldIsNullable, kKindQuantity);
+  rs->Fields().Append("Author", adInteger, 0, adFldIsNullable, 30);
+  rs->Fields().Append("When", adDate, 0, adFldIsNullable);
+  rs->Fields().Append("Note", adVarWChar, 0, adFldIsNullable);
+  rs->Open();
+  NamedValueList values;
+  values.Add("DataList", 100, Variant(std::static_pointer_cast<Object>(rs)));
+  ReportDocument doc = ReportDocument::FromValues("X", values, Date());
+  std::vector<int32_t> kinds;
+  for (const ReportColumn& c : doc.lists[0].columns) kinds.push_back(c.kind);
+  EXPECT_EQ(kinds, (std::vector<int32_t>{5, kKindQuantity, 30, kKindDate, 15}));
 }
 
 TEST(ReportDocumentTest, FilteredDataListPrintsWhatItShows) {
@@ -134,7 +146,6 @@ TEST(ReportDocumentTest, EmptyAndWrongDataLists) {
   ReportDocument doc = ReportDocument::FromValues("X", values, Date());
   ASSERT_EQ(doc.lists.size(), 1u);
   EXPECT_TRUE(doc.lists[0].rows.empty());
-  EXPECT_EQ(doc.title, "X");
 
   NamedValueList wrong;
   wrong.Add("DataList", Kind::kObject, Variant("rows"));
@@ -183,14 +194,28 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
   return rows;
 }
 
-TEST(ReportCsvTest, ParsesBackToTheRows) {
+TEST(ReportCsvTest, PlainNumbersParseBackToTheRows) {
   ReportDocument doc = GoodsDocument();
   auto rows = ParseCsv(RenderCsv(doc.lists[0]));
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"GoodCode", "Name", "Rest", "RestSumma", "Ratio"}));
   EXPECT_EQ(rows[1],
-            (std::vector<std::string>{"G1", "Miltai, \"Ekstra\"", "1 000,500", "1 234,56", "0,5"}));
-  EXPECT_EQ(rows[2], (std::vector<std::string>{"G2", "<b>Dėžės</b>", "4,000", "", "2"}));
+            (std::vector<std::string>{"G1", "Miltai, \"Ekstra\"", "1000.5", "1234.56", "0.5"}));
+  EXPECT_EQ(rows[2], (std::vector<std::string>{"G2", "<b>Dėžės</b>", "4", "", "2"}));
+}
+
+// The local form: fields separated by semicolons, a decimal comma, each kind's decimals and no
+// thousands separator, as a spreadsheet set to Lithuanian reads numbers.
+TEST(ReportCsvTest, LithuanianLocalForm) {
+  ReportDocument doc = GoodsDocument();
+  const std::string text = RenderCsv(doc.lists[0], CsvLocale::kLithuanian);
+  EXPECT_EQ(text.substr(0, text.find("\r\n")), "GoodCode;Name;Rest;RestSumma;Ratio");
+  EXPECT_NE(text.find("G1;\"Miltai, \"\"Ekstra\"\"\";1000,500;1234,56;0,5\r\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("G2;<b>Dėžės</b>;4,000;;2\r\n"), std::string::npos) << text;
+  EXPECT_EQ(ParseCsvLocale("LT"), CsvLocale::kLithuanian);
+  EXPECT_EQ(ParseCsvLocale(""), CsvLocale::kPlain);
+  EXPECT_QTS_ERROR(ParseCsvLocale("de"), 5);
 }
 
 TEST(ReportJsonTest, KeepsNumbersAndDates) {
@@ -202,34 +227,65 @@ TEST(ReportJsonTest, KeepsNumbersAndDates) {
   const auto& list = j["lists"]["DataList"];
   ASSERT_EQ(list["rows"].size(), 2u);
   EXPECT_EQ(list["columns"][3]["kind"], 19);
+  EXPECT_EQ(list["columns"][3]["name"], "RestSumma");
   EXPECT_EQ(list["rows"][0]["Name"], "Miltai, \"Ekstra\"");
   EXPECT_DOUBLE_EQ(list["rows"][0]["RestSumma"].get<double>(), 1234.56);
   EXPECT_EQ(list["rows"][0]["RestSumma"].dump(), "1234.56");
   EXPECT_TRUE(list["rows"][1]["RestSumma"].is_null());
 }
 
-TEST(ReportHtmlTest, EscapesAndTotals) {
-  std::string html = RenderHtml(GoodsDocument());
+// The goods list laid out: grouped by good, money and quantities totalled per unit.
+constexpr const char* kGoodsLayout = R"({
+  "report": "CRepStoreRestByTerm", "title": 30101, "orientation": "landscape",
+  "header": [{"text": 30101, "style": "title"}, {"caption": 30102, "value": "ToDate"},
+             {"caption": 30016, "value": "StoreCode", "lookup": "STStore", "all": 30011}],
+  "tables": [{"list": "DataList", "columns": [
+      {"name": "GoodCode", "caption": 30030}, {"name": "Name", "caption": 30031, "wrap": true},
+      {"name": "Rest", "caption": 30034},
+      {"name": "RestSumma", "caption": 30035, "total": true}]}]
+})";
+
+PrintedReport GoodsPrinted(const ReportDocument& doc) {
+  return LayOutReport(doc, PrintLayout::Parse(kGoodsLayout, "test"), nullptr);
+}
+
+TEST(ReportHtmlTest, DrawsThePrintedReportEscaped) {
+  ReportDocument doc = GoodsDocument();
+  std::string html = RenderHtml(GoodsPrinted(doc));
   EXPECT_NE(html.find("<title>PREKIŲ LIKUČIAI PAGAL SANDĖLIAVIMO TERMINĄ</title>"),
             std::string::npos);
+  EXPECT_NE(html.find("<h1>PREKIŲ LIKUČIAI PAGAL SANDĖLIAVIMO TERMINĄ</h1>"), std::string::npos);
   EXPECT_NE(html.find("&lt;b&gt;Dėžės&lt;/b&gt;"), std::string::npos);
   EXPECT_EQ(html.find("<b>Dėžės"), std::string::npos);
-  EXPECT_NE(html.find("<th>Likutis</th>"), std::string::npos);
-  EXPECT_NE(html.find("<th>Gauta iki:</th><td>2026-12-05</td>"), std::string::npos);
-  size_t foot = html.find("<tfoot>");
-  ASSERT_NE(foot, std::string::npos);
-  std::string totals = html.substr(foot, html.find("</tfoot>") - foot);
-  EXPECT_NE(totals.find("1 004,500"), std::string::npos);
-  EXPECT_NE(totals.find("1 234,56"), std::string::npos);
-  EXPECT_NE(html.find("Atspausdinta 2026-12-06"), std::string::npos);
+  EXPECT_NE(html.find("<th class=\"num\">Likučio suma</th>"), std::string::npos);
+  EXPECT_NE(html.find("<tr><th>Gauta iki:</th><td>2026-12-05</td></tr>"), std::string::npos);
+  EXPECT_NE(html.find("<tr><th>Sandėliai:</th><td>S1</td></tr>"), std::string::npos)
+      << "without a book the codes are said without names, and never in quotes";
+  // The head is repeated on every printed page; the totals are no table foot (a foot would be
+  // repeated too).
+  EXPECT_NE(html.find("<thead><tr>"), std::string::npos);
+  EXPECT_EQ(html.find("<tfoot>"), std::string::npos);
+  size_t totals = html.find("<tbody class=\"totals\">");
+  ASSERT_NE(totals, std::string::npos);
+  EXPECT_NE(html.find("<td class=\"label\" colspan=\"3\">Iš viso</td><td "
+                      "class=\"num\">1 234,56</td>",
+                      totals),
+            std::string::npos)
+      << html.substr(totals);
+  // A4 in the layout's orientation, with the print time and "psl. N iš M" at each page's foot.
+  EXPECT_NE(html.find("@page{size:A4 landscape;"), std::string::npos);
+  EXPECT_NE(html.find("content:\"psl. \" counter(page) \" iš \" counter(pages)"),
+            std::string::npos);
+  EXPECT_NE(html.find("\"Atspausdinta 2026-12-06\""), std::string::npos);
 }
 
 TEST(ReportHtmlTest, EmptyListSaysSo) {
   NamedValueList values;
-  values.Add("DataList", Kind::kObject);
-  std::string html = RenderHtml(ReportDocument::FromValues("X", values, Date()));
+  values.Add("DataList", 100);
+  std::string html = RenderHtml(
+      LayOutReport(ReportDocument::FromValues("X", values, Date()), std::nullopt, nullptr));
   EXPECT_NE(html.find("Duomenų nėra"), std::string::npos);
-  EXPECT_EQ(html.find("<tfoot>"), std::string::npos);
+  EXPECT_EQ(html.find("<tbody class=\"totals\">"), std::string::npos) << "no totals row";
 }
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -242,43 +298,42 @@ TEST(ReportFilesTest, CsvWritesOneFilePerList) {
   auto values = ReportValues(GoodsRows());
   values->Add("Totals", Kind::kObject, Variant(std::static_pointer_cast<Object>(GoodsRows())));
   ReportDocument doc = ReportDocument::FromValues("X", *values, Date());
-  auto written = WriteReport(doc, ReportFormat::kCsv, dir / "rest.csv");
+  auto written = WriteReport(doc, PrintedReport(), ReportFormat::kCsv, dir / "rest.csv");
   ASSERT_EQ(written.size(), 2u);
   EXPECT_EQ(written[1], dir / "rest-Totals.csv");
   EXPECT_EQ(ParseCsv(ReadFile(written[1])).size(), 3u);
   EXPECT_FALSE(std::filesystem::exists(dir / "rest.csv.part"));
 }
 
-TEST(ReportFilesTest, UnwritablePathLeavesNothing) {
+class ReportFilesTest : public ::testing::TestWithParam<ReportFormat> {};
+
+TEST_P(ReportFilesTest, UnwritablePathLeavesNothing) {
   qts::testing::TempDir dir;
-  std::filesystem::path missing = dir / "no-such-folder" / "r.html";
-  EXPECT_QTS_ERROR(WriteReport(GoodsDocument(), ReportFormat::kHtml, missing), kErrFileAccess);
-  EXPECT_QTS_ERROR(WriteReport(GoodsDocument(), ReportFormat::kXlsx, missing), kErrFileAccess);
+  std::filesystem::path missing = dir / "no-such-folder" / "r.out";
+  ReportDocument doc = GoodsDocument();
+  PrintedReport printed = GoodsPrinted(doc);
+  EXPECT_QTS_ERROR(WriteReport(doc, printed, GetParam(), missing), 75);
   EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
+  // Written where it can be, the file is there and its temporary is gone.
+  auto written = WriteReport(doc, printed, GetParam(), dir / "r.out");
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_GT(std::filesystem::file_size(dir / "r.out"), 0u);
+  EXPECT_FALSE(std::filesystem::exists(dir / "r.out.part"));
 }
 
-TEST(ReportFilesTest, XlsxIsAZipWithASheetPerList) {
-  qts::testing::TempDir dir;
-  auto values = ReportValues(GoodsRows());
-  values->Add("Totals", Kind::kObject, Variant(std::static_pointer_cast<Object>(GoodsRows())));
-  ReportDocument doc = ReportDocument::FromValues("CRepStoreRestByTerm", *values, Date::Today());
-  WriteReport(doc, ReportFormat::kXlsx, dir / "r.xlsx");
-  std::string bytes = ReadFile(dir / "r.xlsx");
-  ASSERT_GT(bytes.size(), 22u);
-  EXPECT_EQ(bytes.substr(0, 4), std::string("PK\x03\x04", 4));
-  // The end-of-central-directory record closes every zip.
-  EXPECT_NE(bytes.rfind(std::string("PK\x05\x06", 4)), std::string::npos);
-  // Entry names are stored uncompressed in the central directory.
-  EXPECT_NE(bytes.find("xl/workbook.xml"), std::string::npos);
-  EXPECT_NE(bytes.find("xl/worksheets/sheet1.xml"), std::string::npos);
-  EXPECT_NE(bytes.find("xl/worksheets/sheet2.xml"), std::string::npos);
-  EXPECT_EQ(bytes.find("xl/worksheets/sheet3.xml"), std::string::npos);
-}
+INSTANTIATE_TEST_SUITE_P(Formats, ReportFilesTest,
+                         ::testing::Values(ReportFormat::kHtml, ReportFormat::kPdf,
+                                           ReportFormat::kCsv, ReportFormat::kJson,
+                                           ReportFormat::kXlsx),
+                         [](const auto& info) {
+                           return std::string(ReportFormatName(info.param));
+                         });
 
 TEST(ReportFormatTest, Names) {
   EXPECT_EQ(ParseReportFormat("XLSX"), ReportFormat::kXlsx);
+  EXPECT_EQ(ParseReportFormat("pdf"), ReportFormat::kPdf);
   EXPECT_EQ(ReportFormatName(ParseReportFormat("csv")), "csv");
-  EXPECT_QTS_ERROR(ParseReportFormat("pdf"), kErrInvalidCall);
+  EXPECT_QTS_ERROR(ParseReportFormat("docx"), 5);
 }
 
 }  // namespace

@@ -64,7 +64,8 @@ TEST(RunReportTest, PassesTheBookFirstAndHandsBackTheValues) {
   EXPECT_EQ(CStr(run.values->Item("BookName").Value()), "PRINT");
   ReportDocument doc = ReportDocument::FromValues(run.report_class, *run.values, Date());
   ASSERT_EQ(doc.lists.size(), 1u);
-  EXPECT_EQ(doc.lists[0].Total(0), Currency::FromLong(3));
+  ASSERT_EQ(doc.lists[0].rows.size(), 1u);
+  EXPECT_EQ(CCur(doc.lists[0].rows[0][0]), Currency::FromLong(3));
 }
 
 TEST(RunReportTest, FalseMeansNotPrinted) {

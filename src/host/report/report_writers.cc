@@ -14,52 +14,72 @@ namespace qts::host {
 
 namespace {
 
-std::string Escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
+constexpr int32_t kErrFileAccess = 75;
 
-bool IsNumberKind(int32_t kind) {
-  switch (static_cast<Kind>(kind)) {
-    case Kind::kMoney:
-    case Kind::kQuantity:
-    case Kind::kPrice:
-    case Kind::kLongId:
-    case Kind::kFloat:
-    case Kind::kRowId:
-      return true;
-    default:
-      return false;
+// A field quoted when it holds the separator, a quote or a line end.
+std::string CsvField(const std::string& text, char separator) {
+  if (text.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string::npos) {
+    return text;
   }
-}
-
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string out = "\"";
   for (char c : text) {
     if (c == '"') out += '"';
     out += c;
   }
   return out + "\"";
+}
+
+// Runs `write` on a temporary name beside `path` and renames the file into place; on failure
+// the temporary file is removed.
+template <class Write>
+void WriteThroughTemporary(const std::filesystem::path& path, Write&& write) {
+  std::filesystem::path temp = path;
+  temp += ".part";
+  try {
+    write(temp);
+  } catch (...) {
+    std::error_code ignored;
+    std::filesystem::remove(temp, ignored);
+    throw;
+  }
+  std::error_code ec;
+  std::filesystem::rename(temp, path, ec);
+  if (ec) {
+    std::filesystem::remove(temp, ec);
+    throw Error(kErrFileAccess, "ReportEngine", "cannot write \"" + path.string() + "\"");
+  }
+}
+
+// A cell as CSV writes it: numbers plainly (exact, a decimal point) or in the local form.
+std::string CsvValue(const Variant& value, int32_t kind, CsvLocale locale) {
+  if (value.IsNull() || value.IsEmpty() || value.IsObject()) return std::string();
+  if (value.Type() == VarType::kDate) {
+    Date date = value.AsDate();
+    std::string text = date.DateOnly().ToIso().substr(0, 10);
+    if (date.HasTime()) text += " " + date.ToIso().substr(11, 8);
+    return text;
+  }
+  const bool number = value.Type() == VarType::kCurrency || value.Type() == VarType::kDouble ||
+                      value.Type() == VarType::kLong || value.Type() == VarType::kInteger;
+  if (!number) return CStr(value);
+  if (locale == CsvLocale::kPlain) {
+    if (value.Type() == VarType::kDouble) return fmt::format("{}", value.AsDouble());
+    return CCur(value).ToString();
+  }
+  int decimals = -1;
+  if (kind == kKindMoney) decimals = 2;
+  if (kind == kKindQuantity) decimals = 3;
+  if (kind == kKindPrice) decimals = 4;
+  std::string text = decimals < 0
+                         ? (value.Type() == VarType::kDouble ? fmt::format("{}", value.AsDouble())
+                                                             : CCur(value).ToString())
+                         : FormatGrouped(CCur(value), decimals);
+  std::string out;
+  for (char c : text) {
+    if (c == ' ') continue;  // no thousands separator
+    out += c == '.' ? ',' : c;
+  }
+  return out;
 }
 
 void WriteAtomically(const std::filesystem::path& path, const std::string& text) {
@@ -84,37 +104,33 @@ void WriteAtomically(const std::filesystem::path& path, const std::string& text)
   }
 }
 
-constexpr std::string_view kStyle = R"(
-body{font-family:"DejaVu Sans",Arial,sans-serif;font-size:10pt;margin:2em;color:#111}
-h1{font-size:14pt;text-align:center;margin-bottom:1em}
-table.header{margin-bottom:1.5em;border-collapse:collapse}
-table.header th{text-align:left;font-weight:normal;color:#444;padding:2px 1em 2px 0}
-table.header td{font-weight:bold;padding:2px 0}
-table.data{border-collapse:collapse;width:100%;margin-bottom:1.5em}
-table.data th,table.data td{border:1px solid #888;padding:3px 6px}
-table.data th{background:#eee}
-table.data td.num{text-align:right;white-space:nowrap}
-table.data tr.total td{font-weight:bold;background:#f6f6f6}
-p.printed{font-size:8pt;color:#555;text-align:right}
-@media print{body{margin:0}}
-)";
-
 }  // namespace
 
 ReportFormat ParseReportFormat(std::string_view text) {
   std::string lower = AsciiLower(text);
   if (lower == "html") return ReportFormat::kHtml;
+  if (lower == "pdf") return ReportFormat::kPdf;
   if (lower == "csv") return ReportFormat::kCsv;
   if (lower == "json") return ReportFormat::kJson;
   if (lower == "xlsx") return ReportFormat::kXlsx;
   throw Error(kErrInvalidCall, "ReportEngine",
-              "unknown report format \"" + std::string(text) + "\" (html, csv, json, xlsx)");
+              "unknown report format \"" + std::string(text) + "\" (html, pdf, csv, json, xlsx)");
+}
+
+CsvLocale ParseCsvLocale(std::string_view text) {
+  std::string lower = AsciiLower(text);
+  if (lower.empty() || lower == "plain") return CsvLocale::kPlain;
+  if (lower == "lt") return CsvLocale::kLithuanian;
+  throw Error(kErrInvalidCall, "ReportEngine",
+              "unknown locale \"" + std::string(text) + "\" (plain, lt)");
 }
 
 std::string_view ReportFormatName(ReportFormat format) {
   switch (format) {
     case ReportFormat::kHtml:
       return "html";
+    case ReportFormat::kPdf:
+      return "pdf";
     case ReportFormat::kCsv:
       return "csv";
     case ReportFormat::kJson:
@@ -125,69 +141,18 @@ std::string_view ReportFormatName(ReportFormat format) {
   return "?";
 }
 
-std::string RenderHtml(const ReportDocument& doc) {
-  std::string out;
-  out += "<!DOCTYPE html>\n<html lang=\"lt\">\n<head>\n<meta charset=\"utf-8\">\n";
-  out += "<title>" + Escape(doc.title) + "</title>\n<style>" + std::string(kStyle) +
-         "</style>\n</head>\n<body>\n";
-  out += "<h1>" + Escape(doc.title) + "</h1>\n";
-  if (!doc.values.empty()) {
-    out += "<table class=\"header\">\n";
-    for (const ReportHeaderValue& v : doc.values) {
-      out += "<tr><th>" + Escape(v.caption) + ":</th><td>" + Escape(FormatValue(v.value, v.kind)) +
-             "</td></tr>\n";
-    }
-    out += "</table>\n";
-  }
-  for (const ReportList& list : doc.lists) {
-    out += "<table class=\"data\" data-list=\"" + Escape(list.name) + "\">\n<thead><tr>";
-    for (const ReportColumn& c : list.columns) out += "<th>" + Escape(c.caption) + "</th>";
-    out += "</tr></thead>\n<tbody>\n";
-    for (const std::vector<Variant>& row : list.rows) {
-      out += "<tr>";
-      for (size_t i = 0; i < list.columns.size(); ++i) {
-        const ReportColumn& c = list.columns[i];
-        out += IsNumberKind(c.kind) ? "<td class=\"num\">" : "<td>";
-        out += Escape(FormatValue(row[i], c.kind)) + "</td>";
-      }
-      out += "</tr>\n";
-    }
-    if (list.rows.empty()) {
-      out += fmt::format("<tr><td colspan=\"{}\">Duomenų nėra</td></tr>\n",
-                         std::max<size_t>(list.columns.size(), 1));
-    }
-    out += "</tbody>\n";
-    bool any_total = false;
-    for (const ReportColumn& c : list.columns) any_total = any_total || c.Totalled();
-    if (any_total && !list.rows.empty()) {
-      out += "<tfoot><tr class=\"total\">";
-      for (size_t i = 0; i < list.columns.size(); ++i) {
-        std::optional<Currency> total = list.Total(i);
-        if (total) {
-          out += "<td class=\"num\">" + Escape(FormatValue(Variant(*total), list.columns[i].kind)) +
-                 "</td>";
-        } else {
-          out += i == 0 ? "<td>Iš viso</td>" : "<td></td>";
-        }
-      }
-      out += "</tr></tfoot>\n";
-    }
-    out += "</table>\n";
-  }
-  out += "<p class=\"printed\">Atspausdinta " +
-         Escape(FormatValue(Variant(doc.printed), Kind::kDate)) + "</p>\n</body>\n</html>\n";
-  return out;
-}
-
-std::string RenderCsv(const ReportList& list) {
+std::string RenderCsv(const ReportList& list, CsvLocale locale) {
+  const char separator = locale == CsvLocale::kLithuanian ? ';' : ',';
   std::string out;
   for (size_t i = 0; i < list.columns.size(); ++i) {
-    out += (i ? "," : "") + CsvField(list.columns[i].name);
+    if (i) out += separator;
+    out += CsvField(list.columns[i].name, separator);
   }
   out += "\r\n";
   for (const std::vector<Variant>& row : list.rows) {
     for (size_t i = 0; i < list.columns.size(); ++i) {
-      out += (i ? "," : "") + CsvField(FormatValue(row[i], list.columns[i].kind));
+      if (i) out += separator;
+      out += CsvField(CsvValue(row[i], list.columns[i].kind, locale), separator);
     }
     out += "\r\n";
   }
@@ -197,7 +162,6 @@ std::string RenderCsv(const ReportList& list) {
 nlohmann::ordered_json RenderJson(const ReportDocument& doc) {
   nlohmann::ordered_json out;
   out["report"] = doc.report_class;
-  out["title"] = doc.title;
   out["printed"] = doc.printed.ToIso().substr(0, 10);
   nlohmann::ordered_json values = nlohmann::ordered_json::object();
   for (const ReportHeaderValue& v : doc.values) values[v.name] = ToJson(v.value);
@@ -206,7 +170,7 @@ nlohmann::ordered_json RenderJson(const ReportDocument& doc) {
   for (const ReportList& list : doc.lists) {
     nlohmann::ordered_json columns = nlohmann::ordered_json::array();
     for (const ReportColumn& c : list.columns) {
-      columns.push_back({{"name", c.name}, {"caption", c.caption}, {"kind", c.kind}});
+      columns.push_back({{"name", c.name}, {"kind", c.kind}});
     }
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const std::vector<Variant>& row : list.rows) {
@@ -220,12 +184,19 @@ nlohmann::ordered_json RenderJson(const ReportDocument& doc) {
   return out;
 }
 
-std::vector<std::filesystem::path> WriteReport(const ReportDocument& doc, ReportFormat format,
-                                               const std::filesystem::path& path) {
+std::vector<std::filesystem::path> WriteReport(const ReportDocument& doc,
+                                               const PrintedReport& printed, ReportFormat format,
+                                               const std::filesystem::path& path,
+                                               CsvLocale locale) {
   std::vector<std::filesystem::path> written;
   switch (format) {
     case ReportFormat::kHtml:
-      WriteAtomically(path, RenderHtml(doc));
+      WriteAtomically(path, RenderHtml(printed));
+      written.push_back(path);
+      break;
+    case ReportFormat::kPdf:
+      WriteThroughTemporary(path,
+                            [&](const std::filesystem::path& temp) { WritePdf(printed, temp); });
       written.push_back(path);
       break;
     case ReportFormat::kJson:
@@ -244,30 +215,16 @@ std::vector<std::filesystem::path> WriteReport(const ReportDocument& doc, Report
           target = path.parent_path() /
                    (path.stem().string() + "-" + doc.lists[i].name + path.extension().string());
         }
-        WriteAtomically(target, RenderCsv(doc.lists[i]));
+        WriteAtomically(target, RenderCsv(doc.lists[i], locale));
         written.push_back(target);
       }
       break;
     }
-    case ReportFormat::kXlsx: {
-      std::filesystem::path temp = path;
-      temp += ".part";
-      try {
-        WriteXlsx(doc, temp);
-      } catch (...) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw;
-      }
-      std::error_code ec;
-      std::filesystem::rename(temp, path, ec);
-      if (ec) {
-        std::filesystem::remove(temp, ec);
-        throw Error(kErrFileAccess, "ReportEngine", "cannot write \"" + path.string() + "\"");
-      }
+    case ReportFormat::kXlsx:
+      WriteThroughTemporary(path,
+                            [&](const std::filesystem::path& temp) { WriteXlsx(printed, temp); });
       written.push_back(path);
       break;
-    }
   }
   return written;
 }

@@ -1,17 +1,29 @@
-// The XLSX output, through libxlsxwriter.
+// The XLSX workbook of a printed report, through libxlsxwriter.
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "core/convert.h"
 #include "core/error.h"
+#include "core/format.h"
+#include "host/data/kind_codes.h"
 #include "host/report/report_writers.h"
 
 namespace qts::host {
 
 namespace {
+
+constexpr int32_t kErrFileAccess = 75;
+constexpr uint8_t kPaperA4 = 9;
+// Characters across the printed width, shared out by the columns' widths.
+constexpr double kCharsPortrait = 118;
+constexpr double kCharsLandscape = 170;
 
 // Closing writes the file; an unclosed workbook is closed (and so freed) by the owner.
 struct WorkbookCloser {
@@ -27,55 +39,100 @@ const char* NumberFormat(int32_t kind) {
       return "#,##0.000";
     case Code(Kind::kPrice):
       return "#,##0.0000";
+    case kKindDate:
+    case kKindDocDate:
+      return "yyyy-mm-dd";
     default:
-      return nullptr;
+      return ClassOfKind(kind) == KindClass::kInteger ? "0" : "";
   }
 }
 
-struct Formats {
-  lxw_format* title;
-  lxw_format* bold;
-  lxw_format* header;
-  lxw_format* date;
-  lxw_format* money;
-  lxw_format* quantity;
-  lxw_format* price;
-  lxw_format* money_total;
-  lxw_format* quantity_total;
+enum class CellStyle { kPlain, kSubtotal, kTotal, kHead, kCode, kLabel };
 
-  lxw_format* ForKind(int32_t kind) const {
-    switch (kind) {
-      case Code(Kind::kMoney):
-        return money;
-      case Code(Kind::kQuantity):
-        return quantity;
-      case Code(Kind::kPrice):
-        return price;
-      default:
-        return nullptr;
+// The workbook's formats, made once per combination.
+class Formats {
+ public:
+  explicit Formats(lxw_workbook* workbook) : workbook_(workbook) {}
+
+  lxw_format* Cell(int32_t kind, CellStyle style, bool wrap = false, bool first = false) {
+    const char* number = NumberFormat(kind);
+    auto key = std::make_tuple(std::string(number), static_cast<int>(style), wrap, first);
+    auto it = cache_.find(key);
+    if (it != cache_.end()) return it->second;
+    lxw_format* f = workbook_add_format(workbook_);
+    if (*number) format_set_num_format(f, number);
+    format_set_font_size(f, 9);
+    format_set_align(f, LXW_ALIGN_VERTICAL_TOP);
+    if (wrap) format_set_text_wrap(f);
+    if (first) format_set_top(f, LXW_BORDER_THIN);
+    switch (style) {
+      case CellStyle::kPlain:
+        break;
+      case CellStyle::kSubtotal:
+        format_set_italic(f);
+        format_set_bg_color(f, 0xF4F4F4);
+        break;
+      case CellStyle::kTotal:
+      case CellStyle::kLabel:
+        format_set_bold(f);
+        format_set_bg_color(f, 0xE8E8E8);
+        if (style == CellStyle::kTotal) format_set_top(f, LXW_BORDER_MEDIUM);
+        break;
+      case CellStyle::kHead:
+        format_set_bold(f);
+        format_set_text_wrap(f);
+        format_set_bg_color(f, 0xE8E8E8);
+        format_set_border(f, LXW_BORDER_THIN);
+        format_set_align(f, LXW_ALIGN_VERTICAL_BOTTOM);
+        break;
+      case CellStyle::kCode:
+        format_set_font_size(f, 8);
+        format_set_align(f, LXW_ALIGN_CENTER);
+        format_set_border(f, LXW_BORDER_THIN);
+        break;
     }
+    cache_.emplace(key, f);
+    return f;
   }
+
+  lxw_format* Text(double size, bool bold, bool center = false, uint32_t color = 0) {
+    auto key = std::make_tuple(std::to_string(size) + (center ? "c" : "") + std::to_string(color),
+                               -1, bold, false);
+    auto it = cache_.find(key);
+    if (it != cache_.end()) return it->second;
+    lxw_format* f = workbook_add_format(workbook_);
+    format_set_font_size(f, size);
+    if (bold) format_set_bold(f);
+    if (center) format_set_align(f, LXW_ALIGN_CENTER);
+    if (color) format_set_font_color(f, color);
+    cache_.emplace(key, f);
+    return f;
+  }
+
+ private:
+  lxw_workbook* workbook_;
+  std::map<std::tuple<std::string, int, bool, bool>, lxw_format*> cache_;
 };
 
-lxw_format* NewFormat(lxw_workbook* workbook, const char* number_format, bool bold) {
-  lxw_format* format = workbook_add_format(workbook);
-  if (number_format) format_set_num_format(format, number_format);
-  if (bold) format_set_bold(format);
-  return format;
-}
-
 void WriteCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const Variant& value,
-               int32_t kind, const Formats& formats) {
-  if (value.IsNull() || value.IsEmpty() || value.IsObject()) return;
-  if (value.Type() == VarType::kDate) {
-    worksheet_write_number(sheet, row, col, value.AsDate().Serial(), formats.date);
+               int32_t kind, lxw_format* format) {
+  if (value.IsNull() || value.IsEmpty() || value.IsObject()) {
+    worksheet_write_blank(sheet, row, col, format);
     return;
   }
-  if (value.IsNumeric() && value.Type() != VarType::kBoolean) {
-    worksheet_write_number(sheet, row, col, CDbl(value), formats.ForKind(kind));
-    return;
+  switch (value.Type()) {
+    case VarType::kDate:
+      worksheet_write_number(sheet, row, col, value.AsDate().Serial(), format);
+      return;
+    case VarType::kInteger:
+    case VarType::kLong:
+    case VarType::kDouble:
+    case VarType::kCurrency:
+      worksheet_write_number(sheet, row, col, CDbl(value), format);
+      return;
+    default:
+      worksheet_write_string(sheet, row, col, FormatValue(value, kind).c_str(), format);
   }
-  worksheet_write_string(sheet, row, col, FormatValue(value, kind).c_str(), nullptr);
 }
 
 // A sheet name Excel accepts: at most 31 characters, none of []:*?/\ , unique in the book.
@@ -84,31 +141,191 @@ std::string SheetName(lxw_workbook* workbook, const std::string& wanted, size_t 
   for (char c : wanted) {
     if (std::string_view("[]:*?/\\").find(c) == std::string_view::npos) name += c;
   }
-  if (name.empty()) name = "Duomenys";
-  if (name.size() > 28) name.resize(28);
+  if (name.empty()) name = "Ataskaita";
+  // At most 28 letters, cut between UTF-8 sequences.
+  size_t letters = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if ((static_cast<unsigned char>(name[i]) & 0xC0) != 0x80 && ++letters > 28) {
+      name.resize(i);
+      break;
+    }
+  }
   if (workbook_validate_sheet_name(workbook, name.c_str()) != LXW_NO_ERROR) {
     name += "_" + std::to_string(index + 1);
   }
   return name;
 }
 
-// The title and the header values; returns the next free row.
-lxw_row_t WriteHeader(lxw_worksheet* sheet, const ReportDocument& doc, const Formats& formats) {
-  lxw_row_t row = 0;
-  worksheet_write_string(sheet, row++, 0, doc.title.c_str(), formats.title);
-  for (const ReportHeaderValue& v : doc.values) {
-    worksheet_write_string(sheet, row, 0, v.caption.c_str(), nullptr);
-    WriteCell(sheet, row, 1, v.value, v.kind, formats);
-    ++row;
+// "&" is the footer's escape character.
+std::string FooterText(std::string_view text) { return Replace(text, "&", "&&"); }
+
+class SheetWriter {
+ public:
+  SheetWriter(const PrintedReport& report, lxw_worksheet* sheet, Formats& formats, size_t columns)
+      : report_(report), sheet_(sheet), formats_(formats), columns_(std::max<size_t>(columns, 2)) {}
+
+  // The header lines; the next free row follows.
+  void Header() {
+    for (const PrintedHeaderLine& line : report_.header) {
+      const std::string text = line.caption.empty() || line.style == HeaderStyle::kLine
+                                   ? line.text
+                                   : line.caption + " " + line.text;
+      switch (line.style) {
+        case HeaderStyle::kCompany:
+          worksheet_write_string(sheet_, row_, 0, text.c_str(), formats_.Text(11, true));
+          break;
+        case HeaderStyle::kNote:
+          worksheet_write_string(sheet_, row_, 0, text.c_str(), formats_.Text(8, false));
+          break;
+        case HeaderStyle::kTitle:
+        case HeaderStyle::kCenter: {
+          const bool title = line.style == HeaderStyle::kTitle;
+          if (title) ++row_;
+          worksheet_merge_range(sheet_, row_, 0, row_, static_cast<lxw_col_t>(columns_ - 1),
+                                text.c_str(), formats_.Text(title ? 13 : 10, title, true));
+          break;
+        }
+        case HeaderStyle::kLine:
+          if (!line.caption.empty()) {
+            worksheet_write_string(sheet_, row_, 0, (line.caption + ":").c_str(),
+                                   formats_.Text(9, false, false, 0x444444));
+          }
+          worksheet_write_string(sheet_, row_, 1, text.c_str(), formats_.Text(9, true));
+          break;
+      }
+      ++row_;
+    }
+    ++row_;
   }
-  worksheet_write_string(sheet, row, 0, "Atspausdinta", nullptr);
-  worksheet_write_number(sheet, row++, 1, doc.printed.DateOnly().Serial(), formats.date);
-  return row + 1;
-}
+
+  void Table(const PrintedTable& table) {
+    const bool landscape = report_.orientation == PageOrientation::kLandscape;
+    // Columns share the printed width; a numeric column is at least as wide as its widest
+    // value, so that no number shows as "###".
+    std::vector<double> chars(table.columns.size());
+    for (size_t c = 0; c < table.columns.size(); ++c) {
+      chars[c] =
+          std::max(6.0, table.columns[c].width * (landscape ? kCharsLandscape : kCharsPortrait));
+    }
+    for (const PrintedLine& line : table.lines) {
+      for (size_t c = 0; c < table.columns.size(); ++c) {
+        if (!table.columns[c].numeric || line.cells[c].IsEmpty()) continue;
+        const double needed =
+            static_cast<double>(FormatValue(line.cells[c], table.columns[c].kind).size()) + 3;
+        chars[c] = std::max(chars[c], needed);
+      }
+    }
+    for (size_t c = 0; c < table.columns.size(); ++c) {
+      worksheet_set_column(sheet_, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), chars[c],
+                           nullptr);
+    }
+    if (!table.caption.empty()) {
+      worksheet_write_string(sheet_, row_++, 0, table.caption.c_str(), formats_.Text(10, true));
+    }
+    const lxw_row_t head = row_;
+    for (size_t c = 0; c < table.columns.size(); ++c) {
+      worksheet_write_string(sheet_, row_, static_cast<lxw_col_t>(c),
+                             table.columns[c].caption.c_str(), formats_.Cell(0, CellStyle::kHead));
+    }
+    ++row_;
+    if (table.HasCodes()) {
+      for (size_t c = 0; c < table.columns.size(); ++c) {
+        worksheet_write_string(sheet_, row_, static_cast<lxw_col_t>(c),
+                               table.columns[c].code.c_str(), formats_.Cell(0, CellStyle::kCode));
+      }
+      ++row_;
+    }
+    // The captions stay in view while scrolling and are printed on every page.
+    worksheet_freeze_panes(sheet_, row_, 0);
+    worksheet_repeat_rows(sheet_, head, row_ - 1);
+    if (table.rows == 0) {
+      worksheet_write_string(sheet_, row_++, 0, report_.texts.no_data.c_str(),
+                             formats_.Text(9, false, false, 0x666666));
+    }
+    // Groups with a subtotal: their rows an outline level under it.
+    std::vector<bool> outlined(table.lines.size(), false);
+    for (size_t i = 0; i < table.lines.size(); ++i) {
+      if (table.lines[i].kind != LineKind::kSubtotal) continue;
+      for (size_t k = i; k-- > 0 && table.lines[k].kind == LineKind::kDetail &&
+                         table.lines[k].group == table.lines[i].group;) {
+        outlined[k] = true;
+      }
+    }
+    for (size_t i = 0; i < table.lines.size(); ++i) {
+      const PrintedLine& line = table.lines[i];
+      if (outlined[i]) {
+        lxw_row_col_options options{0, 1, 0};
+        worksheet_set_row_opt(sheet_, row_, LXW_DEF_ROW_HEIGHT, nullptr, &options);
+      }
+      const CellStyle style = line.kind == LineKind::kTotal      ? CellStyle::kTotal
+                              : line.kind == LineKind::kSubtotal ? CellStyle::kSubtotal
+                                                                 : CellStyle::kPlain;
+      const bool first = line.kind == LineKind::kDetail && line.group_start;
+      size_t from = 0;
+      if (!line.label.empty()) {
+        while (from < line.cells.size() && line.cells[from].IsEmpty()) ++from;
+        if (from > 0) {
+          worksheet_write_string(sheet_, row_, 0, line.label.c_str(),
+                                 formats_.Cell(0, CellStyle::kLabel));
+          for (size_t c = 1; c < from; ++c) {
+            worksheet_write_blank(sheet_, row_, static_cast<lxw_col_t>(c),
+                                  formats_.Cell(0, CellStyle::kLabel));
+          }
+        }
+      }
+      for (size_t c = from; c < table.columns.size(); ++c) {
+        const PrintedColumn& column = table.columns[c];
+        WriteCell(sheet_, row_, static_cast<lxw_col_t>(c), line.cells[c], column.kind,
+                  formats_.Cell(column.kind, style, column.wrap, first));
+      }
+      ++row_;
+    }
+    ++row_;
+  }
+
+  void Signatures() {
+    ++row_;
+    for (const PrintedSignature& s : report_.signatures) {
+      worksheet_write_string(sheet_, row_, 0, s.role.c_str(), formats_.Text(9, false));
+      worksheet_write_string(sheet_, row_, 2, s.position.c_str(), formats_.Text(9, false));
+      worksheet_write_string(sheet_, row_, 4, "____________________", formats_.Text(9, false));
+      worksheet_write_string(sheet_, row_, 6, s.name.c_str(), formats_.Text(9, true));
+      ++row_;
+      worksheet_write_string(sheet_, row_, 4, report_.texts.signature.c_str(),
+                             formats_.Text(7, false, false, 0x555555));
+      worksheet_write_string(sheet_, row_, 6, report_.texts.name.c_str(),
+                             formats_.Text(7, false, false, 0x555555));
+      row_ += 2;
+    }
+  }
+
+  void PageSetup() {
+    worksheet_set_paper(sheet_, kPaperA4);
+    if (report_.orientation == PageOrientation::kLandscape) {
+      worksheet_set_landscape(sheet_);
+    } else {
+      worksheet_set_portrait(sheet_);
+    }
+    worksheet_set_margins(sheet_, 0.45, 0.45, 0.5, 0.6);
+    worksheet_fit_to_pages(sheet_, 1, 0);
+    worksheet_outline_settings(sheet_, 1, 1, 0, 0);
+    const std::string footer =
+        "&L&8" + FooterText(report_.PrintedText()) + "&R&8" +
+        Replace(Replace(FooterText(report_.texts.page), "%0", "&P"), "%1", "&N");
+    worksheet_set_footer(sheet_, footer.c_str());
+  }
+
+ private:
+  const PrintedReport& report_;
+  lxw_worksheet* sheet_;
+  Formats& formats_;
+  size_t columns_;
+  lxw_row_t row_ = 0;
+};
 
 }  // namespace
 
-void WriteXlsx(const ReportDocument& doc, const std::filesystem::path& path) {
+void WriteXlsx(const PrintedReport& report, const std::filesystem::path& path) {
   // The library would report an unwritable folder on standard error only when closing.
   std::filesystem::path folder = path.parent_path();
   if (!folder.empty() && !std::filesystem::is_directory(folder)) {
@@ -120,57 +337,31 @@ void WriteXlsx(const ReportDocument& doc, const std::filesystem::path& path) {
     throw Error(kErrFileAccess, "ReportEngine", "cannot create \"" + path.string() + "\"");
   }
   lxw_workbook* wb = workbook.get();
-  Formats formats{NewFormat(wb, nullptr, true),
-                  NewFormat(wb, nullptr, true),
-                  NewFormat(wb, nullptr, true),
-                  NewFormat(wb, "yyyy-mm-dd", false),
-                  NewFormat(wb, NumberFormat(Code(Kind::kMoney)), false),
-                  NewFormat(wb, NumberFormat(Code(Kind::kQuantity)), false),
-                  NewFormat(wb, NumberFormat(Code(Kind::kPrice)), false),
-                  NewFormat(wb, NumberFormat(Code(Kind::kMoney)), true),
-                  NewFormat(wb, NumberFormat(Code(Kind::kQuantity)), true)};
-  format_set_font_size(formats.title, 14);
-  format_set_bottom(formats.header, LXW_BORDER_THIN);
-
-  if (doc.lists.empty()) {
-    lxw_worksheet* sheet = workbook_add_worksheet(wb, "Ataskaita");
-    WriteHeader(sheet, doc, formats);
-  }
-  for (size_t index = 0; index < doc.lists.size(); ++index) {
-    const ReportList& list = doc.lists[index];
-    std::string name = SheetName(wb, list.name, index);
+  Formats formats(wb);
+  auto add_sheet = [&](const std::string& wanted, size_t index) {
+    std::string name = SheetName(wb, wanted, index);
     lxw_worksheet* sheet = workbook_add_worksheet(wb, name.c_str());
     if (!sheet) {
       throw Error(kErrFileAccess, "ReportEngine", "cannot add the sheet \"" + name + "\"");
     }
-    lxw_row_t row = WriteHeader(sheet, doc, formats);
-    for (size_t c = 0; c < list.columns.size(); ++c) {
-      worksheet_write_string(sheet, row, static_cast<lxw_col_t>(c), list.columns[c].caption.c_str(),
-                             formats.header);
-      worksheet_set_column(sheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
-                           c == 1 ? 30 : 14, nullptr);
-    }
-    ++row;
-    for (const std::vector<Variant>& values : list.rows) {
-      for (size_t c = 0; c < list.columns.size(); ++c) {
-        WriteCell(sheet, row, static_cast<lxw_col_t>(c), values[c], list.columns[c].kind, formats);
-      }
-      ++row;
-    }
-    if (!list.rows.empty()) {
-      bool labelled = false;
-      for (size_t c = 0; c < list.columns.size(); ++c) {
-        std::optional<Currency> total = list.Total(c);
-        if (!total) continue;
-        if (!labelled && c > 0) {
-          worksheet_write_string(sheet, row, 0, "Iš viso", formats.bold);
-          labelled = true;
-        }
-        worksheet_write_number(sheet, row, static_cast<lxw_col_t>(c), total->ToDouble(),
-                               list.columns[c].kind == Code(Kind::kMoney) ? formats.money_total
-                                                                          : formats.quantity_total);
-      }
-    }
+    return sheet;
+  };
+  if (report.tables.empty()) {
+    SheetWriter writer(report, add_sheet(report.title, 0), formats, 2);
+    writer.Header();
+    writer.Signatures();
+    writer.PageSetup();
+  }
+  for (size_t index = 0; index < report.tables.size(); ++index) {
+    const PrintedTable& table = report.tables[index];
+    // A sheet is named by its table's caption, or by the report's title.
+    SheetWriter writer(report,
+                       add_sheet(table.caption.empty() ? report.title : table.caption, index),
+                       formats, table.columns.size());
+    writer.Header();
+    writer.Table(table);
+    if (index + 1 == report.tables.size()) writer.Signatures();
+    writer.PageSetup();
   }
   lxw_error result = workbook_close(workbook.release());
   if (result != LXW_NO_ERROR) {

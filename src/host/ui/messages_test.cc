@@ -4,12 +4,16 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "host/report/print_layout.h"
 #include "host/services/message_table.h"
 
 namespace qts::host {
@@ -73,7 +77,44 @@ constexpr MessageUse kMessages[] = {
     {27410, 1, "packaging fill: progress text; the count of rows written"},
     {27411, 0, "packaging form: another declaration exists for the period"},
     {27412, 0, "packaging form: the period dates do not belong to one period"},
+    {30001, 0, "printed reports: the label of the totals"},
+    {30002, 2, "printed reports: the page foot; the page and the count of pages"},
+    {30003, 1, "printed reports: the page foot; the print time"},
+    {30004, 0, "printed reports: a data list without rows"},
+    {30005, 0, "printed reports: under a signature line"},
+    {30006, 0, "printed reports: under the name on a signature line"},
+    {30007, 1, "printed reports: a long selection; the count of codes not named"},
 };
+
+// The texts print layouts use: a composed text or a caption has exactly the placeholders its
+// arguments fill; every other text has none.
+std::map<int32_t, int> LayoutMessages() {
+  std::map<int32_t, int> uses;
+  auto use = [&](int32_t key, size_t args) {
+    auto [it, added] = uses.emplace(key, static_cast<int>(args));
+    EXPECT_TRUE(added || it->second == static_cast<int>(args))
+        << "message " << key << " is used with " << it->second << " and " << args << " arguments";
+  };
+  for (const std::string& name : PrintLayoutClasses()) {
+    std::optional<PrintLayout> layout = LoadPrintLayout(name);
+    use(layout->title, 0);
+    for (const LayoutHeaderItem& item : layout->header) {
+      if (item.caption) use(*item.caption, 0);
+      if (item.text) use(*item.text, item.args.size());
+      if (item.all) use(*item.all, 0);
+    }
+    for (const LayoutTable& table : layout->tables) {
+      if (table.caption) use(*table.caption, 0);
+      for (const LayoutColumn& column : table.columns)
+        use(column.caption, column.caption_args.size());
+      if (table.group && table.group->subtotal) use(*table.group->subtotal, 0);
+    }
+    for (const LayoutSignature& signature : layout->signatures) {
+      if (signature.role) use(*signature.role, 0);
+    }
+  }
+  return uses;
+}
 
 std::set<int> Placeholders(const std::string& text) {
   static const std::regex kPlaceholder("%([0-9]+)");
@@ -88,7 +129,9 @@ std::set<int> Placeholders(const std::string& text) {
 TEST(MessagesTest, EveryMessageTheComponentShowsHasItsTextAndPlaceholders) {
   MessageTable table;
   table.SetResourceName("QTSFormRes");
-  for (const MessageUse& message : kMessages) {
+  std::vector<MessageUse> uses(std::begin(kMessages), std::end(kMessages));
+  for (const auto& [key, args] : LayoutMessages()) uses.push_back({key, args, "a print layout"});
+  for (const MessageUse& message : uses) {
     SCOPED_TRACE(std::to_string(message.number) + " (" + message.use + ")");
     ASSERT_TRUE(table.HasText(message.number));
     std::string text = table.GetText(message.number);
@@ -111,6 +154,7 @@ TEST(MessagesTest, TheResourceFileHoldsOnlyKnownNumbersInLithuanian) {
 
   std::set<std::string> known;
   for (const MessageUse& message : kMessages) known.insert(std::to_string(message.number));
+  for (const auto& [key, args] : LayoutMessages()) known.insert(std::to_string(key));
   bool any_lithuanian_letter = false;
   for (auto& [key, value] : doc["messages"].items()) {
     EXPECT_TRUE(known.count(key)) << "message " << key << " is not used by the component";
@@ -127,7 +171,7 @@ TEST(MessagesTest, TheResourceFileHoldsOnlyKnownNumbersInLithuanian) {
       if (text.find(letter) != std::string::npos) any_lithuanian_letter = true;
     }
   }
-  EXPECT_EQ(doc["messages"].size(), std::size(kMessages));
+  EXPECT_EQ(doc["messages"].size(), known.size());
   EXPECT_TRUE(any_lithuanian_letter);
 }
 

@@ -1,0 +1,601 @@
+#include "host/report/printed_report.h"
+
+#include <map>
+#include <memory>
+#include <numeric>
+#include <unordered_map>
+#include <utility>
+
+#include "core/convert.h"
+#include "core/dispatch.h"
+#include "core/format.h"
+#include "host/data/app_context.h"
+#include "host/data/kind_codes.h"
+#include "host/data/query.h"
+#include "host/data/recordset.h"
+#include "host/data/sql_tools.h"
+#include "host/services/enterprise_info.h"
+#include "host/services/message_table.h"
+
+namespace qts::host {
+
+namespace {
+
+// The engine's own texts in the message table.
+constexpr int32_t kMsgTotal = 30001;
+constexpr int32_t kMsgPage = 30002;
+constexpr int32_t kMsgPrinted = 30003;
+constexpr int32_t kMsgNoData = 30004;
+constexpr int32_t kMsgSignature = 30005;
+constexpr int32_t kMsgName = 30006;
+constexpr int32_t kMsgMoreCodes = 30007;
+
+// A selection is said by its first few names, then "ir dar N".
+constexpr size_t kSaidCodes = 5;
+
+// "%0", "%1", ... replaced from the highest index down, so "%10" goes before "%1".
+std::string Compose(std::string text, const std::vector<std::string>& args) {
+  for (size_t i = args.size(); i-- > 0;) text = Replace(text, "%" + std::to_string(i), args[i]);
+  return text;
+}
+
+bool IsBlank(const Variant& value) {
+  if (value.IsEmpty() || value.IsNull() || value.IsNothing()) return true;
+  return value.Type() == VarType::kString && value.AsString().empty();
+}
+
+// A number as a cell holds it (a text of digits is no number here).
+bool IsNumber(const Variant& value) {
+  switch (value.Type()) {
+    case VarType::kInteger:
+    case VarType::kLong:
+    case VarType::kDouble:
+    case VarType::kCurrency:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsNumericKind(int32_t kind) {
+  const KindClass cls = ClassOfKind(kind);
+  return cls == KindClass::kInteger || cls == KindClass::kNumber;
+}
+
+// Values are compared as the texts a person would read; a group key joins them.
+std::string KeyText(const Variant& value) {
+  if (value.IsEmpty() || value.IsNull()) return std::string();
+  if (value.Type() == VarType::kCurrency) return value.AsCurrency().ToString();
+  if (value.Type() == VarType::kDate) return value.AsDate().ToIso();
+  return CStr(value);
+}
+
+bool Meets(const Variant& cell, const Variant& equals) {
+  if (cell.IsNull() || cell.IsEmpty()) return false;
+  if (equals.Type() == VarType::kString) return KeyText(cell) == equals.AsString();
+  if (!IsNumber(cell)) return false;
+  return CCur(cell) == CCur(equals);
+}
+
+// Sums per unit, in the order units first appear.
+class UnitSums {
+ public:
+  void Add(const std::string& unit, Currency value) {
+    auto [it, added] = index_.try_emplace(unit, sums_.size());
+    if (added) sums_.emplace_back(unit, Currency());
+    sums_[it->second].second += value;
+  }
+  const std::vector<std::pair<std::string, Currency>>& Sums() const { return sums_; }
+
+ private:
+  std::unordered_map<std::string, size_t> index_;
+  std::vector<std::pair<std::string, Currency>> sums_;
+};
+
+// The sums of one table's total columns over some rows: money (no unit) per column, the
+// others per column and unit.
+struct Sums {
+  std::map<size_t, Currency> plain;
+  std::map<size_t, UnitSums> by_unit;
+  std::map<size_t, int> counts;  // values summed per column
+  bool any = false;
+
+  // The sums of the columns that summed more than one value: a subtotal that repeats a
+  // group's single value says nothing.
+  Sums OfSeveral() const {
+    Sums several;
+    for (const auto& [column, count] : counts) {
+      if (count < 2) continue;
+      if (auto it = plain.find(column); it != plain.end()) several.plain[column] = it->second;
+      if (auto it = by_unit.find(column); it != by_unit.end()) several.by_unit[column] = it->second;
+      several.counts[column] = count;
+      several.any = true;
+    }
+    return several;
+  }
+};
+
+class Layouter {
+ public:
+  Layouter(const ReportDocument& doc, AppContextPtr book, const MessageTable& messages)
+      : doc_(doc), book_(std::move(book)), messages_(messages) {}
+
+  PrintedReport Run(const std::optional<PrintLayout>& layout) {
+    PrintedReport out;
+    out.report_class = doc_.report_class;
+    out.printed = doc_.printed;
+    out.texts = {messages_.GetText(kMsgTotal),     messages_.GetText(kMsgPage),
+                 messages_.GetText(kMsgPrinted),   messages_.GetText(kMsgNoData),
+                 messages_.GetText(kMsgSignature), messages_.GetText(kMsgName)};
+    if (!layout) {
+      Plain(out);
+      return out;
+    }
+    const PrintLayout& l = *layout;
+    out.title = messages_.GetText(l.title);
+    out.orientation = l.orientation;
+    for (const LayoutHeaderItem& item : l.header) Header(item, out.header);
+    for (const LayoutTable& table : l.tables) out.tables.push_back(Table(table));
+    for (const LayoutSignature& s : l.signatures) {
+      PrintedSignature line;
+      if (s.role) line.role = messages_.GetText(*s.role);
+      if (!s.position.empty()) line.position = Said(s.position, "");
+      if (!s.name.empty()) line.name = Said(s.name, "");
+      if (s.skip_empty && line.name.empty()) continue;
+      // A position that says what the role says already is not said twice.
+      if (EqualsIgnoreCase(line.position, line.role)) line.position.clear();
+      out.signatures.push_back(std::move(line));
+    }
+    return out;
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) const {
+    throw Error(kErrPrintLayout, "PrintLayout", "the layout of " + doc_.report_class + " " + what);
+  }
+
+  // --- Values ---
+
+  const EnterpriseInfo& Enterprise() {
+    if (!enterprise_) {
+      enterprise_ = std::make_shared<EnterpriseInfo>();
+      enterprise_->Init(book_);
+    }
+    return *enterprise_;
+  }
+
+  // The value `name` with its kind; nullopt when the report has no such value (engine values
+  // are always there, empty without a book).
+  std::optional<std::pair<Variant, int32_t>> Find(const std::string& name) {
+    if (!name.empty() && name[0] == '@') return std::pair(EngineValue(name), EngineKind(name));
+    const ReportHeaderValue* value = doc_.FindValue(name);
+    if (!value) return std::nullopt;
+    return std::pair(value->value, value->kind);
+  }
+
+  std::pair<Variant, int32_t> Get(const std::string& name) {
+    auto found = Find(name);
+    if (!found) Fail("reads the value \"" + name + "\", which the report does not hand over");
+    return *found;
+  }
+
+  static int32_t EngineKind(std::string_view name) {
+    return name == "@Today" || name == "@Printed" ? kKindDate : 15;
+  }
+
+  Variant EngineValue(std::string_view name) {
+    if (name == "@Today") return Variant(doc_.printed.DateOnly());
+    if (name == "@Printed") return Variant(doc_.printed);
+    if (!book_) return Variant(std::string());
+    if (name == "@EnterpriseName") return Variant(Enterprise().UnitName());
+    if (name == "@PlantCode") return Variant(Enterprise().PlantCode());
+    if (name == "@VatCode") return Variant(Enterprise().VatCode());
+    if (name == "@Director") return Variant(Enterprise().Director()->FullName());
+    if (name == "@DirectorPosition") return Variant(Enterprise().Director()->Position());
+    if (name == "@AccountCurrency") {
+      const NamedValueList& settings = book_->Settings();
+      if (!settings.ExistsField("AccountCurrency")) return Variant(std::string());
+      return Variant(CStr(settings.Item("AccountCurrency").Value()));
+    }
+    return Variant(std::string());
+  }
+
+  // The value as a person reads it: formatted by its kind, or its codes said by `lookup`.
+  std::string Said(const std::string& name, const std::string& lookup) {
+    auto [value, kind] = Get(name);
+    if (IsBlank(value)) return std::string();
+    if (lookup.empty()) return FormatValue(value, kind);
+    return SayCodes(lookup, SelectionCodes(CStr(value)));
+  }
+
+  // "Centrinis sandėlis (CS), Gamybos sandėlis (GS)": each code with the name `table` holds
+  // for it (the code alone when it holds none).
+  std::string SayCodes(const std::string& table, const std::vector<std::string>& codes) {
+    if (codes.empty()) return std::string();
+    std::map<std::string, std::string> names;
+    if (book_) {
+      const SqlTools& sql = *SqlTools::Instance();
+      std::string list;
+      for (size_t i = 0; i < codes.size() && i < kSaidCodes; ++i) {
+        list += (i ? "," : "") + sql.SqlValue(Variant(codes[i]), 7);
+      }
+      QueryPtr query = book_->CreateQuery(table);
+      query->Fields().KeepOnly({"Code", "Name"});
+      query->AddWhere(sql.Condition(query->Fields().Item("Code"), kOpInList, Variant(list)));
+      query->Open();
+      for (; !query->Eof(); query->MoveNext()) {
+        const Variant& name = query->Fields().Item("Name").Value();
+        if (!IsBlank(name)) names[KeyText(query->Fields().Item("Code").Value())] = CStr(name);
+      }
+    }
+    std::string said;
+    for (size_t i = 0; i < codes.size() && i < kSaidCodes; ++i) {
+      auto it = names.find(codes[i]);
+      said += (i ? ", " : "") + (it == names.end() ? codes[i] : it->second + " (" + codes[i] + ")");
+    }
+    if (codes.size() > kSaidCodes) {
+      said += " " + Compose(messages_.GetText(kMsgMoreCodes),
+                            {std::to_string(codes.size() - kSaidCodes)});
+    }
+    return said;
+  }
+
+  bool Blank(const std::string& name) {
+    auto found = Find(name);
+    return !found || IsBlank(found->first);
+  }
+
+  void Header(const LayoutHeaderItem& item, std::vector<PrintedHeaderLine>& out) {
+    if (!item.if_set.empty() && Blank(item.if_set)) return;
+    if (!item.unless_set.empty() && !Blank(item.unless_set)) return;
+    PrintedHeaderLine line;
+    line.style = item.style;
+    if (item.caption) line.caption = messages_.GetText(*item.caption);
+    if (!item.barcode.empty()) {
+      // A bar code is drawn only when the report was asked for one.
+      auto found = Find(item.barcode);
+      if (!found || IsBlank(found->first)) return;
+      line.text = CStr(found->first);
+      line.barcode = true;
+    } else if (item.text) {
+      std::vector<std::string> args;
+      bool any = item.args.empty();
+      for (const std::string& name : item.args) {
+        args.push_back(Said(name, ""));
+        any = any || !args.back().empty();
+      }
+      if (!any) return;
+      line.text = Compose(messages_.GetText(*item.text), args);
+    } else {
+      line.text = Said(item.value, item.lookup);
+      if (line.text.empty()) {
+        if (!item.all) return;
+        line.text = messages_.GetText(*item.all);
+      }
+    }
+    out.push_back(std::move(line));
+  }
+
+  // --- Tables ---
+
+  struct Column {
+    size_t source;  // index in the data list
+    const LayoutColumn* layout;
+    std::optional<size_t> when;  // the condition's column
+    std::optional<size_t> unit;  // the unit column, as a printed column
+    bool group = false;          // one of the group's own values
+  };
+
+  PrintedTable Table(const LayoutTable& lt) {
+    const ReportList* list = doc_.FindList(lt.list);
+    if (!list)
+      Fail("prints the data list \"" + lt.list + "\", which the report does not hand over");
+    PrintedTable table;
+    table.list = list->name;
+    if (lt.caption) table.caption = messages_.GetText(*lt.caption);
+    auto source_of = [&](const std::string& name, const std::string& what) {
+      std::optional<size_t> at = list->Find(name);
+      if (!at) {
+        Fail(what + " \"" + name + "\", which the data list \"" + lt.list + "\" does not have");
+      }
+      return *at;
+    };
+    std::vector<Column> columns;
+    double widths = 0;
+    for (const LayoutColumn& lc : lt.columns) {
+      Column c{source_of(lc.name, "shows the column"), &lc, std::nullopt, std::nullopt, false};
+      if (lc.when) c.when = source_of(lc.when->column, "shows rows by the column");
+      const int32_t kind = list->columns[c.source].kind;
+      if (lc.total && !IsNumericKind(kind)) Fail("totals \"" + lc.name + "\", which is no number");
+      if (lc.total && kind == kKindQuantity && lc.unit.empty()) {
+        Fail("totals the quantity \"" + lc.name + "\" without its unit");
+      }
+      std::vector<std::string> args;
+      for (const std::string& name : lc.caption_args) args.push_back(Said(name, ""));
+      table.columns.push_back({list->columns[c.source].name,
+                               Compose(messages_.GetText(lc.caption), args), lc.code, kind,
+                               lc.width, lc.wrap, IsNumericKind(kind)});
+      widths += lc.width;
+      columns.push_back(c);
+    }
+    for (PrintedColumn& c : table.columns) c.width /= widths;
+    for (Column& c : columns) {
+      if (c.layout->unit.empty()) continue;
+      for (size_t i = 0; i < lt.columns.size(); ++i) {
+        if (EqualsIgnoreCase(lt.columns[i].name, c.layout->unit)) c.unit = i;
+      }
+    }
+
+    // Groups, in the order their first rows come; rows keep their order inside a group.
+    std::vector<std::vector<size_t>> groups;
+    if (lt.group) {
+      std::vector<size_t> by;
+      for (const std::string& name : lt.group->by) by.push_back(source_of(name, "groups by"));
+      for (const std::string& name : lt.group->columns) {
+        for (size_t i = 0; i < lt.columns.size(); ++i) {
+          if (EqualsIgnoreCase(lt.columns[i].name, name)) {
+            columns[i].group = true;
+            table.columns[i].group = true;
+          }
+        }
+      }
+      std::unordered_map<std::string, size_t> index;
+      for (size_t r = 0; r < list->rows.size(); ++r) {
+        std::string key;
+        for (size_t b : by) key += KeyText(list->rows[r][b]) + '\x1f';
+        auto [it, added] = index.try_emplace(std::move(key), groups.size());
+        if (added) groups.emplace_back();
+        groups[it->second].push_back(r);
+      }
+    } else {
+      groups.resize(list->rows.size());
+      for (size_t r = 0; r < list->rows.size(); ++r) groups[r] = {r};
+    }
+    table.rows = list->rows.size();
+
+    Sums grand;
+    const bool subtotals = lt.group && lt.group->subtotal;
+    const std::string subtotal_label =
+        subtotals ? messages_.GetText(*lt.group->subtotal) : std::string();
+    for (size_t g = 0; g < groups.size(); ++g) {
+      const std::vector<size_t>& rows = groups[g];
+      // The group's own values: the first value given in any of its rows.
+      std::vector<Variant> own(columns.size());
+      for (size_t i = 0; i < columns.size(); ++i) {
+        if (!columns[i].group) continue;
+        for (size_t r : rows) {
+          const Variant& v = list->rows[r][columns[i].source];
+          if (!IsBlank(v)) {
+            own[i] = v;
+            break;
+          }
+        }
+      }
+      Sums sums;
+      for (size_t k = 0; k < rows.size(); ++k) {
+        const std::vector<Variant>& row = list->rows[rows[k]];
+        PrintedLine line;
+        line.group = g;
+        line.group_start = k == 0;
+        line.cells.resize(columns.size());
+        for (size_t i = 0; i < columns.size(); ++i) {
+          const Column& c = columns[i];
+          if (c.group) {
+            if (k == 0) line.cells[i] = own[i];
+            continue;
+          }
+          if (c.when && !Meets(row[*c.when], c.layout->when->equals)) continue;
+          line.cells[i] = row[c.source];
+          if (c.layout->total) Count(sums, i, c, line.cells[i], UnitOf(c, row, own, columns));
+        }
+        table.lines.push_back(std::move(line));
+      }
+      for (size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].group && columns[i].layout->total) {
+          Count(grand, i, columns[i], own[i],
+                UnitOf(columns[i], list->rows[rows[0]], own, columns));
+        }
+      }
+      Merge(grand, sums);
+      if (subtotals && rows.size() > 1) {
+        const Sums several = sums.OfSeveral();
+        if (several.any) {
+          SumLines(several, columns, LineKind::kSubtotal, subtotal_label, g, table.lines);
+        }
+      }
+    }
+    if (grand.any) {
+      SumLines(grand, columns, LineKind::kTotal, messages_.GetText(kMsgTotal), groups.size(),
+               table.lines);
+    }
+    return table;
+  }
+
+  // The unit of `c` in `row`: the row's own unit, else its group's.
+  std::string UnitOf(const Column& c, const std::vector<Variant>& row,
+                     const std::vector<Variant>& own, const std::vector<Column>& columns) const {
+    if (!c.unit) return std::string();
+    const Column& unit = columns[*c.unit];
+    if (!unit.group) {
+      std::string text = KeyText(row[unit.source]);
+      if (!text.empty()) return text;
+    }
+    return KeyText(own[*c.unit]);
+  }
+
+  static void Count(Sums& sums, size_t column, const Column& c, const Variant& value,
+                    const std::string& unit) {
+    if (!IsNumber(value)) return;
+    sums.any = true;
+    ++sums.counts[column];
+    if (c.unit) {
+      sums.by_unit[column].Add(unit, CCur(value));
+    } else {
+      sums.plain[column] += CCur(value);
+    }
+  }
+
+  static void Merge(Sums& into, const Sums& from) {
+    for (const auto& [column, value] : from.plain) into.plain[column] += value;
+    for (const auto& [column, units] : from.by_unit) {
+      for (const auto& [unit, value] : units.Sums()) into.by_unit[column].Add(unit, value);
+    }
+    into.any = into.any || from.any;
+  }
+
+  // The lines of `sums`: with one unit (or none) a single line; with several, a first line of
+  // the sums that have no unit, then a line per unit with that unit in its column.
+  static void SumLines(const Sums& sums, const std::vector<Column>& columns, LineKind kind,
+                       const std::string& label, size_t group, std::vector<PrintedLine>& out) {
+    std::vector<std::string> units;
+    for (const auto& [column, by_unit] : sums.by_unit) {
+      for (const auto& [unit, value] : by_unit.Sums()) {
+        if (std::find(units.begin(), units.end(), unit) == units.end()) units.push_back(unit);
+      }
+    }
+    auto blank = [&] {
+      PrintedLine line;
+      line.kind = kind;
+      line.group = group;
+      line.cells.resize(columns.size());
+      return line;
+    };
+    PrintedLine first = blank();
+    first.label = label;
+    for (const auto& [column, value] : sums.plain) first.cells[column] = Variant(value);
+    const bool one_line = units.size() <= 1;
+    if (!one_line) out.push_back(std::move(first));
+    for (size_t u = 0; u < units.size(); ++u) {
+      PrintedLine line = one_line ? std::move(first) : blank();
+      for (const auto& [column, by_unit] : sums.by_unit) {
+        for (const auto& [unit, value] : by_unit.Sums()) {
+          if (unit == units[u]) line.cells[column] = Variant(value);
+        }
+        line.cells[*columns[column].unit] = Variant(units[u]);
+      }
+      out.push_back(std::move(line));
+    }
+    if (one_line && units.empty()) out.push_back(std::move(first));
+  }
+
+  // --- Without a layout ---
+
+  void Plain(PrintedReport& out) {
+    out.title = doc_.report_class;
+    out.header.push_back({HeaderStyle::kTitle, "", out.title, false});
+    for (const ReportHeaderValue& v : doc_.values) {
+      if (IsBlank(v.value)) continue;
+      out.header.push_back({HeaderStyle::kLine, v.name, FormatValue(v.value, v.kind), false});
+    }
+    for (const ReportList& list : doc_.lists) {
+      PrintedTable table;
+      table.list = list.name;
+      table.rows = list.rows.size();
+      Sums sums;
+      std::vector<Column> columns;
+      for (size_t i = 0; i < list.columns.size(); ++i) {
+        const int32_t kind = list.columns[i].kind;
+        table.columns.push_back({list.columns[i].name, list.columns[i].name, "", kind,
+                                 1.0 / static_cast<double>(list.columns.size()), false,
+                                 IsNumericKind(kind)});
+        columns.push_back({i, nullptr, std::nullopt, std::nullopt, false});
+      }
+      for (size_t r = 0; r < list.rows.size(); ++r) {
+        PrintedLine line;
+        line.group = r;
+        line.group_start = true;
+        line.cells = list.rows[r];
+        for (size_t i = 0; i < list.columns.size(); ++i) {
+          if (list.columns[i].kind == kKindMoney) Count(sums, i, columns[i], line.cells[i], "");
+        }
+        table.lines.push_back(std::move(line));
+      }
+      if (sums.any) {
+        SumLines(sums, columns, LineKind::kTotal, out.texts.total, list.rows.size(), table.lines);
+      }
+      out.tables.push_back(std::move(table));
+    }
+  }
+
+  const ReportDocument& doc_;
+  AppContextPtr book_;
+  const MessageTable& messages_;
+  std::shared_ptr<EnterpriseInfo> enterprise_;
+};
+
+}  // namespace
+
+bool PrintedTable::HasCodes() const {
+  for (const PrintedColumn& c : columns) {
+    if (!c.code.empty()) return true;
+  }
+  return false;
+}
+
+std::string PrintedReport::PageText(int page, int pages) const {
+  return Compose(texts.page, {std::to_string(page), std::to_string(pages)});
+}
+
+std::string PrintedReport::PrintedText() const {
+  return Compose(texts.printed, {FormatValue(Variant(printed), kKindDate)});
+}
+
+const MessageTable& ReportMessages() {
+  static const std::shared_ptr<MessageTable> table = [] {
+    auto t = std::make_shared<MessageTable>();
+    t->SetResourceName("QTSFormRes");
+    return t;
+  }();
+  return *table;
+}
+
+PrintedReport LayOutReport(const ReportDocument& doc, const std::optional<PrintLayout>& layout,
+                           const AppContextPtr& book) {
+  return Layouter(doc, book, ReportMessages()).Run(layout);
+}
+
+std::string ReportTitle(std::string_view report_class) {
+  std::optional<PrintLayout> layout = LoadPrintLayout(report_class);
+  if (!layout) return std::string(report_class);
+  return ReportMessages().GetText(layout->title);
+}
+
+std::vector<std::string> SelectionCodes(std::string_view text) {
+  std::vector<std::string> codes;
+  if (text.find('\'') != std::string_view::npos) {
+    // Quoted codes; a quote inside a code is doubled.
+    size_t i = 0;
+    while ((i = text.find('\'', i)) != std::string_view::npos) {
+      std::string code;
+      size_t k = i + 1;
+      for (; k < text.size(); ++k) {
+        if (text[k] != '\'') {
+          code += text[k];
+        } else if (k + 1 < text.size() && text[k + 1] == '\'') {
+          code += '\'';
+          ++k;
+        } else {
+          break;
+        }
+      }
+      codes.push_back(std::move(code));
+      i = k + 1;
+      if (k >= text.size()) break;
+    }
+    return codes;
+  }
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t comma = text.find(',', start);
+    std::string_view part = text.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    while (!part.empty() && part.front() == ' ') part.remove_prefix(1);
+    while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
+    if (!part.empty()) codes.emplace_back(part);
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  return codes;
+}
+
+}  // namespace qts::host
