@@ -14,6 +14,7 @@
 #include "host/data/testing/sample_book.h"
 #include "host/schema/testing/seed.h"
 #include "reports/testing/book_facts.h"
+#include "reports/testing/printed_totals.h"
 #include "reports/testing/report_harness.h"
 
 namespace qts::reports {
@@ -263,6 +264,14 @@ TEST_P(NotSpentManufGoodsSampleTest, MatchesTheComputationOverTheBook) {
   std::sort(expected.begin(), expected.end());
   EXPECT_TRUE(rows == expected) << rows.size() << " rows, " << expected.size() << " expected\n"
                                 << testing::TableDiff(rows, expected);
+  // The printed totals against the computed rows: rests per unit, their sums.
+  std::map<std::string, double> sums;
+  for (const Row& row : expected) {
+    testing::Add(sums, "Rest|" + row[2], std::stod(row[7]));
+    testing::Add(sums, "RestSumma", std::stod(row[8]));
+  }
+  host::PrintedReport printed = testing::LaidOut("CRepNotSpentManufGoods", runner.Values(), book);
+  EXPECT_EQ(testing::PrintedSums(printed.tables.at(0)), testing::AsText(sums));
   if (std::string(p.stores).empty() && std::string(p.beg) == "2026-01-01") {
     EXPECT_GT(expected.size(), 3u) << "the sample should have manufactured lots in stock";
   }

@@ -13,6 +13,7 @@
 #include "host/data/testing/sample_book.h"
 #include "host/schema/testing/seed.h"
 #include "reports/testing/book_facts.h"
+#include "reports/testing/printed_totals.h"
 #include "reports/testing/report_harness.h"
 
 namespace qts::reports {
@@ -261,6 +262,24 @@ TEST_P(NotSpentOrdGoodsSampleTest, MatchesTheComputationOverTheBook) {
       << runner.FirstError();
   Table expected = Expected(BookFacts(*book), sel);
   EXPECT_EQ(runner.Rows(kListed), expected);
+  // The printed totals against the computed rows: order rows give the not spent quantities
+  // and sums, rest rows the rests, each quantity in its good's unit (rest rows carry none).
+  std::map<std::string, double> sums;
+  std::map<std::string, std::string> units;
+  for (const Row& row : expected) {
+    if (row[11] == "0") units[row[2]] = row[5];
+  }
+  for (const Row& row : expected) {
+    if (row[11] == "0") {
+      testing::Add(sums, "Amount|" + row[5], std::stod(row[3]));
+      testing::Add(sums, "Summa", std::stod(row[6]));
+    } else {
+      testing::Add(sums, "Rest|" + units.at(row[2]), std::stod(row[8]));
+      testing::Add(sums, "RestSumma", std::stod(row[10]));
+    }
+  }
+  host::PrintedReport printed = testing::LaidOut("CRepNotSpentOrdGoods", runner.Values(), book);
+  EXPECT_EQ(testing::PrintedSums(printed.tables.at(0)), testing::AsText(sums));
   if (std::string(sel.goods).empty() && std::string(sel.beg) == "2026-01-01") {
     EXPECT_GT(expected.size(), 5u) << "the sample should have open orders";
   }

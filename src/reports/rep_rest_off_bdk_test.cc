@@ -14,6 +14,7 @@
 #include "host/schema/testing/seed.h"
 #include "host/services/enterprise_info.h"
 #include "reports/testing/book_facts.h"
+#include "reports/testing/printed_totals.h"
 #include "reports/testing/report_harness.h"
 
 namespace qts::reports {
@@ -314,6 +315,23 @@ TEST_P(CategoryReportSampleTest, MatchesTheComputationOverTheBook) {
   Table expected = Expected(*book, c);
   EXPECT_TRUE(rows == expected) << rows.size() << " rows, " << expected.size() << " expected\n"
                                 << testing::TableDiff(rows, expected);
+  // The printed totals against the computed rows, per unit. A receipt row with several
+  // write-offs is one group: its received quantity counts once.
+  std::map<std::string, double> sums;
+  std::set<std::vector<std::string>> receipt_rows;
+  for (const Row& row : expected) {
+    if (receipt_rows.insert({row[0], row[4], row[6], row[8]}).second || !write_off_case) {
+      testing::Add(sums, "AmountAccount|" + row[7], std::stod(row[6]));
+    }
+    if (!write_off_case) {
+      testing::Add(sums, "FreeAmount|" + row[7], std::stod(row[10]));
+    } else if (row[10] != "<null>") {
+      testing::Add(sums, "FixAmount|" + row[7], std::stod(row[10]));
+    }
+  }
+  host::PrintedReport page = testing::LaidOut(
+      write_off_case ? "CRepWriteOffBDK" : "CRepGoodRestBDK", runner.Values(), book);
+  EXPECT_EQ(testing::PrintedSums(page.tables.at(0)), testing::AsText(sums));
   if (!*c.client && c.category < 0) {
     EXPECT_GT(expected.size(), 20u) << "a thin sample";
   }

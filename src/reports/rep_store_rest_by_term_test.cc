@@ -18,11 +18,13 @@
 #include "host/data/app_context.h"
 #include "host/data/recordset.h"
 #include "host/data/testing/sample_book.h"
+#include "host/report/printed_report.h"
 #include "host/report/report_engine.h"
 #include "host/sample/sample_book.h"
 #include "host/testing/scoped_env.h"
 #include "host/ui/scripted_operator.h"
 #include "host/ui/user_settings.h"
+#include "reports/testing/printed_totals.h"
 
 namespace qts::reports {
 namespace {
@@ -271,6 +273,34 @@ TEST_F(StoreRestByTermTest, AllStoresAndGoods) {
             (std::vector<std::string>{"ToDate", "StoreCode", "GoodCode", "GoodGroup", "DataList"}));
 }
 
+// G1 lies in two stores: its unfixed 11 kg for 118 is printed and counted once, not once per
+// store (22 kg for 236 would be wrong), and kilograms are never added to pieces.
+TEST_F(StoreRestByTermTest, PrintedTotalsCountEachGoodOnceAndKeepUnitsApart) {
+  ASSERT_TRUE(RunWith({}));
+  host::PrintedReport printed = testing::LaidOut("CRepStoreRestByTerm", *values_, book_);
+  ASSERT_EQ(printed.tables.size(), 1u);
+  const host::PrintedTable& table = printed.tables[0];
+  EXPECT_EQ(testing::PrintedSums(table), (testing::Sums{{"AmountAccount|KG", "11"},
+                                                        {"AmountAccount|VNT", "5"},
+                                                        {"CostSumma", "168"},
+                                                        {"Rest|KG", "11"},
+                                                        {"Rest|VNT", "5"},
+                                                        {"RestSumma", "168"}}));
+  // G1's rests over its two stores.
+  EXPECT_EQ(testing::PrintedSums(table, host::LineKind::kSubtotal),
+            (testing::Sums{{"Rest|KG", "11"}, {"RestSumma", "118"}}));
+  EXPECT_EQ(table.rows, 3u);
+  // The header says the choices: all stores, all goods, today's rests.
+  std::vector<std::string> header;
+  for (const host::PrintedHeaderLine& line : printed.header) {
+    header.push_back(line.caption + (line.caption.empty() ? "" : ": ") + line.text);
+  }
+  EXPECT_EQ(header, (std::vector<std::string>{"PREKIŲ LIKUČIAI PAGAL SANDĖLIAVIMO TERMINĄ",
+                                              "Gauta iki: " + kToday, "Likučiai dienai: 2026-12-06",
+                                              "Sandėliai: visi", "Prekės: visos"}))
+      << "the test book has no enterprise name or code";
+}
+
 TEST_F(StoreRestByTermTest, ChosenStoreKeepsOnlyItsReceiptsAndRests) {
   ASSERT_TRUE(RunWith({{"selStore", Variant("S2")}}));
   EXPECT_EQ(Value("StoreCode"), "'S2'");
@@ -429,6 +459,21 @@ TEST(StoreRestByTermSampleTest, MatchesTheOracleOnAGeneratedBook) {
     std::string to_date = values->Item("ToDate").Value().AsDate().ToIso().substr(0, 10);
     Table expected = oracle.Compute(to_date, {}, {}, "");
     EXPECT_EQ(rows, expected) << "days " << days;
+    // The printed totals against the oracle's rows: each good's unfixed quantity and cost
+    // once, whatever the number of its stores; quantities per unit.
+    std::map<std::string, double> sums;
+    std::set<std::string> goods;
+    for (const std::vector<std::string>& row : expected) {
+      if (goods.insert(row[0]).second) {
+        testing::Add(sums, "AmountAccount|" + row[2], std::stod(row[3]));
+        testing::Add(sums, "CostSumma", std::stod(row[4]));
+      }
+      testing::Add(sums, "Rest|" + row[2], std::stod(row[6]));
+      testing::Add(sums, "RestSumma", std::stod(row[7]));
+    }
+    host::PrintedReport printed = testing::LaidOut("CRepStoreRestByTerm", *values, book);
+    ASSERT_EQ(printed.tables.size(), 1u);
+    EXPECT_EQ(testing::PrintedSums(printed.tables[0]), testing::AsText(sums)) << "days " << days;
     if (days == "0") {
       EXPECT_FALSE(rows.empty()) << "the sample should have old stock";
     }

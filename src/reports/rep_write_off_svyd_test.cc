@@ -12,6 +12,7 @@
 #include "host/data/testing/sample_book.h"
 #include "host/schema/testing/seed.h"
 #include "reports/testing/book_facts.h"
+#include "reports/testing/printed_totals.h"
 #include "reports/testing/report_harness.h"
 
 namespace qts::reports {
@@ -212,6 +213,14 @@ TEST(WriteOffSvydSampleTest, MatchesTheComputationOverTheBook) {
     EXPECT_TRUE(rows == expected) << rows.size() << " rows, " << expected.size() << " expected\n"
                                   << testing::TableDiff(rows, expected);
     EXPECT_FALSE(expected.empty()) << beg;
+    // The printed totals against the computed rows: quantities per unit, sums without VAT.
+    std::map<std::string, double> sums;
+    for (const Row& row : expected) {
+      testing::Add(sums, "Amount|" + row[4], std::stod(row[3]));
+      if (row[5] != "<null>") testing::Add(sums, "Summa", std::stod(row[5]));
+    }
+    host::PrintedReport printed = testing::LaidOut("CRepWriteOffSvyd", runner.Values(), book);
+    EXPECT_EQ(testing::PrintedSums(printed.tables.at(0)), testing::AsText(sums)) << beg;
   }
 }
 

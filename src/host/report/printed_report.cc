@@ -314,7 +314,7 @@ class Layouter {
       for (const std::string& name : lc.caption_args) args.push_back(Said(name, ""));
       table.columns.push_back({list->columns[c.source].name,
                                Compose(messages_.GetText(lc.caption), args), lc.code, kind,
-                               lc.width, lc.wrap, IsNumericKind(kind)});
+                               lc.width, lc.wrap, IsNumericKind(kind), false, lc.unit});
       widths += lc.width;
       columns.push_back(c);
     }
@@ -497,7 +497,7 @@ class Layouter {
         const int32_t kind = list.columns[i].kind;
         table.columns.push_back({list.columns[i].name, list.columns[i].name, "", kind,
                                  1.0 / static_cast<double>(list.columns.size()), false,
-                                 IsNumericKind(kind)});
+                                 IsNumericKind(kind), false, ""});
         columns.push_back({i, nullptr, std::nullopt, std::nullopt, false});
       }
       for (size_t r = 0; r < list.rows.size(); ++r) {

@@ -52,6 +52,7 @@ struct PrintedColumn {
   bool wrap = false;
   bool numeric = false;  // right-aligned; a number in a spreadsheet
   bool group = false;    // one of the group's own values, shown on its first line
+  std::string unit;      // the column naming each row's unit ("" for none): sums are per unit
 };
 
 struct PrintedTable {
