@@ -266,10 +266,10 @@ TEST_P(NotSpentOrdGoodsSampleTest, MatchesTheComputationOverTheBook) {
   // and sums, rest rows the rests, each quantity in its good's unit (rest rows carry none).
   std::map<std::string, double> sums;
   std::map<std::string, std::string> units;
-  for (const Row& row : expected) {
+  for (const testing::Row& row : expected) {
     if (row[11] == "0") units[row[2]] = row[5];
   }
-  for (const Row& row : expected) {
+  for (const testing::Row& row : expected) {
     if (row[11] == "0") {
       testing::Add(sums, "Amount|" + row[5], std::stod(row[3]));
       testing::Add(sums, "Summa", std::stod(row[6]));
