@@ -31,6 +31,10 @@
 #include "host/data/named_value_list.h"
 #include "host/data/recordset.h"
 #include "host/interfaces.h"
+#include "host/report/print_layout.h"
+#include "host/report/printed_report.h"
+#include "host/report/report_document.h"
+#include "host/report/report_writers.h"
 #include "host/sample/sample_book.h"
 #include "host/ui/operator.h"
 #include "host/ui/scripted_operator.h"
@@ -139,9 +143,10 @@ class TraceScope {
 };
 
 // One Run of `report` with the form filled by `filling`; the data list's values are all read.
+// `values_out`, when given, receives what the report handed over.
 double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op,
                  const std::shared_ptr<qts::host::AppContext>& book, const Filling& filling,
-                 long& rows) {
+                 long& rows, qts::host::NamedValueListPtr* values_out = nullptr) {
   auto started = Clock::now();
   op.AnswerForm({"", true, filling});
   auto params = std::make_shared<qts::host::NamedValueList>();
@@ -149,6 +154,7 @@ double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op
               qts::Variant(std::static_pointer_cast<qts::Object>(book)));
   auto values = std::make_shared<qts::host::NamedValueList>();
   if (!report.Run(params, values)) std::abort();
+  if (values_out) *values_out = values;
   auto rs =
       std::dynamic_pointer_cast<qts::host::Recordset>(values->Item("DataList").Value().AsObject());
   rows = rs->RecordCount();
@@ -196,6 +202,108 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
   qts::bench::ReportRatio(state, t, "run");
   state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
+
+// The printed forms: the report's Run as above, then its values laid out by its print layout
+// and drawn (HTML to a text, XLSX and PDF to a file), against the same raw statement. Counters
+// besides the ratio: the drawing alone per run, and for PDF its time per 1,000 rows.
+enum class Drawn { kHtml, kXlsx, kPdf };
+
+// Seconds spent reading the values, laying them out and drawing, over all runs.
+struct DrawParts {
+  double read = 0, lay_out = 0, draw = 0;
+};
+
+double Draw(const std::string& report_class, const qts::host::NamedValueList& values,
+            const std::shared_ptr<qts::host::AppContext>& book, Drawn drawn, DrawParts& parts) {
+  static const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("qts_reports_bench_" + std::to_string(getpid()));
+  auto started = Clock::now();
+  qts::host::ReportDocument doc =
+      qts::host::ReportDocument::FromValues(report_class, values, qts::Date::Now());
+  auto read = Clock::now();
+  qts::host::PrintedReport printed =
+      qts::host::LayOutReport(std::move(doc), qts::host::LoadPrintLayout(report_class), book);
+  auto laid_out = Clock::now();
+  parts.read += std::chrono::duration<double>(read - started).count();
+  parts.lay_out += std::chrono::duration<double>(laid_out - read).count();
+  switch (drawn) {
+    case Drawn::kHtml:
+      benchmark::DoNotOptimize(qts::host::RenderHtml(printed).size());
+      break;
+    case Drawn::kXlsx:
+      qts::host::WriteXlsx(printed, file);
+      break;
+    case Drawn::kPdf:
+      qts::host::WritePdf(printed, file);
+      break;
+  }
+  parts.draw += std::chrono::duration<double>(Clock::now() - laid_out).count();
+  return std::chrono::duration<double>(Clock::now() - started).count();
+}
+
+template <class Report>
+void DrawnVersusRaw(benchmark::State& state, const Filling& filling, Drawn drawn) {
+  UseTemporarySettings();
+  auto book = ReportsBook();
+  auto op = std::make_shared<qts::host::ScriptedOperator>();
+  qts::host::ScopedOperator scope(op);
+  sqlite3* db = static_cast<qts::db::SqliteConnection&>(book->Connection()).Handle();
+  Report report;
+  const std::string report_class(report.ClassName());
+  long report_rows = 0;
+  std::string sql;
+  {
+    TraceScope trace(db);
+    ReportRun(report, *op, book, filling, report_rows);
+    sql = trace.Longest();
+  }
+  double drawing = 0;
+  int drawings = 0;
+  DrawParts parts;
+  const qts::bench::Totals t = qts::bench::Alternate(
+      state,
+      [&] {
+        long raw_rows = 0;
+        double seconds = qts::bench::RawRead(db, sql, raw_rows);
+        if (raw_rows != report_rows) state.SkipWithError("row count differs");
+        return seconds;
+      },
+      [&] {
+        qts::host::NamedValueListPtr values;
+        double seconds = ReportRun(report, *op, book, filling, report_rows, &values);
+        const double drawn_seconds = Draw(report_class, *values, book, drawn, parts);
+        drawing += drawn_seconds;
+        ++drawings;
+        return seconds + drawn_seconds;
+      });
+  state.counters["rows"] = static_cast<double>(report_rows);
+  qts::bench::ReportRatio(state, t, "run_and_draw");
+  const double per_run = drawings ? drawing / drawings : 0;
+  state.counters["draw_ms"] = per_run * 1000;
+  if (drawings > 0) {
+    state.counters["read_ms"] = parts.read * 1000 / drawings;
+    state.counters["lay_out_ms"] = parts.lay_out * 1000 / drawings;
+    state.counters["render_ms"] = parts.draw * 1000 / drawings;
+  }
+  if (drawn == Drawn::kPdf && report_rows > 0) {
+    state.counters["pdf_ms_per_1000_rows"] =
+        per_run * 1000 * 1000 / static_cast<double>(report_rows);
+  }
+}
+
+const Filling kStoreRestByTerm = {{"edDayAmount", qts::Variant("60")},
+                                  {"selStore", qts::Variant("")},
+                                  {"selGood", qts::Variant("")}};
+const Filling kYearAllStoresAndGoods = {{"edBegDate", qts::Variant("2026-01-01")},
+                                        {"edEndDate", qts::Variant("2026-12-31")},
+                                        {"selStore", qts::Variant("")},
+                                        {"selGood", qts::Variant("")}};
+const Filling kYear = {{"edBegDate", qts::Variant("2026-01-01")},
+                       {"edEndDate", qts::Variant("2026-12-31")}};
+const Filling kGoodRestBDK = {{"edRepDate", qts::Variant("2026-12-31")}};
+const Filling kWriteOffSvyd = {{"edBegDate", qts::Variant("2026-01-01")},
+                               {"edEndDate", qts::Variant("2026-12-31")},
+                               {"edNumb", qts::Variant("A-1")}};
 
 void StoreRestByTerm(benchmark::State& state) {
   RunVersusRaw<qts::reports::CRepStoreRestByTerm>(state, {{"edDayAmount", qts::Variant("60")},
@@ -271,6 +379,36 @@ BENCHMARK(NotSpentManufGoods)->Apply([](auto* b) { Rounds(b); });
 BENCHMARK(GoodRestBDK)->Apply([](auto* b) { Rounds(b); });
 BENCHMARK(WriteOffBDK)->Apply([](auto* b) { Rounds(b); });
 BENCHMARK(WriteOffSvyd)->Apply([](auto* b) { Rounds(b); });
+
+#define QTS_DRAWN_BENCHMARK(Name, Report, filling, drawn)                               \
+  void Name(benchmark::State& state) { DrawnVersusRaw<Report>(state, filling, drawn); } \
+  BENCHMARK(Name)->Apply([](auto* b) { Rounds(b); })
+
+using qts::reports::CRepGoodRestBDK;
+using qts::reports::CRepNotSpentManufGoods;
+using qts::reports::CRepNotSpentOrdGoods;
+using qts::reports::CRepStoreRestByTerm;
+using qts::reports::CRepWriteOffBDK;
+using qts::reports::CRepWriteOffSvyd;
+QTS_DRAWN_BENCHMARK(StoreRestByTermHtml, CRepStoreRestByTerm, kStoreRestByTerm, Drawn::kHtml);
+QTS_DRAWN_BENCHMARK(NotSpentOrdGoodsHtml, CRepNotSpentOrdGoods, kYearAllStoresAndGoods,
+                    Drawn::kHtml);
+QTS_DRAWN_BENCHMARK(NotSpentManufGoodsHtml, CRepNotSpentManufGoods, kYearAllStoresAndGoods,
+                    Drawn::kHtml);
+QTS_DRAWN_BENCHMARK(GoodRestBDKHtml, CRepGoodRestBDK, kGoodRestBDK, Drawn::kHtml);
+QTS_DRAWN_BENCHMARK(WriteOffBDKHtml, CRepWriteOffBDK, kYear, Drawn::kHtml);
+QTS_DRAWN_BENCHMARK(WriteOffSvydHtml, CRepWriteOffSvyd, kWriteOffSvyd, Drawn::kHtml);
+QTS_DRAWN_BENCHMARK(StoreRestByTermXlsx, CRepStoreRestByTerm, kStoreRestByTerm, Drawn::kXlsx);
+QTS_DRAWN_BENCHMARK(NotSpentOrdGoodsXlsx, CRepNotSpentOrdGoods, kYearAllStoresAndGoods,
+                    Drawn::kXlsx);
+QTS_DRAWN_BENCHMARK(NotSpentManufGoodsXlsx, CRepNotSpentManufGoods, kYearAllStoresAndGoods,
+                    Drawn::kXlsx);
+QTS_DRAWN_BENCHMARK(GoodRestBDKXlsx, CRepGoodRestBDK, kGoodRestBDK, Drawn::kXlsx);
+QTS_DRAWN_BENCHMARK(WriteOffBDKXlsx, CRepWriteOffBDK, kYear, Drawn::kXlsx);
+QTS_DRAWN_BENCHMARK(WriteOffSvydXlsx, CRepWriteOffSvyd, kWriteOffSvyd, Drawn::kXlsx);
+QTS_DRAWN_BENCHMARK(StoreRestByTermPdf, CRepStoreRestByTerm, kStoreRestByTerm, Drawn::kPdf);
+QTS_DRAWN_BENCHMARK(WriteOffBDKPdf, CRepWriteOffBDK, kYear, Drawn::kPdf);
+QTS_DRAWN_BENCHMARK(WriteOffSvydPdf, CRepWriteOffSvyd, kWriteOffSvyd, Drawn::kPdf);
 
 }  // namespace
 

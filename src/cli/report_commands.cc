@@ -197,7 +197,8 @@ void RunReportCommand(const ReportOptions& o) {
                             format == host::ReportFormat::kXlsx;
   host::PrintedReport printed;
   if (printed_form) {
-    printed = host::LayOutReport(doc, host::LoadPrintLayout(run.report_class), book);
+    // The printed forms need only the laid-out report: the document's cells move into it.
+    printed = host::LayOutReport(std::move(doc), host::LoadPrintLayout(run.report_class), book);
   }
   if (o.output.empty()) {
     switch (format) {

@@ -77,38 +77,69 @@ bool Meets(const Variant& cell, const Variant& equals) {
   return CCur(cell) == CCur(equals);
 }
 
-// Sums per unit, in the order units first appear.
+// Appends `value` to a group key as the text a person would read, then a separator.
+void AppendKey(std::string& key, const Variant& value) {
+  if (value.Type() == VarType::kString) {
+    key += value.AsString();
+  } else if (!value.IsEmpty() && !value.IsNull()) {
+    key += KeyText(value);
+  }
+  key += '\x1f';
+}
+
+// Sums per unit, in the order units first appear (a report has a few units: a list is
+// quicker than a map).
 class UnitSums {
  public:
-  void Add(const std::string& unit, Currency value) {
-    auto [it, added] = index_.try_emplace(unit, sums_.size());
-    if (added) sums_.emplace_back(unit, Currency());
-    sums_[it->second].second += value;
+  void Add(std::string_view unit, Currency value) {
+    for (auto& [known, sum] : sums_) {
+      if (known == unit) {
+        sum += value;
+        return;
+      }
+    }
+    sums_.emplace_back(std::string(unit), value);
   }
   const std::vector<std::pair<std::string, Currency>>& Sums() const { return sums_; }
+  bool Empty() const { return sums_.empty(); }
+  void Clear() { sums_.clear(); }
 
  private:
-  std::unordered_map<std::string, size_t> index_;
   std::vector<std::pair<std::string, Currency>> sums_;
 };
 
 // The sums of one table's total columns over some rows: money (no unit) per column, the
-// others per column and unit.
+// others per column and unit; indexed by the table's columns.
 struct Sums {
-  std::map<size_t, Currency> plain;
-  std::map<size_t, UnitSums> by_unit;
-  std::map<size_t, int> counts;  // values summed per column
+  explicit Sums(size_t columns)
+      : plain(columns), by_unit(columns), counts(columns, 0), per_unit(columns, false) {}
+
+  std::vector<Currency> plain;
+  std::vector<UnitSums> by_unit;
+  std::vector<int> counts;  // values summed per column
+  std::vector<bool> per_unit;
   bool any = false;
+
+  void Clear() {
+    if (!any) return;
+    for (size_t c = 0; c < counts.size(); ++c) {
+      plain[c] = Currency();
+      by_unit[c].Clear();
+      counts[c] = 0;
+    }
+    any = false;
+  }
 
   // The sums of the columns that summed more than one value: a subtotal that repeats a
   // group's single value says nothing.
   Sums OfSeveral() const {
-    Sums several;
-    for (const auto& [column, count] : counts) {
-      if (count < 2) continue;
-      if (auto it = plain.find(column); it != plain.end()) several.plain[column] = it->second;
-      if (auto it = by_unit.find(column); it != by_unit.end()) several.by_unit[column] = it->second;
-      several.counts[column] = count;
+    Sums several(counts.size());
+    for (size_t c = 0; c < counts.size(); ++c) {
+      if (counts[c] < 2) continue;
+      several.plain[c] = plain[c];
+      several.by_unit[c] = by_unit[c];
+      several.counts[c] = counts[c];
+      several.per_unit[c] = per_unit[c];
       several.any = true;
     }
     return several;
@@ -117,8 +148,10 @@ struct Sums {
 
 class Layouter {
  public:
-  Layouter(const ReportDocument& doc, AppContextPtr book, const MessageTable& messages)
-      : doc_(doc), book_(std::move(book)), messages_(messages) {}
+  // `movable`, when given, is `doc` itself: its cells are moved into the lines, not copied.
+  Layouter(const ReportDocument& doc, ReportDocument* movable, AppContextPtr book,
+           const MessageTable& messages)
+      : doc_(doc), movable_(movable), book_(std::move(book)), messages_(messages) {}
 
   PrintedReport Run(const std::optional<PrintLayout>& layout) {
     PrintedReport out;
@@ -288,6 +321,9 @@ class Layouter {
 
   PrintedTable Table(const LayoutTable& lt) {
     const ReportList* list = doc_.FindList(lt.list);
+    ReportList* cells_to_move =
+        movable_ && list ? &movable_->lists[static_cast<size_t>(list - doc_.lists.data())]
+                         : nullptr;
     if (!list)
       Fail("prints the data list \"" + lt.list + "\", which the report does not hand over");
     PrintedTable table;
@@ -340,10 +376,12 @@ class Layouter {
         }
       }
       std::unordered_map<std::string, size_t> index;
+      index.reserve(list->rows.size());
+      std::string key;
       for (size_t r = 0; r < list->rows.size(); ++r) {
-        std::string key;
-        for (size_t b : by) key += KeyText(list->rows[r][b]) + '\x1f';
-        auto [it, added] = index.try_emplace(std::move(key), groups.size());
+        key.clear();
+        for (size_t b : by) AppendKey(key, list->rows[r][b]);
+        auto [it, added] = index.try_emplace(key, groups.size());
         if (added) groups.emplace_back();
         groups[it->second].push_back(r);
       }
@@ -353,7 +391,13 @@ class Layouter {
     }
     table.rows = list->rows.size();
 
-    Sums grand;
+    Sums grand(columns.size());
+    Sums sums(columns.size());
+    for (size_t i = 0; i < columns.size(); ++i) {
+      grand.per_unit[i] = sums.per_unit[i] = columns[i].unit.has_value();
+    }
+    table.lines.reserve(list->rows.size() + groups.size() / 2 + 4);
+    std::vector<bool> shown;
     const bool subtotals = lt.group && lt.group->subtotal;
     const std::string subtotal_label =
         subtotals ? messages_.GetText(*lt.group->subtotal) : std::string();
@@ -371,29 +415,39 @@ class Layouter {
           }
         }
       }
-      Sums sums;
+      sums.Clear();
       for (size_t k = 0; k < rows.size(); ++k) {
         const std::vector<Variant>& row = list->rows[rows[k]];
-        PrintedLine line;
+        PrintedLine& line = table.lines.emplace_back();
         line.group = g;
         line.group_start = k == 0;
         line.cells.resize(columns.size());
+        // Which cells the line shows, decided before any is moved.
+        shown.assign(columns.size(), false);
         for (size_t i = 0; i < columns.size(); ++i) {
           const Column& c = columns[i];
-          if (c.group) {
-            if (k == 0) line.cells[i] = own[i];
-            continue;
-          }
-          if (c.when && !Meets(row[*c.when], c.layout->when->equals)) continue;
-          line.cells[i] = row[c.source];
-          if (c.layout->total) Count(sums, i, c, line.cells[i], UnitOf(c, row, own, columns));
+          shown[i] = !c.group && (!c.when || Meets(row[*c.when], c.layout->when->equals));
         }
-        table.lines.push_back(std::move(line));
+        for (size_t i = 0; i < columns.size(); ++i) {
+          const Column& c = columns[i];
+          if (c.group && k == 0) line.cells[i] = own[i];
+          if (!shown[i]) continue;
+          if (cells_to_move) {
+            line.cells[i] = std::move(cells_to_move->rows[rows[k]][c.source]);
+          } else {
+            line.cells[i] = row[c.source];
+          }
+        }
+        for (size_t i = 0; i < columns.size(); ++i) {
+          const Column& c = columns[i];
+          if (!c.group && c.layout->total) {
+            Count(sums, i, line.cells[i], UnitOf(c, line.cells, own));
+          }
+        }
       }
       for (size_t i = 0; i < columns.size(); ++i) {
         if (columns[i].group && columns[i].layout->total) {
-          Count(grand, i, columns[i], own[i],
-                UnitOf(columns[i], list->rows[rows[0]], own, columns));
+          Count(grand, i, own[i], UnitOf(columns[i], table.lines.back().cells, own));
         }
       }
       Merge(grand, sums);
@@ -411,24 +465,21 @@ class Layouter {
     return table;
   }
 
-  // The unit of `c` in `row`: the row's own unit, else its group's.
-  std::string UnitOf(const Column& c, const std::vector<Variant>& row,
-                     const std::vector<Variant>& own, const std::vector<Column>& columns) const {
-    if (!c.unit) return std::string();
-    const Column& unit = columns[*c.unit];
-    if (!unit.group) {
-      std::string text = KeyText(row[unit.source]);
-      if (!text.empty()) return text;
+  // The unit of `c` on a line: the line's own unit, else its group's.
+  static std::string_view UnitOf(const Column& c, const std::vector<Variant>& cells,
+                                 const std::vector<Variant>& own) {
+    if (!c.unit) return {};
+    for (const Variant* v : {&cells[*c.unit], &own[*c.unit]}) {
+      if (v->Type() == VarType::kString && !v->AsString().empty()) return v->AsString();
     }
-    return KeyText(own[*c.unit]);
+    return {};
   }
 
-  static void Count(Sums& sums, size_t column, const Column& c, const Variant& value,
-                    const std::string& unit) {
+  static void Count(Sums& sums, size_t column, const Variant& value, std::string_view unit) {
     if (!IsNumber(value)) return;
     sums.any = true;
     ++sums.counts[column];
-    if (c.unit) {
+    if (sums.per_unit[column]) {
       sums.by_unit[column].Add(unit, CCur(value));
     } else {
       sums.plain[column] += CCur(value);
@@ -436,11 +487,14 @@ class Layouter {
   }
 
   static void Merge(Sums& into, const Sums& from) {
-    for (const auto& [column, value] : from.plain) into.plain[column] += value;
-    for (const auto& [column, units] : from.by_unit) {
-      for (const auto& [unit, value] : units.Sums()) into.by_unit[column].Add(unit, value);
+    if (!from.any) return;
+    for (size_t c = 0; c < from.counts.size(); ++c) {
+      if (from.counts[c] == 0) continue;
+      into.plain[c] += from.plain[c];
+      for (const auto& [unit, value] : from.by_unit[c].Sums()) into.by_unit[c].Add(unit, value);
+      into.counts[c] += from.counts[c];
     }
-    into.any = into.any || from.any;
+    into.any = true;
   }
 
   // The lines of `sums`: with one unit (or none) a single line; with several, a first line of
@@ -448,7 +502,7 @@ class Layouter {
   static void SumLines(const Sums& sums, const std::vector<Column>& columns, LineKind kind,
                        const std::string& label, size_t group, std::vector<PrintedLine>& out) {
     std::vector<std::string> units;
-    for (const auto& [column, by_unit] : sums.by_unit) {
+    for (const UnitSums& by_unit : sums.by_unit) {
       for (const auto& [unit, value] : by_unit.Sums()) {
         if (std::find(units.begin(), units.end(), unit) == units.end()) units.push_back(unit);
       }
@@ -462,16 +516,19 @@ class Layouter {
     };
     PrintedLine first = blank();
     first.label = label;
-    for (const auto& [column, value] : sums.plain) first.cells[column] = Variant(value);
+    for (size_t c = 0; c < columns.size(); ++c) {
+      if (sums.counts[c] > 0 && !sums.per_unit[c]) first.cells[c] = Variant(sums.plain[c]);
+    }
     const bool one_line = units.size() <= 1;
     if (!one_line) out.push_back(std::move(first));
     for (size_t u = 0; u < units.size(); ++u) {
       PrintedLine line = one_line ? std::move(first) : blank();
-      for (const auto& [column, by_unit] : sums.by_unit) {
-        for (const auto& [unit, value] : by_unit.Sums()) {
-          if (unit == units[u]) line.cells[column] = Variant(value);
+      for (size_t c = 0; c < columns.size(); ++c) {
+        if (sums.by_unit[c].Empty()) continue;
+        for (const auto& [unit, value] : sums.by_unit[c].Sums()) {
+          if (unit == units[u]) line.cells[c] = Variant(value);
         }
-        line.cells[*columns[column].unit] = Variant(units[u]);
+        line.cells[*columns[c].unit] = Variant(units[u]);
       }
       out.push_back(std::move(line));
     }
@@ -491,7 +548,7 @@ class Layouter {
       PrintedTable table;
       table.list = list.name;
       table.rows = list.rows.size();
-      Sums sums;
+      Sums sums(list.columns.size());
       std::vector<Column> columns;
       for (size_t i = 0; i < list.columns.size(); ++i) {
         const int32_t kind = list.columns[i].kind;
@@ -506,7 +563,7 @@ class Layouter {
         line.group_start = true;
         line.cells = list.rows[r];
         for (size_t i = 0; i < list.columns.size(); ++i) {
-          if (list.columns[i].kind == kKindMoney) Count(sums, i, columns[i], line.cells[i], "");
+          if (list.columns[i].kind == kKindMoney) Count(sums, i, line.cells[i], {});
         }
         table.lines.push_back(std::move(line));
       }
@@ -518,6 +575,7 @@ class Layouter {
   }
 
   const ReportDocument& doc_;
+  ReportDocument* movable_;
   AppContextPtr book_;
   const MessageTable& messages_;
   std::shared_ptr<EnterpriseInfo> enterprise_;
@@ -551,7 +609,12 @@ const MessageTable& ReportMessages() {
 
 PrintedReport LayOutReport(const ReportDocument& doc, const std::optional<PrintLayout>& layout,
                            const AppContextPtr& book) {
-  return Layouter(doc, book, ReportMessages()).Run(layout);
+  return Layouter(doc, nullptr, book, ReportMessages()).Run(layout);
+}
+
+PrintedReport LayOutReport(ReportDocument&& doc, const std::optional<PrintLayout>& layout,
+                           const AppContextPtr& book) {
+  return Layouter(doc, &doc, book, ReportMessages()).Run(layout);
 }
 
 std::string ReportTitle(std::string_view report_class) {

@@ -108,6 +108,10 @@ const MessageTable& ReportMessages();
 // number or a quantity without its unit.
 PrintedReport LayOutReport(const ReportDocument& doc, const std::optional<PrintLayout>& layout,
                            const AppContextPtr& book);
+// The same for a document that is not needed afterwards: its cells are moved into the lines
+// instead of copied (it is left with its names and kinds, and rows of moved-from cells).
+PrintedReport LayOutReport(ReportDocument&& doc, const std::optional<PrintLayout>& layout,
+                           const AppContextPtr& book);
 
 // The printed title of a report class: its layout's title, or the class name without one.
 std::string ReportTitle(std::string_view report_class);

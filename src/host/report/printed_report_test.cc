@@ -147,6 +147,20 @@ TEST_F(PrintedReportTest, GroupValuesAreShownAndCountedOnceAndUnitsKeptApart) {
   EXPECT_DOUBLE_EQ(r.tables[0].columns[0].width, 1.0 / 8);
 }
 
+// A document laid out and thrown away gives its cells to the lines: the same lines as a copy.
+TEST_F(PrintedReportTest, MovingTheDocumentGivesTheSameLines) {
+  NamedValueListPtr values = RestValues();
+  PrintedReport copied = LayOut(*values);
+  ReportDocument doc =
+      ReportDocument::FromValues("CRepStoreRestByTerm", *values, Date::FromYmd(2026, 12, 6));
+  PrintedReport moved =
+      LayOutReport(std::move(doc), PrintLayout::Parse(kRestsLayout, "test"), book_);
+  ASSERT_EQ(moved.tables[0].lines.size(), copied.tables[0].lines.size());
+  for (size_t i = 0; i < moved.tables[0].lines.size(); ++i) {
+    EXPECT_EQ(Text(moved.tables[0].lines[i]), Text(copied.tables[0].lines[i])) << i;
+  }
+}
+
 TEST_F(PrintedReportTest, OneUnitGivesOneTotalLine) {
   auto rs = Rests();
   rs->SetFilter(Variant("GoodCode = 'G1'"));

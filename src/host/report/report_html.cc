@@ -11,9 +11,8 @@ namespace qts::host {
 
 namespace {
 
-std::string Escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+// Appends `text` to `out` with the HTML characters escaped.
+void AppendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
     switch (c) {
       case '&':
@@ -32,6 +31,12 @@ std::string Escape(std::string_view text) {
         out += c;
     }
   }
+}
+
+std::string Escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendEscaped(out, text);
   return out;
 }
 
@@ -169,7 +174,7 @@ void Cells(const PrintedTable& table, const PrintedLine& line, std::string& out)
   }
   for (size_t i = first; i < line.cells.size(); ++i) {
     const PrintedColumn& c = table.columns[i];
-    const std::string text = FormatValue(line.cells[i], c.kind);
+    const Variant& cell = line.cells[i];
     if (c.numeric) {
       out += "<td class=\"num\">";
     } else if (c.wrap) {
@@ -177,7 +182,13 @@ void Cells(const PrintedTable& table, const PrintedLine& line, std::string& out)
     } else {
       out += "<td>";
     }
-    out += Escape(text) + "</td>";
+    // Texts are written as they are; everything else as the kind formats it.
+    if (cell.Type() == VarType::kString) {
+      AppendEscaped(out, cell.AsString());
+    } else if (!cell.IsEmpty()) {
+      AppendEscaped(out, FormatValue(cell, c.kind));
+    }
+    out += "</td>";
   }
 }
 

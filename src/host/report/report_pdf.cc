@@ -12,10 +12,12 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/error.h"
@@ -118,13 +120,39 @@ class TextSetter {
 
   double Show(std::string_view text, const PangoFontDescription* font, double x, double y,
               double width, bool wrap, Align align = Align::kLeft) {
-    const double h = Set(text, font, width, wrap, align);
-    Draw(x, y);
-    return h;
+    if (wrap) {
+      const double h = Set(text, font, width, wrap, align);
+      Draw(x, y);
+      return h;
+    }
+    // A line of text set once is drawn again from its layout: dates, units, codes and
+    // captions repeat on every page, and setting text is the dearest part of a PDF.
+    key_.assign(text);
+    key_ += '\0';
+    key_.append(reinterpret_cast<const char*>(&font), sizeof font);
+    const int32_t points = static_cast<int32_t>(width * 100);
+    key_.append(reinterpret_cast<const char*>(&points), sizeof points);
+    key_ += static_cast<char>(align);
+    auto it = kept_.find(key_);
+    if (it == kept_.end()) {
+      if (kept_.size() >= kKeptLayouts) kept_.clear();
+      Set(text, font, width, false, align);
+      it = kept_.emplace(key_, LayoutPtr(pango_layout_copy(layout_.get()))).first;
+    }
+    cairo_move_to(cr_, x, y);
+    pango_cairo_show_layout(cr_, it->second.get());
+    int w = 0;
+    int h = 0;
+    pango_layout_get_size(it->second.get(), &w, &h);
+    return static_cast<double>(h) / PANGO_SCALE;
   }
 
  private:
+  static constexpr size_t kKeptLayouts = 4096;
+
   cairo_t* cr_;
+  std::unordered_map<std::string, LayoutPtr> kept_;
+  std::string key_;
   LayoutPtr layout_;
   double width_ = 0;
 };
@@ -210,6 +238,7 @@ class PdfDocument {
         }
       }
       Foot(p + 1, count);
+      DrawRules();
       cairo_show_page(cr_);
     }
   }
@@ -395,12 +424,24 @@ class PdfDocument {
 
   // --- Drawing ---
 
+  // A rule is kept with the others of its width and shade and drawn with them when the page is
+  // done: a page of a table has hundreds of rules, and each drawing operation costs the PDF
+  // surface more than its segments do.
   void Rule(double x0, double y0, double x1, double y1, double width, double grey) {
-    cairo_set_source_rgb(cr_, grey, grey, grey);
-    cairo_set_line_width(cr_, width);
-    cairo_move_to(cr_, x0, y0);
-    cairo_line_to(cr_, x1, y1);
-    cairo_stroke(cr_);
+    rules_[{width, grey}].push_back({x0, y0, x1, y1});
+  }
+
+  void DrawRules() {
+    for (const auto& [style, segments] : rules_) {
+      cairo_set_source_rgb(cr_, style.second, style.second, style.second);
+      cairo_set_line_width(cr_, style.first);
+      for (const auto& [x0, y0, x1, y1] : segments) {
+        cairo_move_to(cr_, x0, y0);
+        cairo_line_to(cr_, x1, y1);
+      }
+      cairo_stroke(cr_);
+    }
+    rules_.clear();
   }
 
   void Fill(double x, double y, double w, double h, double grey) {
@@ -612,6 +653,7 @@ class PdfDocument {
   double width_ = 0, height_ = 0, content_ = 0, line_height_ = 0, caption_width_ = 0;
   std::vector<std::vector<double>> columns_x_;
   std::map<char, double> digits_, bold_digits_;
+  std::map<std::pair<double, double>, std::vector<std::array<double, 4>>> rules_;
   std::vector<std::vector<Placed>> pages_;
   double y_ = 0;
 };

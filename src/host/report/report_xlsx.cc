@@ -2,6 +2,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -135,6 +136,20 @@ void WriteCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const Variant
   }
 }
 
+// The characters a number takes in its display format: its whole digits with a separator per
+// thousand, and the kind's decimals.
+double NumberChars(const Variant& value, int32_t kind) {
+  if (value.IsNull() || value.Type() == VarType::kString || !value.IsNumeric()) return 0;
+  const double x = std::abs(CDbl(value));
+  int digits = 1;
+  for (double limit = 10; x >= limit && digits < 20; limit *= 10) ++digits;
+  const int decimals = kind == kKindMoney      ? 3
+                       : kind == kKindQuantity ? 4
+                       : kind == kKindPrice    ? 5
+                                               : 0;
+  return digits + (digits - 1) / 3 + decimals + (CDbl(value) < 0 ? 1 : 0);
+}
+
 // A sheet name Excel accepts: at most 31 characters, none of []:*?/\ , unique in the book.
 std::string SheetName(lxw_workbook* workbook, const std::string& wanted, size_t index) {
   std::string name;
@@ -210,9 +225,7 @@ class SheetWriter {
     for (const PrintedLine& line : table.lines) {
       for (size_t c = 0; c < table.columns.size(); ++c) {
         if (!table.columns[c].numeric || line.cells[c].IsEmpty()) continue;
-        const double needed =
-            static_cast<double>(FormatValue(line.cells[c], table.columns[c].kind).size()) + 3;
-        chars[c] = std::max(chars[c], needed);
+        chars[c] = std::max(chars[c], NumberChars(line.cells[c], table.columns[c].kind) + 3);
       }
     }
     for (size_t c = 0; c < table.columns.size(); ++c) {
@@ -251,6 +264,20 @@ class SheetWriter {
         outlined[k] = true;
       }
     }
+    // Each column's formats, by the line's style and whether the line opens a group.
+    struct ColumnFormats {
+      lxw_format* plain;
+      lxw_format* first;
+      lxw_format* subtotal;
+      lxw_format* total;
+    };
+    std::vector<ColumnFormats> column_formats;
+    for (const PrintedColumn& column : table.columns) {
+      column_formats.push_back({formats_.Cell(column.kind, CellStyle::kPlain, column.wrap, false),
+                                formats_.Cell(column.kind, CellStyle::kPlain, column.wrap, true),
+                                formats_.Cell(column.kind, CellStyle::kSubtotal, column.wrap),
+                                formats_.Cell(column.kind, CellStyle::kTotal, column.wrap)});
+    }
     for (size_t i = 0; i < table.lines.size(); ++i) {
       const PrintedLine& line = table.lines[i];
       if (outlined[i]) {
@@ -274,9 +301,15 @@ class SheetWriter {
         }
       }
       for (size_t c = from; c < table.columns.size(); ++c) {
-        const PrintedColumn& column = table.columns[c];
-        WriteCell(sheet_, row_, static_cast<lxw_col_t>(c), line.cells[c], column.kind,
-                  formats_.Cell(column.kind, style, column.wrap, first));
+        const ColumnFormats& f = column_formats[c];
+        lxw_format* format = style == CellStyle::kTotal      ? f.total
+                             : style == CellStyle::kSubtotal ? f.subtotal
+                             : first                         ? f.first
+                                                             : f.plain;
+        // A plain line's empty cell has nothing to show, not even a border.
+        if (line.cells[c].IsEmpty() && format == f.plain) continue;
+        WriteCell(sheet_, row_, static_cast<lxw_col_t>(c), line.cells[c], table.columns[c].kind,
+                  format);
       }
       ++row_;
     }
