@@ -319,76 +319,90 @@ class Layouter {
     bool group = false;          // one of the group's own values
   };
 
-  PrintedTable Table(const LayoutTable& lt) {
-    const ReportList* list = doc_.FindList(lt.list);
-    ReportList* cells_to_move =
-        movable_ && list ? &movable_->lists[static_cast<size_t>(list - doc_.lists.data())]
-                         : nullptr;
-    if (!list)
-      Fail("prints the data list \"" + lt.list + "\", which the report does not hand over");
-    PrintedTable table;
-    table.list = list->name;
-    if (lt.caption) table.caption = messages_.GetText(*lt.caption);
-    auto source_of = [&](const std::string& name, const std::string& what) {
-      std::optional<size_t> at = list->Find(name);
-      if (!at) {
-        Fail(what + " \"" + name + "\", which the data list \"" + lt.list + "\" does not have");
-      }
-      return *at;
-    };
+  // The index of `name` in `list`; a layout naming a column the list lacks is refused.
+  size_t SourceOf(const ReportList& list, const LayoutTable& lt, const std::string& name,
+                  const std::string& what) const {
+    std::optional<size_t> at = list.Find(name);
+    if (!at) {
+      Fail(what + " \"" + name + "\", which the data list \"" + lt.list + "\" does not have");
+    }
+    return *at;
+  }
+
+  // The printed columns of `lt` over `list`, and how each reads the list.
+  std::vector<Column> Columns(const LayoutTable& lt, const ReportList& list, PrintedTable& table) {
     std::vector<Column> columns;
     double widths = 0;
     for (const LayoutColumn& lc : lt.columns) {
-      Column c{source_of(lc.name, "shows the column"), &lc, std::nullopt, std::nullopt, false};
-      if (lc.when) c.when = source_of(lc.when->column, "shows rows by the column");
-      const int32_t kind = list->columns[c.source].kind;
+      Column c{SourceOf(list, lt, lc.name, "shows the column"), &lc, std::nullopt, std::nullopt,
+               false};
+      if (lc.when) c.when = SourceOf(list, lt, lc.when->column, "shows rows by the column");
+      const int32_t kind = list.columns[c.source].kind;
       if (lc.total && !IsNumericKind(kind)) Fail("totals \"" + lc.name + "\", which is no number");
       if (lc.total && kind == kKindQuantity && lc.unit.empty()) {
         Fail("totals the quantity \"" + lc.name + "\" without its unit");
       }
       std::vector<std::string> args;
       for (const std::string& name : lc.caption_args) args.push_back(Said(name, ""));
-      table.columns.push_back({list->columns[c.source].name,
+      table.columns.push_back({list.columns[c.source].name,
                                Compose(messages_.GetText(lc.caption), args), lc.code, kind,
                                lc.width, lc.wrap, IsNumericKind(kind), false, lc.unit});
       widths += lc.width;
       columns.push_back(c);
     }
     for (PrintedColumn& c : table.columns) c.width /= widths;
-    for (Column& c : columns) {
-      if (c.layout->unit.empty()) continue;
-      for (size_t i = 0; i < lt.columns.size(); ++i) {
-        if (EqualsIgnoreCase(lt.columns[i].name, c.layout->unit)) c.unit = i;
+    for (size_t i = 0; i < lt.columns.size(); ++i) {
+      for (size_t u = 0; u < lt.columns.size(); ++u) {
+        if (EqualsIgnoreCase(lt.columns[u].name, lt.columns[i].unit)) columns[i].unit = u;
       }
-    }
-
-    // Groups, in the order their first rows come; rows keep their order inside a group.
-    std::vector<std::vector<size_t>> groups;
-    if (lt.group) {
-      std::vector<size_t> by;
-      for (const std::string& name : lt.group->by) by.push_back(source_of(name, "groups by"));
+      if (!lt.group) continue;
       for (const std::string& name : lt.group->columns) {
-        for (size_t i = 0; i < lt.columns.size(); ++i) {
-          if (EqualsIgnoreCase(lt.columns[i].name, name)) {
-            columns[i].group = true;
-            table.columns[i].group = true;
-          }
+        if (EqualsIgnoreCase(lt.columns[i].name, name)) {
+          columns[i].group = true;
+          table.columns[i].group = true;
         }
       }
-      std::unordered_map<std::string, size_t> index;
-      index.reserve(list->rows.size());
-      std::string key;
-      for (size_t r = 0; r < list->rows.size(); ++r) {
-        key.clear();
-        for (size_t b : by) AppendKey(key, list->rows[r][b]);
-        auto [it, added] = index.try_emplace(key, groups.size());
-        if (added) groups.emplace_back();
-        groups[it->second].push_back(r);
-      }
-    } else {
-      groups.resize(list->rows.size());
-      for (size_t r = 0; r < list->rows.size(); ++r) groups[r] = {r};
     }
+    return columns;
+  }
+
+  // The rows of `list` in groups, in the order their first rows come; rows keep their order
+  // inside a group. Without a group every row is a group of its own.
+  std::vector<std::vector<size_t>> GroupRows(const LayoutTable& lt, const ReportList& list) const {
+    std::vector<std::vector<size_t>> groups;
+    if (!lt.group) {
+      groups.resize(list.rows.size());
+      for (size_t r = 0; r < list.rows.size(); ++r) groups[r] = {r};
+      return groups;
+    }
+    std::vector<size_t> by;
+    for (const std::string& name : lt.group->by)
+      by.push_back(SourceOf(list, lt, name, "groups by"));
+    std::unordered_map<std::string, size_t> index;
+    index.reserve(list.rows.size());
+    std::string key;
+    for (size_t r = 0; r < list.rows.size(); ++r) {
+      key.clear();
+      for (size_t b : by) AppendKey(key, list.rows[r][b]);
+      auto [it, added] = index.try_emplace(key, groups.size());
+      if (added) groups.emplace_back();
+      groups[it->second].push_back(r);
+    }
+    return groups;
+  }
+
+  PrintedTable Table(const LayoutTable& lt) {
+    const ReportList* list = doc_.FindList(lt.list);
+    if (!list) {
+      Fail("prints the data list \"" + lt.list + "\", which the report does not hand over");
+    }
+    ReportList* cells_to_move =
+        movable_ ? &movable_->lists[static_cast<size_t>(list - doc_.lists.data())] : nullptr;
+    PrintedTable table;
+    table.list = list->name;
+    if (lt.caption) table.caption = messages_.GetText(*lt.caption);
+    const std::vector<Column> columns = Columns(lt, *list, table);
+    const std::vector<std::vector<size_t>> groups = GroupRows(lt, *list);
     table.rows = list->rows.size();
 
     Sums grand(columns.size());
