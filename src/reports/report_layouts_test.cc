@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/dispatch.h"
+#include "core/text.h"
 #include "frame/catalogue.h"
 #include "host/interfaces.h"
 #include "host/report/print_layout.h"

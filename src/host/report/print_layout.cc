@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "core/dispatch.h"
+#include "core/text.h"
 #include "host/services/message_table.h"
 
 namespace qts::host {

@@ -7,8 +7,7 @@
 #include <utility>
 
 #include "core/convert.h"
-#include "core/dispatch.h"
-#include "core/format.h"
+#include "core/text.h"
 #include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
 #include "host/data/query.h"

@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "core/format.h"
 #include "host/report/code39.h"
 #include "host/report/report_writers.h"
 

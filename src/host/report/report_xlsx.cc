@@ -12,7 +12,7 @@
 
 #include "core/convert.h"
 #include "core/error.h"
-#include "core/format.h"
+#include "core/text.h"
 #include "host/data/kind_codes.h"
 #include "host/report/report_writers.h"
 
