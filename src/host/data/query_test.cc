@@ -76,7 +76,7 @@ TEST_F(QueryColumnsTest, RowsCarryTheDeclaredKinds) {
   q->Fields().AddColumn("Author", 30, "oTable.IDC");
   QueryPtr more = Q("THGoodSpec");
   more->Fields().KeepOnly({"IDC", "GoodCode"});
-  for (const char* name : {"A", "B", "C", "D"}) more->Fields().AddColumn(name, 15, "''");
+  for (const char* name : {"A", "B", "C", "D"}) more->Fields().AddColumn(name, 15, "NULL");
   q->Union(more, "U");
   q->Open();
   RecordsetPtr rs = q->OpenRecordset();
