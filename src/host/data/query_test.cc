@@ -70,10 +70,10 @@ TEST_F(QueryColumnsTest, ValuesAreReadByColumnType) {
 TEST_F(QueryColumnsTest, RowsCarryTheDeclaredKinds) {
   QueryPtr q = Q("THGoodSpec");
   q->Fields().KeepOnly({"IDC", "GoodCode"});
-  q->Fields().AddColumn("Summa", 19, "oTable.Summa");
-  q->Fields().AddColumn("Free", 20, "oTable.AmountAccount");
-  q->Fields().AddColumn("Price", 24, "oTable.Summa / 2");
-  q->Fields().AddColumn("Author", 30, "oTable.IDC");
+  q->Fields().AddColumn("Summa", Kind::kMoney, "oTable.Summa");
+  q->Fields().AddColumn("Free", Kind::kQuantity, "oTable.AmountAccount");
+  q->Fields().AddColumn("Price", Kind::kPrice, "oTable.Summa / 2");
+  q->Fields().AddColumn("Author", Kind::kUser, "oTable.IDC");
   QueryPtr more = Q("THGoodSpec");
   more->Fields().KeepOnly({"IDC", "GoodCode"});
   for (const char* name : {"A", "B", "C", "D"}) more->Fields().AddColumn(name, 15, "NULL");
@@ -83,8 +83,10 @@ TEST_F(QueryColumnsTest, RowsCarryTheDeclaredKinds) {
   std::vector<int32_t> kinds;
   for (size_t i = 0; i < rs->Fields().Count(); ++i) kinds.push_back(rs->Fields().Item(i).Kind());
   // Catalogue columns by their type; a union's columns are its first part's.
-  EXPECT_EQ(kinds, (std::vector<int32_t>{3, 15, 19, 20, 24, 30}));
-  EXPECT_EQ(rs->Clone()->Fields().Item("Free").Kind(), 20);
+  EXPECT_EQ(kinds,
+            (std::vector<int32_t>{Code(Kind::kLongId), Code(Kind::kText), Code(Kind::kMoney),
+                                  Code(Kind::kQuantity), Code(Kind::kPrice), Code(Kind::kUser)}));
+  EXPECT_EQ(rs->Clone()->Fields().Item("Free").Kind(), Code(Kind::kQuantity));
 }
 
 }  // namespace

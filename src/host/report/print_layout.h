@@ -49,9 +49,6 @@ namespace qts::host {
 
 class MessageTable;
 
-// The number of errors in a layout (a file that is no layout, an unknown key or column).
-inline constexpr int32_t kErrPrintLayout = ComponentError(0x340);
-
 // Values the engine supplies itself, besides the report's: the own enterprise's name, company
 // code, VAT code, director's name and position (from the book's enterprise info), the book's
 // accounting currency, the run's date and the print time.

@@ -212,7 +212,7 @@ class Layouter {
   }
 
   static int32_t EngineKind(std::string_view name) {
-    return name == "@Today" || name == "@Printed" ? kKindDate : 15;
+    return name == "@Today" || name == "@Printed" ? Code(Kind::kDate) : Code(Kind::kText);
   }
 
   Variant EngineValue(std::string_view name) {
@@ -338,7 +338,7 @@ class Layouter {
       if (lc.when) c.when = SourceOf(list, lt, lc.when->column, "shows rows by the column");
       const int32_t kind = list.columns[c.source].kind;
       if (lc.total && !IsNumericKind(kind)) Fail("totals \"" + lc.name + "\", which is no number");
-      if (lc.total && kind == kKindQuantity && lc.unit.empty()) {
+      if (lc.total && kind == Code(Kind::kQuantity) && lc.unit.empty()) {
         Fail("totals the quantity \"" + lc.name + "\" without its unit");
       }
       std::vector<std::string> args;
@@ -576,7 +576,7 @@ class Layouter {
         line.group_start = true;
         line.cells = list.rows[r];
         for (size_t i = 0; i < list.columns.size(); ++i) {
-          if (list.columns[i].kind == kKindMoney) Count(sums, i, line.cells[i], {});
+          if (list.columns[i].kind == Code(Kind::kMoney)) Count(sums, i, line.cells[i], {});
         }
         table.lines.push_back(std::move(line));
       }
@@ -608,7 +608,7 @@ std::string PrintedReport::PageText(int page, int pages) const {
 }
 
 std::string PrintedReport::PrintedText() const {
-  return Compose(texts.printed, {FormatValue(Variant(printed), kKindDate)});
+  return Compose(texts.printed, {FormatValue(Variant(printed), Code(Kind::kDate))});
 }
 
 const MessageTable& ReportMessages() {

@@ -104,11 +104,11 @@ class PrintedReportTest : public testing::SampleBook {
   NamedValueListPtr RestValues(const char* stores = "", const char* goods = "",
                                const char* group = "") {
     auto values = std::make_shared<NamedValueList>();
-    values->Add("ToDate", 9, Variant(Date::FromYmd(2026, 10, 7)));
-    values->Add("StoreCode", 15, Variant(stores));
-    values->Add("GoodCode", 7, Variant(goods));
-    values->Add("GoodGroup", 15, Variant(group));
-    values->Add("DataList", 100, Variant(std::static_pointer_cast<Object>(Rests())));
+    values->Add("ToDate", Kind::kDate, Variant(Date::FromYmd(2026, 10, 7)));
+    values->Add("StoreCode", Kind::kText, Variant(stores));
+    values->Add("GoodCode", Kind::kCode, Variant(goods));
+    values->Add("GoodGroup", Kind::kText, Variant(group));
+    values->Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(Rests())));
     return values;
   }
   std::vector<std::string> Header(const PrintedReport& r) {
@@ -223,7 +223,7 @@ TEST_F(PrintedReportTest, ColumnsShownOnTheirRowsOnlyAndNoEmptySubtotals) {
                   {Variant("G3"), Variant("L"), Variant(Cy("2")), Variant(""), Variant(Cy("0")),
                    Variant(Cy("0"))}});
   NamedValueList values;
-  values.Add("DataList", 100, Variant(std::static_pointer_cast<Object>(rs)));
+  values.Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(rs)));
   PrintedReport r = LayOut(values, R"({"report": "X", "title": 30201, "tables": [{
       "list": "DataList", "columns": [
         {"name": "GoodCode", "caption": 30030}, {"name": "UnitCode", "caption": 30032},

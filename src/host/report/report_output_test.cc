@@ -28,10 +28,10 @@ Currency Cy(const char* text) { return *Currency::Parse(text); }
 // A data list as a report hands it over: goods with quantities and sums.
 RecordsetPtr GoodsRows() {
   auto rs = std::make_shared<Recordset>();
-  rs->Fields().Append("GoodCode", adVarWChar, 20, adFldIsNullable, 7);
-  rs->Fields().Append("Name", adVarWChar, 60, adFldIsNullable, 16);
-  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, kKindQuantity);
-  rs->Fields().Append("RestSumma", adCurrency, 0, adFldIsNullable, kKindMoney);
+  rs->Fields().Append("GoodCode", adVarWChar, 20, adFldIsNullable, Code(Kind::kCode));
+  rs->Fields().Append("Name", adVarWChar, 60, adFldIsNullable, Code(Kind::kName));
+  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, Code(Kind::kQuantity));
+  rs->Fields().Append("RestSumma", adCurrency, 0, adFldIsNullable, Code(Kind::kMoney));
   // Declared by nobody: its storage type decides (a plain number).
   rs->Fields().Append("Ratio", adCurrency, 0, adFldIsNullable);
   rs->Open();
@@ -118,18 +118,19 @@ TEST(ReportDocumentTest, SplitsHeaderValuesAndDataLists) {
 // a quantity that was declared a plain number is one, and the other way round.
 TEST(ReportDocumentTest, KindsAreTheDeclaredOnes) {
   auto rs = std::make_shared<Recordset>();
-  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, 5);
-  rs->Fields().Append("FreeAmount", adCurrency, 0, adFldIsNullable, kKindQuantity);
-  rs->Fields().Append("Author", adInteger, 0, adFldIsNullable, 30);
+  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, Code(Kind::kFloat));
+  rs->Fields().Append("FreeAmount", adCurrency, 0, adFldIsNullable, Code(Kind::kQuantity));
+  rs->Fields().Append("Author", adInteger, 0, adFldIsNullable, Code(Kind::kUser));
   rs->Fields().Append("When", adDate, 0, adFldIsNullable);
   rs->Fields().Append("Note", adVarWChar, 0, adFldIsNullable);
   rs->Open();
   NamedValueList values;
-  values.Add("DataList", 100, Variant(std::static_pointer_cast<Object>(rs)));
+  values.Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(rs)));
   ReportDocument doc = ReportDocument::FromValues("X", values, Date());
   std::vector<int32_t> kinds;
   for (const ReportColumn& c : doc.lists[0].columns) kinds.push_back(c.kind);
-  EXPECT_EQ(kinds, (std::vector<int32_t>{5, kKindQuantity, 30, kKindDate, 15}));
+  EXPECT_EQ(kinds, (std::vector<int32_t>{Code(Kind::kFloat), Code(Kind::kQuantity),
+                                         Code(Kind::kUser), Code(Kind::kDate), Code(Kind::kText)}));
 }
 
 TEST(ReportDocumentTest, FilteredDataListPrintsWhatItShows) {
@@ -215,7 +216,7 @@ TEST(ReportCsvTest, LithuanianLocalForm) {
   EXPECT_NE(text.find("G2;<b>Dėžės</b>;4,000;;2\r\n"), std::string::npos) << text;
   EXPECT_EQ(ParseCsvLocale("LT"), CsvLocale::kLithuanian);
   EXPECT_EQ(ParseCsvLocale(""), CsvLocale::kPlain);
-  EXPECT_QTS_ERROR(ParseCsvLocale("de"), 5);
+  EXPECT_QTS_ERROR(ParseCsvLocale("de"), kErrInvalidCall);
 }
 
 TEST(ReportJsonTest, KeepsNumbersAndDates) {
@@ -281,7 +282,7 @@ TEST(ReportHtmlTest, DrawsThePrintedReportEscaped) {
 
 TEST(ReportHtmlTest, EmptyListSaysSo) {
   NamedValueList values;
-  values.Add("DataList", 100);
+  values.Add("DataList", Kind::kObject);
   std::string html = RenderHtml(
       LayOutReport(ReportDocument::FromValues("X", values, Date()), std::nullopt, nullptr));
   EXPECT_NE(html.find("Duomenų nėra"), std::string::npos);
@@ -312,7 +313,7 @@ TEST_P(ReportFilesTest, UnwritablePathLeavesNothing) {
   std::filesystem::path missing = dir / "no-such-folder" / "r.out";
   ReportDocument doc = GoodsDocument();
   PrintedReport printed = GoodsPrinted(doc);
-  EXPECT_QTS_ERROR(WriteReport(doc, printed, GetParam(), missing), 75);
+  EXPECT_QTS_ERROR(WriteReport(doc, printed, GetParam(), missing), kErrFileAccess);
   EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
   // Written where it can be, the file is there and its temporary is gone.
   auto written = WriteReport(doc, printed, GetParam(), dir / "r.out");
@@ -333,7 +334,7 @@ TEST(ReportFormatTest, Names) {
   EXPECT_EQ(ParseReportFormat("XLSX"), ReportFormat::kXlsx);
   EXPECT_EQ(ParseReportFormat("pdf"), ReportFormat::kPdf);
   EXPECT_EQ(ReportFormatName(ParseReportFormat("csv")), "csv");
-  EXPECT_QTS_ERROR(ParseReportFormat("docx"), 5);
+  EXPECT_QTS_ERROR(ParseReportFormat("docx"), kErrInvalidCall);
 }
 
 }  // namespace

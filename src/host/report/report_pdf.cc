@@ -28,8 +28,6 @@ namespace qts::host {
 
 namespace {
 
-constexpr int32_t kErrFileAccess = 75;
-
 constexpr double kMm = 72.0 / 25.4;
 constexpr double kA4Short = 210 * kMm;
 constexpr double kA4Long = 297 * kMm;

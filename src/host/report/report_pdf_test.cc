@@ -22,12 +22,12 @@ int64_t Rest(int good, int store) { return good * 1000 + store * 100 + 7; }
 // Goods with one to three store rows each, in kilograms and pieces: enough for several pages.
 ReportDocument ManyGoods(int goods) {
   auto rs = std::make_shared<Recordset>();
-  rs->Fields().Append("GoodCode", adVarWChar, 0, adFldIsNullable, 7);
-  rs->Fields().Append("Name", adVarWChar, 0, adFldIsNullable, 16);
-  rs->Fields().Append("UnitCode", adVarWChar, 0, adFldIsNullable, 7);
-  rs->Fields().Append("StoreCode", adVarWChar, 0, adFldIsNullable, 7);
-  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, 20);
-  rs->Fields().Append("RestSumma", adCurrency, 0, adFldIsNullable, 19);
+  rs->Fields().Append("GoodCode", adVarWChar, 0, adFldIsNullable, Code(Kind::kCode));
+  rs->Fields().Append("Name", adVarWChar, 0, adFldIsNullable, Code(Kind::kName));
+  rs->Fields().Append("UnitCode", adVarWChar, 0, adFldIsNullable, Code(Kind::kCode));
+  rs->Fields().Append("StoreCode", adVarWChar, 0, adFldIsNullable, Code(Kind::kCode));
+  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, Code(Kind::kQuantity));
+  rs->Fields().Append("RestSumma", adCurrency, 0, adFldIsNullable, Code(Kind::kMoney));
   rs->Open();
   for (int g = 1; g <= goods; ++g) {
     const int stores = 1 + g % 3;
@@ -42,7 +42,7 @@ ReportDocument ManyGoods(int goods) {
     }
   }
   auto values = std::make_shared<NamedValueList>();
-  values->Add("DataList", 100, Variant(std::static_pointer_cast<Object>(rs)));
+  values->Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(rs)));
   return ReportDocument::FromValues("CRepStoreRestByTerm", *values, Date::FromYmd(2026, 12, 6));
 }
 

@@ -14,8 +14,6 @@ namespace qts::host {
 
 namespace {
 
-constexpr int32_t kErrFileAccess = 75;
-
 // A field quoted when it holds the separator, a quote or a line end.
 std::string CsvField(const std::string& text, char separator) {
   if (text.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string::npos) {
@@ -67,9 +65,9 @@ std::string CsvValue(const Variant& value, int32_t kind, CsvLocale locale) {
     return CCur(value).ToString();
   }
   int decimals = -1;
-  if (kind == kKindMoney) decimals = 2;
-  if (kind == kKindQuantity) decimals = 3;
-  if (kind == kKindPrice) decimals = 4;
+  if (kind == Code(Kind::kMoney)) decimals = 2;
+  if (kind == Code(Kind::kQuantity)) decimals = 3;
+  if (kind == Code(Kind::kPrice)) decimals = 4;
   std::string text = decimals < 0
                          ? (value.Type() == VarType::kDouble ? fmt::format("{}", value.AsDouble())
                                                              : CCur(value).ToString())

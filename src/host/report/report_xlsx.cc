@@ -20,7 +20,6 @@ namespace qts::host {
 
 namespace {
 
-constexpr int32_t kErrFileAccess = 75;
 constexpr uint8_t kPaperA4 = 9;
 // Characters across the printed width, shared out by the columns' widths.
 constexpr double kCharsPortrait = 118;
@@ -40,8 +39,8 @@ const char* NumberFormat(int32_t kind) {
       return "#,##0.000";
     case Code(Kind::kPrice):
       return "#,##0.0000";
-    case kKindDate:
-    case kKindDocDate:
+    case Code(Kind::kDate):
+    case Code(Kind::kFixDocDate):
       return "yyyy-mm-dd";
     default:
       return ClassOfKind(kind) == KindClass::kInteger ? "0" : "";
@@ -143,10 +142,10 @@ double NumberChars(const Variant& value, int32_t kind) {
   const double x = std::abs(CDbl(value));
   int digits = 1;
   for (double limit = 10; x >= limit && digits < 20; limit *= 10) ++digits;
-  const int decimals = kind == kKindMoney      ? 3
-                       : kind == kKindQuantity ? 4
-                       : kind == kKindPrice    ? 5
-                                               : 0;
+  const int decimals = kind == Code(Kind::kMoney)      ? 3
+                       : kind == Code(Kind::kQuantity) ? 4
+                       : kind == Code(Kind::kPrice)    ? 5
+                                                       : 0;
   return digits + (digits - 1) / 3 + decimals + (CDbl(value) < 0 ? 1 : 0);
 }
 

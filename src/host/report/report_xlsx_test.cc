@@ -23,12 +23,12 @@ Currency Cy(const char* text) { return *Currency::Parse(text); }
 // A good in two stores and one in a store of its own, in kilograms and pieces.
 ReportDocument Rests() {
   auto rs = std::make_shared<Recordset>();
-  rs->Fields().Append("GoodCode", adVarWChar, 0, adFldIsNullable, 7);
-  rs->Fields().Append("UnitCode", adVarWChar, 0, adFldIsNullable, 7);
-  rs->Fields().Append("Received", adDate, 0, adFldIsNullable, 9);
-  rs->Fields().Append("StoreCode", adVarWChar, 0, adFldIsNullable, 7);
-  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, 20);
-  rs->Fields().Append("RestSumma", adCurrency, 0, adFldIsNullable, 19);
+  rs->Fields().Append("GoodCode", adVarWChar, 0, adFldIsNullable, Code(Kind::kCode));
+  rs->Fields().Append("UnitCode", adVarWChar, 0, adFldIsNullable, Code(Kind::kCode));
+  rs->Fields().Append("Received", adDate, 0, adFldIsNullable, Code(Kind::kDate));
+  rs->Fields().Append("StoreCode", adVarWChar, 0, adFldIsNullable, Code(Kind::kCode));
+  rs->Fields().Append("Rest", adCurrency, 0, adFldIsNullable, Code(Kind::kQuantity));
+  rs->Fields().Append("RestSumma", adCurrency, 0, adFldIsNullable, Code(Kind::kMoney));
   rs->Open();
   const std::vector<std::string> names = {"GoodCode",  "UnitCode", "Received",
                                           "StoreCode", "Rest",     "RestSumma"};
@@ -39,7 +39,7 @@ ReportDocument Rests() {
   rs->AddNew(names, {Variant("G2"), Variant("vnt"), Variant(Date::FromYmd(2026, 2, 1)),
                      Variant("S1"), Variant(Cy("5")), Variant(Cy("50"))});
   auto values = std::make_shared<NamedValueList>();
-  values->Add("DataList", 100, Variant(std::static_pointer_cast<Object>(rs)));
+  values->Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(rs)));
   return ReportDocument::FromValues("CRepStoreRestByTerm", *values, Date::FromYmd(2026, 12, 6));
 }
 
