@@ -8,6 +8,8 @@
 #include "core/text.h"
 #include "host/data/named_value_list.h"
 #include "host/plugin/component_host.h"
+#include "host/report/print_layout.h"
+#include "host/report/printed_report.h"
 #include "host/report/report_runner.h"
 
 namespace qts::host {
@@ -39,13 +41,10 @@ PrintJob*& Current() {
 ReportFormat FormatOfFile(const std::filesystem::path& file) {
   std::string extension = AsciiLower(file.extension().string());
   if (extension == ".htm") extension = ".html";
-  if (extension == ".pdf") {
-    throw Error(kErrPrint, kSource,
-                "\"" + file.string() + "\": PDF needs the print layouts, which this build has not");
-  }
   if (extension.size() < 2) {
-    throw Error(kErrInvalidCall, kSource,
-                "\"" + file.string() + "\" has no extension: give .html, .xlsx, .csv or .json");
+    throw Error(
+        kErrInvalidCall, kSource,
+        "\"" + file.string() + "\" has no extension: give .html, .pdf, .xlsx, .csv or .json");
   }
   return ParseReportFormat(extension.substr(1));
 }
@@ -88,21 +87,28 @@ PrintJob::PrintJob(std::ostream& out, ReportFormat format, std::string report_cl
       format_(format),
       report_class_(std::move(report_class)),
       bar_code_(bar_code) {
-  if (format == ReportFormat::kXlsx) {
-    throw Error(kErrInvalidCall, kSource, "an XLSX workbook needs a file to be written to");
+  if (format == ReportFormat::kXlsx || format == ReportFormat::kPdf) {
+    throw Error(
+        kErrInvalidCall, kSource,
+        "a " + std::string(ReportFormatName(format)) + " file needs a file to be written to");
   }
 }
 
-void PrintJob::Print(const ReportDocument& doc) {
+void PrintJob::Print(const ReportDocument& doc, const AppContextPtr& book) {
+  // CSV and JSON carry the data lists as they are; the printed forms go through the layout.
+  const bool printed_form = format_ == ReportFormat::kHtml || format_ == ReportFormat::kPdf ||
+                            format_ == ReportFormat::kXlsx;
+  const PrintedReport printed =
+      printed_form ? LayOutReport(doc, LoadPrintLayout(doc.report_class), book) : PrintedReport();
   if (!out_) {
-    for (std::filesystem::path& path : WriteReport(doc, format_, file_)) {
+    for (std::filesystem::path& path : WriteReport(doc, printed, format_, file_)) {
       written_.push_back(std::move(path));
     }
     return;
   }
   switch (format_) {
     case ReportFormat::kHtml:
-      *out_ << RenderHtml(doc);
+      *out_ << RenderHtml(printed);
       break;
     case ReportFormat::kJson:
       *out_ << RenderJson(doc).dump(2) << "\n";
@@ -114,6 +120,7 @@ void PrintJob::Print(const ReportDocument& doc) {
       }
       break;
     case ReportFormat::kXlsx:
+    case ReportFormat::kPdf:
       break;
   }
   *out_ << std::flush;
@@ -163,7 +170,7 @@ bool ReportRunner::Run(const AppContextPtr& book) {
   ObjectPtr report = CreateReport(*host, form_->report_class, DefaultComponentPath());
   ReportRun run = RunReport(report, book, params_);
   if (!run.printed) return false;
-  job->Print(ReportDocument::FromValues(form_->report_class, *run.values, Date::Now()));
+  job->Print(ReportDocument::FromValues(form_->report_class, *run.values, Date::Now()), book);
   return true;
 }
 

@@ -35,8 +35,8 @@ struct PrintForm {
 // no document type has one.
 [[nodiscard]] const PrintForm* FindPrintForm(std::string_view name);
 
-// Where the next print goes. The format is the file's extension: .html (.htm), .xlsx, .csv,
-// .json (.pdf is refused until the print layouts can draw it).
+// Where the next print goes. The format is the file's extension: .html (.htm), .pdf, .xlsx,
+// .csv, .json.
 class PrintJob {
  public:
   // `report_class` (may be empty) is the print form the person chose; `bar_code` asks for the
@@ -45,15 +45,17 @@ class PrintJob {
   // The same in the format given.
   PrintJob(std::filesystem::path file, ReportFormat format, std::string report_class,
            bool bar_code);
-  // To a stream: HTML, CSV (the data lists one after the other) or JSON; an XLSX workbook needs
-  // a file (error 5).
+  // To a stream: HTML, CSV (the data lists one after the other) or JSON; a PDF document or an
+  // XLSX workbook needs a file (error 5).
   PrintJob(std::ostream& out, ReportFormat format, std::string report_class, bool bar_code);
 
   const std::filesystem::path& File() const { return file_; }
   const std::string& ReportClass() const { return report_class_; }
   bool BarCode() const { return bar_code_; }
-  // Writes `doc`; the files written are kept ("-" for the stream).
-  void Print(const ReportDocument& doc);
+  // Writes `doc`: HTML, PDF and XLSX laid out by its report's print layout (`book` says the
+  // header's codes by name and gives the company), CSV and JSON as its data lists are. The
+  // files written are kept ("-" for the stream).
+  void Print(const ReportDocument& doc, const AppContextPtr& book);
   const std::vector<std::filesystem::path>& Written() const { return written_; }
   bool Printed() const { return !written_.empty(); }
 

@@ -136,10 +136,10 @@ class LayoutReader {
     return item;
   }
 
-  LayoutColumn Column(const Json& j, const std::string& where) const {
+  PrintLayoutColumn Column(const Json& j, const std::string& where) const {
     OnlyKeys(j, where,
              {"name", "caption", "caption_args", "code", "width", "wrap", "total", "unit", "when"});
-    LayoutColumn column;
+    PrintLayoutColumn column;
     column.name = Text(j, "name", where, true);
     if (!j.contains("caption")) Fail(where, "needs \"caption\"");
     column.caption = Key(j["caption"], where + ".caption");
@@ -184,13 +184,14 @@ class LayoutReader {
     }
     std::set<std::string> seen;
     for (size_t i = 0; i < j["columns"].size(); ++i) {
-      LayoutColumn column = Column(j["columns"][i], where + ".columns[" + std::to_string(i) + "]");
+      PrintLayoutColumn column =
+          Column(j["columns"][i], where + ".columns[" + std::to_string(i) + "]");
       if (!seen.insert(AsciiLower(column.name)).second) {
         Fail(where, "column \"" + column.name + "\" is shown twice");
       }
       table.columns.push_back(std::move(column));
     }
-    for (const LayoutColumn& column : table.columns) {
+    for (const PrintLayoutColumn& column : table.columns) {
       if (!column.unit.empty() && !table.Find(column.unit)) {
         Fail(where + ".columns." + column.name,
              "its unit column \"" + column.unit + "\" is not shown");
@@ -284,8 +285,8 @@ void AddUnique(std::vector<std::string>& names, const std::string& name) {
 
 }  // namespace
 
-const LayoutColumn* LayoutTable::Find(std::string_view name) const {
-  for (const LayoutColumn& column : columns) {
+const PrintLayoutColumn* LayoutTable::Find(std::string_view name) const {
+  for (const PrintLayoutColumn& column : columns) {
     if (EqualsIgnoreCase(column.name, name)) return &column;
   }
   return nullptr;
@@ -307,7 +308,7 @@ std::vector<int32_t> PrintLayout::CaptionKeys() const {
   }
   for (const LayoutTable& table : tables) {
     if (table.caption) keys.insert(*table.caption);
-    for (const LayoutColumn& column : table.columns) keys.insert(column.caption);
+    for (const PrintLayoutColumn& column : table.columns) keys.insert(column.caption);
     if (table.group && table.group->subtotal) keys.insert(*table.group->subtotal);
   }
   for (const LayoutSignature& signature : signatures) {
@@ -326,7 +327,7 @@ std::vector<std::string> PrintLayout::ValueNames() const {
   }
   for (const LayoutTable& table : tables) {
     AddUnique(names, table.list);
-    for (const LayoutColumn& column : table.columns) {
+    for (const PrintLayoutColumn& column : table.columns) {
       for (const std::string& name : column.caption_args) AddUnique(names, name);
     }
   }

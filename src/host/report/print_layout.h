@@ -83,7 +83,7 @@ struct LayoutCondition {
   Variant equals;
 };
 
-struct LayoutColumn {
+struct PrintLayoutColumn {
   std::string name;
   int32_t caption = 0;
   std::vector<std::string> caption_args;  // values put into the caption's "%0" ...
@@ -104,10 +104,10 @@ struct LayoutGroup {
 struct LayoutTable {
   std::string list;
   std::optional<int32_t> caption;
-  std::vector<LayoutColumn> columns;
+  std::vector<PrintLayoutColumn> columns;
   std::optional<LayoutGroup> group;
 
-  const LayoutColumn* Find(std::string_view name) const;
+  const PrintLayoutColumn* Find(std::string_view name) const;
 };
 
 struct LayoutSignature {

@@ -13,6 +13,7 @@
 #include "host/data/query.h"
 #include "host/data/recordset.h"
 #include "host/data/sql_tools.h"
+#include "host/report/print_forms.h"
 #include "host/services/enterprise_info.h"
 #include "host/services/message_table.h"
 
@@ -312,7 +313,7 @@ class Layouter {
 
   struct Column {
     size_t source;  // index in the data list
-    const LayoutColumn* layout;
+    const PrintLayoutColumn* layout;
     std::optional<size_t> when;  // the condition's column
     std::optional<size_t> unit;  // the unit column, as a printed column
     bool group = false;          // one of the group's own values
@@ -332,7 +333,7 @@ class Layouter {
   std::vector<Column> Columns(const LayoutTable& lt, const ReportList& list, PrintedTable& table) {
     std::vector<Column> columns;
     double widths = 0;
-    for (const LayoutColumn& lc : lt.columns) {
+    for (const PrintLayoutColumn& lc : lt.columns) {
       Column c{SourceOf(list, lt, lc.name, "shows the column"), &lc, std::nullopt, std::nullopt,
                false};
       if (lc.when) c.when = SourceOf(list, lt, lc.when->column, "shows rows by the column");
@@ -551,7 +552,7 @@ class Layouter {
   // --- Without a layout ---
 
   void Plain(PrintedReport& out) {
-    out.title = doc_.report_class;
+    out.title = ReportTitle(doc_.report_class);
     out.header.push_back({HeaderStyle::kTitle, "", out.title, false});
     for (const ReportHeaderValue& v : doc_.values) {
       if (IsBlank(v.value)) continue;
@@ -632,8 +633,10 @@ PrintedReport LayOutReport(ReportDocument&& doc, const std::optional<PrintLayout
 
 std::string ReportTitle(std::string_view report_class) {
   std::optional<PrintLayout> layout = LoadPrintLayout(report_class);
-  if (!layout) return std::string(report_class);
-  return ReportMessages().GetText(layout->title);
+  if (layout) return ReportMessages().GetText(layout->title);
+  // An act without a layout of its own yet is titled as its print form is named.
+  if (const PrintForm* form = FindPrintForm(report_class)) return UCase(form->caption);
+  return std::string(report_class);
 }
 
 std::vector<std::string> SelectionCodes(std::string_view text) {

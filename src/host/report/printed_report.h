@@ -113,7 +113,8 @@ PrintedReport LayOutReport(const ReportDocument& doc, const std::optional<PrintL
 PrintedReport LayOutReport(ReportDocument&& doc, const std::optional<PrintLayout>& layout,
                            const AppContextPtr& book);
 
-// The printed title of a report class: its layout's title, or the class name without one.
+// The printed title of a report class: its layout's title; without one, the name of the
+// print form that prints it in capitals ("PREKIŲ NURAŠYMO AKTAS"), else the class name.
 std::string ReportTitle(std::string_view report_class);
 
 // The codes of a selection text: a list of quoted codes ("'S1','S2'") or plain codes separated

@@ -105,7 +105,7 @@ std::map<int32_t, int> LayoutMessages() {
     }
     for (const LayoutTable& table : layout->tables) {
       if (table.caption) use(*table.caption, 0);
-      for (const LayoutColumn& column : table.columns)
+      for (const PrintLayoutColumn& column : table.columns)
         use(column.caption, column.caption_args.size());
       if (table.group && table.group->subtotal) use(*table.group->subtotal, 0);
     }
