@@ -133,14 +133,7 @@ INSTANTIATE_TEST_SUITE_P(EveryReport, ReportLayoutTest, ::testing::Range<size_t>
                                   std::to_string(info.param % 2);
                          });
 
-// The acts printed from a document's dialog that are still drawn without a layout of their own
-// (every value a header line, every data list a table under its column names). A layout added
-// for one of them must take it off this list.
-const std::set<std::string> kActsAwaitingLayouts = {"CRepMFC", "CRepWriteOff", "CRepWriteOffAR",
-                                                    "CRepWriteOffCalc"};
-
-// Every report class of the catalogue has a layout (but the acts listed above), and every
-// layout is of a report class.
+// Every report class of the catalogue has a layout, and every layout is of a report class.
 TEST(ReportLayoutCatalogueTest, EveryReportClassHasItsLayout) {
   std::set<std::string> reports;
   for (const frame::ClassInfo& cls : frame::Catalogue::Instance().Units()) {
@@ -152,11 +145,6 @@ TEST(ReportLayoutCatalogueTest, EveryReportClassHasItsLayout) {
   }
   ASSERT_FALSE(reports.empty());
   for (const std::string& name : reports) {
-    if (kActsAwaitingLayouts.count(name)) {
-      EXPECT_FALSE(host::LoadPrintLayout(name).has_value())
-          << name << " has its layout now: take it off kActsAwaitingLayouts";
-      continue;
-    }
     EXPECT_TRUE(host::LoadPrintLayout(name).has_value()) << name << " has no print layout";
   }
   for (const std::string& name : host::PrintLayoutClasses()) {
