@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@
 #include "host/data/named_value_list.h"
 #include "host/data/recordset.h"
 #include "host/interfaces.h"
+#include "host/report/print_layout.h"
+#include "host/report/printed_report.h"
+#include "host/report/report_document.h"
 #include "host/report/report_engine.h"
 #include "reports/testing/report_harness.h"
 
@@ -146,6 +150,27 @@ TEST_F(ReceiptActTest, OpeningTheReceiptPrintsItsOwnActFromThePrintButton) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("\"psDocNr\": \"R-000101\""), std::string::npos) << text;
   EXPECT_NE(text.find("\"mnfc_ttx\""), std::string::npos) << text;
+}
+
+TEST_F(ReceiptActTest, ThePrintedActSaysTheReceiptItsPersonsAndTotalsInWords) {
+  OpenAndFill();
+  ASSERT_TRUE(Run());
+  const host::PrintedReport printed = host::LayOutReport(
+      host::ReportDocument::FromValues("CRepMFC", *values_, Date::FromYmd(2026, 12, 6)),
+      host::LoadPrintLayout("CRepMFC"), book_);
+  EXPECT_EQ(printed.title, frame::MessageText(1080));
+  std::map<std::string, std::string> lines;
+  for (const host::PrintedHeaderLine& line : printed.header) lines[line.caption] = line.text;
+  EXPECT_EQ(lines["Padalinys"], "D1 : " + Stored("REFDepartment", "Name", "D1"));
+  EXPECT_EQ(lines["Sandėlis"], "S1: " + Stored("STStore", "Name", "S1"));
+  EXPECT_EQ(lines["Paskirtis"], "Duonos gamyba");
+  ASSERT_EQ(printed.signatures.size(), 3u);
+  EXPECT_EQ(printed.signatures[0].role, "Perdavė");
+  EXPECT_EQ(printed.signatures[0].name, PersonLine("P3"));
+  EXPECT_EQ(printed.signatures[1].name, "");  // signed by hand
+  EXPECT_EQ(printed.signatures[2].name, PersonLine("P4"));
+  ASSERT_EQ(printed.tables.size(), 1u);
+  EXPECT_EQ(printed.tables[0].rows, 1u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@
 #include "host/data/named_value_list.h"
 #include "host/data/recordset.h"
 #include "host/interfaces.h"
+#include "host/report/print_layout.h"
+#include "host/report/printed_report.h"
+#include "host/report/report_document.h"
 #include "host/report/report_engine.h"
 #include "host/ui/doc_spec.h"
 #include "reports/testing/report_harness.h"
@@ -307,6 +311,80 @@ TEST_F(WriteOffActTest, ThePrintButtonPrintsASavedDocumentWithoutWritingIt) {
   Do({"set edName Perspausdinta"});
   dialog_->Print("CRepWriteOff", file, false);
   EXPECT_EQ(log_->written.size(), writes + 1);
+}
+
+// The act as a person reads it: laid out by its print layout, every line said in words taken
+// from the form and the book, the committee on the signature lines with their positions, the
+// rows and their totals the document's.
+TEST_F(WriteOffActTest, ThePrintedActSaysTheDocumentTheCommitteeAndTheTotals) {
+  OpenAndFill();
+  Do({"cell 1 Price 2,5", "cell 2 Price 4", "save"});
+  auto params = Params();
+  params->Add("ParamPrintBarCode", 0, Variant(int32_t{1}));
+  ASSERT_TRUE(Run("CRepWriteOff", params));
+  const host::PrintedReport printed = host::LayOutReport(
+      host::ReportDocument::FromValues("CRepWriteOff", *values_, Date::FromYmd(2026, 12, 6)),
+      host::LoadPrintLayout("CRepWriteOff"), book_);
+
+  EXPECT_EQ(printed.title, "PREKIŲ NURAŠYMO AKTAS");
+  std::map<std::string, std::string> lines;  // caption (or style) -> text
+  std::string bar_code;
+  for (const host::PrintedHeaderLine& line : printed.header) {
+    if (line.barcode) bar_code = line.text;
+    lines[line.caption.empty() ? std::to_string(static_cast<int>(line.style)) + line.text
+                               : line.caption] = line.text;
+  }
+  const StoredPerson director = Person("P1");
+  const StoredPerson accountable = Person("P4");
+  EXPECT_EQ(lines["TVIRTINU"], director.position + " " + director.first + "  " + director.last);
+  EXPECT_EQ(lines["Padalinys"], "Gamyba (D1)");
+  EXPECT_EQ(lines["Sandėlis"], "Main (S1)");
+  EXPECT_EQ(lines["Mėnuo"], "vasaris");
+  EXPECT_EQ(lines["Paskirtis"], "Sugadintos prekės");
+  EXPECT_EQ(lines["Materialiai atsakingas asmuo"],
+            accountable.position + " " + accountable.first + " " + accountable.last);
+  bool numbered = false;
+  for (const host::PrintedHeaderLine& line : printed.header) {
+    numbered = numbered || line.text == "Nr. W-00077, 2026-02-10";
+  }
+  EXPECT_TRUE(numbered);
+  EXPECT_EQ(bar_code, values_->Item("BarCode").Value().AsString());
+
+  // The committee: head and three members, each with the position the catalogue gives, then
+  // the accountable person.
+  ASSERT_EQ(printed.signatures.size(), 5u);
+  const char* committee[] = {"P2", "P3", "P5", "P4"};
+  for (size_t i = 0; i < 4; ++i) {
+    const StoredPerson member = Person(committee[i]);
+    EXPECT_EQ(printed.signatures[i].role, i == 0 ? "Komisijos pirmininkas" : "Komisijos narys");
+    EXPECT_EQ(printed.signatures[i].position, member.position);
+    EXPECT_EQ(printed.signatures[i].name,
+              member.last.empty() ? member.first : member.first + " " + member.last);
+  }
+  EXPECT_EQ(printed.signatures[4].name, accountable.first + " " + accountable.last);
+
+  // The rows and the total of the sums, against the book.
+  ASSERT_EQ(printed.tables.size(), 1u);
+  const host::PrintedTable& table = printed.tables[0];
+  EXPECT_EQ(table.rows, Rows(kOpenWriteOff).size());
+  size_t summa = table.columns.size();
+  for (size_t c = 0; c < table.columns.size(); ++c) {
+    if (table.columns[c].name == "Summa") summa = c;
+  }
+  ASSERT_LT(summa, table.columns.size());
+  db::StatementHandle s = book_->Connection().Prepare(
+      "SELECT SUM(\"Summa\") FROM \"T$THGoodSpec\" WHERE \"DocID\" = ?1");
+  s->BindInt64(1, kOpenWriteOff);
+  ASSERT_TRUE(s->Step());
+  const Currency stored = s->GetCurrency(0);
+  bool totalled = false;
+  for (const host::PrintedLine& line : table.lines) {
+    if (line.kind != host::LineKind::kTotal || line.cells[summa].IsEmpty()) continue;
+    EXPECT_EQ(CCur(line.cells[summa]).ToString(), stored.ToString());
+    EXPECT_EQ(stored.ToString(), "15.5");
+    totalled = true;
+  }
+  EXPECT_TRUE(totalled);
 }
 
 }  // namespace
