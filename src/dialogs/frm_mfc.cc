@@ -96,24 +96,9 @@ void frmMFC::mBaseDlg_BeforeLoadHandling(bool cancel) {
   if (cancel) return;
   try {
     host::BusyIndicator busy;
+    StartDocument("MFC", kControlCodes);
     auto self = std::dynamic_pointer_cast<host::IDialogForm>(shared_from_this());
-    m_Spec = std::make_shared<host::DocSpec>();
-    m_Spec->Init(self, m_Doc->Application());
-    m_Controller = std::make_shared<CIWCtrl_SystemDialog>();
-    for (int32_t code : kControlCodes) m_Controller->ControlList()->Add(code);
-    m_Controller->Init("MFC", self, mBaseDlg, m_Doc, "", "IsPosted", m_Spec, true, 1);
-    m_Controller->FrmDSpec()->SetCopyButton(Item("btCreateCopy"));
-    m_Doc->Fields().Item("DocTypeCode").SetValue(Variant("MFC"));
-    m_Doc->InitNew();
-
     host::SystemDialog& d = *mBaseDlg;
-    d.BindField(Item("edNumb"), "Number", "IsPosted");
-    d.BindField(Item("edName"), "Name", "");
-    d.BindField(Item("edDate"), "DocumentDate", "IsPosted");
-    d.BindField(Item("edSum"), "Summa", "");
-    d.BindField(Item("chIsClosed"), "IsClosed", "");
-    d.BindField(Item("cbDepartment"), "Department", "IsPosted");
-    d.BindField(Item("cbStore"), "StoreCode", "IsPosted");
     d.BindPersonField(Item("cbPerson"), "Gavejas", host::kPersonBindingKind, "IsPosted");
     d.BindPersonField(Item("cbKontrolerius"), "Kontrolerius", host::kPersonBindingKind, "IsPosted");
     m_Roles = {m_Controller->BaseClass()->RegisterPersonRole(Item("cbPerson"), "Gavejas", "DB"),

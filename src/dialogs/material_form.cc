@@ -6,7 +6,9 @@
 #include "dialogs/iwctrl_system_dialog.h"
 #include "host/data/named_value_list.h"
 #include "host/documents/th_document.h"
+#include "host/ui/control_list.h"
 #include "host/ui/doc_spec.h"
+#include "host/ui/doc_spec_frame.h"
 #include "host/ui/system_dialog.h"
 
 namespace qts::dialogs {
@@ -40,6 +42,28 @@ void MaterialForm::Attach(const std::shared_ptr<host::SystemDialog>& base) {
 bool MaterialForm::IsPosted() const {
   const Variant& posted = m_Doc->Fields().Item("IsPosted").Value();
   return !posted.IsNull() && !posted.IsEmpty() && IsTrue(Ne(posted, Variant(int32_t{0})));
+}
+
+void MaterialForm::StartDocument(std::string_view doc_type,
+                                 std::span<const int32_t> control_codes) {
+  auto self = std::dynamic_pointer_cast<host::IDialogForm>(shared_from_this());
+  m_Spec = std::make_shared<host::DocSpec>();
+  m_Spec->Init(self, m_Doc->Application());
+  m_Controller = std::make_shared<CIWCtrl_SystemDialog>();
+  for (int32_t code : control_codes) m_Controller->ControlList()->Add(code);
+  m_Controller->Init(std::string(doc_type), self, mBaseDlg, m_Doc, "", "IsPosted", m_Spec, true, 1);
+  m_Controller->FrmDSpec()->SetCopyButton(Item("btCreateCopy"));
+  m_Doc->Fields().Item("DocTypeCode").SetValue(Variant(std::string(doc_type)));
+  m_Doc->InitNew();
+
+  host::SystemDialog& d = *mBaseDlg;
+  d.BindField(Item("edNumb"), "Number", "IsPosted");
+  d.BindField(Item("edName"), "Name", "");
+  d.BindField(Item("edDate"), "DocumentDate", "IsPosted");
+  d.BindField(Item("edSum"), "Summa", "");
+  d.BindField(Item("chIsClosed"), "IsClosed", "");
+  d.BindField(Item("cbDepartment"), "Department", "IsPosted");
+  d.BindField(Item("cbStore"), "StoreCode", "IsPosted");
 }
 
 void MaterialForm::Release() {

@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,11 @@ class MaterialForm : public frame::ComponentObject,
   bool IsPosted() const;
   // Drops what Attach and the load made; the controller is terminated.
   void Release();
+  // What both forms do first on load: the grid and the controller over the document (with
+  // the controls its list knows by `control_codes`), a new document of `doc_type`, and the
+  // header fields every material document binds (number, name, date, sum, closed,
+  // department, store; those that are part of posting are locked while it is posted).
+  void StartDocument(std::string_view doc_type, std::span<const int32_t> control_codes);
 
   std::shared_ptr<host::Form> form_;
   std::shared_ptr<host::SystemDialog> mBaseDlg;
