@@ -1,0 +1,277 @@
+#include "dialogs/pack_declaration.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/convert.h"
+#include "core/testing/qts_matchers.h"
+#include "host/data/app_context.h"
+#include "host/data/named_value_list.h"
+#include "host/data/query.h"
+#include "host/data/testing/sample_book.h"
+#include "host/schema/schema.h"
+#include "sql/translator.h"
+
+namespace qts::dialogs {
+namespace {
+
+// A small book of the second quarter of 2026 worked by hand. Goods (category 0; weights per
+// unit "vnt", rate 1):
+//   PD  domestic, sub-category 80, type 1, 2 kg net / 2.5 kg gross      (POP)
+//   PF  foreign,  sub-category 80, type 1, 4 kg / 5 kg                   (PLA)
+//   PX  foreign,  sub-category 80, type 1, weighed in pounds: weighs 0   (PLA)
+//   PT  foreign,  type 2, 1000 g / 1500 g                                (STI)
+//   PDT domestic, type 3, 10 kg / 12 kg                                  (MED)
+//   RD  domestic, reusable, type 1, 1 kg / 3 kg                          (PLA)
+//   RD3 domestic, reusable, type 3, 0.01 t / 0.03 t                      (MED)
+//   RF  foreign,  reusable, type 1, 2 kg / 2.4 kg                        (PET)
+//   RF3 foreign,  reusable, type 3, 5 kg / 7 kg                          (MED)
+// Purchases (PISF): 101 under VAT direction 10 (PF 100, PT 50, RF 20), 102 under 30 (PD 40,
+// RD 10), 103 with no direction at all (PD 5), 105 a return from customer C1 under 30 (RF 7,
+// RF3 2, RD 1).
+// Sales (PRSF): 201 under 30 -- PD 30 linked 20 to 102 and 5 to 103 (5 not linked), PF 60
+// linked to 101, RD 4 linked to 102, RF 5 linked to 101; 202 under 20 -- PF 30 and RF 10
+// linked to 101, PX 5; 203 with no direction -- PD 2, not linked.
+// Sales of products (TPPR): 301 under 30 -- PDT 10, PT 20 linked to 101 and packing the PF row
+// of 201; 302 under 20 -- PT 10 linked to 101; 303 under 30 -- RD3 6, RF3 8; 304 under 10 --
+// RF3 3.
+// Outside the declaration: 401 dated in July, 402 not posted.
+void SeedDeclarationBook(db::Connection& c) {
+  const std::vector<std::string> statements = {
+      R"(INSERT INTO "T$REFGood"("Code","Name","Category","SubCategory","IsDomManufact") VALUES
+         ('PD','Dėžė',0,80,1),('PF','Maišelis',0,80,0),('PX','Svarų maišelis',0,80,0),
+         ('PT','Stiklainis',0,0,0),('PDT','Padėklas',0,0,1),('RD','Dėžė daugkartinė',0,0,1),
+         ('RD3','Padėklas daugkartinis',0,0,1),('RF','Butelis',0,0,0),
+         ('RF3','Konteineris',0,0,0))",
+      R"(INSERT INTO "T$REFGoodUnit"("GoodCode","UnitCode","Rate","IsAccount","Weight",
+         "GrossWeight","UnitWeightCode","PackMaterialKind","PackType","IsReusable") VALUES
+         ('PD','vnt',1,1,2,2.5,'kg','POP',1,0),('PF','vnt',1,1,4,5,'KG','PLA',1,0),
+         ('PX','vnt',1,1,4,5,'lb','PLA',1,0),('PT','vnt',1,1,1000,1500,'g','STI',2,0),
+         ('PDT','vnt',1,1,10,12,'kg','MED',3,0),('RD','vnt',1,1,1,3,'kg','PLA',1,1),
+         ('RD3','vnt',1,1,0.01,0.03,'t','MED',3,1),('RF','vnt',1,1,2,2.4,'kg','PET',1,1),
+         ('RF3','vnt',1,1,5,7,'kg','MED',3,1))",
+      R"(INSERT INTO "T$THDocument"("IDC","DocTypeCode","Number","DocumentDate","IsPosted")
+         VALUES (101,'PISF','P101','2026-04-01',1),(102,'PISF','P102','2026-04-02',1),
+         (103,'PISF','P103','2026-04-03',1),(105,'PISF','P105','2026-06-10',1),
+         (201,'PRSF','S201','2026-05-01',1),(202,'PRSF','S202','2026-05-02',1),
+         (203,'PRSF','S203','2026-05-03',1),(301,'TPPR','T301','2026-06-01',1),
+         (302,'TPPR','T302','2026-06-02',1),(303,'TPPR','T303','2026-06-03',1),
+         (304,'TPPR','T304','2026-06-04',1),(401,'PRSF','S401','2026-07-01',1),
+         (402,'PRSF','S402','2026-05-05',0))",
+      R"(INSERT INTO "T$PISFTHDocument"("DocID","VATDirection") VALUES (101,'10'),(102,'30'),
+         (105,'30'))",
+      R"(INSERT INTO "T$PRSFTHDocument"("DocID","VATDirection") VALUES (201,'30'),(202,'20'),
+         (401,'20'),(402,'20'))",
+      R"(INSERT INTO "T$TPPRTHDocument"("DocID","VATDirection") VALUES (301,'30'),(302,'20'),
+         (303,'30'),(304,'10'))",
+      R"(INSERT INTO "T$THPartyAttribute"("DocID","RolePartyCode","PartyCode","PartyKind")
+         VALUES (105,'PAR','C1',1),(105,'CUST','C1',1),(101,'PAR','C2',1))",
+      R"(INSERT INTO "T$THGoodSpec"("IDC","DocID","PosNumb","GoodCode","UnitCode","Amount",
+         "AmountAccount") VALUES
+         (1011,101,1,'PF','vnt',100,100),(1012,101,2,'PT','vnt',50,50),
+         (1013,101,3,'RF','vnt',20,20),(1021,102,1,'PD','vnt',40,40),
+         (1022,102,2,'RD','vnt',10,10),(1031,103,1,'PD','vnt',5,5),
+         (1051,105,1,'RF','vnt',7,7),(1052,105,2,'RF3','vnt',2,2),(1053,105,3,'RD','vnt',1,1),
+         (2011,201,1,'PD','vnt',30,30),(2012,201,2,'PF','vnt',60,60),
+         (2013,201,3,'RD','vnt',4,4),(2014,201,4,'RF','vnt',5,5),
+         (2021,202,1,'PF','vnt',30,30),(2022,202,2,'RF','vnt',10,10),
+         (2023,202,3,'PX','vnt',5,5),(2031,203,1,'PD','vnt',2,2),
+         (3011,301,1,'PDT','vnt',10,10),(3012,301,2,'PT','vnt',20,20),
+         (3021,302,1,'PT','vnt',10,10),(3031,303,1,'RD3','vnt',6,6),
+         (3032,303,2,'RF3','vnt',8,8),(3041,304,1,'RF3','vnt',3,3),
+         (4011,401,1,'PF','vnt',1,1),(4021,402,1,'PF','vnt',1,1))",
+      R"(INSERT INTO "T$THGoodSpecFixLog"("GoodCode","OutcomeSpecID","IncomeSpecID","Amount")
+         VALUES ('PD',2011,1021,20),('PD',2011,1031,5),('PF',2012,1011,60),
+         ('RD',2013,1022,4),('RF',2014,1013,5),('PF',2021,1011,30),('RF',2022,1013,10),
+         ('PT',3012,1012,20),('PT',3021,1012,10))",
+      R"(INSERT INTO "T$THGoodContent"("SpecId","CorSpecID","GoodCode","AmountAccount")
+         VALUES (3012,2012,'PT',20))",
+  };
+  for (const std::string& sql : statements) host::schema::testing::Seed(c, sql);
+}
+
+std::string Text(const Variant& v) { return v.IsNull() || v.IsEmpty() ? "-" : CStr(v); }
+
+// A result row as "good list type out/inc amount: column=tonnes ..." with its non-zero columns.
+std::string Describe(const host::NamedValueList& f) {
+  std::string row = Text(f.Item("GoodCode").Value()) + " " + Text(f.Item("List").Value()) + " " +
+                    Text(f.Item("DocTypeCode").Value()) + " " +
+                    Text(f.Item("OutVATDirection").Value()) + "/" +
+                    Text(f.Item("IncVATDirection").Value()) + " " +
+                    CCur(f.Item("Amount").Value()).ToString() + ":";
+  for (const DeclarationColumn& c : DeclarationColumns()) {
+    const Currency tonnes = CCur(f.Item(c.name).Value());
+    if (tonnes != Currency()) row += std::string(" ") + c.name + "=" + tonnes.ToString();
+  }
+  return row;
+}
+
+class PackDeclarationTest : public host::testing::SampleBook {
+ protected:
+  void SetUp() override {
+    SampleBook::SetUp();
+    SeedDeclarationBook(book_->Connection());
+  }
+  PackDeclaration Quarter(bool reusable) {
+    return PackDeclaration(book_, Date::FromYmd(2026, 4, 1), Date::FromYmd(2026, 6, 30), reusable);
+  }
+  std::vector<std::string> Declared(bool reusable) {
+    host::QueryPtr q = Quarter(reusable).BuildDeclarationQuery();
+    std::vector<std::string> rows;
+    for (q->MoveFirst(); !q->Eof(); q->MoveNext()) rows.push_back(Describe(q->Fields()));
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+};
+
+// Each expected row, worked by hand: tonnes = quantity x weight per unit / the unit's divisor,
+// material weight for the sub-category 80 columns f502..f505, gross less net otherwise.
+TEST_F(PackDeclarationTest, EveryNonReusableColumnIsReachedWithTheTonnesWorkedByHand) {
+  std::vector<std::string> expected = {
+      // PD sold at home: 20 linked to a purchase under 30: 20 x 2 / 1000 material (f502) and
+      // 20 x 0.5 / 1000 packaging (f506).
+      "PD 1 PRSF 30/30 20: f502=0.04 f506=0.01",
+      // PD linked to the purchase without a direction (5) and not linked (5): no income
+      // direction, so not in f502; the sale's own direction 30 puts both in f506.
+      "PD 1 PRSF 30/- 10: f506=0.005",
+      // PF bought under 10, sold at home: 60 x 4 / 1000 and 60 x 1 / 1000.
+      "PF 1 PRSF 30/10 60: f503=0.24 f508=0.06",
+      // PF bought under 10, exported under 20: 30 x 4 / 1000 and 30 x 1 / 1000.
+      "PF 1 PRSF 20/10 30: f504=0.12 f510=0.03",
+      // PF bought under 10 (100) less what was sold (60 + 30): not sold.
+      "PF 2 PISF -/- 100: f505=0.4 f512=0.1",
+      "PF 2 PRSF -/- -90: f505=-0.36 f512=-0.09",
+      // PT bought under 10 (50): 50 x 500 g / 1,000,000.
+      "PT 2 PISF -/- 50: f513=0.025",
+      // PT in a product exported under 20: 10 x 500 / 1,000,000.
+      "PT 1 TPPR 20/10 10: f511=0.005",
+      // PT packing the PF row bought under 10 and sold under 30: 20 x 500 / 1,000,000.
+      "PT 3 TPPR -/- 20: f509=0.01",
+      // PDT, domestic transport packaging in a product sold under 30: 10 x 2 / 1000.
+      "PDT 1 TPPR 30/- 10: f507=0.02",
+  };
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Declared(false), expected);
+}
+
+TEST_F(PackDeclarationTest, EveryReusableColumnIsReachedWithTheTonnesWorkedByHand) {
+  std::vector<std::string> expected = {
+      // RD bought under 30, sold at home: 4 x 2 / 1000.
+      "RD 1 PRSF 30/30 4: f602=0.008",
+      // RF bought under 10, sold at home (5 x 0.4 / 1000) and exported (10 x 0.4 / 1000).
+      "RF 1 PRSF 30/10 5: f604=0.002",
+      "RF 1 PRSF 20/10 10: f606=0.004",
+      // RD3 in a product sold under 30: 6 x 0.02 t.
+      "RD3 1 TPPR 30/- 6: f603=0.12",
+      // RF3 transport packaging in products: 8 + 3 units x 2 / 1000, one row.
+      "RF3 3 TPPR -/- 11: f605=0.022",
+      // RF3 in a product exported under 10: 3 x 2 / 1000.
+      "RF3 1 TPPR 10/- 3: f607=0.006",
+      // Returned by customer C1: RF 7 x 0.4 / 1000, RF3 2 x 2 / 1000, RD 1 x 2 / 1000.
+      "RF 4 PISF -/- 7: f608=0.0028",
+      "RF3 4 PISF -/- 2: f609=0.004",
+      "RD 4 PISF -/- 1: f608=0.002",
+  };
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Declared(true), expected);
+}
+
+// A row's VAT direction that is missing is neither in the list nor out of it: the sale without
+// a direction (203) reaches no column at all, though a sale under 30 of the same good reaches
+// f506. Giving it a direction other than 10 and 20 makes it count.
+TEST_F(PackDeclarationTest, AMissingVatDirectionIsNeitherInNorOutOfTheList) {
+  auto pd_rows = [&] {
+    std::vector<std::string> pd;
+    for (const std::string& row : Declared(false)) {
+      if (row.rfind("PD ", 0) == 0) pd.push_back(row);
+    }
+    return pd;
+  };
+  EXPECT_EQ(pd_rows(), (std::vector<std::string>{"PD 1 PRSF 30/- 10: f506=0.005",
+                                                 "PD 1 PRSF 30/30 20: f502=0.04 f506=0.01"}));
+  host::schema::testing::Seed(
+      book_->Connection(),
+      R"(INSERT INTO "T$PRSFTHDocument"("DocID","VATDirection") VALUES (203,'40'))");
+  // 2 x 0.5 / 1000 more in f506; f502 still asks for an income direction.
+  EXPECT_EQ(pd_rows(), (std::vector<std::string>{"PD 1 PRSF 30/- 10: f506=0.005",
+                                                 "PD 1 PRSF 30/30 20: f502=0.04 f506=0.01",
+                                                 "PD 1 PRSF 40/- 2: f506=0.001"}));
+}
+
+// The fill's amounts: the last non-zero of each group of columns, the returns only when the
+// declaration is of reusable packaging.
+TEST_F(PackDeclarationTest, TheRowAmountsTakeTheLastNonZeroColumnOfTheirGroup) {
+  struct Expect {
+    std::string row;
+    std::vector<std::string> amounts;  // sale_manufact ... returned
+  };
+  const std::vector<Expect> expected = {
+      {"PD 1 PRSF 30/30 20: f502=0.04 f506=0.01", {"0.04", "0", "0", "0", "0.01", "0"}},
+      {"PF 1 PRSF 30/10 60: f503=0.24 f508=0.06", {"0", "0.06", "0", "0", "0", "0"}},
+      {"PF 1 PRSF 20/10 30: f504=0.12 f510=0.03", {"0", "0", "0.03", "0", "0", "0"}},
+      {"PF 2 PISF -/- 100: f505=0.4 f512=0.1", {"0", "0", "0", "0.1", "0", "0"}},
+      {"PT 3 TPPR -/- 20: f509=0.01", {"0", "0.01", "0", "0", "0", "0"}},
+      {"RF3 1 TPPR 10/- 3: f607=0.006", {"0", "0", "0.006", "0", "0", "0"}},
+      {"RD3 1 TPPR 30/- 6: f603=0.12", {"0", "0", "0", "0", "0.12", "0"}},
+      {"RF 4 PISF -/- 7: f608=0.0028", {"0", "0", "0", "0", "0", "0.0028"}},
+  };
+  size_t seen = 0;
+  for (bool reusable : {false, true}) {
+    host::QueryPtr q = Quarter(reusable).BuildDeclarationQuery();
+    for (q->MoveFirst(); !q->Eof(); q->MoveNext()) {
+      const std::string row = Describe(q->Fields());
+      for (const Expect& e : expected) {
+        if (e.row != row) continue;
+        ++seen;
+        const PackAmounts a = AmountsOf(q->Fields(), reusable);
+        EXPECT_EQ((std::vector<std::string>{a.sale_manufact.ToString(), a.sale_import.ToString(),
+                                            a.export_amount.ToString(), a.not_sale.ToString(),
+                                            a.used_in_sale.ToString(), a.returned.ToString()}),
+                  e.amounts)
+            << row;
+        // Read as a declaration of non-reusable packaging, the returns are left alone.
+        EXPECT_EQ(AmountsOf(q->Fields(), false).returned, Currency()) << row;
+      }
+    }
+  }
+  EXPECT_EQ(seen, expected.size());
+}
+
+TEST(PackDeclarationHelpers, LastNonZeroScansFromTheEnd) {
+  const Currency one = Currency::FromLong(1), two = Currency::FromLong(2);
+  EXPECT_EQ(LastNonZero(std::vector<Currency>{one, two, Currency()}), two);
+  EXPECT_EQ(LastNonZero(std::vector<Currency>{one, Currency(), Currency()}), one);
+  EXPECT_EQ(LastNonZero(std::vector<Currency>{-one, Currency()}), -one);
+  EXPECT_EQ(LastNonZero(std::vector<Currency>{Currency(), Currency()}), Currency());
+  EXPECT_EQ(LastNonZero(std::vector<Currency>{}), Currency());
+  EXPECT_EQ(CaseWhen("a = 1", "b", "0"), "CASE WHEN a = 1 THEN b ELSE 0 END");
+}
+
+// The statement the fill runs translates for both backends; PostgreSQL gets NOT and IN as
+// written, with no default for a missing direction, exactly as SQLite does.
+TEST_F(PackDeclarationTest, TheStatementTranslatesForBothBackendsKeepingNotIn) {
+  const std::string tsql = Quarter(false).DeclarationQuery()->StatementText();
+  const host::schema::BookCatalogue catalogue("T");
+  for (sql::Dialect dialect : {sql::Dialect::kSqlite, sql::Dialect::kPostgres}) {
+    const std::string out = sql::Translate(tsql, catalogue, dialect);
+    // NOT binds looser than IN on both backends, as on the server: NOT (x IN (...)).
+    EXPECT_NE(out.find("AND NOT \"D\".\"IncVATDirection\" IN ('10', '20') THEN"),
+              std::string::npos);
+    EXPECT_NE(out.find("AND NOT \"D\".\"OutVATDirection\" IN ('10', '20') AND"), std::string::npos);
+    EXPECT_EQ(out.find("coalesce(\"D\".\"IncVATDirection\""), std::string::npos);
+    EXPECT_EQ(out.find("coalesce(\"D\".\"OutVATDirection\""), std::string::npos);
+  }
+}
+
+TEST_F(PackDeclarationTest, AnEmptyPeriodDeclaresNothing) {
+  PackDeclaration january(book_, Date::FromYmd(2025, 1, 1), Date::FromYmd(2025, 12, 31), false);
+  host::QueryPtr q = january.BuildDeclarationQuery();
+  EXPECT_EQ(q->RecordCount(), 0);
+  EXPECT_TRUE(q->Eof());
+}
+
+}  // namespace
+}  // namespace qts::dialogs
