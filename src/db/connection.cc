@@ -151,6 +151,16 @@ void Connection::Begin() {
   // own per row does not parse it each time.
   if (levels_.empty()) {
     Prepare(BeginSql())->Run();
+    try {
+      AfterBegin();
+    } catch (...) {
+      try {
+        Execute("ROLLBACK");
+      } catch (...) {
+        // The failure being raised says more than the rollback's.
+      }
+      throw;
+    }
   } else {
     Prepare(fmt::format("SAVEPOINT {}", SavepointName(levels_.size())))->Run();
   }

@@ -104,6 +104,10 @@ class Connection {
   // statements before it stay done, unless the caller wraps the call in a Transaction.
   virtual void Execute(std::string_view sql) = 0;
 
+  // The names of the database's tables (on a server: those of the connection's schema),
+  // sorted.
+  virtual std::vector<std::string> TableNames() = 0;
+
   // The rowid / serial of the row the last successful INSERT on this connection made.
   virtual int64_t LastInsertId() const = 0;
   // Rows changed by the last INSERT, UPDATE or DELETE on this connection.
@@ -137,6 +141,9 @@ class Connection {
   // and the open levels are dropped instead of committing or rolling back a transaction
   // that no longer exists.
   virtual bool BackendInTransaction() const noexcept = 0;
+  // Runs right after an outermost transaction began (a server backend takes its writer lock
+  // here). A failure rolls the new transaction back and is raised by Begin.
+  virtual void AfterBegin() {}
 
  private:
   friend class Transaction;

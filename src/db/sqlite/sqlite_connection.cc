@@ -112,6 +112,15 @@ void SqliteConnection::Execute(std::string_view sql) {
   if (SqlTraceOn()) TraceScript(sql, std::chrono::steady_clock::now() - start);
 }
 
+std::vector<std::string> SqliteConnection::TableNames() {
+  std::vector<std::string> names;
+  StatementHandle statement = Prepare(
+      "SELECT name FROM sqlite_schema WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+      "ESCAPE '\\' ORDER BY name");
+  while (statement->Step()) names.push_back(statement->GetText(0));
+  return names;
+}
+
 int64_t SqliteConnection::LastInsertId() const { return sqlite3_last_insert_rowid(db_.get()); }
 
 int64_t SqliteConnection::Changes() const { return sqlite3_changes64(db_.get()); }

@@ -41,6 +41,7 @@ class SqliteConnection final : public Connection {
   std::string_view Dialect() const noexcept override { return "sqlite"; }
   using Connection::Execute;
   void Execute(std::string_view sql) override;
+  std::vector<std::string> TableNames() override;
   int64_t LastInsertId() const override;
   int64_t Changes() const override;
 
