@@ -1,4 +1,4 @@
-// qts book ...: creating books.
+// qts book ...: creating books and copying them between databases.
 #include <fmt/format.h>
 
 #include <cstdint>
@@ -10,21 +10,105 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "core/convert.h"
+#include "db/open_database.h"
 #include "host/data/app_context.h"
+#include "host/data/book_copy.h"
 #include "host/sample/sample_book.h"
 #include "host/schema/schema.h"
 
 namespace qts::cli {
+namespace {
+
+// Takes a book that was just created away again: its file, or its tables on a server.
+void RemoveBook(std::shared_ptr<host::AppContext>& context, const std::string& address) {
+  if (db::IsServerAddress(address)) {
+    try {
+      for (const std::string& sql :
+           host::schema::DropStatements(context->Code(), context->Dialect())) {
+        context->Connection().Execute(sql);
+      }
+    } catch (...) {
+      // The error that brought us here is the one to report.
+    }
+    context.reset();
+    return;
+  }
+  context.reset();
+  std::error_code ignored;
+  std::filesystem::remove(address, ignored);
+}
+
+void AddCopyCommand(CLI::App& book) {
+  auto* copy = book.add_subcommand(
+      "copy",
+      "copy a book with every row between an SQLite file and a PostgreSQL server (either way), "
+      "then compare every table of the copy with the source");
+  auto source = std::make_shared<std::string>();
+  auto target = std::make_shared<std::string>();
+  auto code = std::make_shared<std::string>();
+  copy->add_option("SRC", *source, "the book to copy (a file or a server)")->required();
+  copy->add_option("DST", *target,
+                   "where the copy goes: a new (or empty) SQLite file, or a server without a "
+                   "book of that code")
+      ->required();
+  copy->add_option("--code", *code, "the book's code, when SRC holds several books");
+  copy->callback([=] {
+    host::AppContextPtr from = host::AppContext::Open(*source, *code);
+    std::vector<host::TableRows> copied;
+    host::AppContextPtr to;
+    try {
+      to = host::CopyBook(*from, *target, &copied);
+    } catch (...) {
+      if (!db::IsServerAddress(*target)) {
+        std::error_code ignored;
+        if (std::filesystem::exists(*target, ignored) &&
+            std::filesystem::file_size(*target, ignored) == 0) {
+          std::filesystem::remove(*target, ignored);
+        }
+      }
+      throw;
+    }
+    int64_t rows = 0;
+    for (const host::TableRows& t : copied) rows += t.rows;
+    std::cout << fmt::format("copied book {} from {} to {}: {} tables, {} rows\n", from->Code(),
+                             db::DescribeAddress(*source), db::DescribeAddress(*target),
+                             copied.size(), rows);
+    std::vector<std::string> differing;
+    std::cout << fmt::format("  {:<28} {:>10} {:>10}  {}\n", "table", "source", "copy", "compared");
+    for (const host::TableComparison& t : host::CompareBooks(*from, *to)) {
+      std::cout << fmt::format("  {:<28} {:>10} {:>10}  {}\n", t.table, t.left_rows, t.right_rows,
+                               t.equal ? "equal" : "DIFFERENT");
+      if (!t.equal) differing.push_back(t.table);
+    }
+    if (!differing.empty()) {
+      std::string list;
+      for (const std::string& t : differing) list += (list.empty() ? "" : ", ") + t;
+      throw Error(kErrBook, "qts book copy",
+                  fmt::format("the copy differs from the source in {} table(s): {}",
+                              differing.size(), list));
+    }
+    std::cout << "  every table of the copy equals the source\n";
+  });
+}
+
+}  // namespace
 
 void AddBookCommands(CLI::App& app) {
   auto* book = app.add_subcommand("book", "create and inspect books");
   book->require_subcommand(1);
+  AddCopyCommand(*book);
 
   auto* create = book->add_subcommand(
-      "create", "create an empty book (schema, document types and settings) in a new file");
+      "create",
+      "create an empty book (schema, document types and settings) in a new file or on a "
+      "PostgreSQL server");
   auto file = std::make_shared<std::string>();
   auto code = std::make_shared<std::string>("QTS");
-  create->add_option("FILE", *file, "the book file to create (must not exist or be empty)")
+  create
+      ->add_option("FILE", *file,
+                   "where to create the book: a new (or empty) SQLite file, or a PostgreSQL "
+                   "server (postgresql://... or a libpq connection string) without a book of "
+                   "that code")
       ->required();
   create->add_option("--code", *code, "the book code: 1 to 16 letters, digits or '_'")
       ->capture_default_str();
@@ -46,16 +130,17 @@ void AddBookCommands(CLI::App& app) {
       try {
         host::sample::GenerateSampleBook(*context, size, *seed);
       } catch (...) {
-        // The file did not exist (or was empty) before: leave nothing behind.
-        context.reset();
-        std::error_code ignored;
-        std::filesystem::remove(*file, ignored);
+        // The file did not exist (or was empty) before, the server held no such book: leave
+        // nothing behind.
+        RemoveBook(context, *file);
         throw;
       }
       const host::sample::BookCounts counts = host::sample::CountBook(*context);
       if (JsonOutput()) {
-        nlohmann::ordered_json out{
-            {"code", context->Code()}, {"file", *file}, {"sample", *sample}, {"seed", *seed}};
+        nlohmann::ordered_json out{{"code", context->Code()},
+                                   {"file", db::DescribeAddress(*file)},
+                                   {"sample", *sample},
+                                   {"seed", *seed}};
         out["tables"] = nlohmann::ordered_json::object();
         for (const auto& [table, n] : counts.tables) out["tables"][table] = n;
         out["documents"] = nlohmann::ordered_json::object();
@@ -63,7 +148,7 @@ void AddBookCommands(CLI::App& app) {
         return PrintJson(out);
       }
       std::cout << fmt::format("created book {} in {} with the {} sample (seed {})\n",
-                               context->Code(), *file, *sample, *seed);
+                               context->Code(), db::DescribeAddress(*file), *sample, *seed);
       std::cout << "  rows per table:\n";
       for (const auto& [table, n] : counts.tables) {
         std::cout << fmt::format("    {:<28} {:>10}\n", table, n);
@@ -91,7 +176,7 @@ void AddBookCommands(CLI::App& app) {
       }
     }
     if (JsonOutput()) {
-      nlohmann::ordered_json out{{"code", context->Code()}, {"file", *file}};
+      nlohmann::ordered_json out{{"code", context->Code()}, {"file", db::DescribeAddress(*file)}};
       out["tables"] = tables;
       out["views"] = views;
       out["parameterisedSources"] = derived;
@@ -102,7 +187,8 @@ void AddBookCommands(CLI::App& app) {
       out["settings"] = ListJson(context->Settings());
       return PrintJson(out);
     }
-    std::cout << fmt::format("created book {} in {}\n", context->Code(), *file);
+    std::cout << fmt::format("created book {} in {}\n", context->Code(),
+                             db::DescribeAddress(*file));
     std::cout << fmt::format("  {} tables, {} views, {} parameterised sources\n", tables, views,
                              derived);
     std::string types;

@@ -7,9 +7,14 @@
 
 namespace qts::cli {
 
+// The help of every --book option.
+inline constexpr const char* kBookHelp =
+    "the book: an SQLite file, or a PostgreSQL server as postgresql://user@host:port/database "
+    "or a libpq connection string ('host=... dbname=... user=...')";
+
 // catalogue, register, unregister, create, settings.
 void AddComponentCommands(CLI::App& app);
-// book create.
+// book create, book copy.
 void AddBookCommands(CLI::App& app);
 // doc show, doc list.
 void AddDocumentCommands(CLI::App& app);

@@ -354,7 +354,7 @@ void AddReadingCommands(CLI::App* doc) {
   auto book = std::make_shared<std::string>();
   auto idc = std::make_shared<int32_t>(0);
   show->add_option("IDC", *idc, "the document's identifier")->required();
-  show->add_option("--book", *book, "the book file")->required();
+  show->add_option("--book", *book, kBookHelp)->required();
   AddJsonFlag(*show, "print JSON: fields, addFields, rows");
   show->callback([=] {
     if (JsonOutput()) return PrintJson(DocumentJson(host::AppContext::Open(*book), *idc));
@@ -365,7 +365,7 @@ void AddReadingCommands(CLI::App* doc) {
   auto list_book = std::make_shared<std::string>();
   auto type = std::make_shared<std::string>();
   auto limit = std::make_shared<int>(20);
-  list->add_option("--book", *list_book, "the book file")->required();
+  list->add_option("--book", *list_book, kBookHelp)->required();
   list->add_option("--type", *type, "only documents of this type code (e.g. MMO, PISF)");
   list->add_option("--limit", *limit, "at most this many documents")
       ->check(CLI::Range(1, 1000000))
@@ -379,7 +379,7 @@ void AddReadingCommands(CLI::App* doc) {
 void AddEditingCommands(CLI::App* doc) {
   auto* create = doc->add_subcommand("new", "create a document (an item write-off by default)");
   auto n = std::make_shared<NewOptions>();
-  create->add_option("--book", n->book, "the book file")->required();
+  create->add_option("--book", n->book, kBookHelp)->required();
   create->add_option("--type", n->type, "the document type code")->capture_default_str();
   create->add_option("--store", n->store, "the store code");
   create->add_option("--date", n->date, "the document date, YYYY-MM-DD (default: today)");
@@ -392,7 +392,7 @@ void AddEditingCommands(CLI::App* doc) {
       "add-row", "add a row to an item write-off; a row of the same item and unit grows instead");
   auto r = std::make_shared<RowOptions>();
   add->add_option("IDC", r->idc, "the write-off")->required();
-  add->add_option("--book", r->book, "the book file")->required();
+  add->add_option("--book", r->book, kBookHelp)->required();
   add->add_option("--good", r->good, "the item code")->required();
   add->add_option("--unit", r->unit, "the unit (default: the item's accounting unit)");
   add->add_option("--amount", r->amount, "the quantity, greater than 0")->required();
@@ -407,7 +407,7 @@ void AddEditingCommands(CLI::App* doc) {
   auto* price = doc->add_subcommand("price", "price an item write-off's rows");
   auto p = std::make_shared<PriceOptions>();
   price->add_option("IDC", p->idc, "the write-off")->required();
-  price->add_option("--book", p->book, "the book file")->required();
+  price->add_option("--book", p->book, kBookHelp)->required();
   price
       ->add_option("--from", p->from,
                    "cost: the cost of the stock written off; orders: the stock order rows")
@@ -423,7 +423,7 @@ void AddEditingCommands(CLI::App* doc) {
   auto* amount = doc->add_subcommand("set-amount", "change the quantity of a write-off's row");
   auto a = std::make_shared<AmountOptions>();
   amount->add_option("IDC", a->idc, "the write-off")->required();
-  amount->add_option("--book", a->book, "the book file")->required();
+  amount->add_option("--book", a->book, kBookHelp)->required();
   amount->add_option("--pos", a->position, "the row's position number")->required();
   amount->add_option("--amount", a->amount, "the new quantity, greater than 0")->required();
   AddOperatorOptions(*amount, a->op);
@@ -437,7 +437,7 @@ void AddEditingCommands(CLI::App* doc) {
       "fill", "fill an item write-off from a product's bill of materials or routing");
   auto f = std::make_shared<FillOptions>();
   fill->add_option("IDC", f->idc, "the write-off")->required();
-  fill->add_option("--book", f->book, "the book file")->required();
+  fill->add_option("--book", f->book, kBookHelp)->required();
   fill->add_option("--product", f->product, "the product's item code")->required();
   fill->add_option("--unit", f->unit, "the product's unit (default: its accounting unit)");
   fill->add_option("--amount", f->amount, "how much of the product, greater than 0")->required();
@@ -466,7 +466,7 @@ void AddAccountingCommands(CLI::App* doc) {
     auto id = std::make_shared<int32_t>(0);
     auto op = std::make_shared<OperatorOptions>();
     cmd->add_option("IDC", *id, "the document")->required();
-    cmd->add_option("--book", *path, "the book file")->required();
+    cmd->add_option("--book", *path, kBookHelp)->required();
     AddOperatorOptions(*cmd, *op);
     AddJsonFlag(*cmd, name == "delete" ? "print JSON: the IDC deleted"
                                        : "print JSON: the IDC and the document's fix-log links");

@@ -263,7 +263,7 @@ void RunDelete(const FuelOptions& o) {
 }
 
 void AddCommon(CLI::App& cmd, FuelOptions& o) {
-  cmd.add_option("--book", o.book, "the book file")->required();
+  cmd.add_option("--book", o.book, kBookHelp)->required();
   cmd.add_option("--parent", o.parent, "the vehicle's waybill (TKL document IDC)")->required();
   cmd.add_option("--library", o.library,
                  "component library (default: $QTS_LIBRARY, else libqts_inventory.so beside the "

@@ -238,7 +238,7 @@ void AddReportCommands(CLI::App& app) {
       "lines; A4, page numbers); CSV and JSON carry its values and data lists as they are");
   cmd->add_option("CLASS", o->report, "the report class, e.g. CRepStoreRestByTerm");
   cmd->add_flag("--list", o->list, "list the report classes of the component with their titles");
-  cmd->add_option("--book", o->book, "the book file");
+  cmd->add_option("--book", o->book, kBookHelp);
   cmd->add_option("--set", o->sets,
                   "fill a control of the parameter form: CONTROL=VALUE (dates YYYY-MM-DD; a "
                   "selector takes quoted codes 'S1','S2' or one code; CONTROL.SelType=N sets its "

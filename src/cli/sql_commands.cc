@@ -138,7 +138,7 @@ void AddSqlCommands(CLI::App& app) {
       "run", "run one T-SQL SELECT from stdin on a book and print its rows");
   auto run_book = std::make_shared<std::string>();
   auto format = std::make_shared<std::string>("csv");
-  run->add_option("--book", *run_book, "the book file")->required();
+  run->add_option("--book", *run_book, kBookHelp)->required();
   run->add_option("--format", *format, "csv (with a header line) or json")
       ->check(CLI::IsMember({"csv", "json"}))
       ->capture_default_str();

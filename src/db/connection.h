@@ -104,6 +104,11 @@ class Connection {
   // statements before it stay done, unless the caller wraps the call in a Transaction.
   virtual void Execute(std::string_view sql) = 0;
 
+  // Brackets a write of many rows in one transaction (a sample or copied book): true before,
+  // false after. The SQLite backend enlarges its page cache for the duration, so the pages of
+  // the growing transaction stay in memory until the commit; others need nothing.
+  virtual void HintLargeWrite(bool /*starting*/) {}
+
   // The names of the database's tables (on a server: those of the connection's schema),
   // sorted.
   virtual std::vector<std::string> TableNames() = 0;

@@ -742,10 +742,13 @@ class Emitter {
         out += "lower(" + TextArg(*args[0]) + ")";
         return;
       case Function::kLTrim:
-        out += "ltrim(" + TextArg(*args[0]) + ")";
-        return;
       case Function::kRTrim:
-        out += "rtrim(" + TextArg(*args[0]) + ")";
+        // The second argument names the characters to take away (spaces when absent), as
+        // both backends' own two-argument forms do.
+        out += call.function == Function::kLTrim ? "ltrim(" : "rtrim(";
+        out += TextArg(*args[0]);
+        if (args.size() > 1) out += ", " + TextArg(*args[1]);
+        out += ")";
         return;
       case Function::kLen:
         out += "length(rtrim(" + TextArg(*args[0]) + "))";

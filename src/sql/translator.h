@@ -9,10 +9,11 @@
 // WHERE, GROUP BY, HAVING, ORDER BY, UNION [ALL]; scalar, IN and EXISTS subqueries, also
 // correlated and with TOP; CASE (simple and searched); + - * / %; comparisons, AND/OR/NOT,
 // IS [NOT] NULL, [NOT] IN, [NOT] BETWEEN, [NOT] LIKE; SUM COUNT MIN MAX AVG (with DISTINCT,
-// COUNT(*)), COALESCE NULLIF ISNULL ROUND ABS UPPER LOWER LTRIM RTRIM LEN LEFT RIGHT
-// SUBSTRING CHARINDEX GETDATE, CAST, CONVERT (no style, or style 102 to a text type);
-// literals 12, 1.5, 1e3, 'text' with '' escapes, N'text', NULL; names plain, [bracketed],
-// "quoted", alias.column, and physical names "<Code>$<logical>" of this book.
+// COUNT(*)), COALESCE NULLIF ISNULL ROUND ABS UPPER LOWER LTRIM RTRIM (also with the characters to
+// trim, as the server's two-argument form) LEN LEFT RIGHT SUBSTRING CHARINDEX GETDATE, CAST,
+// CONVERT (no style, or style 102 to a text type); literals 12, 1.5, 1e3, 'text' with '' escapes,
+// N'text', NULL; names plain, [bracketed], "quoted", alias.column, and physical names
+// "<Code>$<logical>" of this book.
 //
 // Choices where the server and the backends differ:
 // - Comments ("--", "/* */", nested) are whitespace; they never reach the backend, since the

@@ -278,6 +278,12 @@ const Golden
             {"lower_and_trims", "SELECT LOWER(g.Name), LTRIM(g.Name), RTRIM(g.Code) FROM REFGood g",
              P,
              R"(SELECT lower("g"."Name"), ltrim("g"."Name"), rtrim("g"."Code") FROM "C1$REFGood" AS "g")"},
+            {"trims_of_given_characters",
+             "SELECT LTRIM(g.Code, '0') FROM REFGood g WHERE RTRIM(g.Code, '0123456789') = ''", S,
+             R"(SELECT ltrim("g"."Code", '0') FROM "C1$REFGood" AS "g" WHERE rtrim("g"."Code", '0123456789') = '')"},
+            {"trims_of_given_characters",
+             "SELECT LTRIM(g.Code, '0') FROM REFGood g WHERE RTRIM(g.Code, '0123456789') = ''", P,
+             R"(SELECT ltrim("g"."Code", '0') FROM "C1$REFGood" AS "g" WHERE rtrim("g"."Code", '0123456789') = '')"},
             {"isnull_keeps_the_first_type",
              "SELECT IsNull(d.ParentID, 0), IsNull(d.DocumentDate, '20240101'), IsNull(g.IsGroup, "
              "0), IsNull(o.Stamp, 1) FROM THDocument d CROSS JOIN REFGood g CROSS JOIN Odd o",

@@ -112,6 +112,16 @@ void SqliteConnection::Execute(std::string_view sql) {
   if (SqlTraceOn()) TraceScript(sql, std::chrono::steady_clock::now() - start);
 }
 
+void SqliteConnection::HintLargeWrite(bool starting) {
+  if (starting) {
+    StatementHandle size = Prepare("PRAGMA cache_size");
+    cache_size_before_large_write_ = size->Step() ? size->GetInt64(0) : 0;
+    Execute("PRAGMA cache_size = -524288");  // 512 MiB, taken only as pages are read
+  } else if (cache_size_before_large_write_ != 0) {
+    Execute(fmt::format("PRAGMA cache_size = {}", cache_size_before_large_write_));
+  }
+}
+
 std::vector<std::string> SqliteConnection::TableNames() {
   std::vector<std::string> names;
   StatementHandle statement = Prepare(

@@ -42,6 +42,7 @@ class SqliteConnection final : public Connection {
   using Connection::Execute;
   void Execute(std::string_view sql) override;
   std::vector<std::string> TableNames() override;
+  void HintLargeWrite(bool starting) override;
   int64_t LastInsertId() const override;
   int64_t Changes() const override;
 
@@ -68,6 +69,7 @@ class SqliteConnection final : public Connection {
 
   std::string path_;
   std::unique_ptr<sqlite3, Closer> db_;
+  int64_t cache_size_before_large_write_ = 0;
 };
 
 }  // namespace qts::db

@@ -2,12 +2,15 @@
 
 #include <filesystem>
 #include <system_error>
+#include <variant>
 
 #include "core/error.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "db/connection.h"
+#include "db/open_database.h"
 #include "db/sqlite/sqlite_connection.h"
+#include "db/trace.h"
 #include "db/transaction.h"
 #include "host/data/query.h"
 #include "host/documents/th_document.h"
@@ -59,6 +62,21 @@ Variant SettingValue(std::string_view kind, const std::string& text, Kind& kind_
   return Variant(text);
 }
 
+sql::Dialect DialectOf(const db::Connection& connection) {
+  return connection.Dialect() == "postgres" ? sql::Dialect::kPostgres : sql::Dialect::kSqlite;
+}
+
+// The book's database; a server that cannot be reached or refuses the login is a book that
+// cannot be opened, named without its password.
+std::unique_ptr<db::Connection> OpenBookDatabase(std::string_view address) {
+  try {
+    return db::OpenDatabase(address);
+  } catch (const Error& e) {
+    if (!db::IsServerAddress(address)) throw;
+    Fail(e.Description());
+  }
+}
+
 }  // namespace
 
 AppContext::AppContext() : settings_(std::make_shared<NamedValueList>()) {}
@@ -70,10 +88,7 @@ AppContext::~AppContext() = default;
 
 std::vector<std::string> AppContext::BookCodes(db::Connection& connection) {
   std::vector<std::string> codes;
-  db::StatementHandle stmt =
-      connection.Prepare("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
-  while (stmt->Step()) {
-    std::string name = stmt->GetText(0);
+  for (const std::string& name : connection.TableNames()) {
     if (name.size() > kSettingsSuffix.size() &&
         EqualsIgnoreCase(name.substr(name.size() - kSettingsSuffix.size()), kSettingsSuffix)) {
       codes.push_back(name.substr(0, name.size() - kSettingsSuffix.size()));
@@ -83,12 +98,13 @@ std::vector<std::string> AppContext::BookCodes(db::Connection& connection) {
 }
 
 std::shared_ptr<AppContext> AppContext::Open(std::string_view path, std::string_view code) {
-  std::string file(path);
-  if (path != db::SqliteConnection::kMemory) {
+  // Messages name a server without its password.
+  const std::string file = db::DescribeAddress(path);
+  if (path != db::SqliteConnection::kMemory && !db::IsServerAddress(path)) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) Fail("no book file \"" + file + "\"");
   }
-  std::unique_ptr<db::Connection> connection = db::SqliteConnection::Open(file);
+  std::unique_ptr<db::Connection> connection = OpenBookDatabase(path);
   std::vector<std::string> codes = BookCodes(*connection);
   std::string chosen;
   if (code.empty()) {
@@ -107,22 +123,24 @@ std::shared_ptr<AppContext> AppContext::Open(std::string_view path, std::string_
   }
   schema::CheckBookCode(chosen);
   auto context = std::make_shared<AppContext>();
-  context->Attach(std::move(connection), file, chosen);
+  context->Attach(std::move(connection), std::string(path), chosen);
   Log(LogLevel::kInfo, "opened book {} in {} ({})", chosen, file, context->Connection().Dialect());
   return context;
 }
 
 std::shared_ptr<AppContext> AppContext::CreateBook(std::string_view path, std::string_view code,
-                                                   bool allow_existing) {
+                                                   bool allow_existing, const BookFiller& fill) {
   schema::CheckBookCode(code);
-  std::string file(path);
-  if (path != db::SqliteConnection::kMemory && !allow_existing) {
+  const std::string file = db::DescribeAddress(path);
+  const bool server = db::IsServerAddress(path);
+  if (path != db::SqliteConnection::kMemory && !server && !allow_existing) {
     std::error_code ec;
     if (std::filesystem::exists(file, ec) && std::filesystem::file_size(file, ec) > 0) {
       Fail("\"" + file + "\" exists already; a new book is not written over it");
     }
   }
-  std::unique_ptr<db::Connection> connection = db::SqliteConnection::Open(file);
+  std::unique_ptr<db::Connection> connection = OpenBookDatabase(path);
+  const sql::Dialect dialect = DialectOf(*connection);
   for (const std::string& existing : BookCodes(*connection)) {
     if (EqualsIgnoreCase(existing, code)) {
       Fail("\"" + file + "\" holds a book \"" + existing + "\" already");
@@ -130,16 +148,20 @@ std::shared_ptr<AppContext> AppContext::CreateBook(std::string_view path, std::s
   }
   {
     db::Transaction transaction(*connection);
-    for (const std::string& sql : schema::CreateStatements(code, sql::Dialect::kSqlite)) {
+    for (const std::string& sql : schema::CreateStatements(code, dialect)) {
       connection->Execute(sql);
     }
-    for (const std::string& sql : schema::InitialDataStatements(code, sql::Dialect::kSqlite)) {
-      connection->Execute(sql);
+    if (fill) {
+      fill(*connection, dialect);
+    } else {
+      for (const std::string& sql : schema::InitialDataStatements(code, dialect)) {
+        connection->Execute(sql);
+      }
     }
     transaction.Commit();
   }
   auto context = std::make_shared<AppContext>();
-  context->Attach(std::move(connection), file, std::string(code));
+  context->Attach(std::move(connection), std::string(path), std::string(code));
   return context;
 }
 
@@ -148,7 +170,7 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
   connection_ = std::move(connection);
   path_ = std::move(path);
   catalogue_ = std::make_unique<schema::BookCatalogue>(code);
-  dialect_ = connection_->Dialect() == "postgres" ? sql::Dialect::kPostgres : sql::Dialect::kSqlite;
+  dialect_ = DialectOf(*connection_);
   shapes_ = std::make_unique<sql::ShapeCache>(*catalogue_, dialect_);
   code_ = code;
   LoadSettings();
@@ -176,8 +198,8 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
 
 void AppContext::LoadSettings() {
   auto settings = std::make_shared<NamedValueList>();
-  db::StatementHandle stmt = connection_->Prepare("SELECT \"Name\", \"Kind\", \"Value\" FROM \"" +
-                                                  code_ + "$Settings\" ORDER BY rowid");
+  db::StatementHandle stmt = connection_->Prepare(sql::Translate(
+      "SELECT Name, Kind, Value FROM Settings ORDER BY Name", *catalogue_, dialect_));
   while (stmt->Step()) {
     std::string name = stmt->GetText(0);
     std::string kind = stmt->IsNull(1) ? "text" : stmt->GetText(1);
@@ -204,6 +226,19 @@ const schema::BookCatalogue& AppContext::Catalogue() const {
 sql::ShapeCache& AppContext::Shapes() const {
   CheckOpen();
   return *shapes_;
+}
+
+db::StatementHandle AppContext::PrepareTsql(std::string_view tsql) const {
+  CheckOpen();
+  sql::ParameterizedSql translated = shapes_->Translate(tsql);
+  db::NoteTranslation(translated.sql, tsql);
+  db::StatementHandle statement = connection_->Prepare(translated.sql);
+  for (size_t i = 0; i < translated.values.size(); ++i) {
+    std::visit(
+        [&](auto& value) { statement->Bind(static_cast<int>(i + 1), db::Value(std::move(value))); },
+        translated.values[i]);
+  }
+  return statement;
 }
 
 db::Connection& AppContext::Connection() const {

@@ -8,20 +8,19 @@
 #ifndef QTS_HOST_DATA_APP_CONTEXT_H_
 #define QTS_HOST_DATA_APP_CONTEXT_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/object.h"
+#include "db/connection.h"
 #include "host/data/named_value_list.h"
 #include "host/fwd.h"
 #include "sql/shape_cache.h"
 #include "sql/translator.h"
 
-namespace qts::db {
-class Connection;
-}
 namespace qts::host::schema {
 class BookCatalogue;
 }
@@ -35,7 +34,8 @@ class AppContext : public virtual Object {
   ~AppContext() override;
   std::string_view ClassName() const override { return "AppContext"; }
 
-  // Opens the book stored in the database at `path` (an SQLite file). With an empty `code`
+  // Opens the book stored in the database at `path` (an SQLite file, or a PostgreSQL server's
+  // address: "postgresql://..." or a libpq connection string). With an empty `code`
   // the database must hold exactly one book; otherwise the book of that code is opened.
   // Raises kErrBook when the file is missing, holds no book, several books and no code was
   // given, or its settings do not name the book.
@@ -46,9 +46,15 @@ class AppContext : public virtual Object {
   // initial rows are written in one transaction: on any failure nothing is left. An existing
   // file that is not empty is refused unless `allow_existing` (then it must not hold a book of
   // the same code). Raises kErrBook, or error 5 for a bad code.
+  //
+  // `path` may also be a server address (db/open_database.h): the book's tables are then made
+  // on the server, which must not hold a book of that code. With `fill`, the new tables are
+  // filled by it (in the same transaction) instead of with the initial rows.
+  using BookFiller = std::function<void(db::Connection&, sql::Dialect)>;
   [[nodiscard]] static std::shared_ptr<AppContext> CreateBook(std::string_view path,
                                                               std::string_view code,
-                                                              bool allow_existing = false);
+                                                              bool allow_existing = false,
+                                                              const BookFiller& fill = nullptr);
   // The codes of the books stored in the database at `path` (empty when none).
   [[nodiscard]] static std::vector<std::string> BookCodes(db::Connection& connection);
 
@@ -74,6 +80,10 @@ class AppContext : public virtual Object {
   // The kept translations of statements that differ only in their compared literals (row
   // searches); kErrBook when not open.
   sql::ShapeCache& Shapes() const;
+  // The T-SQL statement `tsql` translated through the kept shapes and prepared for the book's
+  // backend, its literals bound as parameters: the one road of the host's own row searches.
+  // Raises SqlError for T-SQL outside the subset, kErrBook when not open.
+  [[nodiscard]] db::StatementHandle PrepareTsql(std::string_view tsql) const;
 
   // A query over the logical source `table_name` (a table, view or parameterised source),
   // whose main table has the alias "oTable"; an empty name makes a query that selects from

@@ -331,13 +331,7 @@ int32_t FindFirstIdc(AppContext& book, std::string_view table, std::string_view 
   std::string tsql = "SELECT TOP 1 oTable.IDC FROM " + std::string(table) + " oTable WHERE (" +
                      std::string(condition) + ") ORDER BY " + std::string(order_by);
   // Searches that differ only in their codes share one translation and one prepared statement.
-  sql::ParameterizedSql search = book.Shapes().Translate(tsql);
-  db::NoteTranslation(search.sql, tsql);
-  db::StatementHandle s = book.Connection().Prepare(search.sql);
-  for (size_t i = 0; i < search.values.size(); ++i) {
-    std::visit([&](auto& value) { s->Bind(static_cast<int>(i + 1), db::Value(std::move(value))); },
-               search.values[i]);
-  }
+  db::StatementHandle s = book.PrepareTsql(tsql);
   if (!s->Step()) return 0;
   return static_cast<int32_t>(s->GetInt64(0));
 }

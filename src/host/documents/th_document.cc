@@ -153,12 +153,12 @@ void THDocument::BeginInsert() {
 std::string THDocument::ComputeNextNumber(const std::string& type) {
   // The largest all-digit number of the type: compared by value, ties broken by width so
   // "0041" wins over "41" and keeps the width. Such numbers come first when the type has any.
-  db::StatementHandle q = application_->Connection().Prepare(
-      "SELECT \"Number\" FROM \"" + application_->Code() +
-      "$THDocument\" WHERE \"DocTypeCode\" = ?1 AND \"Number\" <> '' AND \"Number\" NOT GLOB "
-      "'*[^0-9]*' ORDER BY length(ltrim(\"Number\", '0')) DESC, ltrim(\"Number\", '0') DESC, "
-      "length(\"Number\") DESC LIMIT 1");
-  q->BindText(1, type);
+  // A text is all digits when trimming every digit off its left leaves nothing.
+  const std::string type_literal = db::Value(type).ToLiteral();
+  db::StatementHandle q = application_->PrepareTsql(
+      "SELECT TOP 1 d.Number FROM THDocument d WHERE d.DocTypeCode = " + type_literal +
+      " AND d.Number <> '' AND LTRIM(d.Number, '0123456789') = '' ORDER BY "
+      "LEN(LTRIM(d.Number, '0')) DESC, LTRIM(d.Number, '0') DESC, LEN(d.Number) DESC");
   if (q->Step()) {
     std::string number = q->GetText(0);
     if (AllDigits(number)) return Increment(number);
@@ -166,19 +166,17 @@ std::string THDocument::ComputeNextNumber(const std::string& type) {
   // Otherwise numbers written as the type code, '-' and digits ("MMO-000180") continue in the
   // same form; the digits are compared as above.
   const std::string prefix = type + "-";
-  db::StatementHandle p = application_->Connection().Prepare(
-      "SELECT substr(\"Number\", ?2) FROM \"" + application_->Code() +
-      "$THDocument\" WHERE \"DocTypeCode\" = ?1 AND substr(\"Number\", 1, ?3) = ?4 AND "
-      "length(\"Number\") > ?3 AND substr(\"Number\", ?2) NOT GLOB '*[^0-9]*' ORDER BY "
-      "length(ltrim(substr(\"Number\", ?2), '0')) DESC, ltrim(substr(\"Number\", ?2), '0') DESC, "
-      "length(\"Number\") DESC LIMIT 1");
-  p->BindText(1, type);
-  p->BindInt64(2, static_cast<int64_t>(prefix.size()) + 1);
-  p->BindInt64(3, static_cast<int64_t>(prefix.size()));
-  p->BindText(4, prefix);
+  const std::string start = std::to_string(prefix.size() + 1);
+  const std::string digits = "SUBSTRING(d.Number, " + start + ", 1000)";
+  db::StatementHandle p = application_->PrepareTsql(
+      "SELECT TOP 1 " + digits + " AS Digits FROM THDocument d WHERE d.DocTypeCode = " +
+      type_literal + " AND LEFT(d.Number, " + std::to_string(prefix.size()) +
+      ") = " + db::Value(prefix).ToLiteral() + " AND LEN(d.Number) > " +
+      std::to_string(prefix.size()) + " AND LTRIM(" + digits + ", '0123456789') = '' ORDER BY " +
+      "LEN(LTRIM(" + digits + ", '0')) DESC, LTRIM(" + digits + ", '0') DESC, LEN(d.Number) DESC");
   if (p->Step()) {
-    std::string digits = p->GetText(0);
-    if (AllDigits(digits)) return prefix + Increment(digits);
+    std::string found = p->GetText(0);
+    if (AllDigits(found)) return prefix + Increment(found);
   }
   return "1";
 }

@@ -63,27 +63,19 @@ void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
                               code, table));
     }
   }
-  // SQLite spills its page cache to the file while one large transaction grows past it; a
-  // larger cache for the duration keeps a large book's pages in memory until the commit.
-  const bool sqlite = connection.Dialect() == "sqlite";
-  int64_t cache_size = 0;
-  if (sqlite) {
-    db::StatementHandle pragma = connection.Prepare("PRAGMA cache_size");
-    if (pragma->Step()) cache_size = pragma->GetInt64(0);
-  }
-  if (sqlite && size == SampleSize::kLarge) connection.Execute("PRAGMA cache_size = -524288");
-  struct RestoreCache {
+  // A large book is many rows in one transaction: the backend prepares for it.
+  struct LargeWrite {
     db::Connection& connection;
     bool active;
-    int64_t pages;
-    ~RestoreCache() {
+    ~LargeWrite() {
       if (!active) return;
       try {
-        connection.Execute(fmt::format("PRAGMA cache_size = {}", pages));
-      } catch (...) {  // the cache size is a hint; a failure to restore it harms nothing
+        connection.HintLargeWrite(false);
+      } catch (...) {  // a hint; a failure to undo it harms nothing
       }
     }
-  } restore{connection, sqlite && size == SampleSize::kLarge, cache_size};
+  } large{connection, size == SampleSize::kLarge};
+  if (large.active) connection.HintLargeWrite(true);
   db::Transaction transaction(connection);
   {
     SampleGenerator generator(connection, code, size, seed);

@@ -111,7 +111,7 @@ std::string TypeName(const ColumnDef& c, Dialect dialect) {
     case sql::SqlType::kDate:
       return pg ? "DATE" : "TEXT";
     case sql::SqlType::kBoolean:
-      return pg ? "BOOLEAN" : "INTEGER";
+      return pg ? "SMALLINT" : "INTEGER";  // flags compare with 0 and 1 on both
     case sql::SqlType::kUnknown:
       break;
   }
@@ -218,6 +218,39 @@ std::vector<std::string> CreateStatements(std::string_view code, Dialect dialect
     if (s.kind != SourceKind::kView) continue;
     out.push_back("CREATE VIEW " + QuoteIdentifier(PhysicalName(code, s.name)) + " AS " +
                   sql::Translate(s.sql, catalogue, dialect));
+  }
+  return out;
+}
+
+std::vector<std::string> DropStatements(std::string_view code, Dialect dialect) {
+  CheckBookCode(code);
+  std::vector<std::string> out;
+  const std::string cascade = dialect == Dialect::kPostgres ? " CASCADE" : "";
+  const std::vector<SourceDef>& sources = Sources();
+  for (auto s = sources.rbegin(); s != sources.rend(); ++s) {
+    if (s->kind == SourceKind::kView) {
+      out.push_back("DROP VIEW IF EXISTS " + QuoteIdentifier(PhysicalName(code, s->name)));
+    }
+  }
+  for (auto s = sources.rbegin(); s != sources.rend(); ++s) {
+    if (s->kind == SourceKind::kTable) {
+      out.push_back("DROP TABLE IF EXISTS " + QuoteIdentifier(PhysicalName(code, s->name)) +
+                    cascade);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> IdentityResetStatements(std::string_view code, Dialect dialect) {
+  std::vector<std::string> out;
+  if (dialect != Dialect::kPostgres) return out;
+  for (const SourceDef& s : Sources()) {
+    if (s.kind != SourceKind::kTable || !s.identity) continue;
+    const std::string table = QuoteIdentifier(PhysicalName(code, s.name));
+    const std::string key = QuoteIdentifier(s.columns.front().name);
+    out.push_back("SELECT setval(pg_get_serial_sequence(" + TextLiteral(table) + ", " +
+                  TextLiteral(s.columns.front().name) + "), COALESCE(MAX(" + key +
+                  "), 0) + 1, false) FROM " + table);
   }
   return out;
 }

@@ -193,6 +193,16 @@ inline constexpr int kSchemaVersion = 2;
 [[nodiscard]] std::vector<std::string> InitialDataStatements(std::string_view code,
                                                              Dialect dialect);
 
+// Statements that take a book's views and tables out of the database again (a book whose
+// creation could not be finished).
+[[nodiscard]] std::vector<std::string> DropStatements(std::string_view code, Dialect dialect);
+
+// Statements that set each auto-numbered key of the book past the largest key its table holds,
+// for a book whose rows were written with their keys (a copy). Empty on SQLite, whose
+// numbering follows the largest key by itself.
+[[nodiscard]] std::vector<std::string> IdentityResetStatements(std::string_view code,
+                                                               Dialect dialect);
+
 // The T-SQL of a view or parameterised source with each "@Parameter" replaced by the literal
 // given for it (keys in any case). Every parameter must be given and every literal must be a
 // single SQL literal: a quoted string with doubled quotes, a number or NULL. Raises

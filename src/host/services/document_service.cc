@@ -307,11 +307,10 @@ void PostIncoming(AppContext& book, const Header& h) {
   const std::string account =
       settings.ExistsField("AccountCurrency") ? CStr(settings.Item("AccountCurrency").Value()) : "";
   if (!h.currency.empty() && !account.empty() && h.currency != account) {
-    db::StatementHandle s = book.Connection().Prepare(
-        "SELECT \"Rate\" FROM " + t("REFCurrencyRate") +
-        " WHERE \"CurrencyCode\" = ?1 AND \"RateDate\" <= ?2 ORDER BY \"RateDate\" DESC LIMIT 1");
-    s->BindText(1, h.currency);
-    s->BindText(2, h.date);
+    db::StatementHandle s =
+        book.PrepareTsql("SELECT TOP 1 r.Rate FROM REFCurrencyRate r WHERE r.CurrencyCode = " +
+                         db::Value(h.currency).ToLiteral() + " AND r.RateDate <= " +
+                         db::Value(h.date.substr(0, 10)).ToLiteral() + " ORDER BY r.RateDate DESC");
     if (!s->Step() || MoneyAt(*s, 0) <= 0) {
       Fail(kErrDocumentService,
            fmt::format("{} is in {}, which has no rate on {}: its cost cannot "
