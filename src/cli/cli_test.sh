@@ -1,14 +1,51 @@
 #!/usr/bin/env bash
 # End-to-end checks of the qts command: exit codes, what it prints, and that refused input
-# writes nothing. Run by CTest with the built qts as $1.
+# writes nothing. Run by CTest with the built qts as $1, and the backend of the books as $2:
+# sqlite (files, the default) or postgres (each book in a schema of its own on the test
+# server named by QTS_TEST_PG).
 set -u
 qts=$1
+backend=${2:-sqlite}
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+  if [ -n "${QTS_TEST_PG:-}" ]; then
+    for s in $(psql "$QTS_TEST_PG" -Atc "SELECT nspname FROM pg_namespace WHERE nspname LIKE 'cli\_$$\_%'" 2>/dev/null); do
+      psql "$QTS_TEST_PG" -qc "DROP SCHEMA IF EXISTS $s CASCADE" >/dev/null 2>&1
+    done
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+if [ "$backend" = postgres ] && [ -z "${QTS_TEST_PG:-}" ]; then
+  echo "cli_test: postgres books need QTS_TEST_PG (the test server)"
+  exit 1
+fi
+# new_book_server NAME: an empty schema on the server when there is one (SQLite runs copy to
+# it), empty otherwise.
+new_book_server() {
+  if [ -n "${QTS_TEST_PG:-}" ]; then
+    local saved=$backend
+    backend=postgres
+    new_book "$1"
+    backend=$saved
+  fi
+}
+# new_book NAME: the address of a new book: a file, or an empty schema on the server.
+new_book() {
+  if [ "$backend" = postgres ]; then
+    local schema="cli_$$_$1"
+    psql "$QTS_TEST_PG" -qc "DROP SCHEMA IF EXISTS $schema CASCADE; CREATE SCHEMA $schema" >/dev/null
+    echo "$QTS_TEST_PG options=-csearch_path=$schema"
+  else
+    echo "$work/$1.db"
+  fi
+}
 export QTS_REGISTRY="$work/registry.json" QTS_SETTINGS="$work/settings.json"
 failures=0
+checks=0
 check() {  # check NAME EXPECTED_RC PATTERN -- command...
   local name=$1 want=$2 pattern=$3
+  checks=$((checks + 1))
   shift 4
   local out rc
   out=$("$@" 2>&1)
@@ -47,9 +84,13 @@ check good-startup 0 'created' -- "$qts" create QTS_Inventory.IMOpDocSupport
 check unregister 0 '^unregistered ' -- "$qts" unregister
 check unregistered-again 1 'not registered' -- "$qts" create QTS_Inventory.IMOpDocSupport
 
-book="$work/book.db"
+book=$(new_book book)
 check book-create 0 'created book UAB1' -- "$qts" book create "$book" --code UAB1
-check book-no-overwrite 1 'exists already' -- "$qts" book create "$book"
+if [ "$backend" = postgres ]; then
+  check book-no-overwrite 1 'holds a book "UAB1" already' -- "$qts" book create "$book" --code UAB1
+else
+  check book-no-overwrite 1 'exists already' -- "$qts" book create "$book"
+fi
 check translate 0 'LIMIT 2' -- bash -c "echo 'SELECT TOP 2 Code FROM REFGood' | '$qts' sql translate"
 check translate-json 0 '"sql": "SELECT .* LIMIT 2"' -- bash -c "echo 'SELECT TOP 2 Code FROM REFGood' | '$qts' sql translate --json"
 check translate-refused 1 "line 1, column 1" -- bash -c "echo 'WITH x AS (SELECT 1) SELECT 1' | '$qts' sql translate"
@@ -59,14 +100,33 @@ check run-second-statement 1 'only one statement' -- bash -c "printf 'SELECT 1;\
 check run-hostile 0 '^Name,Value$' -- bash -c "echo \"SELECT Name, Value FROM Settings WHERE Name = 'x''; DROP TABLE Settings; --'\" | '$qts' sql run --book '$book' --format csv"
 check settings-survive 0 'UAB1' -- bash -c "echo \"SELECT Value FROM Settings WHERE Name = 'Code'\" | '$qts' sql run --book '$book' --format csv"
 
-check book-sample 0 'THGoodSpecFixLog' -- "$qts" book create "$work/s.db" --sample small --seed 3
-check book-create-json 0 '"Code": "JS1"' -- "$qts" book create "$work/j.db" --code JS1 --json
-check book-create-json-error 1 '"description": ".*exists already' -- "$qts" book create "$work/j.db" --json
-check book-sample-bad 1 'unknown sample size' -- "$qts" book create "$work/t.db" --sample medium
-check book-sample-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && echo present || { echo absent; exit 1; }"
+sb=$(new_book s)
+check book-sample 0 'THGoodSpecFixLog' -- "$qts" book create "$sb" --sample small --seed 3
+j=$(new_book j)
+check book-create-json 0 '"Code": "JS1"' -- "$qts" book create "$j" --code JS1 --json
+check book-create-json-error 1 '"description": ".*already' -- "$qts" book create "$j" --code JS1 --json
+if [ "$backend" = postgres ]; then
+  t=$(new_book t)
+  check book-sample-bad 1 'unknown sample size' -- "$qts" book create "$t" --sample medium
+  check book-sample-bad-no-book 1 'holds no book' -- "$qts" doc list --book "$t"
+else
+  check book-sample-bad 1 'unknown sample size' -- "$qts" book create "$work/t.db" --sample medium
+  check book-sample-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && echo present || { echo absent; exit 1; }"
+fi
+
+# Copies between the backends: the sample book to the other backend and back, every table
+# compared after each copy.
+if [ "$backend" = postgres ]; then other=$work/copy.db; else other=$(new_book_server copy); fi
+if [ -n "$other" ]; then
+  check book-copy-there 0 'every table of the copy equals the source' -- "$qts" book copy "$sb" "$other"
+  back=$(if [ "$backend" = postgres ]; then new_book back; else echo "$work/back.db"; fi)
+  check book-copy-back 0 'every table of the copy equals the source' -- "$qts" book copy "$other" "$back"
+  check book-copy-refused 1 'already' -- "$qts" book copy "$sb" "$back"
+fi
+check server-down 1 'Cannot connect to the PostgreSQL server postgresql://ona@/nonexistent/qts:5999/b' -- "$qts" doc list --book "host=/nonexistent/qts port=5999 dbname=b user=ona password=s3cret"
+check server-down-no-password 0 '^hidden$' -- bash -c "'$qts' doc list --book 'host=/nonexistent/qts port=5999 dbname=b user=ona password=s3cret' 2>&1 | grep -q s3cret && echo shown || echo hidden"
 
 # Reports on the small sample book, through the component library (no registration needed).
-sb="$work/s.db"
 check report-list 0 '^CRepStoreRestByTerm ' -- "$qts" report --list
 check report-html 0 '<h1>PREKIŲ LIKUČIAI PAGAL SANDĖLIAVIMO TERMINĄ</h1>' -- "$qts" report CRepStoreRestByTerm --book "$sb"
 check report-html-company 0 '<div class="company">UAB &quot;Pavyzdys&quot;</div>' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set selStore=
@@ -190,5 +250,5 @@ check fuel-write-off-json 0 '"IncomeSpecID": [0-9]+' -- "$qts" fuel write-off --
 check fuel-delete 0 '^deleted write-off [0-9]+ of waybill' -- "$qts" fuel delete --book "$sb" --parent "$wb"
 check fuel-delete-again 1 'has no fuel write-off' -- "$qts" fuel delete --book "$sb" --parent "$wb"
 
-echo "$(( $(grep -c '^check ' "$0") - failures )) passed, $failures failed"
+echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -133,6 +133,7 @@ std::unique_ptr<PgConnection> PgConnection::Open(std::string_view address,
 }
 
 void PgConnection::Execute(std::string_view sql) {
+  if (trace_) trace_(std::string(sql));
   Result result(PQexec(conn_.get(), std::string(sql).c_str()));
   ExecStatusType status = PQresultStatus(result.get());
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY) {
@@ -170,6 +171,7 @@ const std::string& PgConnection::IdentityColumn(const std::string& table) {
 }
 
 std::unique_ptr<Statement> PgConnection::PrepareStatement(std::string_view sql) {
+  if (trace_) trace_(std::string(sql));
   return std::make_unique<PgStatement>(*this, sql);
 }
 

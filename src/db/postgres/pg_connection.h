@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -67,6 +68,10 @@ class PgConnection final : public Connection {
   int64_t LastInsertId() const override { return last_insert_id_; }
   int64_t Changes() const override { return changes_; }
 
+  // Calls `trace` with the text of every statement prepared or run as a script from now on
+  // (null: no more), to find what an operation sent to the server.
+  void SetTrace(std::function<void(const std::string&)> trace) { trace_ = std::move(trace); }
+
   // The server, as DescribeServer gives it.
   const std::string& Server() const noexcept { return server_; }
   // The raw handle, for server work the interface does not cover. The connection keeps
@@ -102,6 +107,7 @@ class PgConnection final : public Connection {
   int64_t changes_ = 0;
   int64_t last_insert_id_ = 0;
   std::unordered_map<std::string, std::string> identity_columns_;
+  std::function<void(const std::string&)> trace_;
 };
 
 }  // namespace qts::db
