@@ -94,9 +94,9 @@ std::shared_ptr<AppContext> ReportsBook() {
 }
 
 void UseTemporarySettings() {
-  static const std::string path =
-      (std::filesystem::temp_directory_path() / ("qts_pg_bench_" + std::to_string(getpid()) + ".json"))
-          .string();
+  static const std::string path = (std::filesystem::temp_directory_path() /
+                                   ("qts_pg_bench_" + std::to_string(getpid()) + ".json"))
+                                      .string();
   setenv("QTS_SETTINGS", path.c_str(), 1);
 }
 
@@ -132,7 +132,8 @@ double RawRead(PGconn* conn, const std::string& sql, long& rows) {
   size_t bytes = 0;
   for (int row = 0; row < rows; ++row) {
     for (int c = 0; c < columns; ++c) {
-      if (!PQgetisnull(r.get(), row, c)) bytes += std::string_view(PQgetvalue(r.get(), row, c)).size();
+      if (!PQgetisnull(r.get(), row, c))
+        bytes += std::string_view(PQgetvalue(r.get(), row, c)).size();
     }
   }
   benchmark::DoNotOptimize(bytes);
@@ -178,14 +179,17 @@ void StoreRestByTerm(benchmark::State& state) {
       state, {{"edDayAmount", Variant("60")}, {"selStore", Variant("")}, {"selGood", Variant("")}});
 }
 void NotSpentOrdGoods(benchmark::State& state) {
-  ReportVersusRaw<qts::reports::CRepNotSpentOrdGoods>(
-      state, {{"edBegDate", Variant("2026-01-01")}, {"edEndDate", Variant("2026-12-31")},
-              {"selStore", Variant("")}, {"selGood", Variant("")}});
+  ReportVersusRaw<qts::reports::CRepNotSpentOrdGoods>(state, {{"edBegDate", Variant("2026-01-01")},
+                                                              {"edEndDate", Variant("2026-12-31")},
+                                                              {"selStore", Variant("")},
+                                                              {"selGood", Variant("")}});
 }
 void NotSpentManufGoods(benchmark::State& state) {
-  ReportVersusRaw<qts::reports::CRepNotSpentManufGoods>(
-      state, {{"edBegDate", Variant("2026-01-01")}, {"edEndDate", Variant("2026-12-31")},
-              {"selStore", Variant("")}, {"selGood", Variant("")}});
+  ReportVersusRaw<qts::reports::CRepNotSpentManufGoods>(state,
+                                                        {{"edBegDate", Variant("2026-01-01")},
+                                                         {"edEndDate", Variant("2026-12-31")},
+                                                         {"selStore", Variant("")},
+                                                         {"selGood", Variant("")}});
 }
 void GoodRestBDK(benchmark::State& state) {
   ReportVersusRaw<qts::reports::CRepGoodRestBDK>(state, {{"edRepDate", Variant("2026-12-31")}});
@@ -195,9 +199,9 @@ void WriteOffBDK(benchmark::State& state) {
       state, {{"edBegDate", Variant("2026-01-01")}, {"edEndDate", Variant("2026-12-31")}});
 }
 void WriteOffSvyd(benchmark::State& state) {
-  ReportVersusRaw<qts::reports::CRepWriteOffSvyd>(
-      state, {{"edBegDate", Variant("2026-01-01")}, {"edEndDate", Variant("2026-12-31")},
-              {"edNumb", Variant("A-1")}});
+  ReportVersusRaw<qts::reports::CRepWriteOffSvyd>(state, {{"edBegDate", Variant("2026-01-01")},
+                                                          {"edEndDate", Variant("2026-12-31")},
+                                                          {"edNumb", Variant("A-1")}});
 }
 
 // --- The document rows object ----------------------------------------------------------------
@@ -236,7 +240,8 @@ std::vector<std::string> Columns(const std::string& table) {
 
 std::string Joined(const std::vector<std::string>& names, size_t first) {
   std::string out;
-  for (size_t i = first; i < names.size(); ++i) out += (out.empty() ? "\"" : ", \"") + names[i] + "\"";
+  for (size_t i = first; i < names.size(); ++i)
+    out += (out.empty() ? "\"" : ", \"") + names[i] + "\"";
   return out;
 }
 
@@ -272,10 +277,12 @@ double RawInsert() {
   Book b = NewBook();
   const auto spec = Columns("THGoodSpec");
   const auto add = Columns("MMOTHGoodSpec");
-  Prepare(b.raw, "ins", "INSERT INTO \"B$THGoodSpec\"(" + Joined(spec, 1) + ") VALUES (" +
-                            Placeholders(spec.size() - 1) + ") RETURNING \"IDC\"");
-  Prepare(b.raw, "ins_add", "INSERT INTO \"B$MMOTHGoodSpec\"(" + Joined(add, 0) + ") VALUES (" +
-                                Placeholders(add.size()) + ")");
+  Prepare(b.raw, "ins",
+          "INSERT INTO \"B$THGoodSpec\"(" + Joined(spec, 1) + ") VALUES (" +
+              Placeholders(spec.size() - 1) + ") RETURNING \"IDC\"");
+  Prepare(b.raw, "ins_add",
+          "INSERT INTO \"B$MMOTHGoodSpec\"(" + Joined(add, 0) + ") VALUES (" +
+              Placeholders(add.size()) + ")");
   Prepare(b.raw, "rate",
           "SELECT \"Rate\" FROM \"B$REFGoodUnit\" WHERE \"GoodCode\" = $1 AND \"UnitCode\" = $2");
   auto started = Clock::now();
@@ -291,14 +298,22 @@ double RawInsert() {
       const std::string& n = spec[k];
       std::string& v = values[k - 1];
       nulls[k - 1] = false;
-      if (n == "DocID") v = std::to_string(b.doc);
-      else if (n == "PosNumb") v = std::to_string(i);
-      else if (n == "GoodCode") v = Good(i);
-      else if (n == "UnitCode") v = Unit(i);
-      else if (n == "Amount") v = Number(Amount(i));
-      else if (n == "AmountAccount") v = Number(account);
-      else if (n == "CountryCode" || n == "BOperCode") nulls[k - 1] = true;
-      else v = "0";
+      if (n == "DocID")
+        v = std::to_string(b.doc);
+      else if (n == "PosNumb")
+        v = std::to_string(i);
+      else if (n == "GoodCode")
+        v = Good(i);
+      else if (n == "UnitCode")
+        v = Unit(i);
+      else if (n == "Amount")
+        v = Number(Amount(i));
+      else if (n == "AmountAccount")
+        v = Number(account);
+      else if (n == "CountryCode" || n == "BOperCode")
+        nulls[k - 1] = true;
+      else
+        v = "0";
     }
     Exec(b.raw, "ins", values, nulls, PGRES_TUPLES_OK);
     add_values[0] = std::to_string(b.doc);

@@ -83,7 +83,7 @@ void AddCopyCommand(CLI::App& book) {
     if (!differing.empty()) {
       std::string list;
       for (const std::string& t : differing) list += (list.empty() ? "" : ", ") + t;
-      throw Error(kErrBook, "qts book copy",
+      throw Error(host::kErrBook, "qts book copy",
                   fmt::format("the copy differs from the source in {} table(s): {}",
                               differing.size(), list));
     }

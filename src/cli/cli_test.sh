@@ -34,7 +34,7 @@ new_book_server() {
 new_book() {
   if [ "$backend" = postgres ]; then
     local schema="cli_$$_$1"
-    psql "$QTS_TEST_PG" -qc "DROP SCHEMA IF EXISTS $schema CASCADE; CREATE SCHEMA $schema" >/dev/null
+    psql "$QTS_TEST_PG" -qc "DROP SCHEMA IF EXISTS $schema CASCADE; CREATE SCHEMA $schema" >/dev/null 2>&1
     echo "$QTS_TEST_PG options=-csearch_path=$schema"
   else
     echo "$work/$1.db"

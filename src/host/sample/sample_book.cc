@@ -82,6 +82,10 @@ void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
     generator.WriteReferences();
     generator.WriteDocuments();
   }
+  // The generator writes its rows with their keys; numbering goes on after them.
+  for (const std::string& sql : schema::IdentityResetStatements(code, context.Dialect())) {
+    connection.Execute(sql);
+  }
   transaction.Commit();
   RefreshSettings(context);
 }

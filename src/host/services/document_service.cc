@@ -212,14 +212,13 @@ struct OwnLink {
 };
 
 std::map<int64_t, std::vector<OwnLink>> ReadOwnLinks(AppContext& book, int32_t doc_id) {
-  const Tables t(book);
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT l.\"OutcomeSpecID\", SUM(l.\"Amount\"), i.\"AmountAccount\", i.\"CostSumm\" FROM " +
-      t("THGoodSpecFixLog") + " l INNER JOIN " + t("THGoodSpec") +
-      " o ON o.\"IDC\" = l.\"OutcomeSpecID\" INNER JOIN " + t("THGoodSpec") +
-      " i ON i.\"IDC\" = l.\"IncomeSpecID\" WHERE o.\"DocID\" = ?1 AND COALESCE(l.\"Type\", 0) <> 0"
-      " GROUP BY l.\"OutcomeSpecID\", l.\"IncomeSpecID\"");
-  s->BindInt64(1, doc_id);
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT l.OutcomeSpecID, SUM(l.Amount), i.AmountAccount, i.CostSumm FROM THGoodSpecFixLog l "
+      "INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID INNER JOIN THGoodSpec i ON i.IDC = "
+      "l.IncomeSpecID WHERE o.DocID = " +
+      std::to_string(doc_id) +
+      " AND COALESCE(l.Type, 0) <> 0 GROUP BY l.OutcomeSpecID, l.IncomeSpecID, i.AmountAccount, "
+      "i.CostSumm");
   std::map<int64_t, std::vector<OwnLink>> links;
   while (s->Step()) {
     links[IntAt(*s, 0)].push_back(
