@@ -133,6 +133,17 @@ std::unique_ptr<PgConnection> PgConnection::Open(std::string_view address,
 }
 
 void PgConnection::Execute(std::string_view sql) {
+  // A single INSERT goes the prepared road, which reports the key it made.
+  std::string_view trimmed = sql;
+  while (!trimmed.empty() &&
+         (trimmed.back() == ' ' || trimmed.back() == '\n' || trimmed.back() == ';')) {
+    trimmed.remove_suffix(1);
+  }
+  if (trimmed.find(';') == std::string_view::npos && !InsertTarget(trimmed).empty() &&
+      NumberParameters(trimmed).count == 0) {
+    Prepare(trimmed)->Run();
+    return;
+  }
   if (trace_) trace_(std::string(sql));
   Result result(PQexec(conn_.get(), std::string(sql).c_str()));
   ExecStatusType status = PQresultStatus(result.get());

@@ -147,6 +147,9 @@ TEST_F(PgTest, RowsTravelInTheBackendsStorageKinds) {
   EXPECT_EQ(connection_->Changes(), 1);
   connection_->Execute("INSERT INTO doc (code) VALUES (?)", {"B-2"});
   EXPECT_EQ(connection_->LastInsertId(), 2);
+  connection_->Execute("INSERT INTO doc (code) VALUES ('C-3');");  // a script of one INSERT
+  EXPECT_EQ(connection_->LastInsertId(), 3);
+  connection_->Execute("DELETE FROM doc WHERE code = 'C-3'");
 
   StatementHandle s = connection_->Prepare(
       "SELECT id, code, summa, day, flag, ok, bytes, ratio, summa * 2 AS twice FROM doc "

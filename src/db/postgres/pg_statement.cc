@@ -85,8 +85,8 @@ size_t SkipSpace(std::string_view text, size_t at) {
   return at;
 }
 
-// The table an "INSERT INTO <table>" statement writes, as written; empty for any other
-// statement and for one that already says what it returns.
+}  // namespace
+
 std::string InsertTarget(std::string_view sql) {
   size_t at = SkipSpace(sql, 0);
   if (!StartsWithWord(sql, at, "INSERT")) return {};
@@ -115,6 +115,8 @@ std::string InsertTarget(std::string_view sql) {
   }
   return table;
 }
+
+namespace {
 
 // Parses a whole number or a real the way the SQLite backend accepts text: all of it.
 template <typename T>

@@ -28,6 +28,10 @@ struct ServerParameters {
 };
 ServerParameters NumberParameters(std::string_view sql);
 
+// The table an "INSERT INTO <table>" statement writes, as written; empty for any other
+// statement and for one that already says what it returns.
+std::string InsertTarget(std::string_view sql);
+
 class PgStatement final : public Statement {
  public:
   // Prepares `sql` (one statement) on the connection's server, which must outlive it. Raises

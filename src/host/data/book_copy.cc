@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/rounding.h"
 #include "db/connection.h"
 #include "db/value.h"
 #include "host/data/app_context.h"
@@ -42,7 +43,8 @@ std::string Normalised(const db::Value& value, const schema::ColumnDef& column) 
   };
   switch (column.type) {
     case sql::SqlType::kNumber:
-      return fmt::format("{:.4f}", number());
+      // As NUMERIC(19,4) keeps it: four decimals, a half rounded away from zero.
+      return fmt::format("{:.4f}", RoundDecimal(number(), 4));
     case sql::SqlType::kFloat:
       return fmt::format("{:.15g}", number());
     case sql::SqlType::kInteger:
