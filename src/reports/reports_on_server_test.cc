@@ -1,6 +1,6 @@
 // Every report gives the same rows on both backends: the generated sample company in an SQLite
 // book, copied with every row to the test server, and each report run on both with the same
-// form.
+// form. Each must find rows, or the comparison would prove nothing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,11 +38,45 @@ std::function<std::unique_ptr<host::IReportExec>()> Make() {
 
 class ReportsOnBothBackends : public ::testing::TestWithParam<ReportCase> {
  protected:
+  // The generated company with the facts it leaves out that the not-spent and write-off
+  // reports look for (as the reports' benchmark adds them): open orders, stock order rows with
+  // their posted lots, category-3 goods, receipts in dollars.
+  static std::shared_ptr<host::AppContext> FileBook() {
+    static std::shared_ptr<host::AppContext> book = [] {
+      std::shared_ptr<host::AppContext> b = testing::NewGeneratedBook(7);
+      testing::RawReader raw(*b);
+      db::Connection& c = b->Connection();
+      const std::string spec = raw.Table("THGoodSpec");
+      const std::string doc = raw.Table("THDocument");
+      c.Execute("UPDATE " + raw.Table("THGoodContent") +
+                " SET AmountAccount = ROUND(AmountAccount / 3, 0) WHERE CorSpecID % 2 = 0 AND "
+                "SpecID IN (SELECT s.IDC FROM " +
+                spec + " s JOIN " + doc + " d ON d.IDC = s.DocID WHERE d.DocTypeCode = 'PRSF')");
+      const std::string made = " FROM " + spec + " s JOIN " + doc +
+                               " d ON d.IDC = s.DocID WHERE d.DocTypeCode = 'MNFC' AND "
+                               "s.LotPropertyID > 0";
+      c.Execute("INSERT INTO " + raw.Table("STOrderSpec") +
+                "(srcDocSpecID, GoodCode) SELECT s.IDC, s.GoodCode" + made);
+      c.Execute("INSERT INTO " + raw.Table("STPostLot") +
+                "(SpecID, AnalytID, GoodCode) SELECT o.IDC, s.LotPropertyID, s.GoodCode FROM " +
+                spec + " s JOIN " + doc + " d ON d.IDC = s.DocID JOIN " + raw.Table("STOrderSpec") +
+                " o ON o.srcDocSpecID = s.IDC WHERE d.DocTypeCode = 'MNFC' AND "
+                "s.LotPropertyID > 0");
+      c.Execute("UPDATE " + raw.Table("REFGood") +
+                " SET Category = 3 WHERE IsGroup = 0 AND Code IN (SELECT GoodCode FROM " + spec +
+                " WHERE IDC % 97 = 0)");
+      c.Execute("UPDATE " + doc +
+                " SET CurrencyCode = 'USD' WHERE DocTypeCode = 'PISF' AND IDC % 3 = 0");
+      return b;
+    }();
+    return book;
+  }
+
   static void SetUpTestSuite() {
     if (db::testing::TestServerAddress().empty()) return;
     schema_ = new db::testing::ServerSchema();
-    on_server_ = new std::shared_ptr<host::AppContext>(
-        host::CopyBook(*testing::GeneratedBook(7), schema_->Address()));
+    on_server_ =
+        new std::shared_ptr<host::AppContext>(host::CopyBook(*FileBook(), schema_->Address()));
   }
   static void TearDownTestSuite() {
     delete on_server_;
@@ -70,7 +104,7 @@ std::shared_ptr<host::AppContext>* ReportsOnBothBackends::on_server_ = nullptr;
 TEST_P(ReportsOnBothBackends, GiveTheSameRows) {
   QTS_NEED_TEST_SERVER();
   const ReportCase& c = GetParam();
-  const testing::Table on_file = RowsOf(c, testing::GeneratedBook(7));
+  const testing::Table on_file = RowsOf(c, FileBook());
   const testing::Table on_server = RowsOf(c, *on_server_);
   EXPECT_FALSE(on_file.empty()) << "the report found no rows in the sample company";
   EXPECT_EQ(on_server.size(), on_file.size());
