@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/currency.h"
 #include "core/testing/qts_matchers.h"
 #include "db/db_error.h"
 #include "db/postgres/pg_error.h"
@@ -173,7 +174,24 @@ TEST_F(PgTest, RowsTravelInTheBackendsStorageKinds) {
   EXPECT_EQ(s->GetValue(6), Value(Blob{0x00, 0x0a, 0xff}));
   EXPECT_EQ(s->GetDouble(7), 0.25);
   EXPECT_EQ(s->GetDouble(8), 10.9496);
+  EXPECT_EQ(s->GetCurrency(2), Currency::FromScaled(54748));
+  EXPECT_EQ(s->GetCurrency(0), Currency::FromScaled(10000));
+  EXPECT_QTS_ERROR(s->GetCurrency(1), kErrTypeMismatch);
   EXPECT_FALSE(s->Step());
+
+  // Money travels as exact decimal text both ways; wider numbers round to four places half
+  // away from zero, as NUMERIC(19,4) does.
+  connection_->Execute("UPDATE doc SET summa = ?1 WHERE code = 'B-2'",
+                       {Currency::FromScaled(-922337203685477580)});
+  StatementHandle money = connection_->Prepare(
+      "SELECT summa, CAST(5.47475 AS numeric(20,5)), CAST(-0.00005 AS numeric(20,5)), "
+      "1.0 / 3 FROM doc WHERE code = 'B-2'");
+  ASSERT_TRUE(money->Step());
+  EXPECT_EQ(money->GetText(0), "-92233720368547.7580");
+  EXPECT_EQ(money->GetCurrency(0), Currency::FromScaled(-922337203685477580));
+  EXPECT_EQ(money->GetCurrency(1), Currency::FromScaled(54748));
+  EXPECT_EQ(money->GetCurrency(2), Currency::FromScaled(-1));
+  EXPECT_EQ(money->GetCurrency(3), Currency::FromScaled(3333));
 
   // The second row's NULLs: read as NULL, refused by the typed getters.
   s.get()->Reset();

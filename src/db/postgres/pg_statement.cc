@@ -6,8 +6,10 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <optional>
 #include <utility>
 
+#include "core/decimal.h"
 #include "core/error.h"
 #include "db/db_error.h"
 #include "db/postgres/pg_connection.h"
@@ -342,6 +344,17 @@ void PgStatement::BindBlob(int index, const Blob& value) {
   formats_[index - 1] = 1;
 }
 
+void PgStatement::BindCurrency(int index, Currency value) {
+  CheckIndex(index);
+  // Exact decimal text: whole part, point, four places.
+  const int64_t scaled = value.Scaled();
+  const uint64_t magnitude =
+      scaled < 0 ? static_cast<uint64_t>(-(scaled + 1)) + 1 : static_cast<uint64_t>(scaled);
+  values_[index - 1] =
+      fmt::format("{}{}.{:04}", scaled < 0 ? "-" : "", magnitude / 10000, magnitude % 10000);
+  formats_[index - 1] = 0;
+}
+
 // --- Execution ---
 
 bool PgStatement::Step() {
@@ -546,12 +559,52 @@ Blob PgStatement::GetBlob(int column) const {
   return out;
 }
 
-void PgStatement::ReadRow(RowVisitor& visitor) const {
+Currency PgStatement::GetCurrency(int column) const {
+  ValueKind kind = ColumnKind(column);
+  std::string_view cell = Cell(column);
+  switch (kind) {
+    case ValueKind::kInteger:
+      return Decimal::FromLong(GetInt64(column)).ToCurrency();
+    case ValueKind::kReal:
+    case ValueKind::kText: {
+      if (columns_[column].type == kFloat4Oid || columns_[column].type == kFloat8Oid) {
+        return Decimal::FromDouble(GetDouble(column)).ToCurrency();
+      }
+      // NUMERIC text: exact. Places beyond the eighteen a Decimal holds cannot change a
+      // rounding to four.
+      std::string_view text = cell;
+      const size_t point = text.find('.');
+      if (point != std::string_view::npos && text.size() - point - 1 > 18) {
+        text = text.substr(0, point + 19);
+      }
+      if (std::optional<Decimal> value = Decimal::Parse(text)) {
+        try {
+          return value->ToCurrency();
+        } catch (const Error& e) {
+          throw Error(e.Number(), kSource,
+                      DescribeWithSql(fmt::format("column {} ('{}'): {}", column,
+                                                  columns_[column].name, e.Description()),
+                                      sql_));
+        }
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  ThrowConversion(column, "MONEY");
+}
+
+void PgStatement::ReadRow(RowVisitor& visitor, const std::vector<bool>& money) const {
   if (!executed_ || row_ < 0 || row_ >= rows_) ThrowMisuse("A row read with no current row");
   const int count = ColumnCount();
   for (int c = 0; c < count; ++c) {
     if (PQgetisnull(result_.get(), row_, c)) {
       visitor.Null(c);
+      continue;
+    }
+    if (static_cast<size_t>(c) < money.size() && money[c]) {
+      visitor.Money(c, GetCurrency(c));
       continue;
     }
     switch (columns_[c].kind) {

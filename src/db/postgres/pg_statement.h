@@ -50,6 +50,7 @@ class PgStatement final : public Statement {
   void BindDouble(int index, double value) override;
   void BindText(int index, std::string_view value) override;
   void BindBlob(int index, const Blob& value) override;
+  void BindCurrency(int index, Currency value) override;
 
   bool Step() override;
   void Reset() noexcept override;
@@ -63,7 +64,8 @@ class PgStatement final : public Statement {
   double GetDouble(int column) const override;
   std::string_view GetTextView(int column) const override;
   Blob GetBlob(int column) const override;
-  void ReadRow(RowVisitor& visitor) const override;
+  Currency GetCurrency(int column) const override;
+  void ReadRow(RowVisitor& visitor, const std::vector<bool>& money = {}) const override;
 
  private:
   struct ResultClearer {

@@ -43,8 +43,10 @@ std::string Normalised(const db::Value& value, const schema::ColumnDef& column) 
   };
   switch (column.type) {
     case sql::SqlType::kNumber:
-      // As NUMERIC(19,4) keeps it: four decimals, a half rounded away from zero.
-      return fmt::format("{:.4f}", RoundDecimal(number(), 4));
+      // Read as money (CellValue): whole ten-thousandths.
+      return value.Kind() == db::ValueKind::kMoney
+                 ? std::to_string(value.Money().Scaled())
+                 : fmt::format("{:.4f}", RoundDecimal(number(), 4));
     case sql::SqlType::kFloat:
       return fmt::format("{:.15g}", number());
     case sql::SqlType::kInteger:
@@ -55,6 +57,12 @@ std::string Normalised(const db::Value& value, const schema::ColumnDef& column) 
     default:
       return value.Kind() == db::ValueKind::kText ? value.Text() : value.ToLiteral();
   }
+}
+
+// One cell as the copy moves it: money as Currency, each backend keeping it its own way.
+db::Value CellValue(const db::Statement& row, int column, const schema::ColumnDef& def) {
+  if (def.type == sql::SqlType::kNumber && !row.IsNull(column)) return row.GetCurrency(column);
+  return row.GetValue(column);
 }
 
 uint64_t Mix(uint64_t x) {
@@ -76,7 +84,8 @@ Digest TableDigest(AppContext& book, const schema::SourceDef& table) {
   while (rows->Step()) {
     uint64_t hash = 1469598103934665603ULL;  // FNV-1a over the row's values and separators
     for (size_t c = 0; c < table.columns.size(); ++c) {
-      for (char ch : Normalised(rows->GetValue(static_cast<int>(c)), table.columns[c])) {
+      const int column = static_cast<int>(c);
+      for (char ch : Normalised(CellValue(*rows, column, table.columns[c]), table.columns[c])) {
         hash = (hash ^ static_cast<unsigned char>(ch)) * 1099511628211ULL;
       }
       hash = (hash ^ 0x1f) * 1099511628211ULL;
@@ -102,7 +111,9 @@ std::shared_ptr<AppContext> CopyBook(AppContext& source, std::string_view target
       db::StatementHandle rows = source.Connection().Prepare(SelectAll(source, table));
       std::vector<db::Value> values(columns.size());
       while (rows->Step()) {
-        for (size_t c = 0; c < columns.size(); ++c) values[c] = rows->GetValue(static_cast<int>(c));
+        for (size_t c = 0; c < columns.size(); ++c) {
+          values[c] = CellValue(*rows, static_cast<int>(c), table.columns[c]);
+        }
         writer.Insert(values);
       }
       counts.push_back({table.name, writer.Count()});

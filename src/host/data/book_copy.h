@@ -8,8 +8,8 @@
 //
 // The comparison reads every table on both sides and compares, per table, the row count and an
 // order-independent digest of the rows, each value in its column's own terms: money and
-// quantities to four decimals (a half rounded away from zero, as NUMERIC(19,4) keeps them),
-// dates as days, integers, texts and reals as they are.
+// quantities as Currency (each backend's money read exactly), dates as days, integers, texts and
+// reals as they are.
 #ifndef QTS_HOST_DATA_BOOK_COPY_H_
 #define QTS_HOST_DATA_BOOK_COPY_H_
 
