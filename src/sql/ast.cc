@@ -79,6 +79,10 @@ std::string_view NodeKindName(NodeKind kind) noexcept {
       return "SelectCore";
     case NodeKind::kSelectStatement:
       return "SelectStatement";
+    case NodeKind::kParameter:
+      return "Parameter";
+    case NodeKind::kWriteStatement:
+      return "WriteStatement";
   }
   return "?";
 }
@@ -212,6 +216,8 @@ void Literal::AppendSql(std::string& out) const {
       break;
   }
 }
+
+void ParameterRef::AppendSql(std::string& out) const { out += '?'; }
 
 void ColumnRef::AppendSql(std::string& out) const {
   if (qualifier) {
@@ -437,6 +443,48 @@ void SelectStatement::AppendSql(std::string& out) const {
       order_by[i].expr->AppendSql(out);
       if (order_by[i].explicit_direction) out += order_by[i].descending ? " DESC" : " ASC";
     }
+  }
+}
+
+void WriteStatement::AppendSql(std::string& out) const {
+  switch (verb) {
+    case Verb::kInsert:
+      out += "INSERT INTO ";
+      AppendIdentifier(out, table);
+      out += " (";
+      for (size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0) out += ", ";
+        AppendIdentifier(out, columns[i]);
+      }
+      out += ") VALUES ";
+      for (size_t r = 0; r < rows.size(); ++r) {
+        out += r > 0 ? ", (" : "(";
+        for (size_t i = 0; i < rows[r].size(); ++i) {
+          if (i > 0) out += ", ";
+          rows[r][i]->AppendSql(out);
+        }
+        out += ')';
+      }
+      return;
+    case Verb::kUpdate:
+      out += "UPDATE ";
+      AppendIdentifier(out, table);
+      out += " SET ";
+      for (size_t i = 0; i < assignments.size(); ++i) {
+        if (i > 0) out += ", ";
+        AppendIdentifier(out, assignments[i].column);
+        out += " = ";
+        assignments[i].value->AppendSql(out);
+      }
+      break;
+    case Verb::kDelete:
+      out += "DELETE FROM ";
+      AppendIdentifier(out, table);
+      break;
+  }
+  if (where) {
+    out += " WHERE ";
+    where->AppendSql(out);
   }
 }
 

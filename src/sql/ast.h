@@ -1,7 +1,7 @@
-// The parse tree of one T-SQL SELECT statement. Every node knows its kind and where it
-// starts; children are owned through unique_ptr. The binder fills the "resolved" members
-// (types, canonical names) in place; ToSql() prints the T-SQL again from the tree, and
-// printing Parse(node.ToSql()) gives the same text again.
+// The parse tree of one T-SQL statement: a SELECT, or an INSERT, UPDATE or DELETE of one table.
+// Every node knows its kind and where it starts; children are owned through unique_ptr. The binder
+// fills the "resolved" members (types, canonical names) in place; ToSql() prints the T-SQL again
+// from the tree, and printing Parse(node.ToSql()) gives the same text again.
 #ifndef QTS_SQL_AST_H_
 #define QTS_SQL_AST_H_
 
@@ -36,6 +36,7 @@ enum class NodeKind {
   kFunction,
   kCast,
   kConvert,
+  kParameter,
   // Row sources.
   kNamedTable,
   kDerivedTable,
@@ -43,6 +44,7 @@ enum class NodeKind {
   // Queries.
   kSelectCore,
   kSelectStatement,
+  kWriteStatement,
 };
 
 std::string_view NodeKindName(NodeKind kind) noexcept;
@@ -123,6 +125,17 @@ class Literal : public Expr {
   bool national;
   // Resolved: set when the text is compared with a date; the date in ISO form.
   std::optional<std::string> iso_date;
+};
+
+// A '?': a value bound when the statement runs. Parameters are numbered from 1 in the order
+// they are written; the translation keeps the numbers (?n on SQLite, $n on PostgreSQL).
+class ParameterRef : public Expr {
+ public:
+  static constexpr NodeKind kKind = NodeKind::kParameter;
+  ParameterRef(Position pos, int number) : Expr(kKind, pos), number(number) {}
+  void AppendSql(std::string& out) const override;
+
+  int number;
 };
 
 class ColumnRef : public Expr {
@@ -495,7 +508,41 @@ class SelectStatement : public Node {
   // UNION; empty when the select list has a '*'.
   std::vector<SqlType> column_types;
   std::vector<int> column_scales;
+  // The number of '?' parameters in the whole statement (set on the outermost one).
+  int parameter_count = 0;
 };
+
+// INSERT INTO t (columns) VALUES (...), (...); UPDATE t SET c = value, ... [WHERE ...];
+// DELETE FROM t [WHERE ...]. The table is a logical name (or this book's physical one); its
+// columns are named unqualified in SET and the column list, and may be qualified by the table
+// name in values and conditions.
+class WriteStatement : public Node {
+ public:
+  static constexpr NodeKind kKind = NodeKind::kWriteStatement;
+  enum class Verb { kInsert, kUpdate, kDelete };
+  struct Assignment {
+    Identifier column;
+    ExprPtr value;
+  };
+  WriteStatement(Position pos, Verb verb, Identifier table)
+      : Node(kKind, pos), verb(verb), table(std::move(table)) {}
+  void AppendSql(std::string& out) const override;
+
+  Verb verb;
+  Identifier table;
+  std::vector<Identifier> columns;         // INSERT
+  std::vector<std::vector<ExprPtr>> rows;  // INSERT: one list of values per row
+  std::vector<Assignment> assignments;     // UPDATE
+  ExprPtr where;                           // UPDATE, DELETE; may be null
+  int parameter_count = 0;
+  // Resolved: the physical table and, for the column list or the assignments in order, each
+  // column's canonical name, type and places.
+  std::string physical_name;
+  std::vector<std::string> bound_columns;
+  std::vector<SqlType> column_types;
+  std::vector<int> column_scales;
+};
+using WriteStatementPtr = std::unique_ptr<WriteStatement>;
 
 }  // namespace qts::sql
 

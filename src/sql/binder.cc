@@ -110,6 +110,7 @@ int CharCount(std::string_view text) {
 
 struct ScopeSource {
   std::string alias;                  // canonical
+  std::string also_known_as;          // a written table's logical name, usable as a qualifier
   const SourceInfo* table = nullptr;  // catalogue source, or
   std::vector<OutputColumn> columns;  // the columns of a derived table
 };
@@ -203,7 +204,90 @@ class Binder {
     return outputs;
   }
 
+  // The written table is known by its physical name, so that a subquery over the same logical
+  // table (which takes the logical name as its alias) never hides it; its logical name
+  // qualifies its columns as well.
+  void BindWrite(WriteStatement& write) {
+    const SourceInfo* info = LookUpTable(write.table);
+    if (info == nullptr) {
+      throw SqlError("unknown table '" + write.table.name + "'", write.table.name, write.Pos());
+    }
+    write.physical_name = catalogue_.PhysicalName(info->name);
+    Scope& scope = scopes_.emplace_back();
+    ScopeSource target{write.physical_name, info->name, info, {}};
+    auto column_of = [&](const Identifier& name) -> Found {
+      Found found;
+      if (!FindIn(target, name.name, found)) {
+        throw SqlError("unknown column '" + name.name + "' of table '" + info->name + "'",
+                       name.name, name.position);
+      }
+      for (const std::string& earlier : write.bound_columns) {
+        if (earlier == found.name) {
+          throw SqlError("column '" + found.name + "' is written twice", name.name, name.position);
+        }
+      }
+      write.bound_columns.push_back(found.name);
+      write.column_types.push_back(found.type);
+      write.column_scales.push_back(found.scale);
+      return found;
+    };
+    // A value written into a column: a parameter takes the column's type, a text read as a
+    // date where the column is one.
+    auto bind_value = [&](Expr& value, const Found& column, const Scope& value_scope) {
+      BindValue(value, value_scope);
+      Infer(value, TypeOf(column));
+      if (column.type == SqlType::kDate) ReadAsDate(value);
+    };
+    switch (write.verb) {
+      case WriteStatement::Verb::kInsert: {
+        std::vector<Found> columns;
+        for (const Identifier& name : write.columns) columns.push_back(column_of(name));
+        for (std::vector<ExprPtr>& row : write.rows) {
+          for (size_t i = 0; i < row.size(); ++i) bind_value(*row[i], columns[i], scope);
+        }
+        return;
+      }
+      case WriteStatement::Verb::kUpdate:
+        scope.sources.push_back(std::move(target));
+        for (WriteStatement::Assignment& assignment : write.assignments) {
+          const Found column = column_of(assignment.column);
+          bind_value(*assignment.value, column, scope);
+        }
+        break;
+      case WriteStatement::Verb::kDelete:
+        scope.sources.push_back(std::move(target));
+        break;
+    }
+    if (write.where) BindCondition(*write.where, scope);
+  }
+
  private:
+  // The type a column or expression gives a parameter it meets.
+  struct TypeOf {
+    explicit TypeOf(const Found& f) : type(f.type), length(f.length), scale(f.scale) {}
+    explicit TypeOf(const Expr& e) : type(e.type), length(e.length), scale(e.scale) {}
+    SqlType type;
+    int length;
+    int scale;
+  };
+
+  // A parameter whose type is not yet known takes the type of what it is compared with,
+  // computed with or written into.
+  static void Infer(Expr& maybe_parameter, const TypeOf& other) {
+    if (maybe_parameter.Kind() != NodeKind::kParameter) return;
+    if (maybe_parameter.type != SqlType::kUnknown || other.type == SqlType::kUnknown) return;
+    maybe_parameter.type = other.type;
+    maybe_parameter.length = other.length;
+    maybe_parameter.scale = other.scale;
+  }
+  static void Infer(Expr& maybe_parameter, const Expr& other) {
+    Infer(maybe_parameter, TypeOf(other));
+  }
+  static void InferBoth(Expr& a, Expr& b) {
+    Infer(a, b);
+    Infer(b, a);
+  }
+
   std::vector<OutputColumn> BindCore(SelectCore& core, Scope& scope) {
     for (SourcePtr& source : core.from) BindSource(*source, scope);
     if (core.where) BindCondition(*core.where, scope);
@@ -292,7 +376,7 @@ class Binder {
         } else {
           table.bound_alias = table.physical_name;
         }
-        AddSource(scope, {table.bound_alias, info, {}}, table.Pos());
+        AddSource(scope, {table.bound_alias, {}, info, {}}, table.Pos());
         return;
       }
       case NodeKind::kDerivedTable: {
@@ -312,7 +396,7 @@ class Binder {
             }
           }
         }
-        AddSource(scope, {derived.alias.name, nullptr, std::move(columns)}, derived.Pos());
+        AddSource(scope, {derived.alias.name, {}, nullptr, std::move(columns)}, derived.Pos());
         return;
       }
       case NodeKind::kJoin: {
@@ -372,7 +456,11 @@ class Binder {
       for (const Scope* s = &scope; s != nullptr; s = s->parent) {
         if (s->outputs_only) continue;
         for (const ScopeSource& source : s->sources) {
-          if (!EqualsIgnoreCase(source.alias, ref.qualifier->name)) continue;
+          if (!EqualsIgnoreCase(source.alias, ref.qualifier->name) &&
+              (source.also_known_as.empty() ||
+               !EqualsIgnoreCase(source.also_known_as, ref.qualifier->name))) {
+            continue;
+          }
           if (!FindIn(source, ref.name.name, found)) {
             std::string written = ref.qualifier->name + "." + ref.name.name;
             throw SqlError("unknown column '" + written + "'", written, ref.Pos());
@@ -478,6 +566,13 @@ class Binder {
   void BindFunction(FunctionCall& call, const Scope& scope) {
     for (ExprPtr& arg : call.args) {
       if (arg->Kind() != NodeKind::kStar) BindValue(*arg, scope);
+    }
+    // The values COALESCE, ISNULL and NULLIF choose between are of one type.
+    if (call.function == Function::kCoalesce || call.function == Function::kIsNull ||
+        call.function == Function::kNullIf) {
+      for (ExprPtr& arg : call.args) {
+        for (const ExprPtr& other : call.args) Infer(*arg, *other);
+      }
     }
     const Expr* first = call.args.empty() ? nullptr : call.args.front().get();
     auto need_number = [&call](const Expr& arg) {
@@ -636,6 +731,8 @@ class Binder {
       case NodeKind::kColumnRef:
         BindColumn(expr.As<ColumnRef>(), scope);
         return;
+      case NodeKind::kParameter:
+        return;  // typed by what it meets (Infer)
       case NodeKind::kStar:
         throw SqlError("'*' is not a value here", "*", expr.Pos());
       case NodeKind::kUnary: {
@@ -664,6 +761,7 @@ class Binder {
         }
         BindValue(*binary.left, scope);
         BindValue(*binary.right, scope);
+        InferBoth(*binary.left, *binary.right);
         if (IsComparison(binary.op)) {
           DateContext(*binary.left, *binary.right);
           DateContext(*binary.right, *binary.left);
@@ -682,6 +780,7 @@ class Binder {
         BindValue(*in.operand, scope);
         for (ExprPtr& item : in.items) {
           BindValue(*item, scope);
+          Infer(*item, *in.operand);
           DateContext(*in.operand, *item);
         }
         in.type = SqlType::kBoolean;
@@ -699,6 +798,8 @@ class Binder {
         BindValue(*between.operand, scope);
         BindValue(*between.low, scope);
         BindValue(*between.high, scope);
+        Infer(*between.low, *between.operand);
+        Infer(*between.high, *between.operand);
         DateContext(*between.operand, *between.low);
         DateContext(*between.operand, *between.high);
         between.type = SqlType::kBoolean;
@@ -782,6 +883,10 @@ class Binder {
 
 std::vector<OutputColumn> Bind(SelectStatement& statement, const Catalogue& catalogue) {
   return Binder(catalogue).BindStatement(statement, nullptr);
+}
+
+void Bind(WriteStatement& statement, const Catalogue& catalogue) {
+  Binder(catalogue).BindWrite(statement);
 }
 
 }  // namespace qts::sql

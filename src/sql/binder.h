@@ -24,6 +24,10 @@ struct OutputColumn {
 
 // Binds `statement` in place and returns its output columns.
 std::vector<OutputColumn> Bind(SelectStatement& statement, const Catalogue& catalogue);
+// Binds an INSERT, UPDATE or DELETE in place: its table, the columns it writes (each once) and
+// their values, its condition. A '?' takes the type of the column it is written into or of
+// what it is compared or computed with.
+void Bind(WriteStatement& statement, const Catalogue& catalogue);
 
 }  // namespace qts::sql
 

@@ -70,8 +70,59 @@ std::optional<long long> IntegerLiteral(const Expr& expr) {
 
 class Emitter {
  public:
-  Emitter(Dialect dialect, std::vector<const Literal*>* parameters)
-      : pg_(dialect == Dialect::kPostgres), parameters_(parameters) {}
+  Emitter(Dialect dialect, std::vector<const Literal*>* parameters, int first_literal)
+      : pg_(dialect == Dialect::kPostgres),
+        parameters_(parameters),
+        first_literal_(first_literal) {}
+
+  // INSERT, UPDATE or DELETE of the written table, every value in the form its column keeps.
+  void Write(std::string& out, const WriteStatement& write) {
+    auto value = [&](const Expr& expr, size_t column) {
+      const Form form =
+          pg_ ? Form::kOther : FormOf(write.column_types[column], write.column_scales[column]);
+      if ((form == Form::kOther || FormOf(expr) == form) && Parameter(out, expr)) return;
+      As(out, expr, form, 0);
+    };
+    switch (write.verb) {
+      case WriteStatement::Verb::kInsert:
+        out += "INSERT INTO ";
+        Quote(out, write.physical_name);
+        out += " (";
+        for (size_t i = 0; i < write.bound_columns.size(); ++i) {
+          if (i > 0) out += ", ";
+          Quote(out, write.bound_columns[i]);
+        }
+        out += ") VALUES ";
+        for (size_t r = 0; r < write.rows.size(); ++r) {
+          out += r > 0 ? ", (" : "(";
+          for (size_t i = 0; i < write.rows[r].size(); ++i) {
+            if (i > 0) out += ", ";
+            value(*write.rows[r][i], i);
+          }
+          out += ')';
+        }
+        return;
+      case WriteStatement::Verb::kUpdate:
+        out += "UPDATE ";
+        Quote(out, write.physical_name);
+        out += " SET ";
+        for (size_t i = 0; i < write.assignments.size(); ++i) {
+          if (i > 0) out += ", ";
+          Quote(out, write.bound_columns[i]);
+          out += " = ";
+          value(*write.assignments[i].value, i);
+        }
+        break;
+      case WriteStatement::Verb::kDelete:
+        out += "DELETE FROM ";
+        Quote(out, write.physical_name);
+        break;
+    }
+    if (write.where) {
+      out += " WHERE ";
+      Value(out, *write.where);
+    }
+  }
 
   void Statement(std::string& out, const SelectStatement& statement,
                  ItemTarget target = {ItemTarget::Mode::kKeep, Form::kOther}) {
@@ -468,7 +519,7 @@ class Emitter {
     if (!plain) return false;
     parameters_->push_back(&literal);
     out += pg_ ? '$' : '?';
-    out += std::to_string(parameters_->size());
+    out += std::to_string(first_literal_ + static_cast<int>(parameters_->size()));
     return true;
   }
 
@@ -476,6 +527,10 @@ class Emitter {
     switch (expr.Kind()) {
       case NodeKind::kLiteral:
         LiteralSql(out, expr.As<Literal>());
+        return;
+      case NodeKind::kParameter:
+        out += pg_ ? '$' : '?';
+        out += std::to_string(expr.As<ParameterRef>().number);
         return;
       case NodeKind::kColumnRef: {
         const ColumnRef& ref = expr.As<ColumnRef>();
@@ -938,6 +993,7 @@ class Emitter {
 
   bool pg_;                                  // PostgreSQL; SQLite otherwise
   std::vector<const Literal*>* parameters_;  // parameter mode when set
+  int first_literal_;  // literals become placeholders after the statement's own '?'s
 };
 
 }  // namespace
@@ -946,7 +1002,16 @@ std::string Emit(const SelectStatement& statement, Dialect dialect,
                  std::vector<const Literal*>* parameters) {
   std::string out;
   out.reserve(1024);
-  Emitter(dialect, parameters).Statement(out, statement, {ItemTarget::Mode::kTop, Form::kOther});
+  Emitter(dialect, parameters, statement.parameter_count)
+      .Statement(out, statement, {ItemTarget::Mode::kTop, Form::kOther});
+  return out;
+}
+
+std::string Emit(const WriteStatement& statement, Dialect dialect,
+                 std::vector<const Literal*>* parameters) {
+  std::string out;
+  out.reserve(256);
+  Emitter(dialect, parameters, statement.parameter_count).Write(out, statement);
   return out;
 }
 

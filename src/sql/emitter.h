@@ -17,7 +17,13 @@ namespace qts::sql {
 // With `parameters`, the literals that comparisons and IN lists take as they are (whole
 // numbers, texts not read as dates) are written as placeholders (?1, ?2, ... on SQLite; $1,
 // ... on PostgreSQL) and appended to `parameters` in placeholder order.
+// The statement's own '?' parameters keep their numbers; the literals made placeholders follow
+// them.
 [[nodiscard]] std::string Emit(const SelectStatement& statement, Dialect dialect,
+                               std::vector<const Literal*>* parameters = nullptr);
+// An INSERT, UPDATE or DELETE; on SQLite every value is written in the form its column keeps
+// (money in ten-thousandths). With `parameters`, plain literal values become placeholders too.
+[[nodiscard]] std::string Emit(const WriteStatement& statement, Dialect dialect,
                                std::vector<const Literal*>* parameters = nullptr);
 
 }  // namespace qts::sql

@@ -106,7 +106,7 @@ constexpr std::array kKeywords = {
     KeywordEntry{"UPDATE", Keyword::kUpdate, true},
     KeywordEntry{"USE", Keyword::kUse, true},
     KeywordEntry{"USER", Keyword::kNone, true},
-    KeywordEntry{"VALUES", Keyword::kNone, true},
+    KeywordEntry{"VALUES", Keyword::kValues, true},
     KeywordEntry{"VIEW", Keyword::kNone, true},
     KeywordEntry{"WAITFOR", Keyword::kWaitfor, true},
     KeywordEntry{"WHEN", Keyword::kWhen, true},
@@ -244,6 +244,9 @@ class Lexer {
       Advance();
       while (!AtEnd() && (IsWordPart(Peek()) || Peek() == '@' || Peek() == '#')) Advance();
       token.kind = TokenKind::kVariable;
+    } else if (c == '?') {
+      Advance();
+      token.kind = TokenKind::kParameter;
     } else {
       LexSymbol(token);
     }

@@ -20,6 +20,7 @@ enum class TokenKind {
   kFloat,             // 1e3, 1.5E-2
   kSymbol,            // ( ) , . ; * + - / % = < > <= >= <> != !< !> & | ^ ~
   kVariable,          // @name or #name: outside the subset, refused where the parser meets it
+  kParameter,         // ?: a value bound when the statement runs, numbered in order of appearance
   kEnd,
 };
 
@@ -66,6 +67,13 @@ enum class Keyword {
   kUnion,
   kWhen,
   kWhere,
+  // Writing words.
+  kDelete,
+  kInsert,
+  kInto,
+  kSet,
+  kUpdate,
+  kValues,
   // Recognised only to be refused by name.
   kAlter,
   kAny,
@@ -75,7 +83,6 @@ enum class Keyword {
   kCompute,
   kCreate,
   kDeclare,
-  kDelete,
   kDrop,
   kExcept,
   kExec,
@@ -84,9 +91,7 @@ enum class Keyword {
   kFor,
   kGrant,
   kIf,
-  kInsert,
   kIntersect,
-  kInto,
   kMerge,
   kOffset,
   kOption,
@@ -95,12 +100,10 @@ enum class Keyword {
   kPivot,
   kPrint,
   kReturn,
-  kSet,
   kSome,
   kTablesample,
   kTruncate,
   kUnpivot,
-  kUpdate,
   kUse,
   kWaitfor,
   kWhile,

@@ -78,8 +78,9 @@ constexpr std::array kTypes = {
     TypeEntry{"VARCHAR", TypeSpec::Base::kVarChar},
 };
 
-// Words that start a statement other than SELECT, or clauses outside the subset.
-bool IsRefusedWord(Keyword keyword) { return keyword >= Keyword::kAlter; }
+// Words that start a statement other than SELECT (writing words are refused inside one), or
+// clauses outside the subset.
+bool IsRefusedWord(Keyword keyword) { return keyword >= Keyword::kDelete; }
 
 bool StartsStatement(const Token& token) {
   return token.Is(Keyword::kSelect) ||
@@ -88,7 +89,22 @@ bool StartsStatement(const Token& token) {
 
 class Parser {
  public:
-  explicit Parser(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+  Parser(std::vector<Token> tokens, bool parameters)
+      : tokens_(std::move(tokens)), parameters_(parameters) {}
+
+  // A SELECT, or with parameters also an INSERT, UPDATE or DELETE.
+  Command ParseCommand() {
+    const Token& first = Peek();
+    Command command;
+    if (first.Is(Keyword::kInsert) || first.Is(Keyword::kUpdate) || first.Is(Keyword::kDelete)) {
+      command.write = ParseWrite();
+      command.write->parameter_count = parameter_count_;
+      ExpectEnd();
+      return command;
+    }
+    command.select = ParseTop();
+    return command;
+  }
 
   StatementPtr ParseTop() {
     const Token& first = Peek();
@@ -101,6 +117,14 @@ class Parser {
       Unexpected("SELECT");
     }
     StatementPtr statement = ParseStatement();
+    statement->parameter_count = parameter_count_;
+    ExpectEnd();
+    return statement;
+  }
+
+ private:
+  // The end of the text, after at most one ';'.
+  void ExpectEnd() {
     bool separated = false;
     if (Peek().Is(';')) {
       Next();
@@ -116,10 +140,71 @@ class Parser {
       }
       Unexpected("end of statement");
     }
-    return statement;
   }
 
- private:
+  // ---- writes ----
+  WriteStatementPtr ParseWrite() {
+    const Token& verb = Next();
+    const Position pos = verb.position;
+    if (verb.Is(Keyword::kInsert)) {
+      Expect(Keyword::kInto, "INTO");
+      auto insert =
+          std::make_unique<WriteStatement>(pos, WriteStatement::Verb::kInsert, TakeTableName());
+      Expect('(');
+      do {
+        insert->columns.push_back(TakeName("a column name"));
+      } while (Accept(','));
+      Expect(')');
+      if (Peek().Is(Keyword::kSelect)) ThrowUnsupported("INSERT ... SELECT", Peek().position);
+      Expect(Keyword::kValues, "VALUES");
+      do {
+        const Position row_pos = Peek().position;
+        Expect('(');
+        std::vector<ExprPtr> row;
+        do {
+          row.push_back(ParseExpr());
+        } while (Accept(','));
+        Expect(')');
+        if (row.size() != insert->columns.size()) {
+          throw SqlError("a row of " + std::to_string(row.size()) + " value(s) for " +
+                             std::to_string(insert->columns.size()) + " column(s)",
+                         "(", row_pos);
+        }
+        insert->rows.push_back(std::move(row));
+      } while (Accept(','));
+      return insert;
+    }
+    if (verb.Is(Keyword::kUpdate)) {
+      auto update =
+          std::make_unique<WriteStatement>(pos, WriteStatement::Verb::kUpdate, TakeTableName());
+      Expect(Keyword::kSet, "SET");
+      do {
+        WriteStatement::Assignment assignment;
+        assignment.column = TakeName("a column name");
+        if (Peek().Is('.')) ThrowUnsupported("qualified column in SET", Peek().position);
+        Expect('=');
+        assignment.value = ParseExpr();
+        update->assignments.push_back(std::move(assignment));
+      } while (Accept(','));
+      if (Peek().Is(Keyword::kFrom)) ThrowUnsupported("UPDATE ... FROM", Peek().position);
+      if (Accept(Keyword::kWhere)) update->where = ParseExpr();
+      return update;
+    }
+    Accept(Keyword::kFrom);
+    auto remove =
+        std::make_unique<WriteStatement>(pos, WriteStatement::Verb::kDelete, TakeTableName());
+    if (Peek().Is(Keyword::kFrom)) ThrowUnsupported("DELETE ... FROM", Peek().position);
+    if (Accept(Keyword::kWhere)) remove->where = ParseExpr();
+    return remove;
+  }
+
+  Identifier TakeTableName() {
+    Identifier name = TakeName("a table name");
+    if (Peek().Is('.')) ThrowUnsupported("multi-part table name", Peek().position);
+    if (AtName()) ThrowUnsupported("alias of the written table", Peek().position);
+    return name;
+  }
+
   // ---- token helpers ----
   const Token& Peek(size_t ahead = 0) const {
     size_t index = pos_ + ahead;
@@ -548,6 +633,10 @@ class Parser {
         Next();
         return std::make_unique<Literal>(pos, Literal::Type::kString, token.value, token.national);
       }
+      case TokenKind::kParameter:
+        if (!parameters_) ThrowUnsupported("parameter ?", pos);
+        Next();
+        return std::make_unique<ParameterRef>(pos, ++parameter_count_);
       default:
         break;
     }
@@ -727,10 +816,19 @@ class Parser {
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   int depth_ = 0;
+  bool parameters_ = false;
+  int parameter_count_ = 0;
 };
 
 }  // namespace
 
-StatementPtr Parse(std::string_view tsql) { return Parser(Tokenize(tsql)).ParseTop(); }
+StatementPtr Parse(std::string_view tsql) { return Parser(Tokenize(tsql), false).ParseTop(); }
+
+Command ParseCommand(std::string_view tsql) { return Parser(Tokenize(tsql), true).ParseCommand(); }
+
+const Node& Command::Root() const {
+  if (write) return *write;
+  return *select;
+}
 
 }  // namespace qts::sql

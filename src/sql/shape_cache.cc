@@ -41,12 +41,19 @@ bool SamePosition(const Position& a, const Position& b) {
 }
 
 // The translation with its plain literals as parameters, and those literals in order.
-std::pair<ParameterizedSql, std::vector<const Literal*>> Parameterize(const StatementPtr& statement,
+std::pair<ParameterizedSql, std::vector<const Literal*>> Parameterize(const Command& command,
                                                                       const Catalogue& catalogue,
                                                                       Dialect dialect) {
-  Bind(*statement, catalogue);
   std::pair<ParameterizedSql, std::vector<const Literal*>> out;
-  out.first.sql = Emit(*statement, dialect, &out.second);
+  if (command.write) {
+    Bind(*command.write, catalogue);
+    out.first.sql = Emit(*command.write, dialect, &out.second);
+    out.first.parameter_count = command.write->parameter_count;
+  } else {
+    Bind(*command.select, catalogue);
+    out.first.sql = Emit(*command.select, dialect, &out.second);
+    out.first.parameter_count = command.select->parameter_count;
+  }
   out.first.values.reserve(out.second.size());
   for (const Literal* literal : out.second) out.first.values.push_back(ValueOf(*literal));
   return out;
@@ -56,7 +63,7 @@ std::pair<ParameterizedSql, std::vector<const Literal*>> Parameterize(const Stat
 
 ParameterizedSql TranslateParameterized(std::string_view tsql, const Catalogue& catalogue,
                                         Dialect dialect) {
-  return Parameterize(Parse(tsql), catalogue, dialect).first;
+  return Parameterize(ParseCommand(tsql), catalogue, dialect).first;
 }
 
 ShapeCache::ShapeCache(const Catalogue& catalogue, Dialect dialect, size_t capacity)
@@ -94,7 +101,7 @@ ParameterizedSql ShapeCache::Translate(std::string_view tsql) {
       }
     }
     if (same) {
-      ParameterizedSql out{shape.sql, {}};
+      ParameterizedSql out{shape.sql, {}, shape.parameter_count};
       out.values.reserve(shape.parameters.size());
       for (int ordinal : shape.parameters) {
         out.values.push_back(ValueOf(*literals[static_cast<size_t>(ordinal)]));
@@ -105,10 +112,11 @@ ParameterizedSql ShapeCache::Translate(std::string_view tsql) {
     return TranslateParameterized(tsql, catalogue_, dialect_);
   }
 
-  StatementPtr statement = Parse(tsql);
-  auto [out, parameters] = Parameterize(statement, catalogue_, dialect_);
+  const Command command = ParseCommand(tsql);
+  auto [out, parameters] = Parameterize(command, catalogue_, dialect_);
   Shape shape;
   shape.sql = out.sql;
+  shape.parameter_count = out.parameter_count;
   std::vector<bool> taken(literals.size(), false);
   for (const Literal* literal : parameters) {
     auto at = std::find_if(literals.begin(), literals.end(), [&](const Token* token) {

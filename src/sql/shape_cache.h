@@ -1,5 +1,6 @@
 // Statements that differ only in their literals translate alike. The literals a comparison or
-// an IN list takes as they are become parameters (?1, ?2, ... on SQLite; $1, ... on
+// an IN list takes as they are, and the values an INSERT or UPDATE writes as they are, become
+// parameters (?1, ?2, ... on SQLite; $1, ... on
 // PostgreSQL), and the translation of each shape is kept: a row search repeated with other
 // codes is neither parsed nor prepared again, since the backend text stays the same.
 //
@@ -27,11 +28,16 @@ namespace qts::sql {
 using ParameterValue = std::variant<long long, std::string>;
 
 struct ParameterizedSql {
-  std::string sql;                     // the statement in the backend's dialect
-  std::vector<ParameterValue> values;  // the values of its placeholders, in order
+  std::string sql;  // the statement in the backend's dialect
+  // The values of the placeholders made from literals, in order: placeholders
+  // parameter_count + 1, parameter_count + 2, ...
+  std::vector<ParameterValue> values;
+  // The statement's own '?' parameters: placeholders 1..parameter_count, bound by the caller.
+  int parameter_count = 0;
 };
 
-// Translates `tsql` with its plain literals as parameters (see above). Throws SqlError.
+// Translates `tsql` (a SELECT, or an INSERT, UPDATE or DELETE: parser.h ParseCommand) with its
+// plain literals as parameters (see above). Throws SqlError.
 [[nodiscard]] ParameterizedSql TranslateParameterized(std::string_view tsql,
                                                       const Catalogue& catalogue, Dialect dialect);
 
@@ -52,6 +58,7 @@ class ShapeCache {
     std::string sql;
     std::vector<int> parameters;                     // literal ordinal of each placeholder
     std::vector<std::pair<int, std::string>> fixed;  // literals left in the text: ordinal, value
+    int parameter_count = 0;
   };
 
   const Catalogue& catalogue_;

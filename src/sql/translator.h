@@ -15,6 +15,10 @@
 // N'text', NULL; names plain, [bracketed], "quoted", alias.column, and physical names
 // "<Code>$<logical>" of this book.
 //
+// The host's own statements (AppContext::PrepareTsql, through the shape cache) may also be an
+// INSERT ... VALUES, UPDATE or DELETE of one table, and carry '?' parameters (parser.h
+// ParseCommand); a query text opened by Query or `qts sql run` is a SELECT without them.
+//
 // Choices where the server and the backends differ:
 // - Comments ("--", "/* */", nested) are whitespace; they never reach the backend, since the
 //   output is written from the tree, so accepting them cannot smuggle text through.

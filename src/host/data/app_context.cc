@@ -234,11 +234,20 @@ db::StatementHandle AppContext::PrepareTsql(std::string_view tsql) const {
   db::NoteTranslation(translated.sql, tsql);
   db::StatementHandle statement = connection_->Prepare(translated.sql);
   for (size_t i = 0; i < translated.values.size(); ++i) {
-    std::visit(
-        [&](auto& value) { statement->Bind(static_cast<int>(i + 1), db::Value(std::move(value))); },
-        translated.values[i]);
+    const int index = translated.parameter_count + static_cast<int>(i) + 1;
+    std::visit([&](auto& value) { statement->Bind(index, db::Value(std::move(value))); },
+               translated.values[i]);
   }
   return statement;
+}
+
+int64_t AppContext::ExecuteTsql(std::string_view tsql,
+                                std::initializer_list<db::Value> params) const {
+  db::StatementHandle statement = PrepareTsql(tsql);
+  int index = 0;
+  for (const db::Value& value : params) statement->Bind(++index, value);
+  statement->Run();
+  return connection_->Changes();
 }
 
 db::Connection& AppContext::Connection() const {

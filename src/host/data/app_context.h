@@ -80,10 +80,16 @@ class AppContext : public virtual Object {
   // The kept translations of statements that differ only in their compared literals (row
   // searches); kErrBook when not open.
   sql::ShapeCache& Shapes() const;
-  // The T-SQL statement `tsql` translated through the kept shapes and prepared for the book's
-  // backend, its literals bound as parameters: the one road of the host's own row searches.
-  // Raises SqlError for T-SQL outside the subset, kErrBook when not open.
+  // The T-SQL statement `tsql` (a SELECT, or an INSERT, UPDATE or DELETE of one table)
+  // translated through the kept shapes and prepared for the book's backend, its literals bound
+  // as parameters: the one road of every statement the host runs on the book. Its own '?'
+  // parameters are 1..n in the order written, for the caller to bind; a money or quantity
+  // parameter is bound as Currency. Raises SqlError for T-SQL outside the subset, kErrBook when
+  // not open.
   [[nodiscard]] db::StatementHandle PrepareTsql(std::string_view tsql) const;
+  // Runs the T-SQL statement `tsql` as PrepareTsql prepares it, with `params` bound to its
+  // '?'s in order. Returns the rows it changed.
+  int64_t ExecuteTsql(std::string_view tsql, std::initializer_list<db::Value> params = {}) const;
 
   // A query over the logical source `table_name` (a table, view or parameterised source),
   // whose main table has the alias "oTable"; an empty name makes a query that selects from
