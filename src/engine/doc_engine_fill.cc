@@ -323,7 +323,7 @@ std::shared_ptr<host::Query> CMDocSupport::EquipmentObjectQuery(int32_t SpecId) 
 }
 
 // The fixed-asset objects of the equipment, only the one with the smallest "UseTime" of each
-// equipment code. The subquery names the physical table: the book's "Code" is its prefix. Its
+// equipment code. The subquery names the table by its logical name, as every query does. Its
 // outer "EqCode" is qualified with the query's own alias (which follows the alias the query is
 // joined under): unqualified, it would name the subquery's own column and pick one object for
 // all equipment.
@@ -331,9 +331,8 @@ std::shared_ptr<host::Query> CMDocSupport::FirstObjectQuery() {
   host::AppContextPtr book = RequireBook();
   std::shared_ptr<host::Query> f = book->CreateQuery("MFEqFAObject");
   f->Fields().Exclude({"FAName"});
-  const std::string code = CStr(book->Settings().Item("Code").Value());
-  const std::string first = "( select top 1 idc from " + code + "$mfeqfaobject f where " +
-                            f->Alias() + ".EqCode = f.EqCode order by f.UseTime )";
+  const std::string first = "( select top 1 idc from mfeqfaobject f where " + f->Alias() +
+                            ".EqCode = f.EqCode order by f.UseTime )";
   f->AddWhere(host::SqlTools::Instance()->Condition(f->Fields().Item("IDC"), host::kOpEqual,
                                                     Variant(first)));
   return f;

@@ -70,6 +70,14 @@ ShapeCache::ShapeCache(const Catalogue& catalogue, Dialect dialect, size_t capac
     : catalogue_(catalogue), dialect_(dialect), capacity_(std::max<size_t>(capacity, 1)) {}
 
 ParameterizedSql ShapeCache::Translate(std::string_view tsql) {
+  if (auto seen = exact_.find(std::string(tsql)); seen != exact_.end()) return seen->second;
+  ParameterizedSql out = TranslateShape(tsql);
+  if (exact_.size() >= capacity_) exact_.clear();
+  exact_.emplace(std::string(tsql), out);
+  return out;
+}
+
+ParameterizedSql ShapeCache::TranslateShape(std::string_view tsql) {
   const std::vector<Token> tokens = Tokenize(tsql);
   // The key: every token as written, the literals by kind only. Kinds and texts are separated
   // by characters no token holds unquoted, and quoted ones carry their length.

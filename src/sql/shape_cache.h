@@ -51,7 +51,10 @@ class ShapeCache {
   [[nodiscard]] ParameterizedSql Translate(std::string_view tsql);
 
   size_t Size() const { return shapes_.size(); }
-  void Clear() { shapes_.clear(); }
+  void Clear() {
+    shapes_.clear();
+    exact_.clear();
+  }
 
  private:
   struct Shape {
@@ -61,10 +64,15 @@ class ShapeCache {
     int parameter_count = 0;
   };
 
+  ParameterizedSql TranslateShape(std::string_view tsql);
+
   const Catalogue& catalogue_;
   Dialect dialect_;
   size_t capacity_;
   std::unordered_map<std::string, Shape> shapes_;
+  // Texts seen before, word for word: the same text has the same translation and values, so a
+  // statement the host runs again and again (a row insert) is not even split into tokens.
+  std::unordered_map<std::string, ParameterizedSql> exact_;
 };
 
 }  // namespace qts::sql

@@ -20,4 +20,14 @@ std::string Translate(std::string_view tsql, const Catalogue& catalogue, Dialect
   return Emit(*statement, dialect);
 }
 
+std::string TranslateCommand(std::string_view tsql, const Catalogue& catalogue, Dialect dialect) {
+  Command command = ParseCommand(tsql);
+  if (command.write) {
+    Bind(*command.write, catalogue);
+    return Emit(*command.write, dialect);
+  }
+  Bind(*command.select, catalogue);
+  return Emit(*command.select, dialect);
+}
+
 }  // namespace qts::sql

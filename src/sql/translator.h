@@ -69,6 +69,10 @@ struct Translation {
                                     Dialect dialect);
 [[nodiscard]] Translation TranslateWithColumns(std::string_view tsql, const Catalogue& catalogue,
                                                Dialect dialect);
+// A statement the host runs (a SELECT, or an INSERT, UPDATE or DELETE; parser.h ParseCommand)
+// with its '?' parameters as placeholders 1..n and its literals left in the text.
+[[nodiscard]] std::string TranslateCommand(std::string_view tsql, const Catalogue& catalogue,
+                                           Dialect dialect);
 
 }  // namespace qts::sql
 

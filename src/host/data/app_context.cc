@@ -1,6 +1,9 @@
 #include "host/data/app_context.h"
 
+#include <fmt/format.h>
+
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <variant>
 
@@ -8,6 +11,7 @@
 #include "core/log.h"
 #include "core/text.h"
 #include "db/connection.h"
+#include "db/db_error.h"
 #include "db/open_database.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "db/trace.h"
@@ -29,7 +33,6 @@ namespace qts::host {
 namespace {
 
 constexpr std::string_view kSource = "AppContext";
-constexpr std::string_view kSettingsSuffix = "$Settings";
 
 [[noreturn]] void Fail(const std::string& description) {
   throw Error(kErrBook, std::string(kSource), description);
@@ -62,10 +65,6 @@ Variant SettingValue(std::string_view kind, const std::string& text, Kind& kind_
   return Variant(text);
 }
 
-sql::Dialect DialectOf(const db::Connection& connection) {
-  return connection.Dialect() == "postgres" ? sql::Dialect::kPostgres : sql::Dialect::kSqlite;
-}
-
 // The book's database; a server that cannot be reached or refuses the login is a book that
 // cannot be opened, named without its password.
 std::unique_ptr<db::Connection> OpenBookDatabase(std::string_view address) {
@@ -89,9 +88,9 @@ AppContext::~AppContext() = default;
 std::vector<std::string> AppContext::BookCodes(db::Connection& connection) {
   std::vector<std::string> codes;
   for (const std::string& name : connection.TableNames()) {
-    if (name.size() > kSettingsSuffix.size() &&
-        EqualsIgnoreCase(name.substr(name.size() - kSettingsSuffix.size()), kSettingsSuffix)) {
-      codes.push_back(name.substr(0, name.size() - kSettingsSuffix.size()));
+    // Every book has its settings table.
+    if (std::optional<std::string> code = schema::BookCodeOf(name, "Settings")) {
+      codes.push_back(std::move(*code));
     }
   }
   return codes;
@@ -140,7 +139,7 @@ std::shared_ptr<AppContext> AppContext::CreateBook(std::string_view path, std::s
     }
   }
   std::unique_ptr<db::Connection> connection = OpenBookDatabase(path);
-  const sql::Dialect dialect = DialectOf(*connection);
+  const sql::Dialect dialect = schema::DialectOf(*connection);
   for (const std::string& existing : BookCodes(*connection)) {
     if (EqualsIgnoreCase(existing, code)) {
       Fail("\"" + file + "\" holds a book \"" + existing + "\" already");
@@ -170,7 +169,7 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
   connection_ = std::move(connection);
   path_ = std::move(path);
   catalogue_ = std::make_unique<schema::BookCatalogue>(code);
-  dialect_ = DialectOf(*connection_);
+  dialect_ = schema::DialectOf(*connection_);
   shapes_ = std::make_unique<sql::ShapeCache>(*catalogue_, dialect_);
   code_ = code;
   LoadSettings();
@@ -228,7 +227,7 @@ sql::ShapeCache& AppContext::Shapes() const {
   return *shapes_;
 }
 
-db::StatementHandle AppContext::PrepareTsql(std::string_view tsql) const {
+db::StatementHandle AppContext::PrepareTsql(std::string_view tsql, int* parameter_count) const {
   CheckOpen();
   sql::ParameterizedSql translated = shapes_->Translate(tsql);
   db::NoteTranslation(translated.sql, tsql);
@@ -238,12 +237,20 @@ db::StatementHandle AppContext::PrepareTsql(std::string_view tsql) const {
     std::visit([&](auto& value) { statement->Bind(index, db::Value(std::move(value))); },
                translated.values[i]);
   }
+  if (parameter_count != nullptr) *parameter_count = translated.parameter_count;
   return statement;
 }
 
 int64_t AppContext::ExecuteTsql(std::string_view tsql,
                                 std::initializer_list<db::Value> params) const {
-  db::StatementHandle statement = PrepareTsql(tsql);
+  int count = 0;
+  db::StatementHandle statement = PrepareTsql(tsql, &count);
+  if (static_cast<int>(params.size()) != count) {
+    throw db::DatabaseError(
+        db::kErrDbMisuse, "AppContext",
+        fmt::format("{} value(s) given for the {} parameter(s) of: {}", params.size(), count, tsql),
+        0, std::string(tsql));
+  }
   int index = 0;
   for (const db::Value& value : params) statement->Bind(++index, value);
   statement->Run();

@@ -86,9 +86,12 @@ class AppContext : public virtual Object {
   // parameters are 1..n in the order written, for the caller to bind; a money or quantity
   // parameter is bound as Currency. Raises SqlError for T-SQL outside the subset, kErrBook when
   // not open.
-  [[nodiscard]] db::StatementHandle PrepareTsql(std::string_view tsql) const;
+  // With `parameter_count`, the number of its own '?'s is put there.
+  [[nodiscard]] db::StatementHandle PrepareTsql(std::string_view tsql,
+                                                int* parameter_count = nullptr) const;
   // Runs the T-SQL statement `tsql` as PrepareTsql prepares it, with `params` bound to its
-  // '?'s in order. Returns the rows it changed.
+  // '?'s in order (raising kErrDbMisuse unless there is one value for each). Returns the rows
+  // it changed.
   int64_t ExecuteTsql(std::string_view tsql, std::initializer_list<db::Value> params = {}) const;
 
   // A query over the logical source `table_name` (a table, view or parameterised source),

@@ -59,20 +59,12 @@ void RaiseDocumentError(std::string_view source, std::string description) {
   throw Error(kErrDocument, std::string(source), std::move(description));
 }
 
-namespace {
-constexpr std::string_view kSavepoint = "SAVEPOINT qts_document_write";
-constexpr std::string_view kRelease = "RELEASE SAVEPOINT qts_document_write";
-constexpr std::string_view kRollbackTo = "ROLLBACK TO SAVEPOINT qts_document_write";
-}  // namespace
-
-WriteScope::WriteScope(db::Connection& connection, Nested nested) : connection_(connection) {
-  if (connection.TransactionDepth() == 0) {
-    transaction_ = std::make_unique<db::Transaction>(connection);
-  } else if (nested == Nested::kUndoActions) {
+WriteScope::WriteScope(db::Connection& connection, Nested nested) {
+  if (connection.TransactionDepth() > 0 && nested == Nested::kUndoActions) {
     collect_undo_ = true;
   } else {
-    connection.Prepare(kSavepoint)->Run();
-    savepoint_open_ = true;
+    // At depth 0 a transaction, inside one a savepoint.
+    transaction_ = std::make_unique<db::Transaction>(connection);
   }
 }
 
@@ -85,27 +77,16 @@ WriteScope::~WriteScope() noexcept {
     try {
       (*it)();
     } catch (...) {
-      // As below: the backend may have ended the caller's transaction already.
+      // The backend may have ended the caller's transaction already (a full disk, an I/O
+      // error); then there is nothing left to undo.
     }
   }
-  if (!savepoint_open_) return;  // a Transaction rolls itself back
-  try {
-    connection_.Prepare(kRollbackTo)->Run();
-    connection_.Prepare(kRelease)->Run();
-  } catch (...) {
-    // The backend may already have ended the caller's transaction (a full disk, an I/O
-    // error); then there is nothing left to undo here.
-  }
+  // A Transaction (or savepoint) left without Commit rolls itself back.
 }
 
 void WriteScope::Commit() {
   undo_.clear();
-  if (transaction_) {
-    transaction_->Commit();
-    return;
-  }
-  if (savepoint_open_) connection_.Prepare(kRelease)->Run();
-  savepoint_open_ = false;
+  if (transaction_) transaction_->Commit();
 }
 
 size_t Utf8Length(std::string_view text) {
@@ -123,7 +104,7 @@ std::unique_ptr<TableLayout> TableLayout::Create(const schema::BookCatalogue& ca
   if (def == nullptr || def->kind != schema::SourceKind::kTable) return nullptr;
   std::unique_ptr<TableLayout> layout(new TableLayout());
   layout->name_ = def->name;
-  layout->table_ = Quote(catalogue.PhysicalName(def->name));
+  layout->table_ = Quote(def->name);
   layout->source_ = std::move(source);
   for (size_t i = 0; i < def->columns.size(); ++i) {
     const schema::ColumnDef& c = def->columns[i];
@@ -161,7 +142,7 @@ std::string TableLayout::InsertSql(size_t first) const {
   std::string values;
   for (size_t i = first; i < columns_.size(); ++i) {
     if (!values.empty()) values += ", ";
-    values += "?" + std::to_string(i - first + 1);
+    values += "?";
   }
   return "INSERT INTO " + table_ + " (" + ColumnList(first) + ") VALUES (" + values + ")";
 }
@@ -178,10 +159,11 @@ std::string TableLayout::UpdateSql(const std::vector<size_t>& columns,
   int n = 0;
   for (size_t i : columns) {
     if (n > 0) sql += ", ";
-    sql += Quote(columns_.at(i).name) + " = ?" + std::to_string(++n);
+    sql += Quote(columns_.at(i).name) + " = ?";
+    ++n;
   }
   for (size_t k = 0; k < keys.size(); ++k) {
-    sql += (k == 0 ? " WHERE " : " AND ") + Quote(keys[k]) + " = ?" + std::to_string(++n);
+    sql += (k == 0 ? " WHERE " : " AND ") + Quote(keys[k]) + " = ?";
   }
   return sql;
 }
@@ -189,7 +171,7 @@ std::string TableLayout::UpdateSql(const std::vector<size_t>& columns,
 std::string TableLayout::SelectSql(const std::vector<std::string>& keys) const {
   std::string sql = "SELECT " + ColumnList() + " FROM " + table_;
   for (size_t k = 0; k < keys.size(); ++k) {
-    sql += (k == 0 ? " WHERE " : " AND ") + Quote(keys[k]) + " = ?" + std::to_string(k + 1);
+    sql += (k == 0 ? " WHERE " : " AND ") + Quote(keys[k]) + " = ?";
   }
   return sql;
 }

@@ -1,9 +1,10 @@
 // How the document objects see one table of the book: its columns with their types, defaults
-// and host kind codes, the SQL texts they run on it, and the conversion of values between the
+// and host kind codes, the T-SQL texts they run on it, and the conversion of values between the
 // host's Variants and the backend's storage.
 //
-// SQL texts are built once per layout and then prepared through the connection's statement
-// cache, so a row-at-a-time caller binds values to an already parsed statement.
+// The texts are T-SQL over logical names with '?' parameters, built once per layout; the book
+// translates each once (AppContext::PrepareTsql) and the connection's statement cache keeps it
+// prepared, so a row-at-a-time caller binds values to an already parsed statement.
 #ifndef QTS_HOST_DOCUMENTS_TABLE_LAYOUT_H_
 #define QTS_HOST_DOCUMENTS_TABLE_LAYOUT_H_
 
@@ -48,7 +49,7 @@ class TableLayout {
                                                            std::string source);
 
   const std::string& Name() const { return name_; }
-  // The quoted physical name, ready for SQL text.
+  // The quoted logical name, ready for T-SQL text.
   const std::string& Table() const { return table_; }
   const std::vector<LayoutColumn>& Columns() const { return columns_; }
   // The position of a column (case-insensitive), or -1.
@@ -57,15 +58,15 @@ class TableLayout {
   // '"A", "B", ...' for the columns from `first` on, each prefixed by `alias` + '.' when an
   // alias is given.
   std::string ColumnList(size_t first = 0, std::string_view alias = {}) const;
-  // "INSERT INTO t (cols from `first`) VALUES (?1, ...)".
+  // "INSERT INTO t (cols from `first`) VALUES (?, ...)".
   std::string InsertSql(size_t first) const;
-  // "UPDATE t SET col = ?n, ... (cols from `first`) WHERE <key1> = ?m AND ..." with the key
-  // parameters numbered after the columns.
+  // "UPDATE t SET col = ?, ... (cols from `first`) WHERE <key1> = ? AND ...": the key
+  // parameters come after the columns'.
   std::string UpdateSql(size_t first, const std::vector<std::string>& keys) const;
   // The same for the columns at `columns` only, numbered in that order.
   std::string UpdateSql(const std::vector<size_t>& columns,
                         const std::vector<std::string>& keys) const;
-  // "SELECT cols FROM t WHERE <key1> = ?1 AND ...".
+  // "SELECT cols FROM t WHERE <key1> = ? AND ...".
   std::string SelectSql(const std::vector<std::string>& keys) const;
 
   // Appends one entry per column from `first` on, named `prefix` + column, with its kind and
@@ -109,8 +110,8 @@ class TableLayout {
 
 // One write of a document object (a row and its additional row): all of it or nothing. With
 // no transaction open on the connection it is a transaction of its own (db::Transaction).
-// Inside the caller's transaction it is either a savepoint run through prepared statements
-// (kSavepoint), or, for a write that only inserts (kUndoActions), no savepoint at all: the
+// Inside the caller's transaction it is either a savepoint (kSavepoint: a nested
+// db::Transaction), or, for a write that only inserts (kUndoActions), no savepoint at all: the
 // writer registers how to take back each statement that succeeded (deleting the row it
 // inserted), and a scope left without Commit() runs those actions, newest first. A single
 // statement that fails leaves nothing behind by itself, so this undoes the whole write at a
@@ -130,18 +131,16 @@ class WriteScope {
   void Commit();
 
  private:
-  db::Connection& connection_;
   std::unique_ptr<db::Transaction> transaction_;
-  bool savepoint_open_ = false;
   bool collect_undo_ = false;
   std::vector<std::function<void()>> undo_;
 };
 
-// `slot`'s statement (prepared on first use through the connection's cache), reset for its
+// `slot`'s statement (the T-SQL `tsql` prepared on first use through the book), reset for its
 // next run: a rows object keeps the statements of its row reads and writes this way.
-inline db::Statement& HeldStatement(db::Connection& connection, db::StatementHandle& slot,
-                                    const std::string& sql) {
-  if (!slot) slot = connection.Prepare(sql);
+inline db::Statement& HeldStatement(const AppContext& book, db::StatementHandle& slot,
+                                    const std::string& tsql) {
+  if (!slot) slot = book.PrepareTsql(tsql);
   slot->Reset();
   return *slot;
 }

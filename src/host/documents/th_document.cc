@@ -117,8 +117,7 @@ void THDocument::Blank() {
 
 void THDocument::CheckType(const std::string& type) {
   if (type.empty()) RaiseDocumentError(kSource, "the document has no type (\"DocTypeCode\")");
-  db::StatementHandle q = application_->Connection().Prepare(
-      "SELECT 1 FROM \"" + application_->Code() + "$THDocType\" WHERE \"Code\" = ?1");
+  db::StatementHandle q = application_->PrepareTsql("SELECT 1 FROM THDocType WHERE Code = ?");
   q->BindText(1, type);
   if (!q->Step()) RaiseDocumentError(kSource, "unknown document type \"" + type + "\"");
 }
@@ -196,7 +195,7 @@ void THDocument::WriteAddFields(const AddTable& table, int32_t idc, bool insert)
     // A type whose additional table holds nothing but the document's key has nothing to
     // update (its row was written with the document).
     if (n <= 1) return;
-    db::StatementHandle u = c.Prepare(table.update_sql);
+    db::StatementHandle u = application_->PrepareTsql(table.update_sql);
     for (size_t i = 1; i < n; ++i) {
       layout.Bind(*u, static_cast<int>(i), i, add_fields_->At(i - 1).Value());
     }
@@ -204,7 +203,7 @@ void THDocument::WriteAddFields(const AddTable& table, int32_t idc, bool insert)
     u->Run();
     if (c.Changes() > 0) return;
   }
-  db::StatementHandle s = c.Prepare(table.insert_sql);
+  db::StatementHandle s = application_->PrepareTsql(table.insert_sql);
   s->Bind(1, db::Value(idc));
   for (size_t i = 1; i < n; ++i) {
     layout.Bind(*s, static_cast<int>(i + 1), i, add_fields_->At(i - 1).Value());
@@ -232,15 +231,14 @@ int32_t THDocument::EndInsert() {
     if (current.empty()) {
       number.SetValue(Variant(ComputeNextNumber(type)));
     } else if (current == issued_number_) {
-      db::StatementHandle q = c.Prepare("SELECT 1 FROM \"" + application_->Code() +
-                                        "$THDocument\" WHERE \"DocTypeCode\" = ?1 AND "
-                                        "\"Number\" = ?2");
+      db::StatementHandle q = application_->PrepareTsql(
+          "SELECT 1 FROM THDocument WHERE DocTypeCode = ? AND Number = ?");
       q->BindText(1, type);
       q->BindText(2, current);
       if (q->Step()) number.SetValue(Variant(ComputeNextNumber(type)));
     }
     const TableLayout& layout = *header_layout_;
-    db::StatementHandle s = c.Prepare(layout.InsertSql(1));
+    db::StatementHandle s = application_->PrepareTsql(layout.InsertSql(1));
     for (size_t i = 1; i < layout.Columns().size(); ++i) {
       layout.Bind(*s, static_cast<int>(i), i, fields_->At(i).Value());
     }
@@ -273,7 +271,7 @@ bool THDocument::Update() {
   db::Connection& c = application_->Connection();
   WriteScope transaction(c);
   const TableLayout& layout = *header_layout_;
-  db::StatementHandle s = c.Prepare(layout.UpdateSql(1, {"IDC"}));
+  db::StatementHandle s = application_->PrepareTsql(layout.UpdateSql(1, {"IDC"}));
   const size_t n = layout.Columns().size();
   for (size_t i = 1; i < n; ++i) layout.Bind(*s, static_cast<int>(i), i, fields_->At(i).Value());
   s->Bind(static_cast<int>(n), db::Value(stored_idc_));
@@ -288,9 +286,8 @@ bool THDocument::Update() {
 bool THDocument::Load(int32_t idc) {
   EnsureLayout();
   if (idc <= 0) return false;
-  db::Connection& c = application_->Connection();
   const TableLayout& layout = *header_layout_;
-  db::StatementHandle s = c.Prepare(layout.SelectSql({"IDC"}));
+  db::StatementHandle s = application_->PrepareTsql(layout.SelectSql({"IDC"}));
   s->Bind(1, db::Value(idc));
   if (!s->Step()) return false;
   for (size_t i = 0; i < layout.Columns().size(); ++i) {
@@ -303,7 +300,7 @@ bool THDocument::Load(int32_t idc) {
   add_fields_type_ = "\x01";
   SyncAddFields();
   if (const AddTable* add = AddTableOf(stored_type_)) {
-    db::StatementHandle a = c.Prepare(add->select_sql);
+    db::StatementHandle a = application_->PrepareTsql(add->select_sql);
     a->Bind(1, db::Value(idc));
     if (a->Step()) {
       for (size_t i = 1; i < add->layout->Columns().size(); ++i) {
@@ -323,11 +320,10 @@ bool THDocument::FindWhere(std::string_view condition) {
 bool THDocument::Unpost() {
   EnsureLayout();
   if (stored_idc_ == 0) return false;
-  db::Connection& c = application_->Connection();
-  c.Execute("UPDATE \"" + application_->Code() + "$THDocument\" SET \"IsPosted\" = 0 WHERE " +
-                "\"IDC\" = ?1",
-            {stored_idc_});
-  if (c.Changes() == 0) return false;
+  if (application_->ExecuteTsql("UPDATE THDocument SET IsPosted = 0 WHERE IDC = ?",
+                                {stored_idc_}) == 0) {
+    return false;
+  }
   fields_->Item("IsPosted").SetValue(Variant(int32_t{0}));
   return true;
 }
@@ -339,8 +335,7 @@ bool THDocument::Delete(int32_t idc) {
   // The schema cascades the delete to the document's additional fields, rows, the rows'
   // additional fields, parties, content links and fix-log links.
   WriteScope transaction(c);
-  c.Execute("DELETE FROM \"" + application_->Code() + "$THDocument\" WHERE \"IDC\" = ?1", {idc});
-  if (c.Changes() == 0) return false;
+  if (application_->ExecuteTsql("DELETE FROM THDocument WHERE IDC = ?", {idc}) == 0) return false;
   transaction.Commit();
   if (idc == stored_idc_) {
     std::string type = TypeCode();

@@ -38,8 +38,9 @@ struct THGoodSpec::AddTable {
   mutable db::StatementHandle select, insert, update, select_row, select_known_row;
 };
 
-// The SQL texts of the row table, built once per object; the connection caches the prepared
-// statements by text, so every THGoodSpec of a book shares them.
+// The T-SQL texts of the row table, built once per object; the book keeps their translations
+// and the connection the prepared statements by text, so every THGoodSpec of a book shares
+// them.
 struct THGoodSpec::Statements {
   std::string select_by_id;
   std::string select_by_key;
@@ -88,21 +89,21 @@ void THGoodSpec::EnsureLayout() {
   idx_summa_ = index("Summa");
 
   auto sql = std::make_unique<Statements>();
-  const std::string doc = "\"" + catalogue.PhysicalName("THDocument") + "\"";
-  const std::string spec = layout->Table();
-  const std::string select = "SELECT " + layout->ColumnList(0, "s") + ", d.\"DocTypeCode\" FROM " +
-                             spec + " s JOIN " + doc + " d ON d.\"IDC\" = s.\"DocID\"";
-  sql->select_by_id = select + " WHERE s.\"IDC\" = ?1";
-  sql->select_by_key = select + " WHERE s.\"DocID\" = ?1 AND s.\"PosNumb\" = ?2";
+  const std::string select =
+      "SELECT " + layout->ColumnList(0, "s") +
+      ", d.DocTypeCode FROM THGoodSpec s JOIN THDocument d ON d.IDC = s.DocID";
+  sql->select_by_id = select + " WHERE s.IDC = ?";
+  sql->select_by_key = select + " WHERE s.DocID = ? AND s.PosNumb = ?";
   sql->insert = layout->InsertSql(1);
   sql->update = layout->UpdateSql(1, {"IDC", "DocID"});
-  sql->exists = "SELECT 1 FROM " + spec + " WHERE \"IDC\" = ?1";
-  sql->remove = "DELETE FROM " + spec + " WHERE \"IDC\" = ?1";
-  sql->rate = "SELECT \"Rate\" FROM \"" + catalogue.PhysicalName("REFGoodUnit") +
-              "\" WHERE \"GoodCode\" = ?1 AND \"UnitCode\" = ?2";
-  sql->doc_type = "SELECT \"DocTypeCode\" FROM " + doc + " WHERE \"IDC\" = ?1";
-  sql->next_pos = "SELECT (SELECT COALESCE(MAX(\"PosNumb\"), 0) + 1 FROM " + spec +
-                  " WHERE \"DocID\" = ?1) FROM " + doc + " WHERE \"IDC\" = ?1";
+  sql->exists = "SELECT 1 FROM THGoodSpec WHERE IDC = ?";
+  sql->remove = "DELETE FROM THGoodSpec WHERE IDC = ?";
+  sql->rate = "SELECT Rate FROM REFGoodUnit WHERE GoodCode = ? AND UnitCode = ?";
+  sql->doc_type = "SELECT DocTypeCode FROM THDocument WHERE IDC = ?";
+  // The document's id twice: the next position, and only when the document exists.
+  sql->next_pos =
+      "SELECT (SELECT COALESCE(MAX(s.PosNumb), 0) + 1 FROM THGoodSpec s WHERE s.DocID = ?)"
+      " FROM THDocument d WHERE d.IDC = ?";
 
   fields_->Clear();
   add_fields_->Clear();
@@ -140,17 +141,15 @@ const THGoodSpec::AddTable* THGoodSpec::AddTableOf(const std::string& type) {
       table->insert_sql = table->layout->InsertSql(0);
       table->update_sql = table->layout->UpdateSql(2, {"DocID", "PosNumb"});
       const std::string add_columns = table->layout->ColumnList(2, "a");
-      const std::string add_join =
-          " LEFT JOIN " + table->layout->Table() +
-          " a ON a.\"DocID\" = s.\"DocID\" AND a.\"PosNumb\" = s.\"PosNumb\"";
+      const std::string add_join = " LEFT JOIN " + table->layout->Table() +
+                                   " a ON a.DocID = s.DocID AND a.PosNumb = s.PosNumb";
       const std::string tail = (add_columns.empty() ? "" : add_columns + ", ") +
-                               "a.\"DocID\" IS NOT NULL FROM " + layout_->Table() + " s";
-      table->select_row_sql =
-          "SELECT " + layout_->ColumnList(0, "s") + ", d.\"DocTypeCode\", " + tail + " JOIN \"" +
-          application_->Catalogue().PhysicalName("THDocument") + "\" d ON d.\"IDC\" = s.\"DocID\"" +
-          add_join + " WHERE s.\"IDC\" = ?1";
-      table->select_known_row_sql = "SELECT " + layout_->ColumnList(0, "s") + ", " + tail +
-                                    add_join + " WHERE s.\"IDC\" = ?1";
+                               "CASE WHEN a.DocID IS NULL THEN 0 ELSE 1 END FROM THGoodSpec s";
+      table->select_row_sql = "SELECT " + layout_->ColumnList(0, "s") + ", d.DocTypeCode, " + tail +
+                              " JOIN THDocument d ON d.IDC = s.DocID" + add_join +
+                              " WHERE s.IDC = ?";
+      table->select_known_row_sql =
+          "SELECT " + layout_->ColumnList(0, "s") + ", " + tail + add_join + " WHERE s.IDC = ?";
     }
     it = add_tables_.emplace(key, std::move(table)).first;
   }
@@ -194,7 +193,7 @@ bool THGoodSpec::ResolveDocType(int32_t doc_id, std::string& type) {
     type = resolved_type_;
     return true;
   }
-  db::Statement& q = HeldStatement(application_->Connection(), sql_->held_doc_type, sql_->doc_type);
+  db::Statement& q = HeldStatement(*application_, sql_->held_doc_type, sql_->doc_type);
   ResetOnExit done(q);
   q.Bind(1, db::Value(doc_id));
   if (!q.Step()) return false;
@@ -359,8 +358,7 @@ bool THGoodSpec::ReadRow(db::Statement& statement, bool with_add, bool with_type
 void THGoodSpec::ReadAddFields(int32_t doc_id, int32_t pos_numb) {
   if (!add_table_) return;
   const TableLayout& layout = *add_table_->layout;
-  db::Statement& a =
-      HeldStatement(application_->Connection(), add_table_->select, add_table_->select_sql);
+  db::Statement& a = HeldStatement(*application_, add_table_->select, add_table_->select_sql);
   ResetOnExit done(a);
   a.Bind(1, db::Value(doc_id));
   a.Bind(2, db::Value(pos_numb));
@@ -411,7 +409,7 @@ void THGoodSpec::Recompute() {
     const Variant& good = row_entries_[idx_good_]->Value();
     const Variant& unit = row_entries_[idx_unit_]->Value();
     if (!NoValue(good) && !NoValue(unit) && amount != Currency()) {
-      db::Statement& q = HeldStatement(application_->Connection(), sql_->held_rate, sql_->rate);
+      db::Statement& q = HeldStatement(*application_, sql_->held_rate, sql_->rate);
       ResetOnExit done(q);
       q.Bind(1, layout_->ToStorage(idx_good_, good));
       q.Bind(2, layout_->ToStorage(idx_unit_, unit));
@@ -465,7 +463,7 @@ void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, b
   db::Connection& c = application_->Connection();
   bool written = false;
   if (!insert) {
-    db::Statement& u = HeldStatement(c, add_table_->update, add_table_->update_sql);
+    db::Statement& u = HeldStatement(*application_, add_table_->update, add_table_->update_sql);
     for (size_t j = 0; j < values.size(); ++j) {
       layout.Bind(u, static_cast<int>(j + 1), j + 2, values[j]);
     }
@@ -476,7 +474,7 @@ void THGoodSpec::WriteAddFields(int32_t doc_id, int32_t pos_numb, bool insert, b
     written = c.Changes() > 0;
   }
   if (!written) {
-    db::Statement& s = HeldStatement(c, add_table_->insert, add_table_->insert_sql);
+    db::Statement& s = HeldStatement(*application_, add_table_->insert, add_table_->insert_sql);
     s.Bind(1, db::Value(doc_id));
     s.Bind(2, db::Value(pos_numb));
     for (size_t j = 0; j < values.size(); ++j) {
@@ -528,12 +526,12 @@ bool THGoodSpec::Update() {
     WriteScope transaction(c, WriteScope::Nested::kUndoActions);
     if (NoValue(pos.Value()) || CLng(pos.Value()) == 0) pos.SetValue(Variant(NextPosNumb()));
     {
-      db::Statement& s = HeldStatement(c, sql_->held_insert, sql_->insert);
+      db::Statement& s = HeldStatement(*application_, sql_->held_insert, sql_->insert);
       BindRow(s);
       s.Run();
     }
     idc = static_cast<int32_t>(c.LastInsertId());
-    transaction.OnRollback([&c, this, idc] { c.Execute(sql_->remove, {idc}); });
+    transaction.OnRollback([this, idc] { application_->ExecuteTsql(sql_->remove, {idc}); });
     WriteAddFields(doc_id, CLng(pos.Value()), true);
     transaction.Commit();
   } catch (...) {
@@ -584,14 +582,14 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
     if (!changed.empty()) {
       Statements::Partial& partial = sql_->update_changed[changed];
       if (partial.sql.empty()) partial.sql = layout_->UpdateSql(changed, {"IDC", "DocID"});
-      db::Statement& u = HeldStatement(c, partial.held, partial.sql);
+      db::Statement& u = HeldStatement(*application_, partial.held, partial.sql);
       int n = 0;
       for (size_t i : changed) layout_->Bind(u, ++n, i, row_entries_[i]->Value());
       u.Bind(n + 1, db::Value(idc));
       u.Bind(n + 2, db::Value(doc_id));
       u.Run();
     } else {
-      db::Statement& s = HeldStatement(c, sql_->held_update, sql_->update);
+      db::Statement& s = HeldStatement(*application_, sql_->held_update, sql_->update);
       BindRow(s);
       const int n = static_cast<int>(row_entries_.size());
       s.Bind(n, db::Value(idc));
@@ -599,7 +597,7 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
       s.Run();
     }
     if (c.Changes() == 0) {
-      db::StatementHandle q = c.Prepare(sql_->exists);
+      db::StatementHandle q = application_->PrepareTsql(sql_->exists);
       q->Bind(1, db::Value(idc));
       if (q->Step()) {
         RaiseDocumentError(kSource,
@@ -637,15 +635,14 @@ bool THGoodSpec::MoveToID(int32_t idc) {
   // The row is most likely of the type the object holds now: its additional fields come in
   // the same read. Most likely, too, it belongs to the document last looked up, whose type
   // is known: then the read leaves the document out.
-  db::Connection& c = application_->Connection();
   const bool with_add = add_table_ != nullptr;
   const bool with_type =
       !with_add || resolved_doc_id_ <= 0 || !EqualsIgnoreCase(resolved_type_, type_);
   db::Statement& s =
-      !with_add ? HeldStatement(c, sql_->held_select_by_id, sql_->select_by_id)
-      : with_type
-          ? HeldStatement(c, add_table_->select_row, add_table_->select_row_sql)
-          : HeldStatement(c, add_table_->select_known_row, add_table_->select_known_row_sql);
+      !with_add   ? HeldStatement(*application_, sql_->held_select_by_id, sql_->select_by_id)
+      : with_type ? HeldStatement(*application_, add_table_->select_row, add_table_->select_row_sql)
+                  : HeldStatement(*application_, add_table_->select_known_row,
+                                  add_table_->select_known_row_sql);
   ResetOnExit done(s);
   s.Bind(1, db::Value(idc));
   if (!s.Step()) return false;
@@ -655,7 +652,7 @@ bool THGoodSpec::MoveToID(int32_t idc) {
 bool THGoodSpec::MoveToKey(int32_t doc_id, int32_t pos_numb) {
   EnsureLayout();
   if (doc_id <= 0) return false;
-  db::StatementHandle s = application_->Connection().Prepare(sql_->select_by_key);
+  db::StatementHandle s = application_->PrepareTsql(sql_->select_by_key);
   s->Bind(1, db::Value(doc_id));
   s->Bind(2, db::Value(pos_numb));
   if (!s->Step()) return false;
@@ -676,8 +673,9 @@ int32_t THGoodSpec::NextPosNumb() {
   EnsureLayout();
   const int32_t doc_id = CurrentDocId();
   if (doc_id <= 0) return 0;
-  db::StatementHandle q = application_->Connection().Prepare(sql_->next_pos);
+  db::StatementHandle q = application_->PrepareTsql(sql_->next_pos);
   q->Bind(1, db::Value(doc_id));
+  q->Bind(2, db::Value(doc_id));
   if (!q->Step()) return 0;
   return static_cast<int32_t>(q->GetInt64(0));
 }
@@ -685,10 +683,8 @@ int32_t THGoodSpec::NextPosNumb() {
 bool THGoodSpec::Delete(int32_t idc) {
   EnsureLayout();
   if (idc <= 0) return false;
-  db::Connection& c = application_->Connection();
   // The schema cascades the delete to the row's additional fields and fix-log links.
-  c.Execute(sql_->remove, {idc});
-  if (c.Changes() == 0) return false;
+  if (application_->ExecuteTsql(sql_->remove, {idc}) == 0) return false;
   if (idc == current_idc_) {
     AddNew();
     adding_ = false;

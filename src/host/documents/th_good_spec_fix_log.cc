@@ -53,7 +53,7 @@ void THGoodSpecFixLog::Update() {
   }
   db::Connection& c = application_->Connection();
   if (insert_sql_.empty()) insert_sql_ = layout_->InsertSql(1);
-  db::Statement& s = HeldStatement(c, insert_, insert_sql_);
+  db::Statement& s = HeldStatement(*application_, insert_, insert_sql_);
   ResetOnExit done(s);
   for (size_t i = 1; i < layout_->Columns().size(); ++i) {
     layout_->Bind(s, static_cast<int>(i), i, fields_->At(i).Value());
@@ -67,7 +67,7 @@ bool THGoodSpecFixLog::MoveToID(int32_t idc) {
   EnsureLayout();
   if (idc <= 0) return false;
   if (select_sql_.empty()) select_sql_ = layout_->SelectSql({"IDC"});
-  db::Statement& s = HeldStatement(application_->Connection(), select_, select_sql_);
+  db::Statement& s = HeldStatement(*application_, select_, select_sql_);
   ResetOnExit done(s);
   s.Bind(1, db::Value(idc));
   if (!s.Step()) return false;
@@ -88,9 +88,9 @@ bool THGoodSpecFixLog::Delete(int32_t idc) {
   EnsureLayout();
   if (idc <= 0) return false;
   db::Connection& c = application_->Connection();
-  if (remove_sql_.empty()) remove_sql_ = "DELETE FROM " + layout_->Table() + " WHERE \"IDC\" = ?1";
+  if (remove_sql_.empty()) remove_sql_ = "DELETE FROM " + layout_->Table() + " WHERE IDC = ?";
   {
-    db::Statement& s = HeldStatement(c, remove_, remove_sql_);
+    db::Statement& s = HeldStatement(*application_, remove_, remove_sql_);
     ResetOnExit done(s);
     s.Bind(1, db::Value(idc));
     s.Run();

@@ -445,6 +445,10 @@ TEST_F(THGoodSpecTest, RepeatedSearchesWithOtherValuesFindTheirOwnRows) {
         kJoinAnd, {tools->Condition(spec.Fields().Item("DocID"), kOpEqual, Variant(doc)),
                    tools->Condition(spec.Fields().Item("GoodCode"), kOpEqual, Variant(good))});
   };
+  // The first searches translate the search's shape and the row reads of both document types;
+  // the others use them.
+  ASSERT_TRUE(spec.Find(search(mmo_, goods[0])));
+  ASSERT_TRUE(spec.Find(search(pisf_, "G1")));
   const size_t shapes_before = book_->Shapes().Size();
   for (size_t i = 0; i < goods.size(); ++i) {
     ASSERT_TRUE(spec.Find(search(mmo_, goods[i]))) << goods[i];
@@ -453,7 +457,7 @@ TEST_F(THGoodSpecTest, RepeatedSearchesWithOtherValuesFindTheirOwnRows) {
   ASSERT_TRUE(spec.Find(search(pisf_, "G1")));
   EXPECT_EQ(spec.Fields().Item("IDC").Value().AsLong(), other_doc);
   EXPECT_FALSE(spec.Find(search(pisf_, "G'2")));
-  EXPECT_EQ(book_->Shapes().Size(), shapes_before + 1);
+  EXPECT_EQ(book_->Shapes().Size(), shapes_before);
 
   for (int attempt = 0; attempt < 2; ++attempt) {
     EXPECT_QTS_ERROR(spec.Find("oTable.NoSuchColumn = 'G1'"), sql::kErrSqlTranslate);

@@ -20,17 +20,15 @@
 namespace qts::host::sample {
 namespace {
 
-int64_t CountRows(db::Connection& connection, const std::string& code, const std::string& table) {
-  db::StatementHandle s = connection.Prepare(
-      fmt::format("SELECT COUNT(*) FROM \"{}\"", schema::PhysicalName(code, table)));
+int64_t CountRows(const AppContext& context, const std::string& table) {
+  db::StatementHandle s = context.PrepareTsql("SELECT COUNT(*) FROM [" + table + "]");
   return s->Step() ? s->GetInt64(0) : 0;
 }
 
 // The generator writes the company's settings into the book; the open context read its
 // settings before, so its list takes the written values (as the context would read them).
 void RefreshSettings(AppContext& context) {
-  db::StatementHandle s = context.Connection().Prepare(fmt::format(
-      "SELECT \"Name\", \"Value\" FROM \"{}\"", schema::PhysicalName(context.Code(), "Settings")));
+  db::StatementHandle s = context.PrepareTsql("SELECT Name, Value FROM Settings");
   while (s->Step()) {
     NamedValue* entry = context.Settings().Find(s->GetText(0));
     if (entry == nullptr) continue;
@@ -57,7 +55,7 @@ void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
   db::Connection& connection = context.Connection();
   const std::string& code = context.Code();
   for (const char* table : {"REFGood", "THDocument", "STStore", "REFPerson"}) {
-    if (CountRows(connection, code, table) != 0) {
+    if (CountRows(context, table) != 0) {
       throw Error(kErrInvalidCall, "SampleBook",
                   fmt::format("book {} is not empty: {} has rows; a sample book needs a new book",
                               code, table));
@@ -91,18 +89,15 @@ void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
 }
 
 BookCounts CountBook(AppContext& context) {
-  db::Connection& connection = context.Connection();
-  const std::string& code = context.Code();
   BookCounts counts;
   for (const schema::SourceDef& s : schema::Sources()) {
     if (s.kind != schema::SourceKind::kTable) continue;
-    const int64_t n = CountRows(connection, code, s.name);
+    const int64_t n = CountRows(context, s.name);
     if (n != 0) counts.tables.emplace_back(s.name, n);
   }
-  db::StatementHandle by_type = connection.Prepare(fmt::format(
-      "SELECT t.\"Code\", COUNT(d.\"IDC\") FROM \"{}\" t INNER JOIN \"{}\" d"
-      " ON d.\"DocTypeCode\" = t.\"Code\" GROUP BY t.\"Code\" ORDER BY t.\"Code\"",
-      schema::PhysicalName(code, "THDocType"), schema::PhysicalName(code, "THDocument")));
+  db::StatementHandle by_type = context.PrepareTsql(
+      "SELECT t.Code, COUNT(d.IDC) FROM THDocType t INNER JOIN THDocument d"
+      " ON d.DocTypeCode = t.Code GROUP BY t.Code ORDER BY t.Code");
   while (by_type->Step()) counts.documents.emplace_back(by_type->GetText(0), by_type->GetInt64(1));
   return counts;
 }

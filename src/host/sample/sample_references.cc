@@ -331,8 +331,8 @@ void SampleGenerator::WriteSettings() {
       {"Email", "info@pavyzdys.lt"},
       {"SDProc", "1.77"},
       {"VSDProc", "30.98"}};
-  const std::string sql = fmt::format("UPDATE \"{}\" SET \"Value\" = ?1 WHERE \"Name\" = ?2",
-                                      schema::PhysicalName(code_, "Settings"));
+  const std::string sql =
+      schema::BackendSql("UPDATE Settings SET Value = ? WHERE Name = ?", code_, connection_);
   for (const auto& [name, value] : settings) connection_.Execute(sql, {value, name});
 }
 

@@ -24,12 +24,12 @@ TableWriter::TableWriter(db::Connection& connection, std::string_view code,
       throw Error(kErrInvalidCall, "TableWriter",
                   fmt::format("table '{}' has no column '{}'", def->name, columns[i]));
     }
-    names += fmt::format("{}\"{}\"", i == 0 ? "" : ", ", column->name);
+    names += fmt::format("{}[{}]", i == 0 ? "" : ", ", column->name);
     money_.push_back(column->type == sql::SqlType::kNumber);
-    marks += fmt::format("{}?{}", i == 0 ? "" : ", ", i + 1);
+    marks += i == 0 ? "?" : ", ?";
   }
-  statement_ = connection.Prepare(fmt::format("INSERT INTO \"{}\" ({}) VALUES ({})",
-                                              schema::PhysicalName(code, def->name), names, marks));
+  statement_ = connection.Prepare(schema::BackendSql(
+      fmt::format("INSERT INTO [{}] ({}) VALUES ({})", def->name, names, marks), code, connection));
 }
 
 void TableWriter::Insert(std::initializer_list<db::Value> values) {

@@ -9,6 +9,7 @@
 #include "core/currency.h"
 #include "core/error.h"
 #include "core/text.h"
+#include "db/connection.h"
 #include "host/schema/schema_text.h"
 
 namespace qts::host::schema {
@@ -54,6 +55,24 @@ void CheckBookCode(std::string_view code) {
   }
 }
 
+std::optional<std::string> BookCodeOf(std::string_view physical_name,
+                                      std::string_view logical_name) {
+  const size_t suffix = logical_name.size() + 1;
+  if (physical_name.size() <= suffix) return std::nullopt;
+  const std::string_view tail = physical_name.substr(physical_name.size() - suffix);
+  if (tail[0] != '$' || !EqualsIgnoreCase(tail.substr(1), logical_name)) return std::nullopt;
+  return std::string(physical_name.substr(0, physical_name.size() - suffix));
+}
+
+Dialect DialectOf(const db::Connection& connection) {
+  return connection.Dialect() == "postgres" ? Dialect::kPostgres : Dialect::kSqlite;
+}
+
+std::string BackendSql(std::string_view tsql, std::string_view code,
+                       const db::Connection& connection) {
+  return sql::TranslateCommand(tsql, BookCatalogue(std::string(code)), DialectOf(connection));
+}
+
 std::string PhysicalName(std::string_view code, std::string_view logical_name) {
   CheckBookCode(code);
   const SourceDef* def = FindSourceDef(logical_name);
@@ -88,8 +107,7 @@ const SourceDef* BookCatalogue::FindDefinition(std::string_view logical_name) co
 }
 
 std::string BookCatalogue::PhysicalName(std::string_view logical_name) const {
-  const sql::SourceInfo* info = FindSource(logical_name);
-  return code_ + "$" + (info ? info->name : std::string(logical_name));
+  return schema::PhysicalName(code_, logical_name);
 }
 
 // --- DDL ---

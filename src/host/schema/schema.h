@@ -61,6 +61,7 @@
 #define QTS_HOST_SCHEMA_SCHEMA_H_
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -68,6 +69,10 @@
 
 #include "sql/catalogue.h"
 #include "sql/translator.h"
+
+namespace qts::db {
+class Connection;
+}
 
 namespace qts::host::schema {
 
@@ -146,6 +151,21 @@ struct DocTypeDef {
 void CheckBookCode(std::string_view code);
 // "<code>$<canonical logical name>"; an unknown logical name keeps the spelling it was given.
 [[nodiscard]] std::string PhysicalName(std::string_view code, std::string_view logical_name);
+
+// The book code of the physical table `physical_name` when it is the table `logical_name` of
+// some book (any case): the inverse of PhysicalName. nullopt otherwise.
+[[nodiscard]] std::optional<std::string> BookCodeOf(std::string_view physical_name,
+                                                    std::string_view logical_name);
+
+// The dialect the translator writes for `connection`'s backend.
+[[nodiscard]] Dialect DialectOf(const db::Connection& connection);
+
+// The T-SQL statement `tsql` (a SELECT, or an INSERT, UPDATE or DELETE, with '?' parameters)
+// over the logical tables of book `code`, as `connection`'s backend runs it: the road of the
+// statements that run on a book before there is an open AppContext for it (while it is made,
+// filled or copied). Raises sql::SqlError as the translator does.
+[[nodiscard]] std::string BackendSql(std::string_view tsql, std::string_view code,
+                                     const db::Connection& connection);
 
 // The translator's view of one book. Built from Sources(); lookups ignore case.
 class BookCatalogue : public sql::Catalogue {

@@ -116,7 +116,7 @@ std::string PhysicalSql(std::string_view code, std::string_view tsql) {
         if (def->kind == SourceKind::kParameterised) {
           Fail(def->name + " has parameters: inline it instead of naming it");
         }
-        out += QuoteIdentifier(std::string(code) + "$" + def->name);
+        out += QuoteIdentifier(PhysicalName(code, def->name));
         return;
       }
     }

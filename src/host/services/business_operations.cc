@@ -16,15 +16,13 @@ std::string BusinessOperations::DefaultOperation(std::string_view doc_type,
   }
   // Operations of the type that fit the currency, best first: marked default before the
   // others, the currency's own before those without a currency, then by code.
-  db::StatementHandle s = book_->Connection().Prepare(
-      "SELECT \"Code\", COALESCE(\"IsDefault\", 0) FROM \"" +
-      schema::PhysicalName(book_->Code(), "REFBusinessOperation") +
-      "\" WHERE \"DocTypeCode\" = ?1"
-      " AND (\"CurrencyCode\" = ?2 OR \"CurrencyCode\" IS NULL OR \"CurrencyCode\" = '')"
-      " ORDER BY COALESCE(\"IsDefault\", 0) DESC,"
-      " CASE WHEN \"CurrencyCode\" = ?2 THEN 0 ELSE 1 END, \"Code\"");
+  db::StatementHandle s = book_->PrepareTsql(
+      "SELECT Code, COALESCE(IsDefault, 0) FROM REFBusinessOperation WHERE DocTypeCode = ?"
+      " AND (CurrencyCode = ? OR CurrencyCode IS NULL OR CurrencyCode = '')"
+      " ORDER BY COALESCE(IsDefault, 0) DESC, CASE WHEN CurrencyCode = ? THEN 0 ELSE 1 END, Code");
   s->BindText(1, doc_type);
   s->BindText(2, currency);
+  s->BindText(3, currency);
   if (!s->Step()) return {};
   if (s->GetInt64(1) == 0 && !any_when_none) return {};
   return s->GetText(0);

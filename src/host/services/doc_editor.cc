@@ -60,10 +60,9 @@ FormDescription DocEditor::DescribeDocument(int32_t idc) {
   form.controls.push_back(FormControl{"cbStore", ControlKind::kCombo, "Sandėlis",
                                       Variant(Text(f.Item("StoreCode").Value()))});
 
-  db::StatementHandle s = book_->Connection().Prepare(
-      "SELECT \"PosNumb\", \"GoodCode\", \"UnitCode\", \"Amount\", \"Price\", \"Summa\" FROM \"" +
-      schema::PhysicalName(book_->Code(), "THGoodSpec") +
-      "\" WHERE \"DocID\" = ?1 ORDER BY \"PosNumb\"");
+  db::StatementHandle s = book_->PrepareTsql(
+      "SELECT PosNumb, GoodCode, UnitCode, Amount, Price, Summa FROM THGoodSpec WHERE DocID = ?"
+      " ORDER BY PosNumb");
   s->BindInt64(1, idc);
   while (s->Step()) {
     auto num = [&](int column) {
@@ -96,9 +95,7 @@ bool DocEditor::Edit(int32_t idc) {
   }
   const std::string store_code = Text(store);
   if (!store_code.empty()) {
-    db::StatementHandle s = book_->Connection().Prepare(
-        "SELECT 1 FROM \"" + schema::PhysicalName(book_->Code(), "STStore") +
-        "\" WHERE \"Code\" = ?1");
+    db::StatementHandle s = book_->PrepareTsql("SELECT 1 FROM STStore WHERE Code = ?");
     s->BindText(1, store_code);
     if (!s->Step()) Fail(fmt::format("the book has no store \"{}\"", store_code));
   }

@@ -30,9 +30,7 @@ bool IsIdentifier(std::string_view text) {
 
 // The type of document `doc_id`; "" when there is none.
 std::string DocumentType(AppContext& book, int32_t doc_id) {
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT \"DocTypeCode\" FROM \"" + schema::PhysicalName(book.Code(), "THDocument") +
-      "\" WHERE \"IDC\" = ?1");
+  db::StatementHandle s = book.PrepareTsql("SELECT DocTypeCode FROM THDocument WHERE IDC = ?");
   s->BindInt64(1, doc_id);
   return s->Step() ? s->GetText(0) : std::string();
 }

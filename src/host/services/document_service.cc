@@ -29,18 +29,6 @@ constexpr std::string_view kSource = "DocumentService";
 std::string Quantity(int64_t scaled) { return Currency::FromScaled(scaled).ToString(); }
 Decimal Exact(int64_t scaled) { return Decimal::FromCurrency(Currency::FromScaled(scaled)); }
 
-// SQL over the book's physical tables: T("THGoodSpec") is the quoted table name.
-class Tables {
- public:
-  explicit Tables(const AppContext& book) : code_(book.Code()) {}
-  std::string operator()(std::string_view logical) const {
-    return "\"" + schema::PhysicalName(code_, logical) + "\"";
-  }
-
- private:
-  std::string code_;
-};
-
 std::string TextAt(const db::Statement& s, int column) {
   return s.ColumnKind(column) == db::ValueKind::kNull ? std::string() : s.GetText(column);
 }
@@ -65,12 +53,10 @@ struct Header {
 };
 
 Header ReadHeader(AppContext& book, int32_t idc) {
-  const Tables t(book);
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT d.\"DocTypeCode\", d.\"Number\", d.\"DocumentDate\", d.\"StoreCode\","
-      " d.\"IsPosted\", t.\"IsStock\", t.\"IsIncome\", d.\"CurrencyCode\" FROM " +
-      t("THDocument") + " d LEFT JOIN " + t("THDocType") +
-      " t ON t.\"Code\" = d.\"DocTypeCode\" WHERE d.\"IDC\" = ?1");
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT d.DocTypeCode, d.Number, d.DocumentDate, d.StoreCode, d.IsPosted, t.IsStock,"
+      " t.IsIncome, d.CurrencyCode FROM THDocument d LEFT JOIN THDocType t"
+      " ON t.Code = d.DocTypeCode WHERE d.IDC = ?");
   s->BindInt64(1, idc);
   if (!s->Step()) Fail(kErrDocumentService, fmt::format("the book has no document {}", idc));
   Header h;
@@ -89,45 +75,38 @@ Header ReadHeader(AppContext& book, int32_t idc) {
 std::string Describe(const Header& h) { return fmt::format("document {} {}", h.type, h.number); }
 
 void SetPosted(AppContext& book, int32_t idc, bool posted) {
-  book.Connection().Execute(
-      "UPDATE " + Tables(book)("THDocument") + " SET \"IsPosted\" = ?1 WHERE \"IDC\" = ?2",
-      {int64_t{posted ? 1 : 0}, int64_t{idc}});
+  book.ExecuteTsql("UPDATE THDocument SET IsPosted = ? WHERE IDC = ?",
+                   {int64_t{posted ? 1 : 0}, int64_t{idc}});
 }
 
 // Adds `delta` (ten-thousandths, either sign) to the lot of `good` and lot `lot` in `store`.
 void AdjustLot(AppContext& book, const std::string& store, const std::string& good, int64_t lot,
                int64_t delta) {
   if (delta == 0) return;
-  const Tables t(book);
-  db::Connection& c = book.Connection();
   int64_t store_id = 0;
   {
-    db::StatementHandle s =
-        c.Prepare("SELECT \"IDC\" FROM " + t("STStore") + " WHERE \"Code\" = ?1");
+    db::StatementHandle s = book.PrepareTsql("SELECT IDC FROM STStore WHERE Code = ?");
     s->BindText(1, store);
     if (!s->Step()) Fail(kErrDocumentService, fmt::format("the book has no store \"{}\"", store));
     store_id = s->GetInt64(0);
   }
   const Currency amount = Currency::FromScaled(delta);
-  const int64_t changed = c.Execute(
-      "UPDATE " + t("STLot") +
-          " SET \"RestAccount\" = COALESCE(\"RestAccount\", 0) + ?1,"
-          " \"Rest\" = COALESCE(\"Rest\", 0) + ?1"
-          " WHERE \"StoreId\" = ?2 AND \"GoodCode\" = ?3 AND COALESCE(\"AnalytID\", 0) = ?4",
-      {amount, store_id, good, lot});
+  const int64_t changed = book.ExecuteTsql(
+      "UPDATE STLot SET RestAccount = COALESCE(RestAccount, 0) + ?, Rest = COALESCE(Rest, 0) + ?"
+      " WHERE StoreId = ? AND GoodCode = ? AND COALESCE(AnalytID, 0) = ?",
+      {amount, amount, store_id, good, lot});
   if (changed > 0) return;
   std::string unit;
   {
-    db::StatementHandle s =
-        c.Prepare("SELECT \"UnitCode\" FROM " + t("REFGoodUnit") +
-                  " WHERE \"GoodCode\" = ?1 AND \"IsAccount\" = 1 ORDER BY \"IDC\"");
+    db::StatementHandle s = book.PrepareTsql(
+        "SELECT UnitCode FROM REFGoodUnit WHERE GoodCode = ? AND IsAccount = 1 ORDER BY IDC");
     s->BindText(1, good);
     if (s->Step()) unit = TextAt(*s, 0);
   }
-  c.Execute("INSERT INTO " + t("STLot") +
-                " (\"GoodCode\", \"UnitCode\", \"StoreId\", \"AnalytID\", \"Rest\","
-                " \"RestAccount\") VALUES (?1, ?2, ?3, ?4, ?5, ?5)",
-            {good, unit.empty() ? db::Value() : db::Value(unit), store_id, lot, amount});
+  book.ExecuteTsql(
+      "INSERT INTO STLot (GoodCode, UnitCode, StoreId, AnalytID, Rest, RestAccount)"
+      " VALUES (?, ?, ?, ?, ?, ?)",
+      {good, unit.empty() ? db::Value() : db::Value(unit), store_id, lot, amount, amount});
 }
 
 struct Row {
@@ -139,9 +118,9 @@ struct Row {
 };
 
 std::vector<Row> ReadRows(AppContext& book, int32_t doc_id) {
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT \"IDC\", \"PosNumb\", \"GoodCode\", \"LotPropertyID\", \"AmountAccount\" FROM " +
-      Tables(book)("THGoodSpec") + " WHERE \"DocID\" = ?1 ORDER BY \"PosNumb\"");
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT IDC, PosNumb, GoodCode, LotPropertyID, AmountAccount FROM THGoodSpec"
+      " WHERE DocID = ? ORDER BY PosNumb");
   s->BindInt64(1, doc_id);
   std::vector<Row> rows;
   while (s->Step()) {
@@ -162,19 +141,14 @@ struct ReceiptValue {
 
 void LoadReceipts(AppContext& book, const Header& h, const std::string& good, int64_t lot,
                   sample::FifoLedger& ledger, std::map<int64_t, ReceiptValue>& receipts) {
-  const Tables t(book);
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT s.\"IDC\", s.\"AmountAccount\", s.\"CostSumm\","
-      " COALESCE((SELECT SUM(l.\"Amount\") FROM " +
-      t("THGoodSpecFixLog") +
-      " l WHERE l.\"IncomeSpecID\" = s.\"IDC\"), 0)"
-      " FROM " +
-      t("THGoodSpec") + " s INNER JOIN " + t("THDocument") +
-      " d ON d.\"IDC\" = s.\"DocID\" INNER JOIN " + t("THDocType") +
-      " ty ON ty.\"Code\" = d.\"DocTypeCode\""
-      " WHERE d.\"IsPosted\" = 1 AND ty.\"IsStock\" = 1 AND ty.\"IsIncome\" = 1"
-      " AND d.\"StoreCode\" = ?1 AND s.\"GoodCode\" = ?2 AND COALESCE(s.\"LotPropertyID\", 0) = ?3"
-      " AND d.\"DocumentDate\" <= ?4 ORDER BY d.\"DocumentDate\", s.\"IDC\"");
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT s.IDC, s.AmountAccount, s.CostSumm,"
+      " COALESCE((SELECT SUM(l.Amount) FROM THGoodSpecFixLog l WHERE l.IncomeSpecID = s.IDC), 0)"
+      " FROM THGoodSpec s INNER JOIN THDocument d ON d.IDC = s.DocID"
+      " INNER JOIN THDocType ty ON ty.Code = d.DocTypeCode"
+      " WHERE d.IsPosted = 1 AND ty.IsStock = 1 AND ty.IsIncome = 1 AND d.StoreCode = ?"
+      " AND s.GoodCode = ? AND COALESCE(s.LotPropertyID, 0) = ? AND d.DocumentDate <= ?"
+      " ORDER BY d.DocumentDate, s.IDC");
   s->BindText(1, h.store);
   s->BindText(2, good);
   s->BindInt64(3, lot);
@@ -215,10 +189,9 @@ std::map<int64_t, std::vector<OwnLink>> ReadOwnLinks(AppContext& book, int32_t d
   db::StatementHandle s = book.PrepareTsql(
       "SELECT l.OutcomeSpecID, SUM(l.Amount), i.AmountAccount, i.CostSumm FROM THGoodSpecFixLog l "
       "INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID INNER JOIN THGoodSpec i ON i.IDC = "
-      "l.IncomeSpecID WHERE o.DocID = " +
-      std::to_string(doc_id) +
-      " AND COALESCE(l.Type, 0) <> 0 GROUP BY l.OutcomeSpecID, l.IncomeSpecID, i.AmountAccount, "
-      "i.CostSumm");
+      "l.IncomeSpecID WHERE o.DocID = ? AND COALESCE(l.Type, 0) <> 0"
+      " GROUP BY l.OutcomeSpecID, l.IncomeSpecID, i.AmountAccount, i.CostSumm");
+  s->BindInt64(1, doc_id);
   std::map<int64_t, std::vector<OwnLink>> links;
   while (s->Step()) {
     links[IntAt(*s, 0)].push_back(
@@ -271,25 +244,21 @@ void PostOutgoing(AppContext& book, const Header& h) {
     }
     postings.push_back(Posting{&r, ledger.Consume(h.store, r.good, r.lot, needed)});
   }
-  const Tables t(book);
-  db::Connection& c = book.Connection();
-  const std::string insert_link =
-      "INSERT INTO " + t("THGoodSpecFixLog") +
-      " (\"GoodCode\", \"OutcomeSpecID\", \"IncomeSpecID\", \"Amount\", \"Type\")"
-      " VALUES (?1, ?2, ?3, ?4, 0)";
-  const std::string set_cost =
-      "UPDATE " + t("THGoodSpec") + " SET \"CostSumm\" = ?1 WHERE \"IDC\" = ?2";
+  constexpr std::string_view insert_link =
+      "INSERT INTO THGoodSpecFixLog (GoodCode, OutcomeSpecID, IncomeSpecID, Amount, Type)"
+      " VALUES (?, ?, ?, ?, 0)";
+  constexpr std::string_view set_cost = "UPDATE THGoodSpec SET CostSumm = ? WHERE IDC = ?";
   for (const Posting& p : postings) {
     std::vector<std::pair<int64_t, const ReceiptValue*>> consumed;
     if (const std::vector<OwnLink>* links = own_links(p.row->idc)) {
       for (const OwnLink& l : *links) consumed.emplace_back(l.quantity, &l.receipt);
     }
     for (const sample::FifoLedger::Link& l : p.links) {
-      c.Execute(insert_link,
-                {p.row->good, p.row->idc, l.income_spec_id, Currency::FromScaled(l.quantity)});
+      book.ExecuteTsql(insert_link, {p.row->good, p.row->idc, l.income_spec_id,
+                                     Currency::FromScaled(l.quantity)});
       consumed.emplace_back(l.quantity, &receipts.at(l.income_spec_id));
     }
-    c.Execute(set_cost, {CostOf(consumed), p.row->idc});
+    book.ExecuteTsql(set_cost, {CostOf(consumed), p.row->idc});
     AdjustLot(book, h.store, p.row->good, p.row->lot, -p.row->quantity);
   }
 }
@@ -300,16 +269,16 @@ void PostIncoming(AppContext& book, const Header& h) {
   }
   // Costs are kept in the accounting currency: a receipt in another currency costs its sum
   // divided by the currency's rate on the document's date, rounded to cents.
-  const Tables t(book);
   int64_t rate = Currency::kScale;  // ten-thousandths
   const NamedValueList& settings = book.Settings();
   const std::string account =
       settings.ExistsField("AccountCurrency") ? CStr(settings.Item("AccountCurrency").Value()) : "";
   if (!h.currency.empty() && !account.empty() && h.currency != account) {
-    db::StatementHandle s =
-        book.PrepareTsql("SELECT TOP 1 r.Rate FROM REFCurrencyRate r WHERE r.CurrencyCode = " +
-                         db::Value(h.currency).ToLiteral() + " AND r.RateDate <= " +
-                         db::Value(h.date.substr(0, 10)).ToLiteral() + " ORDER BY r.RateDate DESC");
+    db::StatementHandle s = book.PrepareTsql(
+        "SELECT TOP 1 r.Rate FROM REFCurrencyRate r WHERE r.CurrencyCode = ? AND r.RateDate <= ?"
+        " ORDER BY r.RateDate DESC");
+    s->BindText(1, h.currency);
+    s->BindText(2, h.date.substr(0, 10));
     if (!s->Step() || MoneyAt(*s, 0) <= 0) {
       Fail(kErrDocumentService,
            fmt::format("{} is in {}, which has no rate on {}: its cost cannot "
@@ -319,22 +288,18 @@ void PostIncoming(AppContext& book, const Header& h) {
     rate = MoneyAt(*s, 0);
   }
   if (rate == Currency::kScale) {
-    book.Connection().Execute(
-        "UPDATE " + t("THGoodSpec") + " SET \"CostSumm\" = \"Summa\" WHERE \"DocID\" = ?1",
-        {int64_t{h.idc}});
+    book.ExecuteTsql("UPDATE THGoodSpec SET CostSumm = Summa WHERE DocID = ?", {int64_t{h.idc}});
   } else {
     std::vector<std::pair<int64_t, Currency>> costs;
     {
-      db::StatementHandle s = book.Connection().Prepare("SELECT \"IDC\", \"Summa\" FROM " +
-                                                        t("THGoodSpec") + " WHERE \"DocID\" = ?1");
+      db::StatementHandle s = book.PrepareTsql("SELECT IDC, Summa FROM THGoodSpec WHERE DocID = ?");
       s->BindInt64(1, h.idc);
       while (s->Step()) {
         costs.emplace_back(IntAt(*s, 0),
                            (Exact(MoneyAt(*s, 1)) / Exact(rate)).Round(2).ToCurrency());
       }
     }
-    db::StatementHandle set = book.Connection().Prepare(
-        "UPDATE " + t("THGoodSpec") + " SET \"CostSumm\" = ?1 WHERE \"IDC\" = ?2");
+    db::StatementHandle set = book.PrepareTsql("UPDATE THGoodSpec SET CostSumm = ? WHERE IDC = ?");
     for (const auto& [idc, cost] : costs) {
       set->BindCurrency(1, cost);
       set->BindInt64(2, idc);
@@ -350,23 +315,20 @@ void PostIncoming(AppContext& book, const Header& h) {
 // Takes the links posting made back and returns the rows' quantities (all their links) to the
 // lots.
 void UnpostOutgoing(AppContext& book, const Header& h) {
-  const Tables t(book);
-  db::Connection& c = book.Connection();
   std::map<std::pair<std::string, int64_t>, int64_t> returned;
   {
-    db::StatementHandle s = c.Prepare(
-        "SELECT o.\"GoodCode\", COALESCE(o.\"LotPropertyID\", 0), SUM(l.\"Amount\") FROM " +
-        t("THGoodSpecFixLog") + " l INNER JOIN " + t("THGoodSpec") +
-        " o ON o.\"IDC\" = l.\"OutcomeSpecID\" WHERE o.\"DocID\" = ?1"
-        " GROUP BY o.\"GoodCode\", COALESCE(o.\"LotPropertyID\", 0)");
+    db::StatementHandle s = book.PrepareTsql(
+        "SELECT o.GoodCode, COALESCE(o.LotPropertyID, 0), SUM(l.Amount) FROM THGoodSpecFixLog l"
+        " INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID WHERE o.DocID = ?"
+        " GROUP BY o.GoodCode, COALESCE(o.LotPropertyID, 0)");
     s->BindInt64(1, h.idc);
     while (s->Step()) returned[{TextAt(*s, 0), IntAt(*s, 1)}] += MoneyAt(*s, 2);
   }
   // Only the links posting made go; the rows' own links (a fuel write-off's) stay with them.
-  c.Execute("DELETE FROM " + t("THGoodSpecFixLog") +
-                " WHERE COALESCE(\"Type\", 0) = 0 AND \"OutcomeSpecID\" IN (SELECT \"IDC\" FROM " +
-                t("THGoodSpec") + " WHERE \"DocID\" = ?1)",
-            {int64_t{h.idc}});
+  book.ExecuteTsql(
+      "DELETE FROM THGoodSpecFixLog WHERE COALESCE(Type, 0) = 0"
+      " AND OutcomeSpecID IN (SELECT IDC FROM THGoodSpec WHERE DocID = ?)",
+      {int64_t{h.idc}});
   if (h.store.empty()) return;
   for (const auto& [key, quantity] : returned) {
     if (!key.first.empty()) AdjustLot(book, h.store, key.first, key.second, quantity);
@@ -374,13 +336,12 @@ void UnpostOutgoing(AppContext& book, const Header& h) {
 }
 
 void UnpostIncoming(AppContext& book, const Header& h) {
-  const Tables t(book);
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT od.\"DocTypeCode\", od.\"Number\" FROM " + t("THGoodSpecFixLog") + " l INNER JOIN " +
-      t("THGoodSpec") + " s ON s.\"IDC\" = l.\"IncomeSpecID\" INNER JOIN " + t("THGoodSpec") +
-      " o ON o.\"IDC\" = l.\"OutcomeSpecID\" INNER JOIN " + t("THDocument") +
-      " od ON od.\"IDC\" = o.\"DocID\" WHERE s.\"DocID\" = ?1 ORDER BY od.\"DocumentDate\", "
-      "od.\"IDC\"");
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT od.DocTypeCode, od.Number FROM THGoodSpecFixLog l"
+      " INNER JOIN THGoodSpec s ON s.IDC = l.IncomeSpecID"
+      " INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
+      " INNER JOIN THDocument od ON od.IDC = o.DocID WHERE s.DocID = ?"
+      " ORDER BY od.DocumentDate, od.IDC");
   s->BindInt64(1, h.idc);
   if (s->Step()) {
     Fail(kErrDocumentService,
@@ -460,10 +421,9 @@ std::string DocumentService::PersonOfRole(std::string_view role, int32_t party_k
   const Variant& idc = document_->Fields().Item("IDC").Value();
   const int32_t id = idc.IsNull() || idc.IsEmpty() ? 0 : CLng(idc);
   if (id != 0) {
-    db::StatementHandle s = book.Connection().Prepare(
-        "SELECT \"PartyCode\" FROM " + Tables(book)("THPartyAttribute") +
-        " WHERE \"DocID\" = ?1 AND \"RolePartyCode\" = ?2 AND COALESCE(\"PartyKind\", 1) = ?3"
-        " AND \"PartyCode\" IS NOT NULL ORDER BY \"IDC\"");
+    db::StatementHandle s = book.PrepareTsql(
+        "SELECT PartyCode FROM THPartyAttribute WHERE DocID = ? AND RolePartyCode = ?"
+        " AND COALESCE(PartyKind, 1) = ? AND PartyCode IS NOT NULL ORDER BY IDC");
     s->BindInt64(1, id);
     s->BindText(2, role);
     s->BindInt64(3, party_kind);

@@ -21,10 +21,6 @@ constexpr int32_t kNullable = adFldIsNullable | adFldMayBeNull;
   throw Error(kErrGoodEntry, std::string(kSource), std::move(description));
 }
 
-std::string Table(const AppContext& book, std::string_view logical) {
-  return "\"" + schema::PhysicalName(book.Code(), logical) + "\"";
-}
-
 std::string TextAt(const db::Statement& s, int column) {
   return s.ColumnKind(column) == db::ValueKind::kNull ? std::string() : s.GetText(column);
 }
@@ -77,10 +73,9 @@ bool GoodEntry::Load(std::string_view code) {
   AppContext& book = Book();
   Clear();
   if (code.empty()) return false;
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT \"Code\", \"Name\", \"ParentCode\", \"IsGroup\", \"Category\", \"SubCategory\","
-      " \"TrackingOff\", \"TrackingKind\" FROM " +
-      Table(book, "REFGood") + " WHERE \"Code\" = ?1");
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT Code, Name, ParentCode, IsGroup, Category, SubCategory, TrackingOff, TrackingKind"
+      " FROM REFGood WHERE Code = ?");
   s->BindText(1, code);
   if (!s->Step()) return false;
   code_ = s->GetText(0);
@@ -91,9 +86,8 @@ bool GoodEntry::Load(std::string_view code) {
   sub_category_ = IntAt(*s, 5);
   tracking_off_ = IntAt(*s, 6) != 0;
   tracking_kind_ = IntAt(*s, 7);
-  db::StatementHandle u =
-      book.Connection().Prepare("SELECT \"UnitCode\" FROM " + Table(book, "REFGoodUnit") +
-                                " WHERE \"GoodCode\" = ?1 AND \"IsAccount\" = 1 ORDER BY \"IDC\"");
+  db::StatementHandle u = book.PrepareTsql(
+      "SELECT UnitCode FROM REFGoodUnit WHERE GoodCode = ? AND IsAccount = 1 ORDER BY IDC");
   u->BindText(1, code_);
   if (u->Step()) account_unit_ = TextAt(*u, 0);
   return true;
@@ -103,8 +97,7 @@ std::optional<Currency> GoodEntry::UnitRate(std::string_view unit) const {
   if (code_.empty()) return std::nullopt;
   AppContext& book = Book();
   db::StatementHandle s =
-      book.Connection().Prepare("SELECT \"Rate\" FROM " + Table(book, "REFGoodUnit") +
-                                " WHERE \"GoodCode\" = ?1 AND \"UnitCode\" = ?2");
+      book.PrepareTsql("SELECT Rate FROM REFGoodUnit WHERE GoodCode = ? AND UnitCode = ?");
   s->BindText(1, code_);
   s->BindText(2, unit);
   if (!s->Step()) return std::nullopt;
@@ -122,18 +115,14 @@ namespace {
 // The components of product `product` for `account_amount` of it in its accounting unit.
 std::vector<Component> Components(AppContext& book, const std::string& product,
                                   const std::string& product_account_unit, double account_amount) {
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT m.\"GoodCode\", g.\"Name\", m.\"UnitCode\", au.\"UnitCode\", ru.\"Rate\","
-      " m.\"Amount\", m.\"DirectCost\", m.\"InDirectCost\", pu.\"Rate\", m.\"ProductUnitCode\""
-      " FROM " +
-      Table(book, "REFGoodMaterial") + " m LEFT JOIN " + Table(book, "REFGood") +
-      " g ON g.\"Code\" = m.\"GoodCode\" LEFT JOIN " + Table(book, "REFGoodUnit") +
-      " au ON au.\"GoodCode\" = m.\"GoodCode\" AND au.\"IsAccount\" = 1 LEFT JOIN " +
-      Table(book, "REFGoodUnit") +
-      " ru ON ru.\"GoodCode\" = m.\"GoodCode\" AND ru.\"UnitCode\" = m.\"UnitCode\" LEFT JOIN " +
-      Table(book, "REFGoodUnit") +
-      " pu ON pu.\"GoodCode\" = m.\"ProductCode\" AND pu.\"UnitCode\" = m.\"ProductUnitCode\""
-      " WHERE m.\"ProductCode\" = ?1 ORDER BY m.\"IDC\"");
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT m.GoodCode, g.Name, m.UnitCode, au.UnitCode, ru.Rate, m.Amount, m.DirectCost,"
+      " m.InDirectCost, pu.Rate, m.ProductUnitCode FROM REFGoodMaterial m"
+      " LEFT JOIN REFGood g ON g.Code = m.GoodCode"
+      " LEFT JOIN REFGoodUnit au ON au.GoodCode = m.GoodCode AND au.IsAccount = 1"
+      " LEFT JOIN REFGoodUnit ru ON ru.GoodCode = m.GoodCode AND ru.UnitCode = m.UnitCode"
+      " LEFT JOIN REFGoodUnit pu ON pu.GoodCode = m.ProductCode AND pu.UnitCode = m.ProductUnitCode"
+      " WHERE m.ProductCode = ? ORDER BY m.IDC");
   s->BindText(1, product);
   std::vector<Component> list;
   while (s->Step()) {
@@ -196,12 +185,10 @@ namespace {
 // price without date counting as always valid. nullopt when there is none.
 std::optional<double> PriceOf(AppContext& book, const std::string& good, const std::string& unit,
                               std::string_view kind, Date date) {
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT \"Price\" FROM " + Table(book, "REFGoodPrice") +
-      " WHERE \"GoodCode\" = ?1 AND \"UnitCode\" = ?2 AND \"PriceKind\" = ?3"
-      " AND (\"PriceDate\" IS NULL OR \"PriceDate\" <= ?4)"
-      " ORDER BY CASE WHEN \"PriceDate\" IS NULL THEN 0 ELSE 1 END DESC, \"PriceDate\" DESC,"
-      " \"IDC\" DESC");
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT Price FROM REFGoodPrice WHERE GoodCode = ? AND UnitCode = ? AND PriceKind = ?"
+      " AND (PriceDate IS NULL OR PriceDate <= ?)"
+      " ORDER BY CASE WHEN PriceDate IS NULL THEN 0 ELSE 1 END DESC, PriceDate DESC, IDC DESC");
   s->BindText(1, good);
   s->BindText(2, unit);
   s->BindText(3, kind);

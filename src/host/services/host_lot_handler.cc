@@ -58,9 +58,7 @@ int32_t HostLotHandler::DocId() const {
 
 std::string HostLotHandler::LotGood(int32_t lot_id) {
   AppContext& book = Book();
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT \"GoodCode\" FROM \"" + schema::PhysicalName(book.Code(), "STLotProperty") +
-      "\" WHERE \"IDC\" = ?1");
+  db::StatementHandle s = book.PrepareTsql("SELECT GoodCode FROM STLotProperty WHERE IDC = ?");
   s->BindInt64(1, lot_id);
   if (!s->Step()) Fail(fmt::format("the book has no lot property {}", lot_id));
   return TextAt(*s, 0);
@@ -69,11 +67,10 @@ std::string HostLotHandler::LotGood(int32_t lot_id) {
 void HostLotHandler::WriteRowLot(int32_t pos_numb, int32_t lot_id) {
   AppContext& book = Book();
   const int32_t doc_id = DocId();
-  const std::string spec = "\"" + schema::PhysicalName(book.Code(), "THGoodSpec") + "\"";
   std::string good;
   {
-    db::StatementHandle s = book.Connection().Prepare("SELECT \"GoodCode\" FROM " + spec +
-                                                      " WHERE \"DocID\" = ?1 AND \"PosNumb\" = ?2");
+    db::StatementHandle s =
+        book.PrepareTsql("SELECT GoodCode FROM THGoodSpec WHERE DocID = ? AND PosNumb = ?");
     s->BindInt64(1, doc_id);
     s->BindInt64(2, pos_numb);
     if (!s->Step()) Fail(fmt::format("the document has no row {}", pos_numb));
@@ -86,9 +83,8 @@ void HostLotHandler::WriteRowLot(int32_t pos_numb, int32_t lot_id) {
                        lot_good, pos_numb, good));
     }
   }
-  book.Connection().Execute(
-      "UPDATE " + spec + " SET \"LotPropertyID\" = ?1 WHERE \"DocID\" = ?2 AND \"PosNumb\" = ?3",
-      {int64_t{lot_id}, int64_t{doc_id}, int64_t{pos_numb}});
+  book.ExecuteTsql("UPDATE THGoodSpec SET LotPropertyID = ? WHERE DocID = ? AND PosNumb = ?",
+                   {int64_t{lot_id}, int64_t{doc_id}, int64_t{pos_numb}});
 }
 
 void HostLotHandler::FormDocumentSpec(const ObjectPtr& /*spec*/) {
@@ -97,7 +93,6 @@ void HostLotHandler::FormDocumentSpec(const ObjectPtr& /*spec*/) {
   const int32_t doc_id = DocId();
   const std::string type = CStr(doc->Fields().Item("DocTypeCode").Value());
   const Variant& number = doc->Fields().Item("Number").Value();
-  const std::string spec = "\"" + schema::PhysicalName(book.Code(), "THGoodSpec") + "\"";
   db::Connection& c = book.Connection();
   db::Transaction transaction(c);
   struct Pending {
@@ -107,12 +102,10 @@ void HostLotHandler::FormDocumentSpec(const ObjectPtr& /*spec*/) {
   };
   std::vector<Pending> rows;
   {
-    db::StatementHandle s = c.Prepare(
-        "SELECT s.\"IDC\", s.\"PosNumb\", s.\"GoodCode\", COALESCE(g.\"TrackingOff\", 0),"
-        " COALESCE(g.\"TrackingKind\", 0) FROM " +
-        spec + " s INNER JOIN \"" + schema::PhysicalName(book.Code(), "REFGood") +
-        "\" g ON g.\"Code\" = s.\"GoodCode\""
-        " WHERE s.\"DocID\" = ?1 AND COALESCE(s.\"LotPropertyID\", 0) = 0 ORDER BY s.\"PosNumb\"");
+    db::StatementHandle s = book.PrepareTsql(
+        "SELECT s.IDC, s.PosNumb, s.GoodCode, COALESCE(g.TrackingOff, 0),"
+        " COALESCE(g.TrackingKind, 0) FROM THGoodSpec s INNER JOIN REFGood g ON g.Code = s.GoodCode"
+        " WHERE s.DocID = ? AND COALESCE(s.LotPropertyID, 0) = 0 ORDER BY s.PosNumb");
     s->BindInt64(1, doc_id);
     while (s->Step()) {
       if (IsLotTracked(s->GetInt64(3) != 0, s->GetInt64(4))) {
@@ -120,12 +113,12 @@ void HostLotHandler::FormDocumentSpec(const ObjectPtr& /*spec*/) {
       }
     }
   }
-  const std::string lots = "\"" + schema::PhysicalName(book.Code(), "STLotProperty") + "\"";
   for (const Pending& r : rows) {
-    c.Execute("INSERT INTO " + lots + " (\"GoodCode\", \"Name\") VALUES (?1, ?2)",
-              {r.good, fmt::format("{} {}/{}", type, Missing(number) ? "" : CStr(number), r.pos)});
+    book.ExecuteTsql(
+        "INSERT INTO STLotProperty (GoodCode, Name) VALUES (?, ?)",
+        {r.good, fmt::format("{} {}/{}", type, Missing(number) ? "" : CStr(number), r.pos)});
     const int64_t lot = c.LastInsertId();
-    c.Execute("UPDATE " + spec + " SET \"LotPropertyID\" = ?1 WHERE \"IDC\" = ?2", {lot, r.idc});
+    book.ExecuteTsql("UPDATE THGoodSpec SET LotPropertyID = ? WHERE IDC = ?", {lot, r.idc});
   }
   transaction.Commit();
 }
@@ -134,16 +127,13 @@ void HostLotHandler::WriteAllLotProperty(Variant& argument) {
   AppContext& book = Book();
   const int32_t doc_id = DocId();
   const int32_t lot_id = Missing(argument) ? 0 : CLng(argument);
-  const std::string spec = "\"" + schema::PhysicalName(book.Code(), "THGoodSpec") + "\"";
   const std::string good = lot_id == 0 ? std::string() : LotGood(lot_id);
   if (good.empty()) {
-    book.Connection().Execute("UPDATE " + spec + " SET \"LotPropertyID\" = ?1 WHERE \"DocID\" = ?2",
-                              {int64_t{lot_id}, int64_t{doc_id}});
+    book.ExecuteTsql("UPDATE THGoodSpec SET LotPropertyID = ? WHERE DocID = ?",
+                     {int64_t{lot_id}, int64_t{doc_id}});
   } else {
-    book.Connection().Execute("UPDATE " + spec +
-                                  " SET \"LotPropertyID\" = ?1 WHERE \"DocID\" = ?2 AND"
-                                  " \"GoodCode\" = ?3",
-                              {int64_t{lot_id}, int64_t{doc_id}, good});
+    book.ExecuteTsql("UPDATE THGoodSpec SET LotPropertyID = ? WHERE DocID = ? AND GoodCode = ?",
+                     {int64_t{lot_id}, int64_t{doc_id}, good});
   }
 }
 
@@ -157,12 +147,10 @@ Variant HostLotHandler::ReadLotProperty(Variant& argument) {
   if (Missing(argument)) return Variant::Null();
   const int32_t lot_id = CLng(argument);
   AppContext& book = Book();
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT p.\"IDC\", p.\"GoodCode\", p.\"Name\", p.\"OrderInfo\","
-      " (SELECT SUM(l.\"RestAccount\") FROM \"" +
-      schema::PhysicalName(book.Code(), "STLot") +
-      "\" l WHERE l.\"AnalytID\" = p.\"IDC\") FROM \"" +
-      schema::PhysicalName(book.Code(), "STLotProperty") + "\" p WHERE p.\"IDC\" = ?1");
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT p.IDC, p.GoodCode, p.Name, p.OrderInfo,"
+      " (SELECT SUM(l.RestAccount) FROM STLot l WHERE l.AnalytID = p.IDC)"
+      " FROM STLotProperty p WHERE p.IDC = ?");
   s->BindInt64(1, lot_id);
   if (!s->Step()) return Variant::Null();
   auto list = std::make_shared<NamedValueList>();
@@ -181,11 +169,9 @@ Variant HostLotHandler::ReadLotProperty(Variant& argument) {
 Currency HostLotHandler::LotRest(std::string_view store_code, std::string_view good,
                                  int32_t lot_id) {
   AppContext& book = Book();
-  db::StatementHandle s = book.Connection().Prepare(
-      "SELECT SUM(l.\"RestAccount\") FROM \"" + schema::PhysicalName(book.Code(), "STLot") +
-      "\" l INNER JOIN \"" + schema::PhysicalName(book.Code(), "STStore") +
-      "\" st ON st.\"IDC\" = l.\"StoreId\" WHERE st.\"Code\" = ?1 AND l.\"GoodCode\" = ?2"
-      " AND COALESCE(l.\"AnalytID\", 0) = ?3");
+  db::StatementHandle s = book.PrepareTsql(
+      "SELECT SUM(l.RestAccount) FROM STLot l INNER JOIN STStore st ON st.IDC = l.StoreId"
+      " WHERE st.Code = ? AND l.GoodCode = ? AND COALESCE(l.AnalytID, 0) = ?");
   s->BindText(1, store_code);
   s->BindText(2, good);
   s->BindInt64(3, lot_id);

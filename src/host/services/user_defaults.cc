@@ -43,9 +43,8 @@ void UserDefaults::Init(AppContextPtr book, std::shared_ptr<SettingsStore> store
 }
 
 std::optional<std::string> UserDefaults::BookSetting(const std::string& name) {
-  db::StatementHandle s = book_->Connection().Prepare(
-      "SELECT \"Value\" FROM \"" + schema::PhysicalName(book_->Code(), "UserSettings") +
-      "\" WHERE \"UserId\" = ?1 AND \"Name\" = ?2");
+  db::StatementHandle s =
+      book_->PrepareTsql("SELECT Value FROM UserSettings WHERE UserId = ? AND Name = ?");
   s->BindInt64(1, user_id_);
   s->BindText(2, name);
   if (!s->Step() || s->ColumnKind(0) == db::ValueKind::kNull) return std::nullopt;
@@ -54,9 +53,7 @@ std::optional<std::string> UserDefaults::BookSetting(const std::string& name) {
 
 bool UserDefaults::IsStore(const std::string& code) {
   if (code.empty()) return false;
-  db::StatementHandle s = book_->Connection().Prepare(
-      "SELECT 1 FROM \"" + schema::PhysicalName(book_->Code(), "STStore") +
-      "\" WHERE \"Code\" = ?1");
+  db::StatementHandle s = book_->PrepareTsql("SELECT 1 FROM STStore WHERE Code = ?");
   s->BindText(1, code);
   return s->Step();
 }
@@ -89,14 +86,12 @@ void UserDefaults::SetDefaultStore(std::string_view doc_type, std::string_view s
   if (!code.empty() && !IsStore(code)) {
     throw Error(kErrInvalidCall, "UserDefaults", "the book has no store \"" + code + "\"");
   }
-  const std::string table = "\"" + schema::PhysicalName(book_->Code(), "UserSettings") + "\"";
-  db::Connection& c = book_->Connection();
-  db::Transaction transaction(c);
-  c.Execute("DELETE FROM " + table + " WHERE \"UserId\" = ?1 AND \"Name\" = ?2",
-            {int64_t{user_id_}, Key(doc_type)});
+  db::Transaction transaction(book_->Connection());
+  book_->ExecuteTsql("DELETE FROM UserSettings WHERE UserId = ? AND Name = ?",
+                     {int64_t{user_id_}, Key(doc_type)});
   if (!code.empty()) {
-    c.Execute("INSERT INTO " + table + " (\"UserId\", \"Name\", \"Value\") VALUES (?1, ?2, ?3)",
-              {int64_t{user_id_}, Key(doc_type), code});
+    book_->ExecuteTsql("INSERT INTO UserSettings (UserId, Name, Value) VALUES (?, ?, ?)",
+                       {int64_t{user_id_}, Key(doc_type), code});
   }
   transaction.Commit();
 }
