@@ -157,6 +157,8 @@ class Emitter {
         const OrderItem& item = statement.order_by[i];
         Value(out, *item.expr);
         if (item.explicit_direction) out += item.descending ? " DESC" : " ASC";
+        // The server sorts NULL below every value, as SQLite does; PostgreSQL above.
+        if (pg_) out += item.descending ? " NULLS LAST" : " NULLS FIRST";
       }
     }
     if (single && statement.cores.front()->top) {
@@ -523,6 +525,20 @@ class Emitter {
     return true;
   }
 
+  // A number literal compared with a text (a code column compared with 77): PostgreSQL has no
+  // such comparison, so the number is written as the text it spells, as SQLite compares it
+  // with a text column. False for anything else.
+  bool NumberAsText(std::string& out, const Expr& side, const Expr& other) {
+    if (!pg_ || other.type != SqlType::kText || side.Kind() != NodeKind::kLiteral) return false;
+    const Literal& literal = side.As<Literal>();
+    if (literal.literal_type != Literal::Type::kInteger &&
+        literal.literal_type != Literal::Type::kDecimal) {
+      return false;
+    }
+    Text(out, literal.value);
+    return true;
+  }
+
   void Value(std::string& out, const Expr& expr) {
     switch (expr.Kind()) {
       case NodeKind::kLiteral:
@@ -569,14 +585,16 @@ class Emitter {
         int level = Precedence(binary);
         int operand_level = IsComparison(binary.op) ? 6 : level;
         const bool comparison = IsComparison(binary.op);
-        if (!comparison || !Parameter(out, *binary.left)) {
+        if (!comparison ||
+            !(Parameter(out, *binary.left) || NumberAsText(out, *binary.left, *binary.right))) {
           Child(out, *binary.left, operand_level);
         }
         out += ' ';
         out += binary.concat ? "||" : BinaryOpText(binary.op);
         out += ' ';
         bool associative = binary.op == BinaryOp::kAnd || binary.op == BinaryOp::kOr;
-        if (!comparison || !Parameter(out, *binary.right)) {
+        if (!comparison ||
+            !(Parameter(out, *binary.right) || NumberAsText(out, *binary.right, *binary.left))) {
           Child(out, *binary.right, associative || comparison ? operand_level : level + 1);
         }
         return;

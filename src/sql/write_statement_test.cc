@@ -174,6 +174,19 @@ TEST(WriteStatements, AQueryTextTakesNoParameters) {
                SqlError);
 }
 
+// A code column compared with a number: SQLite compares the number as the text it spells, and
+// PostgreSQL, which has no text = integer, is given that text.
+TEST(WriteStatements, ANumberComparedWithATextIsComparedAsItsText) {
+  const char* tsql = "SELECT d.IDC FROM THDocument d WHERE d.Number = 77 AND 12 <> d.Code";
+  EXPECT_EQ(
+      Translate(tsql, TestCatalogue(), Dialect::kPostgres),
+      "SELECT \"d\".\"IDC\" FROM \"C1$THDocument\" AS \"d\" WHERE \"d\".\"Number\" = '77' AND "
+      "'12' <> \"d\".\"Code\"");
+  EXPECT_EQ(Translate(tsql, TestCatalogue(), Dialect::kSqlite),
+            "SELECT \"d\".\"IDC\" FROM \"C1$THDocument\" AS \"d\" WHERE \"d\".\"Number\" = 77 AND "
+            "12 <> \"d\".\"Code\"");
+}
+
 // Written values have shapes too: the same write with other values is served from the kept
 // translation.
 TEST(WriteStatements, AWriteWithOtherValuesKeepsItsShape) {
