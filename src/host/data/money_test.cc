@@ -13,6 +13,7 @@
 #include "host/data/app_context.h"
 #include "host/data/query.h"
 #include "host/schema/testing/seed.h"
+#include "host/testing/test_book.h"
 #include "sql/translator.h"
 
 namespace qts::host {
@@ -23,7 +24,7 @@ Currency Cy(const char* text) { return *Currency::Parse(text); }
 class MoneyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    book_ = AppContext::CreateBook(":memory:", "M");
+    book_ = testing::NewTestBook("M");
     schema::testing::Seed(book_->Connection(), R"(
       INSERT INTO "M$THDocument"("IDC","DocTypeCode","Number","DocumentDate","StoreCode",
         "IsPosted") VALUES (1,'PISF','P1','2026-01-10','S1',1),(2,'MMO','W1','2026-01-12','S1',1))");

@@ -17,6 +17,7 @@
 #include "host/documents/th_document.h"
 #include "host/sample/sample_book.h"
 #include "host/schema/testing/seed.h"
+#include "host/testing/test_book.h"
 
 namespace qts::host {
 namespace {
@@ -39,7 +40,7 @@ std::string Table(const char* logical) { return std::string("\"") + kCode + "$" 
 class PostingBook : public ::testing::Test {
  protected:
   void SetUp() override {
-    book_ = AppContext::CreateBook(":memory:", kCode);
+    book_ = testing::NewTestBook(kCode);
     auto& c = Db();
     testing::SeedGoods(c, kCode);
     const std::vector<std::string> seed = {

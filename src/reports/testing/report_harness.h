@@ -27,6 +27,7 @@
 #include "host/interfaces.h"
 #include "host/sample/sample_book.h"
 #include "host/testing/scoped_env.h"
+#include "host/testing/test_book.h"
 #include "host/ui/operator.h"
 #include "host/ui/scripted_operator.h"
 
@@ -88,7 +89,7 @@ inline std::string Today() { return Date::Today().ToIso().substr(0, 10); }
 
 // A new generated sample company (book code "GEN") of the given seed.
 inline std::shared_ptr<host::AppContext> NewGeneratedBook(uint64_t seed) {
-  auto book = host::AppContext::CreateBook(":memory:", "GEN");
+  auto book = host::testing::NewTestBook("GEN");
   host::sample::GenerateSampleBook(*book, host::sample::SampleSize::kSmall, seed);
   return book;
 }

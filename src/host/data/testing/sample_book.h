@@ -15,6 +15,7 @@
 #include "host/data/app_context.h"
 #include "host/data/query.h"
 #include "host/schema/testing/seed.h"
+#include "host/testing/test_book.h"
 
 namespace qts::host::testing {
 
@@ -53,7 +54,7 @@ inline void SeedSample(db::Connection& c) {
 class SampleBook : public ::testing::Test {
  protected:
   void SetUp() override {
-    book_ = AppContext::CreateBook(":memory:", kSampleCode);
+    book_ = NewTestBook(kSampleCode);
     SeedSample(book_->Connection());
   }
 

@@ -14,6 +14,7 @@
 #include "db/connection.h"
 #include "host/data/app_context.h"
 #include "host/schema/testing/seed.h"
+#include "host/testing/test_book.h"
 
 namespace qts::host::testing {
 
@@ -47,7 +48,7 @@ class DocBook : public ::testing::Test {
   static constexpr const char* kCode = "D";
 
   void SetUp() override {
-    book_ = AppContext::CreateBook(":memory:", kCode);
+    book_ = NewTestBook(kCode);
     SeedGoods(Db(), kCode);
   }
 

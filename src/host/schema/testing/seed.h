@@ -161,6 +161,14 @@ inline void Seed(db::Connection& connection, std::string_view sql) {
     seed_detail::SkipBlanks(sql, i);
     if (i < sql.size() && sql[i] == ',') ++i;
   }
+  // On the server, keys written by hand leave the table's numbering behind: it goes on after
+  // them, as SQLite's does.
+  if (connection.Dialect() == "postgres" && table->identity) {
+    const std::string& key = table->columns.front().name;
+    connection.Execute("SELECT setval(pg_get_serial_sequence('\"" + physical + "\"', '" + key +
+                       "'), COALESCE(MAX(\"" + key + "\"), 0) + 1, false) FROM \"" + physical +
+                       "\"");
+  }
   // A script: the statements after this one.
   seed_detail::SkipBlanks(sql, i);
   if (i < sql.size() && sql[i] == ';') ++i;
