@@ -446,25 +446,15 @@ void DocumentService::SetPersonOfRole(std::string_view role, std::string_view co
   AppContext& book = Book();
   const int32_t id = StoredId();
   db::Transaction transaction(book.Connection());
-  {
-    db::StatementHandle remove = book.Connection().Prepare(
-        "DELETE FROM " + Tables(book)("THPartyAttribute") +
-        " WHERE \"DocID\" = ?1 AND \"RolePartyCode\" = ?2 AND COALESCE(\"PartyKind\", ?3) = ?4");
-    remove->BindInt64(1, id);
-    remove->BindText(2, role);
-    remove->BindInt64(3, kPartyClient);
-    remove->BindInt64(4, kPartyPerson);
-    remove->Step();
-  }
+  book.ExecuteTsql(
+      "DELETE FROM THPartyAttribute WHERE DocID = ? AND RolePartyCode = ?"
+      " AND COALESCE(PartyKind, ?) = ?",
+      {int64_t{id}, role, int64_t{kPartyClient}, int64_t{kPartyPerson}});
   if (!code.empty()) {
-    db::StatementHandle insert = book.Connection().Prepare(
-        "INSERT INTO " + Tables(book)("THPartyAttribute") +
-        " (\"DocID\", \"RolePartyCode\", \"PartyCode\", \"PartyKind\") VALUES (?1, ?2, ?3, ?4)");
-    insert->BindInt64(1, id);
-    insert->BindText(2, role);
-    insert->BindText(3, code);
-    insert->BindInt64(4, kPartyPerson);
-    insert->Step();
+    book.ExecuteTsql(
+        "INSERT INTO THPartyAttribute (DocID, RolePartyCode, PartyCode, PartyKind)"
+        " VALUES (?, ?, ?, ?)",
+        {int64_t{id}, role, code, int64_t{kPartyPerson}});
   }
   transaction.Commit();
 }
