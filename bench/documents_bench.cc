@@ -222,8 +222,8 @@ double RawMoveUpdate() {
     sqlite3_bind_int64(sel_add, 2, pos);
     Check(sqlite3_step(sel_add), SQLITE_ROW, b.raw);
     sqlite3_reset(sel_add);
-    sqlite3_bind_double(upd, 1, Amount(i) + 1);
-    sqlite3_bind_double(upd, 2, (Amount(i) + 1) * RawRate(rate, i));
+    sqlite3_bind_int64(upd, 1, std::llround((Amount(i) + 1) * 10000));  // ten-thousandths
+    sqlite3_bind_int64(upd, 2, std::llround((Amount(i) + 1) * RawRate(rate, i) * 10000));
     sqlite3_bind_int64(upd, 3, i);
     Check(sqlite3_step(upd), SQLITE_DONE, b.raw);
     sqlite3_reset(upd);

@@ -150,6 +150,9 @@ void ReportVersusRaw(benchmark::State& state, const Filling& filling) {
   Report report;
   long report_rows = 0;
   std::string sql;
+  // The traced run prepares every statement anew: Google Benchmark calls this function more
+  // than once, and a statement kept from an earlier call would not be traced.
+  connection.ClearStatementCache();
   connection.SetTrace([&](const std::string& text) {
     if (text.size() > sql.size()) sql = text;
   });
