@@ -52,7 +52,7 @@ inline void SeedDialogs(db::Connection& c) {
          (8,'ITR','I1','IT-0008','2026-02-01',0,'D1'))",
       R"(INSERT INTO "T$TKLTHDocument"("DocID","VehicleCode") VALUES (7,'V1'))",
   };
-  for (const std::string& sql : statements) c.Execute(sql);
+  for (const std::string& sql : statements) qts::host::schema::testing::Seed(c, sql);
 }
 
 // The events the host's caller receives, in order.
