@@ -53,7 +53,7 @@ const Golden
              "SELECT d.IDC, (SELECT TOP 1 p.LastName FROM REFPerson p WHERE p.UserId = d.Author "
              "ORDER BY p.LastName) AS Who FROM THDocument d",
              P,
-             R"(SELECT "d"."IDC", (SELECT "p"."LastName" FROM "C1$REFPerson" AS "p" WHERE "p"."UserId" = "d"."Author" ORDER BY "p"."LastName" LIMIT 1) AS "Who" FROM "C1$THDocument" AS "d")"},
+             R"(SELECT "d"."IDC", (SELECT "p"."LastName" FROM "C1$REFPerson" AS "p" WHERE "p"."UserId" = "d"."Author" ORDER BY "p"."LastName" NULLS FIRST LIMIT 1) AS "Who" FROM "C1$THDocument" AS "d")"},
             {"top_physical_name",
              "select top 1 idc from C1$mfeqfaobject f where EqCode = f.EqCode order by f.UseTime",
              S,
@@ -186,7 +186,7 @@ const Golden
              "SELECT g.Code FROM REFGood g UNION ALL SELECT s.GoodCode FROM THGoodSpec s UNION "
              "SELECT 'X' ORDER BY Code",
              P,
-             R"(SELECT "g"."Code" FROM "C1$REFGood" AS "g" UNION ALL SELECT "s"."GoodCode" FROM "C1$THGoodSpec" AS "s" UNION SELECT 'X' ORDER BY "Code")"},
+             R"(SELECT "g"."Code" FROM "C1$REFGood" AS "g" UNION ALL SELECT "s"."GoodCode" FROM "C1$THGoodSpec" AS "s" UNION SELECT 'X' ORDER BY "Code" NULLS FIRST)"},
             {"aggregates",
              "SELECT s.GoodCode, SUM(s.Amount) AS Amount, COUNT(*) AS N, COUNT(DISTINCT s.DocID) "
              "AS Docs, "
