@@ -48,12 +48,15 @@ void StatementTrace::Bound(int index, const Value& value) {
   params_[index - 1] = value.ToLiteral();
 }
 
+void StatementTrace::Starting() {
+  if (running_) return;
+  running_ = true;
+  rows_ = 0;
+  start_ = std::chrono::steady_clock::now();
+}
+
 void StatementTrace::Stepped(std::string_view sql, bool row) {
-  if (!running_) {
-    running_ = true;
-    rows_ = 0;
-    start_ = std::chrono::steady_clock::now();
-  }
+  Starting();
   if (row) {
     ++rows_;
     return;
@@ -76,10 +79,11 @@ void StatementTrace::Write(std::string_view sql, std::string_view outcome) {
   running_ = false;
   std::string text;
   if (std::string tsql = TsqlOf(sql); !tsql.empty()) text += fmt::format("-- T-SQL: {}\n", tsql);
-  text += fmt::format("-- run:   {}\n", sql);
+  text += fmt::format("-- run:   {}\n", runs_as_.empty() ? sql : std::string_view(runs_as_));
   if (!params_.empty()) {
     text += "-- params:";
-    for (size_t i = 0; i < params_.size(); ++i) text += fmt::format(" ?{}={}", i + 1, params_[i]);
+    for (size_t i = 0; i < params_.size(); ++i)
+      text += fmt::format(" {}{}={}", mark_, i + 1, params_[i]);
     text += "\n";
   }
   text += fmt::format("-- {}, {}", Milliseconds(took), outcome);

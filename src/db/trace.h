@@ -26,8 +26,17 @@ class StatementTrace {
   void Bound(int index, const Value& value);
   // Every parameter set back to NULL.
   void Cleared() { params_.clear(); }
-  // A step of the statement: the first starts the clock; one that gives no row ends the run
-  // and writes it.
+  // The text the backend sends for `sql` when it is not `sql` itself (the server's numbered
+  // parameters, a RETURNING clause), and the mark its parameters are numbered with ('$' for
+  // $1, $2, ...): the trace shows the statement as run.
+  void RunsAs(std::string text, char mark) {
+    runs_as_ = std::move(text);
+    mark_ = mark;
+  }
+  // The statement is about to do its work: the run's clock starts, unless it runs already.
+  void Starting();
+  // A step of the statement: the first starts the clock unless Starting did; one that gives no
+  // row ends the run and writes it.
   void Stepped(std::string_view sql, bool row);
   // The statement rewound: a run not stepped to its end is written now.
   void Rewound(std::string_view sql);
@@ -38,6 +47,8 @@ class StatementTrace {
   void Write(std::string_view sql, std::string_view outcome);
 
   std::vector<std::string> params_;  // by parameter index - 1
+  std::string runs_as_;
+  char mark_ = '?';
   std::chrono::steady_clock::time_point start_;
   bool running_ = false;
   int64_t rows_ = 0;

@@ -3,11 +3,14 @@
 #include <fmt/format.h>
 #include <libpq-fe.h>
 
+#include <chrono>
 #include <utility>
 
+#include "core/log.h"
 #include "db/db_error.h"
 #include "db/postgres/pg_error.h"
 #include "db/postgres/pg_statement.h"
+#include "db/trace.h"
 
 namespace qts::db {
 
@@ -121,6 +124,11 @@ std::unique_ptr<PgConnection> PgConnection::Open(std::string_view address,
                                     Trimmed(PQerrorMessage(conn.get()))),
                         PackSqlState("08001"), {});
   }
+  if (LogOn(LogLevel::kInfo)) {
+    const char* version = PQparameterStatus(conn.get(), "server_version");
+    Log(LogLevel::kInfo, "connected to the PostgreSQL server {} (version {}, session {})", server,
+        version != nullptr ? version : "unknown", PQbackendPID(conn.get()));
+  }
   PQsetNoticeProcessor(conn.get(), &IgnoreNotice, nullptr);
   if (PQsetClientEncoding(conn.get(), "UTF8") != 0) {
     ThrowPgError(conn.get(), nullptr, kSource, "SET client_encoding");
@@ -145,8 +153,10 @@ void PgConnection::Execute(std::string_view sql) {
     return;
   }
   if (trace_) trace_(std::string(sql));
+  const auto start = std::chrono::steady_clock::now();
   Result result(PQexec(conn_.get(), std::string(sql).c_str()));
   ExecStatusType status = PQresultStatus(result.get());
+  if (SqlTraceOn()) TraceScript(sql, std::chrono::steady_clock::now() - start);
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && status != PGRES_EMPTY_QUERY) {
     ThrowPgError(conn_.get(), result.get(), kSource, sql);
   }

@@ -11,6 +11,8 @@
 
 #include "core/decimal.h"
 #include "core/error.h"
+#include "core/log.h"
+#include "core/text.h"
 #include "db/db_error.h"
 #include "db/postgres/pg_connection.h"
 #include "db/postgres/pg_error.h"
@@ -234,6 +236,8 @@ PgStatement::PgStatement(PgConnection& connection, std::string_view sql)
       returns_identity_ = true;
     }
   }
+  // The trace shows what the server was sent, with its own parameter numbers.
+  trace_.RunsAs(text == sql_ ? std::string() : text, '$');
   pg_conn* conn = connection.Handle();
   name_ = connection.NextStatementName();
   std::unique_ptr<pg_result, ResultClearer> prepared(
@@ -304,6 +308,7 @@ void PgStatement::BindNull(int index) {
   CheckIndex(index);
   values_[index - 1].reset();
   formats_[index - 1] = 0;
+  if (SqlTraceOn()) trace_.Bound(index, Value());
 }
 
 void PgStatement::BindInt64(int index, int64_t value) {
@@ -314,6 +319,7 @@ void PgStatement::BindInt64(int index, int64_t value) {
     values_[index - 1] = std::to_string(value);
   }
   formats_[index - 1] = 0;
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 void PgStatement::BindDouble(int index, double value) {
@@ -330,18 +336,21 @@ void PgStatement::BindDouble(int index, double value) {
   }
   values_[index - 1] = std::move(text);
   formats_[index - 1] = 0;
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 void PgStatement::BindText(int index, std::string_view value) {
   CheckIndex(index);
   values_[index - 1] = std::string(value);
   formats_[index - 1] = 0;
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 void PgStatement::BindBlob(int index, const Blob& value) {
   CheckIndex(index);
   values_[index - 1] = std::string(value.begin(), value.end());
   formats_[index - 1] = 1;
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 void PgStatement::BindCurrency(int index, Currency value) {
@@ -353,6 +362,7 @@ void PgStatement::BindCurrency(int index, Currency value) {
   values_[index - 1] =
       fmt::format("{}{}.{:04}", scaled < 0 ? "-" : "", magnitude / 10000, magnitude % 10000);
   formats_[index - 1] = 0;
+  if (SqlTraceOn()) trace_.Bound(index, Value(value));
 }
 
 // --- Execution ---
@@ -361,12 +371,14 @@ bool PgStatement::Step() {
   if (executed_) {
     if (row_ + 1 < rows_) {
       ++row_;
+      if (SqlTraceOn()) trace_.Stepped(sql_, true);
       return true;
     }
     // Finished: the next Step runs the statement again, as SQLite's does.
     row_ = rows_;
     executed_ = false;
     result_.reset();
+    if (SqlTraceOn()) trace_.Stepped(sql_, false);
     return false;
   }
   PgConnection* owner = Owner();
@@ -381,17 +393,20 @@ bool PgStatement::Step() {
       lengths[p] = static_cast<int>(values_[p]->size());
     }
   }
+  if (SqlTraceOn()) trace_.Starting();
   result_.reset(PQexecPrepared(conn, name_.c_str(), count, values.data(), lengths.data(),
                                formats_.data(), 0));
   ExecStatusType status = PQresultStatus(result_.get());
   if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
     std::unique_ptr<pg_result, ResultClearer> failed = std::move(result_);
+    if (SqlTraceOn()) trace_.Failed(sql_, StripAsciiWhitespace(PQresultErrorMessage(failed.get())));
     ThrowPgError(conn, failed.get(), kSource, sql_);
   }
   // COMMIT of a transaction that an earlier failure doomed answers ROLLBACK, not an error.
   if (std::string_view(PQcmdStatus(result_.get())) == "ROLLBACK" &&
       StartsWithWord(sql_, SkipSpace(sql_, 0), "COMMIT")) {
     result_.reset();
+    if (SqlTraceOn()) trace_.Failed(sql_, "the server rolled the transaction back");
     throw DatabaseError(kErrDatabase, kSource,
                         "The transaction cannot be committed: a statement in it failed and "
                         "the server rolled it back",
@@ -412,6 +427,7 @@ bool PgStatement::Step() {
 }
 
 void PgStatement::Reset() noexcept {
+  if (SqlTraceOn()) trace_.Rewound(sql_);
   result_.reset();
   executed_ = false;
   row_ = -1;
@@ -421,6 +437,7 @@ void PgStatement::Reset() noexcept {
 void PgStatement::ClearBindings() noexcept {
   for (auto& value : values_) value.reset();
   std::fill(formats_.begin(), formats_.end(), 0);
+  if (SqlTraceOn()) trace_.Cleared();
 }
 
 // --- Result columns ---

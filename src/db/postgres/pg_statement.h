@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "db/statement.h"
+#include "db/trace.h"
 
 struct pg_result;
 
@@ -102,6 +103,7 @@ class PgStatement final : public Statement {
   int row_ = -1;
   int rows_ = 0;
   mutable std::vector<uint8_t> scratch_;
+  StatementTrace trace_;  // used only while SqlTraceOn()
 };
 
 }  // namespace qts::db

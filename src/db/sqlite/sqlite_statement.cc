@@ -159,6 +159,7 @@ void SqliteStatement::BindCurrency(int index, Currency value) {
 // --- Execution ---
 
 bool SqliteStatement::Step() {
+  if (SqlTraceOn()) trace_.Starting();
   int code = sqlite3_step(stmt_.get());
   if (code == SQLITE_ROW) {
     has_row_ = true;
