@@ -130,7 +130,9 @@ inline void Seed(db::Connection& connection, std::string_view sql) {
   for (size_t c = 0; c < columns.size(); ++c) {
     const ColumnDef* def = table->FindColumn(columns[c]);
     money.push_back(def != nullptr && def->type == sql::SqlType::kNumber);
-    names += (c ? ", \"" : "\"") + columns[c] + "\"";
+    // Names are case-insensitive, as on the host's server: a column is written as the schema
+    // spells it, which is how the server knows it quoted.
+    names += (c ? ", \"" : "\"") + (def != nullptr ? def->name : columns[c]) + "\"";
     marks += (c ? ", ?" : "?") + std::to_string(c + 1);
   }
   db::StatementHandle insert =
