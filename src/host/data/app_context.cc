@@ -197,8 +197,10 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
 
 void AppContext::LoadSettings() {
   auto settings = std::make_shared<NamedValueList>();
-  db::StatementHandle stmt = connection_->Prepare(sql::Translate(
-      "SELECT Name, Kind, Value FROM Settings ORDER BY Name", *catalogue_, dialect_));
+  const std::string_view tsql = "SELECT Name, Kind, Value FROM Settings ORDER BY Name";
+  const std::string sql = sql::Translate(tsql, *catalogue_, dialect_);
+  db::NoteTranslation(sql, tsql);
+  db::StatementHandle stmt = connection_->Prepare(sql);
   while (stmt->Step()) {
     std::string name = stmt->GetText(0);
     std::string kind = stmt->IsNull(1) ? "text" : stmt->GetText(1);

@@ -16,14 +16,13 @@
 namespace qts::host {
 namespace {
 
-// "SELECT <every column> FROM <table>" in T-SQL, for the book's backend.
-std::string SelectAll(const AppContext& book, const schema::SourceDef& table) {
+// "SELECT <every column> FROM <table>" in T-SQL.
+std::string SelectAll(const schema::SourceDef& table) {
   std::string columns;
   for (const schema::ColumnDef& c : table.columns) {
     columns += (columns.empty() ? "" : ", ") + std::string("[") + c.name + "]";
   }
-  return sql::Translate("SELECT " + columns + " FROM [" + table.name + "]", book.Catalogue(),
-                        book.Dialect());
+  return "SELECT " + columns + " FROM [" + table.name + "]";
 }
 
 // One value in its column's own terms, the same on both backends.
@@ -80,7 +79,7 @@ struct Digest {
 
 Digest TableDigest(AppContext& book, const schema::SourceDef& table) {
   Digest digest;
-  db::StatementHandle rows = book.Connection().Prepare(SelectAll(book, table));
+  db::StatementHandle rows = book.PrepareTsql(SelectAll(table));
   while (rows->Step()) {
     uint64_t hash = 1469598103934665603ULL;  // FNV-1a over the row's values and separators
     for (size_t c = 0; c < table.columns.size(); ++c) {
@@ -108,7 +107,7 @@ std::shared_ptr<AppContext> CopyBook(AppContext& source, std::string_view target
       std::vector<std::string> columns;
       for (const schema::ColumnDef& c : table.columns) columns.push_back(c.name);
       sample::TableWriter writer(connection, source.Code(), table.name, columns);
-      db::StatementHandle rows = source.Connection().Prepare(SelectAll(source, table));
+      db::StatementHandle rows = source.PrepareTsql(SelectAll(table));
       std::vector<db::Value> values(columns.size());
       while (rows->Step()) {
         for (size_t c = 0; c < columns.size(); ++c) {
