@@ -65,6 +65,8 @@ void CMDocSupport::SetPriceByStOrder() {
   q->Fields().KeepOnly({"IDC"});
   order->Fields().KeepOnly({"Price"});
   q->InnerJoin(order, "OSpec", "oTable.IDC = OSpec.srcSpecID");
+  // The rows are priced in the document's order, on every backend.
+  q->OrderBy("oTable.PosNumb, oTable.IDC");
   q->Open();
   RunStepsOver(std::move(q), kStepStockOrderPrice);
 }
@@ -104,6 +106,8 @@ void CMDocSupport::SetPriceWriteOff() {
   // object lists only the additional values.
   add->Fields().Exclude({"DocID", "PosNumb"});
   q->InnerJoin(add, "AddFld", "oTable.DocID = AddFld.DocID and oTable.PosNumb = AddFld.PosNumb");
+  // The rows are priced in the document's order, on every backend.
+  q->OrderBy("oTable.PosNumb, oTable.IDC");
   q->Open();
   RunStepsOver(std::move(q), kStepWriteOffPrice);
 }
