@@ -185,15 +185,15 @@ TEST_F(DocEngineTest, CrDocByOrderWritesHeaderAndAdditionalField) {
   const int32_t idc = CLng(engine->Doc()->Fields().Item("IDC").Value());
   ASSERT_GT(idc, 0);
   EXPECT_EQ(Count("T$THDocument"), before + 1);
-  const std::string where = " WHERE IDC = " + std::to_string(idc);
-  EXPECT_EQ(Text("SELECT DocTypeCode FROM \"T$THDocument\"" + where), "MMO");
-  EXPECT_EQ(Text("SELECT Number FROM \"T$THDocument\"" + where), "8");
-  EXPECT_EQ(Scalar("SELECT ParentID FROM \"T$THDocument\"" + where), 50);
-  EXPECT_EQ(Text("SELECT DocumentDate FROM \"T$THDocument\"" + where), "2026-03-04");
-  EXPECT_EQ(Text("SELECT CurrencyCode FROM \"T$THDocument\"" + where), "EUR");
-  EXPECT_EQ(
-      Text("SELECT VehicleCode FROM \"T$MMOTHDocument\" WHERE DocID = " + std::to_string(idc)),
-      "1234");
+  const std::string where = " WHERE \"IDC\" = " + std::to_string(idc);
+  EXPECT_EQ(Text("SELECT \"DocTypeCode\" FROM \"T$THDocument\"" + where), "MMO");
+  EXPECT_EQ(Text("SELECT \"Number\" FROM \"T$THDocument\"" + where), "8");
+  EXPECT_EQ(Scalar("SELECT \"ParentID\" FROM \"T$THDocument\"" + where), 50);
+  EXPECT_EQ(Text("SELECT \"DocumentDate\" FROM \"T$THDocument\"" + where), "2026-03-04");
+  EXPECT_EQ(Text("SELECT \"CurrencyCode\" FROM \"T$THDocument\"" + where), "EUR");
+  EXPECT_EQ(Text("SELECT \"VehicleCode\" FROM \"T$MMOTHDocument\" WHERE \"DocID\" = " +
+                 std::to_string(idc)),
+            "1234");
   // The new document is found again by order and article.
   EXPECT_EQ(engine->CheckDocExist(50, 1234, "VehicleCode"), idc);
 }
@@ -205,8 +205,12 @@ TEST_F(DocEngineTest, CrDocByOrderNumbersEachNewDocument) {
   engine->CrDocByOrder(50, 0, "", Date::FromYmd(2026, 3, 5));
   const int32_t second = CLng(engine->Doc()->Fields().Item("IDC").Value());
   EXPECT_NE(first, second);
-  EXPECT_EQ(Text("SELECT Number FROM \"T$THDocument\" WHERE IDC = " + std::to_string(first)), "8");
-  EXPECT_EQ(Text("SELECT Number FROM \"T$THDocument\" WHERE IDC = " + std::to_string(second)), "9");
+  EXPECT_EQ(
+      Text("SELECT \"Number\" FROM \"T$THDocument\" WHERE \"IDC\" = " + std::to_string(first)),
+      "8");
+  EXPECT_EQ(
+      Text("SELECT \"Number\" FROM \"T$THDocument\" WHERE \"IDC\" = " + std::to_string(second)),
+      "9");
 }
 
 TEST_F(DocEngineTest, CrDocByOrderWithoutFieldOrArticleWritesNoAdditionalValue) {
@@ -218,7 +222,8 @@ TEST_F(DocEngineTest, CrDocByOrderWithoutFieldOrArticleWritesNoAdditionalValue) 
     auto engine = Engine("MMO", nullptr);
     engine->CrDocByOrder(50, c.article, c.field, Date::FromYmd(2026, 3, 4));
     const std::string idc = CStr(engine->Doc()->Fields().Item("IDC").Value());
-    EXPECT_EQ(Text("SELECT VehicleCode FROM \"T$MMOTHDocument\" WHERE DocID = " + idc), "<null>")
+    EXPECT_EQ(Text("SELECT \"VehicleCode\" FROM \"T$MMOTHDocument\" WHERE \"DocID\" = " + idc),
+              "<null>")
         << c.article << " " << c.field;
   }
 }
@@ -227,7 +232,7 @@ TEST_F(DocEngineTest, CrDocByOrderZeroDateMeansToday) {
   auto engine = Engine("MMO", nullptr);
   engine->CrDocByOrder(50, 0, "", Date());
   const std::string idc = CStr(engine->Doc()->Fields().Item("IDC").Value());
-  EXPECT_EQ(Text("SELECT DocumentDate FROM \"T$THDocument\" WHERE IDC = " + idc),
+  EXPECT_EQ(Text("SELECT \"DocumentDate\" FROM \"T$THDocument\" WHERE \"IDC\" = " + idc),
             Date::Today().ToIso());
   EXPECT_EQ(engine->Doc()->Fields().Item("DocumentDate").Value().AsDate(), Date::Today());
 }
@@ -241,9 +246,20 @@ TEST_F(DocEngineTest, CrDocByOrderThatFailsWritesNothing) {
                         "NoSuchField");
   // The book refuses the additional fields (a trigger stands in for any failure of that
   // write): header and additional fields are one transaction, so neither is left.
-  book_->Connection().Execute(
-      R"(CREATE TRIGGER refuse_vehicle BEFORE INSERT ON "T$MMOTHDocument"
-         WHEN NEW.VehicleCode = '666' BEGIN SELECT RAISE(ABORT, 'vehicle refused'); END)");
+  if (book_->Connection().Dialect() == "postgres") {
+    book_->Connection().Execute(
+        R"(CREATE FUNCTION refuse_vehicle() RETURNS trigger LANGUAGE plpgsql AS $$
+           BEGIN
+             IF NEW."VehicleCode" = '666' THEN RAISE EXCEPTION 'vehicle refused'; END IF;
+             RETURN NEW;
+           END $$;
+           CREATE TRIGGER refuse_vehicle BEFORE INSERT ON "T$MMOTHDocument"
+             FOR EACH ROW EXECUTE FUNCTION refuse_vehicle())");
+  } else {
+    book_->Connection().Execute(
+        R"(CREATE TRIGGER refuse_vehicle BEFORE INSERT ON "T$MMOTHDocument"
+           WHEN NEW.VehicleCode = '666' BEGIN SELECT RAISE(ABORT, 'vehicle refused'); END)");
+  }
   EXPECT_THROW(engine->CrDocByOrder(50, 666, "VehicleCode", Date()), Error);
 
   EXPECT_EQ(Count("T$THDocument"), headers);
@@ -380,10 +396,10 @@ TEST_F(DocEngineTest, UseParamListCarriesTheOrderIntoANewDocument) {
 TEST_F(DocEngineTest, CloseDocPostsAndOpenDocUnpostsTheServedDocument) {
   auto engine = Engine("PIS", Loaded(50));
   engine->CloseDoc(Variant());
-  EXPECT_EQ(Scalar("SELECT IsPosted FROM \"T$THDocument\" WHERE IDC = 50"), 1);
+  EXPECT_EQ(Scalar("SELECT \"IsPosted\" FROM \"T$THDocument\" WHERE \"IDC\" = 50"), 1);
   EXPECT_EQ(CLng(engine->Doc()->Fields().Item("IsPosted").Value()), 1);  // reloaded
   engine->OpenDoc();
-  EXPECT_EQ(Scalar("SELECT IsPosted FROM \"T$THDocument\" WHERE IDC = 50"), 0);
+  EXPECT_EQ(Scalar("SELECT \"IsPosted\" FROM \"T$THDocument\" WHERE \"IDC\" = 50"), 0);
   EXPECT_EQ(CLng(engine->Doc()->Fields().Item("IsPosted").Value()), 0);
 }
 
@@ -397,10 +413,10 @@ TEST_F(DocEngineTest, AccountingFollowsTheDocumentAfterInitAgain) {
          VALUES (70,'PIS','O2',0,0))");
   engine->Init("PIS", nullptr, Loaded(70));
   engine->CloseDoc(Variant());
-  EXPECT_EQ(Scalar("SELECT IsPosted FROM \"T$THDocument\" WHERE IDC = 70"), 1);
+  EXPECT_EQ(Scalar("SELECT \"IsPosted\" FROM \"T$THDocument\" WHERE \"IDC\" = 70"), 1);
   engine->OpenDoc();
-  EXPECT_EQ(Scalar("SELECT IsPosted FROM \"T$THDocument\" WHERE IDC = 70"), 0);
-  EXPECT_EQ(Scalar("SELECT IsPosted FROM \"T$THDocument\" WHERE IDC = 50"), 1);
+  EXPECT_EQ(Scalar("SELECT \"IsPosted\" FROM \"T$THDocument\" WHERE \"IDC\" = 70"), 0);
+  EXPECT_EQ(Scalar("SELECT \"IsPosted\" FROM \"T$THDocument\" WHERE \"IDC\" = 50"), 1);
 }
 
 }  // namespace

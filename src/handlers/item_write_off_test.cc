@@ -125,7 +125,7 @@ TEST_F(ItemWriteOffTest, MatchingIsLimitedToTheDocumentAndTakesCodesAsValues) {
   // Document 1 (a receipt) has G1 in KG as well; the write-off's own row is the one merged.
   auto handler = Handler(kOpenWriteOff);
   EXPECT_EQ(handler->InsertSpecRec(Row("G1", "KG", 10000)), 51);
-  EXPECT_EQ(Money("SELECT Amount FROM \"T$THGoodSpec\" WHERE IDC = 11"), 10.0);
+  EXPECT_EQ(Money("SELECT \"Amount\" FROM \"T$THGoodSpec\" WHERE \"IDC\" = 11"), 10.0);
 
   // A code with a quote is a value, not SQL: it gets a row, then merges into it.
   const int32_t first = handler->InsertSpecRec(Row("O'Brien", "KG", 10000));
@@ -204,7 +204,8 @@ TEST_F(ItemWriteOffTest, DefaultBoperLookupFollowsTheDocumentsCurrency) {
   // The sample write-off has no currency: the operation without one is taken although it is
   // not marked default.
   EXPECT_EQ(Handler(kPostedWriteOff)->DefaultBoper(), "BO-1");
-  book_->Connection().Execute("UPDATE \"T$THDocument\" SET CurrencyCode = 'USD' WHERE IDC = 5");
+  book_->Connection().Execute(
+      "UPDATE \"T$THDocument\" SET \"CurrencyCode\" = 'USD' WHERE \"IDC\" = 5");
   EXPECT_EQ(Handler(kOpenWriteOff)->DefaultBoper(), "BO-X");
 }
 
@@ -311,10 +312,10 @@ TEST_F(ItemWriteOffTest, WriteOffPricingRecalculatesRowsAndKeepsThePrice) {
   auto handler = Handler(kOpenWriteOff);
   handler->SetLotPropID(7);
   const int32_t fuel = handler->InsertSpecRec(Row("F1", "L", 20000));
-  book_->Connection().Execute("UPDATE \"T$THGoodSpec\" SET CostSumm = ?1 WHERE IDC = 52",
+  book_->Connection().Execute("UPDATE \"T$THGoodSpec\" SET \"CostSumm\" = ?1 WHERE \"IDC\" = 52",
                               {*Currency::Parse("5.005")});
   book_->Connection().Execute(
-      "UPDATE \"T$THGoodSpec\" SET CostSumm = ?1, LotPropertyID = 0 WHERE IDC = ?2",
+      "UPDATE \"T$THGoodSpec\" SET \"CostSumm\" = ?1, \"LotPropertyID\" = 0 WHERE \"IDC\" = ?2",
       {Currency::FromLong(7), int64_t{fuel}});
   // A later listener sees the row as the handler left it, with the cancel flag untouched.
   std::vector<std::pair<int64_t, int64_t>> seen;  // (Summa, WriteOffPrice) per row
@@ -340,15 +341,16 @@ TEST_F(ItemWriteOffTest, WriteOffPricingRecalculatesRowsAndKeepsThePrice) {
   for (const Expected& e : {Expected{51, 33333, 100000, 0},      // 10 / 3; 9.9999 -> 10.00
                             Expected{52, 25025, 50100, 0},       // 5.005 / 2; 5.005 -> 5.01
                             Expected{fuel, 35000, 70000, 7}}) {  // 7 / 2
-    const std::string where = " FROM \"T$THGoodSpec\" WHERE IDC = " + std::to_string(e.idc);
-    EXPECT_EQ(testing::Scaled(Money("SELECT Price" + where)), e.price) << e.idc;
-    EXPECT_EQ(testing::Scaled(Money("SELECT Summa" + where)), e.summa) << e.idc;
-    EXPECT_EQ(Number("SELECT LotPropertyID" + where), static_cast<double>(e.lot)) << e.idc;
-    EXPECT_EQ(testing::Scaled(Money(
-                  "SELECT a.WriteOffPrice FROM \"T$MMOTHGoodSpec\" a JOIN \"T$THGoodSpec\" s ON "
-                  "s.DocID = a.DocID AND s.PosNumb = a.PosNumb WHERE s.IDC = " +
-                  std::to_string(e.idc))),
-              e.price)
+    const std::string where = " FROM \"T$THGoodSpec\" WHERE \"IDC\" = " + std::to_string(e.idc);
+    EXPECT_EQ(testing::Scaled(Money("SELECT \"Price\"" + where)), e.price) << e.idc;
+    EXPECT_EQ(testing::Scaled(Money("SELECT \"Summa\"" + where)), e.summa) << e.idc;
+    EXPECT_EQ(Number("SELECT \"LotPropertyID\"" + where), static_cast<double>(e.lot)) << e.idc;
+    EXPECT_EQ(
+        testing::Scaled(Money(
+            "SELECT a.\"WriteOffPrice\" FROM \"T$MMOTHGoodSpec\" a JOIN \"T$THGoodSpec\" s ON "
+            "s.\"DocID\" = a.\"DocID\" AND s.\"PosNumb\" = a.\"PosNumb\" WHERE s.\"IDC\" = " +
+            std::to_string(e.idc))),
+        e.price)
         << e.idc;
   }
   EXPECT_TRUE(operator_->Errors().empty());

@@ -69,38 +69,43 @@ struct Oracle {
       db::StatementHandle s = c.Prepare(sql);
       while (s->Step()) fn(*s);
     };
-    each("SELECT IDC, DocTypeCode, substr(DocumentDate, 1, 10), StoreCode, IsPosted FROM " + p +
-             "THDocument\"",
+    // Names quoted as the schema spells them, so the rows read alike on both backends.
+    each("SELECT \"IDC\", \"DocTypeCode\", \"DocumentDate\", \"StoreCode\", \"IsPosted\" FROM " +
+             p + "THDocument\"",
          [&](auto& s) {
-           docs[s.GetInt64(0)] = {s.GetText(1), s.GetText(2), s.IsNull(3) ? "" : s.GetText(3),
-                                  s.GetInt64(4) == 1};
+           docs[s.GetInt64(0)] = {s.GetText(1), s.GetText(2).substr(0, 10),
+                                  s.IsNull(3) ? "" : s.GetText(3), s.GetInt64(4) == 1};
          });
-    each("SELECT Code, IsIncome, IsOrderDirect, IsStock, Category FROM " + p + "THDocType\"",
+    each("SELECT \"Code\", \"IsIncome\", \"IsOrderDirect\", \"IsStock\", \"Category\" FROM " + p +
+             "THDocType\"",
          [&](auto& s) {
            types[s.GetText(0)] = {s.GetInt64(1) == 1, s.GetInt64(2) == 1, s.GetInt64(3) == 1,
                                   static_cast<int>(s.GetInt64(4))};
          });
-    each("SELECT IDC, DocID, GoodCode, AmountAccount, CostSumm, FixCategory FROM " + p +
-             "THGoodSpec\"",
-         [&](auto& s) {
-           spec_dates[s.GetInt64(0)] = docs.at(s.GetInt64(1)).date;
-           // Rows without a good (services) never reach the report: the goods join drops them.
-           if (s.IsNull(2)) return;
-           specs.push_back({s.GetInt64(0), s.GetInt64(1), s.GetText(2),
-                            s.IsNull(3) ? 0.0 : s.GetCurrency(3).ToDouble(),
-                            s.IsNull(4) ? 0.0 : s.GetCurrency(4).ToDouble(),
-                            s.IsNull(5) ? 0 : static_cast<int>(s.GetInt64(5))});
-         });
-    each("SELECT OutcomeSpecID, IncomeSpecID, Amount FROM " + p + "THGoodSpecFixLog\"",
+    each(
+        "SELECT \"IDC\", \"DocID\", \"GoodCode\", \"AmountAccount\", \"CostSumm\", \"FixCategory\" "
+        "FROM " +
+            p + "THGoodSpec\"",
+        [&](auto& s) {
+          spec_dates[s.GetInt64(0)] = docs.at(s.GetInt64(1)).date;
+          // Rows without a good (services) never reach the report: the goods join drops them.
+          if (s.IsNull(2)) return;
+          specs.push_back({s.GetInt64(0), s.GetInt64(1), s.GetText(2),
+                           s.IsNull(3) ? 0.0 : s.GetCurrency(3).ToDouble(),
+                           s.IsNull(4) ? 0.0 : s.GetCurrency(4).ToDouble(),
+                           s.IsNull(5) ? 0 : static_cast<int>(s.GetInt64(5))});
+        });
+    each("SELECT \"OutcomeSpecID\", \"IncomeSpecID\", \"Amount\" FROM " + p + "THGoodSpecFixLog\"",
          [&](auto& s) {
            links.push_back({s.GetInt64(0), s.GetInt64(1), s.GetCurrency(2).ToDouble()});
          });
-    each("SELECT Code, Name, ParentCode, IsGroup FROM " + p + "REFGood\"", [&](auto& s) {
-      good_names[s.GetText(0)] = s.IsNull(1) ? "" : s.GetText(1);
-      good_parents[s.GetText(0)] = s.IsNull(2) ? "" : s.GetText(2);
-      good_is_group[s.GetText(0)] = s.GetInt64(3) == 1;
-    });
-    each("SELECT GoodCode, UnitCode FROM " + p + "REFGoodUnit\" WHERE IsAccount = 1",
+    each("SELECT \"Code\", \"Name\", \"ParentCode\", \"IsGroup\" FROM " + p + "REFGood\"",
+         [&](auto& s) {
+           good_names[s.GetText(0)] = s.IsNull(1) ? "" : s.GetText(1);
+           good_parents[s.GetText(0)] = s.IsNull(2) ? "" : s.GetText(2);
+           good_is_group[s.GetText(0)] = s.GetInt64(3) == 1;
+         });
+    each("SELECT \"GoodCode\", \"UnitCode\" FROM " + p + "REFGoodUnit\" WHERE \"IsAccount\" = 1",
          [&](auto& s) { account_units[s.GetText(0)] = s.GetText(1); });
   }
 
