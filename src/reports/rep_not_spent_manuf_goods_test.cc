@@ -146,16 +146,17 @@ std::shared_ptr<host::AppContext> BookWithPostedLots() {
     auto b = testing::NewGeneratedBook(7);
     testing::RawReader r(*b);
     const std::string made = " FROM " + r.Table("THGoodSpec") + " s JOIN " + r.Table("THDocument") +
-                             " d ON d.IDC = s.DocID WHERE d.DocTypeCode = 'MNFC'"
-                             " AND s.LotPropertyID > 0";
+                             " d ON d.\"IDC\" = s.\"DocID\" WHERE d.\"DocTypeCode\" = 'MNFC'"
+                             " AND s.\"LotPropertyID\" > 0";
     b->Connection().Execute("INSERT INTO " + r.Table("STOrderSpec") +
-                            "(srcDocSpecID, GoodCode) SELECT s.IDC, s.GoodCode" + made);
-    b->Connection().Execute("INSERT INTO " + r.Table("STPostLot") +
-                            "(SpecID, AnalytID, GoodCode) SELECT o.IDC, s.LotPropertyID, "
-                            "s.GoodCode" +
-                            made.substr(0, made.find(" WHERE")) + " JOIN " +
-                            r.Table("STOrderSpec") + " o ON o.srcDocSpecID = s.IDC" +
-                            made.substr(made.find(" WHERE")));
+                            "(\"srcDocSpecID\", \"GoodCode\") SELECT s.\"IDC\", s.\"GoodCode\"" +
+                            made);
+    b->Connection().Execute(
+        "INSERT INTO " + r.Table("STPostLot") +
+        "(\"SpecID\", \"AnalytID\", \"GoodCode\") SELECT o.\"IDC\", s.\"LotPropertyID\", "
+        "s.\"GoodCode\"" +
+        made.substr(0, made.find(" WHERE")) + " JOIN " + r.Table("STOrderSpec") +
+        " o ON o.\"srcDocSpecID\" = s.\"IDC\"" + made.substr(made.find(" WHERE")));
     return b;
   }();
   return book;
@@ -172,14 +173,14 @@ Table Expected(host::AppContext& book, const Period& p) {
   testing::RawReader r(book);
   const std::set<std::string> stores = testing::QuotedCodes(p.stores);
   std::map<int64_t, std::string> order_info;  // lot property -> reference
-  r.Each("SELECT IDC, OrderInfo FROM " + r.Table("STLotProperty") +
-             " WHERE OrderInfo IS NOT NULL AND OrderInfo <> ''",
+  r.Each("SELECT \"IDC\", \"OrderInfo\" FROM " + r.Table("STLotProperty") +
+             " WHERE \"OrderInfo\" IS NOT NULL AND \"OrderInfo\" <> ''",
          [&](auto& s) { order_info[s.GetInt64(0)] = s.GetText(1); });
   // Goods of posted manufacturing receipts of the period whose posted lots name an order.
   std::set<std::string> made;
-  r.Each("SELECT s.DocID, s.GoodCode, pl.AnalytID FROM " + r.Table("THGoodSpec") + " s JOIN " +
-             r.Table("STOrderSpec") + " o ON o.srcDocSpecID = s.IDC JOIN " + r.Table("STPostLot") +
-             " pl ON pl.SpecID = o.IDC",
+  r.Each("SELECT s.\"DocID\", s.\"GoodCode\", pl.\"AnalytID\" FROM " + r.Table("THGoodSpec") +
+             " s JOIN " + r.Table("STOrderSpec") + " o ON o.\"srcDocSpecID\" = s.\"IDC\" JOIN " +
+             r.Table("STPostLot") + " pl ON pl.\"SpecID\" = o.\"IDC\"",
          [&](auto& s) {
            const BookFacts::Doc& d = f.docs.at(s.GetInt64(0));
            if (d.type == "MNFC" && d.posted && d.date >= p.beg && d.date <= p.end &&
@@ -188,9 +189,10 @@ Table Expected(host::AppContext& book, const Period& p) {
            }
          });
   std::map<std::pair<std::string, std::string>, int64_t> customer_orders;  // -> author
-  r.Each("SELECT d.Number, pa.PartyCode, d.Author FROM " + r.Table("THDocument") + " d JOIN " +
-             r.Table("THPartyAttribute") +
-             " pa ON pa.DocID = d.IDC AND pa.RolePartyCode = 'CUST' WHERE d.DocTypeCode = 'MO'",
+  r.Each("SELECT d.\"Number\", pa.\"PartyCode\", d.\"Author\" FROM " + r.Table("THDocument") +
+             " d JOIN " + r.Table("THPartyAttribute") +
+             " pa ON pa.\"DocID\" = d.\"IDC\" AND pa.\"RolePartyCode\" = 'CUST' WHERE "
+             "d.\"DocTypeCode\" = 'MO'",
          [&](auto& s) {
            customer_orders.emplace(std::pair{s.GetText(0), s.GetText(1)}, s.GetInt64(2));
          });
@@ -198,7 +200,8 @@ Table Expected(host::AppContext& book, const Period& p) {
 
   using Key = std::tuple<std::string, std::string, std::string, std::optional<int64_t>>;
   std::map<Key, std::pair<double, double>> sums;  // (good, store, reference, author)
-  r.Each("SELECT GoodCode, StoreId, AnalytID, Rest, RestAccount FROM " + r.Table("STLot"),
+  r.Each("SELECT \"GoodCode\", \"StoreId\", \"AnalytID\", \"Rest\", \"RestAccount\" FROM " +
+             r.Table("STLot"),
          [&](auto& s) {
            const std::string good = s.GetText(0);
            const std::string store = f.store_codes.at(std::to_string(s.GetInt64(1)));

@@ -236,12 +236,12 @@ std::shared_ptr<host::AppContext> BookWithOpenOrders() {
   static std::shared_ptr<host::AppContext> book = [] {
     auto b = testing::NewGeneratedBook(7);
     testing::RawReader r(*b);
-    b->Connection().Execute(
-        "UPDATE " + r.Table("THGoodContent") +
-        " SET AmountAccount = ROUND(AmountAccount / 3, 0) WHERE CorSpecID % 2 = 0 AND SpecID IN"
-        " (SELECT s.IDC FROM " +
-        r.Table("THGoodSpec") + " s JOIN " + r.Table("THDocument") +
-        " d ON d.IDC = s.DocID WHERE d.DocTypeCode = 'PRSF')");
+    b->Connection().Execute("UPDATE " + r.Table("THGoodContent") +
+                            " SET \"AmountAccount\" = ROUND(\"AmountAccount\" / 3, 0) WHERE "
+                            "\"CorSpecID\" % 2 = 0 AND \"SpecID\" IN"
+                            " (SELECT s.\"IDC\" FROM " +
+                            r.Table("THGoodSpec") + " s JOIN " + r.Table("THDocument") +
+                            " d ON d.\"IDC\" = s.\"DocID\" WHERE d.\"DocTypeCode\" = 'PRSF')");
     return b;
   }();
   return book;

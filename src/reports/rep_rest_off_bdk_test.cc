@@ -214,8 +214,8 @@ Table Expected(host::AppContext& book, const Case& c) {
   BookFacts f(book);
   testing::RawReader r(book);
   std::map<int64_t, std::string> suppliers;
-  r.Each("SELECT DocID, PartyCode FROM " + r.Table("THPartyAttribute") +
-             " WHERE RolePartyCode = 'PAR'",
+  r.Each("SELECT \"DocID\", \"PartyCode\" FROM " + r.Table("THPartyAttribute") +
+             " WHERE \"RolePartyCode\" = 'PAR'",
          [&](auto& s) { suppliers[s.GetInt64(0)] = s.IsNull(1) ? "" : s.GetText(1); });
   const bool write_off = c.report == CategoryReport::kWriteOff;
   auto date102 = [](std::string d) { return d.replace(4, 1, ".").replace(7, 1, "."); };

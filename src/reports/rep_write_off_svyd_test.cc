@@ -148,12 +148,14 @@ std::shared_ptr<host::AppContext> BookWithServices() {
   static std::shared_ptr<host::AppContext> book = [] {
     auto b = testing::NewGeneratedBook(7);
     testing::RawReader r(*b);
-    b->Connection().Execute("UPDATE " + r.Table("REFGood") +
-                            " SET Category = 3 WHERE IsGroup = 0 AND Code IN (SELECT s.GoodCode"
-                            " FROM " +
-                            r.Table("THGoodSpec") + " s WHERE s.IDC % 7 = 0)");
-    b->Connection().Execute("UPDATE " + r.Table("THDocument") +
-                            " SET CurrencyCode = 'USD' WHERE DocTypeCode = 'PISF' AND IDC % 3 = 0");
+    b->Connection().Execute(
+        "UPDATE " + r.Table("REFGood") +
+        " SET \"Category\" = 3 WHERE \"IsGroup\" = 0 AND \"Code\" IN (SELECT s.\"GoodCode\""
+        " FROM " +
+        r.Table("THGoodSpec") + " s WHERE s.\"IDC\" % 7 = 0)");
+    b->Connection().Execute(
+        "UPDATE " + r.Table("THDocument") +
+        " SET \"CurrencyCode\" = 'USD' WHERE \"DocTypeCode\" = 'PISF' AND \"IDC\" % 3 = 0");
     return b;
   }();
   return book;
@@ -163,13 +165,16 @@ Table Expected(host::AppContext& book, const std::string& beg, const std::string
   BookFacts f(book);
   testing::RawReader r(book);
   std::map<std::pair<int64_t, int64_t>, std::string> comments;
-  r.Each("SELECT DocID, PosNumb, Comment FROM " + r.Table("PISFTHGoodSpec"), [&](auto& s) {
-    if (!s.IsNull(2)) comments[{s.GetInt64(0), s.GetInt64(1)}] = s.GetText(2);
-  });
+  r.Each("SELECT \"DocID\", \"PosNumb\", \"Comment\" FROM " + r.Table("PISFTHGoodSpec"),
+         [&](auto& s) {
+           if (!s.IsNull(2)) comments[{s.GetInt64(0), s.GetInt64(1)}] = s.GetText(2);
+         });
   std::vector<std::tuple<std::string, std::string, double>> rates;  // currency, from, rate
-  r.Each("SELECT CurrencyCode, RateDate, Rate FROM " + r.Table("REFCurrencyRate"), [&](auto& s) {
-    rates.emplace_back(s.GetText(0), s.GetText(1).substr(0, 10), s.GetCurrency(2).ToDouble());
-  });
+  r.Each("SELECT \"CurrencyCode\", \"RateDate\", \"Rate\" FROM " + r.Table("REFCurrencyRate"),
+         [&](auto& s) {
+           rates.emplace_back(s.GetText(0), s.GetText(1).substr(0, 10),
+                              s.GetCurrency(2).ToDouble());
+         });
   Table rows;
   for (const auto& [id, s] : f.specs) {
     const BookFacts::Doc& d = f.DocOf(s);

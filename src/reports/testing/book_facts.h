@@ -62,20 +62,22 @@ struct BookFacts {
     // Money and quantity columns, read as the backend keeps them.
     auto num = [](auto& s, int i) { return s.IsNull(i) ? 0.0 : s.GetCurrency(i).ToDouble(); };
     r.Each(
-        "SELECT IDC, DocTypeCode, substr(DocumentDate, 1, 10), Number, Code, StoreCode, "
-        "CurrencyCode, IsPosted, Author FROM " +
+        "SELECT \"IDC\", \"DocTypeCode\", \"DocumentDate\", \"Number\", \"Code\", \"StoreCode\", "
+        "\"CurrencyCode\", \"IsPosted\", \"Author\" FROM " +
             r.Table("THDocument"),
         [&](auto& s) {
-          docs[s.GetInt64(0)] = {
-              text(s, 1), text(s, 2), text(s, 3),         text(s, 4),
-              text(s, 5), text(s, 6), s.GetInt64(7) == 1, s.IsNull(8) ? -1 : s.GetInt64(8)};
+          docs[s.GetInt64(0)] = {text(s, 1),         text(s, 2).substr(0, 10),
+                                 text(s, 3),         text(s, 4),
+                                 text(s, 5),         text(s, 6),
+                                 s.GetInt64(7) == 1, s.IsNull(8) ? -1 : s.GetInt64(8)};
         });
-    r.Each("SELECT Code, IsIncome, IsStock FROM " + r.Table("THDocType"), [&](auto& s) {
+    r.Each("SELECT \"Code\", \"IsIncome\", \"IsStock\" FROM " + r.Table("THDocType"), [&](auto& s) {
       types[s.GetText(0)] = {s.GetInt64(1) == 1, s.GetInt64(2) == 1};
     });
     r.Each(
-        "SELECT IDC, DocID, PosNumb, GoodCode, UnitCode, Amount, AmountAccount, Summa, "
-        "CostSumm, SummVAT, FixCategory FROM " +
+        "SELECT \"IDC\", \"DocID\", \"PosNumb\", \"GoodCode\", \"UnitCode\", \"Amount\", "
+        "\"AmountAccount\", \"Summa\", "
+        "\"CostSumm\", \"SummVAT\", \"FixCategory\" FROM " +
             r.Table("THGoodSpec"),
         [&](auto& s) {
           specs[s.GetInt64(0)] = {s.GetInt64(0),
@@ -90,27 +92,30 @@ struct BookFacts {
                                   num(s, 9),
                                   s.IsNull(10) ? 0 : static_cast<int>(s.GetInt64(10))};
         });
-    r.Each("SELECT OutcomeSpecID, IncomeSpecID, Amount FROM " + r.Table("THGoodSpecFixLog"),
+    r.Each("SELECT \"OutcomeSpecID\", \"IncomeSpecID\", \"Amount\" FROM " +
+               r.Table("THGoodSpecFixLog"),
            [&](auto& s) {
              links.push_back({s.GetInt64(0), s.GetInt64(1), num(s, 2)});
            });
-    r.Each("SELECT SpecID, CorSpecID, AmountAccount FROM " + r.Table("THGoodContent"),
+    r.Each("SELECT \"SpecID\", \"CorSpecID\", \"AmountAccount\" FROM " + r.Table("THGoodContent"),
            [&](auto& s) {
              contents.push_back({s.GetInt64(0), s.GetInt64(1), num(s, 2)});
            });
-    r.Each("SELECT Code, Name, ParentCode, IsGroup, Category FROM " + r.Table("REFGood"),
+    r.Each("SELECT \"Code\", \"Name\", \"ParentCode\", \"IsGroup\", \"Category\" FROM " +
+               r.Table("REFGood"),
            [&](auto& s) {
              goods[s.GetText(0)] = {text(s, 1), text(s, 2), s.GetInt64(3) == 1,
                                     static_cast<int>(s.GetInt64(4))};
            });
-    r.Each("SELECT GoodCode, UnitCode FROM " + r.Table("REFGoodUnit") + " WHERE IsAccount = 1",
+    r.Each("SELECT \"GoodCode\", \"UnitCode\" FROM " + r.Table("REFGoodUnit") +
+               " WHERE \"IsAccount\" = 1",
            [&](auto& s) { account_units[s.GetText(0)] = s.GetText(1); });
-    r.Each("SELECT UserId, FirstName, LastName FROM " + r.Table("REFPerson") +
-               " WHERE UserId IS NOT NULL",
+    r.Each("SELECT \"UserId\", \"FirstName\", \"LastName\" FROM " + r.Table("REFPerson") +
+               " WHERE \"UserId\" IS NOT NULL",
            [&](auto& s) {
              persons_by_user[s.GetInt64(0)] = {text(s, 1), text(s, 2)};
            });
-    r.Each("SELECT IDC, Code FROM " + r.Table("STStore"),
+    r.Each("SELECT \"IDC\", \"Code\" FROM " + r.Table("STStore"),
            [&](auto& s) { store_codes[std::to_string(s.GetInt64(0))] = s.GetText(1); });
   }
 
