@@ -46,7 +46,7 @@ class MoneyTest : public ::testing::Test {
   // The single row of `tsql`, each column read as the host reads it (money as Currency).
   std::vector<Variant> Row(const std::string& tsql) {
     const sql::Translation t =
-        sql::TranslateWithColumns(tsql, book_->Catalogue(), sql::Dialect::kSqlite);
+        sql::TranslateWithColumns(tsql, book_->Catalogue(), book_->Dialect());
     db::StatementHandle s = book_->Connection().Prepare(t.sql);
     std::vector<Variant> out;
     EXPECT_TRUE(s->Step()) << t.sql;
@@ -64,6 +64,10 @@ class MoneyTest : public ::testing::Test {
     EXPECT_FALSE(s->Step()) << t.sql;
     return out;
   }
+
+  // The book's former REAL money was SQLite's: the tests compare with it on SQLite only (the
+  // server never kept money in binary floating point).
+  bool HadRealMoney() const { return book_->Dialect() == sql::Dialect::kSqlite; }
 
   // What the book's former REAL money gave: the same values in a REAL table, rounded by the
   // registered decimal-correct qts_round.
@@ -100,6 +104,7 @@ TEST_F(MoneyTest, TiesOfProductsAndQuotientsRoundHalfAwayFromZero) {
     EXPECT_EQ(row[3].AsCurrency(), Cy(tie));
   }
   // The same product in binary floating point, rounded on its shortest decimal text.
+  if (!HadRealMoney()) return;
   db::Connection& c = book_->Connection();
   c.Execute("CREATE TEMP TABLE p (price REAL, amount REAL)");
   c.Execute("INSERT INTO p VALUES (0.8975, 6.1)");
@@ -118,6 +123,7 @@ TEST_F(MoneyTest, TheCategoryReportsPriceOfTheSampleBook) {
       Row("SELECT ROUND(COALESCE((gs.Summa - gs.SummVAT)/ NullIF(gs.Amount,0),0),4) "
           "FROM THGoodSpec gs");
   EXPECT_EQ(row[0].AsCurrency(), Cy("5.4748"));
+  if (!HadRealMoney()) return;
   db::Connection& c = book_->Connection();
   c.Execute("CREATE TEMP TABLE v (summa REAL, vat REAL, amount REAL)");
   c.Execute("INSERT INTO v VALUES (277.2, 58.21, 40)");
@@ -138,7 +144,9 @@ TEST_F(MoneyTest, TheBooksViewRoundsTheCostShareTie) {
       Row("SELECT n.AmountAccount, n.CostSumm FROM THGoodSpecNotFixed n WHERE n.IDC = 11");
   EXPECT_EQ(row[0].AsCurrency(), Cy("3"));
   EXPECT_EQ(row[1].AsCurrency(), Cy("1.49"));
-  EXPECT_EQ(RealRound("a * 3 / 4", {"1.98"}, 2), 1.48);
+  if (HadRealMoney()) {
+    EXPECT_EQ(RealRound("a * 3 / 4", {"1.98"}, 2), 1.48);
+  }
 }
 
 // Sums of four-place values are exact: three 0.3 and 0.0005 make 0.9005, which rounds to 0.901;
@@ -157,7 +165,9 @@ TEST_F(MoneyTest, SumsAreExact) {
   EXPECT_EQ(row[2].AsCurrency(), Cy("1.67"));    // 5 / 3
   EXPECT_EQ(row[3].AsCurrency(), Cy("1.6667"));  // stored to four places
   EXPECT_EQ(row[4].AsCurrency(), Cy("0.2251"));  // 0.225125
-  EXPECT_EQ(RealRound("(SELECT SUM(a) FROM r)", {"0.3", "0.3", "0.3", "0.0005"}, 3), 0.9);
+  if (HadRealMoney()) {
+    EXPECT_EQ(RealRound("(SELECT SUM(a) FROM r)", {"0.3", "0.3", "0.3", "0.0005"}, 3), 0.9);
+  }
 }
 
 // Values at the ends of NUMERIC(19,4)'s range as Currency holds it come back exactly; a sum or
@@ -195,14 +205,20 @@ TEST_F(MoneyTest, MixedAndNullExpressions) {
   EXPECT_EQ(row[7].AsLong(), 3);
   row =
       Row("SELECT gs.Price * gs.Amount, ROUND(gs.Price / gs.Amount, 2), COALESCE(gs.Price, 1), "
-          "SUM(gs.Price), gs.Amount / (gs.Summa - 7), COALESCE(gs.Price * 2, gs.Amount / 3) "
-          "FROM THGoodSpec gs");
+          "COALESCE(gs.Price * 2, gs.Amount / 3) FROM THGoodSpec gs");
   EXPECT_TRUE(row[0].IsNull());
   EXPECT_TRUE(row[1].IsNull());
   EXPECT_EQ(row[2].AsCurrency(), Cy("1"));
-  EXPECT_TRUE(row[3].IsNull());
-  EXPECT_TRUE(row[4].IsNull());  // division by zero gives NULL, as SQLite's own division
-  EXPECT_EQ(row[5].AsCurrency(), Cy("0.8333"));
+  EXPECT_EQ(row[3].AsCurrency(), Cy("0.8333"));
+  EXPECT_TRUE(Row("SELECT SUM(gs.Price) FROM THGoodSpec gs")[0].IsNull());
+  // Division by zero: SQLite's own division gives NULL; the server refuses it, as the host's
+  // server does.
+  const std::string by_zero = "SELECT gs.Amount / (gs.Summa - 7) FROM THGoodSpec gs";
+  if (book_->Dialect() == sql::Dialect::kSqlite) {
+    EXPECT_TRUE(Row(by_zero)[0].IsNull());
+  } else {
+    EXPECT_THROW(Row(by_zero), Error);
+  }
 }
 
 // Money read through a query lands in Currency fields exactly, also from expressions without a

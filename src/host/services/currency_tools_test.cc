@@ -6,9 +6,11 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/convert.h"
+#include "core/currency.h"
 #include "core/error.h"
 #include "host/data/app_context.h"
 #include "host/data/query.h"
@@ -40,10 +42,13 @@ class CurrencyTest : public testing::SampleBook {
                  (6,'PISF','P6','2026-01-28','S1',1,'GBP'),(7,'PISF','P7','2026-01-28','S1',1,'EUR'),
                  (8,'PISF','P8','2026-01-14','S1',1,'PLN'))");
     c.Execute(R"(UPDATE "T$THDocument" SET "CurrencyCode" = CASE "IDC" WHEN 1 THEN 'USD'
-                 WHEN 2 THEN 'USD' WHEN 4 THEN 'PLN' ELSE "CurrencyCode" END,
-                 "Summa" = CASE "IDC" WHEN 1 THEN 1100000 WHEN 2 THEN 1000000 WHEN 3 THEN 300000
-                 WHEN 4 THEN 100000 WHEN 6 THEN 500000 WHEN 7 THEN 123400 WHEN 8 THEN 400000 END)");
-    // (sums in the book's ten-thousandths: 110, 100, 30, 10, 50, 12.34, 40)
+                 WHEN 2 THEN 'USD' WHEN 4 THEN 'PLN' ELSE "CurrencyCode" END)");
+    // The sums bound as Currency, which each backend keeps its own way.
+    for (const auto& [idc, sum] : std::vector<std::pair<int64_t, const char*>>{
+             {1, "110"}, {2, "100"}, {3, "30"}, {4, "10"}, {6, "50"}, {7, "12.34"}, {8, "40"}}) {
+      c.Execute(R"(UPDATE "T$THDocument" SET "Summa" = ?1 WHERE "IDC" = ?2)",
+                {*Currency::Parse(sum), idc});
+    }
     tools_.Init(book_);
   }
 

@@ -456,9 +456,11 @@ class LotHandlerTest : public SampleBook {
     qts::host::schema::testing::Seed(
         c, R"(INSERT INTO "T$STLotProperty"("IDC","GoodCode","Name","OrderInfo") VALUES
                  (7,'G1','Lot seven','C1:Client#12'),(8,NULL,'Any good',NULL))");
-    qts::host::schema::testing::Seed(
-        c, R"(INSERT INTO "T$STLot"("GoodCode","UnitCode","StoreId","AnalytID","Rest",
-                 "RestAccount") SELECT 'G1','KG',"IDC",7,40000,40000 FROM "T$STStore")");  // 4
+    // 4 of lot 7 in every store, bound as Currency, which each backend keeps its own way.
+    c.Execute(R"(INSERT INTO "T$STLot"("GoodCode","UnitCode","StoreId","AnalytID","Rest",
+                 "RestAccount") SELECT 'G1','KG',"IDC",7,CAST(?1 AS NUMERIC(19,4)),
+                 CAST(?1 AS NUMERIC(19,4)) FROM "T$STStore")",
+              {Currency::FromLong(4)});
     doc_ = std::make_shared<THDocument>(book_);
     ASSERT_TRUE(doc_->Load(1));
     handler_ = std::make_shared<DocHandler>(doc_);
