@@ -22,6 +22,7 @@
 #include "host/data/recordset.h"
 #include "host/data/sql_tools.h"
 #include "host/data/variant_json.h"
+#include "host/documents/document_list.h"
 #include "host/documents/th_document.h"
 #include "host/report/report_engine.h"
 #include "host/services/document_service.h"
@@ -89,18 +90,12 @@ void PrintChanged(const std::string& path, int32_t idc, nlohmann::ordered_json r
 
 void ListDocuments(const std::string& path, const std::string& type, int limit) {
   auto book = host::AppContext::Open(path);
-  host::QueryPtr q = book->CreateQuery("THDocument");
-  q->Fields().KeepOnly({"IDC", "DocTypeCode", "Number", "DocumentDate", "StoreCode", "IsPosted"});
-  if (!type.empty()) {
-    q->AddWhere("oTable.DocTypeCode = " +
-                host::SqlTools::Instance()->SqlValue(Variant(type), Kind::kCode));
-  }
-  q->OrderBy("oTable.DocumentDate DESC, oTable.IDC DESC");
-  q->SetTop(limit);
-  q->Open();
-  host::RecordsetPtr rs = q->OpenRecordset();
+  host::DocumentFilter filter;
+  filter.type = type;
+  filter.limit = limit;
+  host::RecordsetPtr rs = host::ListDocuments(book, filter);
   if (JsonOutput()) return PrintJson(RowsJson(*rs));
-  for (Rewind(*rs); !rs->Eof(); rs->MoveNext()) {
+  for (; !rs->Eof(); rs->MoveNext()) {
     std::cout << fmt::format("{:>8}  {:<5} {:<12} {}  {:<6} {}\n", TextOf(rs->Value("IDC")),
                              TextOf(rs->Value("DocTypeCode")), TextOf(rs->Value("Number")),
                              TextOf(rs->Value("DocumentDate")), TextOf(rs->Value("StoreCode")),
