@@ -37,6 +37,7 @@ struct DialogField {
   std::string caption;  // "Dokumento Nr."
   ControlType type = ControlType::kTextBox;
   std::string text;  // the value as shown: a combo's code and its text, a check box [x]/[ ]
+  std::string value;  // the value as a person types it to set it: a combo's code, a check box 1/0
   bool enabled = true;
   bool visible = true;
   LayoutCode layout = LayoutCode::kFixed;
@@ -53,6 +54,7 @@ struct DialogGrid {
   std::string name;                            // the grid control, "SpecGrid"
   std::vector<DialogGridColumn> columns;       // the shown columns, in their order
   std::vector<std::vector<std::string>> rows;  // cells as shown, one per shown column
+  std::vector<int32_t> positions;              // each row's position, as EditCell takes it
   std::vector<std::string> totals;             // per shown column; "" where the column has none
   int32_t current_row = -1;                    // index into rows; -1: none
   bool read_only = false;                      // the document's rows cannot be changed now

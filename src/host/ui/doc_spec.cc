@@ -686,6 +686,8 @@ DialogGrid DocSpec::View() const {
     if (pos_index && current_pos_ && CLng(rows->Value(*pos_index)) == *current_pos_) {
       grid.current_row = static_cast<int32_t>(grid.rows.size());
     }
+    grid.positions.push_back(pos_index ? CLng(rows->Value(*pos_index))
+                                       : static_cast<int32_t>(grid.rows.size()) + 1);
     grid.rows.push_back(std::move(cells));
   }
   return grid;

@@ -666,10 +666,12 @@ DialogField SystemDialog::FieldView(Control& control) {
       const std::string code = ShownText(control.Value());
       const std::string text = CStr(control.Property("Text"));
       field.text = text.empty() ? code : code + " " + text;
+      field.value = code;
       break;
     }
     case ControlType::kCheckBox:
       field.text = IsSet(control.Value()) ? "[x]" : "[ ]";
+      field.value = IsSet(control.Value()) ? "1" : "0";
       break;
     case ControlType::kTabs:
       for (int32_t i = 0; i < static_cast<int32_t>(control.TabCaptions().size()); ++i) {
@@ -683,6 +685,7 @@ DialogField SystemDialog::FieldView(Control& control) {
       break;
     default:
       field.text = ShownText(control.Value());
+      field.value = field.text;
       break;
   }
   return field;
