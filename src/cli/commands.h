@@ -26,6 +26,8 @@ void AddReportCommands(CLI::App& app);
 void AddFuelCommands(CLI::App& app);
 // dialog: a document opened in its dialog and worked on as a person does.
 void AddDialogCommands(CLI::App& app);
+// serve: the book on a web page.
+void AddServeCommands(CLI::App& app);
 
 }  // namespace qts::cli
 

@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   qts::cli::AddReportCommands(app);
   qts::cli::AddFuelCommands(app);
   qts::cli::AddDialogCommands(app);
+  qts::cli::AddServeCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
