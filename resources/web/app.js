@@ -379,9 +379,15 @@ function renderGrid(grid) {
         type: 'text', 'data-row': 'new', 'data-column': column.key, value: state.newRow[column.key] || '',
         class: column.numeric ? 'num' : '', list: column.key === 'GoodCode' ? 'goods-list' : undefined,
         placeholder: column.key === 'GoodCode' ? 'prekės kodas' : '',
-        onchange: (e) => {
+        onchange: async (e) => {
           state.newRow[column.key] = e.target.value;
-          act({ action: 'cell', row: 'new', column: column.key, value: e.target.value });
+          const result = await act({ action: 'cell', row: 'new', column: column.key, value: e.target.value });
+          // A line with its good and amount became a row (or merged into one): the line is
+          // empty again for the next.
+          if (result && result.outcome === 'done' && state.newRow.GoodCode && state.newRow.Amount) {
+            state.newRow = {};
+            renderDialog(state.dialog);
+          }
         },
       });
       if (column.key === 'GoodCode') input.addEventListener('input', () => goodsLookup(input, list));
@@ -400,8 +406,6 @@ function renderGrid(grid) {
 function renderDialog(result) {
   const view = result.view;
   if (!view) return;
-  if (state.lastRows !== undefined && view.grid && view.grid.rows.length !== state.lastRows) state.newRow = {};
-  state.lastRows = view.grid ? view.grid.rows.length : 0;
   const fields = view.fields.filter((f) => f.visible);
   const header = fields.filter((f) => kHeaderLayouts.includes(f.layout) && !['button', 'label', 'frame', 'grid', 'tabs'].includes(f.kind));
   const bottom = fields.filter((f) => !kHeaderLayouts.includes(f.layout) && !['button', 'label', 'frame', 'grid', 'tabs'].includes(f.kind));
@@ -455,8 +459,10 @@ function renderTable(table) {
   let sorted = { column: -1, up: true };
   const head = el('tr', {}, table.columns.map((column, i) => el('th', {
     class: (column.numeric ? 'num ' : '') + 'sortable', title: 'Rūšiuoti',
-    onclick: () => {
+    onclick: (e) => {
       sorted = { column: i, up: sorted.column === i ? !sorted.up : true };
+      for (const th of head.children) th.removeAttribute('data-sorted');
+      e.currentTarget.setAttribute('data-sorted', sorted.up ? 'up' : 'down');
       // Sums stay under the rows they sum: only detail lines are sorted, and only when the
       // table has no groups of its own.
       const details = lines.filter((l) => l.kind === 'detail');
@@ -493,16 +499,18 @@ async function renderReport(reportClass) {
       for (const error of result.errors || []) await showError(error);
       return;
     }
-    output.replaceChildren(
+    output.replaceChildren(...[
       el('h2', { text: result.title }),
       el('div', { class: 'downloads' }, 'Atsisiųsti: ', ['csv', 'xlsx', 'pdf'].map((f) =>
         el('a', { href: `/api/results/${result.result}.${f}`, download: '', class: 'button', id: 'download-' + f, text: f.toUpperCase() }))),
       el('dl', { class: 'report-header' }, result.header.flatMap((h) => [el('dt', { text: h.caption }), el('dd', { text: h.text })])),
       result.tables.map(renderTable),
-      result.tables.every((t) => t.rows === 0) ? el('p', { class: 'muted', text: result.noData }) : null);
+      result.tables.every((t) => t.rows === 0) ? el('p', { class: 'muted', text: result.noData }) : null,
+    ].flat().filter(Boolean));
   };
   main().replaceChildren(el('section', { class: 'report' },
-    el('div', { class: 'title' }, el('a', { href: '#reports', text: '‹ Ataskaitos' }), el('h1', { text: form.caption || reportClass })),
+    el('div', { class: 'title' }, el('a', { href: '#reports', text: '‹ Ataskaitos' }), el('h1', { text: form.title || reportClass }),
+      el('span', { class: 'status', text: form.caption })),
     body, el('div', { class: 'buttons' }, el('button', { class: 'primary', id: 'run-report', text: 'Vykdyti', onclick: run })), output));
 }
 

@@ -387,7 +387,9 @@ nlohmann::ordered_json WebApi::ReportForm(WebSession& session, const std::string
   if (!op->Pending() || op->Pending()->kind != WebQuestion::Kind::kForm) {
     Refuse(report_class + " showed no parameter form");
   }
-  return FormJson(op->Pending()->form);
+  nlohmann::ordered_json out = FormJson(op->Pending()->form);
+  out["title"] = ReportTitle(report_class);
+  return out;
 }
 
 nlohmann::ordered_json WebApi::RunReport(WebSession& session, const std::string& report_class,

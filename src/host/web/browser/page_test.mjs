@@ -1,0 +1,218 @@
+// The page of qts serve in a real browser (Debian's Chromium through puppeteer-core): a sample
+// book is made, served on a free loopback port, and a person's work is done through the page
+// -- the whole write-off road (a new document, its header, rows and a merge, posting on save,
+// pricing with its message box, saving, printing the act as PDF) and a report run from its
+// form with a sorted table and a CSV download. The book is then read back through qts.
+//
+//   node page_test.mjs QTS [--screenshots DIR]
+//
+// Exits 0 when every step went as a person would expect, 1 naming the step that did not.
+import { spawn, execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const args = process.argv.slice(2);
+const qts = args[0];
+const shotsAt = args.indexOf('--screenshots');
+const screenshots = shotsAt >= 0 ? args[shotsAt + 1] : null;
+const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
+
+function fail(message) {
+  console.error('page test: ' + message);
+  process.exitCode = 1;
+  throw new Error(message);
+}
+function check(condition, message) {
+  if (!condition) fail(message);
+  console.log('ok   ' + message);
+}
+
+if (!qts || !fs.existsSync(qts)) {
+  console.error('usage: node page_test.mjs QTS [--screenshots DIR]');
+  process.exit(1);
+}
+if (!fs.existsSync(chromium)) {
+  console.error(`page test: no Chromium at ${chromium} (scripts/install-deps installs it)`);
+  process.exit(1);
+}
+let puppeteer;
+try {
+  puppeteer = (await import('puppeteer-core')).default;
+} catch (e) {
+  console.error('page test: puppeteer-core is not installed (scripts/install-deps installs it)');
+  process.exit(1);
+}
+
+const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'qts-page-test-'));
+const downloads = path.join(dir, 'downloads');
+fs.mkdirSync(downloads);
+const env = { ...process.env, QTS_REGISTRY: path.join(dir, 'registry.json'), QTS_SETTINGS: path.join(dir, 'settings.json') };
+const book = path.join(dir, 'sample.db');
+execFileSync(qts, ['book', 'create', book, '--code', 'UAB', '--sample', 'small', '--seed', '1'], { env, stdio: 'ignore' });
+
+const server = spawn(qts, ['serve', '--book', book, '--listen', '127.0.0.1:0'], { env, stdio: ['ignore', 'pipe', 'inherit'] });
+const url = await new Promise((resolve, reject) => {
+  let out = '';
+  const timer = setTimeout(() => reject(new Error('qts serve printed no address')), 20000);
+  server.stdout.on('data', (chunk) => {
+    out += chunk;
+    const found = out.match(/ on (http:\/\/\S+)/);
+    if (found) { clearTimeout(timer); resolve(found[1]); }
+  });
+  server.on('exit', (code) => reject(new Error('qts serve ended with ' + code)));
+});
+
+const browser = await puppeteer.launch({
+  executablePath: chromium,
+  headless: true,
+  args: ['--no-sandbox', '--disable-gpu', '--window-size=1400,1000'],
+  defaultViewport: { width: 1400, height: 1000 },
+});
+
+async function waitForFile(pattern, timeout = 30000) {
+  const end = Date.now() + timeout;
+  while (Date.now() < end) {
+    const found = fs.readdirSync(downloads).find((f) => pattern.test(f) && !f.endsWith('.crdownload'));
+    if (found) return path.join(downloads, found);
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  fail('no download matching ' + pattern);
+}
+
+let page;
+try {
+  page = await browser.newPage();
+  page.setDefaultTimeout(30000);
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(String(e)));
+  const cdp = await page.createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+
+  // An action of the dialog: do it, then wait for the server's answer and the page redrawn.
+  const action = async (doIt) => {
+    const answered = page.waitForResponse((r) => /\/api\/dialogs(\/\d+\/(action|answer))?$/.test(new URL(r.url()).pathname) && r.request().method() === 'POST');
+    await doIt();
+    const response = await answered;
+    await page.waitForNetworkIdle({ idleTime: 150 });
+    return response.json();
+  };
+  const setControl = (name, value) => action(() => page.$eval(`[data-control="${name}"]`, (input, v) => {
+    if (input.type === 'checkbox') input.checked = v === '1'; else input.value = v;
+    input.dispatchEvent(new Event('change', { bubbles: true }));
+  }, value));
+  const newCell = (column, value) => action(() => page.$eval(`input[data-row="new"][data-column="${column}"]`, (input, v) => {
+    input.value = v;
+    input.dispatchEvent(new Event('change', { bubbles: true }));
+  }, value));
+  const column = (key) => page.$$eval('#grid thead th', (ths, k) => ths.findIndex((th) => th.title === k), key)
+    .then((index) => page.$$eval('#grid tbody tr:not(.new-row)', (trs, i) => trs.map((tr) => {
+      const cell = tr.children[i];
+      const input = cell && cell.querySelector('input');
+      return input ? input.value : cell ? cell.textContent : '';
+    }), index));
+
+  // ---- The document list ----
+  await page.goto(url, { waitUntil: 'networkidle0' });
+  await page.waitForSelector('#documents tbody tr');
+  await page.select('#doc-type', 'MMO');
+  await page.waitForFunction(() => location.hash === '#docs/MMO' && document.querySelectorAll('#documents tbody tr').length > 0);
+  const listed = await page.$$eval('#documents tbody tr td:nth-child(2)', (tds) => tds.map((td) => td.textContent));
+  check(listed.length > 0 && listed.every((t) => t === 'MMO'), `the list shows write-offs only (${listed.length} rows)`);
+
+  // ---- The write-off road ----
+  const opened = await action(() => page.click('#new-doc'));
+  await page.waitForSelector('section.dialog[data-form="frmMMO"]');
+  check(opened.view.form === 'frmMMO', 'a new write-off opens in frmMMO');
+  for (const [name, value] of [['edDate', '2026-12-31'], ['cbDepartment', 'GAM'], ['cbStore', 'GS'], ['cbAccPerson', 'P004']]) {
+    const answer = await setControl(name, value);
+    if (answer.outcome !== 'done') fail(`setting ${name}: ${JSON.stringify(answer.errors)}`);
+  }
+  const markup = '<img src=x onerror="window.__xss=1">';
+  await setControl('edName', markup);
+  check(await page.$eval('[data-control="edName"]', (i) => i.value) === markup && await page.evaluate(() => window.__xss === undefined),
+    'a name that looks like markup stays text');
+  await setControl('edName', 'Sugadintos medžiagos');
+  for (const [name, value] of [['cbMember_Head', 'P007'], ['cbMember1', 'P012'], ['cbMember2', 'P015'], ['cbMember3', 'P011']]) {
+    const answer = await setControl(name, value);
+    if (answer.outcome !== 'done') fail(`setting ${name}: ${JSON.stringify(answer.errors)}`);
+  }
+  const shown = await page.$eval('[data-control="cbDepartment"]', (i) => i.parentElement.querySelector('.shown').textContent);
+  check(shown.length > 0, `the department combo shows its name ("${shown}")`);
+
+  await newCell('GoodCode', 'MED00001');
+  await newCell('Amount', '1');
+  await newCell('GoodCode', 'MED00002');
+  await newCell('Amount', '2');
+  await newCell('GoodCode', 'MED00001');
+  await newCell('Amount', '0,5');
+  check(JSON.stringify(await column('GoodCode')) === '["MED00001","MED00002"]', 'two rows: the same good again merged into its row');
+  check(JSON.stringify(await column('Amount')) === '["1,500","2,000"]', 'the merged row holds 1,500');
+  if (screenshots) await page.screenshot({ path: path.join(screenshots, 'web-write-off.png'), fullPage: true });
+
+  await setControl('chCarry', '1');
+  const saved = await action(() => page.click('#save'));
+  check(saved.written && saved.idc > 0, `saving writes the document (IDC ${saved.idc})`);
+  check((await page.$eval('#status', (s) => s.textContent)).includes('patvirtintas'), 'it was posted on saving');
+  check(await page.$eval('[data-control="edNumb"]', (i) => i.disabled), 'the posted document locks its number');
+
+  const priced = await action(() => page.click('#b-btSetPriceOff'));
+  await page.waitForSelector('#modal:not([hidden]) .message');
+  const message = await page.$eval('#modal .message', (p) => p.textContent);
+  check(priced.notices.length === 1 && message === 'Kainos apskaičiuotos.', `pricing says so in a message box ("${message}")`);
+  if (screenshots) await page.screenshot({ path: path.join(screenshots, 'web-message.png') });
+  await page.click('#modal button.primary');
+  await page.waitForSelector('#modal', { hidden: true });
+  const resaved = await action(() => page.click('#save'));
+  check(resaved.written && resaved.unsaved === 0, 'the prices are saved');
+  const prices = await column('AddFld.WriteOffPrice');
+  check(prices.length === 2 && prices.every((p) => parseFloat(p.replace(',', '.')) > 0), `the rows have prices (${prices.join(', ')})`);
+
+  await page.select('#print-form', 'CRepWriteOff');
+  await page.select('#print-format', 'pdf');
+  await action(() => page.click('#print'));
+  const pdf = await waitForFile(/\.pdf$/);
+  check(fs.readFileSync(pdf).subarray(0, 5).toString() === '%PDF-', 'the act downloads as a PDF');
+
+  const stored = JSON.parse(execFileSync(qts, ['doc', 'show', String(saved.idc), '--book', book, '--json'], { env }).toString());
+  check(stored.fields.IsPosted === 1 && stored.rows.length === 2, 'the book holds the posted write-off with its two rows');
+  check(stored.rows[0].Amount === 1.5 && stored.rows[1].Amount === 2 && stored.rows.every((r) => r.Price > 0),
+    'amounts 1.5 and 2, priced from cost');
+
+  // ---- A report ----
+  await page.goto(url + '#reports', { waitUntil: 'networkidle0' });
+  await page.waitForSelector('#reports tr[data-report="CRepStoreRestByTerm"]');
+  await page.click('#reports tr[data-report="CRepStoreRestByTerm"]');
+  await page.waitForSelector('#report-form input[name="edDayAmount"]');
+  await page.$eval('#report-form input[name="edDayAmount"]', (i) => { i.value = '60'; });
+  await page.click('#run-report');
+  await page.waitForSelector('table.result tbody tr');
+  const codes = () => page.$$eval('table.result tbody tr.detail td:first-child', (tds) => tds.map((td) => td.textContent));
+  const before = await codes();
+  check(before.length > 0, `the report shows its table (${before.length} rows)`);
+  await page.click('table.result th.sortable');
+  await page.click('table.result th.sortable');
+  const after = await codes();
+  const descending = [...before].sort().reverse();
+  check(JSON.stringify(after) === JSON.stringify(descending), 'a click on a column header sorts the table');
+  if (screenshots) await page.screenshot({ path: path.join(screenshots, 'web-report.png') });
+  await page.click('#download-csv');
+  const csv = await waitForFile(/\.csv$/);
+  check(fs.readFileSync(csv, 'utf8').startsWith('GoodCode,'), 'the report downloads as CSV');
+  check(errors.length === 0, 'the page raised no script errors' + (errors.length ? ': ' + errors.join('; ') : ''));
+} catch (e) {
+  // What the page showed when a step failed, for the person reading the test's output.
+  if (page) {
+    const shown = await page.evaluate(() => document.getElementById('modal').hidden ? '' : document.getElementById('modal').innerText).catch(() => '');
+    if (shown) console.error('page test: the page shows: ' + shown);
+  }
+  if (!process.exitCode) {
+    console.error('page test: ' + e.message);
+    process.exitCode = 1;
+  }
+} finally {
+  await browser.close();
+  server.kill('SIGTERM');
+  await new Promise((r) => server.once('exit', r));
+  fs.rmSync(dir, { recursive: true, force: true });
+}
