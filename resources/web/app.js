@@ -516,6 +516,14 @@ async function renderReport(reportClass) {
 
 // ---- Routes ----
 
+// The person went elsewhere (back, a link): the dialog is closed on the server, and what was
+// not saved is dropped, as closing a window without saving drops it.
+function leaveDialog() {
+  const dialog = state.dialog;
+  state.dialog = null;
+  if (dialog) api('POST', `/api/dialogs/${dialog.dialog}/close`, {}).catch(() => {});
+}
+
 async function route() {
   const hash = decodeURIComponent(location.hash.slice(1));
   const parts = hash.split('/');
@@ -523,9 +531,10 @@ async function route() {
   document.getElementById('nav-reports').classList.toggle('active', hash.startsWith('report'));
   if (parts[0] === 'dialog' && parts[1]) {
     if (state.dialog && state.dialog.type === parts[1] && String(state.dialog.idc) === parts[2]) return;
+    leaveDialog();
     return openDialog(parts[1], parts[2] === 'new' ? 0 : parseInt(parts[2], 10) || 0);
   }
-  state.dialog = null;
+  leaveDialog();
   if (parts[0] === 'reports') return renderReports();
   if (parts[0] === 'report' && parts[1]) return renderReport(parts[1]);
   return renderDocs(parts[0] === 'docs' ? parts[1] : '');

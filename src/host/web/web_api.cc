@@ -27,6 +27,7 @@ constexpr const char* kSource = "qts serve";
 constexpr const char* kFormsProgId = "QTS_Inventory.CreateTarnUserDialogs";
 // Unsaved commands a dialog may hold: each action runs them again.
 constexpr size_t kMaxUnsavedCommands = 5000;
+constexpr size_t kMaxOpenDialogs = 8;
 
 [[noreturn]] void Refuse(std::string description) {
   throw Error(kErrInvalidCall, kSource, std::move(description));
@@ -231,7 +232,6 @@ nlohmann::ordered_json WebApi::OpenDialog(WebSession& session, const std::string
                                           int32_t idc) {
   if (type.empty()) Refuse("name the document type");
   if (idc < 0) Refuse("a document's IDC is a positive number");
-  if (session.dialogs.size() >= 8) Refuse("8 dialogs are open: close one first");
   std::lock_guard<std::mutex> lock(work_);
   auto dialog = std::make_unique<WebDialog>(type, idc);
   WebActionResult result = dialog->Show(Context(session));
@@ -241,6 +241,9 @@ nlohmann::ordered_json WebApi::OpenDialog(WebSession& session, const std::string
     throw Error(result.errors.empty() ? kErrInvalidCall : result.errors.back().number, kSource,
                 why);
   }
+  // A session keeps a few dialogs open (a page in several tabs); the one opened first goes
+  // when there are more. Its unsaved changes were never written.
+  while (session.dialogs.size() >= kMaxOpenDialogs) session.dialogs.erase(session.dialogs.begin());
   const int32_t id = session.next_dialog++;
   auto& kept = session.dialogs[id] = std::move(dialog);
   return ResultJson(id, *kept, result);

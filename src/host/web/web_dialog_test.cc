@@ -309,6 +309,23 @@ TEST_F(WebServerTest, AStoredDocumentOpensWithItsRowsAndItsLocks) {
   EXPECT_EQ(browser.Post("/api/dialogs", R"({"type":"MMO","idc":99999999})")->status, 400);
 }
 
+TEST_F(WebServerTest, ASessionKeepsItsLastDialogsOpen) {
+  StartServer();
+  Browser browser = NewBrowser();
+  browser.Start();
+  std::vector<std::string> paths;
+  for (int i = 0; i < 9; ++i) {
+    nlohmann::json opened = browser.PostJson("/api/dialogs", {{"type", "MMO"}, {"idc", 0}});
+    paths.push_back("/api/dialogs/" + std::to_string(opened["dialog"].get<int>()));
+  }
+  // The first went when the ninth came; the others are still there.
+  EXPECT_EQ(browser.Get(paths.front())->status, 400);
+  EXPECT_EQ(browser.Get(paths[1])->status, 200);
+  EXPECT_EQ(browser.Get(paths.back())->status, 200);
+  EXPECT_EQ(browser.Post(paths.back() + "/close", "{}")->status, 200);
+  EXPECT_EQ(browser.Get(paths.back())->status, 400);
+}
+
 TEST_F(WebServerTest, ReportsRunFromTheirFormsAndDownload) {
   StartServer();
   Browser browser = NewBrowser();
