@@ -12,9 +12,17 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "core/currency.h"
+#include "core/date.h"
+#include "core/variant.h"
 #include "db/sqlite/sqlite_connection.h"
+#include "db/transaction.h"
 #include "host/data/app_context.h"
+#include "host/documents/th_document.h"
+#include "host/documents/th_good_spec.h"
 #include "host/sample/sample_book.h"
 
 namespace qts::bench {
@@ -141,7 +149,63 @@ inline void Check(int code, int expected, sqlite3* db) {
   }
 }
 
-inline void Exec(sqlite3* db, const char* sql) { Check(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK, db); }
+// A write-off (MMO) of `rows` rows in store GS, department GAM, dated 2026-12-31, numbered
+// `number`, written into `book` in one transaction: each good of the book (items with their
+// account unit, taken in code order and again from the first when they run out) at most once
+// per unit, so no row merges. Returns its IDC.
+inline int32_t WriteOffDocument(const std::shared_ptr<qts::host::AppContext>& context, int rows,
+                                const char* number) {
+  qts::host::AppContext& book = *context;
+  std::vector<std::pair<std::string, std::string>> goods;
+  {
+    sqlite3* raw = RawHandle(book);
+    sqlite3_stmt* s = nullptr;
+    const std::string sql = "SELECT g.\"Code\", u.\"UnitCode\" FROM " + Table(book, "REFGood") +
+                            " g JOIN " + Table(book, "REFGoodUnit") +
+                            " u ON u.\"GoodCode\" = g.\"Code\" AND u.\"IsAccount\" = 1"
+                            " WHERE COALESCE(g.\"IsGroup\", 0) = 0 ORDER BY g.\"Code\"";
+    Check(sqlite3_prepare_v2(raw, sql.c_str(), -1, &s, nullptr), SQLITE_OK, raw);
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      goods.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)),
+                         reinterpret_cast<const char*>(sqlite3_column_text(s, 1)));
+    }
+    sqlite3_finalize(s);
+    if (goods.empty()) std::abort();
+  }
+  qts::db::Transaction transaction(book.Connection());
+  qts::host::THDocument doc(context);
+  doc.Fields().Item("DocTypeCode").SetValue(qts::Variant("MMO"));
+  doc.InitNew();
+  doc.BeginInsert();
+  auto& f = doc.Fields();
+  f.Item("Number").SetValue(qts::Variant(number));
+  f.Item("DocumentDate").SetValue(qts::Variant(qts::Date::FromYmd(2026, 12, 31)));
+  f.Item("StoreCode").SetValue(qts::Variant("GS"));
+  f.Item("Department").SetValue(qts::Variant("GAM"));
+  f.Item("Name").SetValue(qts::Variant("Benchmark write-off"));
+  const int32_t idc = doc.EndInsert();
+  qts::host::THGoodSpec spec(context);
+  for (int i = 1; i <= rows; ++i) {
+    const auto& [good, unit] = goods[static_cast<size_t>(i - 1) % goods.size()];
+    spec.AddNew();
+    auto& r = spec.Fields();
+    r.Item("DocID").SetValue(qts::Variant(idc));
+    r.Item("PosNumb").SetValue(qts::Variant(static_cast<int32_t>(i)));
+    r.Item("GoodCode").SetValue(qts::Variant(good));
+    r.Item("UnitCode").SetValue(qts::Variant(unit));
+    r.Item("Amount").SetValue(qts::Variant(qts::Currency::FromScaled(10000 + (i % 97) * 2500)));
+    r.Item("AmountAccount").SetValue(qts::Variant(qts::Currency()));
+    r.Item("Price").SetValue(qts::Variant(qts::Currency::FromScaled(12345 + i)));
+    r.Item("Summa").SetValue(qts::Variant(qts::Currency::FromScaled((12345 + i) * 2)));
+    if (!spec.Update()) std::abort();
+  }
+  transaction.Commit();
+  return idc;
+}
+
+inline void Exec(sqlite3* db, const char* sql) {
+  Check(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK, db);
+}
 
 }  // namespace qts::bench
 

@@ -59,24 +59,6 @@ std::string Table(const AppContext& book, const char* logical) {
   return "\"" + book.Code() + "$" + logical + "\"";
 }
 
-// The goods the write-off takes its rows from: items (no groups) with their account unit.
-std::vector<std::pair<std::string, std::string>> Goods(Book& b) {
-  std::vector<std::pair<std::string, std::string>> goods;
-  sqlite3_stmt* s = nullptr;
-  const std::string sql = "SELECT g.\"Code\", u.\"UnitCode\" FROM " + Table(*b.context, "REFGood") +
-                          " g JOIN " + Table(*b.context, "REFGoodUnit") +
-                          " u ON u.\"GoodCode\" = g.\"Code\" AND u.\"IsAccount\" = 1"
-                          " WHERE COALESCE(g.\"IsGroup\", 0) = 0 ORDER BY g.\"Code\"";
-  if (sqlite3_prepare_v2(b.raw, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) std::abort();
-  while (sqlite3_step(s) == SQLITE_ROW) {
-    goods.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)),
-                       reinterpret_cast<const char*>(sqlite3_column_text(s, 1)));
-  }
-  sqlite3_finalize(s);
-  if (goods.empty()) std::abort();
-  return goods;
-}
-
 // The sample company with a write-off of kRows rows (each good at most once per unit, so no
 // row merges), its committee and accountable person, a number a bar code can carry.
 Book& WriteOffBook() {
@@ -90,37 +72,8 @@ Book& WriteOffBook() {
     setenv("QTS_SETTINGS", (b.dir / "settings.json").c_str(), 1);
     b.context = AppContext::CreateBook(":memory:", "GEN");
     qts::host::sample::GenerateSampleBook(*b.context, qts::host::sample::SampleSize::kSmall, 7);
-    b.raw = dynamic_cast<qts::db::SqliteConnection&>(b.context->Connection()).Handle();
-    const auto goods = Goods(b);
-
-    qts::db::Transaction transaction(b.context->Connection());
-    qts::host::THDocument doc(b.context);
-    doc.Fields().Item("DocTypeCode").SetValue(Variant("MMO"));
-    doc.InitNew();
-    doc.BeginInsert();
-    auto& f = doc.Fields();
-    f.Item("Number").SetValue(Variant("B00001"));
-    f.Item("DocumentDate").SetValue(Variant(qts::Date::FromYmd(2026, 12, 31)));
-    f.Item("StoreCode").SetValue(Variant("GS"));
-    f.Item("Department").SetValue(Variant("GAM"));
-    f.Item("Name").SetValue(Variant("Benchmark write-off"));
-    b.doc = doc.EndInsert();
-    qts::host::THGoodSpec spec(b.context);
-    for (int i = 1; i <= kRows; ++i) {
-      const auto& [good, unit] = goods[static_cast<size_t>(i - 1) % goods.size()];
-      spec.AddNew();
-      auto& r = spec.Fields();
-      r.Item("DocID").SetValue(Variant(b.doc));
-      r.Item("PosNumb").SetValue(Variant(static_cast<int32_t>(i)));
-      r.Item("GoodCode").SetValue(Variant(good));
-      r.Item("UnitCode").SetValue(Variant(unit));
-      r.Item("Amount").SetValue(Variant(Currency::FromScaled(10000 + (i % 97) * 2500)));
-      r.Item("AmountAccount").SetValue(Variant(Currency()));
-      r.Item("Price").SetValue(Variant(Currency::FromScaled(12345 + i)));
-      r.Item("Summa").SetValue(Variant(Currency::FromScaled((12345 + i) * 2)));
-      if (!spec.Update()) std::abort();
-    }
-    transaction.Commit();
+    b.raw = qts::bench::RawHandle(*b.context);
+    b.doc = qts::bench::WriteOffDocument(b.context, kRows, "B00001");
     return b;
   }();
   return book;
