@@ -28,6 +28,7 @@ enum class Kind : int32_t {
   kName = 16,        // names ("Name", "GoodName")
   kMoney = 19,       // money sums ("Summa", "RestSumma", "CostSumma")
   kQuantity = 20,    // quantities ("Amount", "AmountAccount", "Rest")
+  kWeight = 21,      // weights in tonnes, to four places (a packaging declaration's amounts)
   kPersonText = 23,  // a person's position and name in one text
   kPrice = 24,       // prices ("Price")
   kUser = 30,        // a user as a number (an order's "Author")
@@ -41,7 +42,7 @@ constexpr int32_t Code(Kind kind) { return static_cast<int32_t>(kind); }
 enum class KindClass { kUnknown, kInteger, kNumber, kText, kDate };
 
 // How the host reads a value of this kind: identifiers, categories, flags and users as
-// integers; money, quantities, prices and floating values as numbers (all but kFloat as
+// integers; money, quantities, weights, prices and floating values as numbers (all but kFloat as
 // Currency); codes, texts and names as text; dates as dates. kNone, kObject and codes Kind
 // does not name are unknown: the value decides.
 constexpr KindClass ClassOfKind(Kind kind) {
@@ -58,6 +59,7 @@ constexpr KindClass ClassOfKind(Kind kind) {
     case Kind::kCurrency:
     case Kind::kMoney:
     case Kind::kQuantity:
+    case Kind::kWeight:
     case Kind::kPrice:
       return KindClass::kNumber;
     case Kind::kCode:

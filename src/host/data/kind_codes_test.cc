@@ -28,8 +28,9 @@ constexpr NamedKind kNamedKinds[] = {
     {Kind::kFixDocDate, 10, KindClass::kDate},   {Kind::kFlag, 14, KindClass::kInteger},
     {Kind::kText, 15, KindClass::kText},         {Kind::kName, 16, KindClass::kText},
     {Kind::kMoney, 19, KindClass::kNumber},      {Kind::kQuantity, 20, KindClass::kNumber},
-    {Kind::kPersonText, 23, KindClass::kText},   {Kind::kPrice, 24, KindClass::kNumber},
-    {Kind::kUser, 30, KindClass::kInteger},      {Kind::kObject, 100, KindClass::kUnknown},
+    {Kind::kWeight, 21, KindClass::kNumber},     {Kind::kPersonText, 23, KindClass::kText},
+    {Kind::kPrice, 24, KindClass::kNumber},      {Kind::kUser, 30, KindClass::kInteger},
+    {Kind::kObject, 100, KindClass::kUnknown},
 };
 
 // True for the kinds Kind names. A switch without default: a kind added to Kind and missing
@@ -52,6 +53,7 @@ bool IsNamed(Kind kind) {
     case Kind::kName:
     case Kind::kMoney:
     case Kind::kQuantity:
+    case Kind::kWeight:
     case Kind::kPersonText:
     case Kind::kPrice:
     case Kind::kUser:

@@ -29,6 +29,7 @@ const std::map<std::string, std::vector<PrintForm>, std::less<>>& Forms() {
         {"R_MKO_AR", "CRepWriteOffAR", "Prekių nurašymo aktas (sąrašas)"},
         {"R_MKO_CALC", "CRepWriteOffCalc", "Nurašymo skaičiavimas"}}},
       {"MFC", {{"R_MFC", "CRepMFC", "Pagamintos produkcijos priėmimo aktas"}}},
+      {"PACK", {{"R_PACK", "CRepPACK", "Pakuočių apskaitos ataskaita", false}}},
   };
   return *forms;
 }

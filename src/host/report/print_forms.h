@@ -26,6 +26,9 @@ struct PrintForm {
   std::string code;          // "R_MFC": how a form names it
   std::string report_class;  // "CRepMFC"
   std::string caption;       // as the print menu shows it
+  // False for a report that also runs on its own, over the book (the packaging declaration
+  // of a year); an act prints one document only.
+  bool document_only = true;
 };
 
 // The print forms of documents of type `doc_type`, the default first; none for a type the

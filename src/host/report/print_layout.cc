@@ -218,7 +218,20 @@ class LayoutReader {
     LayoutSignature signature;
     signature.role = OptionalKey(j, "role", where);
     signature.position = ValueName(j, "position", where);
-    signature.name = ValueName(j, "name", where);
+    if (j.contains("name") && j["name"].is_array()) {
+      const Json& parts = j["name"];
+      if (parts.empty()) Fail(where + ".name", "is an empty list");
+      for (size_t i = 0; i < parts.size(); ++i) {
+        const std::string at = where + ".name[" + std::to_string(i) + "]";
+        if (!parts[i].is_string() || parts[i].get<std::string>().empty()) {
+          Fail(at, "is not a value name");
+        }
+        CheckValueName(parts[i].get<std::string>(), at);
+        signature.name_parts.push_back(parts[i].get<std::string>());
+      }
+    } else {
+      signature.name = ValueName(j, "name", where);
+    }
     signature.skip_empty = Flag(j, "skip_empty", where);
     if (!signature.role && signature.position.empty()) {
       Fail(where, "needs a \"role\" or a \"position\"");
@@ -334,6 +347,7 @@ std::vector<std::string> PrintLayout::ValueNames() const {
   for (const LayoutSignature& signature : signatures) {
     AddUnique(names, signature.position);
     AddUnique(names, signature.name);
+    for (const std::string& part : signature.name_parts) AddUnique(names, part);
   }
   return names;
 }

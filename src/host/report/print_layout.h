@@ -31,7 +31,8 @@
 //                         "unit": column, "when": {"column": name, "equals": number|text}} ],
 //           "group": {"by": [column ...] (required), "columns": [column ...],
 //                     "subtotal": key}}
-//   Signature: {"role": key, "position": name, "name": name, "skip_empty": bool}
+//   Signature: {"role": key, "position": name, "name": name | [name ...], "skip_empty": bool}
+//              (a name given in parts, first and last, is said with a blank between them)
 #ifndef QTS_HOST_REPORT_PRINT_LAYOUT_H_
 #define QTS_HOST_REPORT_PRINT_LAYOUT_H_
 
@@ -111,10 +112,11 @@ struct LayoutTable {
 };
 
 struct LayoutSignature {
-  std::optional<int32_t> role;  // "Komisijos pirmininkas"
-  std::string position;         // a value holding the person's position
-  std::string name;             // a value holding the person's name
-  bool skip_empty = false;      // left out when the name is empty
+  std::optional<int32_t> role;          // "Komisijos pirmininkas"
+  std::string position;                 // a value holding the person's position
+  std::string name;                     // a value holding the person's name
+  std::vector<std::string> name_parts;  // or the values the name is said from, in order
+  bool skip_empty = false;              // left out when the name is empty
 };
 
 struct PrintLayout {

@@ -174,6 +174,11 @@ class Layouter {
       if (s.role) line.role = messages_.GetText(*s.role);
       if (!s.position.empty()) line.position = Said(s.position, "");
       if (!s.name.empty()) line.name = Said(s.name, "");
+      for (const std::string& part : s.name_parts) {
+        const std::string said = Said(part, "");
+        if (said.empty()) continue;
+        line.name += (line.name.empty() ? "" : " ") + said;
+      }
       if (s.skip_empty && line.name.empty()) continue;
       // A position that says what the role says already is not said twice.
       if (EqualsIgnoreCase(line.position, line.role)) line.position.clear();

@@ -172,6 +172,7 @@ std::string FormatValue(const Variant& value, int32_t kind) {
       case Code(Kind::kQuantity):
         return FormatGrouped(CCur(value), 3);
       case Code(Kind::kPrice):
+      case Code(Kind::kWeight):
         return FormatGrouped(CCur(value), 4);
       default:
         return WithComma(CStr(value));

@@ -67,7 +67,7 @@ std::string CsvValue(const Variant& value, int32_t kind, CsvLocale locale) {
   int decimals = -1;
   if (kind == Code(Kind::kMoney)) decimals = 2;
   if (kind == Code(Kind::kQuantity)) decimals = 3;
-  if (kind == Code(Kind::kPrice)) decimals = 4;
+  if (kind == Code(Kind::kPrice) || kind == Code(Kind::kWeight)) decimals = 4;
   std::string text = decimals < 0
                          ? (value.Type() == VarType::kDouble ? fmt::format("{}", value.AsDouble())
                                                              : CCur(value).ToString())

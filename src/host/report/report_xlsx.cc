@@ -38,6 +38,7 @@ const char* NumberFormat(int32_t kind) {
     case Code(Kind::kQuantity):
       return "#,##0.000";
     case Code(Kind::kPrice):
+    case Code(Kind::kWeight):
       return "#,##0.0000";
     case Code(Kind::kDate):
     case Code(Kind::kFixDocDate):
@@ -142,10 +143,10 @@ double NumberChars(const Variant& value, int32_t kind) {
   const double x = std::abs(CDbl(value));
   int digits = 1;
   for (double limit = 10; x >= limit && digits < 20; limit *= 10) ++digits;
-  const int decimals = kind == Code(Kind::kMoney)      ? 3
-                       : kind == Code(Kind::kQuantity) ? 4
-                       : kind == Code(Kind::kPrice)    ? 5
-                                                       : 0;
+  const int decimals = kind == Code(Kind::kMoney)                                  ? 3
+                       : kind == Code(Kind::kQuantity)                             ? 4
+                       : kind == Code(Kind::kPrice) || kind == Code(Kind::kWeight) ? 5
+                                                                                   : 0;
   return digits + (digits - 1) / 3 + decimals + (CDbl(value) < 0 ? 1 : 0);
 }
 

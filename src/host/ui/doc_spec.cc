@@ -39,6 +39,17 @@ constexpr KnownAddField kKnownAddFields[] = {
     {"MMO", "AddFld.WriteOffPrice", "Nurašymo kaina", Code(Kind::kPrice)},
     {"MKO", "AddFld.WriteOffPrice", "Nurašymo kaina", Code(Kind::kPrice)},
     {"MFC", "AddFld.DirectCost", "Tiesioginės išlaidos", Code(Kind::kMoney)},
+    {"PACK", "AddFld.PackMaterialKind", "Medžiaga", Code(Kind::kCode)},
+    {"PACK", "AddFld.PackMaterial", "Medžiagos pavadinimas", Code(Kind::kName)},
+    {"PACK", "AddFld.PackType", "Tipas", Code(Kind::kLongId)},
+    {"PACK", "AddFld.PackTypeName", "Tipo pavadinimas", Code(Kind::kName)},
+    {"PACK", "AddFld.UnitName", "Mat. vnt. pavadinimas", Code(Kind::kName)},
+    {"PACK", "AddFld.SaleManufactAmount", "Parduota pagaminta, t", Code(Kind::kWeight)},
+    {"PACK", "AddFld.SaleImportAmount", "Parduota įvežta, t", Code(Kind::kWeight)},
+    {"PACK", "AddFld.ExportAmount", "Išvežta, t", Code(Kind::kWeight)},
+    {"PACK", "AddFld.NotSaleAmount", "Neparduota, t", Code(Kind::kWeight)},
+    {"PACK", "AddFld.UsedPackInSaleAmount", "Panaudota pakuotėms, t", Code(Kind::kWeight)},
+    {"PACK", "AddFld.ReturnAmount", "Grąžinta, t", Code(Kind::kWeight)},
 };
 
 std::string ShownText(const Variant& value) {
@@ -48,7 +59,7 @@ std::string ShownText(const Variant& value) {
 
 bool IsNumericKind(int32_t kind) {
   return kind == Code(Kind::kMoney) || kind == Code(Kind::kQuantity) ||
-         kind == Code(Kind::kPrice) || kind == Code(Kind::kLongId);
+         kind == Code(Kind::kPrice) || kind == Code(Kind::kWeight) || kind == Code(Kind::kLongId);
 }
 
 NamedValueListPtr CopyOf(const NamedValueList& list) {
@@ -427,7 +438,8 @@ DocSpecColumn& DocSpec::EditableColumn(std::string_view key) {
 Variant DocSpec::ParseValue(const DocSpecColumn& column, std::string_view text) const {
   const std::string value = Stripped(text);
   const int32_t kind = column.Kind();
-  if (kind == Code(Kind::kQuantity) || kind == Code(Kind::kMoney) || kind == Code(Kind::kPrice)) {
+  if (kind == Code(Kind::kQuantity) || kind == Code(Kind::kMoney) || kind == Code(Kind::kPrice) ||
+      kind == Code(Kind::kWeight)) {
     std::string normal = value;
     std::replace(normal.begin(), normal.end(), ',', '.');
     std::optional<Currency> number = Currency::Parse(normal);

@@ -197,9 +197,14 @@ bool SystemDialog::Load(Variant& mode) {
 
 void SystemDialog::BindField(Control& control, std::string_view field,
                              std::string_view lock_field) {
-  doc_->Fields().Item(field);  // a field the document lacks is refused now (error 9)
-  if (!lock_field.empty()) doc_->Fields().Item(lock_field);
   bindings_.push_back({&control, std::string(field), std::string(lock_field), false});
+  try {
+    BoundValue(bindings_.back());  // a field the document lacks is refused now (error 9)
+    if (!lock_field.empty()) doc_->Fields().Item(lock_field);
+  } catch (...) {
+    bindings_.pop_back();
+    throw;
+  }
 }
 
 void SystemDialog::BindPersonField(Control& control, std::string_view field, int32_t /*kind*/,
@@ -209,6 +214,15 @@ void SystemDialog::BindPersonField(Control& control, std::string_view field, int
   if (control.Type() == ControlType::kCombo && CStr(control.Property("TableName")).empty()) {
     control.SetProperty("TableName", Variant("REFPerson"));
   }
+}
+
+NamedValue& SystemDialog::BoundValue(const Binding& binding) const {
+  constexpr std::string_view kAddPrefix = "AddFld.";
+  if (binding.field.size() > kAddPrefix.size() &&
+      EqualsIgnoreCase(std::string_view(binding.field).substr(0, kAddPrefix.size()), kAddPrefix)) {
+    return doc_->AddFields().Item(std::string_view(binding.field).substr(kAddPrefix.size()));
+  }
+  return doc_->Fields().Item(binding.field);
 }
 
 const SystemDialog::Binding* SystemDialog::BindingOf(const Control& control) const {
@@ -278,18 +292,16 @@ void SystemDialog::Refresh() {
 }
 
 void SystemDialog::CopyFormToDoc() {
-  NamedValueList& fields = doc_->Fields();
   for (const Binding& binding : bindings_) {
     if (IsLocked(*binding.control)) continue;
-    fields.Item(binding.field).SetValue(FieldValueOf(*binding.control));
+    BoundValue(binding).SetValue(FieldValueOf(*binding.control));
   }
   exchanged_ = true;
 }
 
 void SystemDialog::CopyDocToForm() {
-  const NamedValueList& fields = doc_->Fields();
   for (const Binding& binding : bindings_) {
-    const Variant& value = fields.Item(binding.field).Value();
+    const Variant& value = BoundValue(binding).Value();
     if (binding.control->Type() == ControlType::kCombo) {
       ShowCode(*binding.control, value);
     } else {

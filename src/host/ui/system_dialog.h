@@ -25,7 +25,8 @@
 //          the dialog's changes committed,
 //          AfterWriteRecord(idc, inserted), then DocToForm.
 //
-// Bindings. BindField ties a control to a document field and, optionally, a lock field: while
+// Bindings. BindField ties a control to a document field ("AddFld.<name>" names an additional
+// header field of the document's type) and, optionally, a lock field: while
 // the lock field is set (e.g. "IsPosted" = 1) the control is read-only, the person cannot set
 // it and FormToDoc leaves its field alone. BindPersonField does the same for a person combo
 // (over "REFPerson").
@@ -208,6 +209,8 @@ class SystemDialog final : public virtual Object, public DialogSession {
   struct DocState;
 
   const Binding* BindingOf(const Control& control) const;
+  // The document's field a binding names (error 9 when the document has none).
+  NamedValue& BoundValue(const Binding& binding) const;
   void ApplyLocks();
   void RequireLoaded(std::string_view what) const;
   [[noreturn]] void Refuse(const std::string& description) const;
