@@ -153,6 +153,9 @@ void RunDialog(const CLI::App& cmd, const DialogOptions& o) {
     // With --json standard output carries only the JSON: the drawn form goes to standard error.
     scripted->SetDialogOutput(JsonOutput() ? &std::cerr : &std::cout);
     scripted->AnswerDialog({Commands(cmd, o)});
+    // A print form with a parameter form of its own (the declaration's year and preparer) is
+    // confirmed as the document fills it in.
+    for (size_t i = 0; i < o.prints.size(); ++i) scripted->AnswerForm({"", true, {}});
   }
   host::ScopedOperator scoped_operator(op);
 
@@ -207,10 +210,11 @@ void AddDialogCommands(CLI::App& app) {
   auto o = std::make_shared<DialogOptions>();
   auto* cmd = app.add_subcommand(
       "dialog",
-      "open a document in its dialog (MMO item write-off, MFC finished-goods receipt) and work "
-      "on it as a person does; the options run in the order given, and the first one the "
+      "open a document in its dialog (MMO item write-off, MFC finished-goods receipt, PACK "
+      "packaging declaration) and work on it as a person does; the options run in the order given, "
+      "and the first one the "
       "dialog refuses stops the run with nothing written");
-  cmd->add_option("TYPE", o->type, "the document type: MMO or MFC")->required();
+  cmd->add_option("TYPE", o->type, "the document type: MMO, MFC or PACK")->required();
   cmd->add_option("--book", o->book, "the book file")->required();
   cmd->add_option("--doc", o->doc, "open the document of this IDC");
   cmd->add_flag("--new", o->is_new, "open a new document");
@@ -232,7 +236,7 @@ void AddDialogCommands(CLI::App& app) {
   cmd->add_flag("--post", o->post, "post the document when it is saved (ticks chCarry first)");
   cmd->add_option("--print", o->prints,
                   "print the document with this print form (CRepWriteOff, CRepWriteOffAR, "
-                  "CRepWriteOffCalc; CRepMFC) to the next -o FILE (repeatable)")
+                  "CRepWriteOffCalc; CRepMFC; CRepPACK) to the next -o FILE (repeatable)")
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   cmd->add_option("-o,--output", o->outputs,
                   "the file of a --print; its extension is the format: .html, .xlsx, .csv, .json")

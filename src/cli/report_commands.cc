@@ -75,6 +75,8 @@ void PrintDocument(const ReportOptions& o, host::ReportFormat format,
   auto scripted = std::make_shared<host::ScriptedOperator>(
       "the act is printed from the document's dialog without questions", &std::cerr);
   scripted->AnswerDialog({{host::ParseDialogCommand("press btUsePrint")}});
+  // A print form with a parameter form of its own takes the --set values there.
+  scripted->AnswerForm(FormFilling(o.sets, o.cancel));
   host::ScopedOperator scoped(scripted);
   auto app = std::make_shared<host::ReportApp>();
   app->SetCurrentBook(book);
@@ -117,7 +119,8 @@ void RunReportCommand(const ReportOptions& o) {
     nlohmann::ordered_json classes = nlohmann::ordered_json::array();
     for (const std::string& name : host::ReportClasses(component_host, library)) {
       // The acts print one document from its dialog: they are run with --doc.
-      const bool act = host::FindPrintForm(name) != nullptr;
+      const host::PrintForm* form = host::FindPrintForm(name);
+      const bool act = form != nullptr && form->document_only;
       if (JsonOutput()) {
         classes.push_back({{"class", name}, {"title", host::ReportTitle(name)}, {"act", act}});
       } else {
@@ -148,7 +151,7 @@ void RunReportCommand(const ReportOptions& o) {
   if (o.bar_code)
     throw Error(kErrInvalidCall, "qts report",
                 "--bar-code prints a document's act: give --doc IDC");
-  if (host::FindPrintForm(o.report)) {
+  if (const host::PrintForm* form = host::FindPrintForm(o.report); form && form->document_only) {
     throw Error(kErrInvalidCall, "qts report",
                 o.report + " prints the act of one document from its dialog: give --doc IDC");
   }

@@ -3,6 +3,7 @@
 #include "core/convert.h"
 #include "dialogs/frm_mfc.h"
 #include "dialogs/frm_mmo.h"
+#include "dialogs/frm_pack.h"
 #include "frame/catalogue.h"
 #include "host/data/named_value_list.h"
 #include "host/ui/dialog_form.h"
@@ -41,6 +42,7 @@ ObjectPtr CreateTarnUserDialogs::CreateDialogs(std::string& /*ObjName*/, Variant
   const std::string& type = parm.AsString();
   if (type == "MFC") return std::make_shared<frmMFC>();
   if (type == "MMO") return std::make_shared<frmMMO>();
+  if (type == "PACK") return std::make_shared<frmPACK>();
   return nullptr;
 }
 

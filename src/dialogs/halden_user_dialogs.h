@@ -1,7 +1,6 @@
 // The dialog dispatcher: how the host opens a document dialog of this component.
 //   - CreateTarnUserDialogs turns a document type code into a new form: "MFC" frmMFC, "MMO"
-//     frmMMO (compared exactly, case-sensitive); any other code gives no form. ("PACK" has its
-//     own form, which this build does not contain: it gives no form either.)
+//     frmMMO, "PACK" frmPACK (compared exactly, case-sensitive); any other code gives no form.
 //   - HaldenUserDialogs is the IHaldenDialog the host holds for one open dialog: Init makes the
 //     host's SystemDialog, gets the form for the type and has the SystemDialog load it; every
 //     other member is forwarded to the SystemDialog, and the SystemDialog's load, show and

@@ -4,6 +4,7 @@
 
 #include "dialogs/frm_mfc.h"
 #include "dialogs/frm_mmo.h"
+#include "dialogs/frm_pack.h"
 #include "dialogs/testing/dialog_book.h"
 #include "host/documents/th_document.h"
 #include "host/interfaces.h"
@@ -23,7 +24,8 @@ TEST(CreateTarnUserDialogsTest, MakesTheFormOfATypeCodeComparedExactly) {
   auto form_of = [&](Variant type) { return factory.CreateDialogs(name, type); };
   EXPECT_NE(std::dynamic_pointer_cast<frmMMO>(form_of(Variant("MMO"))), nullptr);
   EXPECT_NE(std::dynamic_pointer_cast<frmMFC>(form_of(Variant("MFC"))), nullptr);
-  for (const Variant& other : {Variant("mmo"), Variant("MMO "), Variant("PACK"), Variant("MKO"),
+  EXPECT_NE(std::dynamic_pointer_cast<frmPACK>(form_of(Variant("PACK"))), nullptr);
+  for (const Variant& other : {Variant("mmo"), Variant("MMO "), Variant("pack"), Variant("MKO"),
                                Variant(int32_t{5}), Variant::Null()}) {
     EXPECT_EQ(form_of(other), nullptr);
   }
@@ -93,7 +95,7 @@ TEST_F(DialogBook, TheCallersCancelOfTheLoadStopsTheFormFromLoading) {
 }
 
 TEST_F(DialogBook, ATypeWithoutAFormOrADocumentOfAnotherTypeIsRefused) {
-  for (const char* type : {"mmo", "PACK"}) {
+  for (const char* type : {"mmo", "MKO"}) {
     try {
       Open(type, 0);
       ADD_FAILURE() << type;

@@ -27,26 +27,26 @@ using B = PackBlock;
 using O = PackOrigin;
 using V = VatRule;
 constexpr DeclarationColumn kColumns[] = {
-    {"f502", kListSales, 0, B::kSub80, false, O::kDomestic, V::kNotIn, true},
-    {"f503", kListSales, 0, B::kSub80, false, O::kForeign, V::kNotOutAndIn, true},
-    {"f504", kListSales, 0, B::kSub80, false, O::kForeign, V::kOut, true},
-    {"f505", kListPurchases, 0, B::kSub80, false, O::kForeign, V::kNone, true},
-    {"f506", kListSales, 0, B::kType1, false, O::kDomestic, V::kNotOut, false},
-    {"f507", kListSales, 1, B::kType23, false, O::kDomestic, V::kNotOut, false},
-    {"f508", kListSales, 0, B::kType1, false, O::kForeign, V::kNotOutAndIn, false},
-    {"f509", kListContent, 1, B::kType23, false, O::kForeign, V::kNone, false},
-    {"f510", kListSales, 0, B::kType1, false, O::kForeign, V::kOut, false},
-    {"f511", kListSales, 1, B::kType23, false, O::kForeign, V::kOut, false},
-    {"f512", kListPurchases, 0, B::kType1, false, O::kForeign, V::kNone, false},
-    {"f513", kListPurchases, 0, B::kType23, false, O::kForeign, V::kNone, false},
-    {"f602", kListSales, 0, B::kType1, true, O::kDomestic, V::kNotIn, false},
-    {"f603", kListSales, 1, B::kType23, true, O::kDomestic, V::kNotOut, false},
-    {"f604", kListSales, 0, B::kType1, true, O::kForeign, V::kNotOutAndIn, false},
-    {"f605", kListContent, 1, B::kType23, true, O::kForeign, V::kNone, false},
-    {"f606", kListSales, 0, B::kType1, true, O::kForeign, V::kOut, false},
-    {"f607", kListSales, 1, B::kType23, true, O::kForeign, V::kOut, false},
-    {"f608", kListReturns, 0, B::kType1, true, O::kAny, V::kNone, false},
-    {"f609", kListReturns, 0, B::kType23, true, O::kAny, V::kNone, false},
+    {"f502", kListSales, 0, B::kSub80, false, O::kDomestic, V::kNotIn, true, "AmountB"},
+    {"f503", kListSales, 0, B::kSub80, false, O::kForeign, V::kNotOutAndIn, true, "AmountC"},
+    {"f504", kListSales, 0, B::kSub80, false, O::kForeign, V::kOut, true, "AmountD"},
+    {"f505", kListPurchases, 0, B::kSub80, false, O::kForeign, V::kNone, true, "AmountE"},
+    {"f506", kListSales, 0, B::kType1, false, O::kDomestic, V::kNotOut, false, "AmountF"},
+    {"f507", kListSales, 1, B::kType23, false, O::kDomestic, V::kNotOut, false, "AmountF"},
+    {"f508", kListSales, 0, B::kType1, false, O::kForeign, V::kNotOutAndIn, false, "AmountC"},
+    {"f509", kListContent, 1, B::kType23, false, O::kForeign, V::kNone, false, "AmountC"},
+    {"f510", kListSales, 0, B::kType1, false, O::kForeign, V::kOut, false, "AmountD"},
+    {"f511", kListSales, 1, B::kType23, false, O::kForeign, V::kOut, false, "AmountD"},
+    {"f512", kListPurchases, 0, B::kType1, false, O::kForeign, V::kNone, false, "AmountE"},
+    {"f513", kListPurchases, 0, B::kType23, false, O::kForeign, V::kNone, false, "AmountE"},
+    {"f602", kListSales, 0, B::kType1, true, O::kDomestic, V::kNotIn, false, "AmountF"},
+    {"f603", kListSales, 1, B::kType23, true, O::kDomestic, V::kNotOut, false, "AmountF"},
+    {"f604", kListSales, 0, B::kType1, true, O::kForeign, V::kNotOutAndIn, false, "AmountC"},
+    {"f605", kListContent, 1, B::kType23, true, O::kForeign, V::kNone, false, "AmountC"},
+    {"f606", kListSales, 0, B::kType1, true, O::kForeign, V::kOut, false, "AmountD"},
+    {"f607", kListSales, 1, B::kType23, true, O::kForeign, V::kOut, false, "AmountD"},
+    {"f608", kListReturns, 0, B::kType1, true, O::kAny, V::kNone, false, "AmountG"},
+    {"f609", kListReturns, 0, B::kType23, true, O::kAny, V::kNone, false, "AmountG"},
 };
 
 const host::SqlTools& Sql() { return *host::SqlTools::Instance(); }
@@ -75,9 +75,26 @@ std::string VatCondition(VatRule rule) {
 
 std::string ColumnConditionText(const DeclarationColumn& c) {
   const host::SqlTools& sql = Sql();
-  std::vector<std::string> parts = {
-      sql.ColumnCondition("D.List", Kind::kLongId, host::kOpEqual, Variant(c.list)),
-      sql.ColumnCondition("D.Category", Kind::kCategory, host::kOpEqual, Variant(c.category))};
+  return sql.JoinConditions(
+      host::kJoinAnd,
+      {sql.ColumnCondition("D.List", Kind::kLongId, host::kOpEqual, Variant(c.list)),
+       sql.ColumnCondition("D.Category", Kind::kCategory, host::kOpEqual, Variant(c.category)),
+       BlockCondition(c), VatCondition(c.vat)});
+}
+
+Currency Amount(const host::NamedValueList& row, const char* name) {
+  const Variant& value = row.Item(name).Value();
+  if (value.IsNull() || value.IsEmpty()) return Currency();
+  return CCur(value);
+}
+
+}  // namespace
+
+std::span<const DeclarationColumn> DeclarationColumns() { return kColumns; }
+
+std::string BlockCondition(const DeclarationColumn& c) {
+  const host::SqlTools& sql = Sql();
+  std::vector<std::string> parts;
   switch (c.block) {
     case PackBlock::kSub80:
       parts.push_back(
@@ -95,25 +112,8 @@ std::string ColumnConditionText(const DeclarationColumn& c) {
     parts.push_back(c.origin == PackOrigin::kDomestic ? "D.IsDomManufact = 1"
                                                       : "D.IsDomManufact = 0");
   }
-  parts.push_back(VatCondition(c.vat));
   return sql.JoinConditions(host::kJoinAnd, parts);
 }
-
-Currency Amount(const host::NamedValueList& row, const char* name) {
-  const Variant& value = row.Item(name).Value();
-  if (value.IsNull() || value.IsEmpty()) return Currency();
-  return CCur(value);
-}
-
-Currency Last(const host::NamedValueList& row, std::initializer_list<const char*> names) {
-  std::vector<Currency> values;
-  for (const char* name : names) values.push_back(Amount(row, name));
-  return LastNonZero(values);
-}
-
-}  // namespace
-
-std::span<const DeclarationColumn> DeclarationColumns() { return kColumns; }
 
 Currency LastNonZero(std::span<const Currency> values) {
   for (auto it = values.rbegin(); it != values.rend(); ++it) {
@@ -130,12 +130,17 @@ std::string CaseWhen(std::string_view condition, std::string_view then,
 
 PackAmounts AmountsOf(const host::NamedValueList& row, bool reusable) {
   PackAmounts a;
-  a.sale_manufact = Amount(row, "f502");
-  a.sale_import = Last(row, {"f503", "f508", "f509", "f604", "f605"});
-  a.export_amount = Last(row, {"f504", "f510", "f511", "f606", "f607"});
-  a.not_sale = Last(row, {"f505", "f512", "f513"});
-  a.used_in_sale = Last(row, {"f506", "f507", "f602", "f603"});
-  if (reusable) a.returned = Last(row, {"f608", "f609"});
+  for (const DeclarationColumn& c : kColumns) {
+    const Currency tonnes = Amount(row, c.name);
+    if (tonnes == Currency()) continue;
+    const std::string_view saved = c.saved;
+    if (saved == "AmountB") a.sale_manufact = tonnes;
+    if (saved == "AmountC") a.sale_import = tonnes;
+    if (saved == "AmountD") a.export_amount = tonnes;
+    if (saved == "AmountE") a.not_sale = tonnes;
+    if (saved == "AmountF") a.used_in_sale = tonnes;
+    if (saved == "AmountG" && reusable) a.returned = tonnes;
+  }
   return a;
 }
 
@@ -294,7 +299,7 @@ host::QueryPtr PackDeclaration::DeclarationQuery() const {
   for (const DeclarationColumn& c : kColumns) {
     summed->Fields()
         .AddColumn(
-            c.name, Kind::kQuantity,
+            c.name, Kind::kWeight,
             CaseWhen(ColumnConditionText(c), c.material ? kMaterialWeight : kPackagingWeight, "0"))
         .SetAggregate(host::kAggregateSum);
   }
@@ -303,7 +308,10 @@ host::QueryPtr PackDeclaration::DeclarationQuery() const {
   std::string any = "COALESCE(";
   for (const DeclarationColumn& c : kColumns) any += "NULLIf(D." + std::string(c.name) + ",0), ";
   result->AddWhere(any + "0) <> 0 ");
-  result->OrderBy("D.PackMaterialKind, D.PackType, D.GoodCode, D.UnitCode, D.List, D.DocTypeCode");
+  // Equal keys are ordered by their VAT directions, a missing one first on every backend.
+  result->OrderBy(
+      "D.PackMaterialKind, D.PackType, D.GoodCode, D.UnitCode, D.List, D.DocTypeCode, "
+      "COALESCE(D.OutVATDirection, ''), COALESCE(D.IncVATDirection, '')");
   return result;
 }
 

@@ -66,6 +66,10 @@ struct DeclarationColumn {
   PackOrigin origin;
   VatRule vat;
   bool material;  // the goods' own weight; otherwise the packaging's
+  // The amount of a saved declaration row the column is read back from ("AmountB" ... "AmountG":
+  // SaleManufactAmount, SaleImportAmount, ExportAmount, NotSaleAmount, UsedPackInSaleAmount,
+  // ReturnAmount): a row's amount is the last non-zero of the columns that map to it.
+  const char* saved;
 };
 
 // "f502" ... "f513", "f602" ... "f609", in the order the query adds them.
@@ -86,6 +90,11 @@ PackAmounts AmountsOf(const host::NamedValueList& row, bool reusable);
 
 // Scanning from the last value to the first, the first that is not 0; 0 when all are.
 Currency LastNonZero(std::span<const Currency> values);
+
+// The column's goods conditions over the alias D (sub-category 80 or the packaging type, the
+// reusable flag, the origin), joined with AND: what the declaration report splits the saved
+// amounts by.
+std::string BlockCondition(const DeclarationColumn& column);
 
 // "CASE WHEN " + condition + " THEN " + then + " ELSE " + otherwise + " END".
 std::string CaseWhen(std::string_view condition, std::string_view then, std::string_view otherwise);

@@ -36,7 +36,7 @@ Filling With(Filling filling, Filling more) {
 }
 
 // Each report with the form filled twice: choosing nothing, and choosing a store, a goods
-// group, a supplier or a committee.
+// group, a supplier, a committee or a preparer.
 std::vector<ReportCase> Cases() {
   return {
       {"CRepStoreRestByTerm",
@@ -64,6 +64,8 @@ std::vector<ReportCase> Cases() {
       {"CRepWriteOffSvyd", With(kYear, {{"edNumb", Variant("A-2")},
                                         {"cbMember_Head", Variant("P002")},
                                         {"cbMember1", Variant("P003")}})},
+      {"CRepPACK", {{"edRepDate", Variant("2026-01-01")}}},
+      {"CRepPACK", {{"edRepDate", Variant("2026-06-30")}, {"cbPerson", Variant("P002")}}},
   };
 }
 

@@ -49,8 +49,6 @@ TEST_F(ComponentHostTest, RefusalsSayWhatIsMissing) {
                         "not registered");
   EXPECT_QTS_ERROR_TEXT(host_.CreateObject("QTS_Inventory.IMDocSupport"), kErrCannotCreate,
                         "not creatable");
-  EXPECT_QTS_ERROR_TEXT(host_.CreateObject("QTS_Inventory.CRepPACK"), kErrCannotCreate,
-                        "not part of this build");
 }
 
 TEST_F(ComponentHostTest, ABrokenServerPathIsReportedWithTheLoadersReason) {

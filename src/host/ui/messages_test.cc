@@ -65,6 +65,8 @@ constexpr MessageUse kMessages[] = {
     {22725, 0, "report parameter form frmRepWriteOffSvyd: caption \"Komisija :\""},
     {22726, 0, "report parameter form frmRepWriteOffSvyd: caption \"Pirmininkas :\""},
     {22727, 0, "report parameter form frmRepWriteOffSvyd: caption \"Nariai :\""},
+    {30816, 0, "report parameter form frmRepPack: caption \"Metai :\""},
+    {30817, 0, "report parameter form frmRepPack: caption \"Ataskaitos rengėjas :\""},
     {8381, 3, "fuel write-off: rest too small; shortage, quantity, rest"},
     {8382, 0, "write-off title for a fuel-store write-off of a vehicle period document"},
     {8383, 0, "write-off title for an other-store write-off of a vehicle period document"},
