@@ -348,7 +348,7 @@ host::QueryPtr frmPACK::DeclarationData(int32_t year, int32_t doc_id, bool reusa
   return wrapped;
 }
 
-host::RecordsetPtr frmPACK::DataList4Report(int32_t year, int32_t doc_id, bool reusable) {
+host::QueryPtr frmPACK::ReportTableQuery(int32_t year, int32_t doc_id, bool reusable) {
   host::QueryPtr data = DeclarationData(year, doc_id, reusable);
   host::NamedValueList& f = data->Fields();
   f.KeepOnly({});
@@ -364,19 +364,22 @@ host::RecordsetPtr frmPACK::DataList4Report(int32_t year, int32_t doc_id, bool r
   host::AppContextPtr book = ReportBook();
   host::QueryPtr table = frame::WrapQuery(data, "D", Variant(), book, false);
   table->OrderBy("Code");
+  return table;
+}
+
+host::RecordsetPtr frmPACK::DataList4ReportA(int32_t year, int32_t doc_id) {
+  host::QueryPtr table = ReportTableQuery(year, doc_id, false);
   table->Open();
   return table->OpenRecordset();
 }
 
-host::RecordsetPtr frmPACK::DataList4ReportA(int32_t year, int32_t doc_id) {
-  return DataList4Report(year, doc_id, false);
-}
-
 host::RecordsetPtr frmPACK::DataList4ReportB(int32_t year, int32_t doc_id) {
-  return DataList4Report(year, doc_id, true);
+  host::QueryPtr table = ReportTableQuery(year, doc_id, true);
+  table->Open();
+  return table->OpenRecordset();
 }
 
-host::RecordsetPtr frmPACK::Test() { return DataList4Report(Date::Today().Year(), 0, true); }
+host::RecordsetPtr frmPACK::Test() { return DataList4ReportB(Date::Today().Year(), 0); }
 
 void frmPACK::Form_Unload() {
   if (m_DlgBase) {

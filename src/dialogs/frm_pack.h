@@ -56,6 +56,8 @@ class frmPACK final : public MaterialForm {
   // Table A (f502 ... f513, non-reusable declarations) and table B (f602 ... f609, reusable)
   // per material kind ("Code", "Name"), by code.
   host::RecordsetPtr DataList4ReportA(int32_t year, int32_t doc_id);
+  // The query of table A (`reusable` False) or B, not opened.
+  host::QueryPtr ReportTableQuery(int32_t year, int32_t doc_id, bool reusable);
   host::RecordsetPtr DataList4ReportB(int32_t year, int32_t doc_id);
   // Table B of every saved reusable declaration of the current book; a check with no effect.
   host::RecordsetPtr Test();
@@ -75,7 +77,6 @@ class frmPACK final : public MaterialForm {
   void m_SpecList_AfterChangeColValue(const std::string& column, host::NamedValueList& row);
   void btFillSpec_Click();
   void btUsePrint_Click();
-  host::RecordsetPtr DataList4Report(int32_t year, int32_t doc_id, bool reusable);
   host::AppContextPtr ReportBook();
 
   std::shared_ptr<host::DocDialogBase> m_DlgBase;

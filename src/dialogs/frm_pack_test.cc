@@ -13,6 +13,7 @@
 #include "frame/module_functions.h"
 #include "host/data/recordset.h"
 #include "host/documents/th_document.h"
+#include "host/testing/test_book.h"
 #include "host/ui/doc_spec.h"
 #include "host/ui/scripted_operator.h"
 
@@ -143,9 +144,19 @@ TEST_F(PackDialogTest, AFailingFillLeavesTheRowsAsTheyWere) {
   const int32_t doc_id = DocId();
   Do({"press btFillSpec", "save", "cell 1 AddFld.SaleManufactAmount 7", "save"});
   const std::vector<std::string> before = Rows(doc_id);
-  book_->Connection().Execute(
-      "CREATE TRIGGER refuse_fifth BEFORE INSERT ON \"T$THGoodSpec\""
-      " WHEN NEW.\"PosNumb\" = 5 BEGIN SELECT RAISE(ABORT, 'row refused'); END");
+  // The book's own refusal, written for the backend the test runs on.
+  if (host::testing::BooksOnServer()) {
+    book_->Connection().Execute(
+        "CREATE FUNCTION refuse_fifth() RETURNS trigger AS $$ BEGIN IF NEW.\"PosNumb\" = 5 THEN"
+        " RAISE EXCEPTION 'row refused'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql");
+    book_->Connection().Execute(
+        "CREATE TRIGGER refuse_fifth BEFORE INSERT ON \"T$THGoodSpec\" FOR EACH ROW"
+        " EXECUTE FUNCTION refuse_fifth()");
+  } else {
+    book_->Connection().Execute(
+        "CREATE TRIGGER refuse_fifth BEFORE INSERT ON \"T$THGoodSpec\""
+        " WHEN NEW.\"PosNumb\" = 5 BEGIN SELECT RAISE(ABORT, 'row refused'); END");
+  }
   operator_->Answer(kMsgPackReplaceRows, host::MessageAnswer::kOk);
   Do({"press btFillSpec"});
   ASSERT_EQ(operator_->Errors().size(), 1u);
