@@ -36,6 +36,7 @@
 #include "host/data/query.h"
 #include "host/documents/th_document.h"
 #include "host/interfaces.h"
+#include "host/ui/doc_spec.h"
 #include "host/ui/operator.h"
 #include "host/ui/scripted_operator.h"
 #include "host/ui/system_dialog.h"
