@@ -395,10 +395,10 @@ TEST_F(SampleBookTest, HoldsEveryDocumentKindTheComponentServes) {
   const BookCounts counts = CountBook(Book());
   std::map<std::string, int64_t> docs(counts.documents.begin(), counts.documents.end());
   for (const char* type : {"MKO", "MFC", "MNC", "MAC", "MAE"}) EXPECT_GT(docs[type], 0) << type;
-  EXPECT_EQ(docs["PACK"], 0);  // declarations are made by the packaging form
+  EXPECT_EQ(docs["PACK"], 3);  // the first three quarters; the fourth is left to the form
   std::map<std::string, int64_t> tables(counts.tables.begin(), counts.tables.end());
-  for (const char* t :
-       {"STOrderSpec", "STPostLot", "MKOTHGoodSpec", "MFCTHGoodSpec", "MNCTHGoodSpec"}) {
+  for (const char* t : {"STOrderSpec", "STPostLot", "MKOTHGoodSpec", "MFCTHGoodSpec",
+                        "MNCTHGoodSpec", "PACKTHGoodSpec"}) {
     EXPECT_GT(tables[t], 0) << t;
   }
 }
@@ -464,45 +464,44 @@ TEST_F(SampleBookTest, ForeignReceiptsCostInTheAccountingCurrency) {
   EXPECT_TRUE(currencies.count("EUR") && currencies.size() > 1);
 }
 
-// What the packaging declaration reads besides the sales of products: packaging sold as goods
-// under the usual VAT direction, abroad (10, 20) and with none; packaging made at home and
-// brought in; reusable packaging (pallets, jars) returned by customers.
-TEST_F(SampleBookTest, PackagingIsSoldReturnedAndOfBothOrigins) {
-  auto st = Book().Connection().Prepare(
-      "SELECT COALESCE(v.\"VATDirection\", '-'), COUNT(*) FROM " + Table(Book(), "THGoodSpec") +
-      " s JOIN " + Table(Book(), "THDocument") + " d ON d.\"IDC\" = s.\"DocID\" JOIN " +
-      Table(Book(), "REFGood") + " g ON g.\"Code\" = s.\"GoodCode\" LEFT JOIN " +
-      Table(Book(), "PRSFTHDocument") +
-      " v ON v.\"DocID\" = d.\"IDC\" WHERE d.\"DocTypeCode\" = 'PRSF' AND g.\"SubCategory\" = 80"
-      " GROUP BY 1 ORDER BY 1");
-  std::map<std::string, int64_t> sold;
-  while (st->Step()) sold[st->GetText(0)] = st->GetInt64(1);
-  for (const char* direction : {"-", "10", "20", "PVM1"})
-    EXPECT_GT(sold[direction], 0) << direction;
-
-  auto origin = Book().Connection().Prepare(
-      "SELECT g.\"IsDomManufact\", u.\"IsReusable\", COUNT(*) FROM " + Table(Book(), "REFGood") +
-      " g JOIN " + Table(Book(), "REFGoodUnit") +
-      " u ON u.\"GoodCode\" = g.\"Code\" WHERE g.\"SubCategory\" = 80 AND g.\"IsGroup\" = 0"
-      " GROUP BY 1, 2 ORDER BY 1, 2");
-  int kinds = 0;
-  while (origin->Step()) {
-    ++kinds;
-    EXPECT_GT(origin->GetInt64(2), 0);
+// The declared tonnes of packaging sold with products per quarter, kind and type, against the
+// posted TPPR rows of packaging and their unit weights.
+TEST_F(SampleBookTest, PackagingDeclarationsHoldTheQuarterSales) {
+  std::map<std::string, int64_t> expected;
+  auto sold = Book().Connection().Prepare(
+      "SELECT substr(d.\"DocumentDate\", 6, 2), u.\"PackMaterialKind\", u.\"PackType\","
+      " s.\"AmountAccount\", u.\"Weight\" FROM " +
+      Table(Book(), "THGoodSpec") + " s JOIN " + Table(Book(), "THDocument") +
+      " d ON d.\"IDC\" = s.\"DocID\" JOIN " + Table(Book(), "REFGoodUnit") +
+      " u ON u.\"GoodCode\" = s.\"GoodCode\" AND u.\"IsAccount\" = 1"
+      " WHERE d.\"DocTypeCode\" = 'TPPR' AND d.\"IsPosted\" = 1");
+  std::map<std::string, double> kg;
+  while (sold->Step()) {
+    const int quarter = (std::stoi(sold->GetText(0)) - 1) / 3;
+    if (quarter == 3) continue;
+    kg[std::to_string(quarter) + "|" + sold->GetText(1) + "|" + sold->GetText(2)] +=
+        sold->GetCurrency(3).ToDouble() * sold->GetCurrency(4).ToDouble();
   }
-  EXPECT_EQ(kinds, 4);  // made here or brought in, used once or reusable
-
-  auto returned = Book().Connection().Prepare(
-      "SELECT COUNT(*), MIN(u.\"IsReusable\") FROM " + Table(Book(), "THGoodSpec") + " s JOIN " +
-      Table(Book(), "THDocument") + " d ON d.\"IDC\" = s.\"DocID\" JOIN " +
-      Table(Book(), "THPartyAttribute") +
-      " p ON p.\"DocID\" = d.\"IDC\" AND p.\"RolePartyCode\" = 'CUST' JOIN " +
-      Table(Book(), "REFGoodUnit") +
-      " u ON u.\"GoodCode\" = s.\"GoodCode\" AND u.\"UnitCode\" = s.\"UnitCode\""
-      " WHERE d.\"DocTypeCode\" = 'PISF'");
-  ASSERT_TRUE(returned->Step());
-  EXPECT_GT(returned->GetInt64(0), 0);
-  EXPECT_EQ(returned->GetInt64(1), 1);  // only reusable packaging comes back
+  for (const auto& [key, v] : kg) expected[key] = Ten4(std::round(v / 1000 * 10000) / 10000);
+  auto st = Book().Connection().Prepare(
+      "SELECT d.\"CommingInForceDate\", d.\"TermsOfValidityDate\", a.\"PackMaterialKind\","
+      " a.\"PackType\", a.\"SaleManufactAmount\" FROM " +
+      Table(Book(), "PACKTHGoodSpec") + " a JOIN " + Table(Book(), "THDocument") +
+      " d ON d.\"IDC\" = a.\"DocID\"");
+  std::map<std::string, int64_t> declared;
+  while (st->Step()) {
+    const std::string begin = st->GetText(0);
+    const int quarter = (std::stoi(begin.substr(5, 2)) - 1) / 3;
+    EXPECT_EQ(begin.substr(8), "01");
+    EXPECT_EQ(std::stoi(st->GetText(1).substr(5, 2)), quarter * 3 + 3);
+    const int64_t amount = Ten4(st->GetCurrency(4).ToDouble());
+    if (amount != 0) {
+      declared[std::to_string(quarter) + "|" + st->GetText(2) + "|" + st->GetText(3)] = amount;
+    }
+  }
+  std::erase_if(expected, [](const auto& e) { return e.second == 0; });
+  EXPECT_FALSE(expected.empty());
+  EXPECT_EQ(declared, expected);
 }
 
 // Operation documents hang below a manufacturing order and follow its products' charts.

@@ -78,7 +78,6 @@ SampleGenerator::SampleGenerator(db::Connection& connection, std::string code, S
       code_(std::move(code)),
       size_(size),
       random_(seed),
-      pack_random_(seed ^ 0x5A17C0DEB0A7ull),
       scale_(size == SampleSize::kSmall ? 1 : 160),
       w_(std::make_unique<SampleWriters>(connection, code_)) {}
 
@@ -122,8 +121,6 @@ void SampleGenerator::GenerateDay(int day) {
       if (random_.Percent(15)) Requirement(date);
       if (random_.Percent(8)) DamageWriteOff(date);
       if (random_.Percent(10)) FinishedGoods(date);
-      if (pack_random_.Percent(20)) PackagingSale(date);
-      if (pack_random_.Percent(4)) PackagingReturn(date);
     }
   }
   const std::chrono::year_month_day ymd{today};
@@ -131,6 +128,10 @@ void SampleGenerator::GenerateDay(int day) {
   if (tomorrow.month() != ymd.month()) {
     const unsigned month = static_cast<unsigned>(ymd.month());
     VehicleMonth(fmt::format("{:04}-{:02}-01", kYear, month), date);
+    // The declarations of the first three quarters; the last one is left for the form to do.
+    if (month == 3 || month == 6 || month == 9) {
+      PackagingDeclaration(fmt::format("{:04}-{:02}-01", kYear, month - 2), date);
+    }
   }
 }
 
@@ -143,13 +144,8 @@ void SampleGenerator::Receipt(const std::string& date, const std::string& store,
   doc.posted = random_.Percent(97);
   doc.author = random_.Between(1, static_cast<int64_t>(persons_.size()));
   const int64_t direction = random_.Between(0, 9);
-  // 10 and 20: the directions of goods brought in from other countries; packaging from a
-  // foreign supplier always comes in under 10.
-  doc.vat_direction = direction < 8 ? "PVM1" : direction == 8 ? "10" : "20";
+  doc.vat_direction = direction < 8 ? "PVM1" : direction == 8 ? "PVM13" : "PVM14";
   doc.parties = {{"PAR", random_.Pick(suppliers_)}, {"DB", RandomPerson()}};
-  if (kind == GoodKind::kPackaging && client_country_[doc.parties.front().second] != "LT") {
-    doc.vat_direction = "10";
-  }
   // Polish suppliers invoice in zloty; some merchandise is bought in dollars.
   if (client_country_[doc.parties.front().second] == "PL") {
     doc.currency = "PLN";
@@ -230,8 +226,7 @@ void SampleGenerator::Sale(const std::string& date) {
   const std::string customer = random_.Pick(customers_);
   doc.parties = {{"CUST", customer}, {"PAR", customer}, {"CH", RandomPerson()}};
   const int64_t direction = random_.Between(0, 9);
-  // 10 and 20: sold abroad.
-  doc.vat_direction = direction < 8 ? "PVM1" : direction == 8 ? "10" : "20";
+  doc.vat_direction = direction < 8 ? "PVM1" : direction == 8 ? "PVM13" : "PVM15";
   const int64_t rows = random_.Between(2, 10);
   for (int64_t i = 0; i < rows; ++i) {
     SampleRow row;
@@ -568,59 +563,35 @@ void SampleGenerator::Operations(const std::string& date, int64_t order_id, cons
   }
 }
 
-// Packaging sold as goods from a sale store: under the usual direction, abroad (10, 20) or,
-// now and then, with no direction on the document at all.
-void SampleGenerator::PackagingSale(const std::string& date) {
+// A packaging declaration of a quarter: per material kind and type, the tonnes of packaging
+// sold with products (TPPR) and bought from abroad (PISF from a foreign supplier).
+void SampleGenerator::PackagingDeclaration(const std::string& begin, const std::string& end) {
+  const int quarter = (std::stoi(begin.substr(5, 2)) - 1) / 3;
   SampleDoc doc;
-  doc.type = "PRSF";
-  doc.date = date;
-  doc.store = pack_random_.Pick(sale_stores_);
-  doc.department = "PRK";
-  doc.posted = pack_random_.Percent(97);
-  doc.author = pack_random_.Between(1, static_cast<int64_t>(persons_.size()));
-  const std::string customer = pack_random_.Pick(customers_);
-  doc.parties = {{"CUST", customer}, {"PAR", customer}, {"CH", RandomPerson()}};
-  const int64_t direction = pack_random_.Between(0, 9);
-  doc.vat_direction = direction < 6 ? "PVM1" : direction == 6 ? "10" : direction < 9 ? "20" : "";
-  const std::vector<size_t>& packaging = goods_by_kind_[GoodKind::kPackaging];
-  const int64_t rows = pack_random_.Between(1, 3);
-  for (int64_t i = 0; i < rows; ++i) {
-    // Reusable packaging (jars, pallets) is a good part of what is sold as goods.
-    const bool reusable = pack_random_.Percent(40) && !reusable_packaging_.empty();
-    const std::vector<size_t>& from = reusable ? reusable_packaging_ : packaging;
-    const SampleGood& g = goods_[pack_random_.Pick(from)];
+  doc.type = "PACK";
+  doc.date = end;
+  doc.valid_from = begin;
+  doc.period_end = end;
+  doc.department = "ADM";
+  doc.author = 2;
+  for (const auto& [key, totals] : pack_totals_) {
+    const auto& [q, kind, type] = key;
+    if (q != quarter) continue;
     SampleRow row;
-    if (!TakeRow(doc.store, g, pack_random_.Between(5, 80) * kQtyScale, -1, doc.posted, row)) {
-      continue;
-    }
-    row.price = Round2(g.price * 1.3);
-    doc.rows.push_back(std::move(row));
-  }
-  if (!doc.rows.empty()) WriteDoc(doc);
-}
-
-// Reusable packaging (pallets, jars) a customer sends back: a receipt naming the customer.
-void SampleGenerator::PackagingReturn(const std::string& date) {
-  if (reusable_packaging_.empty()) return;
-  SampleDoc doc;
-  doc.type = "PISF";
-  doc.date = date;
-  doc.store = pack_random_.Pick(sale_stores_);
-  doc.department = "PRK";
-  doc.posted = true;
-  doc.author = pack_random_.Between(1, static_cast<int64_t>(persons_.size()));
-  doc.vat_direction = "PVM1";
-  const std::string customer = pack_random_.Pick(customers_);
-  doc.parties = {{"PAR", customer}, {"CUST", customer}, {"DB", RandomPerson()}};
-  const int64_t rows = pack_random_.Between(1, 3);
-  for (int64_t i = 0; i < rows; ++i) {
-    const SampleGood& g = goods_[pack_random_.Pick(reusable_packaging_)];
-    SampleRow row;
-    row.good = g.code;
-    row.unit = g.unit;
-    row.amount = row.amount_account = pack_random_.Between(5, 40) * kQtyScale;
-    row.price = Round2(g.price * 0.5);
-    row.fix_category = g.fix_category;
+    row.unit = "t";
+    const double sold = std::round(totals.sold / 1000.0 * 10000) / 10000;
+    const double imported = std::round(totals.imported / 1000.0 * 10000) / 10000;
+    row.fields = {kind,
+                  type,
+                  sold,
+                  imported,
+                  0.0,
+                  0.0,
+                  0.0,
+                  0.0,
+                  pack_kind_names_[kind],
+                  pack_type_names_[type],
+                  "tonos"};
     doc.rows.push_back(std::move(row));
   }
   WriteDoc(doc);
@@ -679,7 +650,7 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
                        role("CH")});
   TableWriter& header = *w_->header.at(doc.type);
   if (doc.type == "PISF" || doc.type == "PRSF" || doc.type == "TPPR") {
-    header.Insert({id, doc.vat_direction.empty() ? V() : V(doc.vat_direction)});
+    header.Insert({id, doc.vat_direction});
   } else if (doc.type == "MMO" || doc.type == "MKO") {
     header.Insert({id, doc.vehicle.empty() ? V() : V(doc.vehicle)});
   } else if (doc.type == "TKL") {
@@ -696,6 +667,7 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
       doc.type == "PISF" && role("PAR").Kind() == db::ValueKind::kText
           ? client_country_[role("PAR").Text()]
           : "LT";
+  const int quarter = (std::stoi(doc.date.substr(5, 2)) - 1) / 3;
   auto row_writer = w_->rows.find(doc.type);
   int64_t pos = 0;
   for (const SampleRow& r : doc.rows) {
@@ -751,6 +723,15 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
                              Qty(r.amount), Qty(r.amount_account), unit_cost});
       w_->post_lot.Insert(
           {order_spec, r.lot, store_id, r.good, Qty(r.amount), Qty(r.amount_account)});
+    }
+    if (doc.posted && !r.good.empty()) {
+      const SampleGood& g = goods_[good_index_.at(r.good)];
+      if (g.kind == GoodKind::kPackaging && (doc.type == "TPPR" || doc.type == "PISF")) {
+        PackTotals& t = pack_totals_[{quarter, g.pack_kind, g.pack_type}];
+        const double kg = Qty(r.amount_account) * g.weight;
+        if (doc.type == "TPPR") t.sold += kg;
+        if (doc.type == "PISF" && supplier_country != "LT") t.imported += kg;
+      }
     }
     for (size_t k = 0; k < r.answers.size(); ++k) {
       w_->content.Insert({spec_id, r.answers[k], r.good, Qty(r.answered[k])});

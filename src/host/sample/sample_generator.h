@@ -154,12 +154,7 @@ class SampleGenerator {
   void FinishedGoods(const std::string& date);
   void Operations(const std::string& date, int64_t order_id, const SampleDoc& order,
                   const std::vector<int64_t>& order_rows);
-  // Packaging sold as goods (PRSF of packaging, under any VAT direction or none) and reusable
-  // packaging returned by a customer (PISF naming the customer as CUST): what the packaging
-  // declaration reads besides the sales of products. Drawn from their own random source, so
-  // the rest of the book is what the seed gave before they were added.
-  void PackagingSale(const std::string& date);
-  void PackagingReturn(const std::string& date);
+  void PackagingDeclaration(const std::string& begin, const std::string& end);
   // The rate of `currency` on `date` (units per EUR; 1 for EUR).
   double RateOn(const std::string& currency, const std::string& date) const;
   // An outgoing row of `good` from `store`: up to `wanted` of its oldest lot (or of `lot` when
@@ -182,15 +177,13 @@ class SampleGenerator {
   std::string code_;
   SampleSize size_;
   SampleRandom random_;
-  SampleRandom pack_random_;  // the packaging sales and returns
-  int scale_;                 // documents per working day and kind, about
+  int scale_;  // documents per working day and kind, about
   std::unique_ptr<SampleWriters> w_;
   FifoLedger ledger_;
 
   std::vector<SampleGood> goods_;
   std::map<std::string, size_t> good_index_;
   std::map<GoodKind, std::vector<size_t>> goods_by_kind_;
-  std::vector<size_t> reusable_packaging_;
   std::vector<std::string> persons_;
   std::vector<std::string> suppliers_;
   std::vector<std::string> customers_;
@@ -202,12 +195,21 @@ class SampleGenerator {
   std::map<std::string, SampleEquipment> equipment_;
   std::map<std::string, std::string> client_country_;
   std::map<std::string, std::map<std::string, double>> rates_;  // currency -> date -> rate
+  // Packaging put on the market, per quarter (0..3), kind and type: kg sold in products,
+  // kg bought from abroad and sold.
+  struct PackTotals {
+    double sold = 0;
+    double imported = 0;
+  };
+  std::map<std::tuple<int, std::string, int>, PackTotals> pack_totals_;
   std::map<std::string, int> numbers_;
   std::map<std::string, StockFlow> flows_;  // per document type
   int64_t next_doc_id_ = 1;
   int64_t next_spec_id_ = 1;
   int64_t next_lot_property_ = 1;
   int64_t next_order_spec_ = 1;
+  std::map<std::string, std::string> pack_kind_names_;
+  std::map<int, std::string> pack_type_names_;
   // Requirement rows not yet answered: IDC, good, quantity (ten-thousandths).
   struct OpenRequirement {
     int64_t spec_id;

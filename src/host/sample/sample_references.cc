@@ -368,11 +368,13 @@ void SampleGenerator::WriteUnitsAndCategories() {
                                                    {"MED", "Medis"},
                                                    {"PET", "PET"}}) {
     w_->pack_kind.Insert({k.code, k.name});
+    pack_kind_names_[k.code] = k.name;
   }
   const std::vector<std::pair<int, const char*>> pack_types = {
       {1, "Pirminė pakuotė"}, {2, "Antrinė pakuotė"}, {3, "Transportinė pakuotė"}};
   for (const auto& [code, name] : pack_types) {
     w_->pack_type.Insert({code, name});
+    pack_type_names_[code] = name;
   }
 }
 
@@ -394,8 +396,7 @@ void SampleGenerator::AddGood(const std::string& parent, SampleGood good, int ca
                                                                         : "PLA";
     pack_kind = kind;
     pack_type = n.find("padėklas") != std::string::npos ? 3 : random_.Percent(70) ? 1 : 2;
-    // Pallets and glass jars go round: customers send them back.
-    reusable = n.find("padėklas") != std::string::npos || n.find("Stiklain") == 0 ? 1 : 0;
+    reusable = n.find("padėklas") != std::string::npos ? 1 : 0;
   }
   const double weight = static_cast<double>(random_.Between(5, 5000)) / 1000.0;
   const bool weighs_itself = good.unit == "kg";
@@ -417,7 +418,6 @@ void SampleGenerator::AddGood(const std::string& parent, SampleGood good, int ca
     w_->price.Insert({good.code, good.unit, "PARD", "2026-01-01",
                       static_cast<double>(std::llround(good.price * 135.0)) / 100.0});
   }
-  if (reusable) reusable_packaging_.push_back(goods_.size());
   good_index_[good.code] = goods_.size();
   goods_by_kind_[good.kind].push_back(goods_.size());
   goods_.push_back(std::move(good));
@@ -487,11 +487,8 @@ void SampleGenerator::WriteGoods() {
       g.fix_category = f.kind == GoodKind::kFuel || f.kind == GoodKind::kGas  ? 2
                        : f.kind == GoodKind::kMaterial && random_.Percent(20) ? 1
                                                                               : 0;
-      // Every other round of packaging variants is brought in from abroad.
-      const bool imported =
-          f.kind == GoodKind::kPackaging && (static_cast<size_t>(i) / f.names.size()) % 2 == 1;
       AddGood(f.variants.empty() ? f.group : sub_group, std::move(g), category, f.subcategory,
-              f.tracking, f.dom_manufact && !imported);
+              f.tracking, f.dom_manufact);
     }
   }
 }
