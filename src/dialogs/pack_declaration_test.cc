@@ -15,7 +15,6 @@
 #include "host/data/query.h"
 #include "host/data/testing/sample_book.h"
 #include "host/schema/schema.h"
-#include "reports/testing/report_harness.h"
 #include "sql/translator.h"
 
 namespace qts::dialogs {
@@ -192,26 +191,6 @@ TEST_F(PackDeclarationTest, TheStatementTranslatesForBothBackendsKeepingNotIn) {
     EXPECT_EQ(out.find("coalesce(\"D\".\"IncVATDirection\", '') IN"), std::string::npos);
     EXPECT_EQ(out.find("coalesce(\"D\".\"OutVATDirection\", '') IN"), std::string::npos);
   }
-}
-
-// The generated sample company's year reaches every declaration column: its sales, purchases
-// and sales of products hold packaging of both origins, used once and reusable, under every
-// VAT direction the columns tell apart, and reusable packaging comes back from customers.
-TEST(PackDeclarationSampleTest, TheSampleYearReachesEveryColumn) {
-  std::shared_ptr<host::AppContext> book = reports::testing::GeneratedBook();
-  std::set<std::string> reached;
-  for (bool reusable : {false, true}) {
-    PackDeclaration year(book, Date::FromYmd(2026, 1, 1), Date::FromYmd(2026, 12, 31), reusable);
-    host::QueryPtr q = year.BuildDeclarationQuery();
-    for (q->MoveFirst(); !q->Eof(); q->MoveNext()) {
-      for (const DeclarationColumn& c : DeclarationColumns()) {
-        if (CCur(q->Fields().Item(c.name).Value()) != Currency()) reached.insert(c.name);
-      }
-    }
-  }
-  std::set<std::string> all;
-  for (const DeclarationColumn& c : DeclarationColumns()) all.insert(c.name);
-  EXPECT_EQ(reached, all);
 }
 
 TEST_F(PackDeclarationTest, AnEmptyPeriodDeclaresNothing) {
