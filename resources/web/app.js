@@ -495,6 +495,7 @@ async function renderReport(reportClass) {
     try {
       result = await withProgress(() => api('POST', `/api/reports/${reportClass}/run`, { values: formValues(body, form) }));
     } catch (e) { return showError(e.error); }
+    for (const notice of result.notices || []) await showMessage(notice);
     if (!result.result) {
       for (const error of result.errors || []) await showError(error);
       return;
@@ -512,6 +513,8 @@ async function renderReport(reportClass) {
     el('div', { class: 'title' }, el('a', { href: '#reports', text: '‹ Ataskaitos' }), el('h1', { text: form.title || reportClass }),
       el('span', { class: 'status', text: form.caption })),
     body, el('div', { class: 'buttons' }, el('button', { class: 'primary', id: 'run-report', text: 'Vykdyti', onclick: run })), output));
+  // A last choice the form could no longer use was dropped: say so once the form is there.
+  for (const notice of form.notices || []) await showMessage(notice);
 }
 
 // ---- Routes ----

@@ -141,7 +141,11 @@ check report-pdf-needs-path 1 'pdf format needs -o' -- "$qts" report CRepStoreRe
 check report-list-titles 0 '^CRepWriteOffBDK +NURAŠYMAS PAGAL BDK$' -- "$qts" report --list
 check report-json 0 '"ToDate": "[0-9]{4}-[0-9]{2}-[0-9]{2}"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json --set edDayAmount=30
 check report-no-rows 0 '"rows": \[\]' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json --set selGood=NO-SUCH-GOOD
-check report-saved-choice 0 '"GoodCode": "'"'"'NO-SUCH-GOOD'"'"'"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json
+# A remembered choice the book no longer holds is dropped with a word, and the form's default used.
+check report-saved-choice-dropped 0 'last choice of selGood \("NO-SUCH-GOOD"\) is dropped: the book has no good NO-SUCH-GOOD' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json
+check report-saved-choice-default 0 '"GoodCode": null' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json
+check report-saved-choice 0 '"StoreCode": "'"'"'CS'"'"'"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json --set selStore=CS
+check report-saved-choice-used 0 '"StoreCode": "'"'"'CS'"'"'"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json
 check report-xlsx 0 '^wrote .*r\.xlsx' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set selGood= --format xlsx -o "$work/r.xlsx"
 check report-xlsx-zip 0 '^PK' -- head -c 2 "$work/r.xlsx"
 check report-xlsx-needs-path 1 'needs -o' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format xlsx
@@ -152,6 +156,9 @@ check report-json-flag 0 '"ToDate": "[0-9]{4}-[0-9]{2}-[0-9]{2}"' -- "$qts" repo
 check report-bad-control 1 'no control "edNope"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set edNope=1
 check report-bad-number 1 'expects a number' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set edDayAmount=many
 check report-hostile-store 1 'Klaida|error 0x80040001' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set "selStore='S1') OR (1=1" --set selStore.SelType=1
+check report-hostile-store-quote 1 'is not a list of quoted codes' -- "$qts" report CRepStoreRestByTerm --book "$sb" --set "selStore='GS'' OR 1=1 --"
+# A refused value is never remembered: the next run uses the choice before it.
+check report-hostile-not-remembered 0 '"StoreCode": "'"'"'CS'"'"'"' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format json
 check report-unknown-class 1 'no report "QTS_Inventory.CRepNope"' -- "$qts" report CRepNope --book "$sb"
 check report-bad-format 1 'unknown report format' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format docx
 check report-no-partial-file 0 '^absent$' -- bash -c "'$qts' report CRepStoreRestByTerm --book '$sb' --cancel -o '$work/c.html' 2>/dev/null; test -e '$work/c.html' && echo present || echo absent"

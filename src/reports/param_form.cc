@@ -1,6 +1,8 @@
 #include "reports/param_form.h"
 
 #include <exception>
+#include <optional>
+#include <set>
 #include <utility>
 
 #include "core/convert.h"
@@ -11,6 +13,7 @@
 #include "host/data/sql_tools.h"
 #include "host/report/report_engine.h"
 #include "host/services/error_reporter.h"
+#include "host/ui/operator.h"
 
 namespace qts::reports {
 
@@ -18,18 +21,53 @@ using host::Kind;
 
 namespace {
 
-// The last choices of the store/goods forms: key, selector, whether the entry is the type.
+// The last choices of the store/goods forms: per selector, the keys of its codes and its type.
 struct SavedChoice {
-  std::string_view key;
   std::string_view selector;
-  bool is_type;
+  std::string_view codes_key;
+  std::string_view type_key;
 };
 constexpr SavedChoice kSavedChoices[] = {
-    {"Store", "selStore", false},
-    {"StoreSelType", "selStore", true},
-    {"Good", "selGood", false},
-    {"GoodSelType", "selGood", true},
+    {"selStore", "Store", "StoreSelType"},
+    {"selGood", "Good", "GoodSelType"},
 };
+
+// A saved selection type: "" (nothing saved) is none; anything but a whole number 0..3 is
+// nullopt.
+std::optional<int32_t> SavedSelType(const Variant& saved) {
+  const std::string text = saved.IsEmpty() ? std::string() : CStr(saved);
+  if (text.empty()) return host::kSelNone;
+  if (text.size() != 1 || text[0] < '0' || text[0] > '3') return std::nullopt;
+  return text[0] - '0';
+}
+
+std::string Shortened(const std::string& text) {
+  return text.size() <= 60 ? text : text.substr(0, 57) + "...";
+}
+
+// The codes of `table` that satisfy `condition` on its Code.
+std::set<std::string> FoundCodes(const host::AppContextPtr& book, std::string_view table,
+                                 const std::string& condition) {
+  host::QueryPtr query = book->CreateQuery(std::string(table));
+  query->Fields().KeepOnly({"Code"});
+  query->AddWhere(condition);
+  query->Open();
+  std::set<std::string> codes;
+  for (; !query->Eof(); query->MoveNext()) codes.insert(CStr(query->Fields().Item("Code").Value()));
+  return codes;
+}
+
+// The value a literal of a selection text stands for: a quoted text without its quotes (a
+// doubled quote as one), a number as written.
+std::string LiteralValue(const std::string& literal) {
+  if (literal.size() < 2 || literal.front() != '\'') return literal;
+  std::string value;
+  for (size_t i = 1; i + 1 < literal.size(); ++i) {
+    value += literal[i];
+    if (literal[i] == '\'' && literal[i + 1] == '\'') ++i;
+  }
+  return value;
+}
 
 }  // namespace
 
@@ -65,6 +103,46 @@ GoodSelection ResolveGoodSelection(const host::AppContextPtr& book, int32_t sel_
       break;
   }
   return selection;
+}
+
+std::string SelectionProblem(const host::AppContextPtr& book, std::string_view table,
+                             int32_t sel_type, const std::string& codes, bool in_book) {
+  if (sel_type < host::kSelNone || sel_type > host::kSelSingle) {
+    return "the selection type " + std::to_string(sel_type) + " is not 0 to 3";
+  }
+  // The store's codes are read as a list whatever the type; the goods' by the type.
+  const bool store = EqualsIgnoreCase(table, "STStore");
+  if (codes.empty() || (!store && sel_type == host::kSelNone)) return "";
+  const host::SqlTools& sql = *host::SqlTools::Instance();
+  if (store || sel_type == host::kSelList) {
+    std::vector<std::string> literals;
+    try {
+      literals = host::SqlTools::SelectionLiterals(codes);
+    } catch (const Error& e) {
+      return e.Description();
+    }
+    if (!in_book) return "";
+    const std::set<std::string> found = FoundCodes(
+        book, table, sql.ColumnCondition("Code", Kind::kCode, host::kOpInList, Variant(codes)));
+    std::string missing;
+    for (const std::string& literal : literals) {
+      if (!found.contains(LiteralValue(literal)))
+        missing += (missing.empty() ? "" : ", ") + literal;
+    }
+    if (!missing.empty()) {
+      return "the book has no " + std::string(store ? "store " : "good ") + Shortened(missing);
+    }
+    return "";
+  }
+  if (!in_book) return "";
+  const std::string condition =
+      sql.ColumnCondition("Code", Kind::kCode, host::kOpEqual, Variant(codes));
+  if (sel_type == host::kSelGroup) {
+    if (!IsGoodGroup(book, codes)) return "the book has no goods group " + Shortened(codes);
+  } else if (FoundCodes(book, table, condition).empty()) {
+    return "the book has no good " + Shortened(codes);
+  }
+  return "";
 }
 
 // --- ParamForm ---
@@ -148,17 +226,29 @@ void StoreGoodForm::m_oForm_BeforeShow(bool& /*cancel*/) {
                                                  "IsGroup", Kind::kFlag, host::kOpEqual,
                                                  Variant(int32_t{0}), Variant(), Variant(true))));
   std::shared_ptr<host::UserSettings> settings = frame::SharedReportEngine()->UserSettings();
-  // The type before the codes: a selector reads its codes by its type.
-  for (const SavedChoice* choice :
-       {&kSavedChoices[1], &kSavedChoices[0], &kSavedChoices[3], &kSavedChoices[2]}) {
-    Variant saved = settings->GetFormValue(choice->key, Name());
-    host::Control& selector = form.Item(choice->selector);
-    if (choice->is_type) {
-      bool none = saved.IsEmpty() || CStr(saved).empty();
-      selector.SetProperty("SelType", none ? Variant(int16_t{0}) : Variant(CInt(saved)));
-    } else {
-      selector.SetProperty("SelCodes", saved.IsEmpty() ? Variant(std::string()) : saved);
+  for (const SavedChoice& choice : kSavedChoices) {
+    const Variant saved_type = settings->GetFormValue(choice.type_key, Name());
+    const Variant saved_codes = settings->GetFormValue(choice.codes_key, Name());
+    const std::string codes = saved_codes.IsEmpty() ? std::string() : CStr(saved_codes);
+    std::optional<int32_t> type = SavedSelType(saved_type);
+    host::Control& selector = form.Item(choice.selector);
+    std::string problem =
+        type ? SelectionProblem(m_oForm->Book(), CStr(selector.Property("TableName")), *type, codes,
+                                true)
+             : "the selection type \"" + CStr(saved_type) + "\" is not 0 to 3";
+    if (!problem.empty()) {
+      // A choice saved by an older version, or whose store or good has since been deleted:
+      // the form starts from its default, and the person is told why.
+      host::CurrentOperator().MessageBox(
+          0, "The last choice of " + std::string(choice.selector) + " (\"" + Shortened(codes) +
+                 "\") is dropped: " + problem + ". The form starts from its default.");
+      type = host::kSelNone;
+      settings->SaveFormValue(choice.type_key, Name(), Variant(std::string()));
+      settings->SaveFormValue(choice.codes_key, Name(), Variant(std::string()));
     }
+    // The type before the codes: a selector reads its codes by its type.
+    selector.SetProperty("SelType", Variant(static_cast<int16_t>(*type)));
+    selector.SetProperty("SelCodes", Variant(problem.empty() ? codes : std::string()));
   }
 }
 
@@ -166,8 +256,15 @@ void StoreGoodForm::OnUnload(host::Form& form) {
   std::shared_ptr<host::UserSettings> settings = frame::SharedReportEngine()->UserSettings();
   for (const SavedChoice& choice : kSavedChoices) {
     host::Control& selector = form.Item(choice.selector);
-    settings->SaveFormValue(choice.key, Name(),
-                            choice.is_type ? Variant(selector.SelType()) : selector.Value());
+    const std::string codes = CStr(selector.Value());
+    // A choice the run would refuse is not remembered: the one saved before stays.
+    if (!SelectionProblem(nullptr, CStr(selector.Property("TableName")), selector.SelType(), codes,
+                          false)
+             .empty()) {
+      continue;
+    }
+    settings->SaveFormValue(choice.type_key, Name(), Variant(selector.SelType()));
+    settings->SaveFormValue(choice.codes_key, Name(), Variant(codes));
   }
 }
 

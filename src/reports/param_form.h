@@ -38,6 +38,14 @@ bool IsGoodGroup(const host::AppContextPtr& book, const std::string& code);
 GoodSelection ResolveGoodSelection(const host::AppContextPtr& book, int32_t sel_type,
                                    const std::string& sel_codes);
 
+// Why a selector's choice cannot be used, or "" when it can: `sel_type` must be 0 to 3, and
+// the codes must read as the report reads them -- the store's (`table` "STStore") always as a
+// list of quoted codes, the goods' ("REFGood") by the type: 1 a list, 2 one group, 3 one code,
+// 0 ignored. With `in_book` every code must also name a record of the table (type 2 a group):
+// a choice saved earlier whose store or good has been deleted since is not used.
+std::string SelectionProblem(const host::AppContextPtr& book, std::string_view table,
+                             int32_t sel_type, const std::string& codes, bool in_book);
+
 class ParamForm {
  public:
   virtual ~ParamForm();
@@ -97,9 +105,12 @@ class StoreGoodForm : public ParamForm {
   void AddSelectors(host::Form& form);
   // Context and TableName of both selectors.
   void BindControls(host::Form& form, const host::AppContextPtr& book) override;
-  // The goods list offers no groups; the last choices are restored.
+  // The goods list offers no groups; the last choices are restored. A saved choice that can no
+  // longer be used (SelectionProblem with the book) is dropped from the store with a message
+  // box saying why, and the selector starts empty.
   void m_oForm_BeforeShow(bool& cancel) override;
-  // The selectors' choices are saved for the next run.
+  // The selectors' choices are saved for the next run; a choice the run refuses is not, and
+  // the one saved before stays.
   void OnUnload(host::Form& form) override;
 
   // "StoreCode": selStore's selection text as it is.

@@ -348,15 +348,15 @@ TEST_F(StoreRestByTermTest, GoodsSelectionRules) {
   EXPECT_EQ(Value("GoodCode"), "'G1','G3'");
   EXPECT_EQ(DataRows(), Oracle(*book_).Compute(kToday, {}, {"G1", "G3"}, ""));
 
-  // A code the catalogue does not have: one item, no rows, still printed.
-  ASSERT_TRUE(RunWith({{"selGood", Variant("NOPE")}}));
-  EXPECT_EQ(Value("GoodCode"), "'NOPE'");
-  EXPECT_TRUE(DataRows().empty());
-
   // Type 0 with codes: all goods.
   ASSERT_TRUE(RunWith({{"selGood", Variant("G2")}, {"selGood.SelType", Variant("0")}}));
   EXPECT_EQ(Value("GoodCode"), "");
   EXPECT_EQ(DataRows().size(), 3u);
+
+  // A code the catalogue does not have: one item, no rows, still printed.
+  ASSERT_TRUE(RunWith({{"selGood", Variant("NOPE")}}));
+  EXPECT_EQ(Value("GoodCode"), "'NOPE'");
+  EXPECT_TRUE(DataRows().empty());
 }
 
 TEST_F(StoreRestByTermTest, CancelledFormPrintsNothingSilently) {
@@ -408,6 +408,80 @@ TEST_F(StoreRestByTermTest, LastChoicesAreRestoredAndSaved) {
   EXPECT_EQ(Value("GoodGroup"), "GR");
   EXPECT_EQ(Value("StoreCode"), "'S1','S2'");
 }
+
+// A value the run refuses is not remembered: the choice saved before stays, and the next run
+// that changes nothing runs with it instead of failing on the refused text again.
+TEST_F(StoreRestByTermTest, ARefusedChoiceIsNeverRemembered) {
+  ASSERT_TRUE(RunWith({{"selStore", Variant("S2")}}));
+  host::UserSettings settings;
+  for (const char* hostile : {"'GS'' OR 1=1 --", "'S1'; DROP TABLE x", "'S1' -- c", "'S1"}) {
+    EXPECT_FALSE(RunWith({{"selStore", Variant(hostile)}, {"selStore.SelType", Variant("1")}}))
+        << hostile;
+    EXPECT_EQ(CStr(settings.GetFormValue("Store", "frmRepStoreRestByTerm")), "'S2'") << hostile;
+    EXPECT_EQ(CStr(settings.GetFormValue("StoreSelType", "frmRepStoreRestByTerm")), "1");
+  }
+  // A goods list that is no list is refused by the run and not remembered either.
+  EXPECT_FALSE(RunWith({{"selGood", Variant("'G1') OR (1=1")}, {"selGood.SelType", Variant("1")}}));
+  EXPECT_EQ(CStr(settings.GetFormValue("Good", "frmRepStoreRestByTerm")), "");
+  const size_t errors = op_->Errors().size();
+  ASSERT_TRUE(RunWith({}));
+  EXPECT_EQ(op_->Errors().size(), errors);
+  EXPECT_EQ(Value("StoreCode"), "'S2'");
+  EXPECT_TRUE(op_->Messages().empty()) << "nothing saved needed dropping";
+}
+
+struct SavedChoiceCase {
+  const char* name;
+  const char* store;
+  const char* store_type;
+  const char* good;
+  const char* good_type;
+  const char* dropped;  // the selector whose choice is dropped
+};
+
+class DroppedChoiceTest : public StoreRestByTermTest,
+                          public ::testing::WithParamInterface<SavedChoiceCase> {};
+
+// A saved choice that can no longer be used -- written by an older version, edited by hand, or
+// naming a store or good deleted since -- is dropped with a message saying why; the form starts
+// from its default (all stores, all goods), the run succeeds, and the store no longer holds it.
+TEST_P(DroppedChoiceTest, IsDroppedWithAWarningAndTheDefaultUsed) {
+  const SavedChoiceCase& c = GetParam();
+  host::UserSettings settings;
+  const std::string form = "frmRepStoreRestByTerm";
+  settings.SaveFormValue("Store", form, Variant(std::string(c.store)));
+  settings.SaveFormValue("StoreSelType", form, Variant(std::string(c.store_type)));
+  settings.SaveFormValue("Good", form, Variant(std::string(c.good)));
+  settings.SaveFormValue("GoodSelType", form, Variant(std::string(c.good_type)));
+  ASSERT_TRUE(RunWith({})) << (op_->Errors().empty() ? "" : op_->Errors()[0].description);
+  ASSERT_EQ(op_->Messages().size(), 1u);
+  const std::string& text = op_->Messages()[0].request.text;
+  EXPECT_NE(text.find(c.dropped), std::string::npos) << text;
+  EXPECT_NE(text.find("dropped"), std::string::npos) << text;
+  const host::FormDescription& shown = op_->Forms().back().form;
+  const bool store_dropped = std::string(c.dropped) == "selStore";
+  EXPECT_EQ(CStr(shown.At(c.dropped).value), "");
+  EXPECT_EQ(CLng(shown.At(std::string(c.dropped) + ".SelType").value), 0);
+  // The other selector keeps its choice.
+  EXPECT_EQ(Value("StoreCode"), store_dropped ? "" : c.store);
+  EXPECT_EQ(CStr(settings.GetFormValue(store_dropped ? "Store" : "Good", form)), "");
+  // Once dropped, it is gone: the next run has nothing to warn about.
+  ASSERT_TRUE(RunWith({}));
+  EXPECT_EQ(op_->Messages().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SavedChoices, DroppedChoiceTest,
+    ::testing::Values(
+        SavedChoiceCase{"InjectedStoreList", "'GS'' OR 1=1 --", "1", "", "0", "selStore"},
+        SavedChoiceCase{"StoreNotInTheBook", "'S1','S9'", "1", "", "0", "selStore"},
+        SavedChoiceCase{"StoreTypeNotANumber", "'S1'", "yes", "", "0", "selStore"},
+        SavedChoiceCase{"StoreTypeOutOfRange", "'S1'", "7", "", "0", "selStore"},
+        SavedChoiceCase{"GoodNotInTheBook", "'S1'", "1", "G9", "3", "selGood"},
+        SavedChoiceCase{"GoodIsNoGroup", "'S1'", "1", "G1", "2", "selGood"},
+        SavedChoiceCase{"GoodListWithComment", "'S1'", "1", "'G1' --", "1", "selGood"},
+        SavedChoiceCase{"GoodTypeNegative", "'S1'", "1", "G1", "-1", "selGood"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StoreRestByTermTest, FormBindsTheSelectorsAndOffersNoGroups) {
   op_->AnswerForm({"", true, {}});

@@ -53,6 +53,15 @@ nlohmann::ordered_json ErrorsJson(const std::vector<ScriptedOperator::ShownError
   return out;
 }
 
+// Message boxes with one button shown during an action, in order.
+nlohmann::ordered_json NoticesJson(const std::vector<MessageRequest>& notices) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  for (const MessageRequest& notice : notices) {
+    out.push_back({{"number", notice.number}, {"text", notice.text}});
+  }
+  return out;
+}
+
 nlohmann::ordered_json FormJson(const FormDescription& form) {
   nlohmann::ordered_json controls = nlohmann::ordered_json::array();
   for (const FormControl& control : form.controls) {
@@ -215,11 +224,7 @@ nlohmann::ordered_json ResultJson(int32_t id, const WebDialog& dialog,
                                                             : "question";
   out["written"] = result.written;
   out["unsaved"] = dialog.UnsavedCommands();
-  nlohmann::ordered_json notices = nlohmann::ordered_json::array();
-  for (const MessageRequest& notice : result.notices) {
-    notices.push_back({{"number", notice.number}, {"text", notice.text}});
-  }
-  out["notices"] = std::move(notices);
+  out["notices"] = NoticesJson(result.notices);
   out["errors"] = ErrorsJson(result.errors);
   out["question"] = result.question ? QuestionJson(*result.question) : nullptr;
   out["view"] = result.view;
@@ -392,6 +397,8 @@ nlohmann::ordered_json WebApi::ReportForm(WebSession& session, const std::string
   }
   nlohmann::ordered_json out = FormJson(op->Pending()->form);
   out["title"] = ReportTitle(report_class);
+  // What the form said before it was shown: a last choice it could no longer use.
+  out["notices"] = NoticesJson(op->Notices());
   return out;
 }
 
@@ -423,7 +430,7 @@ nlohmann::ordered_json WebApi::RunReport(WebSession& session, const std::string&
     std::vector<ScriptedOperator::ShownError> errors = op->Errors();
     if (errors.empty())
       errors.push_back({kErrInvalidCall, kSource, report_class + " printed nothing"});
-    return {{"errors", ErrorsJson(errors)}};
+    return {{"errors", ErrorsJson(errors)}, {"notices", NoticesJson(op->Notices())}};
   }
   auto result = std::make_shared<WebReportResult>();
   result->doc = ReportDocument::FromValues(run.report_class, *run.values, Date::Now());
@@ -436,6 +443,7 @@ nlohmann::ordered_json WebApi::RunReport(WebSession& session, const std::string&
   out["result"] = id;
   out["report"] = run.report_class;
   out["errors"] = ErrorsJson(op->Errors());
+  out["notices"] = NoticesJson(op->Notices());
   return out;
 }
 

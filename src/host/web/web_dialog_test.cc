@@ -15,6 +15,7 @@
 #include "host/data/query.h"
 #include "host/data/recordset.h"
 #include "host/documents/th_document.h"
+#include "host/ui/user_settings.h"
 #include "host/web/testing/web_fixture.h"
 
 namespace qts::host {
@@ -373,6 +374,44 @@ TEST_F(WebServerTest, ReportsRunFromTheirFormsAndDownload) {
   EXPECT_FALSE(bad["errors"].empty());
   EXPECT_EQ(browser.Get("/api/reports/CRepWriteOff/form")->status, 400);
   EXPECT_EQ(browser.Get("/api/reports/NoSuchReport/form")->status, 400);
+}
+
+// The page saves choices the way the terminal does: a store selection the run refuses is shown
+// as the run's error and not remembered, and a remembered choice the form can no longer use is
+// dropped with a notice the page shows.
+TEST_F(WebServerTest, AReportFormRemembersOnlyWhatItAccepts) {
+  StartServer();
+  Browser browser = NewBrowser();
+  browser.Start();
+  auto store_shown = [](const nlohmann::json& form) {
+    for (const auto& control : form["controls"]) {
+      if (control["name"] == "selStore") return control["value"].get<std::string>();
+    }
+    return std::string("<none>");
+  };
+  const std::string run = "/api/reports/CRepStoreRestByTerm/run";
+  ASSERT_TRUE(browser.PostJson(run, {{"values", {{"edDayAmount", "0"}, {"selStore", "GS"}}}})
+                  .contains("result"));
+  nlohmann::json refused = browser.PostJson(
+      run, {{"values",
+             {{"edDayAmount", "0"}, {"selStore", "'GS'' OR 1=1 --"}, {"selStore.SelType", "1"}}}});
+  EXPECT_FALSE(refused.contains("result")) << refused;
+  ASSERT_FALSE(refused["errors"].empty());
+  EXPECT_NE(refused["errors"][0]["description"].get<std::string>().find("OR 1=1"),
+            std::string::npos);
+  nlohmann::json form = browser.GetJson("/api/reports/CRepStoreRestByTerm/form");
+  EXPECT_EQ(store_shown(form), "'GS'");
+  EXPECT_TRUE(form["notices"].empty()) << form;
+
+  // A store that was in the book when it was chosen and is not now.
+  UserSettings().SaveFormValue("Store", "frmRepStoreRestByTerm", Variant("'GS','XX9'"));
+  form = browser.GetJson("/api/reports/CRepStoreRestByTerm/form");
+  EXPECT_EQ(store_shown(form), "");
+  ASSERT_EQ(form["notices"].size(), 1u) << form;
+  EXPECT_NE(form["notices"][0]["text"].get<std::string>().find("'XX9'"), std::string::npos);
+  nlohmann::json all = browser.PostJson(run, {{"values", {{"edDayAmount", "0"}}}});
+  EXPECT_TRUE(all.contains("result")) << all;
+  EXPECT_TRUE(all["notices"].empty()) << "dropped once, not again";
 }
 
 }  // namespace
