@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 
 #include "cli/commands.h"
@@ -13,6 +15,7 @@
 #include "db/open_database.h"
 #include "host/data/app_context.h"
 #include "host/data/book_copy.h"
+#include "host/data/new_book_file.h"
 #include "host/sample/sample_book.h"
 #include "host/schema/schema.h"
 
@@ -108,7 +111,9 @@ void AddBookCommands(CLI::App& app) {
       ->add_option("FILE", *file,
                    "where to create the book: a new (or empty) SQLite file, or a PostgreSQL "
                    "server (postgresql://... or a libpq connection string) without a book of "
-                   "that code")
+                   "that code. A file is built beside FILE (.FILE.<process>-<n>.new) and moved "
+                   "to FILE only when complete; the next create removes what an interrupted "
+                   "one left")
       ->required();
   create->add_option("--code", *code, "the book code: 1 to 16 letters, digits or '_'")
       ->capture_default_str();
@@ -125,83 +130,82 @@ void AddBookCommands(CLI::App& app) {
     const bool with_sample = !sample->empty();
     const host::sample::SampleSize size =
         with_sample ? host::sample::ParseSampleSize(*sample) : host::sample::SampleSize::kSmall;
-    auto context = host::AppContext::CreateBook(*file, *code);
+    // A book file is built beside its place and moved there only when complete: a creation
+    // that stops half-way (an error, a kill) leaves no book at FILE.
+    std::optional<host::NewBookFile> staged;
+    if (!db::IsServerAddress(*file)) staged.emplace(*file);
+    auto context = host::AppContext::CreateBook(staged ? staged->Path() : *file, *code);
+    const std::string where = db::DescribeAddress(*file);
+    std::ostringstream out;
+    nlohmann::ordered_json json{{"code", context->Code()}, {"file", where}};
     if (with_sample) {
       try {
         host::sample::GenerateSampleBook(*context, size, *seed);
       } catch (...) {
-        // The file did not exist (or was empty) before, the server held no such book: leave
-        // nothing behind.
-        RemoveBook(context, *file);
+        // The server held no such book: leave nothing behind (a file's temporary goes with
+        // `staged`).
+        if (!staged) RemoveBook(context, *file);
         throw;
       }
       const host::sample::BookCounts counts = host::sample::CountBook(*context);
-      if (JsonOutput()) {
-        nlohmann::ordered_json out{{"code", context->Code()},
-                                   {"file", db::DescribeAddress(*file)},
-                                   {"sample", *sample},
-                                   {"seed", *seed}};
-        out["tables"] = nlohmann::ordered_json::object();
-        for (const auto& [table, n] : counts.tables) out["tables"][table] = n;
-        out["documents"] = nlohmann::ordered_json::object();
-        for (const auto& [type, n] : counts.documents) out["documents"][type] = n;
-        return PrintJson(out);
-      }
-      std::cout << fmt::format("created book {} in {} with the {} sample (seed {})\n",
-                               context->Code(), db::DescribeAddress(*file), *sample, *seed);
-      std::cout << "  rows per table:\n";
+      json["sample"] = *sample;
+      json["seed"] = *seed;
+      json["tables"] = nlohmann::ordered_json::object();
+      for (const auto& [table, n] : counts.tables) json["tables"][table] = n;
+      json["documents"] = nlohmann::ordered_json::object();
+      for (const auto& [type, n] : counts.documents) json["documents"][type] = n;
+      out << fmt::format("created book {} in {} with the {} sample (seed {})\n", context->Code(),
+                         where, *sample, *seed);
+      out << "  rows per table:\n";
       for (const auto& [table, n] : counts.tables) {
-        std::cout << fmt::format("    {:<28} {:>10}\n", table, n);
+        out << fmt::format("    {:<28} {:>10}\n", table, n);
       }
-      std::cout << "  documents per type:\n";
+      out << "  documents per type:\n";
       for (const auto& [type, n] : counts.documents) {
-        std::cout << fmt::format("    {:<28} {:>10}\n", type, n);
+        out << fmt::format("    {:<28} {:>10}\n", type, n);
       }
-      return;
-    }
-    int tables = 0;
-    int views = 0;
-    int derived = 0;
-    for (const host::schema::SourceDef& s : host::schema::Sources()) {
-      switch (s.kind) {
-        case host::schema::SourceKind::kTable:
-          ++tables;
-          break;
-        case host::schema::SourceKind::kView:
-          ++views;
-          break;
-        case host::schema::SourceKind::kParameterised:
-          ++derived;
-          break;
+    } else {
+      int tables = 0;
+      int views = 0;
+      int derived = 0;
+      for (const host::schema::SourceDef& s : host::schema::Sources()) {
+        switch (s.kind) {
+          case host::schema::SourceKind::kTable:
+            ++tables;
+            break;
+          case host::schema::SourceKind::kView:
+            ++views;
+            break;
+          case host::schema::SourceKind::kParameterised:
+            ++derived;
+            break;
+        }
       }
-    }
-    if (JsonOutput()) {
-      nlohmann::ordered_json out{{"code", context->Code()}, {"file", db::DescribeAddress(*file)}};
-      out["tables"] = tables;
-      out["views"] = views;
-      out["parameterisedSources"] = derived;
-      out["documentTypes"] = nlohmann::ordered_json::array();
+      json["tables"] = tables;
+      json["views"] = views;
+      json["parameterisedSources"] = derived;
+      json["documentTypes"] = nlohmann::ordered_json::array();
+      std::string types;
       for (const host::schema::DocTypeDef& t : host::schema::DocumentTypes()) {
-        out["documentTypes"].push_back(t.code);
+        json["documentTypes"].push_back(t.code);
+        types += (types.empty() ? "" : " ") + t.code;
       }
-      out["settings"] = ListJson(context->Settings());
-      return PrintJson(out);
+      json["settings"] = ListJson(context->Settings());
+      out << fmt::format("created book {} in {}\n", context->Code(), where);
+      out << fmt::format("  {} tables, {} views, {} parameterised sources\n", tables, views,
+                         derived);
+      out << fmt::format("  {} document types: {}\n", host::schema::DocumentTypes().size(), types);
+      out << "  settings:\n";
+      for (const host::NamedValuePtr& s : context->Settings().Entries()) {
+        out << fmt::format("    {} = {}\n", s->Name(),
+                           s->Value().IsNull() ? std::string() : CStr(s->Value()));
+      }
     }
-    std::cout << fmt::format("created book {} in {}\n", context->Code(),
-                             db::DescribeAddress(*file));
-    std::cout << fmt::format("  {} tables, {} views, {} parameterised sources\n", tables, views,
-                             derived);
-    std::string types;
-    for (const host::schema::DocTypeDef& t : host::schema::DocumentTypes()) {
-      types += (types.empty() ? "" : " ") + t.code;
-    }
-    std::cout << fmt::format("  {} document types: {}\n", host::schema::DocumentTypes().size(),
-                             types);
-    std::cout << "  settings:\n";
-    for (const host::NamedValuePtr& s : context->Settings().Entries()) {
-      std::cout << fmt::format("    {} = {}\n", s->Name(),
-                               s->Value().IsNull() ? std::string() : CStr(s->Value()));
-    }
+    // Closed (its log written into the file) before it is moved into place.
+    context.reset();
+    if (staged) staged->Commit();
+    if (JsonOutput()) return PrintJson(json);
+    std::cout << out.str();
   });
 }
 

@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "db/db_error.h"
 #include "db/sqlite/money_functions.h"
+#include "db/sqlite/crash_point.h"
 #include "db/sqlite/qts_round.h"
 #include "db/sqlite/sqlite_error.h"
 #include "db/sqlite/sqlite_statement.h"
@@ -107,6 +108,7 @@ void SqliteConnection::Execute(std::string_view sql) {
     while ((code = sqlite3_step(stmt.get())) == SQLITE_ROW) {
     }
     if (code != SQLITE_DONE) ThrowSqliteError(db_.get(), code, kSource, current);
+    if (CrashPointSet()) NoteFinishedStatement(stmt.get());
     next = tail;
   }
   if (SqlTraceOn()) TraceScript(sql, std::chrono::steady_clock::now() - start);

@@ -12,6 +12,7 @@
 #include "core/error.h"
 #include "core/log.h"
 #include "db/db_error.h"
+#include "db/sqlite/crash_point.h"
 #include "db/sqlite/money_functions.h"
 #include "db/sqlite/sqlite_error.h"
 
@@ -169,6 +170,7 @@ bool SqliteStatement::Step() {
   has_row_ = false;
   if (code == SQLITE_DONE) {
     if (SqlTraceOn()) trace_.Stepped(sql_, false);
+    if (CrashPointSet()) NoteFinishedStatement(stmt_.get());
     return false;
   }
   // Reset right away so a failed statement holds no lock; the message is read first
