@@ -219,7 +219,7 @@ check dialog-unknown-control 1 'no control "edNope"' -- "$qts" dialog MMO --book
 check dialog-bad-date 1 'edDate.*expects a date' -- "$qts" dialog MMO --book "$sb" --new --set edDate=31.12.2026 --save
 check dialog-unknown-store 1 'cbStore: "NOPE" is not among' -- "$qts" dialog MMO --book "$sb" --new --set cbStore=NOPE
 check dialog-unknown-column 1 'no column "Nope"' -- "$qts" dialog MMO --book "$sb" --new --set cbDepartment=GAM --cell new:Nope=1 --save
-check dialog-check 1 'Nepasirinktas padalinys' -- "$qts" dialog MMO --book "$sb" --new --cell "new:GoodCode=$good" --cell new:Amount=1 --save
+check dialog-check 2 'Nepasirinktas padalinys' -- "$qts" dialog MMO --book "$sb" --new --cell "new:GoodCode=$good" --cell new:Amount=1 --save
 check dialog-post-needs-save 1 '--post posts on saving' -- "$qts" dialog MMO --book "$sb" --new --post
 check dialog-wrong-type 1 'is a PISF, not a MFC' -- "$qts" dialog MFC --book "$sb" --doc 1
 check dialog-refusals-wrote-nothing 0 "^$before\$" -- docs
@@ -231,7 +231,7 @@ check dialog-posted-rows 1 'rows cannot be changed' -- "$qts" dialog MMO --book 
 check dialog-price 0 'Kainos apskai' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --press btSetPriceOff --save --show
 check dialog-show 0 'SpecGrid: 1 eil' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --show
 check dialog-json 0 '"inserted": false' -- "$qts" dialog MMO --book "$sb" --doc "$dwo" --press btSetPriceOff --save --json
-check dialog-check-json 1 '"source": ".+"' -- "$qts" dialog MMO --book "$sb" --new --cell "new:GoodCode=$good" --cell new:Amount=1 --save --json
+check dialog-check-json 2 '"status": 2' -- "$qts" dialog MMO --book "$sb" --new --cell "new:GoodCode=$good" --cell new:Amount=1 --save --json
 check dialog-interactive-input 0 'EXIT' -- bash -c "printf 'set edName Iš terminalo\nsave\nclose\n' | '$qts' dialog MMO --book '$sb' --doc '$dwo' --interactive >/dev/null; echo EXIT"
 check dialog-interactive-saved 0 'Iš terminalo' -- bash -c "echo \"SELECT Name FROM THDocument WHERE IDC = $dwo\" | '$qts' sql run --book '$sb' --format csv"
 
@@ -254,6 +254,8 @@ check fuel-bad-input-wrote-nothing 1 'has no fuel write-off' -- "$qts" fuel dele
 check fuel-write-off 0 '^ +1 KUR[0-9]+ +l +50\.5 +50\.5 ' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 50.5
 check fuel-redo-unanswered 1 'no answer for the question \[20213\]' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 20
 check fuel-redo 0 '^ +1 KUR[0-9]+ +l +20 +20 ' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 20 --answer 20213=ok
+check fuel-redo-cancelled 2 'cancelled: waybill [0-9]+ keeps its write-off' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 7 --answer 20213=cancel
+check fuel-redo-cancelled-json 2 '"number": 20213' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 7 --answer 20213=cancel --json
 check fuel-too-much 2 'rests are too small' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 999999 --answer 20213=ok
 check fuel-too-much-json 2 '"number": 8381' -- "$qts" fuel write-off --book "$sb" --parent "$wb" --fuel 999999 --answer 20213=ok --json
 fwo=$(echo "SELECT IDC FROM THDocument WHERE ParentID = $wb AND DocTypeCode = 'MMO'" | "$qts" sql run --book "$sb" --format csv | tail -1)

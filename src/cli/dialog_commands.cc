@@ -175,7 +175,14 @@ void RunDialog(const CLI::App& cmd, const DialogOptions& o) {
   auto failed = [&] { return scripted && !scripted->Errors().empty(); };
   if (!failed()) {
     Variant a, b, c;
-    (void)dialogs->RunForm(a, b, c);
+    try {
+      (void)dialogs->RunForm(a, b, c);
+    } catch (const Error& e) {
+      // A check of the form that said no is a refusal, not an error in what was given.
+      if (e.Number() != host::kErrDialogRefused) throw;
+      dialogs->UnloadForm();
+      throw Refusal(e.Number(), e.Source(), e.Description() + ": nothing of this run was written");
+    }
   }
   dialogs->UnloadForm();
   if (failed()) {

@@ -41,6 +41,8 @@ namespace {
 constexpr std::string_view kSource = "qts fuel";
 constexpr std::string_view kProgId = "QTS_Inventory.CFuelWriteOff";
 constexpr int32_t kMsgRestShort = 8381;
+// "replace the write-off's rows?" when the waybill has its write-off already.
+constexpr int32_t kMsgReplaceRows = 20213;
 
 struct FuelOptions {
   std::string book;
@@ -202,7 +204,7 @@ void RunWriteOff(const FuelOptions& o) {
   if (begin.IsNull() || end.IsNull()) Fail(fmt::format("waybill {} has no period", o.parent));
 
   std::shared_ptr<host::ScriptedOperator> scripted;
-  std::shared_ptr<host::Operator> op = MakeOperator(o.operator_options, &scripted);
+  std::shared_ptr<RecordingOperator> op = MakeOperator(o.operator_options, &scripted);
   // The document dialog closes the write-off; the command confirms it unchanged and prints
   // the document itself.
   if (scripted) scripted->AnswerForm({"frmDocument", true, {}});
@@ -220,12 +222,16 @@ void RunWriteOff(const FuelOptions& o) {
              {Variant(vehicle), Variant(fuel), Variant(gas), Variant(ObjectPtr(in_list)),
               Variant(ObjectPtr(rest_list))});
   const int32_t idc = CLng(CallByName(write_off, "DocID", InvokeKind::kMethod));
-  if (scripted) {
-    for (const auto& m : scripted->Messages()) {
-      if (m.request.number != kMsgRestShort) continue;
-      throw Refusal(kMsgRestShort, std::string(kSource),
-                    "the fuel write-off was refused: the rests are too small (see above)");
-    }
+  if (op->AnswerTo(kMsgRestShort)) {
+    throw Refusal(kMsgRestShort, std::string(kSource),
+                  "the fuel write-off was refused: the rests are too small (see above)");
+  }
+  if (std::optional<host::MessageAnswer> replace = op->AnswerTo(kMsgReplaceRows);
+      replace && *replace != host::MessageAnswer::kOk) {
+    throw Refusal(kMsgReplaceRows, std::string(kSource),
+                  fmt::format("the fuel write-off was cancelled: waybill {} keeps its write-off "
+                              "{} as it was",
+                              o.parent, idc));
   }
   if (idc == 0) {
     if (fuel == Currency() && gas == Currency()) {

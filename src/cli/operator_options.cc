@@ -58,9 +58,24 @@ void AddOperatorOptions(CLI::App& command, OperatorOptions& options) {
   command.add_flag("--interactive", options.interactive, "answer questions on the terminal");
 }
 
-std::shared_ptr<host::Operator> MakeOperator(const OperatorOptions& options,
-                                             std::shared_ptr<host::ScriptedOperator>* scripted) {
-  if (options.interactive) return host::TerminalOperator::ForStandardStreams();
+std::optional<host::MessageAnswer> RecordingOperator::AnswerTo(int32_t number) const {
+  for (auto it = answered_.rbegin(); it != answered_.rend(); ++it) {
+    if (it->first == number) return it->second;
+  }
+  return std::nullopt;
+}
+
+host::MessageAnswer RecordingOperator::MessageBox(const host::MessageRequest& request) {
+  const host::MessageAnswer answer = inner_->MessageBox(request);
+  answered_.emplace_back(request.number, answer);
+  return answer;
+}
+
+std::shared_ptr<RecordingOperator> MakeOperator(const OperatorOptions& options,
+                                                std::shared_ptr<host::ScriptedOperator>* scripted) {
+  if (options.interactive) {
+    return std::make_shared<RecordingOperator>(host::TerminalOperator::ForStandardStreams());
+  }
   auto script = std::make_shared<host::ScriptedOperator>(
       "answer it with --answer NUMBER=ANSWER, or run with --interactive", &std::cerr);
   for (const std::string& text : options.answers) script->Answer(host::ScriptedAnswer::Parse(text));
@@ -69,7 +84,7 @@ std::shared_ptr<host::Operator> MakeOperator(const OperatorOptions& options,
   static std::istringstream no_input;
   auto progress = std::make_shared<host::TerminalOperator>(no_input, std::cerr, std::cerr,
                                                            isatty(STDERR_FILENO) != 0);
-  return std::make_shared<CommandOperator>(script, progress);
+  return std::make_shared<RecordingOperator>(std::make_shared<CommandOperator>(script, progress));
 }
 
 }  // namespace qts::cli

@@ -20,9 +20,10 @@ bool json_output = false;
 std::string ExitStatusHelp() {
   return "Exit status:\n"
          "  0   done\n"
-         "  1   an error: bad input, something the book does not hold, a failure (nothing is "
-         "left half-written)\n"
-         "  2   refused by a check of the system, or cancelled (nothing written)\n"
+         "  1   an error: bad input, something the book does not hold, a failure (nothing is\n"
+         "      left half-written)\n"
+         "  2   refused by a check of the system or of a dialog's form, or cancelled (a\n"
+         "      question answered cancel, a report's form closed): nothing written\n"
          "  64  the command line is wrong: an unknown option or a missing argument\n";
 }
 

@@ -91,6 +91,9 @@ inline constexpr int32_t kErrOperator = ComponentError(0x330);
 inline constexpr int32_t kErrStepCount = ComponentError(0x331);
 // A dialog shown before Init or bound to controls of another form.
 inline constexpr int32_t kErrDialog = ComponentError(0x332);
+// The dialog refused a command a person gave it: a check of the form said no (a message box
+// said why), as when saving without a department. Source "ScriptedOperator".
+inline constexpr int32_t kErrDialogRefused = ComponentError(0x333);
 // A print layout that is no layout, names an unknown key, value, list or column, or totals
 // what cannot be totalled; source "PrintLayout".
 inline constexpr int32_t kErrPrintLayout = ComponentError(0x340);
@@ -169,6 +172,7 @@ inline constexpr ErrorNumber kErrorNumbers[] = {
     {"host::kErrOperator", host::kErrOperator},
     {"host::kErrStepCount", host::kErrStepCount},
     {"host::kErrDialog", host::kErrDialog},
+    {"host::kErrDialogRefused", host::kErrDialogRefused},
     {"host::kErrPrintLayout", host::kErrPrintLayout},
     {"db::kErrDatabase", db::kErrDatabase},
     {"db::kErrConstraint", db::kErrConstraint},

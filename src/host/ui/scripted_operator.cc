@@ -141,7 +141,7 @@ void ScriptedOperator::RunDialog(DialogSession& dialog) {
       answered.str({});
     }
     if (!done) {
-      throw Error(kErrOperator, "ScriptedOperator",
+      throw Error(kErrDialogRefused, "ScriptedOperator",
                   "the dialog refused \"" + command.Describe() + "\" (the reason is shown above)");
     }
     if (dialog.IsClosed()) break;
