@@ -5,11 +5,15 @@
 namespace qts::host {
 
 std::filesystem::path HostLibraryDir() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&HostLibraryDir), &info) && info.dli_fname) {
-    return std::filesystem::path(info.dli_fname).parent_path();
-  }
-  return {};
+  // The library does not move while it is loaded: asked once (every resource look-up needs it).
+  static const std::filesystem::path dir = [] {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&HostLibraryDir), &info) && info.dli_fname) {
+      return std::filesystem::path(info.dli_fname).parent_path();
+    }
+    return std::filesystem::path();
+  }();
+  return dir;
 }
 
 std::filesystem::path HostDataDir() {

@@ -1,13 +1,12 @@
 #include "host/report/print_layout.h"
 
 #include <algorithm>
-#include <fstream>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 
 #include "core/text.h"
+#include "host/services/file_cache.h"
 #include "host/services/message_table.h"
 
 namespace qts::host {
@@ -362,17 +361,17 @@ PrintLayout PrintLayout::Parse(std::string_view json, std::string_view origin) {
 std::filesystem::path PrintLayoutDir() { return MessageTable::ResourceDir() / "layouts"; }
 
 std::optional<PrintLayout> LoadPrintLayout(std::string_view report_class) {
+  // A report printed again reads its layout again, but parses it only when it changed.
+  static ParsedFileCache<PrintLayout> cache;
   const std::filesystem::path file = PrintLayoutDir() / (std::string(report_class) + ".json");
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::stringstream text;
-  text << in.rdbuf();
-  PrintLayout layout = PrintLayout::Parse(text.str(), file.string());
-  if (!EqualsIgnoreCase(layout.report, report_class)) {
+  std::shared_ptr<const PrintLayout> layout = cache.Get(
+      file, [&](const std::string& text) { return PrintLayout::Parse(text, file.string()); });
+  if (!layout) return std::nullopt;
+  if (!EqualsIgnoreCase(layout->report, report_class)) {
     throw Error(kErrPrintLayout, "PrintLayout",
-                file.string() + ": the layout is for \"" + layout.report + "\"");
+                file.string() + ": the layout is for \"" + layout->report + "\"");
   }
-  return layout;
+  return *layout;
 }
 
 void CheckCaptionKeys(const PrintLayout& layout, const MessageTable& messages) {

@@ -1,13 +1,12 @@
 #include "host/services/message_table.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "core/error.h"
 #include "core/log.h"
 #include "host/plugin/install_layout.h"
+#include "host/services/file_cache.h"
 
 namespace qts::host {
 
@@ -29,28 +28,31 @@ std::filesystem::path MessageTable::ResourceDir() {
 }
 
 void MessageTable::SetResourceName(std::string_view name) {
+  using Texts = std::map<int32_t, std::string>;
+  // Every table of a resource set shares its texts: forms look captions up all the time.
+  static ParsedFileCache<Texts> cache;
   std::filesystem::path file = ResourceDir() / (std::string(name) + ".json");
-  std::ifstream in(file, std::ios::binary);
-  if (!in) Fail("resource set \"" + std::string(name) + "\" not found (" + file.string() + ")");
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  nlohmann::json doc = nlohmann::json::parse(buffer.str(), nullptr, false);
-  if (doc.is_discarded() || !doc.is_object() || !doc.contains("messages") ||
-      !doc["messages"].is_object()) {
-    Fail(file.string() + " is not a message resource file");
-  }
-  auto texts = std::make_shared<std::map<int32_t, std::string>>();
-  for (auto& [key, value] : doc["messages"].items()) {
-    char* end = nullptr;
-    long id = std::strtol(key.c_str(), &end, 10);
-    if (key.empty() || *end != '\0' || !value.is_string()) {
-      Fail(file.string() + ": entry \"" + key + "\" is not a numbered text");
+  std::shared_ptr<const Texts> texts = cache.Get(file, [&](const std::string& text) {
+    nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
+    if (doc.is_discarded() || !doc.is_object() || !doc.contains("messages") ||
+        !doc["messages"].is_object()) {
+      Fail(file.string() + " is not a message resource file");
     }
-    (*texts)[static_cast<int32_t>(id)] = value.get<std::string>();
-  }
+    Texts parsed;
+    for (auto& [key, value] : doc["messages"].items()) {
+      char* end = nullptr;
+      long id = std::strtol(key.c_str(), &end, 10);
+      if (key.empty() || *end != '\0' || !value.is_string()) {
+        Fail(file.string() + ": entry \"" + key + "\" is not a numbered text");
+      }
+      parsed[static_cast<int32_t>(id)] = value.get<std::string>();
+    }
+    Log(LogLevel::kDebug, "message resources \"{}\": {} texts from {}", name, parsed.size(),
+        file.string());
+    return parsed;
+  });
+  if (!texts) Fail("resource set \"" + std::string(name) + "\" not found (" + file.string() + ")");
   resource_name_ = std::string(name);
-  Log(LogLevel::kDebug, "message resources \"{}\": {} texts from {}", name, texts->size(),
-      file.string());
   texts_ = std::move(texts);
 }
 
