@@ -191,9 +191,31 @@ Date Date::AddDays(int days) const {
 std::string Date::ToIso() const {
   Split s = SplitSerial(serial_);
   Civil c = CivilFromDays(s.day - kEpochOffset);
-  if (s.seconds == 0) return fmt::format("{:04}-{:02}-{:02}", c.year, c.month, c.day);
-  return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", c.year, c.month, c.day,
-                     s.seconds / 3600, s.seconds / 60 % 60, s.seconds % 60);
+  if (c.year < 0 || c.year > 9999) {
+    if (s.seconds == 0) return fmt::format("{:04}-{:02}-{:02}", c.year, c.month, c.day);
+    return fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", c.year, c.month, c.day,
+                       s.seconds / 3600, s.seconds / 60 % 60, s.seconds % 60);
+  }
+  // Written digit by digit: reports and JSON write a date per cell.
+  char text[19];
+  auto two = [&](size_t at, int64_t value) {
+    text[at] = static_cast<char>('0' + value / 10);
+    text[at + 1] = static_cast<char>('0' + value % 10);
+  };
+  two(0, c.year / 100);
+  two(2, c.year % 100);
+  text[4] = '-';
+  two(5, c.month);
+  text[7] = '-';
+  two(8, c.day);
+  if (s.seconds == 0) return std::string(text, 10);
+  text[10] = ' ';
+  two(11, s.seconds / 3600);
+  text[13] = ':';
+  two(14, s.seconds / 60 % 60);
+  text[16] = ':';
+  two(17, s.seconds % 60);
+  return std::string(text, 19);
 }
 
 }  // namespace qts

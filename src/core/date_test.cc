@@ -67,6 +67,10 @@ TEST(Date, TimeOfDay) {
   // The time is counted to the nearest second; 23:59:59.6 rolls into the next day.
   Date almost(33996.0 + 86399.6 / 86400.0);
   EXPECT_EQ(almost.ToIso(), "1993-01-28");
+  // Every digit is written, at both ends of the platform's range.
+  EXPECT_EQ(Date::FromYmd(100, 1, 1).ToIso(), "0100-01-01");
+  EXPECT_EQ(Date::FromYmdHms(9999, 12, 31, 23, 59, 59).ToIso(), "9999-12-31 23:59:59");
+  EXPECT_EQ(Date::FromYmdHms(2007, 10, 9, 0, 0, 1).ToIso(), "2007-10-09 00:00:01");
 }
 
 TEST(Date, NegativeSerialsCountTheTimeAwayFromZero) {

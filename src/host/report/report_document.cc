@@ -65,21 +65,21 @@ ReportList ReadList(const std::string& name, const Variant& value) {
   RecordsetPtr source = RecordsetOf(name, value);
   if (!source) return list;
   RecordsetPtr rs = source->Clone();
-  rs->SetFilter(source->Filter());
-  rs->SetSort(source->Sort());
+  // The rows as the source shows them; a clone without a filter or order shows them all in
+  // the order they are kept.
+  const Variant& filter = source->Filter();
+  if (filter.Type() == VarType::kString) rs->SetFilter(filter);
+  if (!source->Sort().empty()) rs->SetSort(source->Sort());
   const size_t count = rs->Fields().Count();
   for (size_t i = 0; i < count; ++i) {
     Field field = rs->Fields().Item(i);
     const int32_t kind = field.Kind() != 0 ? field.Kind() : Code(KindOfFieldType(field.Type()));
     list.columns.push_back({field.Name(), kind});
   }
-  if (rs->RecordCount() == 0) return list;
-  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
-    std::vector<Variant> row;
-    row.reserve(count);
-    for (size_t i = 0; i < count; ++i) row.push_back(rs->Value(i));
-    list.rows.push_back(std::move(row));
-  }
+  const long rows = rs->RecordCount();
+  if (rows <= 0) return list;
+  list.rows.reserve(static_cast<size_t>(rows));
+  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) rs->CopyValues(list.rows.emplace_back());
   return list;
 }
 
@@ -128,57 +128,79 @@ const ReportList* ReportDocument::FindList(std::string_view name) const {
   return nullptr;
 }
 
-std::string FormatGrouped(Currency value, int decimals) {
+void AppendGrouped(std::string& out, Currency value, int decimals) {
   if (decimals < 0) decimals = 0;
   if (decimals > 4) decimals = 4;
-  int64_t scaled = RoundScaled4(value.Scaled(), decimals);
-  bool negative = scaled < 0;
+  const int64_t scaled = RoundScaled4(value.Scaled(), decimals);
   // The magnitude as unsigned so that the smallest value does not overflow.
-  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+  const uint64_t magnitude =
+      scaled < 0 ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
   uint64_t whole = magnitude / 10000;
-  uint64_t fraction = magnitude % 10000;
-  std::string digits = std::to_string(whole);
-  std::string grouped;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ' ';
-    grouped += digits[i];
-  }
-  std::string out = negative ? "-" + grouped : grouped;
+  const uint64_t fraction = magnitude % 10000;
+  // The whole digits from the right, a space before every third.
+  char digits[32];
+  size_t at = sizeof digits;
+  int count = 0;
+  do {
+    if (count > 0 && count % 3 == 0) digits[--at] = ' ';
+    digits[--at] = static_cast<char>('0' + whole % 10);
+    whole /= 10;
+    ++count;
+  } while (whole > 0);
+  if (scaled < 0) out += '-';
+  out.append(digits + at, sizeof digits - at);
   if (decimals > 0) {
-    std::string frac = std::to_string(fraction + 10000).substr(1);  // four digits
-    out += ',' + frac.substr(0, static_cast<size_t>(decimals));
+    out += ',';
+    uint64_t divisor = 1000;
+    for (int i = 0; i < decimals; ++i, divisor /= 10) {
+      out += static_cast<char>('0' + fraction / divisor % 10);
+    }
   }
+}
+
+std::string FormatGrouped(Currency value, int decimals) {
+  std::string out;
+  AppendGrouped(out, value, decimals);
   return out;
 }
 
-std::string FormatValue(const Variant& value, int32_t kind) {
-  if (value.IsNull() || value.IsEmpty()) return "";
-  if (value.IsObject()) return "";
+void AppendValue(std::string& out, const Variant& value, int32_t kind) {
+  if (value.IsNull() || value.IsEmpty() || value.IsObject()) return;
   if (value.Type() == VarType::kDate) {
-    Date date = value.AsDate();
-    std::string text = date.DateOnly().ToIso().substr(0, 10);
+    const Date date = value.AsDate();
+    out += date.DateOnly().ToIso();
     if (date.HasTime()) {
       char buffer[8];
       std::snprintf(buffer, sizeof buffer, " %02d:%02d", date.Hour(), date.Minute());
-      text += buffer;
+      out += buffer;
     }
-    return text;
+    return;
   }
-  if (value.Type() == VarType::kBoolean) return value.AsBool() ? "Taip" : "Ne";
+  if (value.Type() == VarType::kBoolean) {
+    out += value.AsBool() ? "Taip" : "Ne";
+    return;
+  }
   if (value.IsNumeric()) {
     switch (kind) {
       case Code(Kind::kMoney):
-        return FormatGrouped(CCur(value), 2);
+        return AppendGrouped(out, CCur(value), 2);
       case Code(Kind::kQuantity):
-        return FormatGrouped(CCur(value), 3);
+        return AppendGrouped(out, CCur(value), 3);
       case Code(Kind::kPrice):
       case Code(Kind::kWeight):
-        return FormatGrouped(CCur(value), 4);
+        return AppendGrouped(out, CCur(value), 4);
       default:
-        return WithComma(CStr(value));
+        out += WithComma(CStr(value));
+        return;
     }
   }
-  return CStr(value);
+  out += CStr(value);
+}
+
+std::string FormatValue(const Variant& value, int32_t kind) {
+  std::string out;
+  AppendValue(out, value, kind);
+  return out;
 }
 
 }  // namespace qts::host

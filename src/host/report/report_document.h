@@ -69,8 +69,11 @@ std::string FormatValue(const Variant& value, int32_t kind);
 inline std::string FormatValue(const Variant& value, Kind kind) {
   return FormatValue(value, Code(kind));
 }
+// The same, appended to `out`: the renderers write a value per cell without a text of its own.
+void AppendValue(std::string& out, const Variant& value, int32_t kind);
 // `value` rounded half away from zero to `decimals` (0..4) in the grouped Lithuanian form.
 std::string FormatGrouped(Currency value, int decimals);
+void AppendGrouped(std::string& out, Currency value, int decimals);
 
 }  // namespace qts::host
 

@@ -10,26 +10,33 @@ namespace qts::host {
 
 namespace {
 
-// Appends `text` to `out` with the HTML characters escaped.
+// Appends `text` to `out` with the HTML characters escaped; runs without one are appended
+// whole.
 void AppendEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
+  size_t run = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    std::string_view entity;
+    switch (text[i]) {
       case '&':
-        out += "&amp;";
+        entity = "&amp;";
         break;
       case '<':
-        out += "&lt;";
+        entity = "&lt;";
         break;
       case '>':
-        out += "&gt;";
+        entity = "&gt;";
         break;
       case '"':
-        out += "&quot;";
+        entity = "&quot;";
         break;
       default:
-        out += c;
+        continue;
     }
+    out.append(text.data() + run, i - run);
+    out += entity;
+    run = i + 1;
   }
+  out.append(text.data() + run, text.size() - run);
 }
 
 std::string Escape(std::string_view text) {
@@ -181,17 +188,33 @@ void Cells(const PrintedTable& table, const PrintedLine& line, std::string& out)
     } else {
       out += "<td>";
     }
-    // Texts are written as they are; everything else as the kind formats it.
-    if (cell.Type() == VarType::kString) {
-      AppendEscaped(out, cell.AsString());
-    } else if (!cell.IsEmpty()) {
-      AppendEscaped(out, FormatValue(cell, c.kind));
+    // Texts are written as they are; everything else as the kind formats it. Numbers, dates
+    // and Booleans formatted hold nothing to escape and are written straight in.
+    switch (cell.Type()) {
+      case VarType::kString:
+        AppendEscaped(out, cell.AsString());
+        break;
+      case VarType::kEmpty:
+      case VarType::kNull:
+        break;
+      case VarType::kInteger:
+      case VarType::kLong:
+      case VarType::kDouble:
+      case VarType::kCurrency:
+      case VarType::kDate:
+      case VarType::kBoolean:
+        AppendValue(out, cell, c.kind);
+        break;
+      default:
+        AppendEscaped(out, FormatValue(cell, c.kind));
     }
     out += "</td>";
   }
 }
 
-void Table(const PrintedReport& report, const PrintedTable& table, std::string& out) {
+// The table's opening: its caption, column widths and the head (captions, then codes), which
+// a browser repeats on every printed page.
+void Head(const PrintedTable& table, std::string& out) {
   if (!table.caption.empty()) out += "<h2>" + Escape(table.caption) + "</h2>\n";
   out += "<table class=\"data\" data-list=\"" + Escape(table.list) + "\">\n<colgroup>";
   for (const PrintedColumn& c : table.columns) {
@@ -208,6 +231,10 @@ void Table(const PrintedReport& report, const PrintedTable& table, std::string& 
     out += "</tr>\n";
   }
   out += "</thead>\n";
+}
+
+void Table(const PrintedReport& report, const PrintedTable& table, std::string& out) {
+  Head(table, out);
   if (table.rows == 0) {
     out += fmt::format("<tbody><tr><td class=\"empty\" colspan=\"{}\">{}</td></tr></tbody>\n",
                        std::max<size_t>(table.columns.size(), 1), Escape(report.texts.no_data));
@@ -260,11 +287,10 @@ void Signatures(const PrintedReport& report, std::string& out) {
 std::string RenderHtml(const PrintedReport& report) {
   const bool landscape = report.orientation == PageOrientation::kLandscape;
   std::string out;
-  out.reserve(4096 + 160 * [&] {
-    size_t lines = 0;
-    for (const PrintedTable& t : report.tables) lines += t.lines.size() * t.columns.size();
-    return lines;
-  }());
+  // Room for the page at once: about 40 characters a cell and 30 a line besides the style.
+  size_t cells = 0;
+  for (const PrintedTable& t : report.tables) cells += t.lines.size() * (t.columns.size() + 1);
+  out.reserve(kStyle.size() + 4096 + 40 * cells);
   out += "<!DOCTYPE html>\n<html lang=\"lt\">\n<head>\n<meta charset=\"utf-8\">\n";
   out += "<meta name=\"viewport\" content=\"width=device-width\">\n";
   out += "<title>" + Escape(report.title) + "</title>\n<style>" + std::string(kStyle);

@@ -131,6 +131,9 @@ void WriteCell(lxw_worksheet* sheet, lxw_row_t row, lxw_col_t col, const Variant
     case VarType::kCurrency:
       worksheet_write_number(sheet, row, col, CDbl(value), format);
       return;
+    case VarType::kString:
+      worksheet_write_string(sheet, row, col, value.AsString().c_str(), format);
+      return;
     default:
       worksheet_write_string(sheet, row, col, FormatValue(value, kind).c_str(), format);
   }
