@@ -67,44 +67,38 @@ FontPtr Font(const char* description) {
 
 enum class Align { kLeft, kCenter, kRight };
 
-// Sets and draws text through one reused pango layout.
+// Sets and draws text: through one reused pango layout, or through layouts kept per text.
 class TextSetter {
  public:
   explicit TextSetter(cairo_t* cr) : cr_(cr), layout_(pango_cairo_create_layout(cr)) {
     // Font sizes are points of the page (72 to the inch, cairo's PDF unit), and glyphs are
     // placed by their true widths: screen hinting would round every advance to a whole point.
-    PangoContext* context = pango_layout_get_context(layout_.get());
-    pango_cairo_context_set_resolution(context, 72);
-    pango_context_set_round_glyph_positions(context, FALSE);
+    context_ = pango_layout_get_context(layout_.get());
+    pango_cairo_context_set_resolution(context_, 72);
+    pango_context_set_round_glyph_positions(context_, FALSE);
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-    pango_cairo_context_set_font_options(context, options);
+    pango_cairo_context_set_font_options(context_, options);
     cairo_font_options_destroy(options);
     pango_layout_context_changed(layout_.get());
     // Words are broken between letters only when one alone is wider than its column, and then
     // without a hyphen: a hyphen inside a code or a number would change what it says.
-    PangoAttrList* attributes = pango_attr_list_new();
-    pango_attr_list_insert(attributes, pango_attr_insert_hyphens_new(FALSE));
-    pango_layout_set_attributes(layout_.get(), attributes);
-    pango_attr_list_unref(attributes);
+    attributes_ = pango_attr_list_new();
+    pango_attr_list_insert(attributes_, pango_attr_insert_hyphens_new(FALSE));
+    pango_layout_set_attributes(layout_.get(), attributes_);
   }
+  ~TextSetter() { pango_attr_list_unref(attributes_); }
+  TextSetter(const TextSetter&) = delete;
+  TextSetter& operator=(const TextSetter&) = delete;
 
   // Lays `text` out in `width` points; returns its height.
   double Set(std::string_view text, const PangoFontDescription* font, double width, bool wrap,
              Align align = Align::kLeft) {
-    PangoLayout* l = layout_.get();
-    pango_layout_set_font_description(l, font);
-    pango_layout_set_width(l, width > 0 ? static_cast<int>(width * PANGO_SCALE) : -1);
-    pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
-    pango_layout_set_ellipsize(l, wrap || width <= 0 ? PANGO_ELLIPSIZE_NONE : PANGO_ELLIPSIZE_END);
-    pango_layout_set_alignment(l, align == Align::kRight    ? PANGO_ALIGN_RIGHT
-                                  : align == Align::kCenter ? PANGO_ALIGN_CENTER
-                                                            : PANGO_ALIGN_LEFT);
-    pango_layout_set_text(l, text.data(), static_cast<int>(text.size()));
+    Configure(layout_.get(), text, font, width, wrap, align);
     int w = 0;
     int h = 0;
-    pango_layout_get_size(l, &w, &h);
+    pango_layout_get_size(layout_.get(), &w, &h);
     width_ = static_cast<double>(w) / PANGO_SCALE;
     return static_cast<double>(h) / PANGO_SCALE;
   }
@@ -116,42 +110,72 @@ class TextSetter {
     pango_cairo_show_layout(cr_, layout_.get());
   }
 
+  // The height `text` takes, laid out as Show lays it out (and kept for Show).
+  double Measure(std::string_view text, const PangoFontDescription* font, double width, bool wrap) {
+    return Height(Kept(text, font, width, wrap, Align::kLeft));
+  }
+
+  // Draws `text` at (x, y) in `width` points; returns its height.
   double Show(std::string_view text, const PangoFontDescription* font, double x, double y,
               double width, bool wrap, Align align = Align::kLeft) {
-    if (wrap) {
-      const double h = Set(text, font, width, wrap, align);
-      Draw(x, y);
-      return h;
-    }
-    // A line of text set once is drawn again from its layout: dates, units, codes and
-    // captions repeat on every page, and setting text is the dearest part of a PDF.
+    PangoLayout* layout = Kept(text, font, width, wrap, align);
+    cairo_move_to(cr_, x, y);
+    pango_cairo_show_layout(cr_, layout);
+    return Height(layout);
+  }
+
+ private:
+  static constexpr size_t kKeptLayouts = 8192;
+
+  void Configure(PangoLayout* l, std::string_view text, const PangoFontDescription* font,
+                 double width, bool wrap, Align align) const {
+    pango_layout_set_font_description(l, font);
+    pango_layout_set_width(l, width > 0 ? static_cast<int>(width * PANGO_SCALE) : -1);
+    pango_layout_set_wrap(l, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_ellipsize(l, wrap || width <= 0 ? PANGO_ELLIPSIZE_NONE : PANGO_ELLIPSIZE_END);
+    pango_layout_set_alignment(l, align == Align::kRight    ? PANGO_ALIGN_RIGHT
+                                  : align == Align::kCenter ? PANGO_ALIGN_CENTER
+                                                            : PANGO_ALIGN_LEFT);
+    pango_layout_set_text(l, text.data(), static_cast<int>(text.size()));
+  }
+
+  static double Height(PangoLayout* layout) {
+    int w = 0;
+    int h = 0;
+    pango_layout_get_size(layout, &w, &h);
+    return static_cast<double>(h) / PANGO_SCALE;
+  }
+
+  // The layout of `text` as set with these settings, set once and kept: dates, units, codes,
+  // names and captions repeat on every page, a wrapped name is measured before it is drawn,
+  // and setting text is the dearest part of a PDF. A text is set in a layout of its own, so it
+  // is shaped only once.
+  PangoLayout* Kept(std::string_view text, const PangoFontDescription* font, double width,
+                    bool wrap, Align align) {
     key_.assign(text);
     key_ += '\0';
     key_.append(reinterpret_cast<const char*>(&font), sizeof font);
     const int32_t points = static_cast<int32_t>(width * 100);
     key_.append(reinterpret_cast<const char*>(&points), sizeof points);
     key_ += static_cast<char>(align);
+    key_ += wrap ? 'w' : 'l';
     auto it = kept_.find(key_);
     if (it == kept_.end()) {
       if (kept_.size() >= kKeptLayouts) kept_.clear();
-      Set(text, font, width, false, align);
-      it = kept_.emplace(key_, LayoutPtr(pango_layout_copy(layout_.get()))).first;
+      LayoutPtr layout(pango_layout_new(context_));
+      pango_layout_set_attributes(layout.get(), attributes_);
+      Configure(layout.get(), text, font, width, wrap, align);
+      it = kept_.emplace(key_, std::move(layout)).first;
     }
-    cairo_move_to(cr_, x, y);
-    pango_cairo_show_layout(cr_, it->second.get());
-    int w = 0;
-    int h = 0;
-    pango_layout_get_size(it->second.get(), &w, &h);
-    return static_cast<double>(h) / PANGO_SCALE;
+    return it->second.get();
   }
-
- private:
-  static constexpr size_t kKeptLayouts = 4096;
 
   cairo_t* cr_;
   std::unordered_map<std::string, LayoutPtr> kept_;
   std::string key_;
   LayoutPtr layout_;
+  PangoContext* context_ = nullptr;  // owned by layout_
+  PangoAttrList* attributes_ = nullptr;
   double width_ = 0;
 };
 
@@ -361,7 +385,7 @@ class PdfDocument {
     for (size_t c = 0; c < table.columns.size(); ++c) {
       if (!table.columns[c].wrap || line.cells[c].IsEmpty()) continue;
       const std::string text = FormatValue(line.cells[c], table.columns[c].kind);
-      h = std::max(h, text_.Set(text, body_.get(), CellWidth(t, c), true) + 2 * kPadY);
+      h = std::max(h, text_.Measure(text, body_.get(), CellWidth(t, c), true) + 2 * kPadY);
     }
     return h;
   }
