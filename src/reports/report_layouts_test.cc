@@ -1,20 +1,28 @@
 // Every report class prints through a layout of its own, and nothing a person reads on the
 // page is an internal name: not a value or column name, not an engine value, not a code list
-// in quotes, not a message the table lacks.
+// in quotes, not a message the table lacks. Its workbook holds numbers and dates as cells a
+// spreadsheet counts with, not as texts.
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
+#include <map>
 #include <memory>
 #include <regex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/convert.h"
 #include "core/text.h"
 #include "frame/catalogue.h"
 #include "host/interfaces.h"
 #include "host/report/print_layout.h"
 #include "host/report/printed_report.h"
+#include "host/report/report_writers.h"
+#include "host/testing/scoped_env.h"
+#include "host/testing/zip_reader.h"
 #include "reports/testing/printed_totals.h"
 #include "reports/testing/report_harness.h"
 
@@ -134,6 +142,158 @@ INSTANTIATE_TEST_SUITE_P(EveryReport, ReportLayoutTest, ::testing::Range<size_t>
                            return std::string(Cases()[info.param].report) + "_" +
                                   std::to_string(info.param % 2);
                          });
+
+// --- The workbook: numbers and dates are cells a spreadsheet counts with ---
+
+// A cell of a sheet: its type attribute ("" for a number), style index and value.
+struct SheetCell {
+  std::string type;
+  size_t style = 0;
+  std::string value;
+};
+
+std::string XmlText(std::string text) {
+  for (const auto& [entity, plain] : {std::pair<std::string, std::string>{"&lt;", "<"},
+                                      {"&gt;", ">"},
+                                      {"&quot;", "\""},
+                                      {"&amp;", "&"}}) {
+    text = Replace(text, entity, plain);
+  }
+  return text;
+}
+
+// The cells of a sheet's XML by reference ("B7").
+std::map<std::string, SheetCell> SheetCells(const std::string& xml) {
+  static const std::regex kCell(
+      R"re(<c r="([A-Z]+[0-9]+)"([^>]*?)(?:/>|>(?:<f>[^<]*</f>)?<v>([^<]*)</v></c>))re");
+  static const std::regex kType(R"re(t="([a-zA-Z]+)")re");
+  static const std::regex kStyle(R"re(s="([0-9]+)")re");
+  std::map<std::string, SheetCell> cells;
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), kCell); it != std::sregex_iterator();
+       ++it) {
+    const std::string attributes = (*it)[2];
+    SheetCell cell;
+    std::smatch m;
+    if (std::regex_search(attributes, m, kType)) cell.type = m[1];
+    if (std::regex_search(attributes, m, kStyle)) cell.style = std::stoul(m[1]);
+    cell.value = (*it)[3];
+    cells[(*it)[1]] = cell;
+  }
+  return cells;
+}
+
+// The shared strings in order.
+std::vector<std::string> SharedStrings(const std::string& xml) {
+  static const std::regex kString(R"re(<si><t[^>]*>([^<]*)</t></si>)re");
+  std::vector<std::string> strings;
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), kString);
+       it != std::sregex_iterator(); ++it) {
+    strings.push_back(XmlText((*it)[1]));
+  }
+  return strings;
+}
+
+// Per cell style (the index a cell's s="" names): whether it shows a number as a date.
+std::vector<bool> DateStyles(const std::string& xml) {
+  static const std::regex kFormat(R"re(<numFmt numFmtId="([0-9]+)" formatCode="([^"]*)")re");
+  static const std::regex kXf(R"re(<xf [^>]*?numFmtId="([0-9]+)")re");
+  std::set<std::string> date_formats = {"14"};  // the built-in short date
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), kFormat);
+       it != std::sregex_iterator(); ++it) {
+    const std::string code = (*it)[2];
+    if (code.find("yy") != std::string::npos && code.find("dd") != std::string::npos) {
+      date_formats.insert((*it)[1]);
+    }
+  }
+  const size_t cell_xfs = xml.find("<cellXfs");
+  std::vector<bool> styles;
+  const std::string xfs = xml.substr(cell_xfs, xml.find("</cellXfs>") - cell_xfs);
+  for (auto it = std::sregex_iterator(xfs.begin(), xfs.end(), kXf); it != std::sregex_iterator();
+       ++it) {
+    styles.push_back(date_formats.count((*it)[1]) > 0);
+  }
+  return styles;
+}
+
+std::string ColumnLetters(size_t column) {
+  std::string letters;
+  for (size_t n = column + 1; n > 0; n = (n - 1) / 26) {
+    letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+  }
+  return letters;
+}
+
+TEST_P(ReportLayoutTest, TheWorkbookHoldsNumbersAndDatesAsCells) {
+  const ReportCase c = Cases()[GetParam()];
+  SCOPED_TRACE(c.report);
+  auto book = testing::GeneratedBook();
+  testing::ReportRunner runner;
+  ObjectPtr object =
+      frame::Catalogue::Instance().Create(*frame::Catalogue::Instance().FindClass(c.report));
+  auto report = QueryInterface<host::IReportExec>(object);
+  ASSERT_TRUE(runner.Run(*report, book, c.filling)) << runner.FirstError();
+  host::PrintedReport printed = testing::LaidOut(c.report, runner.Values(), book);
+  qts::testing::TempDir dir;
+  host::WriteXlsx(printed, dir / "report.xlsx");
+  std::map<std::string, std::string> zip = qts::testing::ReadZip(dir / "report.xlsx");
+  const std::vector<std::string> strings = SharedStrings(zip["xl/sharedStrings.xml"]);
+  const std::vector<bool> date_styles = DateStyles(zip["xl/styles.xml"]);
+  ASSERT_FALSE(date_styles.empty());
+
+  for (size_t t = 0; t < printed.tables.size(); ++t) {
+    const host::PrintedTable& table = printed.tables[t];
+    const auto cells = SheetCells(zip["xl/worksheets/sheet" + std::to_string(t + 1) + ".xml"]);
+    auto text = [&](const std::string& ref) -> std::string {
+      auto it = cells.find(ref);
+      if (it == cells.end() || it->second.type != "s") return "";
+      return strings.at(std::stoul(it->second.value));
+    };
+    // The captions' row; the table's lines follow it (and its codes' row), one row each.
+    int row = 1;
+    while (row < 100 && text("A" + std::to_string(row)) != table.columns.at(0).caption) ++row;
+    ASSERT_LT(row, 100) << "no row of captions in sheet " << t + 1;
+    row += table.HasCodes() ? 2 : 1;
+    if (table.rows == 0) ++row;
+
+    size_t numbers = 0, wrong = 0;
+    std::string first_wrong;
+    for (const host::PrintedLine& line : table.lines) {
+      for (size_t col = 0; col < table.columns.size(); ++col) {
+        const Variant& v = line.cells[col];
+        if (v.IsEmpty() || v.IsNull()) continue;
+        const std::string ref = ColumnLetters(col) + std::to_string(row);
+        auto it = cells.find(ref);
+        bool right = it != cells.end();
+        if (right) {
+          const SheetCell& cell = it->second;
+          const bool date_style = cell.style < date_styles.size() && date_styles[cell.style];
+          switch (v.Type()) {
+            case VarType::kDate:
+              right =
+                  cell.type.empty() && date_style && std::stod(cell.value) == v.AsDate().Serial();
+              break;
+            case VarType::kInteger:
+            case VarType::kLong:
+            case VarType::kDouble:
+            case VarType::kCurrency:
+              right = cell.type.empty() && !date_style &&
+                      std::abs(std::stod(cell.value) - CDbl(v)) < 1e-9;
+              ++numbers;
+              break;
+            default:
+              right = cell.type == "s" && !date_style;
+          }
+        }
+        if (!right && wrong++ == 0) {
+          first_wrong = ref + " (" + table.columns[col].name + " = " + CStr(v) + ")";
+        }
+      }
+      ++row;
+    }
+    EXPECT_EQ(wrong, 0u) << "cells not written as their values, the first " << first_wrong;
+    if (table.rows > 0) EXPECT_GT(numbers, 0u) << "a table of rows without a number";
+  }
+}
 
 // Every report class of the catalogue has a layout, and every layout is of a report class.
 TEST(ReportLayoutCatalogueTest, EveryReportClassHasItsLayout) {
