@@ -573,6 +573,13 @@ class Binder {
       for (ExprPtr& arg : call.args) {
         for (const ExprPtr& other : call.args) Infer(*arg, *other);
       }
+      // Beside a date a text literal is a date, as the server converts it to the higher type:
+      // IsNull(d.DocumentDate, '20240101') chooses between two dates.
+      bool date = false;
+      for (const ExprPtr& arg : call.args) date = date || arg->type == SqlType::kDate;
+      if (date) {
+        for (ExprPtr& arg : call.args) ReadAsDate(*arg);
+      }
     }
     const Expr* first = call.args.empty() ? nullptr : call.args.front().get();
     auto need_number = [&call](const Expr& arg) {

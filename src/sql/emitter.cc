@@ -788,9 +788,11 @@ class Emitter {
         }
         out += "coalesce(" + Sql(*args[0]) + ", ";
         std::string type = PgType(args[0]->type, args[0]->length);
-        bool is_null_literal = args[1]->Kind() == NodeKind::kLiteral &&
-                               args[1]->As<Literal>().literal_type == Literal::Type::kNull;
-        if (pg_ && !type.empty() && !is_null_literal) {
+        // NULL, and a date literal (written DATE '...'), need no cast.
+        const bool typed_literal = args[1]->Kind() == NodeKind::kLiteral &&
+                                   (args[1]->As<Literal>().literal_type == Literal::Type::kNull ||
+                                    args[1]->As<Literal>().iso_date.has_value());
+        if (pg_ && !type.empty() && !typed_literal) {
           out += "CAST(" + Sql(*args[1]) + " AS " + type + ")";
         } else {
           Value(out, *args[1]);
