@@ -14,6 +14,7 @@
 #include "db/sqlite/qts_round.h"
 #include "db/sqlite/sqlite_error.h"
 #include "db/sqlite/sqlite_statement.h"
+#include "db/sqlite/text_functions.h"
 #include "db/trace.h"
 
 namespace qts::db {
@@ -88,6 +89,7 @@ void SqliteConnection::Configure(const SqliteOptions& options) {
   }
   RegisterQtsRound(db_.get());
   RegisterMoneyFunctions(db_.get());
+  RegisterTextFunctions(db_.get());
 }
 
 void SqliteConnection::Execute(std::string_view sql) {

@@ -32,7 +32,8 @@ class SqliteConnection final : public Connection {
   // private in-memory database for kMemory. A file is switched to write-ahead logging with
   // synchronous=NORMAL, so readers do not block the writer and several processes can share
   // it; every connection enforces foreign keys and waits up to the busy timeout for locks.
-  // The SQL function qts_round(x, n) is available on the connection (see RegisterQtsRound).
+  // The SQL function qts_round(x, n) is available on the connection (see RegisterQtsRound),
+  // and UPPER and LOWER change the case of every letter (see RegisterTextFunctions).
   // Raises DatabaseError when the file cannot be opened or is not a database.
   [[nodiscard]] static std::unique_ptr<SqliteConnection> Open(std::string_view path,
                                                               const SqliteOptions& options = {});

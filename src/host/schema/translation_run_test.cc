@@ -140,6 +140,59 @@ const RunCase kRunCases[] = {
      "SELECT gs.DocID, SUM(IsNull(gs.Amount, 0)) AS A, COUNT(*) AS N, "
      "MAX(LEN(gs.UnitCode + '  ')) FROM THGoodSpec gs GROUP BY gs.DocID HAVING COUNT(*) > 1",
      {"1|14.5|2|3"}},
+    // Beside a date a text literal is a date of the book: the value chosen, compared and
+    // ordered is a date, not the text as written.
+    {"isnull_nullif_coalesce_with_date_literals",
+     "SELECT d.IDC, IsNull(NULLIF(d.DocumentDate, '20240229'), '20240101'), "
+     "COALESCE(NULLIF(d.DocumentDate, '2024-01-05'), '20991231') FROM THDocument d "
+     "ORDER BY d.IDC",
+     {"1|2024-01-05|2099-12-31", "2|2024-01-01|2024-02-29", "3|2023-12-31|2023-12-31"}},
+    {"isnull_date_compared_with_a_date",
+     "SELECT d.IDC FROM THDocument d WHERE IsNull(NULLIF(d.DocumentDate, '20240229'), "
+     "'20250101') > '20241231' ORDER BY d.IDC",
+     {"2"}},
+    {"between_dates_with_a_time",
+     "SELECT d.IDC FROM THDocument d WHERE d.DocumentDate BETWEEN '2024-01-05 00:00' AND "
+     "'20240229' ORDER BY d.IDC",
+     {"1", "2"}},
+    // UPPER and LOWER change every letter, not only the ASCII ones; Null stays Null.
+    {"upper_lower_of_every_letter",
+     "SELECT UPPER(g.Name), LOWER(g.Name), LOWER(g.Code) FROM REFGood g WHERE g.Code = 'G3'",
+     {"DĖŽĖ|dėžė|g3"}},
+    {"upper_of_null", "SELECT UPPER(p.LastName) FROM REFPerson p WHERE p.Code = 'P2'", {"NULL"}},
+    // Texts compare by code unit: capitals sort before small letters.
+    {"text_compare_is_binary", "SELECT COUNT(*) FROM THDocument d WHERE d.Code < 'a'", {"3"}},
+    {"whole_number_division_and_remainder_keep_the_sign",
+     "SELECT 7 / 2, -7 / 2, -7 % 3, 7 % -3 FROM THDocument d WHERE d.IDC = 1",
+     {"3|-3|-1|1"}},
+    {"money_negated_subtracted_and_doubled",
+     "SELECT -gs.Amount, gs.Amount - -1, gs.Price * 2 FROM THGoodSpec gs WHERE gs.IDC = 10",
+     {"-12.5|13.5|0.25"}},
+    {"quote_doubled_in_a_text",
+     "SELECT 'O''Brien' + ' ' + d.Number FROM THDocument d "
+     "WHERE d.IDC = 1",
+     {"O'Brien A-1"}},
+    {"brackets_and_comments",
+     "SELECT [d].[Number] /* the number */ FROM [THDocument] [d] -- the second\n"
+     "WHERE [d].[IDC] = 2",
+     {"A-2"}},
+    {"simple_case_without_else_is_null",
+     "SELECT d.IDC, CASE d.DocTypeCode WHEN 'MMO' THEN 'w' WHEN 'PRSF' THEN 'r' END "
+     "FROM THDocument d ORDER BY d.IDC",
+     {"1|w", "2|w", "3|NULL"}},
+    {"derived_count_used_outside",
+     "SELECT x.N * 2 FROM (SELECT COUNT(*) AS N FROM THDocument d WHERE d.IsPosted = 1) x",
+     {"4"}},
+    {"count_distinct_and_count_of_a_column",
+     "SELECT COUNT(DISTINCT d.StoreCode), COUNT(d.Number), COUNT(*) FROM THDocument d",
+     {"2|2|3"}},
+    {"in_and_not_in_with_null",
+     "SELECT d.IDC FROM THDocument d WHERE d.Number IN ('A-1', 'A-3') OR d.Number NOT IN "
+     "('A-1') ORDER BY d.IDC",
+     {"1", "2"}},
+    {"len_counts_leading_but_not_trailing_blanks",
+     "SELECT LEN('ab  '), LEN('  ab'), LEN(''), LEN(g.Name) FROM REFGood g WHERE g.Code = 'G3'",
+     {"2|4|0|4"}},
     {"exists_and_not_in",
      "SELECT d.IDC FROM THDocument d WHERE EXISTS (SELECT 1 FROM THGoodSpec gs WHERE gs.DocID = "
      "d.IDC) OR d.Author NOT IN (SELECT p.UserId FROM REFPerson p WHERE p.UserId < 100) "
