@@ -25,6 +25,10 @@ namespace qts::frame {
 inline constexpr int32_t kMsgNoBook = 842;
 inline constexpr int32_t kMsgWaitText = 22170;
 
+// The places a document row's quantity is kept to when a handler computes it (a merged row's
+// sum, a fuel portion): quantities are printed and stored with three.
+inline constexpr int kAmountDigits = 3;
+
 // The kinds RecordsetAggregate computes.
 inline constexpr int32_t kAggCount = 1;
 inline constexpr int32_t kAggSum = 4;

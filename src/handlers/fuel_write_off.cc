@@ -44,7 +44,6 @@ namespace {
 constexpr std::string_view kSource = "CFuelWriteOff";
 constexpr std::string_view kDocType = "MMO";
 constexpr std::string_view kFuelStoreKind = "ABKR";
-constexpr int kAmountDigits = 3;
 
 std::string Member(std::string_view member) {
   return std::string(kSource) + "::" + std::string(member);
@@ -472,8 +471,9 @@ void CFuelWriteOff::WriteOffRow(host::Recordset& source) {
     take -= portion;
     m_Remaining -= portion;
     // The quantity in the rest row's unit that corresponds to the accounting portion.
-    const Currency amount = common.RoundCy(
-        Div(Mul(Variant(portion), rest->Value("Rest")), rest->Value("RestAccount")), kAmountDigits);
+    const Currency amount =
+        common.RoundCy(Div(Mul(Variant(portion), rest->Value("Rest")), rest->Value("RestAccount")),
+                       frame::kAmountDigits);
     m_Row->Item("GoodCode").SetValue(rest->Value("GoodCode"));
     m_Row->Item("UnitCode").SetValue(rest->Value("UnitCode"));
     m_Row->Item("Amount").SetValue(Variant(amount));

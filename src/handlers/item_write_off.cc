@@ -31,7 +31,6 @@ constexpr std::string_view kBarCodePrefix = "402";
 constexpr long kBarCodeTypeLen = 4;
 constexpr long kBarCodeMinNumberLen = 5;
 constexpr long kBarCodeMaxNumberLen = 8;
-constexpr int kAmountDigits = 3;
 
 bool Missing(const Variant& v) { return v.IsNull() || v.IsEmpty(); }
 
@@ -170,7 +169,7 @@ int32_t CItemWriteOff::InsertSpecRec(const host::NamedValueListPtr& row) {
     // The document already has the item in this unit: add to that row. Its accounting
     // quantity is recomputed by the host's write.
     const Currency amount = host::CommonTools::Instance()->RoundCy(
-        Add(f.Item("Amount").Value(), row->Item("Amount").Value()), kAmountDigits);
+        Add(f.Item("Amount").Value(), row->Item("Amount").Value()), frame::kAmountDigits);
     f.Item("Amount").SetValue(Variant(amount));
     old = CCur(f.Item("AmountAccount").Value());
     f.Item("AmountAccount").SetValue(Variant(Currency()));

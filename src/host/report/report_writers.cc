@@ -182,6 +182,32 @@ nlohmann::ordered_json RenderJson(const ReportDocument& doc) {
   return out;
 }
 
+namespace {
+
+// The first data list to `path`, each further one to "<stem>-<list name>.csv" beside it; an
+// empty file for a report without lists. Returns the files written.
+std::vector<std::filesystem::path> WriteCsvFiles(const ReportDocument& doc,
+                                                 const std::filesystem::path& path,
+                                                 CsvLocale locale) {
+  if (doc.lists.empty()) {
+    WriteAtomically(path, "");
+    return {path};
+  }
+  std::vector<std::filesystem::path> written;
+  for (size_t i = 0; i < doc.lists.size(); ++i) {
+    std::filesystem::path target = path;
+    if (i > 0) {
+      target = path.parent_path() /
+               (path.stem().string() + "-" + doc.lists[i].name + path.extension().string());
+    }
+    WriteAtomically(target, RenderCsv(doc.lists[i], locale));
+    written.push_back(target);
+  }
+  return written;
+}
+
+}  // namespace
+
 std::vector<std::filesystem::path> WriteReport(const ReportDocument& doc,
                                                const PrintedReport& printed, ReportFormat format,
                                                const std::filesystem::path& path,
@@ -201,23 +227,8 @@ std::vector<std::filesystem::path> WriteReport(const ReportDocument& doc,
       WriteAtomically(path, RenderJson(doc).dump(2) + "\n");
       written.push_back(path);
       break;
-    case ReportFormat::kCsv: {
-      if (doc.lists.empty()) {
-        WriteAtomically(path, "");
-        written.push_back(path);
-        break;
-      }
-      for (size_t i = 0; i < doc.lists.size(); ++i) {
-        std::filesystem::path target = path;
-        if (i > 0) {
-          target = path.parent_path() /
-                   (path.stem().string() + "-" + doc.lists[i].name + path.extension().string());
-        }
-        WriteAtomically(target, RenderCsv(doc.lists[i], locale));
-        written.push_back(target);
-      }
-      break;
-    }
+    case ReportFormat::kCsv:
+      return WriteCsvFiles(doc, path, locale);
     case ReportFormat::kXlsx:
       WriteThroughTemporary(path,
                             [&](const std::filesystem::path& temp) { WriteXlsx(printed, temp); });
