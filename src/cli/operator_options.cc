@@ -11,40 +11,28 @@ namespace qts::cli {
 namespace {
 
 // Questions and forms from the script, progress and the wait window on the terminal.
-class CommandOperator final : public host::Operator {
+class CommandOperator final : public host::ForwardingOperator {
  public:
   CommandOperator(std::shared_ptr<host::ScriptedOperator> scripted,
                   std::shared_ptr<host::Operator> progress)
-      : scripted_(std::move(scripted)), progress_(std::move(progress)) {}
+      : ForwardingOperator(std::move(scripted)), progress_(std::move(progress)) {}
 
-  using Operator::MessageBox;
-  using Operator::ShowError;
-  host::MessageAnswer MessageBox(const host::MessageRequest& request) override {
-    return scripted_->MessageBox(request);
-  }
-  bool RunModalForm(host::FormDescription& form) override { return scripted_->RunModalForm(form); }
-  int32_t ChooseMenu(const host::MenuRequest& menu) override { return scripted_->ChooseMenu(menu); }
-  void RunDialog(host::DialogSession& dialog) override { scripted_->RunDialog(dialog); }
   void BeginProgress(std::string_view caption, int32_t count) override {
-    scripted_->BeginProgress(caption, count);
+    ForwardingOperator::BeginProgress(caption, count);
     progress_->BeginProgress(caption, count);
   }
   void Progress(int32_t done) override {
-    scripted_->Progress(done);
+    ForwardingOperator::Progress(done);
     progress_->Progress(done);
   }
   void EndProgress() override {
-    scripted_->EndProgress();
+    ForwardingOperator::EndProgress();
     progress_->EndProgress();
   }
   void ShowWait(std::string_view text) override { progress_->ShowWait(text); }
   void CloseWait() override { progress_->CloseWait(); }
-  void ShowError(int32_t number, std::string_view source, std::string_view description) override {
-    scripted_->ShowError(number, source, description);
-  }
 
  private:
-  std::shared_ptr<host::ScriptedOperator> scripted_;
   std::shared_ptr<host::Operator> progress_;
 };
 
@@ -66,7 +54,7 @@ std::optional<host::MessageAnswer> RecordingOperator::AnswerTo(int32_t number) c
 }
 
 host::MessageAnswer RecordingOperator::MessageBox(const host::MessageRequest& request) {
-  const host::MessageAnswer answer = inner_->MessageBox(request);
+  const host::MessageAnswer answer = ForwardingOperator::MessageBox(request);
   answered_.emplace_back(request.number, answer);
   return answer;
 }

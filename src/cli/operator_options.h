@@ -28,32 +28,17 @@ void AddOperatorOptions(CLI::App& command, OperatorOptions& options);
 // An operator that passes everything on to another and remembers each message box shown with
 // the answer it got, whoever answered it (the script or a person on the terminal): a command
 // tells from them whether its work was refused or cancelled.
-class RecordingOperator final : public host::Operator {
+class RecordingOperator final : public host::ForwardingOperator {
  public:
-  explicit RecordingOperator(std::shared_ptr<host::Operator> inner) : inner_(std::move(inner)) {}
+  using ForwardingOperator::ForwardingOperator;
 
   // The answer message `number` got the last time it was shown; nullopt when it was not shown.
   std::optional<host::MessageAnswer> AnswerTo(int32_t number) const;
 
-  using Operator::MessageBox;
-  using Operator::ShowError;
+  using ForwardingOperator::MessageBox;
   host::MessageAnswer MessageBox(const host::MessageRequest& request) override;
-  bool RunModalForm(host::FormDescription& form) override { return inner_->RunModalForm(form); }
-  int32_t ChooseMenu(const host::MenuRequest& menu) override { return inner_->ChooseMenu(menu); }
-  void RunDialog(host::DialogSession& dialog) override { inner_->RunDialog(dialog); }
-  void BeginProgress(std::string_view caption, int32_t count) override {
-    inner_->BeginProgress(caption, count);
-  }
-  void Progress(int32_t done) override { inner_->Progress(done); }
-  void EndProgress() override { inner_->EndProgress(); }
-  void ShowWait(std::string_view text) override { inner_->ShowWait(text); }
-  void CloseWait() override { inner_->CloseWait(); }
-  void ShowError(int32_t number, std::string_view source, std::string_view description) override {
-    inner_->ShowError(number, source, description);
-  }
 
  private:
-  std::shared_ptr<host::Operator> inner_;
   std::vector<std::pair<int32_t, host::MessageAnswer>> answered_;
 };
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/error.h"
@@ -125,6 +126,35 @@ class Operator {
   void ShowError(const Error& error) {
     ShowError(error.Number(), error.Source(), error.Description());
   }
+};
+
+// An operator that passes everything on to another one: the base of operators that answer or
+// watch one kind of request themselves and leave the others as they are.
+class ForwardingOperator : public Operator {
+ public:
+  explicit ForwardingOperator(std::shared_ptr<Operator> inner) : inner_(std::move(inner)) {}
+
+  using Operator::MessageBox;
+  using Operator::ShowError;
+  MessageAnswer MessageBox(const MessageRequest& request) override {
+    return inner_->MessageBox(request);
+  }
+  bool RunModalForm(FormDescription& form) override { return inner_->RunModalForm(form); }
+  int32_t ChooseMenu(const MenuRequest& menu) override { return inner_->ChooseMenu(menu); }
+  void RunDialog(DialogSession& dialog) override { inner_->RunDialog(dialog); }
+  void BeginProgress(std::string_view caption, int32_t count) override {
+    inner_->BeginProgress(caption, count);
+  }
+  void Progress(int32_t done) override { inner_->Progress(done); }
+  void EndProgress() override { inner_->EndProgress(); }
+  void ShowWait(std::string_view text) override { inner_->ShowWait(text); }
+  void CloseWait() override { inner_->CloseWait(); }
+  void ShowError(int32_t number, std::string_view source, std::string_view description) override {
+    inner_->ShowError(number, source, description);
+  }
+
+ private:
+  std::shared_ptr<Operator> inner_;
 };
 
 // The operator of this process. Until one is set: a terminal operator when standard input is a

@@ -43,19 +43,13 @@ Variant FieldValueOf(const Control& control) {
 
 // The current operator, except that the first menu a pressed button opens is answered with
 // the item the person named together with the press.
-class PresetMenuOperator final : public Operator {
+class PresetMenuOperator final : public ForwardingOperator {
  public:
   PresetMenuOperator(std::shared_ptr<Operator> inner, std::string item)
-      : inner_(std::move(inner)), item_(std::move(item)) {}
+      : ForwardingOperator(std::move(inner)), item_(std::move(item)) {}
 
-  using Operator::MessageBox;
-  using Operator::ShowError;
-  MessageAnswer MessageBox(const MessageRequest& request) override {
-    return inner_->MessageBox(request);
-  }
-  bool RunModalForm(FormDescription& form) override { return inner_->RunModalForm(form); }
   int32_t ChooseMenu(const MenuRequest& menu) override {
-    if (used_) return inner_->ChooseMenu(menu);
+    if (used_) return ForwardingOperator::ChooseMenu(menu);
     used_ = true;
     if (std::optional<size_t> index = FindMenuItem(menu, item_)) {
       return static_cast<int32_t>(*index);
@@ -68,21 +62,9 @@ class PresetMenuOperator final : public Operator {
                 "\"" + item_ + "\" is not an item of the menu of " + menu.owner + " (" +
                     (items.empty() ? "it has none" : items) + ")");
   }
-  void RunDialog(DialogSession& dialog) override { inner_->RunDialog(dialog); }
-  void BeginProgress(std::string_view caption, int32_t count) override {
-    inner_->BeginProgress(caption, count);
-  }
-  void Progress(int32_t done) override { inner_->Progress(done); }
-  void EndProgress() override { inner_->EndProgress(); }
-  void ShowWait(std::string_view text) override { inner_->ShowWait(text); }
-  void CloseWait() override { inner_->CloseWait(); }
-  void ShowError(int32_t number, std::string_view source, std::string_view description) override {
-    inner_->ShowError(number, source, description);
-  }
   bool Used() const { return used_; }
 
  private:
-  std::shared_ptr<Operator> inner_;
   std::string item_;
   bool used_ = false;
 };
