@@ -85,22 +85,31 @@ bool LooksInternal(const std::string& text) {
   return std::regex_search(text, kIdentifier);
 }
 
-class ReportLayoutTest : public ::testing::TestWithParam<size_t> {};
+class ReportLayoutTest : public ::testing::TestWithParam<size_t> {
+ protected:
+  // The case's report run on the generated book as the host runs it, laid out by its layout.
+  host::PrintedReport Print() {
+    const ReportCase c = Cases()[GetParam()];
+    book_ = testing::GeneratedBook();
+    ObjectPtr object =
+        frame::Catalogue::Instance().Create(*frame::Catalogue::Instance().FindClass(c.report));
+    auto report = QueryInterface<host::IReportExec>(object);
+    EXPECT_TRUE(runner_.Run(*report, book_, c.filling)) << runner_.FirstError();
+    return testing::LaidOut(c.report, runner_.Values(), book_);
+  }
+
+  testing::ReportRunner runner_;
+  std::shared_ptr<host::AppContext> book_;
+};
 
 TEST_P(ReportLayoutTest, EverythingPrintedIsSaidInWords) {
-  const ReportCase c = Cases()[GetParam()];
-  SCOPED_TRACE(c.report);
-  auto book = testing::GeneratedBook();
-  testing::ReportRunner runner;
-  ObjectPtr object =
-      frame::Catalogue::Instance().Create(*frame::Catalogue::Instance().FindClass(c.report));
-  auto report = QueryInterface<host::IReportExec>(object);
-  ASSERT_TRUE(runner.Run(*report, book, c.filling)) << runner.FirstError();
-  host::PrintedReport printed = testing::LaidOut(c.report, runner.Values(), book);
+  SCOPED_TRACE(Cases()[GetParam()].report);
+  const host::PrintedReport printed = Print();
+  ASSERT_FALSE(HasFailure());
 
   // The report's own names: its values and the columns of its data lists.
   std::set<std::string> names;
-  for (const auto& entry : runner.Values().Entries()) {
+  for (const auto& entry : runner_.Values().Entries()) {
     names.insert(AsciiLower(entry->Name()));
     if (entry->Kind() != 100) continue;
     auto rs = std::dynamic_pointer_cast<host::Recordset>(entry->Value().AsObject());
@@ -224,15 +233,9 @@ std::string ColumnLetters(size_t column) {
 }
 
 TEST_P(ReportLayoutTest, TheWorkbookHoldsNumbersAndDatesAsCells) {
-  const ReportCase c = Cases()[GetParam()];
-  SCOPED_TRACE(c.report);
-  auto book = testing::GeneratedBook();
-  testing::ReportRunner runner;
-  ObjectPtr object =
-      frame::Catalogue::Instance().Create(*frame::Catalogue::Instance().FindClass(c.report));
-  auto report = QueryInterface<host::IReportExec>(object);
-  ASSERT_TRUE(runner.Run(*report, book, c.filling)) << runner.FirstError();
-  host::PrintedReport printed = testing::LaidOut(c.report, runner.Values(), book);
+  SCOPED_TRACE(Cases()[GetParam()].report);
+  const host::PrintedReport printed = Print();
+  ASSERT_FALSE(HasFailure());
   qts::testing::TempDir dir;
   host::WriteXlsx(printed, dir / "report.xlsx");
   std::map<std::string, std::string> zip = qts::testing::ReadZip(dir / "report.xlsx");
