@@ -162,12 +162,9 @@ struct SheetCell {
 };
 
 std::string XmlText(std::string text) {
-  for (const auto& [entity, plain] : {std::pair<std::string, std::string>{"&lt;", "<"},
-                                      {"&gt;", ">"},
-                                      {"&quot;", "\""},
-                                      {"&amp;", "&"}}) {
-    text = Replace(text, entity, plain);
-  }
+  static const std::pair<const char*, const char*> kEntities[] = {
+      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&amp;", "&"}};
+  for (const auto& [entity, plain] : kEntities) text = Replace(text, entity, plain);
   return text;
 }
 
@@ -272,8 +269,8 @@ TEST_P(ReportLayoutTest, TheWorkbookHoldsNumbersAndDatesAsCells) {
           const bool date_style = cell.style < date_styles.size() && date_styles[cell.style];
           switch (v.Type()) {
             case VarType::kDate:
-              right =
-                  cell.type.empty() && date_style && std::stod(cell.value) == v.AsDate().Serial();
+              right = cell.type.empty() && date_style &&
+                      std::abs(std::stod(cell.value) - v.AsDate().Serial()) < 1e-9;
               break;
             case VarType::kInteger:
             case VarType::kLong:

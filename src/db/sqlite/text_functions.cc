@@ -4,7 +4,6 @@
 
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "core/text.h"
 #include "db/sqlite/sqlite_error.h"
@@ -28,12 +27,17 @@ void ChangeCase(sqlite3_context* context, int /*argc*/, sqlite3_value** argv) {
 }  // namespace
 
 void RegisterTextFunctions(sqlite3* db) {
+  struct Function {
+    const char* name;
+    void (*call)(sqlite3_context*, int, sqlite3_value**);
+  };
+  static constexpr Function kFunctions[] = {{"upper", &ChangeCase<true>},
+                                            {"lower", &ChangeCase<false>}};
   constexpr int kFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-  for (const auto& [name, function] :
-       {std::pair{"upper", &ChangeCase<true>}, std::pair{"lower", &ChangeCase<false>}}) {
-    const int code = sqlite3_create_function_v2(db, name, 1, kFlags, nullptr, function, nullptr,
+  for (const Function& f : kFunctions) {
+    const int code = sqlite3_create_function_v2(db, f.name, 1, kFlags, nullptr, f.call, nullptr,
                                                 nullptr, nullptr);
-    if (code != SQLITE_OK) ThrowSqliteError(db, code, "SqliteConnection", name);
+    if (code != SQLITE_OK) ThrowSqliteError(db, code, "SqliteConnection", f.name);
   }
 }
 
