@@ -291,7 +291,9 @@ TEST_P(ReportLayoutTest, TheWorkbookHoldsNumbersAndDatesAsCells) {
       ++row;
     }
     EXPECT_EQ(wrong, 0u) << "cells not written as their values, the first " << first_wrong;
-    if (table.rows > 0) EXPECT_GT(numbers, 0u) << "a table of rows without a number";
+    if (table.rows > 0) {
+      EXPECT_GT(numbers, 0u) << "a table of rows without a number";
+    }
   }
 }
 
