@@ -1,6 +1,13 @@
-// The backend interface: one open database (SQLite file or memory, later a PostgreSQL
-// server) seen through a connection. Callers above this layer talk only to Connection,
-// Statement and Transaction, so a new backend adds a subclass and touches no caller.
+// The backend interface: one open database (an SQLite file or memory, or a PostgreSQL server,
+// chosen by db::OpenDatabase from the address) seen through a connection. Callers above this
+// layer talk only to Connection, Statement and Transaction, so a new backend adds a subclass
+// and touches no caller.
+//
+// The SQL given to a connection is already in its backend's dialect (Dialect()). Above this
+// layer it comes from the translator (AppContext::PrepareTsql and ExecuteTsql, the query
+// builder) or from the schema layer's DDL, never written by hand; the one-road test holds the
+// sources to that. A backend's statements report each run to the statement trace (db/trace.h)
+// while it is on.
 //
 // A connection is used from one thread at a time. Several connections, in one process or
 // many, may open the same database; the backend serialises their writes.
