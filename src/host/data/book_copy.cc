@@ -120,6 +120,9 @@ std::shared_ptr<AppContext> CopyBook(AppContext& source, std::string_view target
     for (const std::string& sql : schema::IdentityResetStatements(source.Code(), dialect)) {
       connection.Execute(sql);
     }
+    for (const std::string& sql : schema::StatisticsStatements(source.Code(), dialect)) {
+      connection.Execute(sql);
+    }
   };
   std::shared_ptr<AppContext> copy = AppContext::CreateBook(target, source.Code(), false, fill);
   if (copied != nullptr) *copied = std::move(counts);

@@ -61,6 +61,22 @@ TEST_F(BookCopyTest, ABookGoesToTheServerAndBackWithEveryRow) {
   EXPECT_EQ(Differing(*source_, *back), "");
 }
 
+// A copy on the server is planned on what it holds from its first query: the server knows how
+// many rows its tables have (a table never analysed counts -1).
+TEST_F(BookCopyTest, TheServerHasStatisticsOfTheCopyAtOnce) {
+  std::shared_ptr<AppContext> on_server = CopyBook(*source_, server_->Address());
+  db::StatementHandle tuples = on_server->Connection().Prepare(
+      "SELECT reltuples FROM pg_catalog.pg_class WHERE oid = to_regclass('\"UAB$THGoodSpec\"')");
+  ASSERT_TRUE(tuples->Step());
+  db::StatementHandle rows =
+      on_server->Connection().Prepare("SELECT count(*) FROM \"UAB$THGoodSpec\"");
+  ASSERT_TRUE(rows->Step());
+  EXPECT_GT(rows->GetInt64(0), 1000);
+  // ANALYZE counts a table of this size in full; a larger one it would estimate closely.
+  const double counted = static_cast<double>(rows->GetInt64(0));
+  EXPECT_NEAR(tuples->GetDouble(0), counted, counted / 10);
+}
+
 TEST_F(BookCopyTest, TheCopysNumberingGoesOnPastTheCopiedKeys) {
   std::shared_ptr<AppContext> on_server = CopyBook(*source_, server_->Address());
   db::Connection& c = on_server->Connection();

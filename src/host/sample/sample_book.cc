@@ -84,6 +84,9 @@ void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
   for (const std::string& sql : schema::IdentityResetStatements(code, context.Dialect())) {
     connection.Execute(sql);
   }
+  for (const std::string& sql : schema::StatisticsStatements(code, context.Dialect())) {
+    connection.Execute(sql);
+  }
   transaction.Commit();
   RefreshSettings(context);
 }

@@ -273,6 +273,16 @@ std::vector<std::string> IdentityResetStatements(std::string_view code, Dialect 
   return out;
 }
 
+std::vector<std::string> StatisticsStatements(std::string_view code, Dialect dialect) {
+  if (dialect != Dialect::kPostgres) return {};
+  std::string tables;
+  for (const SourceDef& s : Sources()) {
+    if (s.kind != SourceKind::kTable) continue;
+    tables += (tables.empty() ? "" : ", ") + QuoteIdentifier(PhysicalName(code, s.name));
+  }
+  return {"ANALYZE " + tables};
+}
+
 std::vector<SettingRow> InitialSettings(std::string_view code) {
   CheckBookCode(code);
   return {
