@@ -1,15 +1,17 @@
 // What the benchmarks share: the alternating comparison of the system's operation with raw
-// backend calls, and a raw read of every row of a statement.
+// backend calls, a raw read of every row of a statement, and a report's whole Run.
 #ifndef QTS_BENCH_BENCH_COMMON_H_
 #define QTS_BENCH_BENCH_COMMON_H_
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -21,9 +23,13 @@
 #include "db/sqlite/sqlite_connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
+#include "host/data/named_value_list.h"
+#include "host/data/recordset.h"
 #include "host/documents/th_document.h"
 #include "host/documents/th_good_spec.h"
+#include "host/interfaces.h"
 #include "host/sample/sample_book.h"
+#include "host/ui/scripted_operator.h"
 
 namespace qts::bench {
 
@@ -205,6 +211,47 @@ inline int32_t WriteOffDocument(const std::shared_ptr<qts::host::AppContext>& co
 
 inline void Exec(sqlite3* db, const char* sql) {
   Check(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK, db);
+}
+
+// The reports write their last choices into the settings file: one throw-away file per
+// process, named after `benchmark`.
+inline void UseTemporarySettings(const char* benchmark) {
+  static const std::string path =
+      (std::filesystem::temp_directory_path() /
+       (std::string("qts_") + benchmark + "_" + std::to_string(getpid()) + ".json"))
+          .string();
+  setenv("QTS_SETTINGS", path.c_str(), 1);
+}
+
+// A report's parameter form answers: control name and value.
+using Filling = std::vector<std::pair<std::string, qts::Variant>>;
+
+// One Run of `report` on `book` with its form filled by `filling`, every value of the data list
+// read; returns the seconds taken and the data list's row count in `rows`. `values_out`, when
+// given, receives what the report handed over.
+inline double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op,
+                        const std::shared_ptr<qts::host::AppContext>& book, const Filling& filling,
+                        long& rows, qts::host::NamedValueListPtr* values_out = nullptr) {
+  auto started = Clock::now();
+  op.AnswerForm({"", true, filling});
+  auto params = std::make_shared<qts::host::NamedValueList>();
+  params->Add("Book", qts::host::Kind::kNone,
+              qts::Variant(std::static_pointer_cast<qts::Object>(book)));
+  auto values = std::make_shared<qts::host::NamedValueList>();
+  if (!report.Run(params, values)) std::abort();
+  if (values_out) *values_out = values;
+  auto rs =
+      std::dynamic_pointer_cast<qts::host::Recordset>(values->Item("DataList").Value().AsObject());
+  rows = rs->RecordCount();
+  size_t seen = 0;
+  if (rows > 0) {
+    const size_t columns = rs->Fields().Count();
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+      for (size_t i = 0; i < columns; ++i) seen += rs->Value(i).IsNull() ? 0 : 1;
+    }
+  }
+  benchmark::DoNotOptimize(seen);
+  return SecondsSince(started);
 }
 
 }  // namespace qts::bench

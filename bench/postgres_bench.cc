@@ -7,7 +7,8 @@
 //     one "MMO" document in one transaction, against raw loops that per row do the statements
 //     the documents benchmark's raw SQLite loops do, as prepared statements (PQprepare +
 //     PQexecPrepared). The rows object also sets a savepoint per write; the raw loop does not.
-// Counters: both times per round and the ratio (system / raw).
+// Counters: both times per round and the ratio (system / raw). The rows object's book, values
+// and side are spec_rows.h's, as in the documents benchmark.
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 #include <libpq-fe.h>
@@ -16,7 +17,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -24,16 +24,10 @@
 
 #include "bench_common.h"
 #include "db/postgres/pg_connection.h"
-#include "db/transaction.h"
 #include "host/data/app_context.h"
 #include "host/data/book_copy.h"
-#include "host/data/named_value_list.h"
-#include "host/data/recordset.h"
-#include "host/documents/th_document.h"
-#include "host/documents/th_good_spec.h"
 #include "host/interfaces.h"
 #include "host/sample/sample_book.h"
-#include "host/schema/schema.h"
 #include "host/ui/operator.h"
 #include "host/ui/scripted_operator.h"
 #include "reports/rep_not_spent_manuf_goods.h"
@@ -41,14 +35,16 @@
 #include "reports/rep_rest_off_bdk.h"
 #include "reports/rep_store_rest_by_term.h"
 #include "reports/rep_write_off_svyd.h"
+#include "spec_rows.h"
 
 namespace {
 
-using qts::Currency;
+namespace spec_rows = qts::bench::spec_rows;
+
 using qts::Variant;
 using qts::host::AppContext;
 using Clock = std::chrono::steady_clock;
-using Filling = std::vector<std::pair<std::string, Variant>>;
+using qts::bench::Filling;
 
 constexpr int kRows = 10'000;
 
@@ -93,35 +89,6 @@ std::shared_ptr<AppContext> ReportsBook() {
   return book;
 }
 
-void UseTemporarySettings() {
-  static const std::string path = (std::filesystem::temp_directory_path() /
-                                   ("qts_pg_bench_" + std::to_string(getpid()) + ".json"))
-                                      .string();
-  setenv("QTS_SETTINGS", path.c_str(), 1);
-}
-
-double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op,
-                 const std::shared_ptr<AppContext>& book, const Filling& filling, long& rows) {
-  auto started = Clock::now();
-  op.AnswerForm({"", true, filling});
-  auto params = std::make_shared<qts::host::NamedValueList>();
-  params->Add("Book", 0, Variant(std::static_pointer_cast<qts::Object>(book)));
-  auto values = std::make_shared<qts::host::NamedValueList>();
-  if (!report.Run(params, values)) std::abort();
-  auto rs =
-      std::dynamic_pointer_cast<qts::host::Recordset>(values->Item("DataList").Value().AsObject());
-  rows = rs->RecordCount();
-  size_t seen = 0;
-  if (rows > 0) {
-    const size_t columns = rs->Fields().Count();
-    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
-      for (size_t i = 0; i < columns; ++i) seen += rs->Value(i).IsNull() ? 0 : 1;
-    }
-  }
-  benchmark::DoNotOptimize(seen);
-  return qts::bench::SecondsSince(started);
-}
-
 // The statement executed by hand, every cell read.
 double RawRead(PGconn* conn, const std::string& sql, long& rows) {
   auto started = Clock::now();
@@ -142,7 +109,7 @@ double RawRead(PGconn* conn, const std::string& sql, long& rows) {
 
 template <class Report>
 void ReportVersusRaw(benchmark::State& state, const Filling& filling) {
-  UseTemporarySettings();
+  qts::bench::UseTemporarySettings("pg_bench");
   auto book = ReportsBook();
   auto op = std::make_shared<qts::host::ScriptedOperator>();
   qts::host::ScopedOperator scope(op);
@@ -156,7 +123,7 @@ void ReportVersusRaw(benchmark::State& state, const Filling& filling) {
   connection.SetTrace([&](const std::string& text) {
     if (text.size() > sql.size()) sql = text;
   });
-  ReportRun(report, *op, book, filling, report_rows);
+  qts::bench::ReportRun(report, *op, book, filling, report_rows);
   connection.SetTrace(nullptr);
   // Parameters of the final statement are the shape cache's; the raw side gets none, so the
   // statement must have been written with its literals (a report's statement is).
@@ -172,7 +139,7 @@ void ReportVersusRaw(benchmark::State& state, const Filling& filling) {
         if (raw_rows != report_rows) state.SkipWithError("row count differs");
         return seconds;
       },
-      [&] { return ReportRun(report, *op, book, filling, report_rows); });
+      [&] { return qts::bench::ReportRun(report, *op, book, filling, report_rows); });
   state.counters["rows"] = static_cast<double>(report_rows);
   qts::bench::ReportRatio(state, t, "run");
 }
@@ -218,40 +185,9 @@ struct Book {
 Book NewBook() {
   Book b;
   b.context = AppContext::CreateBook(NewSchema(), "B");
-  auto& c = b.context->Connection();
-  c.Execute("INSERT INTO \"B$REFGood\"(\"Code\",\"Name\") VALUES ('G1','Flour'),('G2','Box')");
-  c.Execute(
-      "INSERT INTO \"B$REFGoodUnit\"(\"GoodCode\",\"UnitCode\",\"Rate\") VALUES "
-      "('G1','KG',1),('G1','T',1000),('G2','VNT',1),('G2','BOX',12.5)");
-  qts::host::THDocument doc(b.context);
-  doc.BeginInsert();
-  doc.Fields().Item("DocTypeCode").SetValue(Variant("MMO"));
-  b.doc = doc.EndInsert();
-  b.raw = dynamic_cast<qts::db::PgConnection&>(c).Handle();
+  b.doc = spec_rows::NewWriteOff(b.context);
+  b.raw = dynamic_cast<qts::db::PgConnection&>(b.context->Connection()).Handle();
   return b;
-}
-
-const char* Good(int i) { return i % 2 == 0 ? "G1" : "G2"; }
-const char* Unit(int i) { return i % 2 == 0 ? "T" : "BOX"; }
-double Amount(int i) { return 1 + (i % 97) * 0.25; }
-
-std::vector<std::string> Columns(const std::string& table) {
-  std::vector<std::string> names;
-  for (const auto& c : qts::host::schema::FindSourceDef(table)->columns) names.push_back(c.name);
-  return names;
-}
-
-std::string Joined(const std::vector<std::string>& names, size_t first) {
-  std::string out;
-  for (size_t i = first; i < names.size(); ++i)
-    out += (out.empty() ? "\"" : ", \"") + names[i] + "\"";
-  return out;
-}
-
-std::string Placeholders(size_t n) {
-  std::string out;
-  for (size_t i = 1; i <= n; ++i) out += (i > 1 ? ", $" : "$") + std::to_string(i);
-  return out;
 }
 
 void Prepare(PGconn* conn, const char* name, const std::string& sql) {
@@ -270,7 +206,8 @@ Result Exec(PGconn* conn, const char* name, const std::vector<std::string>& valu
 }
 
 double RawRate(PGconn* conn, int i) {
-  Result r = Exec(conn, "rate", {Good(i), Unit(i)}, {false, false}, PGRES_TUPLES_OK);
+  Result r =
+      Exec(conn, "rate", {spec_rows::Good(i), spec_rows::Unit(i)}, {false, false}, PGRES_TUPLES_OK);
   return PQntuples(r.get()) > 0 ? std::atof(PQgetvalue(r.get(), 0, 0)) : 1;
 }
 
@@ -278,14 +215,14 @@ std::string Number(double x) { return fmt::format("{}", x); }
 
 double RawInsert() {
   Book b = NewBook();
-  const auto spec = Columns("THGoodSpec");
-  const auto add = Columns("MMOTHGoodSpec");
+  const auto spec = spec_rows::Columns("THGoodSpec");
+  const auto add = spec_rows::Columns("MMOTHGoodSpec");
   Prepare(b.raw, "ins",
-          "INSERT INTO \"B$THGoodSpec\"(" + Joined(spec, 1) + ") VALUES (" +
-              Placeholders(spec.size() - 1) + ") RETURNING \"IDC\"");
+          "INSERT INTO \"B$THGoodSpec\"(" + spec_rows::Joined(spec, 1) + ") VALUES (" +
+              spec_rows::Placeholders(spec.size() - 1, '$') + ") RETURNING \"IDC\"");
   Prepare(b.raw, "ins_add",
-          "INSERT INTO \"B$MMOTHGoodSpec\"(" + Joined(add, 0) + ") VALUES (" +
-              Placeholders(add.size()) + ")");
+          "INSERT INTO \"B$MMOTHGoodSpec\"(" + spec_rows::Joined(add, 0) + ") VALUES (" +
+              spec_rows::Placeholders(add.size(), '$') + ")");
   Prepare(b.raw, "rate",
           "SELECT \"Rate\" FROM \"B$REFGoodUnit\" WHERE \"GoodCode\" = $1 AND \"UnitCode\" = $2");
   auto started = Clock::now();
@@ -296,7 +233,7 @@ double RawInsert() {
   std::vector<bool> add_nulls(add.size(), true);
   add_nulls[0] = add_nulls[1] = false;
   for (int i = 1; i <= kRows; ++i) {
-    const double account = Amount(i) * RawRate(b.raw, i);
+    const double account = spec_rows::Amount(i) * RawRate(b.raw, i);
     for (size_t k = 1; k < spec.size(); ++k) {
       const std::string& n = spec[k];
       std::string& v = values[k - 1];
@@ -306,11 +243,11 @@ double RawInsert() {
       else if (n == "PosNumb")
         v = std::to_string(i);
       else if (n == "GoodCode")
-        v = Good(i);
+        v = spec_rows::Good(i);
       else if (n == "UnitCode")
-        v = Unit(i);
+        v = spec_rows::Unit(i);
       else if (n == "Amount")
-        v = Number(Amount(i));
+        v = Number(spec_rows::Amount(i));
       else if (n == "AmountAccount")
         v = Number(account);
       else if (n == "CountryCode" || n == "BOperCode")
@@ -331,27 +268,10 @@ double RawInsert() {
   return seconds;
 }
 
-void SpecInsertAll(Book& b) {
-  qts::db::Transaction transaction(b.context->Connection());
-  qts::host::THGoodSpec spec(b.context);
-  for (int i = 1; i <= kRows; ++i) {
-    spec.AddNew();
-    auto& f = spec.Fields();
-    f.Item("DocID").SetValue(Variant(b.doc));
-    f.Item("PosNumb").SetValue(Variant(static_cast<int32_t>(i)));
-    f.Item("GoodCode").SetValue(Variant(Good(i)));
-    f.Item("UnitCode").SetValue(Variant(Unit(i)));
-    f.Item("Amount").SetValue(Variant(Currency::FromDouble(Amount(i))));
-    f.Item("AmountAccount").SetValue(Variant(Currency()));
-    if (!spec.Update()) std::abort();
-  }
-  transaction.Commit();
-}
-
 double SpecInsert() {
   Book b = NewBook();
   auto started = Clock::now();
-  SpecInsertAll(b);
+  spec_rows::InsertRows(b.context, b.doc, kRows);
   return qts::bench::SecondsSince(started);
 }
 
@@ -364,15 +284,15 @@ int FirstRow(PGconn* conn) {
 
 double RawMoveUpdate() {
   Book b = NewBook();
-  SpecInsertAll(b);
-  const auto spec = Columns("THGoodSpec");
-  const auto add = Columns("MMOTHGoodSpec");
+  spec_rows::InsertRows(b.context, b.doc, kRows);
+  const auto spec = spec_rows::Columns("THGoodSpec");
+  const auto add = spec_rows::Columns("MMOTHGoodSpec");
   Prepare(b.raw, "sel",
-          "SELECT " + Joined(spec, 0) +
+          "SELECT " + spec_rows::Joined(spec, 0) +
               ", (SELECT d.\"DocTypeCode\" FROM \"B$THDocument\" d WHERE d.\"IDC\" = s.\"DocID\") "
               "FROM \"B$THGoodSpec\" s WHERE \"IDC\" = $1");
   Prepare(b.raw, "sel_add",
-          "SELECT " + Joined(add, 0) +
+          "SELECT " + spec_rows::Joined(add, 0) +
               " FROM \"B$MMOTHGoodSpec\" WHERE \"DocID\" = $1 AND \"PosNumb\" = $2");
   Prepare(b.raw, "upd",
           "UPDATE \"B$THGoodSpec\" SET \"Amount\" = $1, \"AmountAccount\" = $2 WHERE \"IDC\" = $3");
@@ -387,7 +307,8 @@ double RawMoveUpdate() {
     const std::string pos = PQgetvalue(row.get(), 0, 2);
     Exec(b.raw, "sel_add", {std::to_string(b.doc), pos}, {false, false}, PGRES_TUPLES_OK);
     const double rate = RawRate(b.raw, i);
-    Exec(b.raw, "upd", {Number(Amount(i) + 1), Number((Amount(i) + 1) * rate), id},
+    Exec(b.raw, "upd",
+         {Number(spec_rows::Amount(i) + 1), Number((spec_rows::Amount(i) + 1) * rate), id},
          {false, false, false}, PGRES_COMMAND_OK);
   }
   Result(PQexec(b.raw, "COMMIT"));
@@ -400,22 +321,10 @@ double RawMoveUpdate() {
 
 double SpecMoveUpdate() {
   Book b = NewBook();
-  SpecInsertAll(b);
+  spec_rows::InsertRows(b.context, b.doc, kRows);
   const int first = FirstRow(b.raw);
   auto started = Clock::now();
-  {
-    qts::db::Transaction transaction(b.context->Connection());
-    qts::host::THGoodSpec spec(b.context);
-    for (int i = 1; i <= kRows; ++i) {
-      const int32_t id = first + i - 1;
-      if (!spec.MoveToID(id)) std::abort();
-      auto& f = spec.Fields();
-      f.Item("Amount").SetValue(Variant(Currency::FromDouble(Amount(i) + 1)));
-      f.Item("AmountAccount").SetValue(Variant(Currency()));
-      if (!spec.UpdateByID(id)) std::abort();
-    }
-    transaction.Commit();
-  }
+  spec_rows::UpdateRows(b.context, first, kRows);
   return qts::bench::SecondsSince(started);
 }
 

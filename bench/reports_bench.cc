@@ -47,13 +47,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Filling = std::vector<std::pair<std::string, qts::Variant>>;
+using qts::bench::Filling;
+using qts::bench::Table;
 
 // --- The category, not-spent and write-off summary reports ----------------------------------
-
-std::string Table(const qts::host::AppContext& book, const char* logical) {
-  return "\"" + book.Code() + "$" + logical + "\"";
-}
 
 // The sample company with the facts the not-spent reports need and some category-3 goods in
 // dollars for the write-off summary.
@@ -95,16 +92,6 @@ std::shared_ptr<qts::host::AppContext> ReportsBook() {
   return book;
 }
 
-// The reports write their last choices into the settings file: one throw-away file per run.
-void UseTemporarySettings() {
-  static const std::string path = [] {
-    std::filesystem::path p = std::filesystem::temp_directory_path() /
-                              ("qts_reports_bench_" + std::to_string(getpid()) + ".json");
-    return p.string();
-  }();
-  setenv("QTS_SETTINGS", path.c_str(), 1);
-}
-
 // Every statement text the book's connection starts, while a TraceScope lives.
 class TraceScope {
  public:
@@ -142,36 +129,9 @@ class TraceScope {
   std::string longest_;
 };
 
-// One Run of `report` with the form filled by `filling`; the data list's values are all read.
-// `values_out`, when given, receives what the report handed over.
-double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op,
-                 const std::shared_ptr<qts::host::AppContext>& book, const Filling& filling,
-                 long& rows, qts::host::NamedValueListPtr* values_out = nullptr) {
-  auto started = Clock::now();
-  op.AnswerForm({"", true, filling});
-  auto params = std::make_shared<qts::host::NamedValueList>();
-  params->Add("Book", qts::host::Kind::kNone,
-              qts::Variant(std::static_pointer_cast<qts::Object>(book)));
-  auto values = std::make_shared<qts::host::NamedValueList>();
-  if (!report.Run(params, values)) std::abort();
-  if (values_out) *values_out = values;
-  auto rs =
-      std::dynamic_pointer_cast<qts::host::Recordset>(values->Item("DataList").Value().AsObject());
-  rows = rs->RecordCount();
-  size_t seen = 0;
-  if (rows > 0) {
-    const size_t columns = rs->Fields().Count();
-    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
-      for (size_t i = 0; i < columns; ++i) seen += rs->Value(i).IsNull() ? 0 : 1;
-    }
-  }
-  benchmark::DoNotOptimize(seen);
-  return std::chrono::duration<double>(Clock::now() - started).count();
-}
-
 template <class Report>
 void RunVersusRaw(benchmark::State& state, const Filling& filling) {
-  UseTemporarySettings();
+  qts::bench::UseTemporarySettings("reports_bench");
   auto book = ReportsBook();
   auto op = std::make_shared<qts::host::ScriptedOperator>();
   qts::host::ScopedOperator scope(op);
@@ -181,7 +141,7 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
   std::string sql;
   {
     TraceScope trace(db);
-    ReportRun(report, *op, book, filling, report_rows);
+    qts::bench::ReportRun(report, *op, book, filling, report_rows);
     sql = trace.Longest();
     if (std::getenv("QTS_BENCH_TRACE") != nullptr) std::fprintf(stderr, "%s\n", sql.c_str());
   }
@@ -195,7 +155,7 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
         if (raw_rows != report_rows) state.SkipWithError("row count differs");
         return seconds;
       },
-      [&] { return ReportRun(report, *op, book, filling, report_rows); });
+      [&] { return qts::bench::ReportRun(report, *op, book, filling, report_rows); });
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   state.counters["rows"] = static_cast<double>(report_rows);
@@ -243,7 +203,7 @@ double Draw(const std::string& report_class, const qts::host::NamedValueList& va
 
 template <class Report>
 void DrawnVersusRaw(benchmark::State& state, const Filling& filling, Drawn drawn) {
-  UseTemporarySettings();
+  qts::bench::UseTemporarySettings("reports_bench");
   auto book = ReportsBook();
   auto op = std::make_shared<qts::host::ScriptedOperator>();
   qts::host::ScopedOperator scope(op);
@@ -254,7 +214,7 @@ void DrawnVersusRaw(benchmark::State& state, const Filling& filling, Drawn drawn
   std::string sql;
   {
     TraceScope trace(db);
-    ReportRun(report, *op, book, filling, report_rows);
+    qts::bench::ReportRun(report, *op, book, filling, report_rows);
     sql = trace.Longest();
   }
   double drawing = 0;
@@ -270,7 +230,7 @@ void DrawnVersusRaw(benchmark::State& state, const Filling& filling, Drawn drawn
       },
       [&] {
         qts::host::NamedValueListPtr values;
-        double seconds = ReportRun(report, *op, book, filling, report_rows, &values);
+        double seconds = qts::bench::ReportRun(report, *op, book, filling, report_rows, &values);
         const double drawn_seconds = Draw(report_class, *values, book, drawn, parts);
         drawing += drawn_seconds;
         ++drawings;
@@ -345,7 +305,7 @@ void WriteOffSvyd(benchmark::State& state) {
 // The parameter form of the not-spent reports alone (shown, filled, its last choices read and
 // saved in the settings file): the fixed part of the two reports' Run.
 void NotSpentGoodsFormOnly(benchmark::State& state) {
-  UseTemporarySettings();
+  qts::bench::UseTemporarySettings("reports_bench");
   auto book = ReportsBook();
   auto op = std::make_shared<qts::host::ScriptedOperator>();
   qts::host::ScopedOperator scope(op);
