@@ -32,15 +32,7 @@ std::string Text(const Variant& value) {
 }  // namespace
 
 frmMFC::frmMFC() : MaterialForm("frmMFC", "Pagamintos produkcijos priėmimas") {
-  Add("lblNr", ControlType::kLabel, "Nr. :");
-  Add("edNumb", ControlType::kTextBox, "Dokumento Nr.");
-  Add("lblData", ControlType::kLabel, "Data :");
-  Add("edDate", ControlType::kDatePicker, "Data");
-  Add("lblDarbot", ControlType::kLabel, "Padalinys :");
-  Add("cbDepartment", ControlType::kCombo, "Padalinys", "REFDepartment");
-  Add("lblSandelis", ControlType::kLabel, "Sandėlis :");
-  Add("cbStore", ControlType::kCombo, "Sandėlis", "STStore");
-  Add("edName", ControlType::kTextBox, "Pavadinimas");
+  AddStockHeader();
   Add("lblGaminis", ControlType::kLabel, "Gaminys :");
   Add("edSpDuty", ControlType::kTextBox, "Gaminys");
   Add("cbPerson", ControlType::kCombo, "Gavėjas", "REFPerson");
@@ -53,23 +45,12 @@ frmMFC::frmMFC() : MaterialForm("frmMFC", "Pagamintos produkcijos priėmimas") {
   Add("btLotProperty", ControlType::kButton, "Partijos");
   Add("btCalcPrice", ControlType::kButton, "Skaičiuoti kainas");
   Add("btTransDoc", ControlType::kButton, "Perkelti");
-  Add("lblSuma", ControlType::kLabel, "Suma :");
-  Add("edSum", ControlType::kNumberBox, "Suma");
-  Add("chIsClosed", ControlType::kCheckBox, "Uždarytas");
-  Add("chCarry", ControlType::kCheckBox, "Patvirtinti išsaugant");
-  Add("btCreateCopy", ControlType::kButton, "Kopijuoti eilutes");
-  Add("btUsePrint", ControlType::kButton, "Spausdinti");
-  Add("btCopy", ControlType::kButton, "Kopija");
-  Add("btOk", ControlType::kButton, "Gerai");
-  Add("btCancel", ControlType::kButton, "Atšaukti");
-  Add("btApply", ControlType::kButton, "Išsaugoti");
+  AddStockFooter();
   // The product line is shown for what it says; the receipt form writes nothing from it.
   Item("edSpDuty").SetProperty("Enabled", Variant(false));
   Item("edDoc").SetProperty("Enabled", Variant(false));
 
   SetLayout(15, {"SpecGrid"});
-  SetLayout(9, {"btCreateCopy", "btUsePrint"});
-  SetLayout(12, {"chIsClosed", "btOk", "btCancel", "btApply", "btCopy", "chCarry"});
   SetLayout(0, {"lblData", "edDate", "lblNr", "edNumb", "lblGaminis", "edSpDuty", "lblDarbot",
                 "lblSandelis", "edName", "cbKontrolerius", "cbDepartment"});
   SetLayout(5, {"cbPerson", "cbStore"});

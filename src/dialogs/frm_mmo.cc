@@ -65,15 +65,7 @@ bool IsSet(const Variant& value) {
 frmMMO::frmMMO() : MaterialForm("frmMMO", "Prekių nurašymas") {
   Add("STab", ControlType::kTabs, "Kortelės")
       .SetProperty("Tabs", Variant("Specifikacija|Komisija|Gamyba"));
-  Add("lblNr", ControlType::kLabel, "Nr. :");
-  Add("edNumb", ControlType::kTextBox, "Dokumento Nr.");
-  Add("lblData", ControlType::kLabel, "Data :");
-  Add("edDate", ControlType::kDatePicker, "Data");
-  Add("lblDarbot", ControlType::kLabel, "Padalinys :");
-  Add("cbDepartment", ControlType::kCombo, "Padalinys", "REFDepartment");
-  Add("lblSandelis", ControlType::kLabel, "Sandėlis :");
-  Add("cbStore", ControlType::kCombo, "Sandėlis", "STStore");
-  Add("edName", ControlType::kTextBox, "Pavadinimas");
+  AddStockHeader();
   Add("lInternalOrderNr", ControlType::kLabel, "Vidinio užsakymo Nr. :");
   Add("edInternalOrderNr", ControlType::kTextBox, "Vidinio užsakymo Nr.");
   Add("edDoc", ControlType::kTextBox, "Pagrindinis dokumentas");
@@ -95,16 +87,7 @@ frmMMO::frmMMO() : MaterialForm("frmMMO", "Prekių nurašymas") {
   Add("btLotProperty", ControlType::kButton, "Partijos");
   Add("btUtil", ControlType::kButton, "Ūkinė operacija");
   Add("btCrFixSpec", ControlType::kButton, "Nurašymo specifikacija");
-  Add("lblSuma", ControlType::kLabel, "Suma :");
-  Add("edSum", ControlType::kNumberBox, "Suma");
-  Add("chIsClosed", ControlType::kCheckBox, "Uždarytas");
-  Add("chCarry", ControlType::kCheckBox, "Patvirtinti išsaugant");
-  Add("btCreateCopy", ControlType::kButton, "Kopijuoti eilutes");
-  Add("btUsePrint", ControlType::kButton, "Spausdinti");
-  Add("btCopy", ControlType::kButton, "Kopija");
-  Add("btOk", ControlType::kButton, "Gerai");
-  Add("btCancel", ControlType::kButton, "Atšaukti");
-  Add("btApply", ControlType::kButton, "Išsaugoti");
+  AddStockFooter();
   // Shown for what they say about the document; the write-off form writes none of them.
   for (const char* shown : {"edInternalOrderNr", "edDoc", "edProduct", "edTKLCode", "cbPerson"}) {
     Item(shown).SetProperty("Enabled", Variant(false));
@@ -113,8 +96,6 @@ frmMMO::frmMMO() : MaterialForm("frmMMO", "Prekių nurašymas") {
   SetLayout(5, {"STab", "cbPerson", "edName", "cbMember1", "cbMember2", "cbMember3",
                 "edInternalOrderNr"});
   SetLayout(15, {"SpecGrid"});
-  SetLayout(9, {"btCreateCopy", "btUsePrint"});
-  SetLayout(12, {"chIsClosed", "btOk", "btCancel", "btApply", "btCopy", "chCarry"});
   SetLayout(4, {"lblSuma", "edSum", "btCrFixSpec", "edTKLCode"});
   SetLayout(0,
             {"lInternalOrderNr", "lblData", "edDate", "lblNr", "edNumb", "cbStore", "cbDepartment",

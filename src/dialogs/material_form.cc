@@ -29,6 +29,35 @@ void MaterialForm::SetLayout(int32_t code, std::initializer_list<const char*> co
   for (const char* name : controls) layout_[name] = code;
 }
 
+void MaterialForm::AddStockHeader() {
+  using host::ControlType;
+  Add("lblNr", ControlType::kLabel, "Nr. :");
+  Add("edNumb", ControlType::kTextBox, "Dokumento Nr.");
+  Add("lblData", ControlType::kLabel, "Data :");
+  Add("edDate", ControlType::kDatePicker, "Data");
+  Add("lblDarbot", ControlType::kLabel, "Padalinys :");
+  Add("cbDepartment", ControlType::kCombo, "Padalinys", "REFDepartment");
+  Add("lblSandelis", ControlType::kLabel, "Sandėlis :");
+  Add("cbStore", ControlType::kCombo, "Sandėlis", "STStore");
+  Add("edName", ControlType::kTextBox, "Pavadinimas");
+}
+
+void MaterialForm::AddStockFooter() {
+  using host::ControlType;
+  Add("lblSuma", ControlType::kLabel, "Suma :");
+  Add("edSum", ControlType::kNumberBox, "Suma");
+  Add("chIsClosed", ControlType::kCheckBox, "Uždarytas");
+  Add("chCarry", ControlType::kCheckBox, "Patvirtinti išsaugant");
+  Add("btCreateCopy", ControlType::kButton, "Kopijuoti eilutes");
+  Add("btUsePrint", ControlType::kButton, "Spausdinti");
+  Add("btCopy", ControlType::kButton, "Kopija");
+  Add("btOk", ControlType::kButton, "Gerai");
+  Add("btCancel", ControlType::kButton, "Atšaukti");
+  Add("btApply", ControlType::kButton, "Išsaugoti");
+  SetLayout(9, {"btCreateCopy", "btUsePrint"});
+  SetLayout(12, {"chIsClosed", "btOk", "btCancel", "btApply", "btCopy", "chCarry"});
+}
+
 void MaterialForm::Attach(const std::shared_ptr<host::SystemDialog>& base) {
   mBaseDlg = base;
   m_Doc = base->Doc();

@@ -69,6 +69,13 @@ class MaterialForm : public frame::ComponentObject,
   void Hide(std::string_view name) { Item(name).SetProperty("Visible", Variant(false)); }
   // The code the resizer gets for each of `controls`.
   void SetLayout(int32_t code, std::initializer_list<const char*> controls);
+  // The controls a stock document's form opens with, in this order: number, date, department,
+  // store and name, each after its label.
+  void AddStockHeader();
+  // The controls it closes with, in this order: the sum with its label, closed, post on saving,
+  // copy rows, print, copy, OK, Cancel and Save; the buttons and boxes get their layout codes
+  // (the sum's are the form's own).
+  void AddStockFooter();
   // Keeps the dialog and its document, and answers the resizer.
   void Attach(const std::shared_ptr<host::SystemDialog>& base);
   // Whether the document's "IsPosted" is set.
