@@ -226,6 +226,21 @@ inline void UseTemporarySettings(const char* benchmark) {
 // A report's parameter form answers: control name and value.
 using Filling = std::vector<std::pair<std::string, qts::Variant>>;
 
+// The forms' fillings the report benchmarks run with: the sample year, every store and good.
+inline const Filling kStoreRestByTerm = {{"edDayAmount", qts::Variant("60")},
+                                         {"selStore", qts::Variant("")},
+                                         {"selGood", qts::Variant("")}};
+inline const Filling kYearAllStoresAndGoods = {{"edBegDate", qts::Variant("2026-01-01")},
+                                               {"edEndDate", qts::Variant("2026-12-31")},
+                                               {"selStore", qts::Variant("")},
+                                               {"selGood", qts::Variant("")}};
+inline const Filling kYear = {{"edBegDate", qts::Variant("2026-01-01")},
+                              {"edEndDate", qts::Variant("2026-12-31")}};
+inline const Filling kGoodRestBDK = {{"edRepDate", qts::Variant("2026-12-31")}};
+inline const Filling kWriteOffSvyd = {{"edBegDate", qts::Variant("2026-01-01")},
+                                      {"edEndDate", qts::Variant("2026-12-31")},
+                                      {"edNumb", qts::Variant("A-1")}};
+
 // One Run of `report` on `book` with its form filled by `filling`, every value of the data list
 // read; returns the seconds taken and the data list's row count in `rows`. `values_out`, when
 // given, receives what the report handed over.

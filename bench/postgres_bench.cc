@@ -41,7 +41,6 @@ namespace {
 
 namespace spec_rows = qts::bench::spec_rows;
 
-using qts::Variant;
 using qts::host::AppContext;
 using Clock = std::chrono::steady_clock;
 using qts::bench::Filling;
@@ -145,33 +144,22 @@ void ReportVersusRaw(benchmark::State& state, const Filling& filling) {
 }
 
 void StoreRestByTerm(benchmark::State& state) {
-  ReportVersusRaw<qts::reports::CRepStoreRestByTerm>(
-      state, {{"edDayAmount", Variant("60")}, {"selStore", Variant("")}, {"selGood", Variant("")}});
+  ReportVersusRaw<qts::reports::CRepStoreRestByTerm>(state, qts::bench::kStoreRestByTerm);
 }
 void NotSpentOrdGoods(benchmark::State& state) {
-  ReportVersusRaw<qts::reports::CRepNotSpentOrdGoods>(state, {{"edBegDate", Variant("2026-01-01")},
-                                                              {"edEndDate", Variant("2026-12-31")},
-                                                              {"selStore", Variant("")},
-                                                              {"selGood", Variant("")}});
+  ReportVersusRaw<qts::reports::CRepNotSpentOrdGoods>(state, qts::bench::kYearAllStoresAndGoods);
 }
 void NotSpentManufGoods(benchmark::State& state) {
-  ReportVersusRaw<qts::reports::CRepNotSpentManufGoods>(state,
-                                                        {{"edBegDate", Variant("2026-01-01")},
-                                                         {"edEndDate", Variant("2026-12-31")},
-                                                         {"selStore", Variant("")},
-                                                         {"selGood", Variant("")}});
+  ReportVersusRaw<qts::reports::CRepNotSpentManufGoods>(state, qts::bench::kYearAllStoresAndGoods);
 }
 void GoodRestBDK(benchmark::State& state) {
-  ReportVersusRaw<qts::reports::CRepGoodRestBDK>(state, {{"edRepDate", Variant("2026-12-31")}});
+  ReportVersusRaw<qts::reports::CRepGoodRestBDK>(state, qts::bench::kGoodRestBDK);
 }
 void WriteOffBDK(benchmark::State& state) {
-  ReportVersusRaw<qts::reports::CRepWriteOffBDK>(
-      state, {{"edBegDate", Variant("2026-01-01")}, {"edEndDate", Variant("2026-12-31")}});
+  ReportVersusRaw<qts::reports::CRepWriteOffBDK>(state, qts::bench::kYear);
 }
 void WriteOffSvyd(benchmark::State& state) {
-  ReportVersusRaw<qts::reports::CRepWriteOffSvyd>(state, {{"edBegDate", Variant("2026-01-01")},
-                                                          {"edEndDate", Variant("2026-12-31")},
-                                                          {"edNumb", Variant("A-1")}});
+  ReportVersusRaw<qts::reports::CRepWriteOffSvyd>(state, qts::bench::kWriteOffSvyd);
 }
 
 // --- The document rows object ----------------------------------------------------------------

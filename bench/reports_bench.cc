@@ -49,6 +49,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using qts::bench::Filling;
+using qts::bench::kGoodRestBDK;
+using qts::bench::kStoreRestByTerm;
+using qts::bench::kWriteOffSvyd;
+using qts::bench::kYear;
+using qts::bench::kYearAllStoresAndGoods;
 using qts::bench::Table;
 
 // --- The category, not-spent and write-off summary reports ----------------------------------
@@ -300,55 +305,28 @@ void DrawnVersusRaw(benchmark::State& state, const Filling& filling, Drawn drawn
   }
 }
 
-const Filling kStoreRestByTerm = {{"edDayAmount", qts::Variant("60")},
-                                  {"selStore", qts::Variant("")},
-                                  {"selGood", qts::Variant("")}};
-const Filling kYearAllStoresAndGoods = {{"edBegDate", qts::Variant("2026-01-01")},
-                                        {"edEndDate", qts::Variant("2026-12-31")},
-                                        {"selStore", qts::Variant("")},
-                                        {"selGood", qts::Variant("")}};
-const Filling kYear = {{"edBegDate", qts::Variant("2026-01-01")},
-                       {"edEndDate", qts::Variant("2026-12-31")}};
-const Filling kGoodRestBDK = {{"edRepDate", qts::Variant("2026-12-31")}};
-const Filling kWriteOffSvyd = {{"edBegDate", qts::Variant("2026-01-01")},
-                               {"edEndDate", qts::Variant("2026-12-31")},
-                               {"edNumb", qts::Variant("A-1")}};
-
 void StoreRestByTerm(benchmark::State& state) {
-  RunVersusRaw<qts::reports::CRepStoreRestByTerm>(state, {{"edDayAmount", qts::Variant("60")},
-                                                          {"selStore", qts::Variant("")},
-                                                          {"selGood", qts::Variant("")}});
+  RunVersusRaw<qts::reports::CRepStoreRestByTerm>(state, kStoreRestByTerm);
 }
 
 void NotSpentOrdGoods(benchmark::State& state) {
-  RunVersusRaw<qts::reports::CRepNotSpentOrdGoods>(state,
-                                                   {{"edBegDate", qts::Variant("2026-01-01")},
-                                                    {"edEndDate", qts::Variant("2026-12-31")},
-                                                    {"selStore", qts::Variant("")},
-                                                    {"selGood", qts::Variant("")}});
+  RunVersusRaw<qts::reports::CRepNotSpentOrdGoods>(state, kYearAllStoresAndGoods);
 }
 
 void NotSpentManufGoods(benchmark::State& state) {
-  RunVersusRaw<qts::reports::CRepNotSpentManufGoods>(state,
-                                                     {{"edBegDate", qts::Variant("2026-01-01")},
-                                                      {"edEndDate", qts::Variant("2026-12-31")},
-                                                      {"selStore", qts::Variant("")},
-                                                      {"selGood", qts::Variant("")}});
+  RunVersusRaw<qts::reports::CRepNotSpentManufGoods>(state, kYearAllStoresAndGoods);
 }
 
 void GoodRestBDK(benchmark::State& state) {
-  RunVersusRaw<qts::reports::CRepGoodRestBDK>(state, {{"edRepDate", qts::Variant("2026-12-31")}});
+  RunVersusRaw<qts::reports::CRepGoodRestBDK>(state, kGoodRestBDK);
 }
 
 void WriteOffBDK(benchmark::State& state) {
-  RunVersusRaw<qts::reports::CRepWriteOffBDK>(state, {{"edBegDate", qts::Variant("2026-01-01")},
-                                                      {"edEndDate", qts::Variant("2026-12-31")}});
+  RunVersusRaw<qts::reports::CRepWriteOffBDK>(state, kYear);
 }
 
 void WriteOffSvyd(benchmark::State& state) {
-  RunVersusRaw<qts::reports::CRepWriteOffSvyd>(state, {{"edBegDate", qts::Variant("2026-01-01")},
-                                                       {"edEndDate", qts::Variant("2026-12-31")},
-                                                       {"edNumb", qts::Variant("A-1")}});
+  RunVersusRaw<qts::reports::CRepWriteOffSvyd>(state, kWriteOffSvyd);
 }
 
 // The parameter form of the not-spent reports alone (shown, filled, its last choices read and
