@@ -90,6 +90,17 @@ void PrintChanged(const std::string& path, int32_t idc, nlohmann::ordered_json r
 
 void ListDocuments(const std::string& path, const std::string& type, int limit) {
   auto book = host::AppContext::Open(path);
+  if (!type.empty()) {
+    // A type the book does not know is a mistake, not a list that happens to be empty.
+    host::QueryPtr types = book->CreateQuery("THDocType");
+    types->AddWhere(host::SqlTools::Instance()->Condition(types->Fields().Item("Code"),
+                                                          host::kOpEqual, Variant(type)));
+    types->Open();
+    if (types->Eof()) {
+      throw Error(kErrInvalidCall, "qts doc",
+                  fmt::format("the book has no document type \"{}\"", type));
+    }
+  }
   host::DocumentFilter filter;
   filter.type = type;
   filter.limit = limit;
@@ -111,14 +122,9 @@ void ListDocuments(const std::string& path, const std::string& type, int limit) 
 
 // A quantity typed by a person: a decimal number greater than 0 ("12.5" or "12,5").
 Currency PositiveAmount(const std::string& text, const char* what) {
-  std::string normal = text;
-  for (char& c : normal) {
-    if (c == ',') c = '.';
-  }
-  std::optional<Currency> value = Currency::Parse(normal);
-  if (!value) Refuse(fmt::format("{} \"{}\" is not a number", what, text));
-  if (*value <= Currency()) Refuse(fmt::format("{} must be greater than 0, not {}", what, text));
-  return *value;
+  const Currency value = ParseDecimalOption("qts doc", what, text);
+  if (value <= Currency()) Refuse(fmt::format("{} must be greater than 0, not {}", what, text));
+  return value;
 }
 
 Variant Nvl(const Variant& value) {

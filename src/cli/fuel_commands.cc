@@ -65,10 +65,9 @@ std::string TextOf(const Variant& value) {
 
 // A quantity given on the command line: a decimal number, not negative.
 Currency Quantity(std::string_view option, const std::string& text) {
-  std::optional<Currency> value = Currency::Parse(text);
-  if (!value) Fail(fmt::format("{} \"{}\" is not a number", option, text));
-  if (*value < Currency()) Fail(fmt::format("{} {} is negative", option, text));
-  return *value;
+  const Currency value = ParseDecimalOption(kSource, option, text);
+  if (value < Currency()) Fail(fmt::format("{} {} is negative", option, text));
+  return value;
 }
 
 // The waybill: a stored "TKL" document naming a vehicle the book holds.

@@ -20,6 +20,8 @@ constexpr const char* kEnvironmentHelp =
     "  QTS_RESOURCES          the message resources folder (default share/qts/resources)\n"
     "  QTS_LIBRARY            the component library (default libqts_inventory.so beside the\n"
     "                         host kit)\n"
+    "  QTS_BUSY_TIMEOUT       seconds to wait for a book another process is writing before\n"
+    "                         giving up with nothing written (default 10)\n"
     "  QTS_LOG_LEVEL          as --log-level\n"
     "  QTS_TRACE_SQL          1: as --trace-sql\n";
 

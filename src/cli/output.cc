@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "host/data/query.h"
@@ -34,7 +35,11 @@ void AddJsonFlag(CLI::App& command, const std::string& what) {
 
 bool JsonOutput() { return json_output; }
 
-void PrintJson(const nlohmann::ordered_json& value) { std::cout << value.dump(2) << "\n"; }
+// Texts that are not UTF-8 (a file name or an argument as typed) are written with U+FFFD in
+// place of their bad bytes rather than stopping the output.
+void PrintJson(const nlohmann::ordered_json& value) {
+  std::cout << value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
 
 nlohmann::ordered_json ErrorJson(const Error& error, ExitStatus status) {
   nlohmann::ordered_json out;
@@ -91,6 +96,31 @@ nlohmann::ordered_json LinksJson(const host::AppContextPtr& book, int32_t idc) {
   q->OrderBy("oTable.IDC");
   q->Open();
   return RowsJson(*q->OpenRecordset());
+}
+
+Currency ParseDecimalOption(std::string_view source, std::string_view what,
+                            const std::string& text) {
+  const auto refuse = [&](std::string_view why) {
+    throw Error(kErrInvalidCall, std::string(source), fmt::format("{} \"{}\" {}", what, text, why));
+  };
+  std::string normal = text;
+  int separators = 0;
+  for (char& c : normal) {
+    if (c == ',' || c == '.') {
+      c = '.';
+      ++separators;
+    }
+  }
+  if (separators > 1) refuse("is not a number (one decimal point or comma)");
+  std::optional<Currency> value;
+  try {
+    value = Currency::Parse(normal);
+  } catch (const Error& e) {
+    if (e.Number() != kErrOverflow) throw;
+    refuse("is out of range (at most 922337203685477.5807 either way)");
+  }
+  if (!value) refuse("is not a number");
+  return *value;
 }
 
 }  // namespace qts::cli

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 
+#include "core/currency.h"
 #include "core/error.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
@@ -49,6 +51,13 @@ nlohmann::ordered_json ErrorJson(const Error& error, ExitStatus status);
 nlohmann::ordered_json ListJson(const host::NamedValueList& list);
 // The rows of a recordset from its first, columns in their order, values through host::ToJson.
 nlohmann::ordered_json RowsJson(host::Recordset& rows);
+
+// A quantity or amount typed on the command line: a decimal number with a point or a comma
+// ("2.5", "2,5"; one of them, once), an optional sign and exponent. `what` names it in the
+// error (kErrInvalidCall, source `source`): not a number -- "NaN", "inf", "1,000.5", an empty
+// text -- or out of the range of money (at most 922,337,203,685,477.5807 either way).
+Currency ParseDecimalOption(std::string_view source, std::string_view what,
+                            const std::string& text);
 
 // The rows of document `idc` in position order.
 host::RecordsetPtr DocumentRows(const host::AppContextPtr& book, int32_t idc);

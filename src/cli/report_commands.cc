@@ -209,7 +209,9 @@ void RunReportCommand(const ReportOptions& o) {
         std::cout << host::RenderHtml(printed);
         break;
       case host::ReportFormat::kJson:
-        std::cout << host::RenderJson(doc).dump(2) << "\n";
+        std::cout << host::RenderJson(doc).dump(2, ' ', false,
+                                                nlohmann::json::error_handler_t::replace)
+                  << "\n";
         break;
       case host::ReportFormat::kCsv:
         for (size_t i = 0; i < doc.lists.size(); ++i) {

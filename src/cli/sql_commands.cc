@@ -165,7 +165,7 @@ void AddSqlCommands(CLI::App& app) {
         for (int i = 0; i < count; ++i) row[names[i]] = host::ToJson(CellValue(*s, i, type_of(i)));
         rows.push_back(std::move(row));
       }
-      std::cout << rows.dump(2) << "\n";
+      std::cout << rows.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
       return;
     }
     for (int i = 0; i < count; ++i) std::cout << (i ? "," : "") << CsvField(names[i]);

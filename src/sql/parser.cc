@@ -13,6 +13,9 @@ namespace {
 
 // Deeper nesting than this is refused rather than risking the stack.
 constexpr int kMaxDepth = 200;
+// A chain "a OR b OR c ..." is read in a loop but becomes a tree as deep as it is long, which
+// every later stage walks recursively: more operators than this in one statement are refused.
+constexpr int kMaxChainedOperators = 5000;
 
 struct FunctionEntry {
   std::string_view name;
@@ -261,6 +264,14 @@ class Parser {
     return {std::string(token.text), false, token.position};
   }
 
+  void Chained(Position pos) {
+    if (++chained_ > kMaxChainedOperators) {
+      throw SqlError("statement too long: more than " + std::to_string(kMaxChainedOperators) +
+                         " AND, OR and arithmetic operators",
+                     "operator", pos);
+    }
+  }
+
   struct DepthGuard {
     explicit DepthGuard(Parser& parser) : parser(parser) {
       if (++parser.depth_ > kMaxDepth) {
@@ -463,6 +474,7 @@ class Parser {
     ExprPtr left = ParseAnd();
     while (Peek().Is(Keyword::kOr)) {
       Position pos = Next().position;
+      Chained(pos);
       left = std::make_unique<Binary>(pos, BinaryOp::kOr, std::move(left), ParseAnd());
     }
     return left;
@@ -472,6 +484,7 @@ class Parser {
     ExprPtr left = ParseNot();
     while (Peek().Is(Keyword::kAnd)) {
       Position pos = Next().position;
+      Chained(pos);
       left = std::make_unique<Binary>(pos, BinaryOp::kAnd, std::move(left), ParseNot());
     }
     return left;
@@ -581,6 +594,7 @@ class Parser {
         return left;
       }
       Position pos = Next().position;
+      Chained(pos);
       left = std::make_unique<Binary>(pos, op, std::move(left), ParseMultiplicative());
     }
   }
@@ -600,6 +614,7 @@ class Parser {
         return left;
       }
       Position pos = Next().position;
+      Chained(pos);
       left = std::make_unique<Binary>(pos, op, std::move(left), ParseUnary());
     }
   }
@@ -816,6 +831,7 @@ class Parser {
   std::vector<Token> tokens_;
   size_t pos_ = 0;
   int depth_ = 0;
+  int chained_ = 0;
   bool parameters_ = false;
   int parameter_count_ = 0;
 };

@@ -569,5 +569,29 @@ TEST(TranslateTest, DeepNestingIsRefusedNotCrashing) {
   EXPECT_EQ(Translate(ok, TestCatalogue(), S), "SELECT 1");
 }
 
+// A long chain of operators is read in a loop but makes a tree as deep as the chain; it is
+// refused with its position before a later stage could run out of stack on it.
+TEST(TranslateTest, LongOperatorChainsAreRefusedNotCrashing) {
+  for (const char* op : {" OR ", " AND ", " + ", " * "}) {
+    const bool logical = std::string(op) == " OR " || std::string(op) == " AND ";
+    const std::string operand = logical ? "(1 = 1)" : "1";
+    auto chain = [&](int n) {
+      std::string sql = "SELECT 1 AS x FROM REFGood WHERE ";
+      if (!logical) sql = "SELECT ";
+      for (int i = 0; i < n; ++i) sql += operand + op;
+      return sql + operand + (logical ? "" : " AS x");
+    };
+    try {
+      (void)Translate(chain(100000), TestCatalogue(), S);
+      ADD_FAILURE() << "a chain of 100000" << op << "was accepted";
+    } catch (const SqlError& e) {
+      EXPECT_NE(std::string(e.what()).find("more than 5000"), std::string::npos) << e.what();
+      EXPECT_EQ(e.Line(), 1);
+      EXPECT_GT(e.Column(), 5000 * 3);
+    }
+    EXPECT_NO_THROW((void)Translate(chain(4000), TestCatalogue(), S)) << op;
+  }
+}
+
 }  // namespace
 }  // namespace qts::sql

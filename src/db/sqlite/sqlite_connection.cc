@@ -5,12 +5,13 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <utility>
 
 #include "core/log.h"
 #include "db/db_error.h"
-#include "db/sqlite/money_functions.h"
 #include "db/sqlite/crash_point.h"
+#include "db/sqlite/money_functions.h"
 #include "db/sqlite/qts_round.h"
 #include "db/sqlite/sqlite_error.h"
 #include "db/sqlite/sqlite_statement.h"
@@ -39,6 +40,21 @@ SqliteConnection::~SqliteConnection() {
   ClearStatementCache();
 }
 
+std::chrono::milliseconds DefaultBusyTimeout() {
+  static const std::chrono::milliseconds timeout = [] {
+    const char* text = std::getenv("QTS_BUSY_TIMEOUT");
+    if (text != nullptr && *text != '\0') {
+      char* end = nullptr;
+      const double seconds = std::strtod(text, &end);
+      if (*end == '\0' && seconds >= 0 && seconds <= 86400) {
+        return std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000));
+      }
+    }
+    return std::chrono::milliseconds(10'000);
+  }();
+  return timeout;
+}
+
 std::unique_ptr<SqliteConnection> SqliteConnection::Open(std::string_view path,
                                                          const SqliteOptions& options) {
   std::string file(path);
@@ -60,8 +76,30 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(std::string_view path,
   }
   sqlite3_extended_result_codes(db.get(), 1);
   std::unique_ptr<SqliteConnection> connection(
-      new SqliteConnection(std::move(file), std::move(db), options.statement_cache_capacity));
-  connection->Configure(options);
+      new SqliteConnection(file, std::move(db), options.statement_cache_capacity));
+  try {
+    connection->Configure(options);
+  } catch (const DatabaseError& e) {
+    // The first statements read the file and turn on write-ahead logging: the usual ways a
+    // file cannot be a book show here, and are said in the user's terms.
+    switch (e.BackendCode() & 0xff) {
+      case SQLITE_NOTADB:
+        throw DatabaseError(
+            e.Number(), kSource,
+            fmt::format("'{}' is not an SQLite database [SQLite {}]", file, e.BackendCode()),
+            e.BackendCode(), e.Sql());
+      case SQLITE_READONLY:
+      case SQLITE_CANTOPEN:
+      case SQLITE_PERM:
+        throw DatabaseError(e.Number(), kSource,
+                            fmt::format("'{}' cannot be written (the file or its folder is "
+                                        "read-only); books are opened for writing [SQLite {}]",
+                                        file, e.BackendCode()),
+                            e.BackendCode(), e.Sql());
+      default:
+        throw;
+    }
+  }
   return connection;
 }
 

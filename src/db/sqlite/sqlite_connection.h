@@ -15,10 +15,14 @@ struct sqlite3;
 
 namespace qts::db {
 
+// How long a connection waits for a database another process holds: QTS_BUSY_TIMEOUT seconds
+// (a whole or decimal number, read once), else 10 seconds.
+std::chrono::milliseconds DefaultBusyTimeout();
+
 struct SqliteOptions {
   // How long a write waits for another connection or process that holds the database
   // before it fails with kErrBusy.
-  std::chrono::milliseconds busy_timeout{10'000};
+  std::chrono::milliseconds busy_timeout = DefaultBusyTimeout();
   // Opens an existing file for reading only; nothing is created and no pragma is written.
   bool read_only = false;
   size_t statement_cache_capacity = Connection::kDefaultStatementCacheCapacity;

@@ -179,8 +179,7 @@ bool SqliteStatement::Step() {
   if (SqlTraceOn()) trace_.Failed(sql_, message);
   sqlite3_reset(stmt_.get());
   throw DatabaseError(ErrorNumberForSqliteCode(code), kSource,
-                      DescribeWithSql(fmt::format("{} [SQLite {}]", message, code), sql_), code,
-                      sql_);
+                      DescribeWithSql(SqliteErrorText(code, message), sql_), code, sql_);
 }
 
 void SqliteStatement::Reset() noexcept {

@@ -102,6 +102,10 @@ std::shared_ptr<AppContext> AppContext::Open(std::string_view path, std::string_
   if (path != db::SqliteConnection::kMemory && !db::IsServerAddress(path)) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) Fail("no book file \"" + file + "\"");
+    // Opening would make an empty file a database: it is left as it is.
+    if (std::filesystem::file_size(file, ec) == 0 && !ec) {
+      Fail("\"" + file + "\" is empty: it holds no book");
+    }
   }
   std::unique_ptr<db::Connection> connection = OpenBookDatabase(path);
   std::vector<std::string> codes = BookCodes(*connection);

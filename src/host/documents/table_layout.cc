@@ -9,6 +9,7 @@
 
 #include "core/convert.h"
 #include "core/text.h"
+#include "core/utf8.h"
 #include "db/trace.h"
 #include "host/data/app_context.h"
 #include "host/data/kind_codes.h"
@@ -216,6 +217,13 @@ db::Value TableLayout::ToStorage(size_t index, const Variant& value) const {
                     "\": " + e.Description());
   }
   std::string text = value.Type() == VarType::kString ? value.AsString() : CStr(value);
+  // A book holds UTF-8 text only: anything else would come back broken in every report and
+  // JSON answer.
+  if (std::optional<size_t> bad = FirstBadUtf8Byte(text)) {
+    RaiseDocumentError(source_, "field \"" + c.name + "\" of " + name_ +
+                                    " takes UTF-8 text; byte " + std::to_string(*bad + 1) +
+                                    " of the value is not");
+  }
   if (c.length > 0 && Utf8Length(text) > static_cast<size_t>(c.length)) {
     RaiseDocumentError(source_, "field \"" + c.name + "\" of " + name_ + " takes at most " +
                                     std::to_string(c.length) + " characters, not " +

@@ -14,6 +14,7 @@
 #include "core/error.h"
 #include "core/log.h"
 #include "core/text.h"
+#include "core/utf8.h"
 #include "host/plugin/install_layout.h"
 
 namespace qts::host {
@@ -83,6 +84,14 @@ RegistryData::Key& RegistryData::Ensure(std::string_view key) {
 }
 
 void RegistryData::SetValue(std::string_view key, std::string_view name, std::string_view value) {
+  const std::pair<std::string_view, std::string> parts[] = {
+      {key, "the key"}, {name, "the value name"}, {value, "the value"}};
+  for (const auto& [text, what] : parts) {
+    if (std::optional<size_t> bad = FirstBadUtf8Byte(text)) {
+      Fail("the registry holds UTF-8 text only: byte " + std::to_string(*bad + 1) + " of " + what +
+           (what == "the value" ? " of \"" + std::string(name) + "\"" : "") + " is not UTF-8");
+    }
+  }
   Key& k = Ensure(key);
   k.values[AsciiLower(name)] = {std::string(name), std::string(value)};
 }

@@ -112,7 +112,8 @@ void PrintJob::Print(const ReportDocument& doc, const AppContextPtr& book) {
       *out_ << RenderHtml(printed);
       break;
     case ReportFormat::kJson:
-      *out_ << RenderJson(doc).dump(2) << "\n";
+      *out_ << RenderJson(doc).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+            << "\n";
       break;
     case ReportFormat::kCsv:
       for (size_t i = 0; i < doc.lists.size(); ++i) {

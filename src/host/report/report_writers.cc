@@ -224,7 +224,9 @@ std::vector<std::filesystem::path> WriteReport(const ReportDocument& doc,
       written.push_back(path);
       break;
     case ReportFormat::kJson:
-      WriteAtomically(path, RenderJson(doc).dump(2) + "\n");
+      WriteAtomically(
+          path,
+          RenderJson(doc).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
       written.push_back(path);
       break;
     case ReportFormat::kCsv:

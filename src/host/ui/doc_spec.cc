@@ -442,7 +442,13 @@ Variant DocSpec::ParseValue(const DocSpecColumn& column, std::string_view text) 
       kind == Code(Kind::kWeight)) {
     std::string normal = value;
     std::replace(normal.begin(), normal.end(), ',', '.');
-    std::optional<Currency> number = Currency::Parse(normal);
+    std::optional<Currency> number;
+    try {
+      number = Currency::Parse(normal);
+    } catch (const Error& e) {
+      if (e.Number() != kErrOverflow) throw;
+      Refuse(column.Key() + " expects at most 922337203685477.5807, not \"" + value + "\"");
+    }
     const bool positive = kind == Code(Kind::kQuantity);
     if (!number || (positive ? *number <= Currency() : *number < Currency())) {
       Refuse(column.Key() + " expects " +

@@ -80,8 +80,19 @@ Variant ParseControlValue(const FormControl& control, std::string_view text) {
       return Variant(std::string(text));
     case ControlKind::kNumber: {
       if (trimmed.empty()) return Variant::Null();
-      std::optional<double> number = ParseNumber(trimmed);
-      if (!number) BadValue(control, "a number", text);
+      std::optional<double> number;
+      bool too_large = false;
+      try {
+        number = ParseNumber(trimmed);
+      } catch (const Error& e) {
+        if (e.Number() != kErrOverflow) throw;
+        too_large = true;
+      }
+      if (!number && !too_large) BadValue(control, "a number", text);
+      // Beyond what money holds, no form has a use for it; it would only overflow later.
+      if (too_large || !std::isfinite(*number) || std::fabs(*number) > 922337203685477.0) {
+        BadValue(control, "a number within 922337203685477 either way", text);
+      }
       if (std::trunc(*number) == *number && *number >= std::numeric_limits<int32_t>::min() &&
           *number <= std::numeric_limits<int32_t>::max()) {
         return Variant(static_cast<int32_t>(*number));

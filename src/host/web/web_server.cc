@@ -69,7 +69,7 @@ std::string CookieOf(const httplib::Request& req, std::string_view name) {
 // JSON with <, > and & written as \u escapes: they occur only inside strings, and so an answer
 // never holds markup even where something takes it for HTML.
 void SendJson(httplib::Response& res, int status, const nlohmann::ordered_json& body) {
-  const std::string text = body.dump();
+  const std::string text = body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
