@@ -86,7 +86,8 @@ std::unique_ptr<SqliteConnection> SqliteConnection::Open(std::string_view path,
       case SQLITE_NOTADB:
         throw DatabaseError(
             e.Number(), kSource,
-            fmt::format("'{}' is not an SQLite database [SQLite {}]", file, e.BackendCode()),
+            fmt::format("'{}' is not an SQLite database: file is not a database [SQLite {}]", file,
+                        e.BackendCode()),
             e.BackendCode(), e.Sql());
       case SQLITE_READONLY:
       case SQLITE_CANTOPEN:
