@@ -1,8 +1,11 @@
 // The page of qts serve in a real browser (Debian's Chromium through puppeteer-core): a sample
 // book is made, served on a free loopback port, and a person's work is done through the page
 // -- the whole write-off road (a new document, its header, rows and a merge, posting on save,
-// pricing with its message box, saving, printing the act as PDF) and a report run from its
-// form with a sorted table and a CSV download. The book is then read back through qts.
+// pricing with its message box, saving, printing the act as PDF); the finished-goods receipt
+// road (rows priced by price or by sum through the calculator, a save refused in a message
+// box, posting on save, the act as HTML and PDF); and every report of the page's list run
+// with its default choices, one sorted, and downloaded as CSV, XLSX and PDF. What the page
+// shows is checked against the book, read back through qts.
 //
 //   node page_test.mjs QTS [--screenshots DIR]
 //
@@ -70,6 +73,10 @@ const browser = await puppeteer.launch({
   defaultViewport: { width: 1400, height: 1000 },
 });
 
+// The next download: the folder is emptied before each, so the file found is the new one.
+function clearDownloads() {
+  for (const f of fs.readdirSync(downloads)) fs.rmSync(path.join(downloads, f), { force: true });
+}
 async function waitForFile(pattern, timeout = 30000) {
   const end = Date.now() + timeout;
   while (Date.now() < end) {
@@ -79,6 +86,9 @@ async function waitForFile(pattern, timeout = 30000) {
   }
   fail('no download matching ' + pattern);
 }
+const startsWith = (file, bytes) => fs.readFileSync(file).subarray(0, bytes.length).equals(Buffer.from(bytes, 'binary'));
+const bookDoc = (idc) => JSON.parse(execFileSync(qts, ['doc', 'show', String(idc), '--book', book, '--json'], { env }).toString());
+const bookList = (type) => execFileSync(qts, ['doc', 'list', '--book', book, '--type', type], { env }).toString().trim().split('\n');
 
 let page;
 try {
@@ -170,18 +180,106 @@ try {
 
   await page.select('#print-form', 'CRepWriteOff');
   await page.select('#print-format', 'pdf');
+  clearDownloads();
   await action(() => page.click('#print'));
   const pdf = await waitForFile(/\.pdf$/);
-  check(fs.readFileSync(pdf).subarray(0, 5).toString() === '%PDF-', 'the act downloads as a PDF');
+  check(startsWith(pdf, '%PDF-'), 'the act downloads as a PDF');
 
-  const stored = JSON.parse(execFileSync(qts, ['doc', 'show', String(saved.idc), '--book', book, '--json'], { env }).toString());
+  const stored = bookDoc(saved.idc);
   check(stored.fields.IsPosted === 1 && stored.rows.length === 2, 'the book holds the posted write-off with its two rows');
   check(stored.rows[0].Amount === 1.5 && stored.rows[1].Amount === 2 && stored.rows.every((r) => r.Price > 0),
     'amounts 1.5 and 2, priced from cost');
 
-  // ---- A report ----
+  // ---- The finished-goods receipt road ----
+  const receiptsBefore = bookList('MFC').length;
+  await page.goto(url + '#docs/MFC', { waitUntil: 'networkidle0' });
+  await page.waitForFunction(() => document.querySelectorAll('#documents tbody tr').length > 0);
+  const receipts = await page.$$eval('#documents tbody tr td:nth-child(2)', (tds) => tds.map((td) => td.textContent));
+  check(receipts.every((t) => t === 'MFC'), `the list shows receipts only (${receipts.length} rows)`);
+  const receipt = await action(() => page.click('#new-doc'));
+  await page.waitForSelector('section.dialog[data-form="frmMFC"]');
+  check(receipt.view.form === 'frmMFC' && await page.$eval('section.dialog h1', (h) => h.textContent) === 'Pagamintos produkcijos priėmimas',
+    'a new receipt opens in frmMFC under its caption');
+  const productCaption = await page.$eval('#grid thead th[title="GoodCode"]', (th) => th.textContent);
+  check(productCaption === 'Gaminys', `the grid names its goods column as products ("${productCaption}")`);
+  // The department is left out at first, as a hurried person would.
+  for (const [name, value] of [['edDate', '2026-12-31'], ['cbStore', 'CS'], ['cbPerson', 'P004'], ['cbKontrolerius', 'P012']]) {
+    const answer = await setControl(name, value);
+    if (answer.outcome !== 'done') fail(`setting ${name}: ${JSON.stringify(answer.errors)}`);
+  }
+  await setControl('edName', 'Gaminių partija');
+  const receiver = await page.$eval('[data-control="cbPerson"]', (i) => i.parentElement.querySelector('.shown').textContent);
+  check(receiver.length > 0, `the receiver's combo shows the person ("${receiver}")`);
+
+  // Two products: the first priced by its price, the second by its sum (the calculator finds
+  // the price).
+  await newCell('GoodCode', 'GAM00044');
+  await newCell('Amount', '3');
+  await action(() => page.$eval('input[data-row="1"][data-column="Price"]', (input) => {
+    input.value = '120';
+    input.dispatchEvent(new Event('change', { bubbles: true }));
+  }));
+  await newCell('GoodCode', 'GAM00003');
+  await newCell('Amount', '10');
+  await action(() => page.$eval('input[data-row="2"][data-column="Summa"]', (input) => {
+    input.value = '315';
+    input.dispatchEvent(new Event('change', { bubbles: true }));
+  }));
+  check(JSON.stringify(await column('GoodCode')) === '["GAM00044","GAM00003"]', 'the receipt has its two products');
+  check(JSON.stringify(await column('Summa')) === '["360,00","315,00"]', 'the first row is summed from its price (3 × 120 = 360,00)');
+  check(JSON.stringify(await column('Price')) === '["120,0000","31,5000"]', 'the second row is priced from its sum (315 / 10 = 31,5000)');
+  const totals = await page.$$eval('#grid tfoot td', (tds) => tds.map((td) => td.textContent));
+  check(totals.includes('675,00'), 'the grid totals the sums (675,00)');
+  if (screenshots) await page.screenshot({ path: path.join(screenshots, 'web-receipt.png'), fullPage: true });
+
+  await setControl('chCarry', '1');
+  const refused = await action(() => page.click('#save'));
+  await page.waitForSelector('#modal:not([hidden]) .message');
+  const refusal = await page.$eval('#modal .message', (p) => p.textContent);
+  check(refused.outcome === 'refused' && !refused.written && refusal === 'Nepasirinktas padalinys.',
+    `saving without a department is refused in a message box ("${refusal}")`);
+  await page.click('#modal button.primary');
+  await page.waitForSelector('#modal', { hidden: true });
+  check(bookList('MFC').length === receiptsBefore, 'the refused save wrote nothing');
+  const unsavedStatus = await page.$eval('#status', (s) => s.textContent);
+  check(unsavedStatus.endsWith('nepatvirtintas, neišsaugota') && JSON.stringify(await column('Summa')) === '["360,00","315,00"]',
+    `the page still holds the unsaved receipt with its rows ("${unsavedStatus}")`);
+
+  await setControl('cbDepartment', 'GAM');
+  const received = await action(() => page.click('#save'));
+  check(received.written && received.idc > 0, `then saving writes the receipt (IDC ${received.idc})`);
+  check((await page.$eval('#status', (s) => s.textContent)).includes('patvirtintas'), 'it was posted on saving');
+  const locks = await page.$$eval('[data-control]', (inputs) => Object.fromEntries(inputs.map((i) => [i.dataset.control, i.disabled])));
+  check(['edNumb', 'edDate', 'cbDepartment', 'cbStore', 'cbPerson', 'cbKontrolerius'].every((c) => locks[c]) && !locks.edName,
+    'the posted receipt locks number, date, department, store and both persons, not its name');
+
+  const stock = bookDoc(received.idc);
+  check(stock.fields.IsPosted === 1 && stock.fields.Department === 'GAM' && stock.fields.StoreCode === 'CS' &&
+    stock.fields.Gavejas === 'P004' && stock.fields.Kontrolerius === 'P012' && stock.fields.Name === 'Gaminių partija',
+    'the book holds the posted receipt with its header and both persons');
+  check(JSON.stringify(stock.rows.map((r) => [r.GoodCode, r.Amount, r.Price, r.Summa])) ===
+    '[["GAM00044",3,120,360],["GAM00003",10,31.5,315]]', 'and its rows as the page showed them');
+
+  await page.select('#print-form', 'CRepMFC');
+  await page.select('#print-format', 'html');
+  clearDownloads();
+  await action(() => page.click('#print'));
+  const act = fs.readFileSync(await waitForFile(/\.html?$/), 'utf8');
+  const actNumber = stock.fields.Number;
+  check(act.includes(actNumber) && act.includes('Lentyna mažas') && act.includes('Spinta ąžuolinis') && act.includes('675,00'),
+    `the receipt's act prints as HTML with its number ${actNumber}, both products and the sum`);
+  await page.select('#print-format', 'pdf');
+  clearDownloads();
+  await action(() => page.click('#print'));
+  check(startsWith(await waitForFile(/\.pdf$/), '%PDF-'), "the receipt's act downloads as a PDF");
+  check((await page.$eval('#status', (s) => s.textContent)).includes('patvirtintas') && bookDoc(received.idc).rows.length === 2,
+    'printing left the receipt as it was');
+
+  // ---- Reports ----
   await page.goto(url + '#reports', { waitUntil: 'networkidle0' });
   await page.waitForSelector('#reports tr[data-report="CRepStoreRestByTerm"]');
+  const reports = await page.$$eval('#reports tr[data-report]', (trs) => trs.map((tr) => [tr.dataset.report, tr.children[0].textContent]));
+  check(reports.length > 0 && reports.every(([, title]) => title.length > 0), `the page lists ${reports.length} reports by title`);
   await page.click('#reports tr[data-report="CRepStoreRestByTerm"]');
   await page.waitForSelector('#report-form input[name="edDayAmount"]');
   await page.$eval('#report-form input[name="edDayAmount"]', (i) => { i.value = '60'; });
@@ -196,9 +294,32 @@ try {
   const descending = [...before].sort().reverse();
   check(JSON.stringify(after) === JSON.stringify(descending), 'a click on a column header sorts the table');
   if (screenshots) await page.screenshot({ path: path.join(screenshots, 'web-report.png') });
-  await page.click('#download-csv');
-  const csv = await waitForFile(/\.csv$/);
-  check(fs.readFileSync(csv, 'utf8').startsWith('GoodCode,'), 'the report downloads as CSV');
+  for (const [format, first] of [['csv', 'GoodCode,'], ['xlsx', 'PK\x03\x04'], ['pdf', '%PDF-']]) {
+    clearDownloads();
+    await page.click('#download-' + format);
+    check(startsWith(await waitForFile(new RegExp(`\\.${format}$`)), first), `the report downloads as ${format.toUpperCase()}`);
+  }
+
+  // Every report of the list, run with the choices its form offers: a table or the text that
+  // says there is nothing to show, and no error.
+  const modalText = () => page.evaluate(() => (document.getElementById('modal').hidden ? '' : document.getElementById('modal').innerText));
+  for (const [name, title] of reports) {
+    await page.evaluate((n) => { location.hash = '#report/' + n; }, name);
+    await page.waitForFunction((t) => document.querySelector('#run-report') && document.querySelector('section.report h1').textContent === t, {}, title);
+    const asked = await modalText();
+    if (asked) fail(`${name}: its form shows "${asked}"`);
+    await page.click('#run-report');
+    await page.waitForFunction(() => document.querySelector('#report-result h2') || !document.getElementById('modal').hidden);
+    const shownError = await modalText();
+    if (shownError) fail(`${name}: running it shows "${shownError}"`);
+    const drawn = await page.$eval('#report-result', (out) => ({
+      tables: out.querySelectorAll('table.result').length,
+      rows: out.querySelectorAll('table.result tbody tr').length,
+      empty: out.querySelector('p.muted') ? out.querySelector('p.muted').textContent : '',
+    }));
+    check(drawn.tables > 0 && (drawn.rows > 0 || drawn.empty.length > 0),
+      `${name} ("${title}") draws ${drawn.rows > 0 ? drawn.rows + ' table rows' : 'the empty result: ' + drawn.empty}`);
+  }
   check(errors.length === 0, 'the page raised no script errors' + (errors.length ? ': ' + errors.join('; ') : ''));
 } catch (e) {
   // What the page showed when a step failed, for the person reading the test's output.
