@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -26,6 +27,7 @@ struct ServeOptions {
   std::string library;
   std::string page_dir;
   size_t max_sessions = 64;
+  int step_pause_ms = 0;
 };
 
 // "ADDR:PORT", "[::1]:PORT" or ":PORT" (loopback).
@@ -55,6 +57,7 @@ void Serve(const ServeOptions& o) {
   options.library = o.library;
   options.page_dir = o.page_dir;
   options.max_sessions = o.max_sessions;
+  options.step_pause = std::chrono::milliseconds(o.step_pause_ms);
 
   // The server's threads are started with the signals blocked; one thread waits for them.
   sigset_t signals;
@@ -110,6 +113,13 @@ void AddServeCommands(CLI::App& app) {
                   "component library (default: $QTS_LIBRARY, else libqts_inventory.so beside the "
                   "host kit)");
   cmd->add_option("--page", o->page_dir, "the page's files (default: the installed resources/web)");
+  cmd->add_option("--step-pause", o->step_pause_ms,
+                  "wait MS milliseconds after each step of a step process (pricing, filling), so "
+                  "that its progress bar can be watched in the page; for demonstrations and "
+                  "tests of the page, it slows the work down")
+      ->check(CLI::Range(0, 10000))
+      ->option_text("MS")
+      ->capture_default_str();
   cmd->callback([o] { Serve(*o); });
 }
 

@@ -1,5 +1,6 @@
 #include "host/web/web_operator.h"
 
+#include <thread>
 #include <utility>
 
 #include "core/error.h"
@@ -23,8 +24,11 @@ void WebProgress::Begin(std::string_view caption, int32_t count) {
 }
 
 void WebProgress::Step(int32_t done) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  state_.done = done;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_.done = done;
+  }
+  if (pause_.count() > 0) std::this_thread::sleep_for(pause_);
 }
 
 void WebProgress::End() {

@@ -11,6 +11,7 @@
 #ifndef QTS_HOST_WEB_WEB_OPERATOR_H_
 #define QTS_HOST_WEB_WEB_OPERATOR_H_
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,6 +28,10 @@ namespace qts::host {
 // What a running action shows of its step processes, read by the page while it waits.
 class WebProgress {
  public:
+  // Each Step afterwards waits `pause` after recording its count, so that a short process
+  // stays on the page long enough to be watched (0: no wait).
+  void SetStepPause(std::chrono::milliseconds pause) { pause_ = pause; }
+
   struct State {
     bool running = false;  // a step process is under way
     std::string caption;
@@ -44,6 +49,7 @@ class WebProgress {
   mutable std::mutex mutex_;
   State state_;
   int32_t depth_ = 0;
+  std::chrono::milliseconds pause_{0};
 };
 
 // The question an action stopped at.

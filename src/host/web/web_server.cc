@@ -195,6 +195,7 @@ std::shared_ptr<WebSession> WebServer::Impl::NewSession(httplib::Response& res) 
   auto session = std::make_shared<WebSession>(id, RandomToken(), files_root / id.substr(0, 16));
   session->last_seen = now;
   session->window_start = now;
+  session->progress->SetStepPause(options.step_pause);
   sessions[id] = session;
   res.set_header("Set-Cookie",
                  std::string(kSessionCookie) + "=" + id + "; Path=/; HttpOnly; SameSite=Strict");

@@ -38,6 +38,9 @@ struct WebServerOptions {
   int max_requests_per_minute = 1200;       // per session
   std::chrono::seconds idle_timeout{3600};  // a session unused this long is dropped
   int threads = 8;
+  // A wait after each step of a step process, so its progress can be watched in the page
+  // (demonstrations, the page's own tests); 0 in use.
+  std::chrono::milliseconds step_pause{0};
 };
 
 // Whether `address` is a loopback address (127.0.0.0/8, ::1, "localhost").

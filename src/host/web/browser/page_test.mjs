@@ -1,7 +1,8 @@
 // The page of qts serve in a real browser (Debian's Chromium through puppeteer-core): a sample
 // book is made, served on a free loopback port, and a person's work is done through the page
 // -- the whole write-off road (a new document, its header, rows and a merge, posting on save,
-// pricing with its message box, saving, printing the act as PDF); the finished-goods receipt
+// pricing with its message box, saving, printing the act as PDF); the progress bar of a long
+// pricing seen moving in the page; the finished-goods receipt
 // road (rows priced by price or by sum through the calculator, a save refused in a message
 // box, posting on save, the act as HTML and PDF); and every report of the page's list run
 // with its default choices, one sorted, and downloaded as CSV, XLSX and PDF. What the page
@@ -54,7 +55,26 @@ const env = { ...process.env, QTS_REGISTRY: path.join(dir, 'registry.json'), QTS
 const book = path.join(dir, 'sample.db');
 execFileSync(qts, ['book', 'create', book, '--code', 'UAB', '--sample', 'small', '--seed', '1'], { env, stdio: 'ignore' });
 
-const server = spawn(qts, ['serve', '--book', book, '--listen', '127.0.0.1:0'], { env, stdio: ['ignore', 'pipe', 'inherit'] });
+// A posted write-off of every good store GS has free, made through its dialog on the command
+// line: its pricing is watched in the page.
+const freeInGS = execFileSync(qts, ['sql', 'run', '--book', book, '--format', 'csv'], {
+  env,
+  input: 'SELECT n.GoodCode FROM THGoodSpecNotFixed n INNER JOIN THGoodSpec s ON s.IDC = n.IDC ' +
+    'INNER JOIN THDocument d ON d.IDC = s.DocID INNER JOIN REFGood g ON g.Code = n.GoodCode ' +
+    "WHERE d.StoreCode = 'GS' AND COALESCE(g.TrackingKind, 0) = 0 GROUP BY n.GoodCode " +
+    'HAVING SUM(n.AmountAccount) >= 1 ORDER BY n.GoodCode',
+}).toString().trim().split(/\r?\n/).slice(1);
+const largeWriteOff = execFileSync(qts, ['dialog', 'MMO', '--book', book, '--new', '--set', 'edDate=2026-12-31',
+  '--set', 'cbDepartment=GAM', '--set', 'cbStore=GS', '--set', 'edName=Metinis nurašymas', '--set', 'cbAccPerson=P004',
+  ...freeInGS.flatMap((good) => ['--cell', `new:GoodCode=${good}`, '--cell', 'new:Amount=0,5']), '--save', '--post'], { env })
+  .toString().match(/\(IDC (\d+)\)/)[1];
+
+// Each step of a step process waits a little, so that its progress stays on the page long
+// enough to be seen moving (the pricing of the large write-off takes a few hundredths of a
+// second without it).
+const kStepPauseMs = 25;
+const server = spawn(qts, ['serve', '--book', book, '--listen', '127.0.0.1:0', '--step-pause', String(kStepPauseMs)],
+  { env, stdio: ['ignore', 'pipe', 'inherit'] });
 const url = await new Promise((resolve, reject) => {
   let out = '';
   const timer = setTimeout(() => reject(new Error('qts serve printed no address')), 20000);
@@ -189,6 +209,40 @@ try {
   check(stored.fields.IsPosted === 1 && stored.rows.length === 2, 'the book holds the posted write-off with its two rows');
   check(stored.rows[0].Amount === 1.5 && stored.rows[1].Amount === 2 && stored.rows.every((r) => r.Price > 0),
     'amounts 1.5 and 2, priced from cost');
+
+  // ---- The progress of a long pricing ----
+  // Every state the progress window passes through is recorded in the page as it is drawn.
+  await page.goto(url + `#dialog/MMO/${largeWriteOff}`, { waitUntil: 'networkidle0' });
+  await page.waitForSelector('section.dialog[data-form="frmMMO"] #grid tbody tr');
+  const largeRows = (await column('GoodCode')).length;
+  check(largeRows === freeInGS.length && largeRows >= 40, `the large write-off opens with its ${largeRows} rows`);
+  await page.evaluate(() => {
+    window.__progress = [];
+    const box = document.getElementById('progress');
+    const note = () => window.__progress.push({
+      shown: !box.hidden,
+      count: document.getElementById('progress-count').textContent,
+      width: document.getElementById('progress-fill').style.width,
+    });
+    new MutationObserver(note).observe(box, { attributes: true, childList: true, characterData: true, subtree: true });
+  });
+  const largePriced = await action(() => page.click('#b-btSetPriceOff'));
+  await page.waitForSelector('#modal:not([hidden]) .message');
+  const seen = await page.evaluate(() => window.__progress);
+  const partial = [...new Set(seen.filter((s) => s.shown).map((s) => s.count))]
+    .map((text) => text.match(/^(\d+) iš (\d+)$/)).filter(Boolean)
+    .map((m) => [Number(m[1]), Number(m[2])]).filter(([done, count]) => done < count);
+  const steps = partial.length ? partial[0][1] : 0;
+  const widths = [...new Set(seen.filter((s) => s.shown).map((s) => s.width))].filter((w) => parseFloat(w) < 100);
+  check(largePriced.notices.length === 1 && partial.length >= 2 && widths.length >= 2 &&
+    partial.every(([done, count], i) => count === steps && (i === 0 || done > partial[i - 1][0])),
+    `while pricing, the progress bar moved through ${partial.map(([d, c]) => d + ' of ' + c).join(', ')} (${widths.join(', ')})`);
+  check(await page.$eval('#progress', (p) => p.hidden), 'the progress window is closed when pricing ends');
+  await page.click('#modal button.primary');
+  await page.waitForSelector('#modal', { hidden: true });
+  await action(() => page.click('#save'));
+  const largeStored = bookDoc(largeWriteOff).rows;
+  check(largeStored.filter((r) => r.Price > 0).length === steps, `the book holds the ${steps} priced rows`);
 
   // ---- The finished-goods receipt road ----
   const receiptsBefore = bookList('MFC').length;
