@@ -410,7 +410,7 @@ function renderDialog(result) {
   const header = fields.filter((f) => kHeaderLayouts.includes(f.layout) && !['button', 'label', 'frame', 'grid', 'tabs'].includes(f.kind));
   const bottom = fields.filter((f) => !kHeaderLayouts.includes(f.layout) && !['button', 'label', 'frame', 'grid', 'tabs'].includes(f.kind));
   const buttons = fields.filter((f) => f.kind === 'button' && !(f.name in kOwnButtons));
-  const printForm = el('select', { id: 'print-form' }, view.printForms.map((p) => el('option', { value: p, text: p })));
+  const printForm = el('select', { id: 'print-form' }, view.printForms.map((p) => el('option', { value: p.class, text: p.caption })));
   const printFormat = el('select', { id: 'print-format' }, el('option', { value: 'html', text: 'HTML' }), el('option', { value: 'pdf', text: 'PDF' }));
   const barCode = el('input', { type: 'checkbox', id: 'print-barcode' });
   const page = el('section', { class: 'dialog', 'data-form': view.form },

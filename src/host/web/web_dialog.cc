@@ -11,6 +11,7 @@
 #include "host/data/app_context.h"
 #include "host/documents/th_document.h"
 #include "host/interfaces.h"
+#include "host/report/print_forms.h"
 #include "host/report/report_engine.h"
 #include "host/ui/dialog_form.h"
 
@@ -105,7 +106,14 @@ nlohmann::ordered_json DialogViewJson(const DialogView& view) {
   } else {
     out["grid"] = nullptr;
   }
-  out["printForms"] = view.print_forms;
+  // The print forms by the captions the print menu shows, with the report class to ask for.
+  nlohmann::ordered_json print_forms = nlohmann::ordered_json::array();
+  for (const std::string& report_class : view.print_forms) {
+    const PrintForm* form = FindPrintForm(report_class);
+    print_forms.push_back(
+        {{"class", report_class}, {"caption", form ? form->caption : report_class}});
+  }
+  out["printForms"] = std::move(print_forms);
   return out;
 }
 

@@ -119,6 +119,11 @@ TEST_F(WebServerTest, TheWriteOffRoadRunsFromThePage) {
   PageDialog dialog(browser, "MMO", 0);
   ASSERT_EQ(dialog.Last()["outcome"], "done") << dialog.Last();
   EXPECT_EQ(dialog.Last()["view"]["form"], "frmMMO");
+  // The print forms are offered by their captions, the act first.
+  const nlohmann::json& print_forms = dialog.Last()["view"]["printForms"];
+  ASSERT_FALSE(print_forms.empty());
+  EXPECT_EQ(print_forms[0]["class"], "CRepWriteOff");
+  EXPECT_EQ(print_forms[0]["caption"], "Prekių nurašymo aktas");
   FillWriteOffHeader(dialog);
   dialog.Cell("new", "GoodCode", "MED00001");
   dialog.Cell("new", "Amount", "1");
