@@ -286,7 +286,6 @@ try {
   check(JSON.stringify(await column('Price')) === '["120,0000","31,5000"]', 'the second row is priced from its sum (315 / 10 = 31,5000)');
   const totals = await page.$$eval('#grid tfoot td', (tds) => tds.map((td) => td.textContent));
   check(totals.includes('675,00'), 'the grid totals the sums (675,00)');
-  if (screenshots) await page.screenshot({ path: path.join(screenshots, 'web-receipt.png'), fullPage: true });
 
   await setControl('chCarry', '1');
   const refused = await action(() => page.click('#save'));
@@ -308,6 +307,7 @@ try {
   const locks = await page.$$eval('[data-control]', (inputs) => Object.fromEntries(inputs.map((i) => [i.dataset.control, i.disabled])));
   check(['edNumb', 'edDate', 'cbDepartment', 'cbStore', 'cbPerson', 'cbKontrolerius'].every((c) => locks[c]) && !locks.edName,
     'the posted receipt locks number, date, department, store and both persons, not its name');
+  if (screenshots) await page.screenshot({ path: path.join(screenshots, 'web-receipt.png'), fullPage: true });
 
   const stock = bookDoc(received.idc);
   check(stock.fields.IsPosted === 1 && stock.fields.Department === 'GAM' && stock.fields.StoreCode === 'CS' &&
