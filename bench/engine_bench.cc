@@ -105,15 +105,21 @@ std::string Joined(const std::vector<std::string>& names, size_t first, const ch
   return out;
 }
 
-// Every row of the write-off must have been priced, its sum the price times the amount.
+// Every row of the write-off must have been priced, its sum the price times the amount to the
+// cent (compared as money, as the book keeps it).
 void CheckPriced(AppContext& book, int32_t doc) {
-  auto s = book.Connection().Prepare(
-      "SELECT COUNT(*) FROM " + Table(book, "THGoodSpec") +
-      " WHERE \"Price\" > 0 AND ABS(\"Summa\" - ROUND(\"Price\" * \"Amount\", 2)) < 0.005 "
-      "AND \"DocID\" = ?1");
+  auto s = book.Connection().Prepare("SELECT \"Price\", \"Amount\", \"Summa\" FROM " +
+                                     Table(book, "THGoodSpec") + " WHERE \"DocID\" = ?1");
   s->Bind(1, qts::db::Value(doc));
-  if (!s->Step() || s->GetInt64(0) != kRows) {
-    std::fprintf(stderr, "the write-off was not priced\n");
+  int priced = 0;
+  while (s->Step()) {
+    const qts::Currency price = s->GetCurrency(0);
+    const qts::Currency sum = s->GetCurrency(2);
+    const qts::Currency exact = qts::RoundCy(price * s->GetCurrency(1), 2);
+    if (price > qts::Currency() && std::llabs((sum - exact).Scaled()) < 50) ++priced;
+  }
+  if (priced != kRows) {
+    std::fprintf(stderr, "the write-off was not priced (%d of %d rows)\n", priced, kRows);
     std::abort();
   }
 }
@@ -165,8 +171,9 @@ double RawPricing() {
   const int width = sqlite3_column_count(q);
   while (sqlite3_step(q) == SQLITE_ROW) {
     for (int k = 0; k < width; ++k) benchmark::DoNotOptimize(sqlite3_column_value(q, k));
-    rows.push_back({sqlite3_column_int64(q, 0), sqlite3_column_double(q, amount_col),
-                    sqlite3_column_double(q, cost_col)});
+    // Money is kept in ten-thousandths.
+    rows.push_back({sqlite3_column_int64(q, 0), sqlite3_column_int64(q, amount_col) / 10000.0,
+                    sqlite3_column_int64(q, cost_col) / 10000.0});
   }
   const int row_width = static_cast<int>(spec.size());
   const int add_width = static_cast<int>(add.size());
@@ -179,9 +186,9 @@ double RawPricing() {
     Check(sqlite3_step(sel_add), SQLITE_ROW, db);
     for (int k = 0; k < add_width; ++k) benchmark::DoNotOptimize(sqlite3_column_value(sel_add, k));
     const double price = Price(r.cost, r.amount);
-    sqlite3_bind_double(upd, 1, price);
-    sqlite3_bind_double(upd, 2,
-                        qts::RoundCy(qts::Currency::FromDouble(price * r.amount), 2).ToDouble());
+    sqlite3_bind_int64(upd, 1, qts::Currency::FromDouble(price).Scaled());
+    sqlite3_bind_int64(upd, 2,
+                       qts::RoundCy(qts::Currency::FromDouble(price * r.amount), 2).Scaled());
     sqlite3_bind_int64(upd, 3, r.idc);
     Check(sqlite3_step(upd), SQLITE_DONE, db);
     for (sqlite3_stmt* s : {sel, sel_add, upd}) sqlite3_reset(s);

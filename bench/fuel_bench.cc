@@ -238,18 +238,19 @@ Result Raw() {
   const int64_t row_id = sqlite3_last_insert_rowid(db);
   int64_t remaining = Quantity().Scaled();
   while (remaining > 0 && sqlite3_step(rests) == SQLITE_ROW) {
-    const int64_t free = std::llround(sqlite3_column_double(rests, 1) * 10000);
+    // Money is kept in ten-thousandths.
+    const int64_t free = sqlite3_column_int64(rests, 1);
     const int64_t portion = std::min(free, remaining);
     if (portion <= 0) continue;
     remaining -= portion;
-    sqlite3_bind_double(grow, 1, static_cast<double>(portion) / 10000);
+    sqlite3_bind_int64(grow, 1, portion);
     sqlite3_bind_int64(grow, 2, row_id);
     Check(sqlite3_step(grow), SQLITE_DONE, db);
     sqlite3_reset(grow);
     sqlite3_bind_text(link, 1, kGood, -1, SQLITE_STATIC);
     sqlite3_bind_int64(link, 2, row_id);
     sqlite3_bind_int64(link, 3, sqlite3_column_int64(rests, 0));
-    sqlite3_bind_double(link, 4, static_cast<double>(portion) / 10000);
+    sqlite3_bind_int64(link, 4, portion);
     Check(sqlite3_step(link), SQLITE_DONE, db);
     sqlite3_reset(link);
   }

@@ -61,10 +61,9 @@ struct Calls {
 const Calls& TheCalls(AppContext& book) {
   static const Calls calls = [&book] {
     Calls c;
-    auto s = book.Connection().Prepare("SELECT \"GoodCode\", \"UnitCode\" FROM " +
-                                       Table(book, "REFGoodUnit") +
-                                       " ORDER BY \"GoodCode\", \"UnitCode\" LIMIT " +
-                                       std::to_string(kPairs));
+    auto s = book.Connection().Prepare(
+        "SELECT \"GoodCode\", \"UnitCode\" FROM " + Table(book, "REFGoodUnit") +
+        " ORDER BY \"GoodCode\", \"UnitCode\" LIMIT " + std::to_string(kPairs));
     while (s->Step()) c.pairs.emplace_back(s->GetText(0), s->GetText(1));
     for (size_t i = 0; i < 2 * c.pairs.size(); ++i) c.order.push_back(i % c.pairs.size());
     std::shuffle(c.order.begin(), c.order.end(), std::mt19937(42));
@@ -161,9 +160,14 @@ double RawInsert(bool full) {
   sqlite3_stmt *sel = nullptr, *rate = nullptr, *row = nullptr, *row_add = nullptr, *upd = nullptr,
                *pos = nullptr, *ins = nullptr, *ins_add = nullptr;
   auto started = Clock::now();
-  for (auto [stmt, sql] : {std::pair{&sel, &find}, {&rate, &rate_sql}, {&row, &read},
-                           {&row_add, &read_add}, {&upd, &update}, {&pos, &next_pos},
-                           {&ins, &insert}, {&ins_add, &insert_add}}) {
+  for (auto [stmt, sql] : {std::pair{&sel, &find},
+                           {&rate, &rate_sql},
+                           {&row, &read},
+                           {&row_add, &read_add},
+                           {&upd, &update},
+                           {&pos, &next_pos},
+                           {&ins, &insert},
+                           {&ins_add, &insert_add}}) {
     Check(sqlite3_prepare_v2(db, sql->c_str(), -1, stmt, nullptr), SQLITE_OK, db);
   }
   // The row and its additional row, every column read (MoveToID).
@@ -180,10 +184,11 @@ double RawInsert(bool full) {
   };
   for (size_t i = 0; i < calls.order.size(); ++i) {
     const auto& [good, unit] = calls.pairs[calls.order[i]];
-    const double amount = static_cast<double>(AmountOf(i)) / 10000.0;
+    // Money is kept in ten-thousandths.
+    const int64_t amount = AmountOf(i);
     sqlite3_bind_text(rate, 1, good.c_str(), -1, SQLITE_STATIC);
     sqlite3_bind_text(rate, 2, unit.c_str(), -1, SQLITE_STATIC);
-    const double r = sqlite3_step(rate) == SQLITE_ROW ? sqlite3_column_double(rate, 0) : 1;
+    const double r = sqlite3_step(rate) == SQLITE_ROW ? sqlite3_column_int64(rate, 0) / 10000.0 : 1;
     sqlite3_reset(rate);
     sqlite3_bind_int64(sel, 1, doc_id);
     sqlite3_bind_text(sel, 2, good.c_str(), -1, SQLITE_STATIC);
@@ -191,11 +196,13 @@ double RawInsert(bool full) {
     int64_t idc = 0;
     if (sqlite3_step(sel) == SQLITE_ROW) {
       idc = sqlite3_column_int64(sel, 0);
-      const double merged = std::round((sqlite3_column_double(sel, 1) + amount) * 1000) / 1000;
+      // To three places.
+      const int64_t merged =
+          std::llround(static_cast<double>(sqlite3_column_int64(sel, 1) + amount) / 10) * 10;
       sqlite3_reset(sel);
       if (full) read_row(idc);
-      sqlite3_bind_double(upd, 1, merged);
-      sqlite3_bind_double(upd, 2, merged * r);
+      sqlite3_bind_int64(upd, 1, merged);
+      sqlite3_bind_int64(upd, 2, std::llround(static_cast<double>(merged) * r));
       sqlite3_bind_int64(upd, 3, idc);
       sqlite3_bind_int64(upd, 4, doc_id);
       Check(sqlite3_step(upd), SQLITE_DONE, db);
@@ -210,8 +217,8 @@ double RawInsert(bool full) {
       sqlite3_bind_int64(ins, 2, p);
       sqlite3_bind_text(ins, 3, good.c_str(), -1, SQLITE_STATIC);
       sqlite3_bind_text(ins, 4, unit.c_str(), -1, SQLITE_STATIC);
-      sqlite3_bind_double(ins, 5, amount);
-      sqlite3_bind_double(ins, 6, amount * r);
+      sqlite3_bind_int64(ins, 5, amount);
+      sqlite3_bind_int64(ins, 6, std::llround(static_cast<double>(amount) * r));
       sqlite3_bind_text(ins, 7, kBoper, -1, SQLITE_STATIC);
       Check(sqlite3_step(ins), SQLITE_DONE, db);
       sqlite3_reset(ins);
