@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench_common.h"
+#include "core/currency.h"
 #include "db/sqlite/sqlite_connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
@@ -38,8 +39,11 @@ std::shared_ptr<qts::host::AppContext> MakeBook() {
       "\"Amount\", \"AmountAccount\", \"Price\", \"Summa\", \"BOperCode\") "
       "VALUES (1, ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
   for (int i = 1; i <= kRows; ++i) {
-    insert->BindAll({i, "GOOD-" + std::to_string(i % 5000), i % 3 ? "KG" : "VNT", i * 0.5, i * 0.5,
-                     (i % 100) * 1.25, i * 0.625, i % 7 ? "B1" : "B2"});
+    // Quantities and money are bound as money, as the book keeps them.
+    insert->BindAll({i, "GOOD-" + std::to_string(i % 5000), i % 3 ? "KG" : "VNT",
+                     qts::Currency::FromDouble(i * 0.5), qts::Currency::FromDouble(i * 0.5),
+                     qts::Currency::FromDouble((i % 100) * 1.25),
+                     qts::Currency::FromDouble(i * 0.625), i % 7 ? "B1" : "B2"});
     insert->Run();
     insert->Reset();
   }
