@@ -1,6 +1,7 @@
-// qts book ...: creating books and copying them between databases.
+// qts book ...: creating books, copying them between databases and checking their stock facts.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -13,9 +14,11 @@
 #include "cli/output.h"
 #include "core/convert.h"
 #include "db/open_database.h"
+#include "db/transaction.h"
 #include "host/data/app_context.h"
 #include "host/data/book_copy.h"
 #include "host/data/new_book_file.h"
+#include "host/documents/stock_facts.h"
 #include "host/sample/sample_book.h"
 #include "host/schema/schema.h"
 
@@ -94,12 +97,110 @@ void AddCopyCommand(CLI::App& book) {
   });
 }
 
+const char* KindName(host::StockFactDifference::Kind kind) {
+  using Kind = host::StockFactDifference::Kind;
+  switch (kind) {
+    case Kind::kFixedWrong:
+      return "kept consumption differs";
+    case Kind::kFixedMissing:
+      return "kept consumption missing";
+    case Kind::kFixedExtra:
+      return "kept consumption of no link";
+    case Kind::kOverConsumed:
+      return "links exceed the receipt";
+    case Kind::kLotWrong:
+      return "lot rest differs";
+  }
+  return "";
+}
+
+void AddCheckCommand(CLI::App& book) {
+  auto* check = book.add_subcommand(
+      "check",
+      "recompute the book's kept stock facts (each consumed row's quantity taken by its links) "
+      "and the stock rules (links never take more than a receipt holds; each lot's rest is its "
+      "posted rows) from the rows, and list every difference; exit status 1 when any remains. "
+      "--repair rewrites the kept facts from the rows in one transaction; a broken rule is "
+      "listed, not changed");
+  auto address = std::make_shared<std::string>();
+  auto code = std::make_shared<std::string>();
+  auto repair = std::make_shared<bool>(false);
+  check->add_option("--book", *address, kBookHelp)->required();
+  check->add_option("--code", *code, "the book's code, when the database holds several books");
+  check->add_flag("--repair", *repair,
+                  "rewrite the kept facts from the rows (one transaction), then check again");
+  AddJsonFlag(*check, "print JSON: the differences found, whether repaired, what remains");
+  check->callback([=] {
+    host::AppContextPtr context = host::AppContext::Open(*address, *code);
+    host::StockFacts facts(*context);
+    const std::vector<host::StockFactDifference> found = facts.Check();
+    std::vector<host::StockFactDifference> remaining = found;
+    bool repaired = false;
+    if (*repair &&
+        std::any_of(found.begin(), found.end(), [](const auto& d) { return d.repairable; })) {
+      db::Transaction transaction(context->Connection());
+      facts.Rebuild();
+      transaction.Commit();
+      repaired = true;
+      remaining = facts.Check();
+    }
+    const std::string stopped =
+        remaining.empty()
+            ? std::string()
+            : fmt::format("book {} has {} difference(s) between its rows and its stock facts",
+                          context->Code(), remaining.size());
+    if (JsonOutput()) {
+      const auto list = [](const std::vector<host::StockFactDifference>& differences) {
+        nlohmann::ordered_json out = nlohmann::ordered_json::array();
+        for (const host::StockFactDifference& d : differences) {
+          out.push_back({{"kind", KindName(d.kind)},
+                         {"what", d.what},
+                         {"kept", d.kept},
+                         {"recomputed", d.recomputed},
+                         {"repairable", d.repairable}});
+        }
+        return out;
+      };
+      nlohmann::ordered_json out{{"code", context->Code()},
+                                 {"differences", list(found)},
+                                 {"repaired", repaired},
+                                 {"remaining", list(remaining)}};
+      if (remaining.empty()) return PrintJson(out);
+      // One document for programs: what was found, and the status it ends with.
+      out["status"] = static_cast<int>(ExitStatus::kError);
+      PrintJson(out);
+      std::cerr << "qts: " << stopped << "\n";
+      throw Finished(ExitStatus::kError);
+    }
+    std::cout << fmt::format("book {} in {}: {} difference(s)\n", context->Code(),
+                             db::DescribeAddress(*address), found.size());
+    for (const host::StockFactDifference& d : found) {
+      if (d.repairable) {
+        std::cout << fmt::format("  {}: {}: kept {}, the rows say {}\n", KindName(d.kind), d.what,
+                                 d.kept.empty() ? "nothing" : d.kept,
+                                 d.recomputed.empty() ? "nothing" : d.recomputed);
+      } else {
+        std::cout << fmt::format("  {}: {} (the rows break a stock rule: not repaired)\n",
+                                 KindName(d.kind), d.what);
+      }
+    }
+    if (repaired) {
+      std::cout << fmt::format("repaired the kept facts from the rows; {} difference(s) remain\n",
+                               remaining.size());
+    } else if (!found.empty()) {
+      std::cout << "qts book check --repair rewrites the kept facts from the rows\n";
+    }
+    if (!remaining.empty()) throw Error(host::kErrBook, "qts book check", stopped);
+  });
+}
+
 }  // namespace
 
 void AddBookCommands(CLI::App& app) {
-  auto* book = app.add_subcommand("book", "create and inspect books");
+  auto* book = app.add_subcommand("book", "create, copy and check books");
   book->require_subcommand(1);
   AddCopyCommand(*book);
+  AddCheckCommand(*book);
 
   auto* create = book->add_subcommand(
       "create",

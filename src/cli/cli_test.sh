@@ -123,6 +123,23 @@ if [ -n "$other" ]; then
   check book-copy-back 0 'every table of the copy equals the source' -- "$qts" book copy "$other" "$back"
   check book-copy-refused 1 'already' -- "$qts" book copy "$sb" "$back"
 fi
+# The kept stock facts: clean on a sample book and its copies; a tampered one is found (exit 1)
+# and repaired.
+check book-check 0 ': 0 difference\(s\)$' -- "$qts" book check --book "$sb"
+if [ -n "$other" ]; then
+  check book-check-copy 0 ': 0 difference\(s\)$' -- "$qts" book check --book "$other"
+fi
+tamper='UPDATE "QTS$THGoodSpecFixed" SET "Amount" = "Amount" + 1 WHERE "SpecID" = (SELECT MIN("SpecID") FROM "QTS$THGoodSpecFixed")'
+if [ "$backend" = postgres ]; then
+  check book-check-tamper 0 '' -- psql "$sb" -qc "$tamper"
+else
+  check book-check-tamper 0 '' -- python3 -c "import sqlite3, sys; c = sqlite3.connect(sys.argv[1]); c.execute(sys.argv[2]); c.commit()" "$sb" "$tamper"
+fi
+check book-check-finds 1 'kept consumption differs: row [0-9]+: kept' -- "$qts" book check --book "$sb"
+check book-check-finds-json 1 '"kind": "kept consumption differs"' -- "$qts" book check --book "$sb" --json
+check book-check-repair 0 'repaired the kept facts from the rows; 0 difference\(s\) remain' -- "$qts" book check --book "$sb" --repair
+check book-check-repaired 0 ': 0 difference\(s\)$' -- "$qts" book check --book "$sb"
+
 check server-down 1 'Cannot connect to the PostgreSQL server postgresql://ona@/nonexistent/qts:5999/b' -- "$qts" doc list --book "host=/nonexistent/qts port=5999 dbname=b user=ona password=s3cret"
 check server-down-no-password 0 '^hidden$' -- bash -c "'$qts' doc list --book 'host=/nonexistent/qts port=5999 dbname=b user=ona password=s3cret' 2>&1 | grep -q s3cret && echo shown || echo hidden"
 

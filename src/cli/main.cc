@@ -75,6 +75,8 @@ int main(int argc, char** argv) {
     // --help and --version end here too, with status 0.
     return app.exit(e) == 0 ? static_cast<int>(ExitStatus::kDone)
                             : static_cast<int>(ExitStatus::kUsage);
+  } catch (const qts::cli::Finished& e) {
+    return static_cast<int>(e.Status());
   } catch (const qts::cli::Refusal& e) {
     return Stop(e, ExitStatus::kRefused);
   } catch (const qts::Error& e) {

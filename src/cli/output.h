@@ -36,6 +36,18 @@ class Refusal : public Error {
   using Error::Error;
 };
 
+// Thrown by a command that has printed its whole answer (with --json: one document that says
+// what went wrong) and ends with `status` without a further message.
+class Finished : public std::exception {
+ public:
+  explicit Finished(ExitStatus status) : status_(status) {}
+  ExitStatus Status() const noexcept { return status_; }
+  const char* what() const noexcept override { return "finished"; }
+
+ private:
+  ExitStatus status_;
+};
+
 // Adds --json to `command`. Every command shares the one flag: a process runs one command.
 void AddJsonFlag(CLI::App& command, const std::string& what);
 // Whether the running command was given --json.

@@ -193,7 +193,8 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
     Fail("book \"" + code + "\" in \"" + path_ + "\" has the stored form of version " +
          std::to_string(stored_version) + "; this build reads version " +
          std::to_string(schema::kSchemaVersion) +
-         " (money kept in whole ten-thousandths). Recreate the book (qts book create) to open "
+         " (money kept in whole ten-thousandths, stock facts kept with the links). Recreate the "
+         "book (qts book create) to open "
          "it");
   }
   book_name_ = code;

@@ -358,7 +358,9 @@ Query::Query(std::shared_ptr<AppContext> book, std::string table)
     throw Error(kErrInvalidCall, "Query", "the book has no table \"" + table + "\"");
   }
   table_ = def->name;
-  parameterised_ = def->kind == schema::SourceKind::kParameterised;
+  parameterised_ = def->kind == schema::SourceKind::kParameterised ||
+                   (def->kind == schema::SourceKind::kView && !def->plain_sql.empty() &&
+                    schema::PlainStockSources());
   for (const schema::ColumnDef& c : def->columns) {
     fields_->AddColumn(c.name, KindOfSqlType(c.type), alias_ + "." + sql::QuoteName(c.name));
   }

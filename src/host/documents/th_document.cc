@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -10,6 +11,7 @@
 #include "db/connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
+#include "host/documents/stock_facts.h"
 #include "sql/translator.h"
 
 namespace qts::host {
@@ -334,8 +336,12 @@ bool THDocument::Delete(int32_t idc) {
   db::Connection& c = application_->Connection();
   // The schema cascades the delete to the document's additional fields, rows, the rows'
   // additional fields, parties, content links and fix-log links.
+  // The receipts its rows consumed keep their consumption without those links.
   WriteScope transaction(c);
+  StockFacts facts(*application_);
+  const std::set<int64_t> consumed = facts.ConsumedByDocument(idc);
   if (application_->ExecuteTsql("DELETE FROM THDocument WHERE IDC = ?", {idc}) == 0) return false;
+  facts.Refresh(consumed);
   transaction.Commit();
   if (idc == stored_idc_) {
     std::string type = TypeCode();

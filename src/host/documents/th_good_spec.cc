@@ -3,6 +3,7 @@
 #include <cctype>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "db/connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
+#include "host/documents/stock_facts.h"
 #include "sql/translator.h"
 
 namespace qts::host {
@@ -683,8 +685,14 @@ int32_t THGoodSpec::NextPosNumb() {
 bool THGoodSpec::Delete(int32_t idc) {
   EnsureLayout();
   if (idc <= 0) return false;
-  // The schema cascades the delete to the row's additional fields and fix-log links.
+  // The schema cascades the delete to the row's additional fields and fix-log links; the
+  // receipts the row consumed keep their consumption without its links.
+  WriteScope transaction(application_->Connection());
+  StockFacts facts(*application_);
+  const std::set<int64_t> consumed = facts.ConsumedByRow(idc);
   if (application_->ExecuteTsql(sql_->remove, {idc}) == 0) return false;
+  facts.Refresh(consumed);
+  transaction.Commit();
   if (idc == current_idc_) {
     AddNew();
     adding_ = false;

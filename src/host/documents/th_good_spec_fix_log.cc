@@ -5,6 +5,7 @@
 
 #include "core/convert.h"
 #include "host/data/app_context.h"
+#include "host/documents/stock_facts.h"
 
 namespace qts::host {
 namespace {
@@ -58,8 +59,18 @@ void THGoodSpecFixLog::Update() {
   for (size_t i = 1; i < layout_->Columns().size(); ++i) {
     layout_->Bind(s, static_cast<int>(i), i, fields_->At(i).Value());
   }
+  // The link and the kept consumption of its receipt row change together; inside a caller's
+  // transaction a failed refresh takes the new link out again rather than set a savepoint per
+  // link.
+  WriteScope transaction(c, WriteScope::Nested::kUndoActions);
   s.Run();
-  fields_->At(0).SetValue(Variant(static_cast<int32_t>(c.LastInsertId())));
+  const int64_t idc = c.LastInsertId();
+  transaction.OnRollback([this, idc] {
+    application_->ExecuteTsql("DELETE FROM THGoodSpecFixLog WHERE IDC = ?", {idc});
+  });
+  StockFacts(*application_).Refresh({CLng(fields_->Item("IncomeSpecID").Value())});
+  transaction.Commit();
+  fields_->At(0).SetValue(Variant(static_cast<int32_t>(idc)));
   adding_ = false;
 }
 
@@ -89,6 +100,15 @@ bool THGoodSpecFixLog::Delete(int32_t idc) {
   if (idc <= 0) return false;
   db::Connection& c = application_->Connection();
   if (remove_sql_.empty()) remove_sql_ = "DELETE FROM " + layout_->Table() + " WHERE IDC = ?";
+  int64_t receipt = 0;
+  {
+    db::StatementHandle find =
+        application_->PrepareTsql("SELECT IncomeSpecID FROM THGoodSpecFixLog WHERE IDC = ?");
+    find->BindInt64(1, idc);
+    if (!find->Step()) return false;
+    receipt = find->GetInt64(0);
+  }
+  WriteScope transaction(c);
   {
     db::Statement& s = HeldStatement(*application_, remove_, remove_sql_);
     ResetOnExit done(s);
@@ -96,6 +116,8 @@ bool THGoodSpecFixLog::Delete(int32_t idc) {
     s.Run();
   }
   if (c.Changes() == 0) return false;
+  StockFacts(*application_).Refresh({receipt});
+  transaction.Commit();
   if (CLng(fields_->At(0).Value()) == idc) {
     AddNew();
     adding_ = false;

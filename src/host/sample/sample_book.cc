@@ -14,6 +14,7 @@
 #include "db/transaction.h"
 #include "host/data/app_context.h"
 #include "host/data/named_value_list.h"
+#include "host/documents/stock_facts.h"
 #include "host/sample/sample_generator.h"
 #include "host/schema/schema.h"
 
@@ -80,6 +81,9 @@ void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
     generator.WriteReferences();
     generator.WriteDocuments();
   }
+  // The generator writes its links as rows; the consumption the stock sources read is kept
+  // from them once, in the same transaction.
+  StockFacts(connection, code).Rebuild();
   // The generator writes its rows with their keys; numbering goes on after them.
   for (const std::string& sql : schema::IdentityResetStatements(code, context.Dialect())) {
     connection.Execute(sql);

@@ -36,6 +36,9 @@
 //   - A receipt row's free quantity on a date is its accounting quantity minus the links to
 //     it dated up to that date (FreeAmountExpr). Fixed rests are sums of free quantities and
 //     of the matching share of the rows' cost; stock rests are sums of posted movements.
+//   - What all links of a row take is kept ("THGoodSpecFixed", host/documents/stock_facts.h);
+//     the sources that need it read it instead of summing the fix log, and PlainSourceSql
+//     gives their statements over the links alone.
 //
 // Types. Identifiers, counters, kind codes and flags are integers (flags hold 0 or 1 and are
 // compared with numbers, as the queries do); money and quantities are NUMERIC(19,4) on
@@ -121,6 +124,8 @@ struct SourceDef {
   std::vector<ParameterDef> parameters;  // parameterised sources only
   // Views and parameterised sources: T-SQL over logical names; parameter "X" appears as "@X".
   std::string sql;
+  // A source that reads the kept stock facts: the same rows from the rows and links alone.
+  std::string plain_sql;
 
   // Case-insensitive; null when absent.
   const ColumnDef* FindColumn(std::string_view column) const;
@@ -205,8 +210,9 @@ struct SettingRow {
 // and "SchemaVersion".
 [[nodiscard]] std::vector<SettingRow> InitialSettings(std::string_view code);
 // The stored form of a book. 2: money and quantities in whole ten-thousandths on SQLite (1 kept
-// them as REAL). A book of another version is refused when it is opened.
-inline constexpr int kSchemaVersion = 2;
+// them as REAL); 3: the kept stock facts ("THGoodSpecFixed"). A book of another version is
+// refused when it is opened.
+inline constexpr int kSchemaVersion = 3;
 
 // INSERT statements for a new book: the settings, the document types and the two rows of
 // "REFDates" (IDC 1 and 2) that queries use as a row multiplier.
@@ -237,6 +243,21 @@ inline constexpr int kSchemaVersion = 2;
 // qts::Error (5) otherwise, or when the source is unknown or a table.
 [[nodiscard]] std::string SourceSql(std::string_view logical_name,
                                     const std::map<std::string, std::string>& literals);
+
+// The same rows as SourceSql gives, computed from the documents, rows and links alone, without
+// the kept stock facts: the aggregating statement a stock source ran before its facts were
+// kept, for comparing the two (tests, benchmarks). A source that reads no kept facts gives its
+// one statement. Raises as SourceSql.
+[[nodiscard]] std::string PlainSourceSql(std::string_view logical_name,
+                                         const std::map<std::string, std::string>& literals);
+
+// For measuring what the kept facts save and cost (the benchmarks' "before" figures): while
+// set, in this process, SourceSql gives PlainSourceSql's statement, the query builder inlines a
+// view that has one instead of naming it, and posting neither reads nor keeps the facts (it
+// sums the links, as before). The book's kept facts go stale meanwhile: only for work that is
+// rolled back. Off unless set.
+void UsePlainStockSources(bool plain);
+[[nodiscard]] bool PlainStockSources();
 
 // The T-SQL expression of a receipt row's free accounting quantity on a date: the row's
 // "AmountAccount" minus the fix-log links to it whose outgoing document is dated up to the

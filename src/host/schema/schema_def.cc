@@ -292,7 +292,7 @@ std::vector<SourceDef> BuildTables() {
                           Text("Kontrolerius", kCodeLen)});
     s.foreign_keys = {Fk("DocTypeCode", "THDocType", "Code", false)};
     s.indexes = {Unique({"DocTypeCode", "Number"}), Index({"ParentID"}),
-                 Index({"DocTypeCode", "DocumentDate"})};
+                 Index({"DocTypeCode", "DocumentDate"}), Index({"DocumentDate"})};
     t.push_back(std::move(s));
   }
   {
@@ -334,6 +334,18 @@ std::vector<SourceDef> BuildTables() {
     s.foreign_keys = {Fk("OutcomeSpecID", "THGoodSpec", "IDC", true),
                       Fk("IncomeSpecID", "THGoodSpec", "IDC", true)};
     s.indexes = {Index({"OutcomeSpecID"}), Index({"IncomeSpecID"})};
+    t.push_back(std::move(s));
+  }
+  {
+    // Kept by every writer of links in the writer's own transaction
+    // (host/documents/stock_facts.h), so the stock sources read a receipt row's consumption without
+    // summing the fix log; `qts book check` recomputes it from the links.
+    SourceDef s;
+    s.name = "THGoodSpecFixed";
+    s.meaning = "a row some link consumes, with the quantity all its links take (accounting units)";
+    s.columns = {Int("SpecID").NotNull(), Num("Amount").NotNull()};
+    s.primary_key = {"SpecID"};
+    s.foreign_keys = {Fk("SpecID", "THGoodSpec", "IDC", true)};
     t.push_back(std::move(s));
   }
   {
@@ -444,11 +456,47 @@ constexpr std::string_view kReceiptJoin =
 constexpr std::string_view kReceiptWhere =
     " WHERE d.IsPosted = 1 AND t.IsStock = 1 AND t.IsIncome = 1";
 
-// Per receipt row, its free quantity on @DateRest. `per_row`: the links are summed for each
-// receipt row through the links' IncomeSpecID index, which suits a caller that picks a few
-// rows (one lot); otherwise they are summed once for the whole book and joined, which suits a
-// caller that takes every row.
+// What the links of a receipt row take: all of them together is kept (THGoodSpecFixed, read
+// through its key); what those dated after @DateRest take is summed from the documents of the
+// period after the date, found through the documents' date index (for one receipt row:
+// through the links' IncomeSpecID index). A link whose outgoing document has no date counts as
+// after every date, as it never counts as up to one. The documents lead the joins (CROSS JOIN
+// keeps the written order on SQLite): left to itself, the planner would rather walk the whole
+// fix log in IncomeSpecID order to spare the grouping's sort.
+constexpr std::string_view kLaterLinks =
+    " FROM THDocument od"
+    " CROSS JOIN THGoodSpec o"
+    " CROSS JOIN THGoodSpecFixLog l"
+    " WHERE o.DocID = od.IDC AND l.OutcomeSpecID = o.IDC"
+    " AND (od.DocumentDate > @DateRest OR od.DocumentDate IS NULL)";
+
+// Per receipt row, its free quantity on @DateRest: its accounting quantity minus the links
+// dated up to then, that is minus all its links plus those dated later. `per_row`: the later
+// links are summed for each receipt row through the links' IncomeSpecID index, which suits a
+// caller that picks a few rows (one lot); otherwise they are summed once for the period after
+// the date and joined, which suits a caller that takes every row.
 std::string FreeRestSql(bool per_row) {
+  const std::string head =
+      "SELECT s.IDC AS SpecID, s.DocID, d.DocumentDate, d.StoreCode, s.GoodCode,"
+      " s.UnitCode, s.LotPropertyID, s.FixCategory, s.Amount, s.AmountAccount, s.CostSumm,";
+  const std::string from =
+      std::string(kReceiptJoin) + " LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC";
+  const std::string tail = std::string(kReceiptWhere) + " AND d.DocumentDate <= @DateRest";
+  if (per_row) {
+    return head + " s.AmountAccount - COALESCE(k.Amount, 0) + COALESCE((SELECT SUM(l.Amount)" +
+           " FROM THGoodSpecFixLog l INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
+           " INNER JOIN THDocument od ON od.IDC = o.DocID WHERE l.IncomeSpecID = s.IDC"
+           " AND (od.DocumentDate > @DateRest OR od.DocumentDate IS NULL)), 0) AS FreeAmount" +
+           from + tail;
+  }
+  return head + " s.AmountAccount - COALESCE(k.Amount, 0) + COALESCE(f.Amount, 0) AS FreeAmount" +
+         from + " LEFT JOIN (SELECT l.IncomeSpecID, SUM(l.Amount) AS Amount" +
+         std::string(kLaterLinks) + " GROUP BY l.IncomeSpecID) f ON f.IncomeSpecID = s.IDC" + tail;
+}
+
+// Without the kept facts: per receipt row, its free quantity on @DateRest from the links
+// alone, summed for each row (`per_row`) or once for the whole book and joined.
+std::string PlainFreeRestSql(bool per_row) {
   const std::string links =
       " FROM THGoodSpecFixLog l"
       " INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
@@ -468,9 +516,18 @@ std::string FreeRestSql(bool per_row) {
          " ON f.IncomeSpecID = s.IDC" + tail;
 }
 
+// Per good and fixing category: the sums over `free_rest` (FreeRestSql).
+std::string FixRestSql(const std::string& free_rest) {
+  return "SELECT r.GoodCode, r.FixCategory, SUM(r.FreeAmount) AS AmountAccount,"
+         " ROUND(SUM(CASE WHEN r.AmountAccount = 0 THEN 0"
+         " ELSE r.CostSumm * r.FreeAmount / r.AmountAccount END), 2) AS CostSumm"
+         " FROM (" +
+         free_rest + ") r GROUP BY r.GoodCode, r.FixCategory";
+}
+
 SourceDef Derived(std::string name, SourceKind kind, std::string meaning,
                   std::vector<ColumnDef> columns, std::vector<ParameterDef> parameters,
-                  std::string sql) {
+                  std::string sql, std::string plain_sql = "") {
   SourceDef s;
   s.name = std::move(name);
   s.kind = kind;
@@ -478,6 +535,7 @@ SourceDef Derived(std::string name, SourceKind kind, std::string meaning,
   s.columns = std::move(columns);
   s.parameters = std::move(parameters);
   s.sql = std::move(sql);
+  s.plain_sql = std::move(plain_sql);
   return s;
 }
 
@@ -494,6 +552,14 @@ std::vector<SourceDef> BuildDerived() {
        Text("GoodCode", kCodeLen), Text("UnitCode", kTypeLen), Int("LotPropertyID"),
        Int("FixCategory"), Num("AmountAccount"), Num("CostSumm")},
       {},
+      std::string("SELECT s.IDC, s.DocID, s.PosNumb, d.DocumentDate, d.StoreCode, s.GoodCode,"
+                  " s.UnitCode, s.LotPropertyID, s.FixCategory,"
+                  " s.AmountAccount - COALESCE(k.Amount, 0) AS AmountAccount,"
+                  " CASE WHEN s.AmountAccount = 0 THEN 0"
+                  " ELSE ROUND(s.CostSumm * (s.AmountAccount - COALESCE(k.Amount, 0))"
+                  " / s.AmountAccount, 2) END AS CostSumm") +
+          std::string(kReceiptJoin) + " LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC" +
+          std::string(kReceiptWhere),
       std::string("SELECT s.IDC, s.DocID, s.PosNumb, d.DocumentDate, d.StoreCode, s.GoodCode,"
                   " s.UnitCode, s.LotPropertyID, s.FixCategory,"
                   " s.AmountAccount - COALESCE(f.Amount, 0) AS AmountAccount,"
@@ -523,7 +589,7 @@ std::vector<SourceDef> BuildDerived() {
       {Int("SpecID"), Int("DocID"), Date("DocumentDate"), Text("StoreCode", kCodeLen),
        Text("GoodCode", kCodeLen), Text("UnitCode", kTypeLen), Int("LotPropertyID"),
        Int("FixCategory"), Num("Amount"), Num("AmountAccount"), Num("CostSumm"), Num("FreeAmount")},
-      {date_rest}, FreeRestSql(true)));
+      {date_rest}, FreeRestSql(true), PlainFreeRestSql(true)));
 
   // Per good and fixing category: the free quantity of all receipts on @DateRest and the
   // share of their cost that the free quantity still carries.
@@ -531,12 +597,7 @@ std::vector<SourceDef> BuildDerived() {
       "THDocGoodFixRest", SourceKind::kParameterised,
       "per good and fixing category, the free receipt quantity on DateRest and its cost",
       {Text("GoodCode", kCodeLen), Int("FixCategory"), Num("AmountAccount"), Num("CostSumm")},
-      {date_rest},
-      "SELECT r.GoodCode, r.FixCategory, SUM(r.FreeAmount) AS AmountAccount,"
-      " ROUND(SUM(CASE WHEN r.AmountAccount = 0 THEN 0"
-      " ELSE r.CostSumm * r.FreeAmount / r.AmountAccount END), 2) AS CostSumm"
-      " FROM (" +
-          FreeRestSql(false) + ") r GROUP BY r.GoodCode, r.FixCategory"));
+      {date_rest}, FixRestSql(FreeRestSql(false)), FixRestSql(PlainFreeRestSql(false))));
 
   // Per store and good: posted stock movements dated up to @DateRest, incoming minus outgoing,
   // in accounting units.

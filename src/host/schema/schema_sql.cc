@@ -1,5 +1,6 @@
 // The SQL text side of the schema: instantiating derived sources, the free-quantity
 // expression, and the rewrite of the schema's own T-SQL to physical names.
+#include <atomic>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -52,8 +53,10 @@ std::vector<sql::Token> TokensOf(std::string_view tsql) {
 
 }  // namespace
 
-std::string SourceSql(std::string_view logical_name,
-                      const std::map<std::string, std::string>& literals) {
+namespace {
+
+std::string SubstitutedSql(std::string_view logical_name,
+                           const std::map<std::string, std::string>& literals, bool plain) {
   const SourceDef* def = FindSourceDef(logical_name);
   if (def == nullptr) Fail("unknown source '" + std::string(logical_name) + "'");
   if (def->kind == SourceKind::kTable) Fail(def->name + " is a table, not a derived source");
@@ -75,7 +78,7 @@ std::string SourceSql(std::string_view logical_name,
     }
   }
 
-  const std::string& sql = def->sql;
+  const std::string& sql = plain && !def->plain_sql.empty() ? def->plain_sql : def->sql;
   std::string out;
   size_t copied = 0;
   for (const sql::Token& token : TokensOf(sql)) {
@@ -88,6 +91,25 @@ std::string SourceSql(std::string_view logical_name,
   }
   out.append(sql, copied);
   return out;
+}
+
+}  // namespace
+
+namespace {
+std::atomic<bool> plain_stock_sources{false};
+}  // namespace
+
+void UsePlainStockSources(bool plain) { plain_stock_sources = plain; }
+bool PlainStockSources() { return plain_stock_sources; }
+
+std::string SourceSql(std::string_view logical_name,
+                      const std::map<std::string, std::string>& literals) {
+  return SubstitutedSql(logical_name, literals, plain_stock_sources);
+}
+
+std::string PlainSourceSql(std::string_view logical_name,
+                           const std::map<std::string, std::string>& literals) {
+  return SubstitutedSql(logical_name, literals, true);
 }
 
 std::string FreeAmountExpr(std::string_view date_literal, std::string_view row_alias) {

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <map>
+#include <set>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "db/connection.h"
 #include "db/transaction.h"
 #include "host/data/app_context.h"
+#include "host/documents/stock_facts.h"
 #include "host/documents/th_document.h"
 #include "host/sample/fifo_ledger.h"
 #include "host/schema/schema.h"
@@ -141,11 +143,17 @@ struct ReceiptValue {
 
 void LoadReceipts(AppContext& book, const Header& h, const std::string& good, int64_t lot,
                   sample::FifoLedger& ledger, std::map<int64_t, ReceiptValue>& receipts) {
+  // What every link took from a receipt is kept (StockFacts); without the kept facts, the
+  // links are summed.
   db::StatementHandle s = book.PrepareTsql(
-      "SELECT s.IDC, s.AmountAccount, s.CostSumm,"
-      " COALESCE((SELECT SUM(l.Amount) FROM THGoodSpecFixLog l WHERE l.IncomeSpecID = s.IDC), 0)"
+      std::string("SELECT s.IDC, s.AmountAccount, s.CostSumm, ") +
+      (schema::PlainStockSources()
+           ? "COALESCE((SELECT SUM(l.Amount) FROM THGoodSpecFixLog l WHERE l.IncomeSpecID = s.IDC),"
+             " 0)"
+           : "COALESCE(k.Amount, 0)") +
       " FROM THGoodSpec s INNER JOIN THDocument d ON d.IDC = s.DocID"
-      " INNER JOIN THDocType ty ON ty.Code = d.DocTypeCode"
+      " INNER JOIN THDocType ty ON ty.Code = d.DocTypeCode" +
+      (schema::PlainStockSources() ? "" : " LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC") +
       " WHERE d.IsPosted = 1 AND ty.IsStock = 1 AND ty.IsIncome = 1 AND d.StoreCode = ?"
       " AND s.GoodCode = ? AND COALESCE(s.LotPropertyID, 0) = ? AND d.DocumentDate <= ?"
       " ORDER BY d.DocumentDate, s.IDC");
@@ -248,6 +256,7 @@ void PostOutgoing(AppContext& book, const Header& h) {
       "INSERT INTO THGoodSpecFixLog (GoodCode, OutcomeSpecID, IncomeSpecID, Amount, Type)"
       " VALUES (?, ?, ?, ?, 0)";
   constexpr std::string_view set_cost = "UPDATE THGoodSpec SET CostSumm = ? WHERE IDC = ?";
+  std::set<int64_t> consumed_receipts;
   for (const Posting& p : postings) {
     std::vector<std::pair<int64_t, const ReceiptValue*>> consumed;
     if (const std::vector<OwnLink>* links = own_links(p.row->idc)) {
@@ -257,10 +266,12 @@ void PostOutgoing(AppContext& book, const Header& h) {
       book.ExecuteTsql(insert_link, {p.row->good, p.row->idc, l.income_spec_id,
                                      Currency::FromScaled(l.quantity)});
       consumed.emplace_back(l.quantity, &receipts.at(l.income_spec_id));
+      consumed_receipts.insert(l.income_spec_id);
     }
     book.ExecuteTsql(set_cost, {CostOf(consumed), p.row->idc});
     AdjustLot(book, h.store, p.row->good, p.row->lot, -p.row->quantity);
   }
+  StockFacts(book).Refresh(consumed_receipts);
 }
 
 void PostIncoming(AppContext& book, const Header& h) {
@@ -325,10 +336,13 @@ void UnpostOutgoing(AppContext& book, const Header& h) {
     while (s->Step()) returned[{TextAt(*s, 0), IntAt(*s, 1)}] += MoneyAt(*s, 2);
   }
   // Only the links posting made go; the rows' own links (a fuel write-off's) stay with them.
+  StockFacts facts(book);
+  const std::set<int64_t> consumed = facts.ConsumedByDocument(h.idc);
   book.ExecuteTsql(
       "DELETE FROM THGoodSpecFixLog WHERE COALESCE(Type, 0) = 0"
       " AND OutcomeSpecID IN (SELECT IDC FROM THGoodSpec WHERE DocID = ?)",
       {int64_t{h.idc}});
+  facts.Refresh(consumed);
   if (h.store.empty()) return;
   for (const auto& [key, quantity] : returned) {
     if (!key.first.empty()) AdjustLot(book, h.store, key.first, key.second, quantity);

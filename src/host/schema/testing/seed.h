@@ -15,9 +15,12 @@
 
 #include "core/currency.h"
 #include "db/connection.h"
+#include "host/documents/stock_facts.h"
 #include "host/schema/schema.h"
 
 namespace qts::host::schema::testing {
+
+using qts::host::StockFacts;
 
 inline std::string ToLowerAscii(std::string_view text) {
   std::string out(text);
@@ -95,7 +98,38 @@ inline Literal ReadLiteral(std::string_view sql, size_t& i) {
 
 }  // namespace seed_detail
 
+namespace seed_detail {
+
+// The codes of the books whose fix log `sql` writes ("<code>$THGoodSpecFixLog", any case).
+inline std::vector<std::string> FixLogBooks(std::string_view sql) {
+  const std::string lower = ToLowerAscii(sql);
+  const std::string table = "$thgoodspecfixlog";
+  std::vector<std::string> codes;
+  for (size_t at = lower.find(table); at != std::string::npos; at = lower.find(table, at + 1)) {
+    size_t begin = at;
+    while (begin > 0 &&
+           (std::isalnum(static_cast<unsigned char>(sql[begin - 1])) || sql[begin - 1] == '_')) {
+      --begin;
+    }
+    if (begin < at) codes.emplace_back(sql.substr(begin, at - begin));
+  }
+  return codes;
+}
+
+}  // namespace seed_detail
+
+inline void SeedRows(db::Connection& connection, std::string_view sql);
+
+// Runs `sql` as SeedRows does; links written by hand get their kept stock facts afterwards, as
+// the sample generator's do.
 inline void Seed(db::Connection& connection, std::string_view sql) {
+  SeedRows(connection, sql);
+  for (const std::string& code : seed_detail::FixLogBooks(sql)) {
+    StockFacts(connection, code).Rebuild();
+  }
+}
+
+inline void SeedRows(db::Connection& connection, std::string_view sql) {
   using seed_detail::Literal;
   size_t i = 0;
   if (!seed_detail::Keyword(sql, i, "INSERT") || !seed_detail::Keyword(sql, i, "INTO")) {
@@ -175,7 +209,7 @@ inline void Seed(db::Connection& connection, std::string_view sql) {
   seed_detail::SkipBlanks(sql, i);
   if (i < sql.size() && sql[i] == ';') ++i;
   seed_detail::SkipBlanks(sql, i);
-  if (i < sql.size()) Seed(connection, sql.substr(i));
+  if (i < sql.size()) SeedRows(connection, sql.substr(i));
 }
 
 // A cell of a plain SQL row as text, as tests compare stored values: "" for NULL; a column named

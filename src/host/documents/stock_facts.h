@@ -1,0 +1,86 @@
+// The kept stock facts of a book: what the stock sources would otherwise sum over the whole
+// fix log on every call.
+//
+// "THGoodSpecFixed" holds, for every row that some link consumes (IncomeSpecID), the quantity
+// all its links take together (accounting units). A row no link consumes has no kept row. A
+// receipt row's not-fixed quantity is its AmountAccount minus that; its free quantity on a
+// date D is that plus what the links dated after D take (found through the documents' date
+// index, so a report on a recent date reads only the period's rows).
+//
+// Every writer of links keeps it in the writer's own transaction: posting and unposting
+// (DocumentService), the fix-log object (a fuel write-off's links), deleting documents and rows
+// (whose links the schema deletes with them), the sample generator (Rebuild) and the book copy
+// (which copies the kept rows with every other table). Check recomputes it from the links and
+// lists each difference, with the stock rules the links must follow.
+#ifndef QTS_HOST_DOCUMENTS_STOCK_FACTS_H_
+#define QTS_HOST_DOCUMENTS_STOCK_FACTS_H_
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/currency.h"
+
+namespace qts::db {
+class Connection;
+}
+
+namespace qts::host {
+
+class AppContext;
+
+// One thing the rows say and the kept facts (or the stock rules) do not.
+struct StockFactDifference {
+  enum class Kind {
+    kFixedWrong,    // a kept consumption differs from its links' sum
+    kFixedMissing,  // a consumed row has no kept consumption
+    kFixedExtra,    // a kept consumption of a row no link consumes
+    kOverConsumed,  // the links of a row take more than its AmountAccount
+    kLotWrong,      // a lot's rest differs from the posted rows of its store, good and lot
+  };
+  Kind kind = Kind::kFixedWrong;
+  std::string what;  // the row or lot concerned, in words (a broken rule: with both quantities)
+  // What the book keeps and what the rows say ("" when nothing); for a broken rule, the
+  // receipt's AmountAccount or the lot's rest, and the links' sum or the posted movements.
+  std::string kept;
+  std::string recomputed;
+  bool repairable = false;  // Rebuild puts it right (the kept facts); otherwise the rows break a
+                            // rule and a person must look
+};
+
+class StockFacts {
+ public:
+  // Works on the tables of book `code` in `connection`; the caller owns the transaction.
+  StockFacts(db::Connection& connection, std::string code);
+  explicit StockFacts(const AppContext& book);
+
+  // Recomputes the kept consumption of rows `spec_ids` from their links (a row whose links
+  // are all gone loses its kept row). Call it after writing or deleting links of those rows.
+  void Refresh(const std::set<int64_t>& spec_ids);
+  // The rows consumed by the links of the outgoing rows of document `doc_id` (or of row
+  // `spec_id`): what to Refresh after deleting them.
+  [[nodiscard]] std::set<int64_t> ConsumedByDocument(int64_t doc_id);
+  [[nodiscard]] std::set<int64_t> ConsumedByRow(int64_t spec_id);
+
+  // Rewrites every kept fact from the links.
+  void Rebuild();
+
+  // Every difference between the kept facts and the links, and every break of the stock
+  // rules (links of a row never exceed its AmountAccount; each lot's rest is the posted
+  // incoming minus outgoing quantities of its store, good and lot), in a fixed order.
+  [[nodiscard]] std::vector<StockFactDifference> Check();
+
+ private:
+  // The statement `tsql` (T-SQL over the book's logical names) as the backend runs it.
+  std::string Sql(std::string_view tsql) const;
+
+  db::Connection& connection_;
+  std::string code_;
+};
+
+}  // namespace qts::host
+
+#endif  // QTS_HOST_DOCUMENTS_STOCK_FACTS_H_

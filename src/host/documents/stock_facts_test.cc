@@ -1,0 +1,352 @@
+// The kept stock facts: kept by every writer of links, read by the stock sources, which give the
+// same rows as the aggregating statements over the links alone; Check finds what is not so and
+// Rebuild repairs it. On a generated sample book, through the real schema and translator.
+#include "host/documents/stock_facts.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/convert.h"
+#include "db/connection.h"
+#include "db/transaction.h"
+#include "host/data/app_context.h"
+#include "host/documents/th_document.h"
+#include "host/documents/th_good_spec.h"
+#include "host/documents/th_good_spec_fix_log.h"
+#include "host/sample/sample_book.h"
+#include "host/schema/schema.h"
+#include "host/services/document_service.h"
+#include "host/testing/test_book.h"
+
+namespace qts::host {
+namespace {
+
+using Kind = StockFactDifference::Kind;
+
+// One sample book for the whole suite. Tests that write do so inside a transaction they roll
+// back, so each starts from the book as generated.
+class StockFactsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    book_ = testing::NewTestBook("SF");
+    sample::GenerateSampleBook(*book_, sample::SampleSize::kSmall, 42);
+  }
+  static void TearDownTestSuite() { book_.reset(); }
+
+  // Every row `tsql` gives, each as its cells joined by '|', sorted.
+  static std::vector<std::string> RowsOf(const std::string& tsql) {
+    db::StatementHandle s = book_->PrepareTsql(tsql);
+    std::vector<std::string> rows;
+    while (s->Step()) {
+      std::string row;
+      for (int c = 0; c < s->ColumnCount(); ++c) {
+        row += (c ? "|" : "") + (s->IsNull(c) ? std::string("NULL") : s->GetText(c));
+      }
+      rows.push_back(std::move(row));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  static int64_t Int(const std::string& tsql) {
+    db::StatementHandle s = book_->PrepareTsql(tsql);
+    return s->Step() && !s->IsNull(0) ? s->GetInt64(0) : 0;
+  }
+  static Currency Money(const std::string& tsql) {
+    db::StatementHandle s = book_->PrepareTsql(tsql);
+    return s->Step() && !s->IsNull(0) ? s->GetCurrency(0) : Currency();
+  }
+  // The kept consumption of row `spec_id`, or -1 when it has none.
+  static int64_t Kept(int64_t spec_id) {
+    db::StatementHandle s =
+        book_->PrepareTsql("SELECT Amount FROM THGoodSpecFixed WHERE SpecID = ?");
+    s->BindInt64(1, spec_id);
+    return s->Step() ? s->GetCurrency(0).Scaled() : -1;
+  }
+  // A posted outgoing stock document with rows that consumed receipts: the n-th such, by IDC.
+  static int32_t PostedOutgoing(int n) {
+    db::StatementHandle s = book_->PrepareTsql(
+        "SELECT DISTINCT o.DocID FROM THGoodSpecFixLog l"
+        " INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
+        " INNER JOIN THDocument d ON d.IDC = o.DocID WHERE d.IsPosted = 1 AND l.Type = 0"
+        " ORDER BY o.DocID");
+    for (int i = 0; s->Step(); ++i) {
+      if (i == n) return static_cast<int32_t>(s->GetInt64(0));
+    }
+    ADD_FAILURE() << "the sample book has fewer than " << n + 1 << " posted outgoing documents";
+    return 0;
+  }
+  static std::vector<StockFactDifference> Check() { return StockFacts(*book_).Check(); }
+  static std::string Describe(const std::vector<StockFactDifference>& found) {
+    std::string out;
+    for (const auto& d : found) out += d.what + ": " + d.kept + " / " + d.recomputed + "\n";
+    return out;
+  }
+
+  static std::shared_ptr<AppContext> book_;
+};
+
+std::shared_ptr<AppContext> StockFactsTest::book_;
+
+// --- The stock sources read the kept facts and give what the links alone give ---
+
+struct SourceCase {
+  const char* source;
+  const char* date;  // the DateRest literal; "" for a view
+};
+
+class StockSourceRows : public StockFactsTest, public ::testing::WithParamInterface<SourceCase> {};
+
+TEST_P(StockSourceRows, SameRowsAsTheAggregatingStatementOverTheLinks) {
+  const SourceCase& c = GetParam();
+  std::map<std::string, std::string> literals;
+  if (*c.date) literals["DateRest"] = c.date;
+  const std::string kept = schema::SourceSql(c.source, literals);
+  const std::string plain = schema::PlainSourceSql(c.source, literals);
+  ASSERT_NE(kept, plain) << "the source reads no kept facts";
+  const std::vector<std::string> rows = RowsOf(kept);
+  EXPECT_GT(rows.size(), 10u);
+  EXPECT_EQ(rows, RowsOf(plain));
+}
+
+INSTANTIATE_TEST_SUITE_P(SampleBook, StockSourceRows,
+                         ::testing::Values(SourceCase{"THGoodSpecNotFixed", ""},
+                                           SourceCase{"THGoodSpecFreeRest", "'2026-02-01'"},
+                                           SourceCase{"THGoodSpecFreeRest", "'2026-06-30'"},
+                                           SourceCase{"THGoodSpecFreeRest", "'2026-12-31'"},
+                                           SourceCase{"THGoodSpecFreeRest", "'9999-12-31'"},
+                                           SourceCase{"THDocGoodFixRest", "'2026-01-15'"},
+                                           SourceCase{"THDocGoodFixRest", "'2026-06-30'"},
+                                           SourceCase{"THDocGoodFixRest", "'2026-12-31'"},
+                                           SourceCase{"THDocGoodFixRest", "'9999-12-31'"}),
+                         [](const auto& info) {
+                           std::string date = info.param.date;
+                           date.erase(std::remove_if(date.begin(), date.end(),
+                                                     [](char ch) { return ch < '0' || ch > '9'; }),
+                                      date.end());
+                           return std::string(info.param.source) + (date.empty() ? "" : "_" + date);
+                         });
+
+// A date in the middle of the year must count the links up to it only: the free quantities on
+// it are more than what is left after every link.
+TEST_F(StockFactsTest, FreeQuantityOnAnEarlierDateCountsOnlyTheLinksUpToIt) {
+  const std::string mid = schema::SourceSql("THGoodSpecFreeRest", {{"DateRest", "'2026-06-30'"}});
+  const std::string end = schema::SourceSql("THGoodSpecFreeRest", {{"DateRest", "'9999-12-31'"}});
+  const std::string receipts_by_mid = " WHERE r.SpecID IN (SELECT x.SpecID FROM (" + mid + ") x)";
+  EXPECT_GT(Money("SELECT SUM(r.FreeAmount) FROM (" + mid + ") r"),
+            Money("SELECT SUM(r.FreeAmount) FROM (" + end + ") r" + receipts_by_mid));
+}
+
+// --- Their plans: no full scan of the fix log, nor of the rows per output row ---
+
+// The plan SQLite makes for a stock source, one line per step, each indented by its depth.
+struct PlanCase {
+  const char* source;
+  const char* date;
+  // Whether the aggregating statement over the links alone scans the fix log.
+  bool plain_scans;
+};
+
+class StockSourcePlans : public ::testing::TestWithParam<PlanCase> {
+ protected:
+  static void SetUpTestSuite() {
+    book_ = AppContext::CreateBook(":memory:", "QP");  // EXPLAIN QUERY PLAN is SQLite's
+    sample::GenerateSampleBook(*book_, sample::SampleSize::kSmall, 42);
+    book_->Connection().Execute("ANALYZE");
+  }
+  static void TearDownTestSuite() { book_.reset(); }
+
+  static std::vector<std::string> Plan(const std::string& tsql) {
+    db::StatementHandle translated = book_->PrepareTsql(tsql);
+    db::StatementHandle s = book_->Connection().Prepare("EXPLAIN QUERY PLAN " + translated->Sql());
+    std::map<int64_t, int> depth;
+    std::vector<std::string> lines;
+    while (s->Step()) {
+      const int d = depth[s->GetInt64(0)] = depth[s->GetInt64(1)] + 1;
+      lines.push_back(std::string(2 * d, ' ') + s->GetText(3));
+    }
+    return lines;
+  }
+  static std::string Text(const std::vector<std::string>& plan) {
+    std::string out;
+    for (const std::string& line : plan) out += line + "\n";
+    return out;
+  }
+  // The steps that read every row of the fix log ("l") or of the rows table ("s", "o") and
+  // are not the one outer pass over the receipts: under a correlated subquery they run once
+  // per output row.
+  static std::vector<std::string> ForbiddenScans(const std::vector<std::string>& plan) {
+    std::vector<std::string> found;
+    size_t correlated_depth = std::string::npos;
+    for (const std::string& line : plan) {
+      const size_t depth = line.find_first_not_of(' ');
+      const std::string step = line.substr(depth);
+      if (correlated_depth != std::string::npos && depth <= correlated_depth) {
+        correlated_depth = std::string::npos;
+      }
+      if (step.rfind("CORRELATED", 0) == 0) correlated_depth = depth;
+      const bool scan = step.rfind("SCAN ", 0) == 0;
+      const std::string table = scan ? step.substr(5, step.find(' ', 5) - 5) : "";
+      if (scan && table == "l") found.push_back(step);
+      if (scan && (table == "s" || table == "o") && correlated_depth != std::string::npos) {
+        found.push_back(step + " (per output row)");
+      }
+    }
+    return found;
+  }
+
+  static std::shared_ptr<AppContext> book_;
+};
+
+std::shared_ptr<AppContext> StockSourcePlans::book_;
+
+TEST_P(StockSourcePlans, ReadTheKeptFactsWithoutScanningTheFixLog) {
+  const PlanCase& c = GetParam();
+  std::map<std::string, std::string> literals;
+  if (*c.date) literals["DateRest"] = c.date;
+  const std::vector<std::string> plan = Plan(schema::SourceSql(c.source, literals));
+  EXPECT_TRUE(ForbiddenScans(plan).empty()) << Text(plan);
+  if (c.plain_scans) {
+    // The aggregating statement over the links, as the source ran before, does scan the fix
+    // log: the check above tells the two apart.
+    const std::vector<std::string> plain = Plan(schema::PlainSourceSql(c.source, literals));
+    EXPECT_FALSE(ForbiddenScans(plain).empty()) << Text(plain);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SampleBook, StockSourcePlans,
+                         ::testing::Values(PlanCase{"THGoodSpecNotFixed", "", true},
+                                           PlanCase{"THGoodSpecFreeRest", "'2026-12-31'", false},
+                                           PlanCase{"THDocGoodFixRest", "'2026-12-31'", true},
+                                           PlanCase{"STStoreRest", "'2026-12-31'", false}),
+                         [](const auto& info) { return std::string(info.param.source); });
+
+// --- Every writer of links keeps them ---
+
+TEST_F(StockFactsTest, GeneratedSampleBookIsClean) {
+  EXPECT_GT(Int("SELECT COUNT(SpecID) FROM THGoodSpecFixed"), 100);
+  const std::vector<StockFactDifference> found = Check();
+  EXPECT_TRUE(found.empty()) << Describe(found);
+}
+
+TEST_F(StockFactsTest, PostingUnpostingAndDeletingKeepTheFacts) {
+  db::Transaction scope(book_->Connection());  // rolled back: the book stays as generated
+  const int32_t id = PostedOutgoing(3);
+  const std::set<int64_t> consumed = StockFacts(*book_).ConsumedByDocument(id);
+  ASSERT_FALSE(consumed.empty());
+  const int64_t receipt = *consumed.begin();
+  const int64_t before = Kept(receipt);
+  ASSERT_GT(before, 0);
+
+  auto doc = std::make_shared<THDocument>(book_);
+  ASSERT_TRUE(doc->Load(id));
+  DocumentService service;
+  service.Init(book_, doc);
+  service.OpenDoc(false);
+  EXPECT_LT(Kept(receipt), before);  // -1 when its only links were this document's
+  std::vector<StockFactDifference> found = Check();
+  EXPECT_TRUE(found.empty()) << "after unposting\n" << Describe(found);
+
+  service.CloseDoc(Variant(), false);
+  EXPECT_EQ(Kept(receipt), before);
+  found = Check();
+  EXPECT_TRUE(found.empty()) << "after posting again\n" << Describe(found);
+
+  // A row deleted with its links, then the whole document with the rest of them.
+  THGoodSpec rows(book_);
+  const int64_t row =
+      Int("SELECT MIN(o.IDC) FROM THGoodSpec o WHERE o.DocID = " + std::to_string(id));
+  ASSERT_TRUE(rows.Delete(static_cast<int32_t>(row)));
+  found = Check();
+  EXPECT_TRUE(found.empty()) << "after deleting a row\n" << Describe(found);
+  ASSERT_TRUE(doc->Delete(id));
+  EXPECT_LT(Kept(receipt), before);
+  found = Check();
+  EXPECT_TRUE(found.empty()) << "after deleting the document\n" << Describe(found);
+}
+
+TEST_F(StockFactsTest, TheFixLogObjectKeepsTheFactsOfItsLinks) {
+  db::Transaction scope(book_->Connection());
+  const int32_t id = PostedOutgoing(5);
+  const int64_t outgoing =
+      Int("SELECT MIN(o.IDC) FROM THGoodSpec o WHERE o.DocID = " + std::to_string(id));
+  const int64_t receipt = *StockFacts(*book_).ConsumedByDocument(id).begin();
+  const int64_t before = Kept(receipt);
+
+  THGoodSpecFixLog links(book_);
+  links.AddNew();
+  links.Fields().Item("OutcomeSpecID").SetValue(Variant(static_cast<int32_t>(outgoing)));
+  links.Fields().Item("IncomeSpecID").SetValue(Variant(static_cast<int32_t>(receipt)));
+  links.Fields().Item("Amount").SetValue(Variant(Currency::FromScaled(1)));
+  links.Fields().Item("Type").SetValue(Variant(int32_t{5}));
+  links.Update();
+  EXPECT_EQ(Kept(receipt), before + 1);
+  EXPECT_TRUE(Check().empty());
+
+  ASSERT_TRUE(links.Delete(CLng(links.Fields().Item("IDC").Value())));
+  EXPECT_EQ(Kept(receipt), before);
+  EXPECT_TRUE(Check().empty());
+}
+
+// --- Check finds what is wrong; Rebuild repairs the kept facts and nothing else ---
+
+TEST_F(StockFactsTest, CheckFindsTamperedFactsAndRebuildRepairsThem) {
+  db::Transaction scope(book_->Connection());
+  const int64_t changed = Int("SELECT MIN(SpecID) FROM THGoodSpecFixed");
+  const int64_t removed = Int("SELECT MAX(SpecID) FROM THGoodSpecFixed");
+  const int64_t unlinked =
+      Int("SELECT MIN(s.IDC) FROM THGoodSpec s WHERE NOT EXISTS"
+          " (SELECT 1 FROM THGoodSpecFixLog l WHERE l.IncomeSpecID = s.IDC)");
+  book_->ExecuteTsql("UPDATE THGoodSpecFixed SET Amount = Amount + 1 WHERE SpecID = ?", {changed});
+  book_->ExecuteTsql("DELETE FROM THGoodSpecFixed WHERE SpecID = ?", {removed});
+  book_->ExecuteTsql("INSERT INTO THGoodSpecFixed (SpecID, Amount) VALUES (?, 2)", {unlinked});
+
+  std::vector<StockFactDifference> found = Check();
+  ASSERT_EQ(found.size(), 3u) << Describe(found);
+  std::map<Kind, std::string> by_kind;
+  for (const auto& d : found) {
+    EXPECT_TRUE(d.repairable);
+    by_kind[d.kind] = d.what;
+  }
+  EXPECT_EQ(by_kind[Kind::kFixedWrong], "row " + std::to_string(changed));
+  EXPECT_EQ(by_kind[Kind::kFixedMissing], "row " + std::to_string(removed));
+  EXPECT_EQ(by_kind[Kind::kFixedExtra], "row " + std::to_string(unlinked));
+
+  StockFacts(*book_).Rebuild();
+  found = Check();
+  EXPECT_TRUE(found.empty()) << Describe(found);
+}
+
+TEST_F(StockFactsTest, BrokenStockRulesAreReportedAndNotRepaired) {
+  db::Transaction scope(book_->Connection());
+  // A receipt taken beyond its quantity, and a lot whose rest is not its rows'.
+  const int64_t receipt = Int("SELECT MIN(SpecID) FROM THGoodSpecFixed");
+  const int64_t outgoing = Int("SELECT MIN(OutcomeSpecID) FROM THGoodSpecFixLog");
+  const Currency quantity =
+      Money("SELECT AmountAccount FROM THGoodSpec WHERE IDC = " + std::to_string(receipt));
+  THGoodSpecFixLog links(book_);
+  links.AddNew();
+  links.Fields().Item("OutcomeSpecID").SetValue(Variant(static_cast<int32_t>(outgoing)));
+  links.Fields().Item("IncomeSpecID").SetValue(Variant(static_cast<int32_t>(receipt)));
+  links.Fields().Item("Amount").SetValue(Variant(quantity));
+  links.Update();
+  const int64_t lot = Int("SELECT MIN(IDC) FROM STLot WHERE RestAccount > 0");
+  book_->ExecuteTsql("UPDATE STLot SET RestAccount = RestAccount + 1 WHERE IDC = ?", {lot});
+
+  StockFacts(*book_).Rebuild();
+  const std::vector<StockFactDifference> found = Check();
+  ASSERT_EQ(found.size(), 2u) << Describe(found);
+  EXPECT_EQ(found[0].kind, Kind::kOverConsumed);
+  EXPECT_EQ(found[0].what.rfind("row " + std::to_string(receipt) + ": its links take ", 0), 0u)
+      << found[0].what;
+  EXPECT_EQ(found[1].kind, Kind::kLotWrong);
+  for (const auto& d : found) EXPECT_FALSE(d.repairable);
+}
+
+}  // namespace
+}  // namespace qts::host
