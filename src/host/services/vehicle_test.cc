@@ -138,7 +138,8 @@ TEST_F(VehicleTest, ARowConsumedToTheLastUnitLeavesTheList) {
          VALUES ('F1',153,101,9.9999))");
   EXPECT_EQ(Columns(*vehicle_->RestList(1, "", "", -1), {"SpecID", "RestAccount"}),
             (RowList{{"101", "0.0001"}, {"111", "200"}}));
-  book_->Connection().Execute(
+  qts::host::schema::testing::Seed(
+      book_->Connection(),
       R"(UPDATE "T$THGoodSpecFixLog" SET "Amount" = 100000 WHERE "OutcomeSpecID" = 153)");  // 10
   EXPECT_EQ(Columns(*vehicle_->RestList(1, "", "", -1), {"SpecID"}), (RowList{{"111"}}));
 }

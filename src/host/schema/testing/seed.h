@@ -100,8 +100,13 @@ inline Literal ReadLiteral(std::string_view sql, size_t& i) {
 
 namespace seed_detail {
 
-// The codes of the books whose fix log `sql` writes ("<code>$THGoodSpecFixLog", any case).
+// The codes of the books whose fix log `sql` writes ("<code>$THGoodSpecFixLog", any case, in
+// an INSERT, UPDATE or DELETE; the DDL that makes the table writes no link).
 inline std::vector<std::string> FixLogBooks(std::string_view sql) {
+  size_t i = 0;
+  if (!Keyword(sql, i, "INSERT") && !Keyword(sql, i, "UPDATE") && !Keyword(sql, i, "DELETE")) {
+    return {};
+  }
   const std::string lower = ToLowerAscii(sql);
   const std::string table = "$thgoodspecfixlog";
   std::vector<std::string> codes;
