@@ -482,6 +482,14 @@ std::string FreeRestSql(bool per_row) {
   const std::string from =
       std::string(kReceiptJoin) + " LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC";
   const std::string tail = std::string(kReceiptWhere) + " AND d.DocumentDate <= @DateRest";
+  // Every receipt row: the documents lead and their rows follow through the DocID index
+  // (CROSS JOIN keeps the order on SQLite, which would otherwise walk all rows in the order of
+  // a grouping above it and look up each row's document).
+  const std::string every =
+      " FROM THDocument d INNER JOIN THDocType t ON t.Code = d.DocTypeCode"
+      " CROSS JOIN THGoodSpec s LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC";
+  const std::string every_tail =
+      std::string(kReceiptWhere) + " AND s.DocID = d.IDC AND d.DocumentDate <= @DateRest";
   if (per_row) {
     return head + " s.AmountAccount - COALESCE(k.Amount, 0) + COALESCE((SELECT SUM(l.Amount)" +
            " FROM THGoodSpecFixLog l INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
@@ -490,8 +498,9 @@ std::string FreeRestSql(bool per_row) {
            from + tail;
   }
   return head + " s.AmountAccount - COALESCE(k.Amount, 0) + COALESCE(f.Amount, 0) AS FreeAmount" +
-         from + " LEFT JOIN (SELECT l.IncomeSpecID, SUM(l.Amount) AS Amount" +
-         std::string(kLaterLinks) + " GROUP BY l.IncomeSpecID) f ON f.IncomeSpecID = s.IDC" + tail;
+         every + " LEFT JOIN (SELECT l.IncomeSpecID, SUM(l.Amount) AS Amount" +
+         std::string(kLaterLinks) + " GROUP BY l.IncomeSpecID) f ON f.IncomeSpecID = s.IDC" +
+         every_tail;
 }
 
 // Without the kept facts: per receipt row, its free quantity on @DateRest from the links
