@@ -220,17 +220,27 @@ void AddBookCommands(CLI::App& app) {
       ->capture_default_str();
   auto sample = std::make_shared<std::string>();
   auto seed = std::make_shared<uint64_t>(1);
-  create->add_option("--sample", *sample,
-                     "fill the book with a sample company: 'small' (tests) or 'large' (over a "
-                     "million specification rows, benchmarks)");
+  auto* sample_option =
+      create->add_option("--sample", *sample,
+                         "fill the book with a sample company: 'small' (tests) or 'large' (over a "
+                         "million specification rows, benchmarks)");
   create->add_option("--seed", *seed, "the seed of the sample data: the same seed, the same book")
       ->capture_default_str();
+  auto scale = std::make_shared<double>(1);
+  create
+      ->add_option("--scale", *scale,
+                   "with --sample: how many times the sample's documents to write (the "
+                   "references stay as they are): 0.25, 0.5, 1, 2 ... up to 8 for the large "
+                   "sample, whole numbers for the small one")
+      ->capture_default_str()
+      ->needs(sample_option);
   AddJsonFlag(*create, "print JSON: the book's code and file, what it holds");
   create->callback([=] {
     // Checked before the file is created, so a bad size leaves no file behind.
     const bool with_sample = !sample->empty();
     const host::sample::SampleSize size =
         with_sample ? host::sample::ParseSampleSize(*sample) : host::sample::SampleSize::kSmall;
+    if (with_sample) (void)host::sample::DocumentsPerDay(size, *scale);
     // A book file is built beside its place and moved there only when complete: a creation
     // that stops half-way (an error, a kill) leaves no book at FILE.
     std::optional<host::NewBookFile> staged;
@@ -241,7 +251,7 @@ void AddBookCommands(CLI::App& app) {
     nlohmann::ordered_json json{{"code", context->Code()}, {"file", where}};
     if (with_sample) {
       try {
-        host::sample::GenerateSampleBook(*context, size, *seed);
+        host::sample::GenerateSampleBook(*context, size, *seed, *scale);
       } catch (...) {
         // The server held no such book: leave nothing behind (a file's temporary goes with
         // `staged`).
@@ -251,12 +261,14 @@ void AddBookCommands(CLI::App& app) {
       const host::sample::BookCounts counts = host::sample::CountBook(*context);
       json["sample"] = *sample;
       json["seed"] = *seed;
+      json["scale"] = *scale;
       json["tables"] = nlohmann::ordered_json::object();
       for (const auto& [table, n] : counts.tables) json["tables"][table] = n;
       json["documents"] = nlohmann::ordered_json::object();
       for (const auto& [type, n] : counts.documents) json["documents"][type] = n;
-      out << fmt::format("created book {} in {} with the {} sample (seed {})\n", context->Code(),
-                         where, *sample, *seed);
+      out << fmt::format("created book {} in {} with the {} sample (seed {}{})\n", context->Code(),
+                         where, *sample, *seed,
+                         *scale == 1 ? std::string() : fmt::format(", scale {}", *scale));
       out << "  rows per table:\n";
       for (const auto& [table, n] : counts.tables) {
         out << fmt::format("    {:<28} {:>10}\n", table, n);

@@ -112,6 +112,11 @@ if [ "$backend" = postgres ]; then
 else
   check book-sample-bad 1 'unknown sample size' -- "$qts" book create "$work/t.db" --sample medium
   check book-sample-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && echo present || { echo absent; exit 1; }"
+  # A scale the sample cannot write is refused before anything is made.
+  check book-scale-bad 1 'sample scale 0.5 does not fit the small sample' -- "$qts" book create "$work/t.db" --sample small --scale 0.5
+  check book-scale-bad-no-file 1 '^absent$' -- bash -c "test -e '$work/t.db' && echo present || { echo absent; exit 1; }"
+  check book-scale-needs-sample 64 'requires --sample' -- "$qts" book create "$work/t.db" --scale 2
+  check book-scale-json 0 '"scale": 2' -- "$qts" book create "$work/scaled.db" --sample small --scale 2 --json
 fi
 
 # Copies between the backends: the sample book to the other backend and back, every table

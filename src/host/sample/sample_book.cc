@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cctype>
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -52,7 +53,23 @@ SampleSize ParseSampleSize(std::string_view text) {
               fmt::format("unknown sample size '{}': expected 'small' or 'large'", text));
 }
 
-void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
+int DocumentsPerDay(SampleSize size, double scale) {
+  const double base = size == SampleSize::kSmall ? 1 : 160;
+  constexpr double kMost = 8 * 160;
+  const double wanted = base * scale;
+  const double whole = std::round(wanted);
+  if (!std::isfinite(wanted) || whole < 1 || whole > kMost || std::abs(wanted - whole) > 1e-9) {
+    throw Error(kErrInvalidCall, "SampleBook",
+                fmt::format("sample scale {} does not fit the {} sample: it writes {} documents "
+                            "of each kind per working day, times the scale, which must come to "
+                            "a whole number from 1 to {}",
+                            scale, size == SampleSize::kSmall ? "small" : "large", base, kMost));
+  }
+  return static_cast<int>(whole);
+}
+
+void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed, double scale) {
+  const int per_day = DocumentsPerDay(size, scale);
   db::Connection& connection = context.Connection();
   const std::string& code = context.Code();
   for (const char* table : {"REFGood", "THDocument", "STStore", "REFPerson"}) {
@@ -77,7 +94,7 @@ void GenerateSampleBook(AppContext& context, SampleSize size, uint64_t seed) {
   if (large.active) connection.HintLargeWrite(true);
   db::Transaction transaction(connection);
   {
-    SampleGenerator generator(connection, code, size, seed);
+    SampleGenerator generator(connection, code, size, seed, per_day);
     generator.WriteReferences();
     generator.WriteDocuments();
   }

@@ -15,6 +15,7 @@
 #include "core/testing/qts_matchers.h"
 #include "db/connection.h"
 #include "host/data/app_context.h"
+#include "host/documents/stock_facts.h"
 #include "host/schema/schema.h"
 
 namespace qts::host::sample {
@@ -145,6 +146,74 @@ TEST(SampleSizeTest, ParsesTheTwoSizesInAnyCase) {
   EXPECT_EQ(ParseSampleSize("LARGE"), SampleSize::kLarge);
   for (const char* bad : {"", "medium", "smal", "small "}) {
     EXPECT_QTS_ERROR(ParseSampleSize(bad), kErrInvalidCall) << bad;
+  }
+}
+
+struct ScaleCase {
+  SampleSize size;
+  double scale;
+  int per_day;  // 0: refused
+};
+
+class SampleScaleTest : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(SampleScaleTest, DocumentsPerDayOrRefused) {
+  const ScaleCase& c = GetParam();
+  if (c.per_day == 0) {
+    EXPECT_QTS_ERROR((void)DocumentsPerDay(c.size, c.scale), kErrInvalidCall);
+  } else {
+    EXPECT_EQ(DocumentsPerDay(c.size, c.scale), c.per_day);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scales, SampleScaleTest,
+    ::testing::Values(ScaleCase{SampleSize::kLarge, 1, 160},
+                      ScaleCase{SampleSize::kLarge, 0.25, 40},
+                      ScaleCase{SampleSize::kLarge, 0.5, 80}, ScaleCase{SampleSize::kLarge, 2, 320},
+                      ScaleCase{SampleSize::kLarge, 8, 1280},
+                      ScaleCase{SampleSize::kLarge, 1.0 / 160, 1},
+                      ScaleCase{SampleSize::kSmall, 1, 1}, ScaleCase{SampleSize::kSmall, 3, 3},
+                      // Not a whole number of documents, none, or past eight large books.
+                      ScaleCase{SampleSize::kSmall, 0.5, 0}, ScaleCase{SampleSize::kSmall, 2.5, 0},
+                      ScaleCase{SampleSize::kLarge, 0.001, 0}, ScaleCase{SampleSize::kLarge, 0, 0},
+                      ScaleCase{SampleSize::kLarge, -1, 0}, ScaleCase{SampleSize::kLarge, 8.25, 0},
+                      ScaleCase{SampleSize::kLarge, std::nan(""), 0},
+                      ScaleCase{SampleSize::kLarge, HUGE_VAL, 0}));
+
+TEST(SampleBookScaleTest, TwiceTheScaleWritesAboutTwiceTheRowsAndKeepsItsFacts) {
+  auto once = MakeBook(SampleSize::kSmall, 42);
+  auto twice = AppContext::CreateBook(":memory:", "QTS");
+  GenerateSampleBook(*twice, SampleSize::kSmall, 42, 2);
+  const auto rows = [](AppContext& book) {
+    db::StatementHandle s = book.PrepareTsql("SELECT COUNT(*) FROM THGoodSpec");
+    return s->Step() ? s->GetInt64(0) : 0;
+  };
+  const int64_t base = rows(*once);
+  const int64_t scaled = rows(*twice);
+  // The monthly and weekly documents (fuel, vehicles) are not scaled; the daily trade is.
+  EXPECT_GT(scaled, base * 17 / 10) << base << " rows at scale 1";
+  EXPECT_LT(scaled, base * 23 / 10) << base << " rows at scale 1";
+  // The references stay as they are.
+  const BookCounts a = CountBook(*once);
+  const BookCounts b = CountBook(*twice);
+  const auto count = [](const BookCounts& c, const std::string& table) {
+    for (const auto& [name, n] : c.tables) {
+      if (name == table) return n;
+    }
+    return int64_t{0};
+  };
+  EXPECT_EQ(count(a, "REFGood"), count(b, "REFGood"));
+  EXPECT_EQ(count(a, "STStore"), count(b, "STStore"));
+  // The kept stock facts and the stock rules hold on the bigger book too.
+  EXPECT_TRUE(StockFacts(*twice).Check().empty());
+}
+
+TEST(SampleBookScaleTest, ARefusedScaleWritesNothing) {
+  auto book = AppContext::CreateBook(":memory:", "QTS");
+  EXPECT_QTS_ERROR(GenerateSampleBook(*book, SampleSize::kSmall, 42, 0.5), kErrInvalidCall);
+  for (const auto& [table, n] : CountBook(*book).tables) {
+    EXPECT_TRUE(table == "Settings" || table == "THDocType" || table == "REFDates") << table;
   }
 }
 

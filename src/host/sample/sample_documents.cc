@@ -73,12 +73,12 @@ std::string NumberText(int64_t number) { return fmt::format("{:06}", number); }
 }  // namespace
 
 SampleGenerator::SampleGenerator(db::Connection& connection, std::string code, SampleSize size,
-                                 uint64_t seed)
+                                 uint64_t seed, int per_day)
     : connection_(connection),
       code_(std::move(code)),
       size_(size),
       random_(seed),
-      scale_(size == SampleSize::kSmall ? 1 : 160),
+      scale_(per_day),
       w_(std::make_unique<SampleWriters>(connection, code_)) {}
 
 std::string SampleGenerator::NextNumber(const std::string& type) {

@@ -123,7 +123,9 @@ struct SampleWriters {
 
 class SampleGenerator {
  public:
-  SampleGenerator(db::Connection& connection, std::string code, SampleSize size, uint64_t seed);
+  // `per_day`: the documents of each kind per working day (DocumentsPerDay).
+  SampleGenerator(db::Connection& connection, std::string code, SampleSize size, uint64_t seed,
+                  int per_day);
 
   void WriteReferences();
   void WriteDocuments();
