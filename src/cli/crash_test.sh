@@ -139,6 +139,10 @@ crash_sweep() {
     fail "$name: the whole run changed nothing"
     return
   fi
+  # The kept stock facts agree with the rows after the whole run; a kill leaves the book as it
+  # was before or after (checked below), so every kill point's facts agree too.
+  "$qts" book check --book "$book" >"$work/check" 2>&1 ||
+    fail "$name: book check after the whole run: $(head -c 300 "$work/check")"
   local n=1 low=0 high=0 absent=0 whole=0 kills=0
   try() {  # try N: 0 killed (and checked), 1 finished
     fresh
