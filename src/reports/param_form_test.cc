@@ -51,6 +51,23 @@ INSTANTIATE_TEST_SUITE_P(
                       FormError{"CRepWriteOffSvyd", "frmRepWriteOffSvyd", "edBegDate"}),
     [](const auto& info) { return std::string(info.param.report); });
 
+// A number too large for the form's whole-number box is the platform's overflow, naming the box.
+TEST(ParamFormErrorTest, ANumberOutOfRangeNamesItsBox) {
+  testing::ReportRunner runner;
+  ObjectPtr object = frame::Catalogue::Instance().Create(
+      *frame::Catalogue::Instance().FindClass("CRepStoreRestByTerm"));
+  auto report = QueryInterface<host::IReportExec>(object);
+  EXPECT_FALSE(
+      runner.Run(*report, testing::GeneratedBook(), {{"edDayAmount", Variant("99999999999")}}));
+  ASSERT_EQ(runner.Op().Errors().size(), 1u);
+  const auto& shown = runner.Op().Errors()[0];
+  EXPECT_EQ(shown.number, kErrOverflow);
+  EXPECT_EQ(shown.source, "frmRepStoreRestByTerm");
+  EXPECT_NE(shown.description.find("\"edDayAmount\" is out of range: 99999999999"),
+            std::string::npos)
+      << shown.description;
+}
+
 // An error raised without a source is shown with the form's name as its source.
 TEST(ParamFormErrorTest, AnErrorWithoutASourceNamesTheForm) {
   class Failing final : public ParamForm {

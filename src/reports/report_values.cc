@@ -30,7 +30,14 @@ int32_t PickedNumber(const host::Form& form, std::string_view box) {
       (value.Type() == VarType::kString && value.AsString().empty())) {
     throw Error(kErrInvalidUseOfNull, form.Name(), "no number in \"" + std::string(box) + "\"");
   }
-  return CLng(value);
+  try {
+    return CLng(value);
+  } catch (const Error& e) {
+    if (e.Number() != kErrOverflow) throw;
+    throw Error(kErrOverflow, form.Name(),
+                "the number in \"" + std::string(box) + "\" is out of range: " + CStr(value) +
+                    " (at most 2147483647 either way)");
+  }
 }
 
 std::string ComboText(const host::AppContextPtr& book, const host::Control& combo,
