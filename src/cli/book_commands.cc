@@ -55,25 +55,18 @@ void AddCopyCommand(CLI::App& book) {
   copy->add_option("SRC", *source, "the book to copy (a file or a server)")->required();
   copy->add_option("DST", *target,
                    "where the copy goes: a new (or empty) SQLite file, or a server without a "
-                   "book of that code")
+                   "book of that code. A file is written beside DST and moved there only when "
+                   "the copy is complete and equals the source")
       ->required();
   copy->add_option("--code", *code, "the book's code, when SRC holds several books");
   copy->callback([=] {
     host::AppContextPtr from = host::AppContext::Open(*source, *code);
     std::vector<host::TableRows> copied;
-    host::AppContextPtr to;
-    try {
-      to = host::CopyBook(*from, *target, &copied);
-    } catch (...) {
-      if (!db::IsServerAddress(*target)) {
-        std::error_code ignored;
-        if (std::filesystem::exists(*target, ignored) &&
-            std::filesystem::file_size(*target, ignored) == 0) {
-          std::filesystem::remove(*target, ignored);
-        }
-      }
-      throw;
-    }
+    // A file is written beside DST and moved there only when the copy is complete and equals
+    // the source: a copy that fails, differs or is killed leaves nothing at DST.
+    std::optional<host::NewBookFile> staged;
+    if (!db::IsServerAddress(*target)) staged.emplace(*target);
+    host::AppContextPtr to = host::CopyBook(*from, staged ? staged->Path() : *target, &copied);
     int64_t rows = 0;
     for (const host::TableRows& t : copied) rows += t.rows;
     std::cout << fmt::format("copied book {} from {} to {}: {} tables, {} rows\n", from->Code(),
@@ -93,6 +86,8 @@ void AddCopyCommand(CLI::App& book) {
                   fmt::format("the copy differs from the source in {} table(s): {}",
                               differing.size(), list));
     }
+    to.reset();
+    if (staged) staged->Commit();
     std::cout << "  every table of the copy equals the source\n";
   });
 }

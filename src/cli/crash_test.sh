@@ -28,58 +28,58 @@ killed_at() {
   return 1
 }
 
-# --- qts book create: a book is made in a temporary beside its place and moved there whole ---
-# The writes of a creation of the small sample company: the first kill point at which it
-# finishes, found by doubling and then halving. Every kill point tried on the way must leave
-# no file at the target.
-target=$work/created.db
-temporaries() { find "$work" -maxdepth 1 -name '.created.db.*.new' | wc -l; }
-create_killed_at() {
-  checks=$((checks + 1))
-  rm -f "$target"
-  if killed_at "$1" "$qts" book create "$target" --code UAB --sample small; then
+# --- qts book create and copy: a book file is made beside its place and moved there whole ---
+# staged_sweep NAME TARGET MIN_WRITES COMMAND...: the command, which makes the file TARGET, is
+# killed after write 1, 2, 4, ... until it finishes, then at the points halving the gap down to
+# its last write, the final commit. No kill may leave a file at TARGET or more than the one
+# temporary of the last dead maker; the whole run afterwards makes a sound book and removes the
+# dead makers' temporaries.
+staged_sweep() {
+  local name=$1 target=$2 min_writes=$3
+  shift 3
+  local temporaries="find $work -maxdepth 1 -name .$(basename "$target").*.new"
+  staged_killed_at() {
+    local n=$1
+    shift
+    checks=$((checks + 1))
+    rm -f "$target"
+    killed_at "$n" "$@" || return 1
     if [ -e "$target" ]; then
-      fail "book create killed after write $1 left a file at the target"
-    elif [ "$(temporaries)" -gt 1 ]; then
-      fail "book create killed after write $1: $(temporaries) temporaries (the dead ones stay)"
+      fail "$name killed after write $n left a file at the target"
+    elif [ "$($temporaries | wc -l)" -gt 1 ]; then
+      fail "$name killed after write $n: $($temporaries | wc -l) temporaries (the dead ones stay)"
     fi
     return 0
+  }
+  local low=0 high=1 kills=0 mid
+  while staged_killed_at "$high" "$@"; do
+    low=$high
+    high=$((high * 2))
+    kills=$((kills + 1))
+  done
+  while [ $((high - low)) -gt 1 ]; do
+    mid=$(((low + high) / 2))
+    if staged_killed_at "$mid" "$@"; then low=$mid; kills=$((kills + 1)); else high=$mid; fi
+  done
+  # `low` is the last write, the final commit: killed right after it, before the move, there
+  # is still no book.
+  if [ "$kills" -lt 5 ] || [ "$low" -lt "$min_writes" ]; then
+    fail "$name: the kill hook stopped it only $kills times (last write $low)"
+  else
+    ok "$name killed at $kills points up to its last write (write $low): no book left at the target"
   fi
-  return 1
+  checks=$((checks + 1))
+  rm -f "$target"
+  if "$@" >"$work/out" 2>&1 && [ "$(sqlite3 "$target" 'PRAGMA integrity_check')" = ok ] &&
+    [ "$($temporaries | wc -l)" -eq 0 ] && "$qts" doc list --book "$target" --limit 1 >/dev/null 2>&1; then
+    ok "$name after the kills: a whole book that opens, the dead makers' temporaries removed"
+  else
+    fail "$name after the kills: $(head -c 300 "$work/out"); $($temporaries | wc -l) temporaries left"
+  fi
 }
-low=0     # killed here
-high=1    # finishes here
-kills=0
-while create_killed_at "$high"; do
-  low=$high
-  high=$((high * 2))
-  kills=$((kills + 1))
-done
-while [ $((high - low)) -gt 1 ]; do
-  mid=$(((low + high) / 2))
-  if create_killed_at "$mid"; then low=$mid; kills=$((kills + 1)); else high=$mid; fi
-done
-# `low` is the creation's last write, its final commit: killed right after it, before the
-# move, there is still no book.
-if [ "$kills" -lt 10 ] || [ "$low" -lt 1000 ]; then
-  fail "book create: the kill hook stopped it only $kills times (last write $low)"
-else
-  ok "book create killed at $kills points up to its last write (write $low): no book left at the target"
-fi
-checks=$((checks + 1))
-rm -f "$target"
-if "$qts" book create "$target" --code UAB --sample small >"$work/out" 2>&1 &&
-  [ "$(sqlite3 "$target" 'PRAGMA integrity_check')" = ok ] && [ "$(temporaries)" -eq 0 ]; then
-  ok "book create after the kills: a whole book, the dead makers' temporaries removed"
-else
-  fail "book create after the kills: $(head -c 300 "$work/out"); $(temporaries) temporaries left"
-fi
-checks=$((checks + 1))
-if "$qts" doc list --book "$target" --limit 1 >/dev/null 2>&1; then
-  ok "the created book opens"
-else
-  fail "the created book does not open"
-fi
+staged_sweep "book create" "$work/created.db" 1000 \
+  "$qts" book create "$work/created.db" --code UAB --sample small
+staged_sweep "book copy" "$work/copied.db" 100 "$qts" book copy "$work/created.db" "$work/copied.db"
 
 # --- Operations on a book: wholly there or wholly absent after a kill at any of their writes ---
 base=$work/base.db
