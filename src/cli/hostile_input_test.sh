@@ -81,8 +81,12 @@ else
 fi
 # The locked book: another process holds its write lock while the doors below are tried.
 coproc LOCKER { sqlite3 "$work/locked.db"; }
-echo "BEGIN IMMEDIATE; UPDATE \"UAB\$Settings\" SET Value = Value WHERE 0; SELECT 'locked';" >&"${LOCKER[1]}"
-read -r -t 10 answer <&"${LOCKER[0]}"
+# Kept apart: bash forgets the coprocess's variables as soon as it ends.
+locker_pid=$LOCKER_PID
+locker_in=${LOCKER[1]}
+locker_out=${LOCKER[0]}
+echo "BEGIN IMMEDIATE; UPDATE \"UAB\$Settings\" SET Value = Value WHERE 0; SELECT 'locked';" >&"$locker_in"
+read -r -t 10 answer <&"$locker_out"
 [ "${answer:-}" = locked ] || { echo "FAIL the locker did not take the lock"; failures=$((failures + 1)); }
 
 states=(missing "no book( file)? " empty "is empty: it holds no book" text "is not an SQLite database"
@@ -117,9 +121,9 @@ door "a book file as a new book" 1 "exists already" -- "$qts" book create "$book
 door "a folder as a new book" 1 "exists|folder|directory" -- "$qts" book create "$work/folder.db" --code UAB
 door "a new book in a missing folder" 1 "cannot make the new book" -- "$qts" book create "$work/nowhere/x.db"
 door "a new book's code" 1 "code" -- "$qts" book create "$out/x.db" --code "x'; DROP TABLE y; --"
-echo "ROLLBACK; SELECT 'done';" >&"${LOCKER[1]}"
-exec {LOCKER[1]}>&-
-wait "$LOCKER_PID" 2>/dev/null
+echo "ROLLBACK;" >&"$locker_in"
+exec {locker_in}>&-
+wait "$locker_pid" 2>/dev/null
 
 # --- Texts: quotes, comments, semicolons, invalid UTF-8, the longest argument ---
 bad=$'\xff\xfe'
