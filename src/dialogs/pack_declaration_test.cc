@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "host/data/query.h"
 #include "host/data/testing/sample_book.h"
 #include "host/schema/schema.h"
+#include "reports/testing/report_harness.h"
 #include "sql/translator.h"
 
 namespace qts::dialogs {
@@ -190,6 +192,41 @@ TEST_F(PackDeclarationTest, TheStatementTranslatesForBothBackendsKeepingNotIn) {
     EXPECT_NE(out.find("AND NOT \"D\".\"OutVATDirection\" IN ('10', '20') AND"), std::string::npos);
     EXPECT_EQ(out.find("coalesce(\"D\".\"IncVATDirection\", '') IN"), std::string::npos);
     EXPECT_EQ(out.find("coalesce(\"D\".\"OutVATDirection\", '') IN"), std::string::npos);
+  }
+}
+
+// The generated sample company's year reaches every declaration column, each summing to more
+// than nothing: its trade holds packaging of both origins, used once and reusable, bought and
+// sold under every VAT direction the columns tell apart (and under none), packed into sales,
+// and sent back by customers. Each quarter of the year is declared too, as the demo does.
+TEST(PackDeclarationSampleTest, TheSampleYearReachesEveryColumn) {
+  std::shared_ptr<host::AppContext> book = reports::testing::GeneratedBook();
+  std::map<std::string, Currency> year;
+  std::map<std::string, Currency> quarters;
+  for (bool reusable : {false, true}) {
+    PackDeclaration whole(book, Date::FromYmd(2026, 1, 1), Date::FromYmd(2026, 12, 31), reusable);
+    host::QueryPtr q = whole.BuildDeclarationQuery();
+    for (q->MoveFirst(); !q->Eof(); q->MoveNext()) {
+      for (const DeclarationColumn& c : DeclarationColumns()) {
+        year[c.name] += CCur(q->Fields().Item(c.name).Value());
+      }
+    }
+    constexpr int kQuarterEnd[][2] = {{3, 31}, {6, 30}, {9, 30}, {12, 31}};
+    for (int quarter = 0; quarter < 4; ++quarter) {
+      const Date begin = Date::FromYmd(2026, quarter * 3 + 1, 1);
+      const Date end = Date::FromYmd(2026, kQuarterEnd[quarter][0], kQuarterEnd[quarter][1]);
+      host::QueryPtr part = PackDeclaration(book, begin, end, reusable).BuildDeclarationQuery();
+      for (part->MoveFirst(); !part->Eof(); part->MoveNext()) {
+        for (const DeclarationColumn& c : DeclarationColumns()) {
+          quarters[c.name] += CCur(part->Fields().Item(c.name).Value());
+        }
+      }
+    }
+  }
+  for (const DeclarationColumn& c : DeclarationColumns()) {
+    EXPECT_GT(year[c.name], Currency()) << c.name;
+    // Sums of rounded rows: the four quarters add up to the year to the last place.
+    EXPECT_EQ(quarters[c.name], year[c.name]) << c.name;
   }
 }
 

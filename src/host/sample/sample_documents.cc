@@ -78,6 +78,7 @@ SampleGenerator::SampleGenerator(db::Connection& connection, std::string code, S
       code_(std::move(code)),
       size_(size),
       random_(seed),
+      pack_random_(seed ^ 0x5A17C0DEB0A7ull),
       scale_(per_day),
       w_(std::make_unique<SampleWriters>(connection, code_)) {}
 
@@ -97,6 +98,7 @@ void SampleGenerator::WriteDocuments() {
     GenerateDay(day);
     progress.Step(day + 1);
   }
+  PackagingTrade();
   WriteLots();
 }
 
@@ -128,10 +130,6 @@ void SampleGenerator::GenerateDay(int day) {
   if (tomorrow.month() != ymd.month()) {
     const unsigned month = static_cast<unsigned>(ymd.month());
     VehicleMonth(fmt::format("{:04}-{:02}-01", kYear, month), date);
-    // The declarations of the first three quarters; the last one is left for the form to do.
-    if (month == 3 || month == 6 || month == 9) {
-      PackagingDeclaration(fmt::format("{:04}-{:02}-01", kYear, month - 2), date);
-    }
   }
 }
 
@@ -563,35 +561,140 @@ void SampleGenerator::Operations(const std::string& date, int64_t order_id, cons
   }
 }
 
-// A packaging declaration of a quarter: per material kind and type, the tonnes of packaging
-// sold with products (TPPR) and bought from abroad (PISF from a foreign supplier).
-void SampleGenerator::PackagingDeclaration(const std::string& begin, const std::string& end) {
-  const int quarter = (std::stoi(begin.substr(5, 2)) - 1) / 3;
+// The packaging trade, day by day over the year once the other documents are written.
+// Each working day brings, about, a receipt from home and one from abroad, a sale or two, and
+// now and then packaging a customer returns; half the posted sales are packed in secondary or
+// transport packaging of the trade. A large book trades a quarter of its scale.
+void SampleGenerator::PackagingTrade() {
+  const int rounds = std::max(1, scale_ / 4);
+  for (int day = 0; day < kDays; ++day) {
+    const std::chrono::sys_days today = Day(day);
+    const unsigned weekday = std::chrono::weekday{today}.c_encoding();
+    if (weekday == 0 || weekday == 6) continue;
+    const std::string date = DateText(today);
+    for (int k = 0; k < rounds; ++k) {
+      if (pack_random_.Percent(40)) TradeReceipt(date, false);
+      if (pack_random_.Percent(40)) TradeReceipt(date, true);
+      TradeSale(date);
+      if (pack_random_.Percent(30)) TradeSale(date);
+      if (pack_random_.Percent(12)) TradeReturn(date);
+    }
+  }
+}
+
+const SampleGood& SampleGenerator::TradeGood(bool (*fits)(const SampleGood&)) {
+  std::vector<size_t> candidates;
+  for (size_t i : goods_by_kind_[GoodKind::kTradePackaging]) {
+    if (fits(goods_[i])) candidates.push_back(i);
+  }
+  return goods_[pack_random_.Pick(candidates)];
+}
+
+// Traded packaging bought: made here from a supplier at home under the usual direction, or
+// brought in from a foreign supplier under 10 or 20 -- now and then with no direction at all.
+void SampleGenerator::TradeReceipt(const std::string& date, bool imported) {
+  std::vector<std::string> from;
+  for (const std::string& s : suppliers_) {
+    if ((client_country_[s] != "LT") == imported) from.push_back(s);
+  }
+  if (from.empty()) return;
   SampleDoc doc;
-  doc.type = "PACK";
-  doc.date = end;
-  doc.valid_from = begin;
-  doc.period_end = end;
-  doc.department = "ADM";
-  doc.author = 2;
-  for (const auto& [key, totals] : pack_totals_) {
-    const auto& [q, kind, type] = key;
-    if (q != quarter) continue;
+  doc.type = "PISF";
+  doc.date = date;
+  doc.store = pack_random_.Pick(sale_stores_);
+  doc.department = "PRK";
+  doc.author = pack_random_.Between(1, static_cast<int64_t>(persons_.size()));
+  doc.parties = {{"PAR", pack_random_.Pick(from)}, {"DB", pack_random_.Pick(persons_)}};
+  const int64_t direction = pack_random_.Between(0, 9);
+  doc.vat_direction = !imported ? "PVM1" : direction < 5 ? "10" : direction < 9 ? "20" : "";
+  const int64_t rows = pack_random_.Between(1, 3);
+  for (int64_t i = 0; i < rows; ++i) {
+    const SampleGood& g = imported ? TradeGood([](const SampleGood& g) { return !g.dom_manufact; })
+                                   : TradeGood([](const SampleGood& g) { return g.dom_manufact; });
     SampleRow row;
-    row.unit = "t";
-    const double sold = std::round(totals.sold / 1000.0 * 10000) / 10000;
-    const double imported = std::round(totals.imported / 1000.0 * 10000) / 10000;
-    row.fields = {kind,
-                  type,
-                  sold,
-                  imported,
-                  0.0,
-                  0.0,
-                  0.0,
-                  0.0,
-                  pack_kind_names_[kind],
-                  pack_type_names_[type],
-                  "tonos"};
+    row.good = g.code;
+    row.unit = g.unit;
+    row.amount = row.amount_account = pack_random_.Between(20, 300) * kQtyScale;
+    row.price = Round2(g.price * static_cast<double>(pack_random_.Between(90, 110)) / 100.0);
+    row.fix_category = g.fix_category;
+    doc.rows.push_back(std::move(row));
+  }
+  WriteDoc(doc);
+}
+
+// Traded packaging sold as goods: at home under the usual direction, abroad under 10 or 20, or
+// on an invoice with no direction. Half the posted sales are also packed (a TPPR whose rows of
+// secondary or transport packaging answer the sale's rows), under the sale's direction.
+void SampleGenerator::TradeSale(const std::string& date) {
+  SampleDoc doc;
+  doc.type = "PRSF";
+  doc.date = date;
+  doc.store = pack_random_.Pick(sale_stores_);
+  doc.department = "PRK";
+  doc.posted = pack_random_.Percent(97);
+  doc.author = pack_random_.Between(1, static_cast<int64_t>(persons_.size()));
+  const std::string customer = pack_random_.Pick(customers_);
+  doc.parties = {{"CUST", customer}, {"PAR", customer}, {"CH", pack_random_.Pick(persons_)}};
+  const int64_t direction = pack_random_.Between(0, 19);
+  doc.vat_direction = direction < 11 ? "PVM1" : direction < 14 ? "10" : direction < 17 ? "20" : "";
+  const int64_t rows = pack_random_.Between(1, 3);
+  for (int64_t i = 0; i < rows; ++i) {
+    const SampleGood& g = TradeGood([](const SampleGood&) { return true; });
+    SampleRow row;
+    if (!TakeRow(doc.store, g, pack_random_.Between(2, 40) * kQtyScale, -1, doc.posted, row)) {
+      continue;
+    }
+    row.price = Round2(g.price * 1.3);
+    doc.rows.push_back(std::move(row));
+  }
+  if (doc.rows.empty()) return;
+  std::vector<int64_t> row_ids;
+  WriteDoc(doc, &row_ids);
+  if (!doc.posted || !pack_random_.Percent(50)) return;
+
+  SampleDoc packed;
+  packed.type = "TPPR";
+  packed.date = date;
+  packed.store = doc.store;
+  packed.department = "PRK";
+  packed.author = doc.author;
+  packed.vat_direction = doc.vat_direction;
+  packed.parties = {{"CUST", customer}};
+  for (size_t i = 0; i < doc.rows.size(); ++i) {
+    const SampleGood& pack = TradeGood([](const SampleGood& g) { return g.pack_type >= 2; });
+    const int64_t wanted =
+        std::max<int64_t>(kQtyScale, doc.rows[i].amount_account / 5 / kQtyScale * kQtyScale);
+    SampleRow row;
+    if (!TakeRow(packed.store, pack, wanted, -1, true, row)) continue;
+    row.price = Round2(pack.price * 1.1);
+    row.answers.push_back(row_ids[i]);
+    row.answered.push_back(row.amount_account);
+    packed.rows.push_back(std::move(row));
+  }
+  if (!packed.rows.empty()) WriteDoc(packed);
+}
+
+// Reusable packaging (jars, bottles, boxes, pallets) a customer sends back: a receipt naming
+// the customer as the party it comes from and as the customer.
+void SampleGenerator::TradeReturn(const std::string& date) {
+  SampleDoc doc;
+  doc.type = "PISF";
+  doc.date = date;
+  doc.store = pack_random_.Pick(sale_stores_);
+  doc.department = "PRK";
+  doc.author = pack_random_.Between(1, static_cast<int64_t>(persons_.size()));
+  doc.vat_direction = "PVM1";
+  const std::string customer = pack_random_.Pick(customers_);
+  doc.parties = {{"PAR", customer}, {"CUST", customer}, {"DB", pack_random_.Pick(persons_)}};
+  const int64_t rows = pack_random_.Between(1, 2);
+  for (int64_t i = 0; i < rows; ++i) {
+    const SampleGood& g = TradeGood([](const SampleGood& g) { return g.reusable; });
+    SampleRow row;
+    row.good = g.code;
+    row.unit = g.unit;
+    row.amount = row.amount_account = pack_random_.Between(1, 20) * kQtyScale;
+    row.price = Round2(g.price * 0.5);
+    row.fix_category = g.fix_category;
     doc.rows.push_back(std::move(row));
   }
   WriteDoc(doc);
@@ -639,7 +742,7 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
                        0,
                        Round2(total),
                        doc.author,
-                       doc.valid_from.empty() ? doc.date : doc.valid_from,
+                       doc.date,
                        doc.period_end.empty() ? doc.date : doc.period_end,
                        role("KP"),
                        role("KN1"),
@@ -650,13 +753,11 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
                        role("CH")});
   TableWriter& header = *w_->header.at(doc.type);
   if (doc.type == "PISF" || doc.type == "PRSF" || doc.type == "TPPR") {
-    header.Insert({id, doc.vat_direction});
+    header.Insert({id, doc.vat_direction.empty() ? V() : V(doc.vat_direction)});
   } else if (doc.type == "MMO" || doc.type == "MKO") {
     header.Insert({id, doc.vehicle.empty() ? V() : V(doc.vehicle)});
   } else if (doc.type == "TKL") {
     header.Insert({id, doc.vehicle, doc.period_begin, doc.period_end});
-  } else if (doc.type == "PACK") {
-    header.Insert({id, doc.reusable_pack});
   } else {
     header.Insert({id});
   }
@@ -667,7 +768,6 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
       doc.type == "PISF" && role("PAR").Kind() == db::ValueKind::kText
           ? client_country_[role("PAR").Text()]
           : "LT";
-  const int quarter = (std::stoi(doc.date.substr(5, 2)) - 1) / 3;
   auto row_writer = w_->rows.find(doc.type);
   int64_t pos = 0;
   for (const SampleRow& r : doc.rows) {
@@ -723,15 +823,6 @@ int64_t SampleGenerator::WriteDoc(SampleDoc& doc, std::vector<int64_t>* row_ids)
                              Qty(r.amount), Qty(r.amount_account), unit_cost});
       w_->post_lot.Insert(
           {order_spec, r.lot, store_id, r.good, Qty(r.amount), Qty(r.amount_account)});
-    }
-    if (doc.posted && !r.good.empty()) {
-      const SampleGood& g = goods_[good_index_.at(r.good)];
-      if (g.kind == GoodKind::kPackaging && (doc.type == "TPPR" || doc.type == "PISF")) {
-        PackTotals& t = pack_totals_[{quarter, g.pack_kind, g.pack_type}];
-        const double kg = Qty(r.amount_account) * g.weight;
-        if (doc.type == "TPPR") t.sold += kg;
-        if (doc.type == "PISF" && supplier_country != "LT") t.imported += kg;
-      }
     }
     for (size_t k = 0; k < r.answers.size(); ++k) {
       w_->content.Insert({spec_id, r.answers[k], r.good, Qty(r.answered[k])});

@@ -8,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -29,7 +28,20 @@ inline constexpr int64_t kQtyScale = 10000;
 // How a document type's posted documents move stock.
 enum class StockFlow { kNone, kIn, kOut };
 
-enum class GoodKind { kMaterial, kMerchandise, kMarked, kPackaging, kFuel, kGas, kProduct, kWork };
+// kTradePackaging: packaging bought and sold as goods -- made here or brought in, used once or
+// reusable -- kept apart from kPackaging (what products are packed in) so that the packaging
+// trade draws from its own goods and stock.
+enum class GoodKind {
+  kMaterial,
+  kMerchandise,
+  kMarked,
+  kPackaging,
+  kFuel,
+  kGas,
+  kProduct,
+  kWork,
+  kTradePackaging
+};
 
 struct SampleGood {
   std::string code;
@@ -43,6 +55,8 @@ struct SampleGood {
   double weight = 0;      // kg in one accounting unit
   std::string pack_kind;  // packaging: material kind and type
   int pack_type = 0;
+  bool reusable = false;      // packaging that goes round (returned by customers)
+  bool dom_manufact = false;  // made in the country (REFGood.IsDomManufact)
 };
 
 // One operation of a product's manufacturing chart, with its labour norm and its equipment.
@@ -103,8 +117,6 @@ struct SampleDoc {
   std::string vehicle;                                       // MMO, TKL
   std::string period_begin, period_end;                      // TKL
   std::string currency = "EUR";
-  std::string valid_from;  // CommingInForceDate when not the document date (PACK)
-  int reusable_pack = 0;   // PACK
   std::vector<SampleRow> rows;
 };
 
@@ -135,8 +147,10 @@ class SampleGenerator {
   void WriteSettings();
   void WriteUnitsAndCategories();
   void WriteGoods();
+  // Draws what the good leaves open (packaging type, weight) from `random`.
   void AddGood(const std::string& parent, SampleGood good, int category, int subcategory,
-               int tracking, bool dom_manufact);
+               int tracking, bool dom_manufact, SampleRandom& random);
+  void WriteTradePackaging();
   void WritePartiesAndStores();
   void WriteVehicles();
   void WriteCharts();
@@ -156,7 +170,16 @@ class SampleGenerator {
   void FinishedGoods(const std::string& date);
   void Operations(const std::string& date, int64_t order_id, const SampleDoc& order,
                   const std::vector<int64_t>& order_rows);
-  void PackagingDeclaration(const std::string& begin, const std::string& end);
+  // The packaging trade (goods of kind kTradePackaging): receipts from home and foreign
+  // suppliers under VAT direction PVM1, 10, 20 or none, sales as goods under the same, sales of
+  // products packed in them, and reusable packaging returned by customers. It is drawn from its
+  // own random source and stock, after the rest of the year, so that the other documents are
+  // what the seed gave without it.
+  void PackagingTrade();
+  void TradeReceipt(const std::string& date, bool imported);
+  void TradeSale(const std::string& date);
+  void TradeReturn(const std::string& date);
+  const SampleGood& TradeGood(bool (*fits)(const SampleGood&));
   // The rate of `currency` on `date` (units per EUR; 1 for EUR).
   double RateOn(const std::string& currency, const std::string& date) const;
   // An outgoing row of `good` from `store`: up to `wanted` of its oldest lot (or of `lot` when
@@ -179,7 +202,8 @@ class SampleGenerator {
   std::string code_;
   SampleSize size_;
   SampleRandom random_;
-  int scale_;  // documents per working day and kind, about
+  SampleRandom pack_random_;  // the packaging trade
+  int scale_;                 // documents per working day and kind, about
   std::unique_ptr<SampleWriters> w_;
   FifoLedger ledger_;
 
@@ -197,21 +221,12 @@ class SampleGenerator {
   std::map<std::string, SampleEquipment> equipment_;
   std::map<std::string, std::string> client_country_;
   std::map<std::string, std::map<std::string, double>> rates_;  // currency -> date -> rate
-  // Packaging put on the market, per quarter (0..3), kind and type: kg sold in products,
-  // kg bought from abroad and sold.
-  struct PackTotals {
-    double sold = 0;
-    double imported = 0;
-  };
-  std::map<std::tuple<int, std::string, int>, PackTotals> pack_totals_;
   std::map<std::string, int> numbers_;
   std::map<std::string, StockFlow> flows_;  // per document type
   int64_t next_doc_id_ = 1;
   int64_t next_spec_id_ = 1;
   int64_t next_lot_property_ = 1;
   int64_t next_order_spec_ = 1;
-  std::map<std::string, std::string> pack_kind_names_;
-  std::map<int, std::string> pack_type_names_;
   // Requirement rows not yet answered: IDC, good, quantity (ten-thousandths).
   struct OpenRequirement {
     int64_t spec_id;

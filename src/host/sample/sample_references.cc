@@ -368,50 +368,50 @@ void SampleGenerator::WriteUnitsAndCategories() {
                                                    {"MED", "Medis"},
                                                    {"PET", "PET"}}) {
     w_->pack_kind.Insert({k.code, k.name});
-    pack_kind_names_[k.code] = k.name;
   }
   const std::vector<std::pair<int, const char*>> pack_types = {
       {1, "Pirminė pakuotė"}, {2, "Antrinė pakuotė"}, {3, "Transportinė pakuotė"}};
-  for (const auto& [code, name] : pack_types) {
-    w_->pack_type.Insert({code, name});
-    pack_type_names_[code] = name;
-  }
+  for (const auto& [code, name] : pack_types) w_->pack_type.Insert({code, name});
 }
 
 void SampleGenerator::AddGood(const std::string& parent, SampleGood good, int category,
-                              int subcategory, int tracking, bool dom_manufact) {
+                              int subcategory, int tracking, bool dom_manufact,
+                              SampleRandom& random) {
   w_->good.Insert(
       {good.code, good.name, parent, 0, category, subcategory, dom_manufact ? 1 : 0, 0, tracking});
-  // Packaging: its material from the name, its type from its size.
-  V pack_kind;
-  V pack_type;
-  int reusable = 0;
+  // Packaging that products are packed in: its material from the name, its type from its size.
+  // Traded packaging comes with its own.
   if (good.kind == GoodKind::kPackaging) {
     const std::string& n = good.name;
-    const char* kind = n.find("Kartonin") == 0 || n.find("Popier") == 0 ? "POP"
-                       : n.find("Stiklain") == 0                        ? "STI"
-                       : n.find("Skardin") == 0                         ? "MET"
-                       : n.find("Medinis") == 0                         ? "MED"
-                       : n.find("PET") == 0                             ? "PET"
-                                                                        : "PLA";
-    pack_kind = kind;
-    pack_type = n.find("padėklas") != std::string::npos ? 3 : random_.Percent(70) ? 1 : 2;
-    reusable = n.find("padėklas") != std::string::npos ? 1 : 0;
+    good.pack_kind = n.find("Kartonin") == 0 || n.find("Popier") == 0 ? "POP"
+                     : n.find("Stiklain") == 0                        ? "STI"
+                     : n.find("Skardin") == 0                         ? "MET"
+                     : n.find("Medinis") == 0                         ? "MED"
+                     : n.find("PET") == 0                             ? "PET"
+                                                                      : "PLA";
+    good.pack_type = n.find("padėklas") != std::string::npos ? 3 : random.Percent(70) ? 1 : 2;
+    good.reusable = n.find("padėklas") != std::string::npos;
   }
-  const double weight = static_cast<double>(random_.Between(5, 5000)) / 1000.0;
+  const bool packaging =
+      good.kind == GoodKind::kPackaging || good.kind == GoodKind::kTradePackaging;
+  V pack_kind;
+  V pack_type;
+  if (packaging) {
+    pack_kind = good.pack_kind;
+    pack_type = good.pack_type;
+  }
+  const int reusable = good.reusable ? 1 : 0;
+  good.dom_manufact = dom_manufact;
+  const double weight = static_cast<double>(random.Between(5, 5000)) / 1000.0;
   const bool weighs_itself = good.unit == "kg";
   good.weight = weighs_itself ? 1.0 : weight;
-  if (good.kind == GoodKind::kPackaging) {
-    good.pack_kind = pack_kind.Text();
-    good.pack_type = static_cast<int>(pack_type.Int64());
-  }
   w_->good_unit.Insert({good.code, good.unit, 1, 1, weighs_itself ? 1.0 : weight,
                         weighs_itself ? 1.0 : weight * 1.05, "kg", pack_kind, pack_type, reusable});
   if (!good.alt_unit.empty()) {
     const double rate = static_cast<double>(good.alt_rate);
     w_->good_unit.Insert({good.code, good.alt_unit, rate, 0, (weighs_itself ? 1.0 : weight) * rate,
                           (weighs_itself ? 1.0 : weight) * rate * 1.02, "kg", pack_kind,
-                          good.kind == GoodKind::kPackaging ? V(2) : V(), reusable});
+                          packaging ? V(2) : V(), reusable});
   }
   if (good.kind != GoodKind::kWork) {
     w_->price.Insert({good.code, good.unit, "PIRK", "2026-01-01", good.price});
@@ -488,8 +488,49 @@ void SampleGenerator::WriteGoods() {
                        : f.kind == GoodKind::kMaterial && random_.Percent(20) ? 1
                                                                               : 0;
       AddGood(f.variants.empty() ? f.group : sub_group, std::move(g), category, f.subcategory,
-              f.tracking, f.dom_manufact);
+              f.tracking, f.dom_manufact, random_);
     }
+  }
+  WriteTradePackaging();
+}
+
+// Packaging the company trades in as goods, one of each kind the packaging declaration tells
+// apart: made here or brought in, used once or reusable, primary (1), secondary (2) or
+// transport (3). A sub-group of the packaging group; prices and weights from the packaging
+// trade's own random source.
+void SampleGenerator::WriteTradePackaging() {
+  struct Trade {
+    const char* name;
+    const char* kind;
+    int type;
+    bool reusable;
+    bool domestic;
+  };
+  const std::vector<Trade> goods = {
+      {"Popierinis maišelis su rankenomis", "POP", 1, false, true},
+      {"Gofruoto kartono dėžė", "POP", 2, false, true},
+      {"Kartoninė dėžutė, įvežtinė", "POP", 1, false, false},
+      {"Tempiamoji plėvelė, įvežtinė", "PLA", 2, false, false},
+      {"Vienkartinis padėklas, įvežtinis", "MED", 3, false, false},
+      {"Daugkartinis stiklainis", "STI", 1, true, true},
+      {"Daugkartinė plastikinė dėžė", "PLA", 2, true, true},
+      {"Daugkartinis stiklo butelis, įvežtinis", "STI", 1, true, false},
+      {"EUR padėklas, įvežtinis", "MED", 3, true, false},
+  };
+  const std::string group = "G-PAK-PR";
+  w_->good.Insert({group, "Pakuotės prekybai", "G-PAK", 1, 0, 80, 0, 0, 0});
+  for (size_t i = 0; i < goods.size(); ++i) {
+    const Trade& t = goods[i];
+    SampleGood g;
+    g.code = fmt::format("PPR{:05}", i + 1);
+    g.name = t.name;
+    g.kind = GoodKind::kTradePackaging;
+    g.unit = "vnt";
+    g.price = static_cast<double>(pack_random_.Between(5, 900)) / 100.0;
+    g.pack_kind = t.kind;
+    g.pack_type = t.type;
+    g.reusable = t.reusable;
+    AddGood(group, std::move(g), 0, 80, 0, t.domestic, pack_random_);
   }
 }
 
