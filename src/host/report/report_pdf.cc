@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <optional>
@@ -38,6 +39,10 @@ constexpr double kPadX = 2.5;
 constexpr double kPadY = 1.6;
 constexpr double kTableGap = 10;
 constexpr double kSignatureRow = 34;
+// A table's captions are made smaller, in steps of kCaptionStep points, to no less than this
+// share of the head's size, before a word of one is broken.
+constexpr double kSmallestCaption = 0.75;
+constexpr double kCaptionStep = 0.25;
 constexpr double kBarcodeHeight = 30;
 // A group of up to this many lines is not split over two pages.
 constexpr size_t kKeptLines = 8;
@@ -67,6 +72,48 @@ FontPtr Font(const char* description) {
 
 enum class Align { kLeft, kCenter, kRight };
 
+// Whether the UTF-8 letter `letter` is a vowel of Lithuanian (or of English).
+bool IsVowel(std::string_view letter) {
+  static constexpr std::string_view kVowels[] = {"a", "e", "i", "o", "u", "y", "A", "E",
+                                                 "I", "O", "U", "Y", "ą", "ę", "ė", "į",
+                                                 "ų", "ū", "Ą", "Ę", "Ė", "Į", "Ų", "Ū"};
+  for (std::string_view v : kVowels) {
+    if (letter == v) return true;
+  }
+  return false;
+}
+
+// `word` with a soft hyphen (U+00AD: a place to break the line, shown as a hyphen only there)
+// where a syllable begins -- before a consonant followed by a vowel, with a vowel before it and
+// at least two letters on either side -- or, in a word with no such place, between any two
+// letters with two on either side.
+std::string WithSoftHyphens(std::string_view word) {
+  constexpr std::string_view kSoftHyphen = "\u00AD";
+  std::vector<std::string_view> letters;
+  for (size_t i = 0; i < word.size();) {
+    size_t next = i + 1;
+    while (next < word.size() && (static_cast<unsigned char>(word[next]) & 0xC0) == 0x80) ++next;
+    letters.push_back(word.substr(i, next - i));
+    i = next;
+  }
+  std::vector<bool> breaks(letters.size(), false);
+  bool any = false;
+  bool vowel_before = false;
+  for (size_t k = 0; k + 1 < letters.size(); ++k) {
+    if (k >= 2 && k + 2 <= letters.size() && vowel_before && !IsVowel(letters[k]) &&
+        IsVowel(letters[k + 1])) {
+      breaks[k] = any = true;
+    }
+    vowel_before = vowel_before || IsVowel(letters[k]);
+  }
+  std::string out;
+  for (size_t k = 0; k < letters.size(); ++k) {
+    if (any ? breaks[k] : k >= 2 && k + 2 <= letters.size()) out += kSoftHyphen;
+    out += letters[k];
+  }
+  return out;
+}
+
 // Sets and draws text: through one reused pango layout, or through layouts kept per text.
 class TextSetter {
  public:
@@ -87,20 +134,57 @@ class TextSetter {
     attributes_ = pango_attr_list_new();
     pango_attr_list_insert(attributes_, pango_attr_insert_hyphens_new(FALSE));
     pango_layout_set_attributes(layout_.get(), attributes_);
+    // Words of a column's caption may be broken with a hyphen where SetHyphenated allows it.
+    hyphenated_ = pango_attr_list_new();
+    pango_attr_list_insert(hyphenated_, pango_attr_insert_hyphens_new(TRUE));
   }
-  ~TextSetter() { pango_attr_list_unref(attributes_); }
+  ~TextSetter() {
+    pango_attr_list_unref(attributes_);
+    pango_attr_list_unref(hyphenated_);
+  }
   TextSetter(const TextSetter&) = delete;
   TextSetter& operator=(const TextSetter&) = delete;
 
   // Lays `text` out in `width` points; returns its height.
   double Set(std::string_view text, const PangoFontDescription* font, double width, bool wrap,
              Align align = Align::kLeft) {
-    Configure(layout_.get(), text, font, width, wrap, align);
-    int w = 0;
-    int h = 0;
-    pango_layout_get_size(layout_.get(), &w, &h);
-    width_ = static_cast<double>(w) / PANGO_SCALE;
-    return static_cast<double>(h) / PANGO_SCALE;
+    pango_layout_set_attributes(layout_.get(), attributes_);
+    return SetLaidOut(text, font, width, wrap, align);
+  }
+  // As Set, wrapping, and a word wider than `width` may be broken with a hyphen where a
+  // syllable begins (before a consonant followed by a vowel, with a vowel before it and two
+  // letters on either side; between any two letters in a word with no such place): for words
+  // of running text, never for codes or numbers.
+  double SetHyphenated(std::string_view text, const PangoFontDescription* font, double width,
+                       Align align = Align::kLeft) {
+    std::string hyphenated;
+    size_t start = 0;
+    while (start <= text.size()) {
+      size_t end = text.find(' ', start);
+      if (end == std::string_view::npos) end = text.size();
+      const std::string_view word = text.substr(start, end - start);
+      Set(word, font, -1, false);
+      hyphenated += width_ <= width ? std::string(word) : WithSoftHyphens(word);
+      if (end < text.size()) hyphenated += ' ';
+      start = end + 1;
+    }
+    pango_layout_set_attributes(layout_.get(), hyphenated_);
+    return SetLaidOut(hyphenated, font, width, true, align);
+  }
+  // The width of the widest word of `text` (words are parted by spaces) set on one line.
+  double WidestWord(std::string_view text, const PangoFontDescription* font) {
+    double widest = 0;
+    size_t start = 0;
+    while (start <= text.size()) {
+      size_t end = text.find(' ', start);
+      if (end == std::string_view::npos) end = text.size();
+      if (end > start) {
+        Set(text.substr(start, end - start), font, -1, false);
+        widest = std::max(widest, width_);
+      }
+      start = end + 1;
+    }
+    return widest;
   }
   // The width of the text set last.
   double Width() const { return width_; }
@@ -126,6 +210,16 @@ class TextSetter {
 
  private:
   static constexpr size_t kKeptLayouts = 8192;
+
+  double SetLaidOut(std::string_view text, const PangoFontDescription* font, double width,
+                    bool wrap, Align align) {
+    Configure(layout_.get(), text, font, width, wrap, align);
+    int w = 0;
+    int h = 0;
+    pango_layout_get_size(layout_.get(), &w, &h);
+    width_ = static_cast<double>(w) / PANGO_SCALE;
+    return static_cast<double>(h) / PANGO_SCALE;
+  }
 
   void Configure(PangoLayout* l, std::string_view text, const PangoFontDescription* font,
                  double width, bool wrap, Align align) const {
@@ -176,6 +270,7 @@ class TextSetter {
   LayoutPtr layout_;
   PangoContext* context_ = nullptr;  // owned by layout_
   PangoAttrList* attributes_ = nullptr;
+  PangoAttrList* hyphenated_ = nullptr;
   double width_ = 0;
 };
 
@@ -368,11 +463,57 @@ class PdfDocument {
     const PrintedTable& table = report_.tables[t];
     double h = 0;
     for (size_t c = 0; c < table.columns.size(); ++c) {
-      h = std::max(h, text_.Set(table.columns[c].caption, bold_.get(), CellWidth(t, c), true));
+      h = std::max(h, SetCaption(t, c, Align::kLeft));
     }
     h += 2 * kPadY + 1;
     if (table.HasCodes()) h += line_height_;
     return h;
+  }
+
+  // Sets the caption of column `c` of table `t` in its cell's width; returns its height.
+  // Captions break between words. When a word is wider than its cell, the table's captions
+  // are all set smaller, as far as that word needs and down to kSmallestCaption of the head's
+  // size; a word still too wide is then broken with a hyphen.
+  double SetCaption(size_t t, size_t c, Align align) {
+    const PrintedTable& table = report_.tables[t];
+    auto it = caption_styles_.find(t);
+    if (it == caption_styles_.end()) {
+      const double normal =
+          static_cast<double>(pango_font_description_get_size(bold_.get())) / PANGO_SCALE;
+      const double smallest = normal * kSmallestCaption;
+      double size = normal;
+      for (size_t k = 0; k < table.columns.size(); ++k) {
+        const double widest = text_.WidestWord(table.columns[k].caption, bold_.get());
+        const double width = CellWidth(t, k);
+        if (widest <= width) continue;
+        // Text widths grow with the size; the step down keeps the size a whole step.
+        double fits = normal * width / widest;
+        fits = std::floor(fits / kCaptionStep) * kCaptionStep;
+        size = std::min(size, std::max(smallest, fits));
+      }
+      CaptionStyle style{size < normal ? BoldOfSize(size) : bold_.get(), {}};
+      for (size_t k = 0; k < table.columns.size(); ++k) {
+        style.hyphens.push_back(text_.WidestWord(table.columns[k].caption, style.font) >
+                                CellWidth(t, k));
+      }
+      it = caption_styles_.emplace(t, std::move(style)).first;
+    }
+    const CaptionStyle& style = it->second;
+    const std::string& caption = table.columns[c].caption;
+    return style.hyphens[c] ? text_.SetHyphenated(caption, style.font, CellWidth(t, c), align)
+                            : text_.Set(caption, style.font, CellWidth(t, c), true, align);
+  }
+
+  // The head's bold font in `size` points, made once per size.
+  const PangoFontDescription* BoldOfSize(double size) {
+    const int key = static_cast<int>(size * PANGO_SCALE);
+    auto it = bold_sizes_.find(key);
+    if (it == bold_sizes_.end()) {
+      FontPtr font(pango_font_description_copy(bold_.get()));
+      pango_font_description_set_size(font.get(), key);
+      it = bold_sizes_.emplace(key, std::move(font)).first;
+    }
+    return it->second.get();
   }
 
   double CellWidth(size_t t, size_t c) const {
@@ -569,8 +710,7 @@ class PdfDocument {
     Ink();
     for (size_t c = 0; c < table.columns.size(); ++c) {
       const PrintedColumn& column = table.columns[c];
-      const double th = text_.Set(column.caption, bold_.get(), CellWidth(t, c), true,
-                                  column.numeric ? Align::kRight : Align::kLeft);
+      const double th = SetCaption(t, c, column.numeric ? Align::kRight : Align::kLeft);
       // Captions sit on the bottom of the head, as the column's values hang under them.
       text_.Draw(x[c] + kPadX, y + h - codes - kPadY - th);
       if (codes > 0) {
@@ -672,6 +812,12 @@ class PdfDocument {
   cairo_t* cr_;
   TextSetter text_;
   FontPtr body_, bold_, italic_, small_, header_, header_bold_, title_, company_;
+  std::map<int, FontPtr> bold_sizes_;  // BoldOfSize, by size in pango units
+  struct CaptionStyle {
+    const PangoFontDescription* font;
+    std::vector<bool> hyphens;  // per column
+  };
+  std::map<size_t, CaptionStyle> caption_styles_;  // SetCaption's, per table
   double width_ = 0, height_ = 0, content_ = 0, line_height_ = 0, caption_width_ = 0;
   std::vector<std::vector<double>> columns_x_;
   std::map<char, double> digits_, bold_digits_;

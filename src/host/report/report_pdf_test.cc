@@ -145,5 +145,90 @@ TEST(ReportPdfTest, OrientationAndAnEmptyList) {
   EXPECT_TRUE(Has(text, "841.89 x 595.276 pts (A4)")) << text;
 }
 
+// The packaging declaration's table A: a code, a name and twelve narrow columns of tonnes
+// under long captions.
+ReportDocument Declared() {
+  auto rs = std::make_shared<Recordset>();
+  rs->Fields().Append("Code", adVarWChar, 0, adFldIsNullable, Code(Kind::kCode));
+  rs->Fields().Append("Name", adVarWChar, 0, adFldIsNullable, Code(Kind::kName));
+  for (int f = 502; f <= 513; ++f) {
+    rs->Fields().Append("f" + std::to_string(f), adCurrency, 0, adFldIsNullable,
+                        Code(Kind::kWeight));
+  }
+  rs->Open();
+  rs->AddNew({"Code", "Name", "f502"},
+             {Variant("POP"), Variant("Popierius ir kartonas"), Variant(Currency::FromLong(2))});
+  auto values = std::make_shared<NamedValueList>();
+  values->Add("TableA", Kind::kObject, Variant(std::static_pointer_cast<Object>(rs)));
+  return ReportDocument::FromValues("CRepPACK", *values, Date::FromYmd(2026, 12, 6));
+}
+
+std::string DeclarationLayout(const char* orientation) {
+  std::string columns =
+      R"({"name": "Code", "caption": 30812, "width": 5},
+         {"name": "Name", "caption": 30813, "width": 12, "wrap": true})";
+  for (int f = 502; f <= 513; ++f) {
+    columns += ", {\"name\": \"f" + std::to_string(f) +
+               "\", \"caption\": " + std::to_string(30820 + f - 502) + ", \"code\": \"" +
+               std::to_string(f) + "\", \"width\": 6}";
+  }
+  return std::string(R"({"report": "CRepPACK", "title": 30800, "orientation": ")") + orientation +
+         R"(", "tables": [{"list": "TableA", "columns": [)" + columns + "]}]}";
+}
+
+// pdftotext's text of `pdf` in the order it was drawn: each caption line by line.
+std::string RawText(const std::filesystem::path& pdf) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(
+      popen(("pdftotext -raw '" + pdf.string() + "' - 2>&1").c_str(), "r"), pclose);
+  std::string text;
+  char buffer[4096];
+  size_t n = 0;
+  while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0) text.append(buffer, n);
+  return text;
+}
+
+// A column's caption breaks between its words. A word wider than its column is first set
+// smaller (on a landscape page every word of the declaration's captions fits so); on a
+// portrait page, where some still do not fit, such a word is broken with a hyphen -- never
+// between two letters without one.
+TEST(ReportPdfTest, ColumnCaptionsBreakBetweenWordsOrWithAHyphen) {
+  ASSERT_EQ(std::system("pdftotext -v > /dev/null 2>&1"), 0)
+      << "pdftotext (poppler-utils) reads the PDF back here; scripts/install-deps installs it";
+  for (const char* orientation : {"landscape", "portrait"}) {
+    SCOPED_TRACE(orientation);
+    qts::testing::TempDir dir;
+    PrintedReport printed =
+        LayOutReport(Declared(), PrintLayout::Parse(DeclarationLayout(orientation), "t"), nullptr);
+    ASSERT_EQ(WritePdf(printed, dir / "d.pdf"), 1);
+    const std::string text = RawText(dir / "d.pdf");
+    // A word broken with a hyphen (a soft hyphen, U+00AD, where the line breaks) joined again;
+    // any other line end parts words.
+    constexpr std::string_view kHyphenEnd = "\u00AD\n";
+    std::string joined;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text.compare(i, kHyphenEnd.size(), kHyphenEnd) == 0) {
+        i += kHyphenEnd.size() - 1;
+      } else {
+        joined += text[i] == '\n' ? ' ' : text[i];
+      }
+    }
+    const std::string words = " " + joined + " ";
+    for (const PrintedColumn& column : printed.tables.at(0).columns) {
+      std::string caption = column.caption;
+      for (size_t start = 0; start < caption.size();) {
+        size_t end = caption.find(' ', start);
+        if (end == std::string::npos) end = caption.size();
+        const std::string word = caption.substr(start, end - start);
+        EXPECT_TRUE(Has(words, " " + word + " "))
+            << "\"" << word << "\" of \"" << caption << "\" is broken:\n"
+            << text;
+        start = end + 1;
+      }
+    }
+    const bool hyphenated = Has(text, std::string(kHyphenEnd));
+    EXPECT_EQ(hyphenated, std::string(orientation) == "portrait") << text;
+  }
+}
+
 }  // namespace
 }  // namespace qts::host

@@ -153,6 +153,21 @@ double NumberChars(const Variant& value, int32_t kind) {
   return digits + (digits - 1) / 3 + decimals + (CDbl(value) < 0 ? 1 : 0);
 }
 
+// The letters of the longest word of `caption` (words are parted by spaces; a letter is a
+// UTF-8 character).
+double LongestWordChars(std::string_view caption) {
+  size_t longest = 0;
+  size_t letters = 0;
+  for (char c : caption) {
+    if (c == ' ') {
+      letters = 0;
+    } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      longest = std::max(longest, ++letters);
+    }
+  }
+  return static_cast<double>(longest);
+}
+
 // A sheet name Excel accepts: at most 31 characters, none of []:*?/\ , unique in the book.
 std::string SheetName(lxw_workbook* workbook, const std::string& wanted, size_t index) {
   std::string name;
@@ -219,11 +234,14 @@ class SheetWriter {
   void Table(const PrintedTable& table) {
     const bool landscape = report_.orientation == PageOrientation::kLandscape;
     // Columns share the printed width; a numeric column is at least as wide as its widest
-    // value, so that no number shows as "###".
+    // value, so that no number shows as "###", and every column as the longest word of its
+    // caption (bold, a little wider than the column's unit), so that a caption wraps between
+    // its words. The page is printed one page wide, whatever the columns add up to.
     std::vector<double> chars(table.columns.size());
     for (size_t c = 0; c < table.columns.size(); ++c) {
       chars[c] =
-          std::max(6.0, table.columns[c].width * (landscape ? kCharsLandscape : kCharsPortrait));
+          std::max({6.0, table.columns[c].width * (landscape ? kCharsLandscape : kCharsPortrait),
+                    LongestWordChars(table.columns[c].caption) * 1.15 + 1});
     }
     for (const PrintedLine& line : table.lines) {
       for (size_t c = 0; c < table.columns.size(); ++c) {

@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,38 @@ TEST(ReportXlsxTest, NumbersAndDatesAreCellsAndTheHeadStaysInView) {
   EXPECT_NE(zip["xl/workbook.xml"].find(R"(name="PREKIŲ LIKUČIAI PAGAL SANDĖL")"),
             std::string::npos)
       << zip["xl/workbook.xml"];
+}
+
+// Every column is at least as wide as the longest word of its caption, in letters, so that a
+// caption wraps between words ("Likučio suma" under a column the layout leaves at its least).
+TEST(ReportXlsxTest, ColumnsHoldTheLongestWordOfTheirCaption) {
+  qts::testing::TempDir dir;
+  PrintedReport printed = LayOutReport(Rests(), PrintLayout::Parse(kLayout, "t"), nullptr);
+  WriteXlsx(printed, dir / "r.xlsx");
+  const std::string sheet = qts::testing::ReadZip(dir / "r.xlsx")["xl/worksheets/sheet1.xml"];
+  std::map<int, double> widths;
+  std::regex col(R"re(<col min="([0-9]+)" max="([0-9]+)" width="([0-9.]+)")re");
+  for (auto it = std::sregex_iterator(sheet.begin(), sheet.end(), col);
+       it != std::sregex_iterator(); ++it) {
+    for (int c = std::stoi((*it)[1]); c <= std::stoi((*it)[2]); ++c) {
+      widths[c] = std::stod((*it)[3]);
+    }
+  }
+  const std::vector<PrintedColumn>& columns = printed.tables.at(0).columns;
+  ASSERT_EQ(widths.size(), columns.size());
+  bool any_long = false;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    std::istringstream words(columns[c].caption);
+    size_t longest = 0;
+    for (std::string word; words >> word;) {
+      size_t letters = 0;
+      for (char ch : word) letters += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+      longest = std::max(longest, letters);
+    }
+    any_long = any_long || longest > 6;
+    EXPECT_GE(widths[static_cast<int>(c) + 1], static_cast<double>(longest)) << columns[c].caption;
+  }
+  EXPECT_TRUE(any_long) << "a caption with a word wider than the least column";
 }
 
 }  // namespace
