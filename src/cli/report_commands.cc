@@ -251,8 +251,9 @@ void AddReportCommands(CLI::App& app) {
   cmd->add_flag("--cancel", o->cancel, "cancel the parameter form instead of confirming it");
   cmd->add_flag("--interactive", o->interactive, "fill the parameter form on the terminal");
   cmd->add_option("--doc", o->doc,
-                  "print the act of this document (CRepWriteOff, CRepWriteOffAR, "
-                  "CRepWriteOffCalc, CRepMFC): it is opened in its dialog and printed from it");
+                  "print from this document: its act (CRepWriteOff, CRepWriteOffAR, "
+                  "CRepWriteOffCalc, CRepMFC) or a packaging declaration's tables (CRepPACK); "
+                  "it is opened in its dialog and printed from it");
   cmd->add_flag("--bar-code", o->bar_code, "with --doc: print the document's bar code on the act");
   cmd->add_option("--format", o->format,
                   "html (a page to view or print), pdf, xlsx (both need -o), csv (one file per "
