@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -93,12 +94,15 @@ const SampleGood& SampleGenerator::RandomGood(GoodKind kind) {
 }
 
 void SampleGenerator::WriteDocuments() {
-  ProgressScope progress(size_ == SampleSize::kLarge, kDays);
+  // A day of the packaging trade writes about a tenth of the documents of a day of the rest:
+  // the bar counts ten steps for the one and one for the other.
+  constexpr int kDayWeight = 10;
+  ProgressScope progress(size_ == SampleSize::kLarge, kDays * (kDayWeight + 1));
   for (int day = 0; day < kDays; ++day) {
     GenerateDay(day);
-    progress.Step(day + 1);
+    progress.Step((day + 1) * kDayWeight);
   }
-  PackagingTrade();
+  PackagingTrade([&](int day) { progress.Step(kDays * kDayWeight + day + 1); });
   WriteLots();
 }
 
@@ -565,20 +569,21 @@ void SampleGenerator::Operations(const std::string& date, int64_t order_id, cons
 // Each working day brings, about, a receipt from home and one from abroad, a sale or two, and
 // now and then packaging a customer returns; half the posted sales are packed in secondary or
 // transport packaging of the trade. A large book trades a quarter of its scale.
-void SampleGenerator::PackagingTrade() {
+void SampleGenerator::PackagingTrade(const std::function<void(int)>& day_done) {
   const int rounds = std::max(1, scale_ / 4);
   for (int day = 0; day < kDays; ++day) {
     const std::chrono::sys_days today = Day(day);
     const unsigned weekday = std::chrono::weekday{today}.c_encoding();
-    if (weekday == 0 || weekday == 6) continue;
+    const bool working = weekday != 0 && weekday != 6;
     const std::string date = DateText(today);
-    for (int k = 0; k < rounds; ++k) {
+    for (int k = 0; working && k < rounds; ++k) {
       if (pack_random_.Percent(40)) TradeReceipt(date, false);
       if (pack_random_.Percent(40)) TradeReceipt(date, true);
       TradeSale(date);
       if (pack_random_.Percent(30)) TradeSale(date);
       if (pack_random_.Percent(12)) TradeReturn(date);
     }
+    day_done(day);
   }
 }
 

@@ -4,6 +4,7 @@
 #define QTS_HOST_SAMPLE_SAMPLE_GENERATOR_H_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -174,8 +175,8 @@ class SampleGenerator {
   // suppliers under VAT direction PVM1, 10, 20 or none, sales as goods under the same, sales of
   // products packed in them, and reusable packaging returned by customers. It is drawn from its
   // own random source and stock, after the rest of the year, so that the other documents are
-  // what the seed gave without it.
-  void PackagingTrade();
+  // what the seed gave without it. `day_done` is called with each day of the year when it is done.
+  void PackagingTrade(const std::function<void(int day)>& day_done);
   void TradeReceipt(const std::string& date, bool imported);
   void TradeSale(const std::string& date);
   void TradeReturn(const std::string& date);
