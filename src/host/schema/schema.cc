@@ -98,7 +98,10 @@ BookCatalogue::BookCatalogue(std::string code) : code_(std::move(code)) {
 
 const sql::SourceInfo* BookCatalogue::FindSource(std::string_view logical_name) const {
   auto it = by_lower_name_.find(AsciiLower(logical_name));
-  return it == by_lower_name_.end() ? nullptr : &infos_[it->second];
+  if (it == by_lower_name_.end() || defs_[it->second]->kind == SourceKind::kParameterised) {
+    return nullptr;
+  }
+  return &infos_[it->second];
 }
 
 const SourceDef* BookCatalogue::FindDefinition(std::string_view logical_name) const {

@@ -178,6 +178,9 @@ class BookCatalogue : public sql::Catalogue {
   // Raises like CheckBookCode for a bad code.
   explicit BookCatalogue(std::string code);
 
+  // A table or view of that name. A parameterised source is no object a statement may name
+  // (it has none in the database; the builder inlines it): null, so the translator refuses it
+  // as an unknown table instead of sending the backend a name it does not have.
   const sql::SourceInfo* FindSource(std::string_view logical_name) const override;
   // "<code>$<canonical name>" for a known source, "<code>$<name as given>" for an unknown one
   // (as sql::MemoryCatalogue does). A parameterised source has no object in the database: the
