@@ -134,6 +134,9 @@ std::string SelectionProblem(const host::AppContextPtr& book, std::string_view t
     }
     return "";
   }
+  // One code, typed or picked, is compared as a text literal, which cannot carry a NUL
+  // character (SqlTools refuses it when the report runs).
+  if (codes.find('\0') != std::string::npos) return "the code holds a NUL character";
   if (!in_book) return "";
   const std::string condition =
       sql.ColumnCondition("Code", Kind::kCode, host::kOpEqual, Variant(codes));

@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -423,6 +424,10 @@ TEST_F(StoreRestByTermTest, ARefusedChoiceIsNeverRemembered) {
   // A goods list that is no list is refused by the run and not remembered either.
   EXPECT_FALSE(RunWith({{"selGood", Variant("'G1') OR (1=1")}, {"selGood.SelType", Variant("1")}}));
   EXPECT_EQ(CStr(settings.GetFormValue("Good", "frmRepStoreRestByTerm")), "");
+  // Nor is one code that no statement can carry (a NUL character, through the page or a file).
+  EXPECT_FALSE(
+      RunWith({{"selGood", Variant(std::string("G1\0x", 4))}, {"selGood.SelType", Variant("3")}}));
+  EXPECT_EQ(CStr(settings.GetFormValue("Good", "frmRepStoreRestByTerm")), "");
   const size_t errors = op_->Errors().size();
   ASSERT_TRUE(RunWith({}));
   EXPECT_EQ(op_->Errors().size(), errors);
@@ -434,7 +439,7 @@ struct SavedChoiceCase {
   const char* name;
   const char* store;
   const char* store_type;
-  const char* good;
+  std::string_view good;
   const char* good_type;
   const char* dropped;  // the selector whose choice is dropped
 };
@@ -480,7 +485,9 @@ INSTANTIATE_TEST_SUITE_P(
         SavedChoiceCase{"GoodNotInTheBook", "'S1'", "1", "G9", "3", "selGood"},
         SavedChoiceCase{"GoodIsNoGroup", "'S1'", "1", "G1", "2", "selGood"},
         SavedChoiceCase{"GoodListWithComment", "'S1'", "1", "'G1' --", "1", "selGood"},
-        SavedChoiceCase{"GoodTypeNegative", "'S1'", "1", "G1", "-1", "selGood"}),
+        SavedChoiceCase{"GoodTypeNegative", "'S1'", "1", "G1", "-1", "selGood"},
+        SavedChoiceCase{"GoodWithNulCharacter", "'S1'", "1", std::string_view("G1\0x", 4), "3",
+                        "selGood"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(StoreRestByTermTest, FormBindsTheSelectorsAndOffersNoGroups) {
