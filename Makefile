@@ -7,7 +7,7 @@ DEMO_DIR ?= demo-out
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps configure build test demo bench package format clean
+.PHONY: all deps configure build test demo bench package format clean fuzz fuzz-build
 
 all: build
 
@@ -35,8 +35,28 @@ bench: build
 package: build
 	cd $(BUILD) && cpack
 
+# libFuzzer targets (fuzz/), built with clang in $(FUZZ_BUILD) with AddressSanitizer and
+# UndefinedBehaviorSanitizer, each run for FUZZ_SECONDS from its seed corpus (fuzz/corpus/).
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+
+# -O1 with line tables only, as fuzzing builds usually are; a sanitizer's report still names
+# files and lines. Assertions stay on.
+$(FUZZ_BUILD)/build.ninja:
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DQTS_FUZZ=ON -DQTS_SANITIZE=address,undefined
+
+fuzz-build: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) --target qts_fuzz -j $(JOBS)
+
+fuzz: fuzz-build
+	@bash scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 format:
-	find src bench -name '*.h' -o -name '*.cc' | xargs clang-format -i
+	find src bench fuzz -name '*.h' -o -name '*.cc' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(DEMO_DIR)
+	rm -rf $(BUILD) $(DEMO_DIR) $(FUZZ_BUILD)
