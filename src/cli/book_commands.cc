@@ -1,4 +1,5 @@
-// qts book ...: creating books, copying them between databases and checking their stock facts.
+// qts book ...: creating books, copying them between databases, checking their stock facts and
+// upgrading their stored form.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "db/transaction.h"
 #include "host/data/app_context.h"
 #include "host/data/book_copy.h"
+#include "host/data/book_upgrade.h"
 #include "host/data/new_book_file.h"
 #include "host/documents/stock_facts.h"
 #include "host/sample/sample_book.h"
@@ -189,13 +191,60 @@ void AddCheckCommand(CLI::App& book) {
   });
 }
 
+void AddUpgradeCommand(CLI::App& book) {
+  auto* upgrade = book.add_subcommand(
+      "upgrade",
+      fmt::format("bring a book of an older stored form (schema version {} or later) to the one "
+                  "this qts reads (version {}), in one transaction: stopped at any point, the "
+                  "book keeps its old version whole. A book file is first copied beside itself "
+                  "as BOOK.vN.bak (BOOK.vN.1.bak, ... when that exists: a copy is never "
+                  "overwritten). A book on a server is not copied: back the database up first "
+                  "and say so with --backed-up. Other commands refuse an older book and name "
+                  "this one; a newer book needs a newer qts",
+                  host::schema::kOldestUpgradableVersion, host::schema::kSchemaVersion));
+  auto address = std::make_shared<std::string>();
+  auto code = std::make_shared<std::string>();
+  auto backed_up = std::make_shared<bool>(false);
+  upgrade->add_option("--book", *address, kBookHelp)->required();
+  upgrade->add_option("--code", *code, "the book's code, when the database holds several books");
+  upgrade->add_flag("--backed-up", *backed_up,
+                    "a book on a server: its database was backed up (pg_dump or the like); "
+                    "without it the server's book is not upgraded");
+  AddJsonFlag(*upgrade, "print JSON: the book, the versions before and after, the steps, the copy");
+  upgrade->callback([=] {
+    const host::BookUpgrade done = host::UpgradeBook(*address, *code, *backed_up);
+    if (JsonOutput()) {
+      return PrintJson(nlohmann::ordered_json{{"code", done.code},
+                                              {"from", done.from},
+                                              {"to", done.to},
+                                              {"steps", done.steps},
+                                              {"backup", done.backup}});
+    }
+    const std::string where = db::DescribeAddress(*address);
+    if (done.from == done.to) {
+      std::cout << fmt::format("book {} in {} is of version {} already: nothing to do\n",
+                               done.code, where, done.to);
+      return;
+    }
+    if (!done.backup.empty()) {
+      std::cout << fmt::format("copied {} to {} (version {}, as it was)\n", where, done.backup,
+                               done.from);
+    }
+    std::cout << fmt::format("upgraded book {} in {} from version {} to {}:\n", done.code, where,
+                             done.from, done.to);
+    for (const std::string& step : done.steps) std::cout << "  " << step << "\n";
+    std::cout << fmt::format("qts book check --book {} checks the kept stock facts\n", where);
+  });
+}
+
 }  // namespace
 
 void AddBookCommands(CLI::App& app) {
-  auto* book = app.add_subcommand("book", "create, copy and check books");
+  auto* book = app.add_subcommand("book", "create, copy, check and upgrade books");
   book->require_subcommand(1);
   AddCopyCommand(*book);
   AddCheckCommand(*book);
+  AddUpgradeCommand(*book);
 
   auto* create = book->add_subcommand(
       "create",

@@ -14,7 +14,7 @@ inline constexpr const char* kBookHelp =
 
 // catalogue, register, unregister, create, settings.
 void AddComponentCommands(CLI::App& app);
-// book create, book copy, book check.
+// book create, book copy, book check, book upgrade.
 void AddBookCommands(CLI::App& app);
 // doc show, doc list.
 void AddDocumentCommands(CLI::App& app);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Hostile input at every door of the qts command: books that are missing, empty, not a
-# database, a folder, read-only or locked by another writer; texts with quotes, comment
+# database, a folder, read-only, of a newer or older stored form, or locked by another writer;
+# texts with quotes, comment
 # markers, semicolons, NUL bytes, invalid UTF-8 and the longest values a command line or a
 # file carries; numbers out of range, negative, NaN or with both decimal separators; dates that
 # do not exist; broken settings and registry files. Each must end with a clear message and a
@@ -27,6 +28,12 @@ wo=$(q "SELECT TOP 1 IDC FROM THDocument WHERE DocTypeCode = 'MMO' AND IsPosted 
 [ -n "$wo" ] || wo=$("$qts" doc new --book "$book" --type MMO --store GS --date 2026-12-31 | sed -n 's/.*(IDC \([0-9]*\)).*/\1/p')
 waybill=$(q "SELECT TOP 1 IDC FROM THDocument WHERE DocTypeCode = 'TKL' ORDER BY IDC DESC")
 cp "$book" "$work/locked.db"
+# Books of another stored form: one newer than this qts knows, one older that it upgrades only
+# when asked (qts book upgrade).
+for v in newer:4 older:2; do
+  cp "$book" "$work/${v%%:*}.db"
+  sqlite3 "$work/${v%%:*}.db" "UPDATE \"UAB\$Settings\" SET Value = '${v##*:}' WHERE Name = 'SchemaVersion'"
+done
 : >"$work/empty.db"
 echo "no database here" >"$work/text.db"
 mkdir "$work/folder.db"
@@ -99,7 +106,9 @@ read -r -t 10 answer <&"$locker_out"
 [ "${answer:-}" = locked ] || { echo "FAIL the locker did not take the lock"; failures=$((failures + 1)); }
 
 states=(missing "no book( file)? " empty "is empty: it holds no book" text "is not an SQLite database"
-        folder "no book( file)? " readonly "cannot be written .*read-only")
+        folder "no book( file)? " readonly "cannot be written .*read-only"
+        newer "version 4, newer than this qts knows .*: update qts"
+        older "version 2; this qts reads version 3. Upgrade it with: qts book upgrade --book")
 for ((i = 0; i < ${#states[@]}; i += 2)); do
   s=${states[i]}
   says=${states[i + 1]}
@@ -118,6 +127,10 @@ for ((i = 0; i < ${#states[@]}; i += 2)); do
   door "$s book: book copy" 1 "$says" -- "${run[@]}" "$qts" book copy "$b" "$out/copy-$s.db"
   door "$s book: serve" 1 "$says" -- "${run[@]}" "$qts" serve --book "$b" --listen 127.0.0.1:0
 done
+door "newer book: book upgrade" 1 "version 4, newer than this qts knows .*: update qts" -- \
+  "$qts" book upgrade --book "$work/newer.db"
+door "newer book: book check" 1 "update qts" -- "$qts" book check --book "$work/newer.db" --repair
+door "newer book: book upgrade --json" 1 '"number"' -- "$qts" book upgrade --book "$work/newer.db" --json
 busy="another process is writing the book .*try again"
 lb=$work/locked.db
 door "locked book: doc new" 1 "$busy" -- "$qts" doc new --book "$lb" --type MMO --store GS

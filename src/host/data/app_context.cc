@@ -16,6 +16,7 @@
 #include "db/sqlite/sqlite_connection.h"
 #include "db/trace.h"
 #include "db/transaction.h"
+#include "host/data/book_upgrade.h"
 #include "host/data/query.h"
 #include "host/documents/th_document.h"
 #include "host/documents/th_good_spec.h"
@@ -96,7 +97,7 @@ std::vector<std::string> AppContext::BookCodes(db::Connection& connection) {
   return codes;
 }
 
-std::shared_ptr<AppContext> AppContext::Open(std::string_view path, std::string_view code) {
+AppContext::FoundBook AppContext::FindBook(std::string_view path, std::string_view code) {
   // Messages name a server without its password.
   const std::string file = db::DescribeAddress(path);
   if (path != db::SqliteConnection::kMemory && !db::IsServerAddress(path)) {
@@ -125,9 +126,29 @@ std::shared_ptr<AppContext> AppContext::Open(std::string_view path, std::string_
     if (chosen.empty()) Fail("\"" + file + "\" holds no book \"" + std::string(code) + "\"");
   }
   schema::CheckBookCode(chosen);
+  return {std::move(connection), chosen};
+}
+
+int AppContext::StoredSchemaVersion(db::Connection& connection, std::string_view code) {
+  db::StatementHandle stmt = connection.Prepare(
+      schema::BackendSql("SELECT Value FROM Settings WHERE Name = 'SchemaVersion'", code,
+                         connection));
+  if (!stmt->Step() || stmt->IsNull(0)) return 0;
+  const std::string text = stmt->GetText(0);
+  int version = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9' || version > 100000) return 0;
+    version = version * 10 + (c - '0');
+  }
+  return version;
+}
+
+std::shared_ptr<AppContext> AppContext::Open(std::string_view path, std::string_view code) {
+  FoundBook found = FindBook(path, code);
   auto context = std::make_shared<AppContext>();
-  context->Attach(std::move(connection), std::string(path), chosen);
-  Log(LogLevel::kInfo, "opened book {} in {} ({})", chosen, file, context->Connection().Dialect());
+  context->Attach(std::move(found.connection), std::string(path), found.code);
+  Log(LogLevel::kInfo, "opened book {} in {} ({})", found.code, db::DescribeAddress(path),
+      context->Connection().Dialect());
   return context;
 }
 
@@ -183,19 +204,12 @@ void AppContext::Attach(std::unique_ptr<db::Connection> connection, std::string 
     connection_.reset();
     Fail("the settings of book \"" + code + "\" do not name it (setting \"Code\")");
   }
-  // The stored form must be this build's: version 1 kept money as binary floating point.
-  const NamedValue* version = settings_->Find("SchemaVersion");
-  const int32_t stored_version = version != nullptr && version->Value().Type() == VarType::kLong
-                                     ? version->Value().AsLong()
-                                     : 0;
+  // The stored form must be this build's: an older one is upgraded by `qts book upgrade`
+  // first, a newer one needs a newer qts.
+  const int stored_version = StoredSchemaVersion(*connection_, code);
   if (stored_version != schema::kSchemaVersion) {
     connection_.reset();
-    Fail("book \"" + code + "\" in \"" + path_ + "\" has the stored form of version " +
-         std::to_string(stored_version) + "; this build reads version " +
-         std::to_string(schema::kSchemaVersion) +
-         " (money kept in whole ten-thousandths, stock facts kept with the links). Recreate the "
-         "book (qts book create) to open "
-         "it");
+    Fail(SchemaVersionRefusal(code, path_, stored_version));
   }
   book_name_ = code;
 }

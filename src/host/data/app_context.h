@@ -58,6 +58,17 @@ class AppContext : public virtual Object {
   // The codes of the books stored in the database at `path` (empty when none).
   [[nodiscard]] static std::vector<std::string> BookCodes(db::Connection& connection);
 
+  // The database at `path` and the code of the book in it that Open would open, without
+  // reading the book's settings (a book of another stored form is found too). Raises as Open.
+  struct FoundBook {
+    std::unique_ptr<db::Connection> connection;
+    std::string code;
+  };
+  [[nodiscard]] static FoundBook FindBook(std::string_view path, std::string_view code = {});
+  // The stored form recorded in the settings of book `code` ("SchemaVersion"): 0 when none is
+  // recorded or it is no whole number.
+  [[nodiscard]] static int StoredSchemaVersion(db::Connection& connection, std::string_view code);
+
   // The book's name: its code. Empty when the context is not usable.
   const std::string& BookName() const { return book_name_; }
   bool IsOpen() const { return connection_ != nullptr; }

@@ -182,7 +182,10 @@ std::string ColumnLine(const SourceDef& table, const ColumnDef& c, Dialect diale
   return line;
 }
 
-std::string CreateTable(std::string_view code, const SourceDef& table, Dialect dialect) {
+// `physical`: the table's name in the database when it is not its own (a table rebuilt under a
+// new name and renamed afterwards).
+std::string CreateTable(std::string_view code, const SourceDef& table, Dialect dialect,
+                        std::string_view physical = {}) {
   std::vector<std::string> parts;
   for (const ColumnDef& c : table.columns) parts.push_back(ColumnLine(table, c, dialect));
   if (!table.identity) parts.push_back("PRIMARY KEY (" + QuotedList(table.primary_key) + ")");
@@ -197,7 +200,10 @@ std::string CreateTable(std::string_view code, const SourceDef& table, Dialect d
     line += " ON UPDATE CASCADE";
     parts.push_back(std::move(line));
   }
-  std::string sql = "CREATE TABLE " + QuoteIdentifier(PhysicalName(code, table.name)) + " (\n";
+  std::string sql =
+      "CREATE TABLE " +
+      QuoteIdentifier(physical.empty() ? PhysicalName(code, table.name) : std::string(physical)) +
+      " (\n";
   for (size_t i = 0; i < parts.size(); ++i) {
     sql += "  " + parts[i] + (i + 1 < parts.size() ? ",\n" : "\n");
   }
@@ -221,6 +227,30 @@ std::string TextLiteral(std::string_view text) {
   return out + "'";
 }
 
+// The views of book `code` as CreateStatements makes them.
+std::vector<std::string> CreateViews(std::string_view code, Dialect dialect) {
+  const BookCatalogue catalogue{std::string(code)};
+  std::vector<std::string> out;
+  for (const SourceDef& s : Sources()) {
+    if (s.kind != SourceKind::kView) continue;
+    out.push_back("CREATE VIEW " + QuoteIdentifier(PhysicalName(code, s.name)) + " AS " +
+                  sql::Translate(s.sql, catalogue, dialect));
+  }
+  return out;
+}
+
+// The views taken out, the last made first.
+std::vector<std::string> DropViews(std::string_view code) {
+  std::vector<std::string> out;
+  const std::vector<SourceDef>& sources = Sources();
+  for (auto s = sources.rbegin(); s != sources.rend(); ++s) {
+    if (s->kind == SourceKind::kView) {
+      out.push_back("DROP VIEW IF EXISTS " + QuoteIdentifier(PhysicalName(code, s->name)));
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::vector<std::string> CreateStatements(std::string_view code, Dialect dialect) {
@@ -234,25 +264,105 @@ std::vector<std::string> CreateStatements(std::string_view code, Dialect dialect
     }
   }
   // Views do arithmetic on money: they are written through the translator, as every query.
-  const BookCatalogue catalogue{std::string(code)};
-  for (const SourceDef& s : Sources()) {
-    if (s.kind != SourceKind::kView) continue;
-    out.push_back("CREATE VIEW " + QuoteIdentifier(PhysicalName(code, s.name)) + " AS " +
-                  sql::Translate(s.sql, catalogue, dialect));
-  }
+  for (std::string& view : CreateViews(code, dialect)) out.push_back(std::move(view));
   return out;
+}
+
+namespace {
+
+// Version 1 kept money and quantities as REAL on SQLite: every table with such a column is
+// made again as version 2 writes it and its rows copied in, each amount read as the decimal
+// its REAL stands for and rounded half away from zero to four places (qts_cy). SQLite changes
+// no column's type in place; this is its documented way: the new table under another name,
+// the rows, the old table dropped (foreign keys off, so no ON DELETE runs), the new one
+// renamed, its indexes made. Autonumbering goes on from where the old table's stopped.
+void RebuildMoneyTables(std::string_view code, std::vector<std::string>& out) {
+  for (const SourceDef& s : Sources()) {
+    if (s.kind != SourceKind::kTable) continue;
+    const bool money = std::any_of(s.columns.begin(), s.columns.end(), [](const ColumnDef& c) {
+      return c.type == sql::SqlType::kNumber;
+    });
+    if (!money) continue;
+    const std::string physical = PhysicalName(code, s.name);
+    const std::string rebuilt = physical + "$v2";
+    out.push_back(CreateTable(code, s, Dialect::kSqlite, rebuilt));
+    std::string columns;
+    std::string values;
+    for (const ColumnDef& c : s.columns) {
+      const std::string name = QuoteIdentifier(c.name);
+      columns += (columns.empty() ? "" : ", ") + name;
+      values += (values.empty() ? "" : ", ") +
+                (c.type == sql::SqlType::kNumber ? "qts_cy(CAST(" + name + " AS REAL))" : name);
+    }
+    out.push_back("INSERT INTO " + QuoteIdentifier(rebuilt) + " (" + columns + ") SELECT " +
+                  values + " FROM " + QuoteIdentifier(physical));
+    if (s.identity) {
+      out.push_back("UPDATE sqlite_sequence SET seq = (SELECT seq FROM sqlite_sequence WHERE name = " +
+                    TextLiteral(physical) + ") WHERE name = " + TextLiteral(rebuilt) +
+                    " AND EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = " +
+                    TextLiteral(physical) + ")");
+    }
+    out.push_back("DROP TABLE " + QuoteIdentifier(physical));
+    out.push_back("ALTER TABLE " + QuoteIdentifier(rebuilt) + " RENAME TO " +
+                  QuoteIdentifier(physical));
+    for (const IndexDef& index : s.indexes) {
+      if (!index.unique) out.push_back(CreateIndex(code, s, index));
+    }
+  }
+}
+
+}  // namespace
+
+SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect) {
+  CheckBookCode(code);
+  if (from < kOldestUpgradableVersion || from >= kSchemaVersion) {
+    throw Error(kErrInvalidCall, "BookSchema",
+                "no upgrade of the stored form from version " + std::to_string(from));
+  }
+  SchemaUpgrade upgrade;
+  upgrade.statements = DropViews(code);
+  const bool sqlite = dialect == Dialect::kSqlite;
+  // The write-ahead log moved into the file, so the file alone holds the whole book when it
+  // is copied before the upgrade.
+  if (sqlite) upgrade.before.push_back("PRAGMA wal_checkpoint(TRUNCATE)");
+  if (from <= 1) {
+    if (sqlite) {
+      upgrade.before.push_back("PRAGMA foreign_keys = OFF");
+      RebuildMoneyTables(code, upgrade.statements);
+      upgrade.foreign_key_check = "PRAGMA foreign_key_check";
+      upgrade.after.push_back("PRAGMA foreign_keys = ON");
+      upgrade.steps.push_back(
+          "version 1 to 2: money and quantities kept in whole ten-thousandths (each table with "
+          "amounts made again, its rows copied)");
+    } else {
+      upgrade.steps.push_back(
+          "version 1 to 2: the views made again (money was NUMERIC(19,4) on the server already)");
+    }
+  }
+  if (from <= 2) {
+    const SourceDef& fixed = *FindSourceDef("THGoodSpecFixed");
+    upgrade.statements.push_back(CreateTable(code, fixed, dialect));
+    const SourceDef& documents = *FindSourceDef("THDocument");
+    for (const IndexDef& index : documents.indexes) {
+      if (index.columns == std::vector<std::string>{"DocumentDate"}) {
+        upgrade.statements.push_back(CreateIndex(code, documents, index));
+      }
+    }
+    upgrade.steps.push_back(
+        "version 2 to 3: the kept stock facts (THGoodSpecFixed) made and computed from the "
+        "links, the documents indexed by date");
+  }
+  for (std::string& view : CreateViews(code, dialect)) {
+    upgrade.statements.push_back(std::move(view));
+  }
+  return upgrade;
 }
 
 std::vector<std::string> DropStatements(std::string_view code, Dialect dialect) {
   CheckBookCode(code);
-  std::vector<std::string> out;
   const std::string cascade = dialect == Dialect::kPostgres ? " CASCADE" : "";
+  std::vector<std::string> out = DropViews(code);
   const std::vector<SourceDef>& sources = Sources();
-  for (auto s = sources.rbegin(); s != sources.rend(); ++s) {
-    if (s->kind == SourceKind::kView) {
-      out.push_back("DROP VIEW IF EXISTS " + QuoteIdentifier(PhysicalName(code, s->name)));
-    }
-  }
   for (auto s = sources.rbegin(); s != sources.rend(); ++s) {
     if (s->kind == SourceKind::kTable) {
       out.push_back("DROP TABLE IF EXISTS " + QuoteIdentifier(PhysicalName(code, s->name)) +

@@ -212,10 +212,36 @@ struct SettingRow {
 // "SDProc", "VSDProc", "TransportAlgoritm", "IsMakeFixDoc", the enterprise's identity (empty)
 // and "SchemaVersion".
 [[nodiscard]] std::vector<SettingRow> InitialSettings(std::string_view code);
-// The stored form of a book. 2: money and quantities in whole ten-thousandths on SQLite (1 kept
-// them as REAL); 3: the kept stock facts ("THGoodSpecFixed"). A book of another version is
-// refused when it is opened.
+// The stored form of a book (setting "SchemaVersion"). 2: money and quantities in whole
+// ten-thousandths on SQLite (1 kept them as REAL); 3: the kept stock facts ("THGoodSpecFixed")
+// and the documents' date index. A book of a newer version is refused when it is opened; an
+// older one from kOldestUpgradableVersion on is refused until `qts book upgrade` brings it to
+// this version (host/data/book_upgrade.h).
 inline constexpr int kSchemaVersion = 3;
+inline constexpr int kOldestUpgradableVersion = 1;
+
+// What brings the tables of a book from an older stored form to kSchemaVersion.
+struct SchemaUpgrade {
+  // Run on the connection before the transaction begins (SQLite: the write-ahead log moved
+  // into the file; from version 1, foreign keys off while tables are made again, so dropping
+  // one runs no ON DELETE).
+  std::vector<std::string> before;
+  // In one transaction, in order: the views taken out, each version's tables changed, the
+  // views made again.
+  std::vector<std::string> statements;
+  // A query that must give no row before the commit: every row's foreign keys still hold (""
+  // when no table was made again).
+  std::string foreign_key_check;
+  // Run after the commit (or the rollback): what `before` changed, undone.
+  std::vector<std::string> after;
+  // What each version's step does, in words, oldest first.
+  std::vector<std::string> steps;
+};
+// The upgrade of book `code` from stored form `from` (kOldestUpgradableVersion up to
+// kSchemaVersion - 1) on `dialect`. Not in it: recomputing the kept stock facts, which version
+// 3 adds (the host's StockFacts::Rebuild, in the same transaction), and the setting
+// "SchemaVersion". Raises qts::Error (5) for another version or a bad code.
+[[nodiscard]] SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect);
 
 // INSERT statements for a new book: the settings, the document types and the two rows of
 // "REFDates" (IDC 1 and 2) that queries use as a row multiplier.

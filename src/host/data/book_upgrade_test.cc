@@ -1,0 +1,306 @@
+#include "host/data/book_upgrade.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "core/testing/qts_matchers.h"
+#include "db/connection.h"
+#include "db/open_database.h"
+#include "db/testing/test_server.h"
+#include "db/transaction.h"
+#include "host/data/app_context.h"
+#include "host/data/book_copy.h"
+#include "host/data/query.h"
+#include "host/documents/stock_facts.h"
+#include "host/sample/sample_book.h"
+#include "host/schema/schema.h"
+#include "host/schema/schema_text.h"
+#include "host/testing/scoped_env.h"
+
+namespace qts::host {
+namespace {
+
+std::string Bytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::string Table(const std::string& code, std::string_view logical) {
+  return schema::QuoteIdentifier(schema::PhysicalName(code, logical));
+}
+
+void SetStoredVersion(db::Connection& c, const std::string& code, std::string_view version) {
+  c.Execute("UPDATE " + Table(code, "Settings") + " SET " + schema::QuoteIdentifier("Value") +
+            " = '" + std::string(version) + "' WHERE " + schema::QuoteIdentifier("Name") +
+            " = 'SchemaVersion'");
+}
+
+// Takes a book of this build back to the stored form of version 2: no kept stock facts, no
+// date index of the documents, the not-fixed rows summed from the links in their view, the
+// version 2 recorded.
+void UndoVersion3(db::Connection& c, const std::string& code) {
+  const sql::Dialect dialect = schema::DialectOf(c);
+  const schema::BookCatalogue catalogue(code);
+  db::Transaction t(c);
+  c.Execute("DROP VIEW " + Table(code, "THGoodSpecPISF"));
+  c.Execute("DROP VIEW " + Table(code, "THGoodSpecNotFixed"));
+  c.Execute("DROP TABLE " + Table(code, "THGoodSpecFixed"));
+  c.Execute("DROP INDEX " +
+            schema::QuoteIdentifier(schema::PhysicalName(code, "THDocument") + "$DocumentDate"));
+  for (const char* view : {"THGoodSpecNotFixed", "THGoodSpecPISF"}) {
+    c.Execute("CREATE VIEW " + Table(code, view) + " AS " +
+              sql::Translate(schema::PlainSourceSql(view, {}), catalogue, dialect));
+  }
+  SetStoredVersion(c, code, "2");
+  t.Commit();
+}
+
+// Takes a version 2 book in an SQLite file back to version 1: money and quantities kept as
+// REAL (the decimal value, not ten-thousandths), without the views.
+void UndoVersion2(db::Connection& c, const std::string& code) {
+  c.Execute("PRAGMA foreign_keys = OFF");
+  {
+    db::Transaction t(c);
+    c.Execute("DROP VIEW " + Table(code, "THGoodSpecPISF"));
+    c.Execute("DROP VIEW " + Table(code, "THGoodSpecNotFixed"));
+    for (const schema::SourceDef& s : schema::Sources()) {
+      if (s.kind != schema::SourceKind::kTable || s.name == "THGoodSpecFixed") continue;
+      std::string columns;
+      bool money = false;
+      for (const schema::ColumnDef& col : s.columns) {
+        const std::string name = schema::QuoteIdentifier(col.name);
+        columns += columns.empty() ? "" : ", ";
+        if (col.type == sql::SqlType::kNumber) {
+          columns += "CAST(" + name + " AS REAL) / 10000.0 AS " + name;
+          money = true;
+        } else {
+          columns += name;
+        }
+      }
+      if (!money) continue;
+      const std::string old = schema::QuoteIdentifier(schema::PhysicalName(code, s.name) + "$v1");
+      c.Execute("CREATE TABLE " + old + " AS SELECT " + columns + " FROM " + Table(code, s.name));
+      c.Execute("DROP TABLE " + Table(code, s.name));
+      c.Execute("ALTER TABLE " + old + " RENAME TO " + Table(code, s.name));
+    }
+    SetStoredVersion(c, code, "1");
+    t.Commit();
+  }
+  c.Execute("PRAGMA foreign_keys = ON");
+}
+
+// A value of the book's own SQL, through its connection.
+std::string ScalarText(db::Connection& c, const std::string& sql) {
+  db::StatementHandle s = c.Prepare(sql);
+  EXPECT_TRUE(s->Step()) << sql;
+  return s->IsNull(0) ? "NULL" : s->GetText(0);
+}
+
+// The tables that differ between two books ("" when none).
+std::string Differing(AppContext& a, AppContext& b) {
+  std::string out;
+  for (const TableComparison& t : CompareBooks(a, b)) {
+    if (!t.equal) out += (out.empty() ? "" : ",") + t.table;
+  }
+  return out;
+}
+
+class BookUpgradeTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new qts::testing::TempDir();
+    // One sample book for every test: each works on a copy of it.
+    auto book = AppContext::CreateBook(Sample(), "UAB");
+    sample::GenerateSampleBook(*book, sample::SampleSize::kSmall, 1);
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  static std::string Sample() { return (dir_->Path() / "sample.db").string(); }
+
+  // A copy of the sample book, of this build's version.
+  std::string Copy(const std::string& name) {
+    const std::string file = (dir_->Path() / name).string();
+    std::filesystem::copy_file(Sample(), file, std::filesystem::copy_options::overwrite_existing);
+    return file;
+  }
+  // A copy of the sample book taken back to version `version`.
+  std::string CopyOfVersion(const std::string& name, int version) {
+    const std::string file = Copy(name);
+    std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
+    UndoVersion3(*c, "UAB");
+    if (version == 1) UndoVersion2(*c, "UAB");
+    return file;
+  }
+
+  static qts::testing::TempDir* dir_;
+};
+
+qts::testing::TempDir* BookUpgradeTest::dir_ = nullptr;
+
+// Version 2 to 3: the kept stock facts are computed from the links; every row of the book is
+// as it was (the facts included: they equal those the sample generator kept), the copy holds
+// the old file byte for byte, and the book passes the book check.
+TEST_F(BookUpgradeTest, AVersion2BookIsCopiedThenUpgradedWithItsRowsUnchanged) {
+  const std::string file = CopyOfVersion("v2.db", 2);
+  const std::string before = Bytes(file);
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 2",
+                        "qts book upgrade --book " + file, file + ".v2.bak");
+  EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
+
+  const BookUpgrade done = UpgradeBook(file);
+  EXPECT_EQ(done.code, "UAB");
+  EXPECT_EQ(done.from, 2);
+  EXPECT_EQ(done.to, schema::kSchemaVersion);
+  EXPECT_EQ(done.backup, file + ".v2.bak");
+  ASSERT_EQ(done.steps.size(), 1u);
+  EXPECT_NE(done.steps[0].find("version 2 to 3"), std::string::npos) << done.steps[0];
+  EXPECT_EQ(Bytes(done.backup), before);
+
+  auto upgraded = AppContext::Open(file);
+  auto sample = AppContext::Open(Sample());
+  EXPECT_EQ(Differing(*upgraded, *sample), "");
+  EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
+  EXPECT_GT(std::stoll(ScalarText(upgraded->Connection(),
+                                  "SELECT count(*) FROM " + Table("UAB", "THGoodSpecFixed"))),
+            100);
+  // The book's queries read the kept facts again.
+  auto not_fixed = upgraded->CreateQuery("THGoodSpecNotFixed");
+  not_fixed->Open();
+  EXPECT_GT(not_fixed->RecordCount(), 0);
+}
+
+// Version 1 kept amounts as REAL: the upgrade makes each table with amounts again in whole
+// ten-thousandths, reading a REAL as the decimal it stands for (5.47475 is a tie, rounded
+// away from zero), and its foreign keys, keys and numbering hold.
+TEST_F(BookUpgradeTest, AVersion1BookKeepsItsAmountsInTenThousandths) {
+  const std::string file = CopyOfVersion("v1.db", 1);
+  const std::string rates = Table("UAB", "REFCurrencyRate");
+  const std::string rate = schema::QuoteIdentifier("Rate");
+  const std::string first = " WHERE " + schema::QuoteIdentifier("IDC") + " = (SELECT MIN(" +
+                            schema::QuoteIdentifier("IDC") + ") FROM " + rates + ")";
+  {
+    std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
+    EXPECT_EQ(ScalarText(*c, "SELECT typeof(" + rate + ") FROM " + rates + first), "real");
+    c->Execute("UPDATE " + rates + " SET " + rate + " = 5.47475" + first);
+  }
+  const std::string before = Bytes(file);
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 1", "qts book upgrade");
+
+  const BookUpgrade done = UpgradeBook(file);
+  EXPECT_EQ(done.from, 1);
+  EXPECT_EQ(done.to, schema::kSchemaVersion);
+  EXPECT_EQ(done.steps.size(), 2u);
+  EXPECT_EQ(Bytes(done.backup), before);
+
+  auto upgraded = AppContext::Open(file);
+  db::Connection& c = upgraded->Connection();
+  EXPECT_EQ(ScalarText(c, "SELECT " + rate + " FROM " + rates + first), "54748");
+  EXPECT_FALSE(c.Prepare("PRAGMA foreign_key_check")->Step()) << "a row breaks a foreign key";
+  // The rate aside, the book is the sample book.
+  auto sample = AppContext::Open(Copy("reference.db"));
+  sample->Connection().Execute("UPDATE " + rates + " SET " + rate + " = 54748" + first);
+  EXPECT_EQ(Differing(*upgraded, *sample), "");
+  EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
+  // The rows' numbering goes on after the old rows, and an amount that is no whole number of
+  // ten-thousandths is refused, as in a book made by this build.
+  const std::string rows = Table("UAB", "THGoodSpec");
+  EXPECT_EQ(ScalarText(c, "SELECT seq FROM sqlite_sequence WHERE name = '" +
+                              schema::PhysicalName("UAB", "THGoodSpec") + "'"),
+            ScalarText(c, "SELECT MAX(" + schema::QuoteIdentifier("IDC") + ") FROM " + rows));
+  EXPECT_QTS_ERROR(c.Execute("UPDATE " + rates + " SET " + rate + " = 1.5" + first),
+                   db::kErrConstraint);
+}
+
+// A copy is never written over: with BOOK.v2.bak there already, the next is BOOK.v2.1.bak.
+TEST_F(BookUpgradeTest, AnExistingCopyIsKept) {
+  const std::string file = CopyOfVersion("again.db", 2);
+  {
+    std::ofstream(file + ".v2.bak") << "an older copy";
+  }
+  const BookUpgrade done = UpgradeBook(file);
+  EXPECT_EQ(done.backup, file + ".v2.1.bak");
+  EXPECT_EQ(Bytes(file + ".v2.bak"), "an older copy");
+  // Upgraded already: nothing more is done, and no copy made.
+  const std::string now = Bytes(file);
+  const BookUpgrade again = UpgradeBook(file);
+  EXPECT_EQ(again.from, schema::kSchemaVersion);
+  EXPECT_EQ(again.to, schema::kSchemaVersion);
+  EXPECT_EQ(again.backup, "");
+  EXPECT_FALSE(std::filesystem::exists(file + ".v2.2.bak"));
+  EXPECT_EQ(Bytes(file), now);
+}
+
+// A version this build cannot read is refused by Open and by the upgrade, and the file is left
+// byte for byte as it was, with no copy made.
+struct Refused {
+  const char* stored;
+  const char* says;
+};
+
+class RefusedVersionTest : public BookUpgradeTest,
+                           public ::testing::WithParamInterface<Refused> {};
+
+TEST_P(RefusedVersionTest, OpenAndUpgradeLeaveTheFileAsItWas) {
+  const std::string file = Copy("refused.db");
+  {
+    std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
+    SetStoredVersion(*c, "UAB", GetParam().stored);
+  }
+  const std::string before = Bytes(file);
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, GetParam().says);
+  EXPECT_QTS_ERROR_TEXT(UpgradeBook(file), kErrBook, GetParam().says);
+  EXPECT_EQ(Bytes(file), before);
+  for (const auto& entry : std::filesystem::directory_iterator(dir_->Path())) {
+    EXPECT_EQ(entry.path().string().find("refused.db.v"), std::string::npos) << entry.path();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, RefusedVersionTest,
+    ::testing::Values(Refused{"4", "version 4, newer than this qts knows"},
+                      Refused{"4", "update qts"}, Refused{"999", "version 999"},
+                      Refused{"0", "cannot be upgraded"}, Refused{"", "cannot be upgraded"},
+                      Refused{"3x", "no stored form this qts knows"},
+                      Refused{"-2", "cannot be upgraded"}));
+
+// On a server the book is not copied: without the word that the database was backed up the
+// upgrade is refused and changes nothing; with it the book is upgraded in one transaction.
+TEST_F(BookUpgradeTest, ABookOnAServerIsUpgradedOnlyOnceBackedUp) {
+  QTS_NEED_TEST_SERVER();
+  db::testing::ServerSchema server;
+  {
+    auto source = AppContext::Open(Sample());
+    (void)CopyBook(*source, server.Address());
+  }
+  {
+    std::unique_ptr<db::Connection> c = db::OpenDatabase(server.Address());
+    UndoVersion3(*c, "UAB");
+  }
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(server.Address()), kErrBook, "version 2",
+                        "--backed-up", "back up the database first");
+  EXPECT_QTS_ERROR_TEXT(UpgradeBook(server.Address()), kErrBook, "back up the database first",
+                        "--backed-up");
+  {
+    std::unique_ptr<db::Connection> c = db::OpenDatabase(server.Address());
+    EXPECT_EQ(AppContext::StoredSchemaVersion(*c, "UAB"), 2);
+  }
+  const BookUpgrade done = UpgradeBook(server.Address(), "", true);
+  EXPECT_EQ(done.from, 2);
+  EXPECT_EQ(done.backup, "");
+  auto upgraded = AppContext::Open(server.Address());
+  auto sample = AppContext::Open(Sample());
+  EXPECT_EQ(Differing(*upgraded, *sample), "");
+  EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
+}
+
+}  // namespace
+}  // namespace qts::host
