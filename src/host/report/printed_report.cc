@@ -1,9 +1,13 @@
 #include "host/report/printed_report.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <numeric>
-#include <unordered_map>
 #include <utility>
 
 #include "core/convert.h"
@@ -32,6 +36,9 @@ constexpr int32_t kMsgMoreCodes = 30007;
 
 // A selection is said by its first few names, then "ir dar N".
 constexpr size_t kSaidCodes = 5;
+
+// No group yet in a slot of the group index.
+constexpr size_t kNoGroup = SIZE_MAX;
 
 // "%0", "%1", ... replaced from the highest index down, so "%10" goes before "%1".
 std::string Compose(std::string text, const std::vector<std::string>& args) {
@@ -130,19 +137,17 @@ struct Sums {
     any = false;
   }
 
-  // The sums of the columns that summed more than one value: a subtotal that repeats a
-  // group's single value says nothing.
-  Sums OfSeveral() const {
-    Sums several(counts.size());
+  // Puts into `several` (of the same columns and units) the sums of the columns that summed
+  // more than one value: a subtotal that repeats a group's single value says nothing.
+  void SeveralInto(Sums& several) const {
+    several.Clear();
     for (size_t c = 0; c < counts.size(); ++c) {
       if (counts[c] < 2) continue;
       several.plain[c] = plain[c];
       several.by_unit[c] = by_unit[c];
       several.counts[c] = counts[c];
-      several.per_unit[c] = per_unit[c];
       several.any = true;
     }
-    return several;
   }
 };
 
@@ -372,27 +377,63 @@ class Layouter {
   }
 
   // The rows of `list` in groups, in the order their first rows come; rows keep their order
-  // inside a group. Without a group every row is a group of its own.
-  std::vector<std::vector<size_t>> GroupRows(const LayoutTable& lt, const ReportList& list) const {
-    std::vector<std::vector<size_t>> groups;
+  // inside a group. Without a group every row is a group of its own. Group g holds
+  // rows[starts[g]] up to rows[starts[g + 1]].
+  struct Groups {
+    std::vector<size_t> rows;
+    std::vector<size_t> starts;
+    size_t Count() const { return starts.size() - 1; }
+  };
+
+  Groups GroupRows(const LayoutTable& lt, const ReportList& list) const {
+    const size_t count = list.rows.size();
+    Groups groups;
+    groups.rows.resize(count);
     if (!lt.group) {
-      groups.resize(list.rows.size());
-      for (size_t r = 0; r < list.rows.size(); ++r) groups[r] = {r};
+      groups.starts.resize(count + 1);
+      for (size_t r = 0; r < count; ++r) groups.rows[r] = groups.starts[r] = r;
+      groups.starts[count] = count;
       return groups;
     }
     std::vector<size_t> by;
-    for (const std::string& name : lt.group->by)
+    for (const std::string& name : lt.group->by) {
       by.push_back(SourceOf(list, lt, name, "groups by"));
-    std::unordered_map<std::string, size_t> index;
-    index.reserve(list.rows.size());
+    }
+    // Each row's group, found by its key text. The keys of the groups are kept one after
+    // another in one text and found through an open-addressed table of group numbers, so a
+    // row costs no allocation of its own.
+    std::vector<size_t> group_of(count);
+    std::string keys;
+    std::vector<size_t> key_ends;  // group g's key is keys[key_ends[g - 1] .. key_ends[g])
+    std::vector<size_t> slots(std::bit_ceil(std::max<size_t>(16, count * 2)), kNoGroup);
+    const size_t mask = slots.size() - 1;
     std::string key;
-    for (size_t r = 0; r < list.rows.size(); ++r) {
+    for (size_t r = 0; r < count; ++r) {
       key.clear();
       for (size_t b : by) AppendKey(key, list.rows[r][b]);
-      auto [it, added] = index.try_emplace(key, groups.size());
-      if (added) groups.emplace_back();
-      groups[it->second].push_back(r);
+      size_t slot = std::hash<std::string_view>{}(key) & mask;
+      for (;; slot = (slot + 1) & mask) {
+        const size_t g = slots[slot];
+        if (g == kNoGroup) {
+          slots[slot] = key_ends.size();
+          keys += key;
+          key_ends.push_back(keys.size());
+          group_of[r] = slots[slot];
+          break;
+        }
+        const size_t begin = g == 0 ? 0 : key_ends[g - 1];
+        if (std::string_view(keys).substr(begin, key_ends[g] - begin) == key) {
+          group_of[r] = g;
+          break;
+        }
+      }
     }
+    // The rows ordered by group, each group's rows in their order.
+    groups.starts.assign(key_ends.size() + 1, 0);
+    for (size_t r = 0; r < count; ++r) ++groups.starts[group_of[r] + 1];
+    for (size_t g = 1; g < groups.starts.size(); ++g) groups.starts[g] += groups.starts[g - 1];
+    std::vector<size_t> next(groups.starts.begin(), groups.starts.end() - 1);
+    for (size_t r = 0; r < count; ++r) groups.rows[next[group_of[r]]++] = r;
     return groups;
   }
 
@@ -407,25 +448,30 @@ class Layouter {
     table.list = list->name;
     if (lt.caption) table.caption = messages_.GetText(*lt.caption);
     const std::vector<Column> columns = Columns(lt, *list, table);
-    const std::vector<std::vector<size_t>> groups = GroupRows(lt, *list);
+    const Groups groups = GroupRows(lt, *list);
     table.rows = list->rows.size();
 
     Sums grand(columns.size());
     Sums sums(columns.size());
+    Sums several(columns.size());
     for (size_t i = 0; i < columns.size(); ++i) {
-      grand.per_unit[i] = sums.per_unit[i] = columns[i].unit.has_value();
+      grand.per_unit[i] = sums.per_unit[i] = several.per_unit[i] = columns[i].unit.has_value();
     }
-    table.lines.reserve(list->rows.size() + groups.size() / 2 + 4);
+    table.lines.reserve(list->rows.size() + groups.Count() / 2 + 4);
     std::vector<bool> shown;
+    // A line's cells in the table's order, before they go into the line.
+    std::vector<Variant> cells(columns.size());
+    std::vector<Variant> own(columns.size());
     const bool subtotals = lt.group && lt.group->subtotal;
     const std::string subtotal_label =
         subtotals ? messages_.GetText(*lt.group->subtotal) : std::string();
-    for (size_t g = 0; g < groups.size(); ++g) {
-      const std::vector<size_t>& rows = groups[g];
+    for (size_t g = 0; g < groups.Count(); ++g) {
+      const std::span<const size_t> rows(groups.rows.data() + groups.starts[g],
+                                         groups.starts[g + 1] - groups.starts[g]);
       // The group's own values: the first value given in any of its rows.
-      std::vector<Variant> own(columns.size());
       for (size_t i = 0; i < columns.size(); ++i) {
         if (!columns[i].group) continue;
+        own[i] = Variant();
         for (size_t r : rows) {
           const Variant& v = list->rows[r][columns[i].source];
           if (!IsBlank(v)) {
@@ -440,21 +486,35 @@ class Layouter {
         PrintedLine& line = table.lines.emplace_back();
         line.group = g;
         line.group_start = k == 0;
-        line.cells.resize(columns.size());
         // Which cells the line shows, decided before any is moved.
         shown.assign(columns.size(), false);
         for (size_t i = 0; i < columns.size(); ++i) {
           const Column& c = columns[i];
           shown[i] = !c.group && (!c.when || Meets(row[*c.when], c.layout->when->equals));
         }
-        for (size_t i = 0; i < columns.size(); ++i) {
-          const Column& c = columns[i];
-          if (c.group && k == 0) line.cells[i] = own[i];
-          if (!shown[i]) continue;
-          if (cells_to_move) {
-            line.cells[i] = std::move(cells_to_move->rows[rows[k]][c.source]);
-          } else {
-            line.cells[i] = row[c.source];
+        if (cells_to_move) {
+          // The row's cells are moved into the line and the row's own vector, no longer
+          // needed, holds them: a line costs no allocation.
+          std::vector<Variant>& source = cells_to_move->rows[rows[k]];
+          for (size_t i = 0; i < columns.size(); ++i) {
+            const Column& c = columns[i];
+            if (shown[i]) {
+              cells[i] = std::move(source[c.source]);
+            } else if (c.group && k == 0) {
+              cells[i] = own[i];
+            } else {
+              cells[i] = Variant();
+            }
+          }
+          source.clear();
+          for (Variant& cell : cells) source.push_back(std::move(cell));
+          line.cells = std::move(source);
+        } else {
+          line.cells.resize(columns.size());
+          for (size_t i = 0; i < columns.size(); ++i) {
+            const Column& c = columns[i];
+            if (c.group && k == 0) line.cells[i] = own[i];
+            if (shown[i]) line.cells[i] = row[c.source];
           }
         }
         for (size_t i = 0; i < columns.size(); ++i) {
@@ -471,14 +531,14 @@ class Layouter {
       }
       Merge(grand, sums);
       if (subtotals && rows.size() > 1) {
-        const Sums several = sums.OfSeveral();
+        sums.SeveralInto(several);
         if (several.any) {
           SumLines(several, columns, LineKind::kSubtotal, subtotal_label, g, table.lines);
         }
       }
     }
     if (grand.any) {
-      SumLines(grand, columns, LineKind::kTotal, messages_.GetText(kMsgTotal), groups.size(),
+      SumLines(grand, columns, LineKind::kTotal, messages_.GetText(kMsgTotal), groups.Count(),
                table.lines);
     }
     return table;

@@ -109,7 +109,8 @@ const MessageTable& ReportMessages();
 PrintedReport LayOutReport(const ReportDocument& doc, const std::optional<PrintLayout>& layout,
                            const AppContextPtr& book);
 // The same for a document that is not needed afterwards: its cells are moved into the lines
-// instead of copied (it is left with its names and kinds, and rows of moved-from cells).
+// instead of copied, each line keeping its row's storage (the document is left with its names,
+// kinds and values, and empty rows).
 PrintedReport LayOutReport(ReportDocument&& doc, const std::optional<PrintLayout>& layout,
                            const AppContextPtr& book);
 
