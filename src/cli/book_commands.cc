@@ -222,8 +222,8 @@ void AddUpgradeCommand(CLI::App& book) {
     }
     const std::string where = db::DescribeAddress(*address);
     if (done.from == done.to) {
-      std::cout << fmt::format("book {} in {} is of version {} already: nothing to do\n",
-                               done.code, where, done.to);
+      std::cout << fmt::format("book {} in {} is of version {} already: nothing to do\n", done.code,
+                               where, done.to);
       return;
     }
     if (!done.backup.empty()) {

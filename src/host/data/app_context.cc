@@ -130,9 +130,8 @@ AppContext::FoundBook AppContext::FindBook(std::string_view path, std::string_vi
 }
 
 int AppContext::StoredSchemaVersion(db::Connection& connection, std::string_view code) {
-  db::StatementHandle stmt = connection.Prepare(
-      schema::BackendSql("SELECT Value FROM Settings WHERE Name = 'SchemaVersion'", code,
-                         connection));
+  db::StatementHandle stmt = connection.Prepare(schema::BackendSql(
+      "SELECT Value FROM Settings WHERE Name = 'SchemaVersion'", code, connection));
   if (!stmt->Step() || stmt->IsNull(0)) return 0;
   const std::string text = stmt->GetText(0);
   int version = 0;

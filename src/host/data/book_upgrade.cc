@@ -87,8 +87,7 @@ std::string BackUp(const std::string& path, int version) {
   CopyBytes(path, temporary);
   for (int tries = 0; tries < 1000; ++tries) {
     const std::string backup = BackupPath(path, version);
-    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) ==
-        0) {
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, backup.c_str(), RENAME_NOREPLACE) == 0) {
       int folder = ::open(FolderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       if (folder >= 0) {
         (void)::fsync(folder);
@@ -118,8 +117,8 @@ std::string BackupPath(std::string_view path, int version) {
   const std::string stem = std::string(path) + ".v" + std::to_string(version);
   std::string candidate = stem + ".bak";
   std::error_code ec;
-  for (int n = 1; std::filesystem::exists(candidate, ec) || std::filesystem::is_symlink(candidate, ec);
-       ++n) {
+  for (int n = 1;
+       std::filesystem::exists(candidate, ec) || std::filesystem::is_symlink(candidate, ec); ++n) {
     candidate = stem + "." + std::to_string(n) + ".bak";
   }
   return candidate;
@@ -197,8 +196,8 @@ BookUpgrade UpgradeBook(std::string_view path, std::string_view code, bool serve
                          {db::Value(std::to_string(schema::kSchemaVersion))});
       transaction.Commit();
     } catch (const Error& e) {
-      Fail("the upgrade of book \"" + found.code + "\" from version " +
-           std::to_string(done.from) + " failed, nothing was changed: " + e.Description());
+      Fail("the upgrade of book \"" + found.code + "\" from version " + std::to_string(done.from) +
+           " failed, nothing was changed: " + e.Description());
     }
   } catch (...) {
     for (const std::string& sql : upgrade.after) connection.Execute(sql);

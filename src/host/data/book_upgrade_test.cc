@@ -223,9 +223,7 @@ TEST_F(BookUpgradeTest, AVersion1BookKeepsItsAmountsInTenThousandths) {
 // A copy is never written over: with BOOK.v2.bak there already, the next is BOOK.v2.1.bak.
 TEST_F(BookUpgradeTest, AnExistingCopyIsKept) {
   const std::string file = CopyOfVersion("again.db", 2);
-  {
-    std::ofstream(file + ".v2.bak") << "an older copy";
-  }
+  { std::ofstream(file + ".v2.bak") << "an older copy"; }
   const BookUpgrade done = UpgradeBook(file);
   EXPECT_EQ(done.backup, file + ".v2.1.bak");
   EXPECT_EQ(Bytes(file + ".v2.bak"), "an older copy");
@@ -246,8 +244,7 @@ struct Refused {
   const char* says;
 };
 
-class RefusedVersionTest : public BookUpgradeTest,
-                           public ::testing::WithParamInterface<Refused> {};
+class RefusedVersionTest : public BookUpgradeTest, public ::testing::WithParamInterface<Refused> {};
 
 TEST_P(RefusedVersionTest, OpenAndUpgradeLeaveTheFileAsItWas) {
   const std::string file = Copy("refused.db");
@@ -264,13 +261,14 @@ TEST_P(RefusedVersionTest, OpenAndUpgradeLeaveTheFileAsItWas) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, RefusedVersionTest,
-    ::testing::Values(Refused{"4", "version 4, newer than this qts knows"},
-                      Refused{"4", "update qts"}, Refused{"999", "version 999"},
-                      Refused{"0", "cannot be upgraded"}, Refused{"", "cannot be upgraded"},
-                      Refused{"3x", "no stored form this qts knows"},
-                      Refused{"-2", "cannot be upgraded"}));
+INSTANTIATE_TEST_SUITE_P(Versions, RefusedVersionTest,
+                         ::testing::Values(Refused{"4", "version 4, newer than this qts knows"},
+                                           Refused{"4", "update qts"},
+                                           Refused{"999", "version 999"},
+                                           Refused{"0", "cannot be upgraded"},
+                                           Refused{"", "cannot be upgraded"},
+                                           Refused{"3x", "no stored form this qts knows"},
+                                           Refused{"-2", "cannot be upgraded"}));
 
 // On a server the book is not copied: without the word that the database was backed up the
 // upgrade is refused and changes nothing; with it the book is upgraded in one transaction.
@@ -285,8 +283,8 @@ TEST_F(BookUpgradeTest, ABookOnAServerIsUpgradedOnlyOnceBackedUp) {
     std::unique_ptr<db::Connection> c = db::OpenDatabase(server.Address());
     UndoVersion3(*c, "UAB");
   }
-  EXPECT_QTS_ERROR_TEXT(AppContext::Open(server.Address()), kErrBook, "version 2",
-                        "--backed-up", "back up the database first");
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(server.Address()), kErrBook, "version 2", "--backed-up",
+                        "back up the database first");
   EXPECT_QTS_ERROR_TEXT(UpgradeBook(server.Address()), kErrBook, "back up the database first",
                         "--backed-up");
   {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <span>
 #include <numeric>
+#include <span>
 #include <utility>
 
 #include "core/convert.h"
@@ -411,7 +411,7 @@ class Layouter {
     for (size_t r = 0; r < count; ++r) {
       key.clear();
       for (size_t b : by) AppendKey(key, list.rows[r][b]);
-      size_t slot = std::hash<std::string_view>{}(key) & mask;
+      size_t slot = std::hash<std::string_view>{}(key)&mask;
       for (;; slot = (slot + 1) & mask) {
         const size_t g = slots[slot];
         if (g == kNoGroup) {

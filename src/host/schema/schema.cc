@@ -297,10 +297,10 @@ void RebuildMoneyTables(std::string_view code, std::vector<std::string>& out) {
     out.push_back("INSERT INTO " + QuoteIdentifier(rebuilt) + " (" + columns + ") SELECT " +
                   values + " FROM " + QuoteIdentifier(physical));
     if (s.identity) {
-      out.push_back("UPDATE sqlite_sequence SET seq = (SELECT seq FROM sqlite_sequence WHERE name = " +
-                    TextLiteral(physical) + ") WHERE name = " + TextLiteral(rebuilt) +
-                    " AND EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = " +
-                    TextLiteral(physical) + ")");
+      out.push_back(
+          "UPDATE sqlite_sequence SET seq = (SELECT seq FROM sqlite_sequence WHERE name = " +
+          TextLiteral(physical) + ") WHERE name = " + TextLiteral(rebuilt) +
+          " AND EXISTS (SELECT 1 FROM sqlite_sequence WHERE name = " + TextLiteral(physical) + ")");
     }
     out.push_back("DROP TABLE " + QuoteIdentifier(physical));
     out.push_back("ALTER TABLE " + QuoteIdentifier(rebuilt) + " RENAME TO " +
