@@ -270,6 +270,9 @@ std::vector<std::string> CreateStatements(std::string_view code, Dialect dialect
 
 namespace {
 
+// The table version 3 added: the kept stock facts.
+constexpr std::string_view kAddedInVersion3 = "THGoodSpecFixed";
+
 // Version 1 kept money and quantities as REAL on SQLite: every table with such a column is
 // made again as version 2 writes it and its rows copied in, each amount read as the decimal
 // its REAL stands for and rounded half away from zero to four places (qts_cy). SQLite changes
@@ -278,7 +281,7 @@ namespace {
 // renamed, its indexes made. Autonumbering goes on from where the old table's stopped.
 void RebuildMoneyTables(std::string_view code, std::vector<std::string>& out) {
   for (const SourceDef& s : Sources()) {
-    if (s.kind != SourceKind::kTable) continue;
+    if (s.kind != SourceKind::kTable || EqualsIgnoreCase(s.name, kAddedInVersion3)) continue;
     const bool money = std::any_of(s.columns.begin(), s.columns.end(), [](const ColumnDef& c) {
       return c.type == sql::SqlType::kNumber;
     });
@@ -340,7 +343,7 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
     }
   }
   if (from <= 2) {
-    const SourceDef& fixed = *FindSourceDef("THGoodSpecFixed");
+    const SourceDef& fixed = *FindSourceDef(kAddedInVersion3);
     upgrade.statements.push_back(CreateTable(code, fixed, dialect));
     const SourceDef& documents = *FindSourceDef("THDocument");
     for (const IndexDef& index : documents.indexes) {
