@@ -270,8 +270,12 @@ std::vector<std::string> CreateStatements(std::string_view code, Dialect dialect
 
 namespace {
 
-// The table version 3 added: the kept stock facts.
+// What version 3 added: the kept stock facts, and the documents' date index.
 constexpr std::string_view kAddedInVersion3 = "THGoodSpecFixed";
+bool IsIndexAddedInVersion3(const SourceDef& table, const IndexDef& index) {
+  return EqualsIgnoreCase(table.name, "THDocument") &&
+         index.columns == std::vector<std::string>{"DocumentDate"};
+}
 
 // Version 1 kept money and quantities as REAL on SQLite: every table with such a column is
 // made again as version 2 writes it and its rows copied in, each amount read as the decimal
@@ -309,7 +313,9 @@ void RebuildMoneyTables(std::string_view code, std::vector<std::string>& out) {
     out.push_back("ALTER TABLE " + QuoteIdentifier(rebuilt) + " RENAME TO " +
                   QuoteIdentifier(physical));
     for (const IndexDef& index : s.indexes) {
-      if (!index.unique) out.push_back(CreateIndex(code, s, index));
+      if (!index.unique && !IsIndexAddedInVersion3(s, index)) {
+        out.push_back(CreateIndex(code, s, index));
+      }
     }
   }
 }
@@ -347,7 +353,7 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
     upgrade.statements.push_back(CreateTable(code, fixed, dialect));
     const SourceDef& documents = *FindSourceDef("THDocument");
     for (const IndexDef& index : documents.indexes) {
-      if (index.columns == std::vector<std::string>{"DocumentDate"}) {
+      if (IsIndexAddedInVersion3(documents, index)) {
         upgrade.statements.push_back(CreateIndex(code, documents, index));
       }
     }
