@@ -165,6 +165,7 @@ int32_t CItemWriteOff::InsertSpecRec(const host::NamedValueListPtr& row) {
        tools.Condition(f.Item("UnitCode"), host::kOpEqual, row->Item("UnitCode").Value())});
 
   Currency old;
+  bool written = false;
   if (spec.Find(condition)) {
     // The document already has the item in this unit: add to that row. Its accounting
     // quantity is recomputed by the host's write.
@@ -173,7 +174,7 @@ int32_t CItemWriteOff::InsertSpecRec(const host::NamedValueListPtr& row) {
     f.Item("Amount").SetValue(Variant(amount));
     old = CCur(f.Item("AmountAccount").Value());
     f.Item("AmountAccount").SetValue(Variant(Currency()));
-    spec.UpdateByID(CLng(f.Item("IDC").Value()));
+    written = spec.UpdateByID(CLng(f.Item("IDC").Value()));
   } else {
     spec.AddNew();
     f.Item("DocID").SetValue(doc_id);
@@ -184,15 +185,14 @@ int32_t CItemWriteOff::InsertSpecRec(const host::NamedValueListPtr& row) {
     f.Item("AmountAccount").SetValue(Variant(Currency()));
     f.Item("LotPropertyID").SetValue(Variant(m_LotPropID));
     f.Item("BOperCode").SetValue(Variant(DefaultBoper()));
-    spec.Update();
+    written = spec.Update();
   }
 
+  // A write that succeeds leaves the row's recomputed accounting quantity in the fields, as
+  // the book now holds it: no need to read the row back.
   if (host::NamedValue* added = row->Find("AmountAccount")) {
-    if (spec.MoveToID(CLng(f.Item("IDC").Value()))) {
-      added->SetValue(Variant(CCur(f.Item("AmountAccount").Value()) - old));
-    } else {
-      added->SetValue(Variant(Currency()));
-    }
+    added->SetValue(written ? Variant(CCur(f.Item("AmountAccount").Value()) - old)
+                            : Variant(Currency()));
   }
   return CLng(f.Item("IDC").Value());
 }
