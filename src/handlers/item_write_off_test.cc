@@ -96,6 +96,22 @@ TEST_F(ItemWriteOffTest, DifferentUnitOrItemAddsARowWithTheHandlersDefaults) {
   EXPECT_EQ(rows[4].good, "M3");
 }
 
+TEST_F(ItemWriteOffTest, ADocumentGoneFromTheBookTakesNoRowAndAddsNothing) {
+  auto handler = Handler(kOpenWriteOff);
+  // Another session removes the write-off while this handler still holds it.
+  book_->Connection().Execute("DELETE FROM \"T$THGoodSpec\" WHERE \"DocID\" = ?1",
+                              {int64_t{kOpenWriteOff}});
+  book_->Connection().Execute("DELETE FROM \"T$THDocument\" WHERE \"IDC\" = ?1",
+                              {int64_t{kOpenWriteOff}});
+  const auto before = Count("T$THGoodSpec");
+  auto row = Row("G1", "KG", 10000);
+  row->Item("AmountAccount").SetValue(Variant(Currency::FromLong(99)));
+  EXPECT_EQ(handler->InsertSpecRec(row), 0);
+  EXPECT_EQ(Count("T$THGoodSpec"), before);
+  EXPECT_EQ(CCur(row->Item("AmountAccount").Value()), Currency())
+      << "nothing was written, so nothing was added";
+}
+
 // The merged quantity is rounded to three places, half away from zero.
 struct MergeCase {
   int64_t added;  // scaled, to the row's 3 (30000)
