@@ -7,7 +7,7 @@ DEMO_DIR ?= demo-out
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps configure build test demo bench package format clean fuzz fuzz-build
+.PHONY: all deps configure build test demo bench package format clean fuzz fuzz-build test-asan
 
 all: build
 
@@ -55,8 +55,20 @@ fuzz-build: deps $(FUZZ_BUILD)/build.ninja
 fuzz: fuzz-build
 	@bash scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer (g++) in
+# $(ASAN_BUILD) and run by CTest: a leak, a bad access or undefined behaviour fails its test.
+ASAN_BUILD ?= build-asan
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DQTS_SANITIZE=address,undefined
+
+test-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 1800
+
 format:
 	find src bench fuzz -name '*.h' -o -name '*.cc' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(DEMO_DIR) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(DEMO_DIR) $(FUZZ_BUILD) $(ASAN_BUILD)
