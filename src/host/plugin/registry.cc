@@ -160,7 +160,10 @@ std::string RegistryData::ToJson() const {
 
 RegistryData RegistryData::FromJson(std::string_view text, std::string_view origin) {
   nlohmann::json doc = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
-  if (doc.is_discarded() || !doc.is_object() || doc.value("format", "") != kFormat ||
+  // The format is compared only once it is known to be text: value() raises a JSON type error
+  // on a format of any other type.
+  if (doc.is_discarded() || !doc.is_object() || !doc.contains("format") ||
+      !doc["format"].is_string() || doc["format"].get<std::string>() != kFormat ||
       !doc.contains("keys") || !doc["keys"].is_object()) {
     Fail(std::string(origin) + " is not a registry file (expected format \"" +
          std::string(kFormat) + "\")");

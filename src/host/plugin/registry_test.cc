@@ -46,7 +46,8 @@ TEST(RegistryDataTest, JsonRoundTripsAndRefusesOtherFiles) {
   EXPECT_EQ(back.GetValue("Software\\Halden Enterprise\\General", "AppFormDebug"), "Taip \"ąčę\"");
   EXPECT_EQ(back.ToJson(), data.ToJson());
   for (const char* bad : {"", "[]", "{\"keys\":{}}", "{\"format\":\"qts-registry/1\",\"keys\":[]}",
-                          "{\"format\":\"qts-registry/1\",\"keys\":{\"A\":{\"v\":1}}}", "{oops"}) {
+                          "{\"format\":\"qts-registry/1\",\"keys\":{\"A\":{\"v\":1}}}", "{oops",
+                          "{\"format\":{}}", "{\"format\":1,\"keys\":{}}", "{\"format\":null}"}) {
     EXPECT_THROW(RegistryData::FromJson(bad, "bad.json"), Error) << bad;
   }
 }
