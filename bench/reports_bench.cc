@@ -60,18 +60,25 @@ using qts::bench::Table;
 
 // --- The category, not-spent and write-off summary reports ----------------------------------
 
+// The scale of the sample book the reports run on: $QTS_BENCH_SCALE, 1 when unset.
+double BenchScale() {
+  const char* scale = std::getenv("QTS_BENCH_SCALE");
+  return scale != nullptr && *scale != '\0' ? std::strtod(scale, nullptr) : 1.0;
+}
+
 // The sample company with the facts the not-spent reports need and some category-3 goods in
 // dollars for the write-off summary.
 std::shared_ptr<qts::host::AppContext> ReportsBook() {
   static std::shared_ptr<qts::host::AppContext> book = [] {
     auto b = qts::host::AppContext::CreateBook(":memory:", "GEN");
-    // QTS_BENCH_SAMPLE=large runs the reports on the large sample book (over a million rows).
+    // QTS_BENCH_SAMPLE=large runs the reports on the large sample book (over a million rows);
+    // QTS_BENCH_SCALE=N on a book of N times its documents (qts book create --scale).
     const char* size = std::getenv("QTS_BENCH_SAMPLE");
     qts::host::sample::GenerateSampleBook(*b,
                                           size != nullptr && std::string_view(size) == "large"
                                               ? qts::host::sample::SampleSize::kLarge
                                               : qts::host::sample::SampleSize::kSmall,
-                                          7);
+                                          7, BenchScale());
     qts::db::Connection& c = b->Connection();
     c.Execute("UPDATE " + Table(*b, "THGoodContent") +
               " SET AmountAccount = ROUND(AmountAccount / 3, 0) WHERE CorSpecID % 2 = 0 AND "
@@ -193,6 +200,7 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
     state.counters["before_raw_ms"] = before * 1000;
   }
   state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  state.counters["scale"] = BenchScale();
 }
 
 // The printed forms: the report's Run as above, then its values laid out by its print layout
