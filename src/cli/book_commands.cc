@@ -107,6 +107,12 @@ const char* KindName(host::StockFactDifference::Kind kind) {
       return "links exceed the receipt";
     case Kind::kLotWrong:
       return "lot rest differs";
+    case Kind::kRestWrong:
+      return "kept store rest differs";
+    case Kind::kRestMissing:
+      return "kept store rest missing";
+    case Kind::kRestExtra:
+      return "kept store rest of no posted row";
   }
   return "";
 }
@@ -114,8 +120,9 @@ const char* KindName(host::StockFactDifference::Kind kind) {
 void AddCheckCommand(CLI::App& book) {
   auto* check = book.add_subcommand(
       "check",
-      "recompute the book's kept stock facts (each consumed row's quantity taken by its links) "
-      "and the stock rules (links never take more than a receipt holds; each lot's rest is its "
+      "recompute the book's kept stock facts (each consumed row's quantity taken by its links, "
+      "each store and good's rest over its posted rows) and the stock rules (links never take more "
+      "than a receipt holds; each lot's rest is its "
       "posted rows) from the rows, and list every difference; exit status 1 when any remains. "
       "--repair rewrites the kept facts from the rows in one transaction; a broken rule is "
       "listed, not changed");

@@ -33,6 +33,73 @@ constexpr std::string_view kSumOfAll =
     " INNER JOIN THGoodSpec s ON s.IDC = l.IncomeSpecID"
     " GROUP BY l.IncomeSpecID, s.AmountAccount";
 
+// The kept rests.
+constexpr std::string_view kRestUpdate =
+    "UPDATE STStoreGoodRest SET Movements = ?, Valued = ?, Rest = ?"
+    " WHERE StoreCode = ? AND GoodCode = ? AND NullCodes = ?";
+constexpr std::string_view kRestInsert =
+    "INSERT INTO STStoreGoodRest (StoreCode, GoodCode, NullCodes, Movements, Valued, Rest)"
+    " VALUES (?, ?, ?, ?, ?, ?)";
+constexpr std::string_view kRestDelete =
+    "DELETE FROM STStoreGoodRest WHERE StoreCode = ? AND GoodCode = ? AND NullCodes = ?";
+// Posted rows of stock documents, with their document and its type.
+constexpr std::string_view kPostedStockRows =
+    " FROM THGoodSpec s INNER JOIN THDocument d ON d.IDC = s.DocID"
+    " INNER JOIN THDocType t ON t.Code = d.DocTypeCode WHERE d.IsPosted = 1 AND t.IsStock = 1";
+
+// The kept form of a key: the codes ('' for NULL) and the NULL bits.
+struct KeptKey {
+  std::string store;
+  std::string good;
+  int64_t null_codes = 0;
+  auto operator<=>(const KeptKey&) const = default;
+};
+KeptKey Kept(const StoreGoodKey& key) {
+  return KeptKey{key.store.value_or(""), key.good.value_or(""),
+                 (key.store ? 0 : 1) + (key.good ? 0 : 2)};
+}
+// What the posted rows of a store and good say: how many move it, how many of them have a
+// quantity, and the sum of their movements (ten-thousandths; 0 when none has a quantity).
+struct Movements {
+  int64_t rows = 0;
+  int64_t valued = 0;
+  int64_t rest = 0;
+  bool operator==(const Movements&) const = default;
+};
+std::string Describe(const KeptKey& key) {
+  const auto code = [](const std::string& text, bool null) {
+    return null ? std::string("NULL") : "\"" + text + "\"";
+  };
+  return fmt::format("good {} in store {}", code(key.good, key.null_codes & 2),
+                     code(key.store, key.null_codes & 1));
+}
+std::string Describe(const Movements& m) {
+  return fmt::format("{} from {} row(s), {} with a quantity", Quantity(m.rest), m.rows, m.valued);
+}
+std::optional<std::string> TextOrNull(const db::Statement& s, int column) {
+  if (s.IsNull(column)) return std::nullopt;
+  return s.GetText(column);
+}
+
+// Every store and good the posted rows move, with what they say; `sql` is kMovementsOfAll as
+// the backend runs it.
+std::map<KeptKey, Movements> PostedMovements(db::Connection& connection, const std::string& sql) {
+  std::map<KeptKey, Movements> moved;
+  db::StatementHandle s = connection.Prepare(sql);
+  while (s->Step()) {
+    moved[KeptKey{s->GetText(0), s->GetText(1), IntAt(*s, 2)}] =
+        Movements{IntAt(*s, 3), IntAt(*s, 4), MoneyAt(*s, 5)};
+  }
+  return moved;
+}
+const std::string kMovementsOfAll =
+    "SELECT " + std::string(schema::kStoreGoodKey) + ", COUNT(*), COUNT(s.AmountAccount), " +
+    std::string(schema::kStockMovementSum) +
+    " FROM THDocument d INNER JOIN THDocType t ON t.Code = d.DocTypeCode"
+    " CROSS JOIN THGoodSpec s WHERE s.DocID = d.IDC AND d.IsPosted = 1 AND t.IsStock = 1"
+    " GROUP BY " +
+    std::string(schema::kStoreGoodGroup);
+
 }  // namespace
 
 StockFacts::StockFacts(db::Connection& connection, std::string code)
@@ -79,6 +146,90 @@ void StockFacts::Refresh(const std::set<int64_t>& spec_ids) {
   }
 }
 
+void StockFacts::RefreshRests(const std::set<StoreGoodKey>& keys) {
+  if (keys.empty() || schema::PlainStockSources()) return;
+  const std::string update = Sql(kRestUpdate);
+  const std::string insert = Sql(kRestInsert);
+  const std::string remove = Sql(kRestDelete);
+  for (const StoreGoodKey& key : keys) {
+    // Each key is found through the rows' GoodCode index; NULL is matched as NULL.
+    const std::string tsql = "SELECT COUNT(*), COUNT(s.AmountAccount), " +
+                             std::string(schema::kStockMovementSum) +
+                             std::string(kPostedStockRows) +
+                             (key.store ? " AND d.StoreCode = ?" : " AND d.StoreCode IS NULL") +
+                             (key.good ? " AND s.GoodCode = ?" : " AND s.GoodCode IS NULL");
+    db::StatementHandle sum = connection_.Prepare(Sql(tsql));
+    int n = 0;
+    if (key.store) sum->BindText(++n, *key.store);
+    if (key.good) sum->BindText(++n, *key.good);
+    Movements m;
+    if (sum->Step()) m = Movements{IntAt(*sum, 0), IntAt(*sum, 1), MoneyAt(*sum, 2)};
+    const KeptKey k = Kept(key);
+    const db::Value store(k.store);
+    const db::Value good(k.good);
+    const db::Value null_codes(k.null_codes);
+    if (m.rows == 0) {
+      connection_.Execute(remove, {store, good, null_codes});
+      continue;
+    }
+    const db::Value rest(Currency::FromScaled(m.rest));
+    if (connection_.Execute(
+            update, {db::Value(m.rows), db::Value(m.valued), rest, store, good, null_codes}) == 0) {
+      connection_.Execute(insert,
+                          {store, good, null_codes, db::Value(m.rows), db::Value(m.valued), rest});
+    }
+  }
+}
+
+std::set<StoreGoodKey> StockFacts::RestKeysOfDocument(int64_t doc_id) {
+  db::StatementHandle s = connection_.Prepare(
+      Sql("SELECT DISTINCT d.StoreCode, s.GoodCode FROM THGoodSpec s"
+          " INNER JOIN THDocument d ON d.IDC = s.DocID"
+          " INNER JOIN THDocType t ON t.Code = d.DocTypeCode WHERE s.DocID = ? AND t.IsStock = 1"));
+  s->BindInt64(1, doc_id);
+  std::set<StoreGoodKey> keys;
+  while (s->Step()) keys.insert(StoreGoodKey{TextOrNull(*s, 0), TextOrNull(*s, 1)});
+  return keys;
+}
+
+std::optional<StoreGoodKey> StockFacts::RestKeyOfRow(int64_t spec_id) {
+  db::StatementHandle s = connection_.Prepare(
+      Sql("SELECT d.StoreCode, s.GoodCode" + std::string(kPostedStockRows) + " AND s.IDC = ?"));
+  s->BindInt64(1, spec_id);
+  if (!s->Step()) return std::nullopt;
+  return StoreGoodKey{TextOrNull(*s, 0), TextOrNull(*s, 1)};
+}
+
+bool StockFacts::IsPostedStock(int64_t doc_id) {
+  db::StatementHandle s = connection_.Prepare(
+      Sql("SELECT 1 FROM THDocument d INNER JOIN THDocType t ON t.Code = d.DocTypeCode"
+          " WHERE d.IDC = ? AND d.IsPosted = 1 AND t.IsStock = 1"));
+  s->BindInt64(1, doc_id);
+  return s->Step();
+}
+
+StockFacts::HeaderState StockFacts::HeaderStateOf(int64_t doc_id) {
+  db::StatementHandle s = connection_.Prepare(
+      Sql("SELECT CASE WHEN d.IsPosted = 1 AND t.IsStock = 1 THEN 1 ELSE 0 END, d.StoreCode"
+          " FROM THDocument d INNER JOIN THDocType t ON t.Code = d.DocTypeCode WHERE d.IDC = ?"));
+  s->BindInt64(1, doc_id);
+  if (!s->Step()) return HeaderState{};
+  return HeaderState{IntAt(*s, 0) == 1, TextOrNull(*s, 1)};
+}
+
+void StockFacts::RefreshHeader(int64_t doc_id, const HeaderState& before) {
+  if (schema::PlainStockSources()) return;
+  const HeaderState after = HeaderStateOf(doc_id);
+  if (after == before) return;
+  std::set<StoreGoodKey> keys = RestKeysOfDocument(doc_id);
+  if (before.store != after.store) {
+    std::set<StoreGoodKey> moved;
+    for (const StoreGoodKey& key : keys) moved.insert(StoreGoodKey{before.store, key.good});
+    keys.insert(moved.begin(), moved.end());
+  }
+  RefreshRests(keys);
+}
+
 std::set<int64_t> StockFacts::ConsumedByDocument(int64_t doc_id) {
   db::StatementHandle s = connection_.Prepare(
       Sql("SELECT DISTINCT l.IncomeSpecID FROM THGoodSpecFixLog l"
@@ -112,6 +263,20 @@ void StockFacts::Rebuild() {
     insert->BindCurrency(2, Currency::FromScaled(amount));
     insert->Run();
   }
+
+  const std::map<KeptKey, Movements> moved = PostedMovements(connection_, Sql(kMovementsOfAll));
+  connection_.Execute(Sql("DELETE FROM STStoreGoodRest"), {});
+  db::StatementHandle rest = connection_.Prepare(Sql(kRestInsert));
+  for (const auto& [key, m] : moved) {
+    rest->Reset();
+    rest->BindText(1, key.store);
+    rest->BindText(2, key.good);
+    rest->BindInt64(3, key.null_codes);
+    rest->BindInt64(4, m.rows);
+    rest->BindInt64(5, m.valued);
+    rest->BindCurrency(6, Currency::FromScaled(m.rest));
+    rest->Run();
+  }
 }
 
 std::vector<StockFactDifference> StockFacts::Check() {
@@ -133,8 +298,8 @@ std::vector<StockFactDifference> StockFacts::Check() {
   auto l = linked.begin();
   while (k != kept.end() || l != linked.end()) {
     if (l == linked.end() || (k != kept.end() && k->first < l->first)) {
-      found.push_back({Kind::kFixedExtra, fmt::format("row {}", k->first),
-                       Quantity(k->second), "", true});
+      found.push_back(
+          {Kind::kFixedExtra, fmt::format("row {}", k->first), Quantity(k->second), "", true});
       ++k;
     } else if (k == kept.end() || l->first < k->first) {
       found.push_back({Kind::kFixedMissing, fmt::format("row {}", l->first), "",
@@ -142,8 +307,8 @@ std::vector<StockFactDifference> StockFacts::Check() {
       ++l;
     } else {
       if (k->second != l->second.first) {
-        found.push_back({Kind::kFixedWrong, fmt::format("row {}", k->first),
-                         Quantity(k->second), Quantity(l->second.first), true});
+        found.push_back({Kind::kFixedWrong, fmt::format("row {}", k->first), Quantity(k->second),
+                         Quantity(l->second.first), true});
       }
       ++k;
       ++l;
@@ -155,6 +320,36 @@ std::vector<StockFactDifference> StockFacts::Check() {
                        fmt::format("row {}: its links take {}, its AmountAccount is {}", id,
                                    Quantity(sum.first), Quantity(sum.second)),
                        Quantity(sum.second), Quantity(sum.first), false});
+    }
+  }
+
+  // The kept rest of each store and good against the posted rows.
+  {
+    const std::map<KeptKey, Movements> moved = PostedMovements(connection_, Sql(kMovementsOfAll));
+    std::map<KeptKey, Movements> kept_rests;
+    db::StatementHandle s = connection_.Prepare(
+        Sql("SELECT StoreCode, GoodCode, NullCodes, Movements, Valued, Rest FROM STStoreGoodRest"));
+    while (s->Step()) {
+      kept_rests[KeptKey{s->GetText(0), s->GetText(1), IntAt(*s, 2)}] =
+          Movements{IntAt(*s, 3), IntAt(*s, 4), MoneyAt(*s, 5)};
+    }
+    auto k = kept_rests.begin();
+    auto m = moved.begin();
+    while (k != kept_rests.end() || m != moved.end()) {
+      if (m == moved.end() || (k != kept_rests.end() && k->first < m->first)) {
+        found.push_back({Kind::kRestExtra, Describe(k->first), Describe(k->second), "", true});
+        ++k;
+      } else if (k == kept_rests.end() || m->first < k->first) {
+        found.push_back({Kind::kRestMissing, Describe(m->first), "", Describe(m->second), true});
+        ++m;
+      } else {
+        if (!(k->second == m->second)) {
+          found.push_back({Kind::kRestWrong, Describe(k->first), Describe(k->second),
+                           Describe(m->second), true});
+        }
+        ++k;
+        ++m;
+      }
     }
   }
 

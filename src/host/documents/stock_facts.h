@@ -12,6 +12,14 @@
 // (whose links the schema deletes with them), the sample generator (Rebuild) and the book copy
 // (which copies the kept rows with every other table). Check recomputes it from the links and
 // lists each difference, with the stock rules the links must follow.
+//
+// "STStoreGoodRest" holds, for every store and good that posted stock rows move, how many rows
+// move it, how many of them have a quantity and the sum of their movements (incoming plus,
+// outgoing minus AmountAccount), over every date. The rest on a date D is that less the rows
+// dated after D (read through the documents' date index). Every writer of posted rows and
+// headers keeps it the same way: posting and unposting (DocumentService, THDocument.Unpost),
+// a header's change of store or posting (THDocument.Update), deleting documents and rows, a
+// row written into a posted document (THGoodSpec), the sample generator and the book copy.
 #ifndef QTS_HOST_DOCUMENTS_STOCK_FACTS_H_
 #define QTS_HOST_DOCUMENTS_STOCK_FACTS_H_
 
@@ -40,6 +48,9 @@ struct StockFactDifference {
     kFixedExtra,    // a kept consumption of a row no link consumes
     kOverConsumed,  // the links of a row take more than its AmountAccount
     kLotWrong,      // a lot's rest differs from the posted rows of its store, good and lot
+    kRestWrong,     // a kept store rest differs from the posted rows of its store and good
+    kRestMissing,   // posted rows move a store and good that has no kept rest
+    kRestExtra,     // a kept rest of a store and good no posted row moves
   };
   Kind kind = Kind::kFixedWrong;
   std::string what;  // the row or lot concerned, in words (a broken rule: with both quantities)
@@ -49,6 +60,13 @@ struct StockFactDifference {
   std::string recomputed;
   bool repairable = false;  // Rebuild puts it right (the kept facts); otherwise the rows break a
                             // rule and a person must look
+};
+
+// A store and a good whose posted rows make a kept rest; either code may be NULL in the rows.
+struct StoreGoodKey {
+  std::optional<std::string> store;
+  std::optional<std::string> good;
+  auto operator<=>(const StoreGoodKey&) const = default;
 };
 
 class StockFacts {
@@ -65,12 +83,35 @@ class StockFacts {
   [[nodiscard]] std::set<int64_t> ConsumedByDocument(int64_t doc_id);
   [[nodiscard]] std::set<int64_t> ConsumedByRow(int64_t spec_id);
 
-  // Rewrites every kept fact from the links.
+  // Recomputes the kept rest of each store and good in `keys` from the posted rows (a key no
+  // posted row moves any more loses its kept row). Call it after a write that posts or
+  // unposts a stock document, changes its store, or writes or deletes rows of a posted one,
+  // with the keys of the rows before the write and after it.
+  void RefreshRests(const std::set<StoreGoodKey>& keys);
+  // The store and goods of the rows of stock document `doc_id` (empty for another type).
+  [[nodiscard]] std::set<StoreGoodKey> RestKeysOfDocument(int64_t doc_id);
+  // The store and good of row `spec_id` when its document is a posted stock document.
+  [[nodiscard]] std::optional<StoreGoodKey> RestKeyOfRow(int64_t spec_id);
+  // Whether document `doc_id` is a posted stock document: what its rows' writes must keep.
+  [[nodiscard]] bool IsPostedStock(int64_t doc_id);
+  // What of a document's header the kept rests of its rows depend on: whether it is a posted
+  // stock document, and its store.
+  struct HeaderState {
+    bool posted_stock = false;
+    std::optional<std::string> store;
+    bool operator==(const HeaderState&) const = default;
+  };
+  [[nodiscard]] HeaderState HeaderStateOf(int64_t doc_id);
+  // After a write of document `doc_id`'s header that was `before`: when its posting or store
+  // changed, refreshes the rests of its goods in the store it had and the store it has.
+  void RefreshHeader(int64_t doc_id, const HeaderState& before);
+
+  // Rewrites every kept fact from the links and the posted rows.
   void Rebuild();
 
-  // Every difference between the kept facts and the links, and every break of the stock
-  // rules (links of a row never exceed its AmountAccount; each lot's rest is the posted
-  // incoming minus outgoing quantities of its store, good and lot), in a fixed order.
+  // Every difference between the kept facts and the links or posted rows, and every break of
+  // the stock rules (links of a row never exceed its AmountAccount; each lot's rest is the
+  // posted incoming minus outgoing quantities of its store, good and lot), in a fixed order.
   [[nodiscard]] std::vector<StockFactDifference> Check();
 
  private:

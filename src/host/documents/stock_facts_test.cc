@@ -57,6 +57,10 @@ class StockFactsTest : public ::testing::Test {
     db::StatementHandle s = book_->PrepareTsql(tsql);
     return s->Step() && !s->IsNull(0) ? s->GetInt64(0) : 0;
   }
+  static std::string Text(const std::string& tsql) {
+    db::StatementHandle s = book_->PrepareTsql(tsql);
+    return s->Step() && !s->IsNull(0) ? s->GetText(0) : std::string();
+  }
   static Currency Money(const std::string& tsql) {
     db::StatementHandle s = book_->PrepareTsql(tsql);
     return s->Step() && !s->IsNull(0) ? s->GetCurrency(0) : Currency();
@@ -131,7 +135,12 @@ INSTANTIATE_TEST_SUITE_P(SampleBook, StockSourceRows,
                                            SourceCase{"THDocGoodFixRest", "'2026-01-15'"},
                                            SourceCase{"THDocGoodFixRest", "'2026-06-30'"},
                                            SourceCase{"THDocGoodFixRest", "'2026-12-31'"},
-                                           SourceCase{"THDocGoodFixRest", "'9999-12-31'"}),
+                                           SourceCase{"THDocGoodFixRest", "'9999-12-31'"},
+                                           SourceCase{"STStoreRest", "'2026-01-15'"},
+                                           SourceCase{"STStoreRest", "'2026-06-30'"},
+                                           SourceCase{"STStoreRest", "'2026-12-06'"},
+                                           SourceCase{"STStoreRest", "'2026-12-31'"},
+                                           SourceCase{"STStoreRest", "'9999-12-31'"}),
                          [](const auto& info) {
                            std::string date = info.param.date;
                            date.erase(std::remove_if(date.begin(), date.end(),
@@ -148,6 +157,64 @@ TEST_F(StockFactsTest, FreeQuantityOnAnEarlierDateCountsOnlyTheLinksUpToIt) {
   const std::string receipts_by_mid = " WHERE r.SpecID IN (SELECT x.SpecID FROM (" + mid + ") x)";
   EXPECT_GT(Money("SELECT SUM(r.FreeAmount) FROM (" + mid + ") r"),
             Money("SELECT SUM(r.FreeAmount) FROM (" + end + ") r" + receipts_by_mid));
+}
+
+// The stock rests keep what the aggregating statement does with odd rows: a store or good code
+// that is NULL (apart from ''), rows without a quantity (a rest of NULL when none has one),
+// documents without a date (never up to a date) and a date of NULL (no rests at all).
+TEST_F(StockFactsTest, StoreRestsOfOddRowsAreTheAggregatingStatements) {
+  db::Transaction scope(book_->Connection());
+  const auto document = [](const char* type, const char* date, const char* store) {
+    book_->ExecuteTsql(std::string("INSERT INTO THDocument (DocTypeCode, Number, DocumentDate,"
+                                   " StoreCode, IsPosted) VALUES (?, ?, ") +
+                           date + ", " + store + ", 1)",
+                       {std::string(type), "ODD-" + std::to_string(Int("SELECT COUNT(IDC) FROM "
+                                                                       "THDocument"))});
+    return Int("SELECT MAX(IDC) FROM THDocument");
+  };
+  int pos = 0;
+  const auto row = [&pos](int64_t doc, const char* good, const char* amount) {
+    book_->ExecuteTsql(std::string("INSERT INTO THGoodSpec (DocID, PosNumb, GoodCode,"
+                                   " AmountAccount) VALUES (?, ?, ") +
+                           good + ", " + amount + ")",
+                       {doc, int64_t{++pos}});
+  };
+  const std::string good = "'" + Text("SELECT MIN(GoodCode) FROM THGoodSpec") + "'";
+  const int64_t no_store = document("PISF", "'2026-03-01'", "NULL");
+  row(no_store, good.c_str(), "7");
+  row(no_store, "NULL", "5");
+  row(no_store, "''", "3");
+  const int64_t undated = document("PRSF", "NULL", "'CS'");
+  row(undated, good.c_str(), "2");
+  row(undated, "NULL", "1");
+  const int64_t unvalued = document("PISF", "'2026-06-01'", "'CS'");
+  row(unvalued, "'ODD-NO-QUANTITY'", "NULL");
+  row(unvalued, good.c_str(), "NULL");
+  const int64_t late = document("PISF", "'2026-09-01'", "''");
+  row(late, "NULL", "4");
+  StockFacts(*book_).Rebuild();
+
+  for (const char* date : {"'2026-01-01'", "'2026-06-30'", "'2026-12-31'", "NULL"}) {
+    const std::map<std::string, std::string> literals{{"DateRest", date}};
+    EXPECT_EQ(RowsOf(schema::SourceSql("STStoreRest", literals)),
+              RowsOf(schema::PlainSourceSql("STStoreRest", literals)))
+        << "on " << date;
+  }
+  // The odd keys are there, apart from each other: not vacuously equal.
+  const std::vector<std::string> rests = RowsOf(
+      "SELECT r.StoreCode, r.GoodCode, CASE WHEN r.Rest IS NULL THEN 'none' ELSE 'some' END"
+      " FROM (" +
+      schema::SourceSql("STStoreRest", {{"DateRest", "'2026-12-31'"}}) +
+      ") r WHERE r.StoreCode IS NULL OR r.GoodCode IS NULL OR r.StoreCode = ''"
+      " OR r.GoodCode = '' OR r.Rest IS NULL");
+  std::vector<std::string> expected{"CS|ODD-NO-QUANTITY|none",
+                                    "NULL|" + good.substr(1, good.size() - 2) + "|some",
+                                    "NULL||some", "NULL|NULL|some", "|NULL|some"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(rests, expected);
+  EXPECT_TRUE(RowsOf(schema::SourceSql("STStoreRest", {{"DateRest", "NULL"}})).empty());
+  const std::vector<StockFactDifference> found = KeptFactDifferences();
+  EXPECT_TRUE(found.empty()) << Describe(found);
 }
 
 // --- Their plans: no full scan of the fix log, nor of the rows per output row ---
@@ -280,6 +347,83 @@ TEST_F(StockFactsTest, PostingUnpostingAndDeletingKeepTheFacts) {
   EXPECT_TRUE(found.empty()) << "after deleting the document\n" << Describe(found);
 }
 
+// Every write that changes what a posted stock document moves keeps the rests of the stores and
+// goods it touches, in the writer's transaction: a header's store or posting, a row's good or
+// quantity, a row added or deleted, the document deleted. (Such writes bypass the lots; only
+// the kept facts are looked at.)
+TEST_F(StockFactsTest, EveryWriterOfPostedRowsKeepsTheStoreRests) {
+  db::Transaction scope(book_->Connection());
+  const auto clean = [](const char* after) {
+    const std::vector<StockFactDifference> found = KeptFactDifferences();
+    EXPECT_TRUE(found.empty()) << "after " << after << "\n" << Describe(found);
+  };
+  // The kept rests and those the posted rows give, on the last day of the year and after.
+  const auto same_as_rows = [](const char* after) {
+    for (const char* date : {"'2026-12-31'", "'9999-12-31'"}) {
+      const std::map<std::string, std::string> literals{{"DateRest", date}};
+      EXPECT_EQ(RowsOf(schema::SourceSql("STStoreRest", literals)),
+                RowsOf(schema::PlainSourceSql("STStoreRest", literals)))
+          << "after " << after << ", on " << date;
+    }
+  };
+  const auto kept_rest = [](const std::string& store, const std::string& good) {
+    return Money("SELECT Rest FROM STStoreGoodRest WHERE StoreCode = '" + store +
+                 "' AND GoodCode = '" + good + "' AND NullCodes = 0");
+  };
+  const int32_t id = static_cast<int32_t>(
+      Int("SELECT MIN(IDC) FROM THDocument WHERE IsPosted = 1 AND DocTypeCode = 'PISF'"
+          " AND StoreCode = 'CS'"));
+  const std::string where = " WHERE DocID = " + std::to_string(id);
+  const std::string good = Text("SELECT MIN(GoodCode) FROM THGoodSpec" + where);
+  const Currency quantity =
+      Money("SELECT SUM(AmountAccount) FROM THGoodSpec" + where + " AND GoodCode = '" + good + "'");
+  ASSERT_GT(quantity, Currency());
+  const std::string other = Text("SELECT MIN(Code) FROM STStore WHERE Code <> 'CS'");
+  const Currency in_cs = kept_rest("CS", good);
+  const Currency in_other = kept_rest(other, good);
+
+  auto doc = std::make_shared<THDocument>(book_);
+  ASSERT_TRUE(doc->Load(id));
+  doc->Fields().Item("StoreCode").SetValue(Variant(other));
+  ASSERT_TRUE(doc->Update());
+  EXPECT_EQ(kept_rest("CS", good), in_cs - quantity);
+  EXPECT_EQ(kept_rest(other, good), in_other + quantity);
+  clean("moving a posted document to another store");
+
+  THGoodSpec rows(book_);
+  const int64_t row = Int("SELECT MIN(IDC) FROM THGoodSpec" + where);
+  ASSERT_TRUE(rows.MoveToID(static_cast<int32_t>(row)));
+  rows.Fields().Item("AmountAccount").SetValue(Variant(Currency::FromLong(12345)));
+  ASSERT_TRUE(rows.UpdateByID(static_cast<int32_t>(row)));
+  clean("changing a row's quantity");
+  rows.Fields().Item("GoodCode").SetValue(Variant("ODD-GOOD"));
+  ASSERT_TRUE(rows.UpdateByID(static_cast<int32_t>(row)));
+  EXPECT_EQ(kept_rest(other, "ODD-GOOD"), Currency::FromLong(12345));
+  clean("changing a row's good");
+
+  rows.AddNew();
+  rows.Fields().Item("DocID").SetValue(Variant(id));
+  rows.Fields().Item("GoodCode").SetValue(Variant(good));
+  rows.Fields().Item("AmountAccount").SetValue(Variant(Currency::FromLong(3)));
+  ASSERT_TRUE(rows.Update());
+  clean("adding a row");
+  ASSERT_TRUE(rows.Delete(static_cast<int32_t>(row)));
+  EXPECT_EQ(kept_rest(other, "ODD-GOOD"), Currency());  // no row moves it any more
+  EXPECT_EQ(Int("SELECT COUNT(*) FROM STStoreGoodRest WHERE GoodCode = 'ODD-GOOD'"), 0);
+  clean("deleting a row");
+  same_as_rows("writing the rows");
+
+  ASSERT_TRUE(doc->Unpost());
+  clean("unposting the header");
+  doc->Fields().Item("IsPosted").SetValue(Variant(int32_t{1}));
+  ASSERT_TRUE(doc->Update());
+  clean("posting the header again");
+  ASSERT_TRUE(doc->Delete(id));
+  EXPECT_EQ(kept_rest(other, good), in_other);
+  clean("deleting the document");
+  same_as_rows("deleting the document");
+}
+
 TEST_F(StockFactsTest, TheFixLogObjectKeepsTheFactsOfItsLinks) {
   db::Transaction scope(book_->Connection());
   const int32_t id = PostedOutgoing(5);
@@ -330,6 +474,44 @@ TEST_F(StockFactsTest, CheckFindsTamperedFactsAndRebuildRepairsThem) {
   EXPECT_EQ(by_kind[Kind::kFixedWrong], "row " + std::to_string(changed));
   EXPECT_EQ(by_kind[Kind::kFixedMissing], "row " + std::to_string(removed));
   EXPECT_EQ(by_kind[Kind::kFixedExtra], "row " + std::to_string(unlinked));
+
+  StockFacts(*book_).Rebuild();
+  found = Check();
+  EXPECT_TRUE(found.empty()) << Describe(found);
+}
+
+TEST_F(StockFactsTest, CheckFindsTamperedStoreRestsAndRebuildRepairsThem) {
+  db::Transaction scope(book_->Connection());
+  book_->ExecuteTsql(
+      "UPDATE STStoreGoodRest SET Rest = Rest + 1 WHERE StoreCode = 'CS' AND GoodCode ="
+      " (SELECT MIN(GoodCode) FROM STStoreGoodRest WHERE StoreCode = 'CS')",
+      {});
+  book_->ExecuteTsql(
+      "UPDATE STStoreGoodRest SET Movements = Movements + 1 WHERE StoreCode = 'CS' AND GoodCode"
+      " = (SELECT MAX(GoodCode) FROM STStoreGoodRest WHERE StoreCode = 'CS')",
+      {});
+  book_->ExecuteTsql(
+      "DELETE FROM STStoreGoodRest WHERE StoreCode = 'GS' AND GoodCode ="
+      " (SELECT MIN(GoodCode) FROM STStoreGoodRest WHERE StoreCode = 'GS')",
+      {});
+  book_->ExecuteTsql(
+      "INSERT INTO STStoreGoodRest (StoreCode, GoodCode, NullCodes, Movements, Valued, Rest)"
+      " VALUES ('CS', 'NO-SUCH-GOOD', 0, 1, 1, 2)",
+      {});
+
+  std::vector<StockFactDifference> found = Check();
+  ASSERT_EQ(found.size(), 4u) << Describe(found);
+  std::map<Kind, int> by_kind;
+  for (const auto& d : found) {
+    EXPECT_TRUE(d.repairable);
+    ++by_kind[d.kind];
+  }
+  EXPECT_EQ(by_kind[Kind::kRestWrong], 2);
+  EXPECT_EQ(by_kind[Kind::kRestMissing], 1);
+  EXPECT_EQ(by_kind[Kind::kRestExtra], 1);
+  const auto extra = std::find_if(found.begin(), found.end(),
+                                  [](const auto& d) { return d.kind == Kind::kRestExtra; });
+  EXPECT_EQ(extra->what, "good \"NO-SUCH-GOOD\" in store \"CS\"");
 
   StockFacts(*book_).Rebuild();
   found = Check();

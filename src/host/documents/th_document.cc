@@ -272,6 +272,9 @@ bool THDocument::Update() {
   SyncAddFields();
   db::Connection& c = application_->Connection();
   WriteScope transaction(c);
+  // A change of posting or store moves the kept stock rests of the document's goods.
+  StockFacts facts(*application_);
+  const StockFacts::HeaderState before = facts.HeaderStateOf(stored_idc_);
   const TableLayout& layout = *header_layout_;
   db::StatementHandle s = application_->PrepareTsql(layout.UpdateSql(1, {"IDC"}));
   const size_t n = layout.Columns().size();
@@ -280,6 +283,7 @@ bool THDocument::Update() {
   s->Run();
   if (c.Changes() == 0) return false;
   if (const AddTable* add = AddTableOf(type)) WriteAddFields(*add, stored_idc_, false);
+  facts.RefreshHeader(stored_idc_, before);
   transaction.Commit();
   fields_->Item("IDC").SetValue(Variant(stored_idc_));
   return true;
@@ -322,10 +326,15 @@ bool THDocument::FindWhere(std::string_view condition) {
 bool THDocument::Unpost() {
   EnsureLayout();
   if (stored_idc_ == 0) return false;
+  WriteScope transaction(application_->Connection());
+  StockFacts facts(*application_);
+  const StockFacts::HeaderState before = facts.HeaderStateOf(stored_idc_);
   if (application_->ExecuteTsql("UPDATE THDocument SET IsPosted = 0 WHERE IDC = ?",
                                 {stored_idc_}) == 0) {
     return false;
   }
+  facts.RefreshHeader(stored_idc_, before);
+  transaction.Commit();
   fields_->Item("IsPosted").SetValue(Variant(int32_t{0}));
   return true;
 }
@@ -340,8 +349,12 @@ bool THDocument::Delete(int32_t idc) {
   WriteScope transaction(c);
   StockFacts facts(*application_);
   const std::set<int64_t> consumed = facts.ConsumedByDocument(idc);
+  // A posted stock document's rows leave the kept rests of its store and goods.
+  const std::set<StoreGoodKey> rests =
+      facts.IsPostedStock(idc) ? facts.RestKeysOfDocument(idc) : std::set<StoreGoodKey>{};
   if (application_->ExecuteTsql("DELETE FROM THDocument WHERE IDC = ?", {idc}) == 0) return false;
   facts.Refresh(consumed);
+  facts.RefreshRests(rests);
   transaction.Commit();
   if (idc == stored_idc_) {
     std::string type = TypeCode();

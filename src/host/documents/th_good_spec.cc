@@ -1,5 +1,6 @@
 #include "host/documents/th_good_spec.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <optional>
@@ -525,7 +526,12 @@ bool THGoodSpec::Update() {
   int32_t idc = 0;
   try {
     Recompute();
-    WriteScope transaction(c, WriteScope::Nested::kUndoActions);
+    // A row of a posted stock document moves the kept rest of its store and good, which is
+    // an update: then the write is a savepoint rather than inserts taken back one by one.
+    StockFacts facts(*application_);
+    const bool posted_stock = facts.IsPostedStock(doc_id);
+    WriteScope transaction(
+        c, posted_stock ? WriteScope::Nested::kSavepoint : WriteScope::Nested::kUndoActions);
     if (NoValue(pos.Value()) || CLng(pos.Value()) == 0) pos.SetValue(Variant(NextPosNumb()));
     {
       db::Statement& s = HeldStatement(*application_, sql_->held_insert, sql_->insert);
@@ -535,6 +541,9 @@ bool THGoodSpec::Update() {
     idc = static_cast<int32_t>(c.LastInsertId());
     transaction.OnRollback([this, idc] { application_->ExecuteTsql(sql_->remove, {idc}); });
     WriteAddFields(doc_id, CLng(pos.Value()), true);
+    if (posted_stock) {
+      if (std::optional<StoreGoodKey> key = facts.RestKeyOfRow(idc)) facts.RefreshRests({*key});
+    }
     transaction.Commit();
   } catch (...) {
     row_entries_[idx_amount_account_]->SetValue(saved[0]);
@@ -579,8 +588,16 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
     // A row and its additional row are written together or not at all; one statement alone
     // needs no savepoint of its own.
     const bool add_unchanged = AddRowUnchanged(same_row);
+    // A row of a posted stock document whose good or quantity may change moves the kept rests
+    // of its store and the good it had and has.
+    const bool moves = !same_row || std::any_of(changed.begin(), changed.end(), [&](size_t i) {
+      return static_cast<int>(i) == idx_good_ || static_cast<int>(i) == idx_amount_account_;
+    });
+    StockFacts facts(*application_);
+    const std::optional<StoreGoodKey> rest_before =
+        moves ? facts.RestKeyOfRow(idc) : std::optional<StoreGoodKey>();
     std::optional<WriteScope> transaction;
-    if (!add_unchanged) transaction.emplace(c);
+    if (!add_unchanged || rest_before) transaction.emplace(c);
     if (!changed.empty()) {
       Statements::Partial& partial = sql_->update_changed[changed];
       if (partial.sql.empty()) partial.sql = layout_->UpdateSql(changed, {"IDC", "DocID"});
@@ -612,8 +629,13 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
     }
     if (!add_unchanged) {
       WriteAddFields(doc_id, CLng(row_entries_[idx_pos_]->Value()), false, same_row);
-      transaction->Commit();
     }
+    if (rest_before) {
+      std::set<StoreGoodKey> keys{*rest_before};
+      if (std::optional<StoreGoodKey> after = facts.RestKeyOfRow(idc)) keys.insert(*after);
+      facts.RefreshRests(keys);
+    }
+    if (transaction) transaction->Commit();
   } catch (...) {
     row_entries_[idx_amount_account_]->SetValue(saved[0]);
     row_entries_[idx_summa_]->SetValue(saved[1]);
@@ -690,8 +712,10 @@ bool THGoodSpec::Delete(int32_t idc) {
   WriteScope transaction(application_->Connection());
   StockFacts facts(*application_);
   const std::set<int64_t> consumed = facts.ConsumedByRow(idc);
+  const std::optional<StoreGoodKey> rest = facts.RestKeyOfRow(idc);
   if (application_->ExecuteTsql(sql_->remove, {idc}) == 0) return false;
   facts.Refresh(consumed);
+  if (rest) facts.RefreshRests({*rest});
   transaction.Commit();
   if (idc == current_idc_) {
     AddNew();

@@ -214,10 +214,10 @@ struct SettingRow {
 [[nodiscard]] std::vector<SettingRow> InitialSettings(std::string_view code);
 // The stored form of a book (setting "SchemaVersion"). 2: money and quantities in whole
 // ten-thousandths on SQLite (1 kept them as REAL); 3: the kept stock facts ("THGoodSpecFixed")
-// and the documents' date index. A book of a newer version is refused when it is opened; an
-// older one from kOldestUpgradableVersion on is refused until `qts book upgrade` brings it to
-// this version (host/data/book_upgrade.h).
-inline constexpr int kSchemaVersion = 3;
+// and the documents' date index; 4: the kept stock rests ("STStoreGoodRest"). A book of a
+// newer version is refused when it is opened; an older one from kOldestUpgradableVersion on is
+// refused until `qts book upgrade` brings it to this version (host/data/book_upgrade.h).
+inline constexpr int kSchemaVersion = 4;
 inline constexpr int kOldestUpgradableVersion = 1;
 
 // What brings the tables of a book from an older stored form to kSchemaVersion.
@@ -287,6 +287,24 @@ struct SchemaUpgrade {
 // rolled back. Off unless set.
 void UsePlainStockSources(bool plain);
 [[nodiscard]] bool PlainStockSources();
+
+// How a posted row of a stock document moves its store's stock (kept per store and good in
+// "STStoreGoodRest", read by "STStoreRest"), as T-SQL over a row "s" (THGoodSpec), its
+// document "d" (THDocument) and the document's type "t" (THDocType):
+//   - kStoreGoodKey: the key columns StoreCode, GoodCode and NullCodes (a NULL code as '' with
+//     its bit: 1 the store, 2 the good); kStoreGoodGroup the same expressions for GROUP BY;
+//   - kStockMovementSum: the sum of the rows' movements, incoming plus and outgoing minus their
+//     "AmountAccount" (NULL when no row has a quantity).
+inline constexpr std::string_view kStoreGoodKey =
+    "COALESCE(d.StoreCode, '') AS StoreCode, COALESCE(s.GoodCode, '') AS GoodCode,"
+    " CASE WHEN d.StoreCode IS NULL THEN 1 ELSE 0 END"
+    " + CASE WHEN s.GoodCode IS NULL THEN 2 ELSE 0 END AS NullCodes";
+inline constexpr std::string_view kStoreGoodGroup =
+    "COALESCE(d.StoreCode, ''), COALESCE(s.GoodCode, ''),"
+    " CASE WHEN d.StoreCode IS NULL THEN 1 ELSE 0 END"
+    " + CASE WHEN s.GoodCode IS NULL THEN 2 ELSE 0 END";
+inline constexpr std::string_view kStockMovementSum =
+    "SUM(CASE WHEN t.IsIncome = 1 THEN s.AmountAccount ELSE -s.AmountAccount END)";
 
 // The T-SQL expression of a receipt row's free accounting quantity on a date: the row's
 // "AmountAccount" minus the fix-log links to it whose outgoing document is dated up to the

@@ -349,6 +349,26 @@ std::vector<SourceDef> BuildTables() {
     t.push_back(std::move(s));
   }
   {
+    // Kept by every writer of posted rows and headers in the writer's own transaction
+    // (host/documents/stock_facts.h), so a stock rest on a date is this total less the few
+    // movements dated after it; `qts book check` recomputes it from the rows. A store or good
+    // code that is NULL in the rows is kept as '' with its bit in NullCodes (1 the store, 2 the
+    // good), so that NULL stays apart from '' and the key stays a plain equality.
+    SourceDef s;
+    s.name = "STStoreGoodRest";
+    s.meaning =
+        "per store and good, the posted stock movements of every date: how many rows, how many "
+        "with a quantity, and their sum (incoming minus outgoing, accounting units)";
+    s.columns = {Text("StoreCode", kCodeLen).NotNull(),
+                 Text("GoodCode", kCodeLen).NotNull(),
+                 Int("NullCodes").NotNull(),
+                 Int("Movements").NotNull(),
+                 Int("Valued").NotNull(),
+                 Num("Rest").NotNull()};
+    s.primary_key = {"StoreCode", "GoodCode", "NullCodes"};
+    t.push_back(std::move(s));
+  }
+  {
     SourceDef s = Entity("THGoodContent",
                          "a content link: row SpecID holds AmountAccount of row CorSpecID (or "
                          "answers it)",
@@ -609,12 +629,38 @@ std::vector<SourceDef> BuildDerived() {
       {date_rest}, FixRestSql(FreeRestSql(false)), FixRestSql(PlainFreeRestSql(false))));
 
   // Per store and good: posted stock movements dated up to @DateRest, incoming minus outgoing,
-  // in accounting units.
+  // in accounting units; NULL where none of them has a quantity. The total of every date is
+  // kept (STStoreGoodRest); the movements dated after @DateRest (or not dated, which never
+  // count as up to a date) are taken off it, found through the documents' date index, so the
+  // rest on a recent date reads the few rows of the period after it. Both go into one grouping
+  // (UNION ALL) rather than a join of the kept rows to the later ones, which SQLite would walk
+  // in full for every kept row.
   d.push_back(Derived(
       "STStoreRest", SourceKind::kParameterised,
       "per store and good, the stock rest on DateRest in accounting units",
       {Int("StoreId"), Text("StoreCode", kCodeLen), Text("GoodCode", kCodeLen), Num("Rest")},
       {date_rest},
+      "SELECT st.IDC AS StoreId,"
+      " CASE WHEN r.NullCodes = 1 OR r.NullCodes = 3 THEN NULL ELSE r.StoreCode END"
+      " AS StoreCode,"
+      " CASE WHEN r.NullCodes >= 2 THEN NULL ELSE r.GoodCode END AS GoodCode,"
+      " CASE WHEN r.Valued = 0 THEN NULL ELSE r.Rest END AS Rest"
+      " FROM (SELECT u.StoreCode, u.GoodCode, u.NullCodes, SUM(u.Movements) AS Movements,"
+      " SUM(u.Valued) AS Valued, SUM(u.Rest) AS Rest"
+      " FROM (SELECT k.StoreCode, k.GoodCode, k.NullCodes, k.Movements, k.Valued, k.Rest"
+      " FROM STStoreGoodRest k"
+      " UNION ALL SELECT " +
+          std::string(kStoreGoodKey) +
+          ", -1 AS Movements, CASE WHEN s.AmountAccount IS NULL THEN 0 ELSE -1 END AS Valued,"
+          " CASE WHEN t.IsIncome = 1 THEN 0 - s.AmountAccount ELSE s.AmountAccount END AS Rest"
+          " FROM THDocument d INNER JOIN THDocType t ON t.Code = d.DocTypeCode"
+          " CROSS JOIN THGoodSpec s"
+          " WHERE s.DocID = d.IDC AND d.IsPosted = 1 AND t.IsStock = 1"
+          " AND (d.DocumentDate > @DateRest OR d.DocumentDate IS NULL)) u"
+          " GROUP BY u.StoreCode, u.GoodCode, u.NullCodes) r"
+          " LEFT JOIN STStore st ON st.Code = r.StoreCode AND r.NullCodes <> 1"
+          " AND r.NullCodes <> 3"
+          " WHERE r.Movements > 0 AND @DateRest IS NOT NULL",
       "SELECT st.IDC AS StoreId, d.StoreCode, s.GoodCode,"
       " SUM(CASE WHEN t.IsIncome = 1 THEN s.AmountAccount ELSE -s.AmountAccount END) AS Rest"
       " FROM THGoodSpec s"
