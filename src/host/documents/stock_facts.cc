@@ -221,6 +221,12 @@ void StockFacts::RefreshHeader(int64_t doc_id, const HeaderState& before) {
   if (schema::PlainStockSources()) return;
   const HeaderState after = HeaderStateOf(doc_id);
   if (after == before) return;
+  if (after.store == before.store) {
+    // Posted or unposted in the same store: its rows' movements join the kept rests or leave
+    // them, without reading the other rows of its goods.
+    MoveRests(doc_id, after.posted_stock ? 1 : -1);
+    return;
+  }
   std::set<StoreGoodKey> keys = RestKeysOfDocument(doc_id);
   if (before.store != after.store) {
     std::set<StoreGoodKey> moved;
@@ -228,6 +234,47 @@ void StockFacts::RefreshHeader(int64_t doc_id, const HeaderState& before) {
     keys.insert(moved.begin(), moved.end());
   }
   RefreshRests(keys);
+}
+
+void StockFacts::MoveRests(int64_t doc_id, int sign) {
+  std::vector<std::pair<KeptKey, Movements>> rows;
+  {
+    db::StatementHandle s = connection_.Prepare(
+        Sql("SELECT " + std::string(schema::kStoreGoodKey) +
+            ", COUNT(*), COUNT(s.AmountAccount), " + std::string(schema::kStockMovementSum) +
+            " FROM THGoodSpec s INNER JOIN THDocument d ON d.IDC = s.DocID"
+            " INNER JOIN THDocType t ON t.Code = d.DocTypeCode WHERE s.DocID = ? GROUP BY " +
+            std::string(schema::kStoreGoodGroup)));
+    s->BindInt64(1, doc_id);
+    while (s->Step()) {
+      rows.emplace_back(KeptKey{s->GetText(0), s->GetText(1), IntAt(*s, 2)},
+                        Movements{IntAt(*s, 3), IntAt(*s, 4), MoneyAt(*s, 5)});
+    }
+  }
+  const std::string add =
+      Sql("UPDATE STStoreGoodRest SET Movements = Movements + ?, Valued = Valued + ?,"
+          " Rest = Rest + ? WHERE StoreCode = ? AND GoodCode = ? AND NullCodes = ?");
+  const std::string insert = Sql(kRestInsert);
+  const std::string emptied =
+      Sql("DELETE FROM STStoreGoodRest WHERE StoreCode = ? AND GoodCode = ? AND NullCodes = ?"
+          " AND Movements = 0");
+  for (const auto& [key, m] : rows) {
+    const db::Value store(key.store);
+    const db::Value good(key.good);
+    const db::Value null_codes(key.null_codes);
+    const db::Value count(sign * m.rows);
+    const db::Value valued(sign * m.valued);
+    const db::Value rest(Currency::FromScaled(sign * m.rest));
+    if (connection_.Execute(add, {count, valued, rest, store, good, null_codes}) > 0) {
+      if (sign < 0) connection_.Execute(emptied, {store, good, null_codes});
+    } else if (sign > 0) {
+      connection_.Execute(insert, {store, good, null_codes, count, valued, rest});
+    } else {
+      // Nothing kept to take the rows off: recompute what the rows say.
+      RefreshRests({StoreGoodKey{key.null_codes & 1 ? std::nullopt : std::optional(key.store),
+                                 key.null_codes & 2 ? std::nullopt : std::optional(key.good)}});
+    }
+  }
 }
 
 std::set<int64_t> StockFacts::ConsumedByDocument(int64_t doc_id) {

@@ -102,8 +102,9 @@ class StockFacts {
     bool operator==(const HeaderState&) const = default;
   };
   [[nodiscard]] HeaderState HeaderStateOf(int64_t doc_id);
-  // After a write of document `doc_id`'s header that was `before`: when its posting or store
-  // changed, refreshes the rests of its goods in the store it had and the store it has.
+  // After a write of document `doc_id`'s header that was `before`: when it was posted or
+  // unposted in the same store, adds its rows' movements to the kept rests or takes them off;
+  // when its store changed, refreshes the rests of its goods in the store it had and has.
   void RefreshHeader(int64_t doc_id, const HeaderState& before);
 
   // Rewrites every kept fact from the links and the posted rows.
@@ -115,6 +116,10 @@ class StockFacts {
   [[nodiscard]] std::vector<StockFactDifference> Check();
 
  private:
+  // Adds (`sign` 1) or takes off (-1) the movements of document `doc_id`'s rows to the kept
+  // rests of their store and goods.
+  void MoveRests(int64_t doc_id, int sign);
+
   // The statement `tsql` (T-SQL over the book's logical names) as the backend runs it.
   std::string Sql(std::string_view tsql) const;
 

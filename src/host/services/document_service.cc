@@ -78,10 +78,11 @@ std::string Describe(const Header& h) { return fmt::format("document {} {}", h.t
 
 // Sets the document's posting and keeps the stock rests of its store and goods.
 void SetPosted(AppContext& book, int32_t idc, bool posted) {
+  StockFacts facts(book);
+  const StockFacts::HeaderState before = facts.HeaderStateOf(idc);
   book.ExecuteTsql("UPDATE THDocument SET IsPosted = ? WHERE IDC = ?",
                    {int64_t{posted ? 1 : 0}, int64_t{idc}});
-  StockFacts facts(book);
-  facts.RefreshRests(facts.RestKeysOfDocument(idc));
+  facts.RefreshHeader(idc, before);
 }
 
 // Adds `delta` (ten-thousandths, either sign) to the lot of `good` and lot `lot` in `store`.
