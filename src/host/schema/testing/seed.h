@@ -100,22 +100,26 @@ inline Literal ReadLiteral(std::string_view sql, size_t& i) {
 
 namespace seed_detail {
 
-// The codes of the books whose fix log `sql` writes ("<code>$THGoodSpecFixLog", any case, in
-// an INSERT, UPDATE or DELETE; the DDL that makes the table writes no link).
-inline std::vector<std::string> FixLogBooks(std::string_view sql) {
+// The codes of the books whose kept stock facts `sql` makes stale: it writes their fix log, rows
+// or documents ("<code>$THGoodSpecFixLog", "<code>$THGoodSpec", "<code>$THDocument", any case,
+// in an INSERT, UPDATE or DELETE; the DDL that makes the tables writes nothing).
+inline std::vector<std::string> KeptFactBooks(std::string_view sql) {
   size_t i = 0;
   if (!Keyword(sql, i, "INSERT") && !Keyword(sql, i, "UPDATE") && !Keyword(sql, i, "DELETE")) {
     return {};
   }
+  const auto identifier = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+  };
   const std::string lower = ToLowerAscii(sql);
-  const std::string table = "$thgoodspecfixlog";
   std::vector<std::string> codes;
-  for (size_t at = lower.find(table); at != std::string::npos; at = lower.find(table, at + 1)) {
+  for (size_t at = lower.find('$'); at != std::string::npos; at = lower.find('$', at + 1)) {
+    size_t end = at + 1;
+    while (end < lower.size() && identifier(lower[end])) ++end;
+    const std::string table = lower.substr(at + 1, end - at - 1);
+    if (table != "thgoodspecfixlog" && table != "thgoodspec" && table != "thdocument") continue;
     size_t begin = at;
-    while (begin > 0 &&
-           (std::isalnum(static_cast<unsigned char>(sql[begin - 1])) || sql[begin - 1] == '_')) {
-      --begin;
-    }
+    while (begin > 0 && identifier(sql[begin - 1])) --begin;
     if (begin < at) codes.emplace_back(sql.substr(begin, at - begin));
   }
   return codes;
@@ -125,11 +129,11 @@ inline std::vector<std::string> FixLogBooks(std::string_view sql) {
 
 inline void SeedRows(db::Connection& connection, std::string_view sql);
 
-// Runs `sql` as SeedRows does; links written by hand get their kept stock facts afterwards, as
-// the sample generator's do.
+// Runs `sql` as SeedRows does; links, rows and documents written by hand get their kept stock
+// facts afterwards, as the sample generator's do.
 inline void Seed(db::Connection& connection, std::string_view sql) {
   SeedRows(connection, sql);
-  for (const std::string& code : seed_detail::FixLogBooks(sql)) {
+  for (const std::string& code : seed_detail::KeptFactBooks(sql)) {
     StockFacts(connection, code).Rebuild();
   }
 }
