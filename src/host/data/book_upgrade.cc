@@ -189,7 +189,10 @@ BookUpgrade UpgradeBook(std::string_view path, std::string_view code, bool serve
                "\" lost its foreign key while the tables were made again");
         }
       }
-      if (done.from < 3) StockFacts(connection, found.code).Rebuild();
+      // What the new tables hold, computed from the rows as `qts book check --repair` does.
+      StockFacts facts(connection, found.code);
+      if (done.from < 3) facts.RebuildConsumption();
+      if (done.from < 4) facts.RebuildRests();
       connection.Execute(schema::BackendSql("UPDATE Settings SET Value = ?, Kind = 'integer' WHERE "
                                             "Name = 'SchemaVersion'",
                                             found.code, connection),

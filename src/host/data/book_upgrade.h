@@ -6,11 +6,12 @@
 // it (`qts book upgrade`), never as a side effect of opening it, so a report or a look at a
 // document never rewrites a book.
 //
-// An upgrade runs every version's step in one transaction, with the kept stock facts recomputed
-// from the links (StockFacts::Rebuild, as `qts book check --repair` does) and the new version
-// written last: stopped at any point, the book keeps its old version whole. A book in an SQLite
-// file is first copied beside itself byte for byte ("BOOK.v2.bak"; an existing copy is never
-// overwritten: the next is "BOOK.v2.1.bak", ...). A book on a server has no file to copy: its
+// An upgrade runs every version's step in one transaction, with what the tables a step adds
+// hold computed from the rows as `qts book check --repair` computes it (version 3's kept stock
+// facts from the links, version 4's kept stock rests from the posted rows; StockFacts) and the
+// new version written last: stopped at any point, the book keeps its old version whole. A book in
+// an SQLite file is first copied beside itself byte for byte ("BOOK.v2.bak"; an existing copy is
+// never overwritten: the next is "BOOK.v2.1.bak", ...). A book on a server has no file to copy: its
 // upgrade is refused until the caller says the database was backed up.
 #ifndef QTS_HOST_DATA_BOOK_UPGRADE_H_
 #define QTS_HOST_DATA_BOOK_UPGRADE_H_

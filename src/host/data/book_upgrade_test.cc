@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/testing/qts_matchers.h"
 #include "db/connection.h"
@@ -42,7 +44,17 @@ void SetStoredVersion(db::Connection& c, const std::string& code, std::string_vi
             " = 'SchemaVersion'");
 }
 
-// Takes a book of this build back to the stored form of version 2: no kept stock facts, no
+// Takes a book of this build back to the stored form of version 3: no kept stock rests, the
+// version 3 recorded. STStoreRest is no view of the database (its statement is inlined by the
+// builder), so no view changes.
+void UndoVersion4(db::Connection& c, const std::string& code) {
+  db::Transaction t(c);
+  c.Execute("DROP TABLE " + Table(code, "STStoreGoodRest"));
+  SetStoredVersion(c, code, "3");
+  t.Commit();
+}
+
+// Takes a version 3 book back to the stored form of version 2: no kept stock facts, no
 // date index of the documents, the not-fixed rows summed from the links in their view, the
 // version 2 recorded.
 void UndoVersion3(db::Connection& c, const std::string& code) {
@@ -71,7 +83,10 @@ void UndoVersion2(db::Connection& c, const std::string& code) {
     c.Execute("DROP VIEW " + Table(code, "THGoodSpecPISF"));
     c.Execute("DROP VIEW " + Table(code, "THGoodSpecNotFixed"));
     for (const schema::SourceDef& s : schema::Sources()) {
-      if (s.kind != schema::SourceKind::kTable || s.name == "THGoodSpecFixed") continue;
+      if (s.kind != schema::SourceKind::kTable || s.name == "THGoodSpecFixed" ||
+          s.name == "STStoreGoodRest") {
+        continue;
+      }
       std::string columns;
       bool money = false;
       for (const schema::ColumnDef& col : s.columns) {
@@ -132,11 +147,12 @@ class BookUpgradeTest : public ::testing::Test {
     std::filesystem::copy_file(Sample(), file, std::filesystem::copy_options::overwrite_existing);
     return file;
   }
-  // A copy of the sample book taken back to version `version`.
+  // A copy of the sample book taken back to version `version` (1, 2 or 3).
   std::string CopyOfVersion(const std::string& name, int version) {
     const std::string file = Copy(name);
     std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
-    UndoVersion3(*c, "UAB");
+    UndoVersion4(*c, "UAB");
+    if (version <= 2) UndoVersion3(*c, "UAB");
     if (version == 1) UndoVersion2(*c, "UAB");
     return file;
   }
@@ -146,9 +162,59 @@ class BookUpgradeTest : public ::testing::Test {
 
 qts::testing::TempDir* BookUpgradeTest::dir_ = nullptr;
 
-// Version 2 to 3: the kept stock facts are computed from the links; every row of the book is
-// as it was (the facts included: they equal those the sample generator kept), the copy holds
-// the old file byte for byte, and the book passes the book check.
+// Every row of `source` on `date` in `book`, each as its cells joined by '|', sorted.
+std::vector<std::string> RowsOn(AppContext& book, const char* source, const std::string& date) {
+  db::StatementHandle s = book.PrepareTsql(schema::SourceSql(source, {{"DateRest", date}}));
+  std::vector<std::string> rows;
+  while (s->Step()) {
+    std::string row;
+    for (int c = 0; c < s->ColumnCount(); ++c) {
+      row += (c ? "|" : "") + (s->IsNull(c) ? std::string("NULL") : s->GetText(c));
+    }
+    rows.push_back(std::move(row));
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// Version 3 to 4: the kept stock rests are made and computed from the posted rows, as the
+// book check's repair computes them; the book check is clean after it, the stock rests on any
+// date are those of the same book made at version 4, and the copy is the version 3 file.
+TEST_F(BookUpgradeTest, AVersion3BookGetsTheKeptStockRests) {
+  const std::string file = CopyOfVersion("v3.db", 3);
+  const std::string before = Bytes(file);
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 3", "reads version 4",
+                        "qts book upgrade --book " + file, file + ".v3.bak");
+  EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
+
+  const BookUpgrade done = UpgradeBook(file);
+  EXPECT_EQ(done.from, 3);
+  EXPECT_EQ(done.to, 4);
+  EXPECT_EQ(done.backup, file + ".v3.bak");
+  ASSERT_EQ(done.steps.size(), 1u);
+  EXPECT_NE(done.steps[0].find("version 3 to 4"), std::string::npos) << done.steps[0];
+  EXPECT_EQ(Bytes(done.backup), before);
+
+  auto upgraded = AppContext::Open(file);
+  auto sample = AppContext::Open(Sample());
+  const std::vector<StockFactDifference> found = StockFacts(*upgraded).Check();
+  EXPECT_TRUE(found.empty()) << found.size() << " differences, the first: " << found[0].what;
+  EXPECT_GT(std::stoll(ScalarText(upgraded->Connection(),
+                                  "SELECT count(*) FROM " + Table("UAB", "STStoreGoodRest"))),
+            100);
+  EXPECT_EQ(Differing(*upgraded, *sample), "");
+  for (const char* date : {"'2026-01-31'", "'2026-07-01'", "'2026-12-31'", "'9999-12-31'"}) {
+    SCOPED_TRACE(date);
+    const std::vector<std::string> rests = RowsOn(*upgraded, "STStoreRest", date);
+    EXPECT_GT(rests.size(), 10u);
+    EXPECT_EQ(rests, RowsOn(*sample, "STStoreRest", date));
+  }
+}
+
+// Version 2 to 4: the kept stock facts are computed from the links, the kept stock rests from
+// the posted rows; every row of the book is as it was (the facts and rests included: they equal
+// those the sample generator kept), the copy holds the old file byte for byte, and the book
+// passes the book check.
 TEST_F(BookUpgradeTest, AVersion2BookIsCopiedThenUpgradedWithItsRowsUnchanged) {
   const std::string file = CopyOfVersion("v2.db", 2);
   const std::string before = Bytes(file);
@@ -161,17 +227,21 @@ TEST_F(BookUpgradeTest, AVersion2BookIsCopiedThenUpgradedWithItsRowsUnchanged) {
   EXPECT_EQ(done.from, 2);
   EXPECT_EQ(done.to, schema::kSchemaVersion);
   EXPECT_EQ(done.backup, file + ".v2.bak");
-  ASSERT_EQ(done.steps.size(), 1u);
+  ASSERT_EQ(done.steps.size(), 2u);
   EXPECT_NE(done.steps[0].find("version 2 to 3"), std::string::npos) << done.steps[0];
+  EXPECT_NE(done.steps[1].find("version 3 to 4"), std::string::npos) << done.steps[1];
   EXPECT_EQ(Bytes(done.backup), before);
 
   auto upgraded = AppContext::Open(file);
   auto sample = AppContext::Open(Sample());
   EXPECT_EQ(Differing(*upgraded, *sample), "");
   EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
-  EXPECT_GT(std::stoll(ScalarText(upgraded->Connection(),
-                                  "SELECT count(*) FROM " + Table("UAB", "THGoodSpecFixed"))),
-            100);
+  for (const char* kept : {"THGoodSpecFixed", "STStoreGoodRest"}) {
+    EXPECT_GT(std::stoll(
+                  ScalarText(upgraded->Connection(), "SELECT count(*) FROM " + Table("UAB", kept))),
+              100)
+        << kept;
+  }
   // The book's queries read the kept facts again.
   auto not_fixed = upgraded->CreateQuery("THGoodSpecNotFixed");
   not_fixed->Open();
@@ -198,7 +268,7 @@ TEST_F(BookUpgradeTest, AVersion1BookKeepsItsAmountsInTenThousandths) {
   const BookUpgrade done = UpgradeBook(file);
   EXPECT_EQ(done.from, 1);
   EXPECT_EQ(done.to, schema::kSchemaVersion);
-  EXPECT_EQ(done.steps.size(), 2u);
+  EXPECT_EQ(done.steps.size(), 3u);
   EXPECT_EQ(Bytes(done.backup), before);
 
   auto upgraded = AppContext::Open(file);
@@ -262,8 +332,8 @@ TEST_P(RefusedVersionTest, OpenAndUpgradeLeaveTheFileAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RefusedVersionTest,
-                         ::testing::Values(Refused{"4", "version 4, newer than this qts knows"},
-                                           Refused{"4", "update qts"},
+                         ::testing::Values(Refused{"5", "version 5, newer than this qts knows"},
+                                           Refused{"5", "update qts"},
                                            Refused{"999", "version 999"},
                                            Refused{"0", "cannot be upgraded"},
                                            Refused{"", "cannot be upgraded"},
@@ -281,6 +351,7 @@ TEST_F(BookUpgradeTest, ABookOnAServerIsUpgradedOnlyOnceBackedUp) {
   }
   {
     std::unique_ptr<db::Connection> c = db::OpenDatabase(server.Address());
+    UndoVersion4(*c, "UAB");
     UndoVersion3(*c, "UAB");
   }
   EXPECT_QTS_ERROR_TEXT(AppContext::Open(server.Address()), kErrBook, "version 2", "--backed-up",

@@ -297,6 +297,11 @@ std::set<int64_t> StockFacts::ConsumedByRow(int64_t spec_id) {
 }
 
 void StockFacts::Rebuild() {
+  RebuildConsumption();
+  RebuildRests();
+}
+
+void StockFacts::RebuildConsumption() {
   std::vector<std::pair<int64_t, int64_t>> sums;
   {
     db::StatementHandle s = connection_.Prepare(Sql(kSumOfAll));
@@ -310,7 +315,9 @@ void StockFacts::Rebuild() {
     insert->BindCurrency(2, Currency::FromScaled(amount));
     insert->Run();
   }
+}
 
+void StockFacts::RebuildRests() {
   const std::map<KeptKey, Movements> moved = PostedMovements(connection_, Sql(kMovementsOfAll));
   connection_.Execute(Sql("DELETE FROM STStoreGoodRest"), {});
   db::StatementHandle rest = connection_.Prepare(Sql(kRestInsert));

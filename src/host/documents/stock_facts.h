@@ -107,8 +107,12 @@ class StockFacts {
   // when its store changed, refreshes the rests of its goods in the store it had and has.
   void RefreshHeader(int64_t doc_id, const HeaderState& before);
 
-  // Rewrites every kept fact from the links and the posted rows.
+  // Rewrites every kept fact from the links and the posted rows: the kept consumption from the
+  // links, the kept rests from the posted rows (each alone: a book upgraded to the version that
+  // adds it).
   void Rebuild();
+  void RebuildConsumption();
+  void RebuildRests();
 
   // Every difference between the kept facts and the links or posted rows, and every break of
   // the stock rules (links of a row never exceed its AmountAccount; each lot's rest is the

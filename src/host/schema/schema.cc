@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -270,8 +271,31 @@ std::vector<std::string> CreateStatements(std::string_view code, Dialect dialect
 
 namespace {
 
-// What version 3 added: the kept stock facts, and the documents' date index.
-constexpr std::string_view kAddedInVersion3 = "THGoodSpecFixed";
+// The tables later versions added, each with the version that added it: version 3 the kept
+// stock facts, version 4 the kept stock rests. A book of an older version has none of them.
+struct AddedTable {
+  std::string_view name;
+  int version;
+};
+constexpr AddedTable kAddedTables[] = {{"THGoodSpecFixed", 3}, {"STStoreGoodRest", 4}};
+bool IsAddedAfterVersion2(const SourceDef& table) {
+  return std::any_of(
+      std::begin(kAddedTables), std::end(kAddedTables),
+      [&](const AddedTable& added) { return EqualsIgnoreCase(table.name, added.name); });
+}
+// Makes the tables version `version` added, with their indexes, as CreateStatements does.
+void AddTablesOf(std::string_view code, int version, Dialect dialect,
+                 std::vector<std::string>& out) {
+  for (const AddedTable& added : kAddedTables) {
+    if (added.version != version) continue;
+    const SourceDef& table = *FindSourceDef(added.name);
+    out.push_back(CreateTable(code, table, dialect));
+    for (const IndexDef& index : table.indexes) {
+      if (!index.unique) out.push_back(CreateIndex(code, table, index));
+    }
+  }
+}
+// Version 3 also indexed the documents by date.
 bool IsIndexAddedInVersion3(const SourceDef& table, const IndexDef& index) {
   return EqualsIgnoreCase(table.name, "THDocument") &&
          index.columns == std::vector<std::string>{"DocumentDate"};
@@ -285,7 +309,7 @@ bool IsIndexAddedInVersion3(const SourceDef& table, const IndexDef& index) {
 // renamed, its indexes made. Autonumbering goes on from where the old table's stopped.
 void RebuildMoneyTables(std::string_view code, std::vector<std::string>& out) {
   for (const SourceDef& s : Sources()) {
-    if (s.kind != SourceKind::kTable || EqualsIgnoreCase(s.name, kAddedInVersion3)) continue;
+    if (s.kind != SourceKind::kTable || IsAddedAfterVersion2(s)) continue;
     const bool money = std::any_of(s.columns.begin(), s.columns.end(), [](const ColumnDef& c) {
       return c.type == sql::SqlType::kNumber;
     });
@@ -349,8 +373,7 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
     }
   }
   if (from <= 2) {
-    const SourceDef& fixed = *FindSourceDef(kAddedInVersion3);
-    upgrade.statements.push_back(CreateTable(code, fixed, dialect));
+    AddTablesOf(code, 3, dialect, upgrade.statements);
     const SourceDef& documents = *FindSourceDef("THDocument");
     for (const IndexDef& index : documents.indexes) {
       if (IsIndexAddedInVersion3(documents, index)) {
@@ -360,6 +383,12 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
     upgrade.steps.push_back(
         "version 2 to 3: the kept stock facts (THGoodSpecFixed) made and computed from the "
         "links, the documents indexed by date");
+  }
+  if (from <= 3) {
+    AddTablesOf(code, 4, dialect, upgrade.statements);
+    upgrade.steps.push_back(
+        "version 3 to 4: the kept stock rests (STStoreGoodRest) made and computed from the "
+        "posted rows");
   }
   for (std::string& view : CreateViews(code, dialect)) {
     upgrade.statements.push_back(std::move(view));

@@ -238,9 +238,9 @@ struct SchemaUpgrade {
   std::vector<std::string> steps;
 };
 // The upgrade of book `code` from stored form `from` (kOldestUpgradableVersion up to
-// kSchemaVersion - 1) on `dialect`. Not in it: recomputing the kept stock facts, which version
-// 3 adds (the host's StockFacts::Rebuild, in the same transaction), and the setting
-// "SchemaVersion". Raises qts::Error (5) for another version or a bad code.
+// kSchemaVersion - 1) on `dialect`. Not in it: computing what the tables versions 3 and 4 add
+// hold, the kept stock facts and rests (the host's StockFacts, in the same transaction), and
+// the setting "SchemaVersion". Raises qts::Error (5) for another version or a bad code.
 [[nodiscard]] SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect);
 
 // INSERT statements for a new book: the settings, the document types and the two rows of
