@@ -219,7 +219,7 @@ door_in "sql run with a comment before ;" 1 'only one statement' "$out/comment.s
 door_in "sql run of a DELETE" 1 "unsupported construct 'DELETE'" "$out/delete.sql" -- "$qts" sql run --book "$book"
 door_in "sql run not UTF-8" 1 'only one statement' "$out/utf8.sql" -- "$qts" sql run --book "$book"
 door_in "sql run of a megabyte of quotes" 0 '^Code' "$out/mega.sql" -- "$qts" sql run --book "$book" --format csv
-door_in "sql translate of 40,000 conditions" 1 'more than 1000 AND, OR' "$out/deep.sql" -- "$qts" sql translate
+door_in "sql translate of 40,000 conditions" 1 'more than 500 AND, OR' "$out/deep.sql" -- "$qts" sql translate
 
 # --- The settings and registry files ---
 settings_door() {  # settings_door NAME CONTENT-FILE PATTERN

@@ -1,7 +1,11 @@
 #include "sql/emitter.h"
 
+#include <sqlite3.h>
+
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -10,6 +14,34 @@
 namespace qts::sql {
 
 namespace {
+
+// Whether SQLite's parser takes `sql`, whatever the names in it. Its grammar runs on a stack of
+// fixed size (about a hundred entries), which some writings fill at twelve levels (IN
+// subqueries) and others at ninety (NOT): no one limit on the T-SQL nesting fits them all, so
+// the writing itself is put to the parser. Names are resolved only once the statement has been
+// read whole, so on a connection with no tables or functions a statement that reads fails with
+// "no such ..." at the earliest, and one that does not with the parser's own overflow.
+bool SqliteParserTakes(const std::string& sql) {
+  struct Connection {
+    sqlite3* db = nullptr;
+    Connection() {
+      if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY, nullptr) !=
+          SQLITE_OK) {
+        throw std::runtime_error("SQLite cannot open a database in memory");
+      }
+    }
+    ~Connection() { sqlite3_close(db); }
+  };
+  thread_local Connection connection;
+  sqlite3_stmt* statement = nullptr;
+  const int rc = sqlite3_prepare_v2(connection.db, sql.c_str(), static_cast<int>(sql.size()),
+                                    &statement, nullptr);
+  sqlite3_finalize(statement);
+  if (rc == SQLITE_OK) return true;
+  const std::string_view message = sqlite3_errmsg(connection.db);
+  return message != "parser stack overflow" &&
+         message.substr(0, 28) != "Expression tree is too large";
+}
 
 bool IsNumeric(SqlType type) {
   return type == SqlType::kInteger || type == SqlType::kNumber || type == SqlType::kFloat ||
@@ -75,6 +107,9 @@ class Emitter {
         parameters_(parameters),
         first_literal_(first_literal) {}
 
+  // Where the statement nests deepest: the innermost expression or query written.
+  Position Deepest() const { return deepest_at_; }
+
   // INSERT, UPDATE or DELETE of the written table, every value in the form its column keeps.
   void Write(std::string& out, const WriteStatement& write) {
     auto value = [&](const Expr& expr, size_t column) {
@@ -126,6 +161,7 @@ class Emitter {
 
   void Statement(std::string& out, const SelectStatement& statement,
                  ItemTarget target = {ItemTarget::Mode::kKeep, Form::kOther}) {
+    const Level level(*this, statement);
     bool single = statement.cores.size() == 1;
     // The form of each select item.
     std::vector<Form> forms;
@@ -540,6 +576,7 @@ class Emitter {
   }
 
   void Value(std::string& out, const Expr& expr) {
+    const Level level(*this, expr);
     switch (expr.Kind()) {
       case NodeKind::kLiteral:
         LiteralSql(out, expr.As<Literal>());
@@ -1011,10 +1048,35 @@ class Emitter {
     out += text;
   }
 
+  // One level of the tree being written, counted to find the deepest.
+  struct Level {
+    Level(Emitter& emitter, const Node& node) : emitter(emitter) {
+      if (++emitter.depth_ > emitter.deepest_) {
+        emitter.deepest_ = emitter.depth_;
+        emitter.deepest_at_ = node.Pos();
+      }
+    }
+    ~Level() { --emitter.depth_; }
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+    Emitter& emitter;
+  };
+
   bool pg_;                                  // PostgreSQL; SQLite otherwise
   std::vector<const Literal*>* parameters_;  // parameter mode when set
   int first_literal_;  // literals become placeholders after the statement's own '?'s
+  int depth_ = 0;
+  int deepest_ = 0;
+  Position deepest_at_;
 };
+
+// Refuses a statement whose SQLite writing `sql` (by `writer`) nests deeper than SQLite's
+// parser goes. Checked for either backend: a statement of the system runs on books of both, and
+// the server's parser takes far deeper nesting than the translator allows at all.
+void RefuseTooDeep(const std::string& sql, const Emitter& writer) {
+  if (SqliteParserTakes(sql)) return;
+  throw SqlError("statement nested too deeply for SQLite's parser", "(", writer.Deepest());
+}
 
 }  // namespace
 
@@ -1022,8 +1084,16 @@ std::string Emit(const SelectStatement& statement, Dialect dialect,
                  std::vector<const Literal*>* parameters) {
   std::string out;
   out.reserve(1024);
-  Emitter(dialect, parameters, statement.parameter_count)
-      .Statement(out, statement, {ItemTarget::Mode::kTop, Form::kOther});
+  Emitter emitter(dialect, parameters, statement.parameter_count);
+  emitter.Statement(out, statement, {ItemTarget::Mode::kTop, Form::kOther});
+  if (dialect == Dialect::kSqlite) {
+    RefuseTooDeep(out, emitter);
+  } else {
+    Emitter sqlite(Dialect::kSqlite, nullptr, statement.parameter_count);
+    std::string text;
+    sqlite.Statement(text, statement, {ItemTarget::Mode::kTop, Form::kOther});
+    RefuseTooDeep(text, sqlite);
+  }
   return out;
 }
 
@@ -1031,7 +1101,16 @@ std::string Emit(const WriteStatement& statement, Dialect dialect,
                  std::vector<const Literal*>* parameters) {
   std::string out;
   out.reserve(256);
-  Emitter(dialect, parameters, statement.parameter_count).Write(out, statement);
+  Emitter emitter(dialect, parameters, statement.parameter_count);
+  emitter.Write(out, statement);
+  if (dialect == Dialect::kSqlite) {
+    RefuseTooDeep(out, emitter);
+  } else {
+    Emitter sqlite(Dialect::kSqlite, nullptr, statement.parameter_count);
+    std::string text;
+    sqlite.Write(text, statement);
+    RefuseTooDeep(text, sqlite);
+  }
   return out;
 }
 

@@ -19,6 +19,9 @@ namespace qts::sql {
 // ... on PostgreSQL) and appended to `parameters` in placeholder order.
 // The statement's own '?' parameters keep their numbers; the literals made placeholders follow
 // them.
+// In either dialect, a statement whose SQLite writing nests deeper than SQLite's parser goes
+// (signs, calls, CASEs and subqueries within each other) is refused with a SqlError at its
+// deepest place, so that what translates runs on both backends.
 [[nodiscard]] std::string Emit(const SelectStatement& statement, Dialect dialect,
                                std::vector<const Literal*>* parameters = nullptr);
 // An INSERT, UPDATE or DELETE; on SQLite every value is written in the form its column keeps

@@ -16,8 +16,9 @@ constexpr int kMaxDepth = 200;
 // A chain "a OR b OR c ..." is read in a loop but becomes a tree as deep as it is long, which
 // every later stage walks recursively: more operators than this in one statement are refused.
 // The binder's frames grow several times over in the sanitizer builds (a chain of 4000 ANDs
-// overflowed the 8 MB stack there); the system's own largest statements hold about 200.
-constexpr int kMaxChainedOperators = 1000;
+// overflowed the 8 MB stack there), and SQLite refuses an expression tree more than 1000 deep,
+// which a chain of 1000 is; the system's own largest statements hold about 200.
+constexpr int kMaxChainedOperators = 500;
 
 struct FunctionEntry {
   std::string_view name;
