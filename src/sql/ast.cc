@@ -242,8 +242,15 @@ void Unary::AppendSql(std::string& out) const {
     return;
   }
   out += op == UnaryOp::kMinus ? '-' : '+';
-  // "- -x" must not become the comment "--x".
-  AppendChild(out, *operand, operand->Kind() == NodeKind::kUnary ? 9 : 8);
+  // A sign of a sign follows a space: "- -x" must not become the comment "--x", and
+  // parentheses would make each sign two levels of nesting when the text is read again, so
+  // that a statement at the deepest nesting would print as one nested too deeply.
+  if (operand->Kind() == NodeKind::kUnary && operand->As<Unary>().op != UnaryOp::kNot) {
+    out += ' ';
+    operand->AppendSql(out);
+    return;
+  }
+  AppendChild(out, *operand, 8);
 }
 
 void Binary::AppendSql(std::string& out) const {

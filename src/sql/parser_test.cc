@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ const char* const kRoundTrip[] = {
     "SELECT DISTINCT TOP 3 a.X AS [AddFld.Y], b.* FROM T a INNER JOIN U b ON a.K = b.K "
     "WHERE a.D BETWEEN '20240101' AND '20240131' GROUP BY a.X HAVING COUNT(*) > 1 ORDER BY a.X "
     "DESC",
-    "SELECT CASE WHEN NOT a.X IS NULL AND (a.Y = 1 OR a.Z <> 2) THEN -(-a.N) ELSE a.N * (a.M + 1) "
+    "SELECT CASE WHEN NOT a.X IS NULL AND (a.Y = 1 OR a.Z <> 2) THEN -(-a.N) + - -a.N ELSE "
+    "a.N * (a.M + 1) "
     "END FROM T a",
     "SELECT CAST(a.X AS VARCHAR(5)) + N'x''y', CONVERT(CHAR(10), a.D, 102), ROUND(a.N, 2) FROM T a",
     "SELECT a.X FROM T a WHERE a.X IN (1, 2) AND a.Y NOT IN (SELECT b.Y FROM U b) AND "
@@ -38,6 +40,41 @@ TEST_P(RoundTrip, PrintParsesToTheSamePrint) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Statements, RoundTrip, ::testing::ValuesIn(kRoundTrip));
+
+// The deepest statement the parser takes prints as a statement it takes again, the same.
+TEST(ParserTest, TheDeepestStatementsPrintAsStatementsThatParse) {
+  auto repeat = [](const std::string& text, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += text;
+    return out;
+  };
+  const std::vector<std::function<std::string(int)>> forms = {
+      [&](int n) { return "SELECT " + repeat("+", n) + "a"; },
+      [&](int n) { return "SELECT " + repeat("- ", n) + "a"; },
+      [&](int n) { return "SELECT " + repeat("-+", n) + "a"; },
+      [&](int n) { return "SELECT 1 WHERE " + repeat("NOT -", n) + "a = 1"; },
+      [&](int n) { return "SELECT " + repeat("(", n) + "a" + repeat(")", n); },
+      [&](int n) { return "SELECT " + repeat("ABS(-", n) + "a" + repeat(")", n); },
+  };
+  for (const auto& form : forms) {
+    int deepest = 1;
+    for (;;) {
+      try {
+        (void)Parse(form(deepest + 1));
+        ++deepest;
+      } catch (const SqlError&) {
+        break;
+      }
+    }
+    SCOPED_TRACE(form(deepest));
+    const std::string printed = Parse(form(deepest))->ToSql();
+    try {
+      EXPECT_EQ(Parse(printed)->ToSql(), printed);
+    } catch (const SqlError& e) {
+      ADD_FAILURE() << e.what() << "\nprinted: " << printed;
+    }
+  }
+}
 
 TEST(ParserTest, KeepsParenthesesThatChangeTheMeaning) {
   EXPECT_EQ(Parse("SELECT a - (b - c), (a - b) - c, (a + b) * c, a + b * c")->ToSql(),
