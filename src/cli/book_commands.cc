@@ -113,6 +113,12 @@ const char* KindName(host::StockFactDifference::Kind kind) {
       return "kept store rest missing";
     case Kind::kRestExtra:
       return "kept store rest of no posted row";
+    case Kind::kTotalWrong:
+      return "kept receipt total differs";
+    case Kind::kTotalMissing:
+      return "kept receipt total missing";
+    case Kind::kTotalExtra:
+      return "kept receipt total of no posted receipt";
   }
   return "";
 }
@@ -121,7 +127,8 @@ void AddCheckCommand(CLI::App& book) {
   auto* check = book.add_subcommand(
       "check",
       "recompute the book's kept stock facts (each consumed row's quantity taken by its links, "
-      "each store and good's rest over its posted rows) and the stock rules (links never take more "
+      "each store and good's rest over its posted rows, each good and fixing category's receipt "
+      "totals) and the stock rules (links never take more "
       "than a receipt holds; each lot's rest is its "
       "posted rows) from the rows, and list every difference; exit status 1 when any remains. "
       "--repair rewrites the kept facts from the rows in one transaction; a broken rule is "

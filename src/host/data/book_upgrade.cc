@@ -193,6 +193,7 @@ BookUpgrade UpgradeBook(std::string_view path, std::string_view code, bool serve
       StockFacts facts(connection, found.code);
       if (done.from < 3) facts.RebuildConsumption();
       if (done.from < 4) facts.RebuildRests();
+      if (done.from < 5) facts.RebuildFixTotals();
       connection.Execute(schema::BackendSql("UPDATE Settings SET Value = ?, Kind = 'integer' WHERE "
                                             "Name = 'SchemaVersion'",
                                             found.code, connection),

@@ -8,7 +8,8 @@
 //
 // An upgrade runs every version's step in one transaction, with what the tables a step adds
 // hold computed from the rows as `qts book check --repair` computes it (version 3's kept stock
-// facts from the links, version 4's kept stock rests from the posted rows; StockFacts) and the
+// facts from the links, version 4's kept stock rests and version 5's kept receipt totals from the
+// posted rows; StockFacts) and the
 // new version written last: stopped at any point, the book keeps its old version whole. A book in
 // an SQLite file is first copied beside itself byte for byte ("BOOK.v2.bak"; an existing copy is
 // never overwritten: the next is "BOOK.v2.1.bak", ...). A book on a server has no file to copy: its

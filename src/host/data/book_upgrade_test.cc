@@ -44,7 +44,16 @@ void SetStoredVersion(db::Connection& c, const std::string& code, std::string_vi
             " = 'SchemaVersion'");
 }
 
-// Takes a book of this build back to the stored form of version 3: no kept stock rests, the
+// Takes a book of this build back to the stored form of version 4: no kept receipt totals, the
+// version 4 recorded. THDocGoodFixRest is no view of the database either.
+void UndoVersion5(db::Connection& c, const std::string& code) {
+  db::Transaction t(c);
+  c.Execute("DROP TABLE " + Table(code, "THGoodFixTotal"));
+  SetStoredVersion(c, code, "4");
+  t.Commit();
+}
+
+// Takes a version 4 book back to the stored form of version 3: no kept stock rests, the
 // version 3 recorded. STStoreRest is no view of the database (its statement is inlined by the
 // builder), so no view changes.
 void UndoVersion4(db::Connection& c, const std::string& code) {
@@ -84,7 +93,7 @@ void UndoVersion2(db::Connection& c, const std::string& code) {
     c.Execute("DROP VIEW " + Table(code, "THGoodSpecNotFixed"));
     for (const schema::SourceDef& s : schema::Sources()) {
       if (s.kind != schema::SourceKind::kTable || s.name == "THGoodSpecFixed" ||
-          s.name == "STStoreGoodRest") {
+          s.name == "STStoreGoodRest" || s.name == "THGoodFixTotal") {
         continue;
       }
       std::string columns;
@@ -147,11 +156,12 @@ class BookUpgradeTest : public ::testing::Test {
     std::filesystem::copy_file(Sample(), file, std::filesystem::copy_options::overwrite_existing);
     return file;
   }
-  // A copy of the sample book taken back to version `version` (1, 2 or 3).
+  // A copy of the sample book taken back to version `version` (1 to 4).
   std::string CopyOfVersion(const std::string& name, int version) {
     const std::string file = Copy(name);
     std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
-    UndoVersion4(*c, "UAB");
+    UndoVersion5(*c, "UAB");
+    if (version <= 3) UndoVersion4(*c, "UAB");
     if (version <= 2) UndoVersion3(*c, "UAB");
     if (version == 1) UndoVersion2(*c, "UAB");
     return file;
@@ -177,22 +187,57 @@ std::vector<std::string> RowsOn(AppContext& book, const char* source, const std:
   return rows;
 }
 
-// Version 3 to 4: the kept stock rests are made and computed from the posted rows, as the
+// Version 4 to 5: the kept receipt totals are made and computed from the posted rows, as the
+// book check's repair computes them; the book check is clean after it, the fixed rests on any
+// date are those of the same book made at version 5, and the copy is the version 4 file.
+TEST_F(BookUpgradeTest, AVersion4BookGetsTheKeptReceiptTotals) {
+  const std::string file = CopyOfVersion("v4.db", 4);
+  const std::string before = Bytes(file);
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 4", "reads version 5",
+                        "qts book upgrade --book " + file, file + ".v4.bak");
+  EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
+
+  const BookUpgrade done = UpgradeBook(file);
+  EXPECT_EQ(done.from, 4);
+  EXPECT_EQ(done.to, 5);
+  EXPECT_EQ(done.backup, file + ".v4.bak");
+  ASSERT_EQ(done.steps.size(), 1u);
+  EXPECT_NE(done.steps[0].find("version 4 to 5"), std::string::npos) << done.steps[0];
+  EXPECT_EQ(Bytes(done.backup), before);
+
+  auto upgraded = AppContext::Open(file);
+  auto sample = AppContext::Open(Sample());
+  const std::vector<StockFactDifference> found = StockFacts(*upgraded).Check();
+  EXPECT_TRUE(found.empty()) << found.size() << " differences, the first: " << found[0].what;
+  EXPECT_GT(std::stoll(ScalarText(upgraded->Connection(),
+                                  "SELECT count(*) FROM " + Table("UAB", "THGoodFixTotal"))),
+            100);
+  EXPECT_EQ(Differing(*upgraded, *sample), "");
+  for (const char* date : {"'2026-01-31'", "'2026-07-01'", "'2026-12-31'", "'9999-12-31'"}) {
+    SCOPED_TRACE(date);
+    const std::vector<std::string> rests = RowsOn(*upgraded, "THDocGoodFixRest", date);
+    EXPECT_GT(rests.size(), 10u);
+    EXPECT_EQ(rests, RowsOn(*sample, "THDocGoodFixRest", date));
+  }
+}
+
+// Version 3 to 5: the kept stock rests are made and computed from the posted rows, as the
 // book check's repair computes them; the book check is clean after it, the stock rests on any
 // date are those of the same book made at version 4, and the copy is the version 3 file.
 TEST_F(BookUpgradeTest, AVersion3BookGetsTheKeptStockRests) {
   const std::string file = CopyOfVersion("v3.db", 3);
   const std::string before = Bytes(file);
-  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 3", "reads version 4",
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 3", "reads version 5",
                         "qts book upgrade --book " + file, file + ".v3.bak");
   EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
 
   const BookUpgrade done = UpgradeBook(file);
   EXPECT_EQ(done.from, 3);
-  EXPECT_EQ(done.to, 4);
+  EXPECT_EQ(done.to, 5);
   EXPECT_EQ(done.backup, file + ".v3.bak");
-  ASSERT_EQ(done.steps.size(), 1u);
+  ASSERT_EQ(done.steps.size(), 2u);
   EXPECT_NE(done.steps[0].find("version 3 to 4"), std::string::npos) << done.steps[0];
+  EXPECT_NE(done.steps[1].find("version 4 to 5"), std::string::npos) << done.steps[1];
   EXPECT_EQ(Bytes(done.backup), before);
 
   auto upgraded = AppContext::Open(file);
@@ -211,10 +256,10 @@ TEST_F(BookUpgradeTest, AVersion3BookGetsTheKeptStockRests) {
   }
 }
 
-// Version 2 to 4: the kept stock facts are computed from the links, the kept stock rests from
-// the posted rows; every row of the book is as it was (the facts and rests included: they equal
-// those the sample generator kept), the copy holds the old file byte for byte, and the book
-// passes the book check.
+// Version 2 to 5: the kept stock facts are computed from the links, the kept stock rests and
+// receipt totals from the posted rows; every row of the book is as it was (the facts and rests
+// included: they equal those the sample generator kept), the copy holds the old file byte for byte,
+// and the book passes the book check.
 TEST_F(BookUpgradeTest, AVersion2BookIsCopiedThenUpgradedWithItsRowsUnchanged) {
   const std::string file = CopyOfVersion("v2.db", 2);
   const std::string before = Bytes(file);
@@ -227,16 +272,17 @@ TEST_F(BookUpgradeTest, AVersion2BookIsCopiedThenUpgradedWithItsRowsUnchanged) {
   EXPECT_EQ(done.from, 2);
   EXPECT_EQ(done.to, schema::kSchemaVersion);
   EXPECT_EQ(done.backup, file + ".v2.bak");
-  ASSERT_EQ(done.steps.size(), 2u);
+  ASSERT_EQ(done.steps.size(), 3u);
   EXPECT_NE(done.steps[0].find("version 2 to 3"), std::string::npos) << done.steps[0];
   EXPECT_NE(done.steps[1].find("version 3 to 4"), std::string::npos) << done.steps[1];
+  EXPECT_NE(done.steps[2].find("version 4 to 5"), std::string::npos) << done.steps[2];
   EXPECT_EQ(Bytes(done.backup), before);
 
   auto upgraded = AppContext::Open(file);
   auto sample = AppContext::Open(Sample());
   EXPECT_EQ(Differing(*upgraded, *sample), "");
   EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
-  for (const char* kept : {"THGoodSpecFixed", "STStoreGoodRest"}) {
+  for (const char* kept : {"THGoodSpecFixed", "STStoreGoodRest", "THGoodFixTotal"}) {
     EXPECT_GT(std::stoll(
                   ScalarText(upgraded->Connection(), "SELECT count(*) FROM " + Table("UAB", kept))),
               100)
@@ -268,7 +314,7 @@ TEST_F(BookUpgradeTest, AVersion1BookKeepsItsAmountsInTenThousandths) {
   const BookUpgrade done = UpgradeBook(file);
   EXPECT_EQ(done.from, 1);
   EXPECT_EQ(done.to, schema::kSchemaVersion);
-  EXPECT_EQ(done.steps.size(), 3u);
+  EXPECT_EQ(done.steps.size(), 4u);
   EXPECT_EQ(Bytes(done.backup), before);
 
   auto upgraded = AppContext::Open(file);
@@ -332,8 +378,8 @@ TEST_P(RefusedVersionTest, OpenAndUpgradeLeaveTheFileAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RefusedVersionTest,
-                         ::testing::Values(Refused{"5", "version 5, newer than this qts knows"},
-                                           Refused{"5", "update qts"},
+                         ::testing::Values(Refused{"6", "version 6, newer than this qts knows"},
+                                           Refused{"6", "update qts"},
                                            Refused{"999", "version 999"},
                                            Refused{"0", "cannot be upgraded"},
                                            Refused{"", "cannot be upgraded"},
@@ -351,6 +397,7 @@ TEST_F(BookUpgradeTest, ABookOnAServerIsUpgradedOnlyOnceBackedUp) {
   }
   {
     std::unique_ptr<db::Connection> c = db::OpenDatabase(server.Address());
+    UndoVersion5(*c, "UAB");
     UndoVersion4(*c, "UAB");
     UndoVersion3(*c, "UAB");
   }

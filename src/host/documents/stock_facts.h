@@ -20,6 +20,15 @@
 // headers keeps it the same way: posting and unposting (DocumentService, THDocument.Unpost),
 // a header's change of store or posting (THDocument.Update), deleting documents and rows, a
 // row written into a posted document (THGoodSpec), the sample generator and the book copy.
+//
+// "THGoodFixTotal" holds, for every good and fixing category of the receipt rows of posted
+// incoming stock documents, how many receipts, how many with a quantity and with a cost share,
+// and the sums of their AmountAccount and of their cost share as if nothing consumed them, over
+// every date. The fixed rest on a date D is that less the receipts dated after D, corrected by
+// the receipts some link consumes (THGoodSpecFixed). The same writers keep it: posting and
+// unposting (the document's receipts join the totals or leave them), a row written into,
+// changed in or deleted from a posted receipt document (its good, fixing category, quantity or
+// cost), deleting a posted document, the sample generator and the book copy.
 #ifndef QTS_HOST_DOCUMENTS_STOCK_FACTS_H_
 #define QTS_HOST_DOCUMENTS_STOCK_FACTS_H_
 
@@ -51,6 +60,9 @@ struct StockFactDifference {
     kRestWrong,     // a kept store rest differs from the posted rows of its store and good
     kRestMissing,   // posted rows move a store and good that has no kept rest
     kRestExtra,     // a kept rest of a store and good no posted row moves
+    kTotalWrong,    // a kept receipt total differs from the posted receipts of its good
+    kTotalMissing,  // posted receipts of a good and fixing category that has no kept total
+    kTotalExtra,    // a kept receipt total of a good and fixing category no posted receipt has
   };
   Kind kind = Kind::kFixedWrong;
   std::string what;  // the row or lot concerned, in words (a broken rule: with both quantities)
@@ -107,12 +119,20 @@ class StockFacts {
   // when its store changed, refreshes the rests of its goods in the store it had and has.
   void RefreshHeader(int64_t doc_id, const HeaderState& before);
 
+  // Adds (`sign` 1) or takes off (-1) what the rows of receipt document `doc_id` (or receipt
+  // row `spec_id`) give the kept receipt totals of their goods and fixing categories; nothing
+  // for rows of another type. Call it with -1 before a write that deletes or changes the rows
+  // of a posted document, or unposts it, and with 1 after one that writes or posts them.
+  void MoveReceiptTotals(int64_t doc_id, int sign);
+  void MoveReceiptRowTotals(int64_t spec_id, int sign);
+
   // Rewrites every kept fact from the links and the posted rows: the kept consumption from the
-  // links, the kept rests from the posted rows (each alone: a book upgraded to the version that
-  // adds it).
+  // links, the kept rests and receipt totals from the posted rows (each alone: a book upgraded
+  // to the version that adds it).
   void Rebuild();
   void RebuildConsumption();
   void RebuildRests();
+  void RebuildFixTotals();
 
   // Every difference between the kept facts and the links or posted rows, and every break of
   // the stock rules (links of a row never exceed its AmountAccount; each lot's rest is the
@@ -123,6 +143,8 @@ class StockFacts {
   // Adds (`sign` 1) or takes off (-1) the movements of document `doc_id`'s rows to the kept
   // rests of their store and goods.
   void MoveRests(int64_t doc_id, int sign);
+  // MoveReceiptTotals over the receipt rows `condition` (T-SQL over "s", one parameter) picks.
+  void MoveTotals(std::string_view condition, int64_t id, int sign);
 
   // The statement `tsql` (T-SQL over the book's logical names) as the backend runs it.
   std::string Sql(std::string_view tsql) const;

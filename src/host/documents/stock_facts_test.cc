@@ -159,10 +159,11 @@ TEST_F(StockFactsTest, FreeQuantityOnAnEarlierDateCountsOnlyTheLinksUpToIt) {
             Money("SELECT SUM(r.FreeAmount) FROM (" + end + ") r" + receipts_by_mid));
 }
 
-// The stock rests keep what the aggregating statement does with odd rows: a store or good code
-// that is NULL (apart from ''), rows without a quantity (a rest of NULL when none has one),
-// documents without a date (never up to a date) and a date of NULL (no rests at all).
-TEST_F(StockFactsTest, StoreRestsOfOddRowsAreTheAggregatingStatements) {
+// The stock rests and fixed rests keep what the aggregating statements do with odd rows: a
+// store, good or fixing category that is NULL (apart from '' and 0), rows without a quantity (a
+// rest of NULL when none has one) or without a cost, receipts of quantity 0, documents without
+// a date (never up to a date), an odd receipt consumed in part, and a date of NULL (no rests).
+TEST_F(StockFactsTest, RestsOfOddRowsAreTheAggregatingStatements) {
   db::Transaction scope(book_->Connection());
   const auto document = [](const char* type, const char* date, const char* store) {
     book_->ExecuteTsql(std::string("INSERT INTO THDocument (DocTypeCode, Number, DocumentDate,"
@@ -192,14 +193,67 @@ TEST_F(StockFactsTest, StoreRestsOfOddRowsAreTheAggregatingStatements) {
   row(unvalued, good.c_str(), "NULL");
   const int64_t late = document("PISF", "'2026-09-01'", "''");
   row(late, "NULL", "4");
+  // Receipts with a fixing category of NULL, a cost of NULL, a quantity of 0, no date.
+  const auto receipt = [&pos](int64_t doc, const char* good, const char* category,
+                              const char* amount, const char* cost) {
+    book_->ExecuteTsql(std::string("INSERT INTO THGoodSpec (DocID, PosNumb, GoodCode, FixCategory,"
+                                   " AmountAccount, CostSumm) VALUES (?, ?, ") +
+                           good + ", " + category + ", " + amount + ", " + cost + ")",
+                       {doc, int64_t{++pos}});
+    return Int("SELECT MAX(IDC) FROM THGoodSpec");
+  };
+  const int64_t odd = document("PISF", "'2026-04-01'", "'CS'");
+  const int64_t uncategorised = receipt(odd, "'ODD-FIX'", "NULL", "10", "33.33");
+  receipt(odd, "'ODD-FIX'", "NULL", "5", "NULL");
+  receipt(odd, "'ODD-FIX'", "2", "0", "1.5");
+  receipt(odd, "'ODD-COSTLESS'", "0", "6", "NULL");
+  receipt(odd, "'ODD-EMPTY'", "0", "0", "NULL");
+  receipt(odd, "NULL", "NULL", "1", "1");
+  const int64_t undated_receipt = document("PISF", "NULL", "'CS'");
+  receipt(undated_receipt, "'ODD-FIX'", "NULL", "7", "7");
+  // Consumed in part on 2026-05-01 and, by an undated document, after every date.
+  const int64_t taker = document("PRSF", "'2026-05-01'", "'CS'");
+  const int64_t taken = receipt(taker, "'ODD-FIX'", "0", "3", "NULL");
+  const int64_t undated_taken = receipt(undated, "'ODD-FIX'", "0", "1", "NULL");
+  book_->ExecuteTsql(
+      "INSERT INTO THGoodSpecFixLog (GoodCode, OutcomeSpecID, IncomeSpecID, Amount,"
+      " Type) VALUES ('ODD-FIX', ?, ?, 3, 0), ('ODD-FIX', ?, ?, 1, 0)",
+      {taken, uncategorised, undated_taken, uncategorised});
   StockFacts(*book_).Rebuild();
 
-  for (const char* date : {"'2026-01-01'", "'2026-06-30'", "'2026-12-31'", "NULL"}) {
+  for (const char* date :
+       {"'2026-01-01'", "'2026-04-15'", "'2026-06-30'", "'2026-12-31'", "NULL"}) {
     const std::map<std::string, std::string> literals{{"DateRest", date}};
-    EXPECT_EQ(RowsOf(schema::SourceSql("STStoreRest", literals)),
-              RowsOf(schema::PlainSourceSql("STStoreRest", literals)))
-        << "on " << date;
+    for (const char* source : {"STStoreRest", "THDocGoodFixRest"}) {
+      EXPECT_EQ(RowsOf(schema::SourceSql(source, literals)),
+                RowsOf(schema::PlainSourceSql(source, literals)))
+          << source << " on " << date;
+    }
   }
+  // The odd receipts' fixed rests on 2026-06-30: of 10 at 33.33, 3 taken by then (1 more
+  // later), and 5 of no cost in category NULL; 0 at 1.5 in category 2; 6 of no cost; 0 of no
+  // cost; none of a row without a quantity; the NULL good's in category 0 (from 2026-03-01, of
+  // cost 0) and NULL.
+  std::vector<std::string> odd_rests;
+  {
+    db::StatementHandle s =
+        book_->PrepareTsql("SELECT r.GoodCode, r.FixCategory, r.AmountAccount, r.CostSumm FROM (" +
+                           schema::SourceSql("THDocGoodFixRest", {{"DateRest", "'2026-06-30'"}}) +
+                           ") r WHERE r.GoodCode LIKE 'ODD-%' OR r.GoodCode IS NULL");
+    const auto cell = [&s](int c, bool money) {
+      if (s->IsNull(c)) return std::string("NULL");
+      return money ? s->GetCurrency(c).ToString() : s->GetText(c);
+    };
+    while (s->Step()) {
+      odd_rests.push_back(cell(0, false) + "|" + cell(1, false) + "|" + cell(2, true) + "|" +
+                          cell(3, true));
+    }
+    std::sort(odd_rests.begin(), odd_rests.end());
+  }
+  EXPECT_EQ(odd_rests,
+            (std::vector<std::string>{"NULL|0|5|0", "NULL|NULL|1|1", "ODD-COSTLESS|0|6|NULL",
+                                      "ODD-EMPTY|0|0|0", "ODD-FIX|2|0|0", "ODD-FIX|NULL|12|23.33",
+                                      "ODD-NO-QUANTITY|0|NULL|NULL"}));
   // The odd keys are there, apart from each other: not vacuously equal.
   const std::vector<std::string> rests = RowsOf(
       "SELECT r.StoreCode, r.GoodCode, CASE WHEN r.Rest IS NULL THEN 'none' ELSE 'some' END"
@@ -207,9 +261,12 @@ TEST_F(StockFactsTest, StoreRestsOfOddRowsAreTheAggregatingStatements) {
       schema::SourceSql("STStoreRest", {{"DateRest", "'2026-12-31'"}}) +
       ") r WHERE r.StoreCode IS NULL OR r.GoodCode IS NULL OR r.StoreCode = ''"
       " OR r.GoodCode = '' OR r.Rest IS NULL");
-  std::vector<std::string> expected{"CS|ODD-NO-QUANTITY|none",
+  std::vector<std::string> expected{"CS|NULL|some",
+                                    "CS|ODD-NO-QUANTITY|none",
                                     "NULL|" + good.substr(1, good.size() - 2) + "|some",
-                                    "NULL||some", "NULL|NULL|some", "|NULL|some"};
+                                    "NULL||some",
+                                    "NULL|NULL|some",
+                                    "|NULL|some"};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(rests, expected);
   EXPECT_TRUE(RowsOf(schema::SourceSql("STStoreRest", {{"DateRest", "NULL"}})).empty());
@@ -225,6 +282,9 @@ struct PlanCase {
   const char* date;
   // Whether the aggregating statement over the links alone scans the fix log.
   bool plain_scans;
+  // Whether the source reads every row of the rows table once (a view of every receipt);
+  // otherwise it reads the kept facts and the rows of the period after the date only.
+  bool reads_every_row;
 };
 
 class StockSourcePlans : public ::testing::TestWithParam<PlanCase> {
@@ -254,8 +314,10 @@ class StockSourcePlans : public ::testing::TestWithParam<PlanCase> {
   }
   // The steps that read every row of the fix log ("l") or of the rows table ("s", "o") and
   // are not the one outer pass over the receipts: under a correlated subquery they run once
-  // per output row.
-  static std::vector<std::string> ForbiddenScans(const std::vector<std::string>& plan) {
+  // per output row. Without `row_pass`, no pass over every row of the rows table or of the
+  // documents ("d") at all.
+  static std::vector<std::string> ForbiddenScans(const std::vector<std::string>& plan,
+                                                 bool row_pass = true) {
     std::vector<std::string> found;
     size_t correlated_depth = std::string::npos;
     for (const std::string& line : plan) {
@@ -270,6 +332,8 @@ class StockSourcePlans : public ::testing::TestWithParam<PlanCase> {
       if (scan && table == "l") found.push_back(step);
       if (scan && (table == "s" || table == "o") && correlated_depth != std::string::npos) {
         found.push_back(step + " (per output row)");
+      } else if (scan && (table == "s" || table == "o" || table == "d") && !row_pass) {
+        found.push_back(step + " (every row)");
       }
     }
     return found;
@@ -285,21 +349,27 @@ TEST_P(StockSourcePlans, ReadTheKeptFactsWithoutScanningTheFixLog) {
   std::map<std::string, std::string> literals;
   if (*c.date) literals["DateRest"] = c.date;
   const std::vector<std::string> plan = Plan(schema::SourceSql(c.source, literals));
-  EXPECT_TRUE(ForbiddenScans(plan).empty()) << Text(plan);
+  EXPECT_TRUE(ForbiddenScans(plan, c.reads_every_row).empty()) << Text(plan);
   if (c.plain_scans) {
     // The aggregating statement over the links, as the source ran before, does scan the fix
     // log: the check above tells the two apart.
     const std::vector<std::string> plain = Plan(schema::PlainSourceSql(c.source, literals));
     EXPECT_FALSE(ForbiddenScans(plain).empty()) << Text(plain);
   }
+  if (c.plain_scans && !c.reads_every_row) {
+    // Summing the receipts up to the date, as the source did before, reads them all.
+    const std::vector<std::string> plain = Plan(schema::PlainSourceSql(c.source, literals));
+    EXPECT_FALSE(ForbiddenScans(plain, false).empty()) << Text(plain);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(SampleBook, StockSourcePlans,
-                         ::testing::Values(PlanCase{"THGoodSpecNotFixed", "", true},
-                                           PlanCase{"THGoodSpecFreeRest", "'2026-12-31'", false},
-                                           PlanCase{"THDocGoodFixRest", "'2026-12-31'", true},
-                                           PlanCase{"STStoreRest", "'2026-12-31'", false}),
-                         [](const auto& info) { return std::string(info.param.source); });
+INSTANTIATE_TEST_SUITE_P(
+    SampleBook, StockSourcePlans,
+    ::testing::Values(PlanCase{"THGoodSpecNotFixed", "", true, true},
+                      PlanCase{"THGoodSpecFreeRest", "'2026-12-31'", false, true},
+                      PlanCase{"THDocGoodFixRest", "'2026-12-31'", true, false},
+                      PlanCase{"STStoreRest", "'2026-12-31'", false, false}),
+    [](const auto& info) { return std::string(info.param.source); });
 
 // --- Every writer of links keeps them ---
 
@@ -348,23 +418,31 @@ TEST_F(StockFactsTest, PostingUnpostingAndDeletingKeepTheFacts) {
 }
 
 // Every write that changes what a posted stock document moves keeps the rests of the stores and
-// goods it touches, in the writer's transaction: a header's store or posting, a row's good or
-// quantity, a row added or deleted, the document deleted. (Such writes bypass the lots; only
-// the kept facts are looked at.)
-TEST_F(StockFactsTest, EveryWriterOfPostedRowsKeepsTheStoreRests) {
+// goods it touches and the receipt totals of its goods and fixing categories, in the writer's
+// transaction: a header's store or posting, a row's good, quantity, fixing category or cost, a
+// row added or deleted, the document deleted. (Such writes bypass the lots; only the kept facts
+// are looked at.)
+TEST_F(StockFactsTest, EveryWriterOfPostedRowsKeepsTheRestsAndReceiptTotals) {
   db::Transaction scope(book_->Connection());
   const auto clean = [](const char* after) {
     const std::vector<StockFactDifference> found = KeptFactDifferences();
     EXPECT_TRUE(found.empty()) << "after " << after << "\n" << Describe(found);
   };
-  // The kept rests and those the posted rows give, on the last day of the year and after.
+  // The kept rests and fixed rests and those the posted rows give, on the last day of the year
+  // and after.
   const auto same_as_rows = [](const char* after) {
     for (const char* date : {"'2026-12-31'", "'9999-12-31'"}) {
       const std::map<std::string, std::string> literals{{"DateRest", date}};
-      EXPECT_EQ(RowsOf(schema::SourceSql("STStoreRest", literals)),
-                RowsOf(schema::PlainSourceSql("STStoreRest", literals)))
-          << "after " << after << ", on " << date;
+      for (const char* source : {"STStoreRest", "THDocGoodFixRest"}) {
+        EXPECT_EQ(RowsOf(schema::SourceSql(source, literals)),
+                  RowsOf(schema::PlainSourceSql(source, literals)))
+            << source << " after " << after << ", on " << date;
+      }
     }
+  };
+  const auto kept_total = [](const std::string& good, int category) {
+    return Money("SELECT Amount FROM THGoodFixTotal WHERE GoodCode = '" + good +
+                 "' AND FixCategory = " + std::to_string(category) + " AND NullCodes = 0");
   };
   const auto kept_rest = [](const std::string& store, const std::string& good) {
     return Money("SELECT Rest FROM STStoreGoodRest WHERE StoreCode = '" + store +
@@ -400,6 +478,17 @@ TEST_F(StockFactsTest, EveryWriterOfPostedRowsKeepsTheStoreRests) {
   ASSERT_TRUE(rows.UpdateByID(static_cast<int32_t>(row)));
   EXPECT_EQ(kept_rest(other, "ODD-GOOD"), Currency::FromLong(12345));
   clean("changing a row's good");
+  rows.Fields().Item("FixCategory").SetValue(Variant(int32_t{7}));
+  ASSERT_TRUE(rows.UpdateByID(static_cast<int32_t>(row)));
+  EXPECT_EQ(kept_total("ODD-GOOD", 7), Currency::FromLong(12345));
+  EXPECT_EQ(kept_total("ODD-GOOD", 0), Currency());
+  clean("changing a row's fixing category");
+  rows.Fields().Item("CostSumm").SetValue(Variant(Currency::FromScaled(10001)));
+  ASSERT_TRUE(rows.UpdateByID(static_cast<int32_t>(row)));
+  EXPECT_EQ(Money("SELECT Cost FROM THGoodFixTotal WHERE GoodCode = 'ODD-GOOD'"),
+            Currency::FromScaled(10001));
+  clean("changing a row's cost");
+  same_as_rows("changing a receipt row");
 
   rows.AddNew();
   rows.Fields().Item("DocID").SetValue(Variant(id));
@@ -410,13 +499,18 @@ TEST_F(StockFactsTest, EveryWriterOfPostedRowsKeepsTheStoreRests) {
   ASSERT_TRUE(rows.Delete(static_cast<int32_t>(row)));
   EXPECT_EQ(kept_rest(other, "ODD-GOOD"), Currency());  // no row moves it any more
   EXPECT_EQ(Int("SELECT COUNT(*) FROM STStoreGoodRest WHERE GoodCode = 'ODD-GOOD'"), 0);
+  EXPECT_EQ(Int("SELECT COUNT(*) FROM THGoodFixTotal WHERE GoodCode = 'ODD-GOOD'"), 0);
   clean("deleting a row");
   same_as_rows("writing the rows");
 
+  const Currency posted_total = kept_total(good, 0);
   ASSERT_TRUE(doc->Unpost());
+  EXPECT_LT(kept_total(good, 0), posted_total);
   clean("unposting the header");
+  same_as_rows("unposting the header");
   doc->Fields().Item("IsPosted").SetValue(Variant(int32_t{1}));
   ASSERT_TRUE(doc->Update());
+  EXPECT_EQ(kept_total(good, 0), posted_total);
   clean("posting the header again");
   ASSERT_TRUE(doc->Delete(id));
   EXPECT_EQ(kept_rest(other, good), in_other);
@@ -516,6 +610,51 @@ TEST_F(StockFactsTest, CheckFindsTamperedStoreRestsAndRebuildRepairsThem) {
   StockFacts(*book_).Rebuild();
   found = Check();
   EXPECT_TRUE(found.empty()) << Describe(found);
+}
+
+// A kept receipt total tampered with is found and repaired, and until then the fixed rest reads
+// it: the source reads the kept totals, not the receipts.
+TEST_F(StockFactsTest, CheckFindsTamperedReceiptTotalsAndRebuildRepairsThem) {
+  db::Transaction scope(book_->Connection());
+  const std::map<std::string, std::string> on{{"DateRest", "'2026-12-31'"}};
+  const std::vector<std::string> rests = RowsOf(schema::SourceSql("THDocGoodFixRest", on));
+  // One kept total each: of the first good, the last and the second, each in its lowest
+  // category.
+  const std::string one =
+      " AND FixCategory = (SELECT MIN(k.FixCategory) FROM THGoodFixTotal k"
+      " WHERE k.GoodCode = THGoodFixTotal.GoodCode)";
+  const std::string first = Text("SELECT MIN(GoodCode) FROM THGoodFixTotal");
+  const std::string last = Text("SELECT MAX(GoodCode) FROM THGoodFixTotal");
+  const std::string second =
+      Text("SELECT MIN(GoodCode) FROM THGoodFixTotal WHERE GoodCode > '" + first + "'");
+  book_->ExecuteTsql("UPDATE THGoodFixTotal SET Amount = Amount + 1 WHERE GoodCode = ?" + one,
+                     {first});
+  book_->ExecuteTsql("UPDATE THGoodFixTotal SET Cost = Cost - 1 WHERE GoodCode = ?" + one, {last});
+  book_->ExecuteTsql("DELETE FROM THGoodFixTotal WHERE GoodCode = ?" + one, {second});
+  book_->ExecuteTsql(
+      "INSERT INTO THGoodFixTotal (GoodCode, FixCategory, NullCodes, Receipts, Valued, Costed,"
+      " Amount, Cost) VALUES ('NO-SUCH-GOOD', 0, 0, 1, 1, 1, 2, 3)",
+      {});
+  EXPECT_NE(RowsOf(schema::SourceSql("THDocGoodFixRest", on)), rests);
+
+  std::vector<StockFactDifference> found = Check();
+  ASSERT_EQ(found.size(), 4u) << Describe(found);
+  std::map<Kind, int> by_kind;
+  for (const auto& d : found) {
+    EXPECT_TRUE(d.repairable);
+    ++by_kind[d.kind];
+  }
+  EXPECT_EQ(by_kind[Kind::kTotalWrong], 2);
+  EXPECT_EQ(by_kind[Kind::kTotalMissing], 1);
+  EXPECT_EQ(by_kind[Kind::kTotalExtra], 1);
+  const auto extra = std::find_if(found.begin(), found.end(),
+                                  [](const auto& d) { return d.kind == Kind::kTotalExtra; });
+  EXPECT_EQ(extra->what, "receipts of good \"NO-SUCH-GOOD\" in fixing category 0");
+
+  StockFacts(*book_).Rebuild();
+  found = Check();
+  EXPECT_TRUE(found.empty()) << Describe(found);
+  EXPECT_EQ(RowsOf(schema::SourceSql("THDocGoodFixRest", on)), rests);
 }
 
 TEST_F(StockFactsTest, BrokenStockRulesAreReportedAndNotRepaired) {

@@ -350,8 +350,11 @@ bool THDocument::Delete(int32_t idc) {
   StockFacts facts(*application_);
   const std::set<int64_t> consumed = facts.ConsumedByDocument(idc);
   // A posted stock document's rows leave the kept rests of its store and goods.
+  const bool posted_stock = facts.IsPostedStock(idc);
   const std::set<StoreGoodKey> rests =
-      facts.IsPostedStock(idc) ? facts.RestKeysOfDocument(idc) : std::set<StoreGoodKey>{};
+      posted_stock ? facts.RestKeysOfDocument(idc) : std::set<StoreGoodKey>{};
+  // Its receipts leave the kept receipt totals.
+  if (posted_stock) facts.MoveReceiptTotals(idc, -1);
   if (application_->ExecuteTsql("DELETE FROM THDocument WHERE IDC = ?", {idc}) == 0) return false;
   facts.Refresh(consumed);
   facts.RefreshRests(rests);

@@ -90,6 +90,8 @@ void THGoodSpec::EnsureLayout() {
   idx_amount_account_ = index("AmountAccount");
   idx_price_ = index("Price");
   idx_summa_ = index("Summa");
+  idx_fix_category_ = index("FixCategory");
+  idx_cost_summ_ = index("CostSumm");
 
   auto sql = std::make_unique<Statements>();
   const std::string select =
@@ -543,6 +545,7 @@ bool THGoodSpec::Update() {
     WriteAddFields(doc_id, CLng(pos.Value()), true);
     if (posted_stock) {
       if (std::optional<StoreGoodKey> key = facts.RestKeyOfRow(idc)) facts.RefreshRests({*key});
+      facts.MoveReceiptRowTotals(idc, 1);
     }
     transaction.Commit();
   } catch (...) {
@@ -593,11 +596,17 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
     const bool moves = !same_row || std::any_of(changed.begin(), changed.end(), [&](size_t i) {
       return static_cast<int>(i) == idx_good_ || static_cast<int>(i) == idx_amount_account_;
     });
+    // A receipt row's good, fixing category, quantity or cost moves the kept receipt totals.
+    const bool moves_totals =
+        moves || std::any_of(changed.begin(), changed.end(), [&](size_t i) {
+          return static_cast<int>(i) == idx_fix_category_ || static_cast<int>(i) == idx_cost_summ_;
+        });
     StockFacts facts(*application_);
     const std::optional<StoreGoodKey> rest_before =
-        moves ? facts.RestKeyOfRow(idc) : std::optional<StoreGoodKey>();
+        moves_totals ? facts.RestKeyOfRow(idc) : std::optional<StoreGoodKey>();
     std::optional<WriteScope> transaction;
     if (!add_unchanged || rest_before) transaction.emplace(c);
+    if (rest_before) facts.MoveReceiptRowTotals(idc, -1);
     if (!changed.empty()) {
       Statements::Partial& partial = sql_->update_changed[changed];
       if (partial.sql.empty()) partial.sql = layout_->UpdateSql(changed, {"IDC", "DocID"});
@@ -631,9 +640,12 @@ bool THGoodSpec::UpdateByID(int32_t idc) {
       WriteAddFields(doc_id, CLng(row_entries_[idx_pos_]->Value()), false, same_row);
     }
     if (rest_before) {
-      std::set<StoreGoodKey> keys{*rest_before};
-      if (std::optional<StoreGoodKey> after = facts.RestKeyOfRow(idc)) keys.insert(*after);
-      facts.RefreshRests(keys);
+      facts.MoveReceiptRowTotals(idc, 1);
+      if (moves) {
+        std::set<StoreGoodKey> keys{*rest_before};
+        if (std::optional<StoreGoodKey> after = facts.RestKeyOfRow(idc)) keys.insert(*after);
+        facts.RefreshRests(keys);
+      }
     }
     if (transaction) transaction->Commit();
   } catch (...) {
@@ -713,6 +725,7 @@ bool THGoodSpec::Delete(int32_t idc) {
   StockFacts facts(*application_);
   const std::set<int64_t> consumed = facts.ConsumedByRow(idc);
   const std::optional<StoreGoodKey> rest = facts.RestKeyOfRow(idc);
+  if (rest) facts.MoveReceiptRowTotals(idc, -1);
   if (application_->ExecuteTsql(sql_->remove, {idc}) == 0) return false;
   facts.Refresh(consumed);
   if (rest) facts.RefreshRests({*rest});

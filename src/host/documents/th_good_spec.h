@@ -138,7 +138,8 @@ class THGoodSpec : public virtual Object {
   bool adding_ = false;
   bool editing_ = false;
   int idx_doc_id_ = 0, idx_pos_ = 0, idx_good_ = 0, idx_unit_ = 0, idx_amount_ = 0,
-      idx_amount_account_ = 0, idx_price_ = 0, idx_summa_ = 0;
+      idx_amount_account_ = 0, idx_price_ = 0, idx_summa_ = 0, idx_fix_category_ = 0,
+      idx_cost_summ_ = 0;
 };
 
 }  // namespace qts::host

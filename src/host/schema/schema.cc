@@ -272,12 +272,14 @@ std::vector<std::string> CreateStatements(std::string_view code, Dialect dialect
 namespace {
 
 // The tables later versions added, each with the version that added it: version 3 the kept
-// stock facts, version 4 the kept stock rests. A book of an older version has none of them.
+// stock facts, version 4 the kept stock rests, version 5 the kept receipt totals of the fixed
+// rest. A book of an older version has none of them.
 struct AddedTable {
   std::string_view name;
   int version;
 };
-constexpr AddedTable kAddedTables[] = {{"THGoodSpecFixed", 3}, {"STStoreGoodRest", 4}};
+constexpr AddedTable kAddedTables[] = {
+    {"THGoodSpecFixed", 3}, {"STStoreGoodRest", 4}, {"THGoodFixTotal", 5}};
 bool IsAddedAfterVersion2(const SourceDef& table) {
   return std::any_of(
       std::begin(kAddedTables), std::end(kAddedTables),
@@ -389,6 +391,12 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
     upgrade.steps.push_back(
         "version 3 to 4: the kept stock rests (STStoreGoodRest) made and computed from the "
         "posted rows");
+  }
+  if (from <= 4) {
+    AddTablesOf(code, 5, dialect, upgrade.statements);
+    upgrade.steps.push_back(
+        "version 4 to 5: the kept receipt totals of the fixed rest (THGoodFixTotal) made and "
+        "computed from the posted rows");
   }
   for (std::string& view : CreateViews(code, dialect)) {
     upgrade.statements.push_back(std::move(view));

@@ -214,10 +214,11 @@ struct SettingRow {
 [[nodiscard]] std::vector<SettingRow> InitialSettings(std::string_view code);
 // The stored form of a book (setting "SchemaVersion"). 2: money and quantities in whole
 // ten-thousandths on SQLite (1 kept them as REAL); 3: the kept stock facts ("THGoodSpecFixed")
-// and the documents' date index; 4: the kept stock rests ("STStoreGoodRest"). A book of a
+// and the documents' date index; 4: the kept stock rests ("STStoreGoodRest"); 5: the kept
+// receipt totals of the fixed rest ("THGoodFixTotal"). A book of a
 // newer version is refused when it is opened; an older one from kOldestUpgradableVersion on is
 // refused until `qts book upgrade` brings it to this version (host/data/book_upgrade.h).
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 inline constexpr int kOldestUpgradableVersion = 1;
 
 // What brings the tables of a book from an older stored form to kSchemaVersion.
@@ -238,9 +239,10 @@ struct SchemaUpgrade {
   std::vector<std::string> steps;
 };
 // The upgrade of book `code` from stored form `from` (kOldestUpgradableVersion up to
-// kSchemaVersion - 1) on `dialect`. Not in it: computing what the tables versions 3 and 4 add
-// hold, the kept stock facts and rests (the host's StockFacts, in the same transaction), and
-// the setting "SchemaVersion". Raises qts::Error (5) for another version or a bad code.
+// kSchemaVersion - 1) on `dialect`. Not in it: computing what the tables versions 3 to 5 add
+// hold, the kept stock facts, rests and receipt totals (the host's StockFacts, in the same
+// transaction), and the setting "SchemaVersion". Raises qts::Error (5) for another version or a bad
+// code.
 [[nodiscard]] SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect);
 
 // INSERT statements for a new book: the settings, the document types and the two rows of
@@ -305,6 +307,29 @@ inline constexpr std::string_view kStoreGoodGroup =
     " + CASE WHEN s.GoodCode IS NULL THEN 2 ELSE 0 END";
 inline constexpr std::string_view kStockMovementSum =
     "SUM(CASE WHEN t.IsIncome = 1 THEN s.AmountAccount ELSE -s.AmountAccount END)";
+
+// What a receipt row (a row "s" of a posted incoming stock document) adds to the kept receipt
+// totals of its good and fixing category ("THGoodFixTotal", read by "THDocGoodFixRest"):
+//   - kGoodFixKey: the key columns GoodCode, FixCategory and NullCodes (a NULL good as '' with
+//     bit 1, a NULL category as 0 with bit 2); kGoodFixGroup the same expressions for GROUP BY;
+//   - kReceiptShare: its cost share with nothing consumed, as the fixed rest computes a share
+//     (CostSumm x free / AmountAccount, 0 when AmountAccount is 0): its CostSumm, 0 when its
+//     AmountAccount is 0, NULL when that is NULL;
+//   - kReceiptCosted: 1 when its share is not NULL whatever it has free, else 0.
+inline constexpr std::string_view kGoodFixKey =
+    "COALESCE(s.GoodCode, '') AS GoodCode, COALESCE(s.FixCategory, 0) AS FixCategory,"
+    " CASE WHEN s.GoodCode IS NULL THEN 1 ELSE 0 END"
+    " + CASE WHEN s.FixCategory IS NULL THEN 2 ELSE 0 END AS NullCodes";
+inline constexpr std::string_view kGoodFixGroup =
+    "COALESCE(s.GoodCode, ''), COALESCE(s.FixCategory, 0),"
+    " CASE WHEN s.GoodCode IS NULL THEN 1 ELSE 0 END"
+    " + CASE WHEN s.FixCategory IS NULL THEN 2 ELSE 0 END";
+inline constexpr std::string_view kReceiptShare =
+    "(CASE WHEN s.AmountAccount IS NULL THEN NULL WHEN s.AmountAccount = 0 THEN 0"
+    " ELSE s.CostSumm END)";
+inline constexpr std::string_view kReceiptCosted =
+    "(CASE WHEN s.AmountAccount = 0 OR (s.AmountAccount IS NOT NULL AND s.CostSumm IS NOT NULL)"
+    " THEN 1 ELSE 0 END)";
 
 // The T-SQL expression of a receipt row's free accounting quantity on a date: the row's
 // "AmountAccount" minus the fix-log links to it whose outgoing document is dated up to the

@@ -369,6 +369,31 @@ std::vector<SourceDef> BuildTables() {
     t.push_back(std::move(s));
   }
   {
+    // Kept by every writer of posted rows and headers in the writer's own transaction
+    // (host/documents/stock_facts.h), so the fixed rest on a date is this total less the
+    // receipts dated after it, corrected by the receipts some link consumes; `qts book check`
+    // recomputes it from the rows. A NULL good or fixing category is kept as '' or 0 with its
+    // bit in NullCodes (1 the good, 2 the category). Cost is the sum of each receipt's cost
+    // share with nothing consumed: its CostSumm, 0 for a receipt of no quantity (0), none for
+    // one of no quantity (NULL) or no cost; Costed counts the receipts that have one.
+    SourceDef s;
+    s.name = "THGoodFixTotal";
+    s.meaning =
+        "per good and fixing category, the receipt rows of posted incoming stock documents of "
+        "every date: how many, how many with a quantity, how many with a cost share, their "
+        "accounting quantity and cost";
+    s.columns = {Text("GoodCode", kCodeLen).NotNull(),
+                 Int("FixCategory").NotNull(),
+                 Int("NullCodes").NotNull(),
+                 Int("Receipts").NotNull(),
+                 Int("Valued").NotNull(),
+                 Int("Costed").NotNull(),
+                 Num("Amount").NotNull(),
+                 Num("Cost").NotNull()};
+    s.primary_key = {"GoodCode", "FixCategory", "NullCodes"};
+    t.push_back(std::move(s));
+  }
+  {
     SourceDef s = Entity("THGoodContent",
                          "a content link: row SpecID holds AmountAccount of row CorSpecID (or "
                          "answers it)",
@@ -491,36 +516,17 @@ constexpr std::string_view kLaterLinks =
     " AND (od.DocumentDate > @DateRest OR od.DocumentDate IS NULL)";
 
 // Per receipt row, its free quantity on @DateRest: its accounting quantity minus the links
-// dated up to then, that is minus all its links plus those dated later. `per_row`: the later
-// links are summed for each receipt row through the links' IncomeSpecID index, which suits a
-// caller that picks a few rows (one lot); otherwise they are summed once for the period after
-// the date and joined, which suits a caller that takes every row.
-std::string FreeRestSql(bool per_row) {
-  const std::string head =
-      "SELECT s.IDC AS SpecID, s.DocID, d.DocumentDate, d.StoreCode, s.GoodCode,"
-      " s.UnitCode, s.LotPropertyID, s.FixCategory, s.Amount, s.AmountAccount, s.CostSumm,";
-  const std::string from =
-      std::string(kReceiptJoin) + " LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC";
-  const std::string tail = std::string(kReceiptWhere) + " AND d.DocumentDate <= @DateRest";
-  // Every receipt row: the documents lead and their rows follow through the DocID index
-  // (CROSS JOIN keeps the order on SQLite, which would otherwise walk all rows in the order of
-  // a grouping above it and look up each row's document).
-  const std::string every =
-      " FROM THDocument d INNER JOIN THDocType t ON t.Code = d.DocTypeCode"
-      " CROSS JOIN THGoodSpec s LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC";
-  const std::string every_tail =
-      std::string(kReceiptWhere) + " AND s.DocID = d.IDC AND d.DocumentDate <= @DateRest";
-  if (per_row) {
-    return head + " s.AmountAccount - COALESCE(k.Amount, 0) + COALESCE((SELECT SUM(l.Amount)" +
-           " FROM THGoodSpecFixLog l INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
-           " INNER JOIN THDocument od ON od.IDC = o.DocID WHERE l.IncomeSpecID = s.IDC"
-           " AND (od.DocumentDate > @DateRest OR od.DocumentDate IS NULL)), 0) AS FreeAmount" +
-           from + tail;
-  }
-  return head + " s.AmountAccount - COALESCE(k.Amount, 0) + COALESCE(f.Amount, 0) AS FreeAmount" +
-         every + " LEFT JOIN (SELECT l.IncomeSpecID, SUM(l.Amount) AS Amount" +
-         std::string(kLaterLinks) + " GROUP BY l.IncomeSpecID) f ON f.IncomeSpecID = s.IDC" +
-         every_tail;
+// dated up to then, that is minus all its links plus those dated later, summed for each
+// receipt row through the links' IncomeSpecID index (its callers pick a few rows: one lot).
+std::string FreeRestSql() {
+  return "SELECT s.IDC AS SpecID, s.DocID, d.DocumentDate, d.StoreCode, s.GoodCode,"
+         " s.UnitCode, s.LotPropertyID, s.FixCategory, s.Amount, s.AmountAccount, s.CostSumm,"
+         " s.AmountAccount - COALESCE(k.Amount, 0) + COALESCE((SELECT SUM(l.Amount)"
+         " FROM THGoodSpecFixLog l INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
+         " INNER JOIN THDocument od ON od.IDC = o.DocID WHERE l.IncomeSpecID = s.IDC"
+         " AND (od.DocumentDate > @DateRest OR od.DocumentDate IS NULL)), 0) AS FreeAmount" +
+         std::string(kReceiptJoin) + " LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC" +
+         std::string(kReceiptWhere) + " AND d.DocumentDate <= @DateRest";
 }
 
 // Without the kept facts: per receipt row, its free quantity on @DateRest from the links
@@ -543,6 +549,51 @@ std::string PlainFreeRestSql(bool per_row) {
          std::string(kReceiptJoin) + " LEFT JOIN (SELECT l.IncomeSpecID, SUM(l.Amount) AS Amount" +
          links + " WHERE od.DocumentDate <= @DateRest GROUP BY l.IncomeSpecID) f" +
          " ON f.IncomeSpecID = s.IDC" + tail;
+}
+
+// Per good and fixing category, the fixed rest on @DateRest from the kept receipt totals
+// (THGoodFixTotal: every receipt of every date, each as if nothing consumed it), less the
+// receipts dated after the date (or not dated), found through the documents' date index, and
+// corrected for the receipts some link consumes (THGoodSpecFixed, read whole): for each, what it
+// has free on the date and its share of cost, computed as FreeRestSql and FixRestSql do, in
+// place of its whole quantity and cost. All of it goes into one grouping (UNION ALL), the
+// shares summed exactly before the one rounding to cents; a kept NULL code is NULL again, and
+// NULLs group together as in the receipts. The grouping is the source's own statement and the
+// receipts' arm comes first, so its GoodCode is a plain text column (SQLite takes a compound's
+// column type from its first arm): a caller that joins it by GoodCode gets an index on it
+// rather than reading it whole for every row of its own. A good and category none of whose
+// receipts is dated up to the date is left out; a sum none of whose rows has a value is NULL.
+std::string KeptFixRestSql() {
+  const std::string share(kReceiptShare);
+  const std::string free = "(s.AmountAccount - c.Amount + COALESCE(f.Amount, 0))";
+  return "SELECT u.GoodCode, u.FixCategory,"
+         " CASE WHEN SUM(u.Valued) = 0 THEN NULL ELSE SUM(u.Amount) END AS AmountAccount,"
+         " CASE WHEN SUM(u.Costed) = 0 THEN NULL ELSE ROUND(SUM(u.Cost), 2) END AS CostSumm"
+         " FROM (SELECT s.GoodCode AS GoodCode, s.FixCategory AS FixCategory, -1 AS Receipts,"
+         " CASE WHEN s.AmountAccount IS NULL THEN 0 ELSE -1 END AS Valued, 0 - " +
+         std::string(kReceiptCosted) + " AS Costed, 0 - s.AmountAccount AS Amount, 0 - " + share +
+         " AS Cost"
+         " FROM THDocument d INNER JOIN THDocType t ON t.Code = d.DocTypeCode"
+         " CROSS JOIN THGoodSpec s" +
+         std::string(kReceiptWhere) +
+         " AND s.DocID = d.IDC AND (d.DocumentDate > @DateRest OR d.DocumentDate IS NULL)"
+         " UNION ALL SELECT CASE WHEN k.NullCodes = 1 OR k.NullCodes = 3 THEN NULL"
+         " ELSE k.GoodCode END, CASE WHEN k.NullCodes >= 2 THEN NULL ELSE k.FixCategory END,"
+         " k.Receipts, k.Valued, k.Costed, k.Amount, k.Cost FROM THGoodFixTotal k"
+         " UNION ALL SELECT s.GoodCode, s.FixCategory, 0, 0, 0, " +
+         free +
+         " - s.AmountAccount,"
+         " CASE WHEN s.AmountAccount = 0 THEN 0 ELSE s.CostSumm * " +
+         free + " / s.AmountAccount END - " + share +
+         " FROM THGoodSpecFixed c INNER JOIN THGoodSpec s ON s.IDC = c.SpecID"
+         " INNER JOIN THDocument d ON d.IDC = s.DocID"
+         " INNER JOIN THDocType t ON t.Code = d.DocTypeCode"
+         " LEFT JOIN (SELECT l.IncomeSpecID, SUM(l.Amount) AS Amount" +
+         std::string(kLaterLinks) + " GROUP BY l.IncomeSpecID) f ON f.IncomeSpecID = s.IDC" +
+         std::string(kReceiptWhere) +
+         " AND d.DocumentDate <= @DateRest) u"
+         " GROUP BY u.GoodCode, u.FixCategory"
+         " HAVING SUM(u.Receipts) > 0 AND @DateRest IS NOT NULL";
 }
 
 // Per good and fixing category: the sums over `free_rest` (FreeRestSql).
@@ -618,7 +669,7 @@ std::vector<SourceDef> BuildDerived() {
       {Int("SpecID"), Int("DocID"), Date("DocumentDate"), Text("StoreCode", kCodeLen),
        Text("GoodCode", kCodeLen), Text("UnitCode", kTypeLen), Int("LotPropertyID"),
        Int("FixCategory"), Num("Amount"), Num("AmountAccount"), Num("CostSumm"), Num("FreeAmount")},
-      {date_rest}, FreeRestSql(true), PlainFreeRestSql(true)));
+      {date_rest}, FreeRestSql(), PlainFreeRestSql(true)));
 
   // Per good and fixing category: the free quantity of all receipts on @DateRest and the
   // share of their cost that the free quantity still carries.
@@ -626,7 +677,7 @@ std::vector<SourceDef> BuildDerived() {
       "THDocGoodFixRest", SourceKind::kParameterised,
       "per good and fixing category, the free receipt quantity on DateRest and its cost",
       {Text("GoodCode", kCodeLen), Int("FixCategory"), Num("AmountAccount"), Num("CostSumm")},
-      {date_rest}, FixRestSql(FreeRestSql(false)), FixRestSql(PlainFreeRestSql(false))));
+      {date_rest}, KeptFixRestSql(), FixRestSql(PlainFreeRestSql(false))));
 
   // Per store and good: posted stock movements dated up to @DateRest, incoming minus outgoing,
   // in accounting units; NULL where none of them has a quantity. The total of every date is
