@@ -146,6 +146,32 @@ constexpr std::string_view kTotalInsert =
 constexpr std::string_view kTotalKeyWhere =
     " WHERE GoodCode = ? AND FixCategory = ? AND NullCodes = ?";
 
+// Walks the kept facts and the facts the rows give, both in key order, and lists a kept fact
+// with no row behind it, a fact of the rows not kept, and a kept fact that differs.
+template <class Key, class Value>
+void CompareKept(const std::map<Key, Value>& kept, const std::map<Key, Value>& from_rows,
+                 StockFactDifference::Kind extra, StockFactDifference::Kind missing,
+                 StockFactDifference::Kind wrong, std::vector<StockFactDifference>& found) {
+  auto k = kept.begin();
+  auto r = from_rows.begin();
+  while (k != kept.end() || r != from_rows.end()) {
+    if (r == from_rows.end() || (k != kept.end() && k->first < r->first)) {
+      found.push_back({extra, Describe(k->first), Describe(k->second), "", true});
+      ++k;
+    } else if (k == kept.end() || r->first < k->first) {
+      found.push_back({missing, Describe(r->first), "", Describe(r->second), true});
+      ++r;
+    } else {
+      if (!(k->second == r->second)) {
+        found.push_back(
+            {wrong, Describe(k->first), Describe(k->second), Describe(r->second), true});
+      }
+      ++k;
+      ++r;
+    }
+  }
+}
+
 }  // namespace
 
 StockFacts::StockFacts(db::Connection& connection, std::string code)
@@ -506,24 +532,7 @@ std::vector<StockFactDifference> StockFacts::Check() {
       kept_rests[KeptKey{s->GetText(0), s->GetText(1), IntAt(*s, 2)}] =
           Movements{IntAt(*s, 3), IntAt(*s, 4), MoneyAt(*s, 5)};
     }
-    auto k = kept_rests.begin();
-    auto m = moved.begin();
-    while (k != kept_rests.end() || m != moved.end()) {
-      if (m == moved.end() || (k != kept_rests.end() && k->first < m->first)) {
-        found.push_back({Kind::kRestExtra, Describe(k->first), Describe(k->second), "", true});
-        ++k;
-      } else if (k == kept_rests.end() || m->first < k->first) {
-        found.push_back({Kind::kRestMissing, Describe(m->first), "", Describe(m->second), true});
-        ++m;
-      } else {
-        if (!(k->second == m->second)) {
-          found.push_back({Kind::kRestWrong, Describe(k->first), Describe(k->second),
-                           Describe(m->second), true});
-        }
-        ++k;
-        ++m;
-      }
-    }
+    CompareKept(kept_rests, moved, Kind::kRestExtra, Kind::kRestMissing, Kind::kRestWrong, found);
   }
 
   // The kept receipt totals of each good and fixing category against the posted receipts.
@@ -540,24 +549,8 @@ std::vector<StockFactDifference> StockFacts::Check() {
               " FROM THGoodFixTotal"));
       while (s->Step()) kept_totals.insert(TotalsAt(*s));
     }
-    auto k = kept_totals.begin();
-    auto p = posted.begin();
-    while (k != kept_totals.end() || p != posted.end()) {
-      if (p == posted.end() || (k != kept_totals.end() && k->first < p->first)) {
-        found.push_back({Kind::kTotalExtra, Describe(k->first), Describe(k->second), "", true});
-        ++k;
-      } else if (k == kept_totals.end() || p->first < k->first) {
-        found.push_back({Kind::kTotalMissing, Describe(p->first), "", Describe(p->second), true});
-        ++p;
-      } else {
-        if (!(k->second == p->second)) {
-          found.push_back({Kind::kTotalWrong, Describe(k->first), Describe(k->second),
-                           Describe(p->second), true});
-        }
-        ++k;
-        ++p;
-      }
-    }
+    CompareKept(kept_totals, posted, Kind::kTotalExtra, Kind::kTotalMissing, Kind::kTotalWrong,
+                found);
   }
 
   // Each lot's rest against the posted rows: incoming rows add their accounting quantity,
