@@ -77,6 +77,15 @@ ParameterizedSql ShapeCache::Translate(std::string_view tsql) {
   return out;
 }
 
+std::shared_ptr<const Translation> ShapeCache::TranslateQuery(std::string_view tsql) {
+  std::string key(tsql);
+  if (auto seen = queries_.find(key); seen != queries_.end()) return seen->second;
+  auto out = std::make_shared<const Translation>(TranslateWithColumns(tsql, catalogue_, dialect_));
+  if (queries_.size() >= capacity_) queries_.clear();
+  queries_.emplace(std::move(key), out);
+  return out;
+}
+
 ParameterizedSql ShapeCache::TranslateShape(std::string_view tsql) {
   const std::vector<Token> tokens = Tokenize(tsql);
   // The key: every token as written, the literals by kind only. Kinds and texts are separated

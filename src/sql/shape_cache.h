@@ -12,6 +12,7 @@
 #define QTS_SQL_SHAPE_CACHE_H_
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -50,10 +51,17 @@ class ShapeCache {
   // SqlError as Translate does.
   [[nodiscard]] ParameterizedSql Translate(std::string_view tsql);
 
+  // The translation of the query `tsql` with its result columns (TranslateWithColumns, its
+  // literals left in the text), kept for the same text word for word: a report run again with
+  // the same choices is neither parsed nor bound again. Throws SqlError as TranslateWithColumns
+  // does; a statement that fails is not kept.
+  [[nodiscard]] std::shared_ptr<const Translation> TranslateQuery(std::string_view tsql);
+
   size_t Size() const { return shapes_.size(); }
   void Clear() {
     shapes_.clear();
     exact_.clear();
+    queries_.clear();
   }
 
  private:
@@ -73,6 +81,8 @@ class ShapeCache {
   // Texts seen before, word for word: the same text has the same translation and values, so a
   // statement the host runs again and again (a row insert) is not even split into tokens.
   std::unordered_map<std::string, ParameterizedSql> exact_;
+  // Query texts seen before, with their translations (TranslateQuery).
+  std::unordered_map<std::string, std::shared_ptr<const Translation>> queries_;
 };
 
 }  // namespace qts::sql

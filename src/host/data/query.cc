@@ -481,8 +481,10 @@ std::vector<std::string> Query::OutputNames() const {
 void Query::Open() {
   std::vector<OutputColumn> columns = QueryBuild::Columns(*this);
   const std::string tsql = StatementText();
-  sql::Translation translation =
-      sql::TranslateWithColumns(tsql, Book().Catalogue(), Book().Dialect());
+  // A query opened again with the same text (a report run again) takes the book's kept
+  // translation.
+  const std::shared_ptr<const sql::Translation> translated = Book().Shapes().TranslateQuery(tsql);
+  const sql::Translation& translation = *translated;
   db::NoteTranslation(translation.sql, tsql);
   if (translation.columns.size() != columns.size()) {
     Fail("the statement gives " + std::to_string(translation.columns.size()) +
