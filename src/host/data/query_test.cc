@@ -419,6 +419,26 @@ TEST_F(ResultRowsTest, RequeryReadsTheBookAgainKeepingFilterSortAndPosition) {
   EXPECT_EQ(q->RecordCount(), 2);
 }
 
+// The book keeps a query's translation by its text: a text that differs in a literal only is
+// its own statement, and one that cannot be translated is refused each time it is opened.
+TEST_F(ResultRowsTest, TheKeptTranslationServesTheSameTextOnly) {
+  auto codes = [&](const std::string& where) {
+    QueryPtr q = Q("REFGood");
+    q->Fields().KeepOnly({"Code"});
+    q->AddWhere(where);
+    q->Open();
+    RowList rows;
+    for (; !q->Eof(); q->MoveNext()) rows.push_back({CStr(q->Fields().Item("Code").Value())});
+    return rows;
+  };
+  EXPECT_EQ(codes("oTable.Name = 'Oil'"), (RowList{{"G3"}}));
+  EXPECT_EQ(codes("oTable.Name = 'Flour'"), (RowList{{"G1"}}));
+  EXPECT_EQ(codes("oTable.Name = 'Oil'"), (RowList{{"G3"}}));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_THROW(codes("oTable.NoSuchColumn = 1"), sql::SqlError) << "open " << i + 1;
+  }
+}
+
 TEST_F(ResultRowsTest, ReadingAClosedQueryIsRefused) {
   QueryPtr q = Q("REFGood");
   EXPECT_THROW((void)q->Eof(), Error);
