@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 
 namespace qts::host {
@@ -28,6 +29,7 @@ std::optional<std::string> ReadFileText(const std::filesystem::path& path) {
   char buffer[16384];
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       ::close(fd);
       return std::nullopt;

@@ -6,7 +6,7 @@
 // parse is served without reading the file while the stamp is the one it was read under and
 // that stamp was already old enough to trust when it was read; otherwise the file is read and
 // parsed again when its text differs. A file's times move in ticks of the kernel's clock, so a
-// file written twice within one tick keeps its stamp: a stamp younger than kTrustedAge is
+// file written twice within one tick keeps its stamp: a stamp younger than kTrustedAgeNs is
 // never trusted, and a resource edited while a program runs is seen on its next use.
 #ifndef QTS_HOST_SERVICES_FILE_CACHE_H_
 #define QTS_HOST_SERVICES_FILE_CACHE_H_
