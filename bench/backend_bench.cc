@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -21,8 +20,6 @@ constexpr const char* kSchema =
     "CREATE TABLE spec(id INTEGER PRIMARY KEY, code TEXT NOT NULL, qty REAL, amount REAL)";
 constexpr const char* kInsert = "INSERT INTO spec(id, code, qty, amount) VALUES (?, ?, ?, ?)";
 
-using Clock = std::chrono::steady_clock;
-
 void Check(int code, int expected, sqlite3* db) {
   if (code != expected) {
     std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
@@ -33,12 +30,12 @@ void Check(int code, int expected, sqlite3* db) {
 // The codes differ per row so the text binding copies real data.
 std::string Code(int i) { return "ITEM-" + std::to_string(i % 5000); }
 
-double RawInsert() {
+qts::bench::Span RawInsert() {
   sqlite3* db = nullptr;
   Check(sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr),
         SQLITE_OK, db);
   Check(sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr), SQLITE_OK, db);
-  auto started = Clock::now();
+  const qts::bench::Stopwatch watch;
   Check(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK, db);
   sqlite3_stmt* stmt = nullptr;
   Check(sqlite3_prepare_v2(db, kInsert, -1, &stmt, nullptr), SQLITE_OK, db);
@@ -53,16 +50,16 @@ double RawInsert() {
   }
   sqlite3_finalize(stmt);
   Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK, db);
-  double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+  const qts::bench::Span span = watch.Elapsed();
   sqlite3_close(db);
-  return seconds;
+  return span;
 }
 
 // One statement handle held across the loop.
-double WrapperInsert() {
+qts::bench::Span WrapperInsert() {
   auto connection = qts::db::SqliteConnection::Open(qts::db::SqliteConnection::kMemory);
   connection->Execute(kSchema);
-  auto started = Clock::now();
+  const qts::bench::Stopwatch watch;
   {
     qts::db::Transaction transaction(*connection);
     qts::db::StatementHandle insert = connection->Prepare(kInsert);
@@ -77,15 +74,15 @@ double WrapperInsert() {
     }
     transaction.Commit();
   }
-  return std::chrono::duration<double>(Clock::now() - started).count();
+  return watch.Elapsed();
 }
 
 // Row-at-a-time callers: every row asks the connection for the statement again (a cache
 // hit), binds Values, and hands the statement back.
-double WrapperCachedPerRow() {
+qts::bench::Span WrapperCachedPerRow() {
   auto connection = qts::db::SqliteConnection::Open(qts::db::SqliteConnection::kMemory);
   connection->Execute(kSchema);
-  auto started = Clock::now();
+  const qts::bench::Stopwatch watch;
   {
     qts::db::Transaction transaction(*connection);
     for (int i = 1; i <= kRows; ++i) {
@@ -93,10 +90,10 @@ double WrapperCachedPerRow() {
     }
     transaction.Commit();
   }
-  return std::chrono::duration<double>(Clock::now() - started).count();
+  return watch.Elapsed();
 }
 
-template <double (*Wrapper)()>
+template <qts::bench::Span (*Wrapper)()>
 void Compare(benchmark::State& state) {
   const qts::bench::Totals t = qts::bench::Alternate(state, RawInsert, Wrapper);
   qts::bench::ReportRatio(state, t, "wrapper");

@@ -7,13 +7,17 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -39,22 +43,65 @@ inline double SecondsSince(Clock::time_point started) {
   return std::chrono::duration<double>(Clock::now() - started).count();
 }
 
-// Seconds spent by each side over all rounds.
+// One measured span of one side: wall-clock seconds and the seconds of CPU the calling thread
+// spent in it. The wall clock counts whatever else the shared machine ran meanwhile against
+// the side it hit; the thread's CPU time counts only this thread's own work (the sides are
+// single-threaded: the book's SQLite starts no worker thread, and nothing drawn starts one), so
+// a ratio of CPU times stays close on a loaded machine where the wall-clock ratio wanders. It
+// still moves with what the shared caches and the core's frequency do.
+struct Span {
+  double wall = 0;
+  double cpu = 0;
+  Span& operator+=(const Span& other) {
+    wall += other.wall;
+    cpu += other.cpu;
+    return *this;
+  }
+};
+
+inline double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Started on construction; Elapsed() is the span since, both clocks.
+class Stopwatch {
+ public:
+  Stopwatch() : wall_(Clock::now()), cpu_(ThreadCpuSeconds()) {}
+  Span Elapsed() const { return {SecondsSince(wall_), ThreadCpuSeconds() - cpu_}; }
+
+ private:
+  Clock::time_point wall_;
+  double cpu_;
+};
+
+// Each side over all rounds: the sums and the fastest round, by the wall clock and by the
+// thread's CPU time.
 struct Totals {
   double raw = 0;
   double system = 0;
+  double raw_cpu = 0;
+  double system_cpu = 0;
+  double raw_min = std::numeric_limits<double>::infinity();
+  double system_min = std::numeric_limits<double>::infinity();
+  double raw_cpu_min = std::numeric_limits<double>::infinity();
+  double system_cpu_min = std::numeric_limits<double>::infinity();
   int64_t rounds = 0;
 };
 
-// Runs `raw` and `system` (each returns its seconds) once per iteration, alternating which goes
-// first so neither always runs on a warmer cache; the system's seconds are the iteration's
-// time.
+// Runs `raw` and `system` (each returns the Span it measured, a Stopwatch's Elapsed() around
+// exactly the work compared, setting up left out) once per iteration, alternating which goes
+// first so neither always runs on a warmer cache; the system's wall-clock seconds are the
+// iteration's time.
 template <class Raw, class System>
 Totals Alternate(benchmark::State& state, Raw&& raw, System&& system) {
+  static_assert(std::is_same_v<decltype(raw()), Span> && std::is_same_v<decltype(system()), Span>,
+                "each side returns the Span of a Stopwatch");
   Totals t;
   for (auto _ : state) {
-    double r = 0;
-    double s = 0;
+    Span r;
+    Span s;
     if (t.rounds++ % 2 == 0) {
       r = raw();
       s = system();
@@ -62,25 +109,46 @@ Totals Alternate(benchmark::State& state, Raw&& raw, System&& system) {
       s = system();
       r = raw();
     }
-    t.raw += r;
-    t.system += s;
-    state.SetIterationTime(s);
+    t.raw += r.wall;
+    t.system += s.wall;
+    t.raw_cpu += r.cpu;
+    t.system_cpu += s.cpu;
+    t.raw_min = std::min(t.raw_min, r.wall);
+    t.system_min = std::min(t.system_min, s.wall);
+    t.raw_cpu_min = std::min(t.raw_cpu_min, r.cpu);
+    t.system_cpu_min = std::min(t.system_cpu_min, s.cpu);
+    state.SetIterationTime(s.wall);
   }
   return t;
 }
 
-// The counters every comparison prints: raw_ms, <system>_ms (per round) and the ratio.
+// The system's side over the raw side: by the wall clock `ratio` (the sums' ratio) and
+// `min_ratio` (the system's fastest round over the fastest raw round); by the thread's CPU time
+// `cpu_ratio` and `cpu_min_ratio`, the same ratios of CPU seconds.
+inline void ReportRatios(benchmark::State& state, const Totals& t) {
+  if (t.rounds == 0) return;
+  state.counters["ratio"] = t.system / t.raw;
+  state.counters["min_ratio"] = t.system_min / t.raw_min;
+  state.counters["cpu_ratio"] = t.system_cpu / t.raw_cpu;
+  state.counters["cpu_min_ratio"] = t.system_cpu_min / t.raw_cpu_min;
+}
+
+// The counters every comparison prints: each side's mean round, raw_ms and <system>_ms by the
+// wall clock, raw_cpu_ms and <system>_cpu_ms by the thread's CPU time, and the ratios.
 inline void ReportRatio(benchmark::State& state, const Totals& t, const std::string& system) {
+  if (t.rounds == 0) return;
   const double rounds = static_cast<double>(t.rounds);
   state.counters["raw_ms"] = t.raw * 1000 / rounds;
   state.counters[system + "_ms"] = t.system * 1000 / rounds;
-  state.counters["ratio"] = t.system / t.raw;
+  state.counters["raw_cpu_ms"] = t.raw_cpu * 1000 / rounds;
+  state.counters[system + "_cpu_ms"] = t.system_cpu * 1000 / rounds;
+  ReportRatios(state, t);
 }
 
 // `sql` prepared and stepped by hand, every column read by its storage class; returns the
-// seconds taken and the row count in `rows`.
-inline double RawRead(sqlite3* db, const std::string& sql, long& rows) {
-  auto started = Clock::now();
+// time taken and the row count in `rows`.
+inline Span RawRead(sqlite3* db, const std::string& sql, long& rows) {
+  const Stopwatch watch;
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
@@ -114,7 +182,7 @@ inline double RawRead(sqlite3* db, const std::string& sql, long& rows) {
   benchmark::DoNotOptimize(ints);
   benchmark::DoNotOptimize(reals);
   benchmark::DoNotOptimize(bytes);
-  return SecondsSince(started);
+  return watch.Elapsed();
 }
 
 // The book the document benchmarks work on: the large sample book at $QTS_BENCH_BOOK
@@ -242,12 +310,12 @@ inline const Filling kWriteOffSvyd = {{"edBegDate", qts::Variant("2026-01-01")},
                                       {"edNumb", qts::Variant("A-1")}};
 
 // One Run of `report` on `book` with its form filled by `filling`, every value of the data list
-// read; returns the seconds taken and the data list's row count in `rows`. `values_out`, when
+// read; returns the time taken and the data list's row count in `rows`. `values_out`, when
 // given, receives what the report handed over.
-inline double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op,
-                        const std::shared_ptr<qts::host::AppContext>& book, const Filling& filling,
-                        long& rows, qts::host::NamedValueListPtr* values_out = nullptr) {
-  auto started = Clock::now();
+inline Span ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op,
+                      const std::shared_ptr<qts::host::AppContext>& book, const Filling& filling,
+                      long& rows, qts::host::NamedValueListPtr* values_out = nullptr) {
+  const Stopwatch watch;
   op.AnswerForm({"", true, filling});
   auto params = std::make_shared<qts::host::NamedValueList>();
   params->Add("Book", qts::host::Kind::kNone,
@@ -266,7 +334,7 @@ inline double ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOpera
     }
   }
   benchmark::DoNotOptimize(seen);
-  return SecondsSince(started);
+  return watch.Elapsed();
 }
 
 }  // namespace qts::bench

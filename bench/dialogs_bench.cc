@@ -42,8 +42,8 @@ namespace {
 
 using qts::Currency;
 using qts::Variant;
-using qts::bench::Clock;
-using qts::bench::SecondsSince;
+using qts::bench::Span;
+using qts::bench::Stopwatch;
 using qts::host::AppContext;
 
 constexpr int kRows = 1000;
@@ -81,16 +81,16 @@ Book& WriteOffBook() {
 
 // The raw read of what the dialog shows: the header and its additional fields, then every row
 // with its good's name, account unit, lot name and additional fields.
-double RawRead(Book& b) {
+Span RawRead(Book& b) {
   const AppContext& c = *b.context;
   const std::string doc = std::to_string(b.doc);
   long rows = 0;
-  double seconds = qts::bench::RawRead(b.raw,
-                                       "SELECT d.*, a.* FROM " + Table(c, "THDocument") +
-                                           " d LEFT JOIN " + Table(c, "MMOTHDocument") +
-                                           " a ON a.\"DocID\" = d.\"IDC\" WHERE d.\"IDC\" = " + doc,
-                                       rows);
-  seconds += qts::bench::RawRead(
+  Span span = qts::bench::RawRead(b.raw,
+                                  "SELECT d.*, a.* FROM " + Table(c, "THDocument") +
+                                      " d LEFT JOIN " + Table(c, "MMOTHDocument") +
+                                      " a ON a.\"DocID\" = d.\"IDC\" WHERE d.\"IDC\" = " + doc,
+                                  rows);
+  span += qts::bench::RawRead(
       b.raw,
       "SELECT s.\"IDC\", s.\"PosNumb\", s.\"GoodCode\", g.\"Name\", s.\"UnitCode\", s.\"Amount\","
       " u.\"UnitCode\", s.\"AmountAccount\", s.\"Price\", s.\"Summa\", s.\"CostSumm\","
@@ -106,7 +106,7 @@ double RawRead(Book& b) {
           doc + " ORDER BY s.\"PosNumb\"",
       rows);
   if (rows != kRows) std::abort();
-  return seconds;
+  return span;
 }
 
 std::shared_ptr<qts::dialogs::HaldenUserDialogs> OpenDialog(Book& b) {
@@ -120,23 +120,23 @@ std::shared_ptr<qts::dialogs::HaldenUserDialogs> OpenDialog(Book& b) {
   return dialogs;
 }
 
-double OpenAndClose(Book& b) {
-  auto started = Clock::now();
+Span OpenAndClose(Book& b) {
+  const Stopwatch watch;
   auto dialogs = OpenDialog(b);
   benchmark::DoNotOptimize(dialogs->SysDialog()->Spec());
   dialogs->UnloadForm();
-  return SecondsSince(started);
+  return watch.Elapsed();
 }
 
 // The act printed from the open dialog's print button, with its bar code, into a file.
-double Print(Book& b, qts::dialogs::HaldenUserDialogs& dialogs, const char* extension) {
+Span Print(Book& b, qts::dialogs::HaldenUserDialogs& dialogs, const char* extension) {
   const std::filesystem::path file = b.dir / (std::string("act.") + extension);
   std::filesystem::remove(file);
-  auto started = Clock::now();
+  const Stopwatch watch;
   dialogs.SysDialog()->Print("CRepWriteOff", file, true);
-  const double seconds = SecondsSince(started);
+  const Span span = watch.Elapsed();
   if (!std::filesystem::exists(file)) std::abort();
-  return seconds;
+  return span;
 }
 
 void BM_OpenWriteOffDialog(benchmark::State& state) {

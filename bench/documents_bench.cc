@@ -29,8 +29,8 @@ namespace {
 namespace spec_rows = qts::bench::spec_rows;
 
 using qts::bench::Check;
-using qts::bench::Clock;
-using qts::bench::SecondsSince;
+using qts::bench::Span;
+using qts::bench::Stopwatch;
 using qts::host::AppContext;
 
 constexpr int kRows = 100'000;
@@ -84,7 +84,7 @@ double RawRate(sqlite3_stmt* rate, int i) {
   return r;
 }
 
-double RawInsert() {
+Span RawInsert() {
   Book b = NewBook();
   const auto spec = spec_rows::Columns("THGoodSpec");
   const auto add = spec_rows::Columns("MMOTHGoodSpec");
@@ -94,7 +94,7 @@ double RawInsert() {
                                  ") VALUES (" + spec_rows::Placeholders(add.size(), '?') + ")";
   const char* rate_sql =
       "SELECT \"Rate\" FROM \"B$REFGoodUnit\" WHERE \"GoodCode\" = ?1 AND \"UnitCode\" = ?2";
-  auto started = Clock::now();
+  const Stopwatch watch;
   Check(sqlite3_exec(b.raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK, b.raw);
   sqlite3_stmt* s = nullptr;
   sqlite3_stmt* a = nullptr;
@@ -116,17 +116,17 @@ double RawInsert() {
   sqlite3_finalize(a);
   sqlite3_finalize(rate);
   Check(sqlite3_exec(b.raw, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK, b.raw);
-  return SecondsSince(started);
+  return watch.Elapsed();
 }
 
-double SpecInsert() {
+Span SpecInsert() {
   Book b = NewBook();
-  auto started = Clock::now();
+  const Stopwatch watch;
   spec_rows::InsertRows(b.context, b.doc, kRows);
-  return SecondsSince(started);
+  return watch.Elapsed();
 }
 
-double RawMoveUpdate() {
+Span RawMoveUpdate() {
   Book b = NewBook();
   spec_rows::InsertRows(b.context, b.doc, kRows);
   const auto spec = spec_rows::Columns("THGoodSpec");
@@ -141,7 +141,7 @@ double RawMoveUpdate() {
       "UPDATE \"B$THGoodSpec\" SET \"Amount\" = ?1, \"AmountAccount\" = ?2 WHERE \"IDC\" = ?3";
   const char* rate_sql =
       "SELECT \"Rate\" FROM \"B$REFGoodUnit\" WHERE \"GoodCode\" = ?1 AND \"UnitCode\" = ?2";
-  auto started = Clock::now();
+  const Stopwatch watch;
   Check(sqlite3_exec(b.raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK, b.raw);
   sqlite3_stmt *sel = nullptr, *sel_add = nullptr, *upd = nullptr, *rate = nullptr;
   Check(sqlite3_prepare_v2(b.raw, select.c_str(), -1, &sel, nullptr), SQLITE_OK, b.raw);
@@ -166,18 +166,18 @@ double RawMoveUpdate() {
   }
   for (sqlite3_stmt* s : {sel, sel_add, upd, rate}) sqlite3_finalize(s);
   Check(sqlite3_exec(b.raw, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK, b.raw);
-  return SecondsSince(started);
+  return watch.Elapsed();
 }
 
-double SpecMoveUpdate() {
+Span SpecMoveUpdate() {
   Book b = NewBook();
   spec_rows::InsertRows(b.context, b.doc, kRows);
-  auto started = Clock::now();
+  const Stopwatch watch;
   spec_rows::UpdateRows(b.context, 1, kRows);
-  return SecondsSince(started);
+  return watch.Elapsed();
 }
 
-template <double (*Raw)(), double (*System)()>
+template <Span (*Raw)(), Span (*System)()>
 void Compare(benchmark::State& state) {
   const qts::bench::Totals t = qts::bench::Alternate(state, Raw, System);
   qts::bench::ReportRatio(state, t, "rows_object");

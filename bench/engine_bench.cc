@@ -15,7 +15,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -41,8 +40,8 @@ namespace {
 
 using qts::Variant;
 using qts::bench::Check;
-using qts::bench::Clock;
-using qts::bench::SecondsSince;
+using qts::bench::Span;
+using qts::bench::Stopwatch;
 using qts::bench::Table;
 using qts::host::AppContext;
 using qts::host::THDocument;
@@ -130,7 +129,7 @@ double Price(double cost, double amount) {
   return qts::Currency::FromDouble(cost / amount).ToDouble();
 }
 
-double RawPricing() {
+Span RawPricing() {
   std::shared_ptr<AppContext> book = qts::bench::SampleBook();
   sqlite3* db = qts::bench::RawHandle(*book);
   qts::db::Transaction run(book->Connection());  // rolled back: the book stays as it was
@@ -155,7 +154,7 @@ double RawPricing() {
       static_cast<int>(std::find(spec.begin(), spec.end(), "Amount") - spec.begin());
   const int cost_col =
       static_cast<int>(std::find(spec.begin(), spec.end(), "CostSumm") - spec.begin());
-  auto started = Clock::now();
+  const Stopwatch watch;
   sqlite3_stmt *q = nullptr, *sel = nullptr, *sel_add = nullptr, *upd = nullptr;
   Check(sqlite3_prepare_v2(db, query.c_str(), -1, &q, nullptr), SQLITE_OK, db);
   Check(sqlite3_prepare_v2(db, select.c_str(), -1, &sel, nullptr), SQLITE_OK, db);
@@ -194,13 +193,13 @@ double RawPricing() {
     for (sqlite3_stmt* s : {sel, sel_add, upd}) sqlite3_reset(s);
   }
   for (sqlite3_stmt* s : {q, sel, sel_add, upd}) sqlite3_finalize(s);
-  const double seconds = SecondsSince(started);
+  const Span span = watch.Elapsed();
   if (rows.size() != static_cast<size_t>(kRows)) std::abort();
   CheckPriced(*book, doc);
-  return seconds;
+  return span;
 }
 
-double EnginePricing() {
+Span EnginePricing() {
   std::shared_ptr<AppContext> book = qts::bench::SampleBook();
   qts::db::Transaction run(book->Connection());  // rolled back: the book stays as it was
   const int32_t id = NewWriteOff(book);
@@ -208,15 +207,15 @@ double EnginePricing() {
   if (!doc->Load(id)) std::abort();
   auto engine = std::make_shared<qts::engine::CMDocSupport>();
   engine->Init("MMO", nullptr, doc);
-  auto started = Clock::now();
+  const Stopwatch watch;
   engine->SetPriceWriteOff();
-  const double seconds = SecondsSince(started);
+  const Span span = watch.Elapsed();
   if (engine->CountStep() != kRows) std::abort();
   CheckPriced(*book, id);
-  return seconds;
+  return span;
 }
 
-template <double (*Raw)(), double (*System)()>
+template <Span (*Raw)(), Span (*System)()>
 void Compare(benchmark::State& state) {
   // The operator `qts` uses when its output is not a terminal: progress is written as a line
   // at the start and the end of the process.

@@ -40,8 +40,8 @@ namespace {
 using qts::Currency;
 using qts::Variant;
 using qts::bench::Check;
-using qts::bench::Clock;
-using qts::bench::SecondsSince;
+using qts::bench::Span;
+using qts::bench::Stopwatch;
 using qts::bench::Table;
 using qts::host::AppContext;
 using qts::host::Kind;
@@ -82,7 +82,7 @@ std::shared_ptr<THDocument> NewWriteOff(const std::shared_ptr<AppContext>& book)
   return doc;
 }
 
-double HandlerInsert() {
+Span HandlerInsert() {
   std::shared_ptr<AppContext> book = qts::bench::SampleBook();
   const Calls& calls = TheCalls(*book);
   qts::db::Transaction run(book->Connection());  // rolled back: the book stays as it was
@@ -95,7 +95,7 @@ double HandlerInsert() {
   row->Add("UnitCode", Kind::kCode);
   row->Add("Amount", Kind::kQuantity);
   row->Add("AmountAccount", Kind::kQuantity);
-  auto started = Clock::now();
+  const Stopwatch watch;
   for (size_t i = 0; i < calls.order.size(); ++i) {
     const auto& [good, unit] = calls.pairs[calls.order[i]];
     row->Item("GoodCode").SetValue(Variant(good));
@@ -104,7 +104,7 @@ double HandlerInsert() {
     row->Item("AmountAccount").SetValue(Variant(Currency()));
     if (handler->InsertSpecRec(row) == 0) std::abort();
   }
-  return SecondsSince(started);
+  return watch.Elapsed();
 }
 
 std::vector<std::string> Columns(const char* table) {
@@ -128,7 +128,7 @@ void ReadColumns(sqlite3_stmt* s) {
 }
 
 // `full`: the same reads and writes as the handler; otherwise the minimal lookup and write.
-double RawInsert(bool full) {
+Span RawInsert(bool full) {
   std::shared_ptr<AppContext> book = qts::bench::SampleBook();
   const Calls& calls = TheCalls(*book);
   sqlite3* db = qts::bench::RawHandle(*book);
@@ -159,7 +159,7 @@ double RawInsert(bool full) {
   const std::string insert_add = "INSERT INTO " + add + "(\"DocID\", \"PosNumb\") VALUES (?1, ?2)";
   sqlite3_stmt *sel = nullptr, *rate = nullptr, *row = nullptr, *row_add = nullptr, *upd = nullptr,
                *pos = nullptr, *ins = nullptr, *ins_add = nullptr;
-  auto started = Clock::now();
+  const Stopwatch watch;
   for (auto [stmt, sql] : {std::pair{&sel, &find},
                            {&rate, &rate_sql},
                            {&row, &read},
@@ -231,7 +231,7 @@ double RawInsert(bool full) {
     if (full) read_row(idc);
   }
   for (sqlite3_stmt* s : {sel, rate, row, row_add, upd, pos, ins, ins_add}) sqlite3_finalize(s);
-  return SecondsSince(started);
+  return watch.Elapsed();
 }
 
 void InsertSpecRec10k(benchmark::State& state) {
@@ -240,7 +240,7 @@ void InsertSpecRec10k(benchmark::State& state) {
   const qts::bench::Totals t = qts::bench::Alternate(
       state, [] { return RawInsert(true); },
       [&minimal] {
-        minimal += RawInsert(false);
+        minimal += RawInsert(false).wall;
         return HandlerInsert();
       });
   qts::bench::ReportRatio(state, t, "handler");

@@ -45,8 +45,8 @@ namespace {
 
 using qts::Date;
 using qts::Variant;
-using qts::bench::Clock;
-using qts::bench::SecondsSince;
+using qts::bench::Span;
+using qts::bench::Stopwatch;
 using qts::host::AppContext;
 
 const Date kBegin = Date::FromYmd(2026, 1, 1);
@@ -91,18 +91,18 @@ std::shared_ptr<qts::dialogs::HaldenUserDialogs> OpenPack(int32_t doc) {
 // Rows the last fill wrote, for the label.
 long g_rows = 0;
 
-double SystemFill() {
+Span SystemFill() {
   AppContext& book = *qts::bench::SampleBook();
   qts::db::Transaction round(book.Connection());
   auto dialogs = OpenPack(NewDeclaration(false));
   auto& form = dynamic_cast<qts::dialogs::frmPACK&>(*dialogs->SysDialog()->FormObject());
-  auto started = Clock::now();
+  const Stopwatch watch;
   form.FillSpecification(false);
-  const double seconds = SecondsSince(started);
+  const Span span = watch.Elapsed();
   g_rows = dialogs->SysDialog()->Spec()->RowCount();
   dialogs->UnloadForm();
   round.Rollback();
-  return seconds;
+  return span;
 }
 
 // The names the rows carry, read once per round as the fill reads them.
@@ -130,7 +130,7 @@ void BindName(sqlite3_stmt* s, int at, const std::map<std::string, std::string>&
   }
 }
 
-double RawFill() {
+Span RawFill() {
   AppContext& book = *qts::bench::SampleBook();
   sqlite3* db = qts::bench::RawHandle(book);
   qts::db::Transaction round(book.Connection());
@@ -139,7 +139,7 @@ double RawFill() {
   qts::dialogs::PackDeclaration declaration(qts::bench::SampleBook(), kBegin, kEnd, false);
   const std::string sql = declaration.DeclarationQuery()->TranslatedText();
 
-  auto started = Clock::now();
+  const Stopwatch watch;
   const auto materials = RawNames(db, qts::bench::Table(book, "REFPackMaterialKind"));
   const auto types = RawNames(db, qts::bench::Table(book, "REFPackType"));
   const auto units = RawNames(db, qts::bench::Table(book, "REFUnit"));
@@ -196,13 +196,13 @@ double RawFill() {
   sqlite3_finalize(q);
   sqlite3_finalize(row);
   sqlite3_finalize(add);
-  const double seconds = SecondsSince(started);
+  const Span span = watch.Elapsed();
   if (pos != g_rows && g_rows != 0) {
     std::fprintf(stderr, "the raw fill wrote %d rows, the form %ld\n", pos, g_rows);
     std::abort();
   }
   round.Rollback();
-  return seconds;
+  return span;
 }
 
 void BM_FillDeclarationOfTheYear(benchmark::State& state) {
@@ -249,10 +249,10 @@ void BM_DeclarationReportOfTheYear(benchmark::State& state) {
   long rows = 0;
   auto raw = [&] {
     long a = 0, b = 0;
-    double seconds = qts::bench::RawRead(db, table_a, a);
-    seconds += qts::bench::RawRead(db, table_b, b);
+    Span span = qts::bench::RawRead(db, table_a, a);
+    span += qts::bench::RawRead(db, table_b, b);
     rows = a + b;
-    return seconds;
+    return span;
   };
   auto system = [&] {
     op->AnswerForm({"frmRepPack", true, {{"edRepDate", Variant("2026-01-01")}}});
@@ -260,9 +260,9 @@ void BM_DeclarationReportOfTheYear(benchmark::State& state) {
     params->Add("Book", qts::host::Kind::kNone,
                 Variant(std::static_pointer_cast<qts::Object>(book)));
     auto values = std::make_shared<qts::host::NamedValueList>();
-    auto started = Clock::now();
+    const Stopwatch watch;
     if (!report->Run(params, values)) std::abort();
-    return SecondsSince(started);
+    return watch.Elapsed();
   };
   const qts::bench::Totals totals = qts::bench::Alternate(state, raw, system);
   qts::bench::ReportRatio(state, totals, "report");

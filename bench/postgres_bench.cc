@@ -7,14 +7,15 @@
 //     one "MMO" document in one transaction, against raw loops that per row do the statements
 //     the documents benchmark's raw SQLite loops do, as prepared statements (PQprepare +
 //     PQexecPrepared). The rows object also sets a savepoint per write; the raw loop does not.
-// Counters: both times per round and the ratio (system / raw). The rows object's book, values
-// and side are spec_rows.h's, as in the documents benchmark.
+// Counters: both times per round and the ratio (system / raw). The CPU counters (cpu_ratio,
+// cpu_min_ratio) count this process's thread only: the server's work is in neither side's, so
+// here they compare the client's share of the work, not the work. The rows object's book,
+// values and side are spec_rows.h's, as in the documents benchmark.
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 #include <libpq-fe.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -41,9 +42,8 @@ namespace {
 
 namespace spec_rows = qts::bench::spec_rows;
 
-using qts::host::AppContext;
-using Clock = std::chrono::steady_clock;
 using qts::bench::Filling;
+using qts::host::AppContext;
 
 constexpr int kRows = 10'000;
 
@@ -89,8 +89,8 @@ std::shared_ptr<AppContext> ReportsBook() {
 }
 
 // The statement executed by hand, every cell read.
-double RawRead(PGconn* conn, const std::string& sql, long& rows) {
-  auto started = Clock::now();
+qts::bench::Span RawRead(PGconn* conn, const std::string& sql, long& rows) {
+  const qts::bench::Stopwatch watch;
   Result r(PQexec(conn, sql.c_str()));
   Check(r.get(), PGRES_TUPLES_OK, conn);
   rows = PQntuples(r.get());
@@ -103,7 +103,7 @@ double RawRead(PGconn* conn, const std::string& sql, long& rows) {
     }
   }
   benchmark::DoNotOptimize(bytes);
-  return qts::bench::SecondsSince(started);
+  return watch.Elapsed();
 }
 
 template <class Report>
@@ -134,9 +134,9 @@ void ReportVersusRaw(benchmark::State& state, const Filling& filling) {
       state,
       [&] {
         long raw_rows = 0;
-        double seconds = RawRead(connection.Handle(), sql, raw_rows);
+        const qts::bench::Span span = RawRead(connection.Handle(), sql, raw_rows);
         if (raw_rows != report_rows) state.SkipWithError("row count differs");
-        return seconds;
+        return span;
       },
       [&] { return qts::bench::ReportRun(report, *op, book, filling, report_rows); });
   state.counters["rows"] = static_cast<double>(report_rows);
@@ -201,7 +201,7 @@ double RawRate(PGconn* conn, int i) {
 
 std::string Number(double x) { return fmt::format("{}", x); }
 
-double RawInsert() {
+qts::bench::Span RawInsert() {
   Book b = NewBook();
   const auto spec = spec_rows::Columns("THGoodSpec");
   const auto add = spec_rows::Columns("MMOTHGoodSpec");
@@ -213,7 +213,7 @@ double RawInsert() {
               spec_rows::Placeholders(add.size(), '$') + ")");
   Prepare(b.raw, "rate",
           "SELECT \"Rate\" FROM \"B$REFGoodUnit\" WHERE \"GoodCode\" = $1 AND \"UnitCode\" = $2");
-  auto started = Clock::now();
+  const qts::bench::Stopwatch watch;
   Result(PQexec(b.raw, "BEGIN"));
   std::vector<std::string> values(spec.size() - 1);
   std::vector<bool> nulls(spec.size() - 1);
@@ -249,18 +249,18 @@ double RawInsert() {
     Exec(b.raw, "ins_add", add_values, add_nulls, PGRES_COMMAND_OK);
   }
   Result(PQexec(b.raw, "COMMIT"));
-  const double seconds = qts::bench::SecondsSince(started);
+  const qts::bench::Span span = watch.Elapsed();
   for (const char* name : {"ins", "ins_add", "rate"}) {
     Result(PQexec(b.raw, (std::string("DEALLOCATE ") + name).c_str()));
   }
-  return seconds;
+  return span;
 }
 
-double SpecInsert() {
+qts::bench::Span SpecInsert() {
   Book b = NewBook();
-  auto started = Clock::now();
+  const qts::bench::Stopwatch watch;
   spec_rows::InsertRows(b.context, b.doc, kRows);
-  return qts::bench::SecondsSince(started);
+  return watch.Elapsed();
 }
 
 // The first row's key: the rows were numbered in one run from it.
@@ -270,7 +270,7 @@ int FirstRow(PGconn* conn) {
   return std::atoi(PQgetvalue(r.get(), 0, 0));
 }
 
-double RawMoveUpdate() {
+qts::bench::Span RawMoveUpdate() {
   Book b = NewBook();
   spec_rows::InsertRows(b.context, b.doc, kRows);
   const auto spec = spec_rows::Columns("THGoodSpec");
@@ -287,7 +287,7 @@ double RawMoveUpdate() {
   Prepare(b.raw, "rate",
           "SELECT \"Rate\" FROM \"B$REFGoodUnit\" WHERE \"GoodCode\" = $1 AND \"UnitCode\" = $2");
   const int first = FirstRow(b.raw);
-  auto started = Clock::now();
+  const qts::bench::Stopwatch watch;
   Result(PQexec(b.raw, "BEGIN"));
   for (int i = 1; i <= kRows; ++i) {
     const std::string id = std::to_string(first + i - 1);
@@ -300,23 +300,23 @@ double RawMoveUpdate() {
          {false, false, false}, PGRES_COMMAND_OK);
   }
   Result(PQexec(b.raw, "COMMIT"));
-  const double seconds = qts::bench::SecondsSince(started);
+  const qts::bench::Span span = watch.Elapsed();
   for (const char* name : {"sel", "sel_add", "upd", "rate"}) {
     Result(PQexec(b.raw, (std::string("DEALLOCATE ") + name).c_str()));
   }
-  return seconds;
+  return span;
 }
 
-double SpecMoveUpdate() {
+qts::bench::Span SpecMoveUpdate() {
   Book b = NewBook();
   spec_rows::InsertRows(b.context, b.doc, kRows);
   const int first = FirstRow(b.raw);
-  auto started = Clock::now();
+  const qts::bench::Stopwatch watch;
   spec_rows::UpdateRows(b.context, first, kRows);
-  return qts::bench::SecondsSince(started);
+  return watch.Elapsed();
 }
 
-template <double (*Raw)(), double (*System)()>
+template <qts::bench::Span (*Raw)(), qts::bench::Span (*System)()>
 void Rows(benchmark::State& state) {
   const qts::bench::Totals t = qts::bench::Alternate(state, Raw, System);
   qts::bench::ReportRatio(state, t, "rows_object");

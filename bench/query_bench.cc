@@ -58,12 +58,12 @@ qts::host::QueryPtr TenColumns(qts::host::AppContext& book) {
   return q;
 }
 
-double QueryOpen(qts::host::AppContext& book, long& rows) {
-  auto started = Clock::now();
+qts::bench::Span QueryOpen(qts::host::AppContext& book, long& rows) {
+  const qts::bench::Stopwatch watch;
   qts::host::QueryPtr q = TenColumns(book);
   q->Open();
   rows = q->RecordCount();
-  return std::chrono::duration<double>(Clock::now() - started).count();
+  return watch.Elapsed();
 }
 
 void OpenVersusRaw(benchmark::State& state) {
@@ -74,15 +74,15 @@ void OpenVersusRaw(benchmark::State& state) {
       state,
       [&] {
         long rows = 0;
-        double seconds = qts::bench::RawRead(db, sql, rows);
+        const qts::bench::Span span = qts::bench::RawRead(db, sql, rows);
         if (rows != kRows) state.SkipWithError("row count differs");
-        return seconds;
+        return span;
       },
       [&] {
         long rows = 0;
-        double seconds = QueryOpen(*book, rows);
+        const qts::bench::Span span = QueryOpen(*book, rows);
         if (rows != kRows) state.SkipWithError("row count differs");
-        return seconds;
+        return span;
       });
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

@@ -6,7 +6,8 @@
 //   - the report's final translated statement prepared and stepped with sqlite3 calls that
 //     read every column.
 // The statement is the longest one the report ran (caught with sqlite3_trace_v2 during a first
-// Run). Counters: both times per run, their ratio (Run / raw) and the peak resident set.
+// Run). Counters: both times per run and their ratios (Run / raw), by the wall clock and by
+// the thread's CPU time (bench_common.h's ReportRatio), and the peak resident set.
 //
 // The not-spent reports need facts the generated company leaves out (open orders, stock order
 // rows with their posted lots); they are added here as the reports' tests add them.
@@ -173,28 +174,23 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
     qts::host::schema::UsePlainStockSources(false);
   }
   long before_rows = 0;
-  const double before = qts::bench::RawRead(db, before_sql, before_rows);
-  double fastest = 1e100;
+  const double before = qts::bench::RawRead(db, before_sql, before_rows).wall;
   // The not-spent ordered goods report sorts and the rests report filters after the
   // statement; both keep the statement's rows, so the counts agree.
   const qts::bench::Totals t = qts::bench::Alternate(
       state,
       [&] {
         long raw_rows = 0;
-        double seconds = qts::bench::RawRead(db, sql, raw_rows);
+        const qts::bench::Span span = qts::bench::RawRead(db, sql, raw_rows);
         if (raw_rows != report_rows) state.SkipWithError("row count differs");
-        return seconds;
+        return span;
       },
-      [&] {
-        const double seconds = qts::bench::ReportRun(report, *op, book, filling, report_rows);
-        fastest = std::min(fastest, seconds);
-        return seconds;
-      });
+      [&] { return qts::bench::ReportRun(report, *op, book, filling, report_rows); });
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   state.counters["rows"] = static_cast<double>(report_rows);
   qts::bench::ReportRatio(state, t, "run");
-  state.counters["run_min_ms"] = fastest * 1000;
+  if (t.rounds > 0) state.counters["run_min_ms"] = t.system_min * 1000;
   if (before_sql != sql) {
     if (before_rows != report_rows) state.SkipWithError("the plain statement's rows differ");
     state.counters["before_raw_ms"] = before * 1000;
@@ -208,7 +204,8 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
 // besides the ratio: the drawing alone per run, for PDF its time per 1,000 rows, and for XLSX
 // the library's own floor (raw_xlsx_ms: the statement stepped by hand with every cell written
 // through libxlsxwriter directly, timed apart from the ratio's raw side) and the run's ratio to
-// it. Each ratio also as the ratio of the fastest rounds (min_ratio).
+// it. Each ratio also as the ratio of the fastest rounds (min_ratio), and the statement's ratio
+// by the thread's CPU time too (cpu_ratio, cpu_min_ratio: bench_common.h's ReportRatio).
 enum class Drawn { kHtml, kXlsx, kPdf };
 
 // Seconds spent reading the values, laying them out and drawing, over all runs.
@@ -216,10 +213,12 @@ struct DrawParts {
   double read = 0, lay_out = 0, draw = 0;
 };
 
-double Draw(const std::string& report_class, const qts::host::NamedValueList& values,
-            const std::shared_ptr<qts::host::AppContext>& book, Drawn drawn, DrawParts& parts) {
+qts::bench::Span Draw(const std::string& report_class, const qts::host::NamedValueList& values,
+                      const std::shared_ptr<qts::host::AppContext>& book, Drawn drawn,
+                      DrawParts& parts) {
   static const std::filesystem::path file =
       std::filesystem::temp_directory_path() / ("qts_reports_bench_" + std::to_string(getpid()));
+  const qts::bench::Stopwatch watch;
   auto started = Clock::now();
   qts::host::ReportDocument doc =
       qts::host::ReportDocument::FromValues(report_class, values, qts::Date::Now());
@@ -241,7 +240,7 @@ double Draw(const std::string& report_class, const qts::host::NamedValueList& va
       break;
   }
   parts.draw += std::chrono::duration<double>(Clock::now() - laid_out).count();
-  return std::chrono::duration<double>(Clock::now() - started).count();
+  return watch.Elapsed();
 }
 
 // The floor of a workbook: `sql` stepped by hand as RawRead steps it, and every cell of every
@@ -302,40 +301,39 @@ void DrawnVersusRaw(benchmark::State& state, const Filling& filling, Drawn drawn
   int drawings = 0;
   DrawParts parts;
   double raw_xlsx = 0;
-  // The fastest round of each side: on a shared machine a round slowed by another process
-  // moves the mean, rarely the minimum.
-  double raw_min = 1e100, system_min = 1e100, raw_xlsx_min = 1e100;
+  double raw_xlsx_min = 1e100;
   const qts::bench::Totals t = qts::bench::Alternate(
       state,
       [&] {
         long raw_rows = 0;
-        double seconds = qts::bench::RawRead(db, sql, raw_rows);
+        const qts::bench::Span span = qts::bench::RawRead(db, sql, raw_rows);
         if (raw_rows != report_rows) state.SkipWithError("row count differs");
-        raw_min = std::min(raw_min, seconds);
         // Timed apart: the ratio stays against the statement alone.
         if (drawn == Drawn::kXlsx) {
           const double xlsx = RawXlsx(db, sql);
           raw_xlsx += xlsx;
           raw_xlsx_min = std::min(raw_xlsx_min, xlsx);
         }
-        return seconds;
+        return span;
       },
       [&] {
         qts::host::NamedValueListPtr values;
-        double seconds = qts::bench::ReportRun(report, *op, book, filling, report_rows, &values);
-        const double drawn_seconds = Draw(report_class, *values, book, drawn, parts);
-        drawing += drawn_seconds;
+        qts::bench::Span span =
+            qts::bench::ReportRun(report, *op, book, filling, report_rows, &values);
+        const qts::bench::Span drawn_span = Draw(report_class, *values, book, drawn, parts);
+        drawing += drawn_span.wall;
         ++drawings;
-        system_min = std::min(system_min, seconds + drawn_seconds);
-        return seconds + drawn_seconds;
+        span += drawn_span;
+        return span;
       });
   state.counters["rows"] = static_cast<double>(report_rows);
   qts::bench::ReportRatio(state, t, "run_and_draw");
   if (t.rounds > 0) {
-    state.counters["raw_min_ms"] = raw_min * 1000;
-    state.counters["run_and_draw_min_ms"] = system_min * 1000;
-    state.counters["min_ratio"] = system_min / raw_min;
-    if (drawn == Drawn::kXlsx) state.counters["min_ratio_to_raw_xlsx"] = system_min / raw_xlsx_min;
+    state.counters["raw_min_ms"] = t.raw_min * 1000;
+    state.counters["run_and_draw_min_ms"] = t.system_min * 1000;
+    if (drawn == Drawn::kXlsx) {
+      state.counters["min_ratio_to_raw_xlsx"] = t.system_min / raw_xlsx_min;
+    }
   }
   const double per_run = drawings ? drawing / drawings : 0;
   state.counters["draw_ms"] = per_run * 1000;

@@ -22,8 +22,6 @@
 
 namespace {
 
-using qts::bench::Clock;
-using qts::bench::SecondsSince;
 using qts::host::AppContext;
 
 constexpr int kRows = 1'000;
@@ -73,9 +71,9 @@ int32_t WriteWriteOff(AppContext& book, const std::vector<Good>& goods) {
 }
 
 // One round: the write-off written and posted inside a transaction that is rolled back; the
-// posting's seconds.
-double PostRound(const std::shared_ptr<AppContext>& book, const std::vector<Good>& goods,
-                 bool kept) {
+// posting's time.
+qts::bench::Span PostRound(const std::shared_ptr<AppContext>& book, const std::vector<Good>& goods,
+                           bool kept) {
   qts::db::Transaction scope(book->Connection());
   const int32_t id = WriteWriteOff(*book, goods);
   auto doc = std::make_shared<qts::host::THDocument>(book);
@@ -83,11 +81,11 @@ double PostRound(const std::shared_ptr<AppContext>& book, const std::vector<Good
   qts::host::DocumentService service;
   service.Init(book, doc);
   qts::host::schema::UsePlainStockSources(!kept);
-  const auto started = Clock::now();
+  const qts::bench::Stopwatch watch;
   service.CloseDoc(qts::Variant(), false);
-  const double seconds = SecondsSince(started);
+  const qts::bench::Span span = watch.Elapsed();
   qts::host::schema::UsePlainStockSources(false);
-  return seconds;
+  return span;
 }
 
 void PostWriteOff1000(benchmark::State& state) {
@@ -103,7 +101,7 @@ void PostWriteOff1000(benchmark::State& state) {
   state.counters["rows"] = static_cast<double>(goods.size());
   state.counters["without_ms"] = t.raw * 1000 / static_cast<double>(t.rounds);
   state.counters["with_ms"] = t.system * 1000 / static_cast<double>(t.rounds);
-  state.counters["ratio"] = t.system / t.raw;
+  qts::bench::ReportRatios(state, t);
 }
 
 }  // namespace
