@@ -192,16 +192,20 @@ void RunReportCommand(const ReportOptions& o) {
     throw Error(kErrInvalidCall, "qts report", run.report_class + " printed nothing");
   }
 
-  host::ReportDocument doc =
-      host::ReportDocument::FromValues(run.report_class, *run.values, Date::Now());
   // The printed forms are drawn from the report's print layout; CSV and JSON carry the data.
   const bool printed_form = format == host::ReportFormat::kHtml ||
                             format == host::ReportFormat::kPdf ||
                             format == host::ReportFormat::kXlsx;
+  const std::optional<host::PrintLayout> layout =
+      printed_form ? host::LoadPrintLayout(run.report_class) : std::nullopt;
+  // Read for a layout, the data lists it prints are read in the columns it reads only.
+  host::ReportDocument doc =
+      layout ? host::ReportDocument::FromValues(run.report_class, *run.values, Date::Now(), *layout)
+             : host::ReportDocument::FromValues(run.report_class, *run.values, Date::Now());
   host::PrintedReport printed;
   if (printed_form) {
     // The printed forms need only the laid-out report: the document's cells move into it.
-    printed = host::LayOutReport(std::move(doc), host::LoadPrintLayout(run.report_class), book);
+    printed = host::LayOutReport(std::move(doc), layout, book);
   }
   if (o.output.empty()) {
     switch (format) {

@@ -461,24 +461,42 @@ class Layouter {
     std::vector<bool> shown;
     // A line's cells in the table's order, before they go into the line.
     std::vector<Variant> cells(columns.size());
+    // The group's own values: where each is in the list (the first value given in any of the
+    // group's rows), and in `own` a copy of those the group's later lines read again (a total
+    // counted once per group, a unit). The others go into the group's first line only: moved
+    // out of the list when its first row holds them and no other column reads them there, so
+    // a long text is not copied.
+    std::vector<const Variant*> own_at(columns.size(), nullptr);
     std::vector<Variant> own(columns.size());
+    std::vector<bool> kept(columns.size(), false);
+    std::vector<bool> only_reader(columns.size(), true);
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const Column& c = columns[i];
+      if (c.group && c.layout->total) kept[i] = true;
+      if (c.unit && columns[*c.unit].group) kept[*c.unit] = true;
+      for (size_t j = 0; j < columns.size(); ++j) {
+        if (j != i && (columns[j].source == c.source || columns[j].when == c.source)) {
+          only_reader[i] = false;
+        }
+      }
+    }
     const bool subtotals = lt.group && lt.group->subtotal;
     const std::string subtotal_label =
         subtotals ? messages_.GetText(*lt.group->subtotal) : std::string();
     for (size_t g = 0; g < groups.Count(); ++g) {
       const std::span<const size_t> rows(groups.rows.data() + groups.starts[g],
                                          groups.starts[g + 1] - groups.starts[g]);
-      // The group's own values: the first value given in any of its rows.
       for (size_t i = 0; i < columns.size(); ++i) {
         if (!columns[i].group) continue;
-        own[i] = Variant();
+        own_at[i] = nullptr;
         for (size_t r : rows) {
           const Variant& v = list->rows[r][columns[i].source];
           if (!IsBlank(v)) {
-            own[i] = v;
+            own_at[i] = &v;
             break;
           }
         }
+        if (kept[i]) own[i] = own_at[i] ? *own_at[i] : Variant();
       }
       sums.Clear();
       for (size_t k = 0; k < rows.size(); ++k) {
@@ -496,15 +514,21 @@ class Layouter {
           // The row's cells are moved into the line and the row's own vector, no longer
           // needed, holds them: a line costs no allocation.
           std::vector<Variant>& source = cells_to_move->rows[rows[k]];
+          // The group's values first: one of them may lie in this row.
           for (size_t i = 0; i < columns.size(); ++i) {
             const Column& c = columns[i];
-            if (shown[i]) {
-              cells[i] = std::move(source[c.source]);
-            } else if (c.group && k == 0) {
-              cells[i] = own[i];
-            } else {
+            if (!c.group || k != 0) {
               cells[i] = Variant();
+            } else if (!own_at[i]) {
+              cells[i] = Variant();
+            } else if (own_at[i] == &source[c.source] && !kept[i] && only_reader[i]) {
+              cells[i] = std::move(source[c.source]);
+            } else {
+              cells[i] = *own_at[i];
             }
+          }
+          for (size_t i = 0; i < columns.size(); ++i) {
+            if (shown[i]) cells[i] = std::move(source[columns[i].source]);
           }
           source.clear();
           for (Variant& cell : cells) source.push_back(std::move(cell));
@@ -513,7 +537,7 @@ class Layouter {
           line.cells.resize(columns.size());
           for (size_t i = 0; i < columns.size(); ++i) {
             const Column& c = columns[i];
-            if (c.group && k == 0) line.cells[i] = own[i];
+            if (c.group && k == 0 && own_at[i]) line.cells[i] = *own_at[i];
             if (shown[i]) line.cells[i] = row[c.source];
           }
         }

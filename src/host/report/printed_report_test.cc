@@ -161,6 +161,85 @@ TEST_F(PrintedReportTest, MovingTheDocumentGivesTheSameLines) {
   }
 }
 
+// Good G1 in two stores, its name given on its first row or only on its later one, G2 in one;
+// a long note no layout prints.
+RecordsetPtr Goods(bool named_first) {
+  const Variant note("a note far longer than fifteen characters");
+  const Variant flour("Flour of the finest grind, in sacks");
+  return List({{"GoodCode", adVarWChar, 7},
+               {"Name", adVarWChar, 16},
+               {"UnitCode", adVarWChar, 7},
+               {"Amount", adCurrency, 20},
+               {"StoreCode", adVarWChar, 7},
+               {"Rest", adCurrency, 20},
+               {"Note", adVarWChar, 1}},
+              {{Variant("G1"), named_first ? flour : Variant(""), Variant("KG"), Variant(Cy("11")),
+                Variant("S1"), Variant(Cy("7")), note},
+               {Variant("G2"), Variant("Boxes of the largest size we keep"), Variant("VNT"),
+                Variant(Cy("5")), Variant("S1"), Variant(Cy("5")), note},
+               {Variant("G1"), flour, Variant("KG"), Variant(Cy("11")), Variant("S2"),
+                Variant(Cy("4")), note}});
+}
+
+struct MoveCase {
+  const char* id;
+  const char* columns;  // the table's columns
+};
+
+class PrintedReportMoveTest : public PrintedReportTest,
+                              public ::testing::WithParamInterface<MoveCase> {};
+
+// A document read for its layout alone (the columns it reads) and laid out by moving its cells
+// into the lines gives the lines of the whole document laid out by copying: the group's values
+// taken from its first row, from a later row, and from a column another column reads too.
+TEST_P(PrintedReportMoveTest, GivesTheLinesOfTheWholeDocument) {
+  const std::string layout_text = std::string(R"({"report": "X", "title": 30101, "tables": [{
+      "list": "DataList", "columns": [)") +
+                                  GetParam().columns + R"(],
+      "group": {"by": ["GoodCode"], "columns": ["GoodCode", "Name", "UnitCode", "Amount"],
+                "subtotal": 30021}}]})";
+  const PrintLayout layout = PrintLayout::Parse(layout_text, "test");
+  for (RecordsetPtr list : {Goods(true), Goods(false)}) {
+    NamedValueList values;
+    values.Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(list)));
+    const ReportDocument whole = ReportDocument::FromValues("X", values, Date::FromYmd(2026, 1, 1));
+    PrintedReport copied = LayOutReport(whole, layout, book_);
+    ReportDocument read =
+        ReportDocument::FromValues("X", values, Date::FromYmd(2026, 1, 1), layout);
+    // Every column is listed with its kind; a column the layout does not read is not read.
+    ASSERT_EQ(read.lists[0].columns.size(), whole.lists[0].columns.size());
+    EXPECT_EQ(read.lists[0].columns.back().kind, whole.lists[0].columns.back().kind);
+    const size_t note = *read.lists[0].Find("Note");
+    EXPECT_TRUE(read.lists[0].rows[0][note].IsEmpty());
+    EXPECT_FALSE(whole.lists[0].rows[0][note].IsEmpty());
+    PrintedReport moved = LayOutReport(std::move(read), layout, book_);
+    std::vector<std::string> copied_lines, moved_lines;
+    for (const PrintedLine& line : copied.tables[0].lines) copied_lines.push_back(Text(line));
+    for (const PrintedLine& line : moved.tables[0].lines) moved_lines.push_back(Text(line));
+    EXPECT_EQ(moved_lines, copied_lines);
+    // The group's name is on its first line, wherever in the group it was given.
+    EXPECT_NE(copied_lines[0].find("|Flour"), std::string::npos) << copied_lines[0];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, PrintedReportMoveTest,
+    ::testing::Values(
+        MoveCase{"GroupValuesAndRowValues",
+                 R"({"name": "GoodCode", "caption": 30030}, {"name": "Name", "caption": 30031},
+                    {"name": "UnitCode", "caption": 30032},
+                    {"name": "Amount", "caption": 30103, "total": true, "unit": "UnitCode"},
+                    {"name": "StoreCode", "caption": 30033},
+                    {"name": "Rest", "caption": 30034, "total": true, "unit": "UnitCode"})"},
+        // The name also decides where the rest is shown: it is copied, not moved.
+        MoveCase{"GroupValueReadByACondition",
+                 R"({"name": "GoodCode", "caption": 30030}, {"name": "Name", "caption": 30031},
+                    {"name": "UnitCode", "caption": 30032},
+                    {"name": "Amount", "caption": 30103, "total": true, "unit": "UnitCode"},
+                    {"name": "Rest", "caption": 30034, "total": true, "unit": "UnitCode",
+                     "when": {"column": "Name", "equals": "Flour of the finest grind, in sacks"}})"}),
+    [](const auto& info) { return std::string(info.param.id); });
+
 TEST_F(PrintedReportTest, OneUnitGivesOneTotalLine) {
   auto rs = Rests();
   rs->SetFilter(Variant("GoodCode = 'G1'"));

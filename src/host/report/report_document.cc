@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "host/data/named_value_list.h"
 #include "host/data/recordset.h"
+#include "host/report/print_layout.h"
 
 namespace qts::host {
 
@@ -59,7 +60,33 @@ RecordsetPtr RecordsetOf(const std::string& name, const Variant& value) {
               "the data list \"" + name + "\" is neither a recordset nor a list with one");
 }
 
-ReportList ReadList(const std::string& name, const Variant& value) {
+// Whether a table of `layout` printing the data list `list` reads its column `column`.
+bool LayoutReads(const PrintLayout& layout, std::string_view list, std::string_view column) {
+  for (const LayoutTable& table : layout.tables) {
+    if (!EqualsIgnoreCase(table.list, list)) continue;
+    for (const PrintLayoutColumn& c : table.columns) {
+      if (EqualsIgnoreCase(c.name, column)) return true;
+      if (c.when && EqualsIgnoreCase(c.when->column, column)) return true;
+    }
+    if (table.group) {
+      for (const std::string& by : table.group->by) {
+        if (EqualsIgnoreCase(by, column)) return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool LayoutPrints(const PrintLayout& layout, std::string_view list) {
+  for (const LayoutTable& table : layout.tables) {
+    if (EqualsIgnoreCase(table.list, list)) return true;
+  }
+  return false;
+}
+
+// `printed_by`, when given, is the layout the list is read for: a list it prints is read in
+// the columns it reads only.
+ReportList ReadList(const std::string& name, const Variant& value, const PrintLayout* printed_by) {
   ReportList list;
   list.name = name;
   RecordsetPtr source = RecordsetOf(name, value);
@@ -79,7 +106,20 @@ ReportList ReadList(const std::string& name, const Variant& value) {
   const long rows = rs->RecordCount();
   if (rows <= 0) return list;
   list.rows.reserve(static_cast<size_t>(rows));
-  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) rs->CopyValues(list.rows.emplace_back());
+  std::vector<size_t> read;
+  if (printed_by && LayoutPrints(*printed_by, name)) {
+    for (size_t i = 0; i < count; ++i) {
+      if (LayoutReads(*printed_by, name, list.columns[i].name)) read.push_back(i);
+    }
+  }
+  if (read.empty() || read.size() == count) {
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) rs->CopyValues(list.rows.emplace_back());
+  } else {
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
+      std::vector<Variant>& cells = list.rows.emplace_back(count);
+      for (size_t i : read) cells[i] = rs->CopyValue(i);
+    }
+  }
   return list;
 }
 
@@ -101,12 +141,23 @@ std::optional<size_t> ReportList::Find(std::string_view name) const {
 
 ReportDocument ReportDocument::FromValues(std::string_view report_class,
                                           const NamedValueList& values, Date printed) {
+  return Read(report_class, values, printed, nullptr);
+}
+
+ReportDocument ReportDocument::FromValues(std::string_view report_class,
+                                          const NamedValueList& values, Date printed,
+                                          const PrintLayout& layout) {
+  return Read(report_class, values, printed, &layout);
+}
+
+ReportDocument ReportDocument::Read(std::string_view report_class, const NamedValueList& values,
+                                    Date printed, const PrintLayout* layout) {
   ReportDocument doc;
   doc.report_class = std::string(report_class);
   doc.printed = printed;
   for (const NamedValuePtr& entry : values.Entries()) {
     if (entry->Kind() == Code(Kind::kObject)) {
-      doc.lists.push_back(ReadList(entry->Name(), entry->Value()));
+      doc.lists.push_back(ReadList(entry->Name(), entry->Value(), layout));
     } else {
       doc.values.push_back({entry->Name(), entry->Kind(), entry->Value()});
     }

@@ -19,6 +19,8 @@
 
 namespace qts::host {
 
+struct PrintLayout;
+
 struct ReportColumn {
   std::string name;
   // The kind the report declared for the column (its query's AddColumn, or the catalogue's
@@ -54,11 +56,20 @@ struct ReportDocument {
   // that is no recordset.
   static ReportDocument FromValues(std::string_view report_class, const NamedValueList& values,
                                    Date printed);
+  // The same for printing by `layout` alone: of a data list the layout prints, only the cells
+  // of the columns it reads (shown, conditions, grouping) are read, the others left Empty; its
+  // columns are all listed with their kinds.
+  static ReportDocument FromValues(std::string_view report_class, const NamedValueList& values,
+                                   Date printed, const PrintLayout& layout);
 
   // The header value `name` (case-insensitive), or null.
   const ReportHeaderValue* FindValue(std::string_view name) const;
   // The data list `name` (case-insensitive), or null.
   const ReportList* FindList(std::string_view name) const;
+
+ private:
+  static ReportDocument Read(std::string_view report_class, const NamedValueList& values,
+                             Date printed, const PrintLayout* layout);
 };
 
 // A value as printed for Lithuanian readers: dates as 2026-12-05 (with " HH:MM" when there is

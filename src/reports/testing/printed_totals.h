@@ -19,18 +19,28 @@
 #include "host/report/print_layout.h"
 #include "host/report/printed_report.h"
 #include "host/report/report_document.h"
+#include "host/report/report_writers.h"
 
 namespace qts::reports::testing {
 
-// `values` of `report_class` laid out by the report's own layout file, as the engine prints it.
+// `values` of `report_class` laid out by the report's own layout file, as `qts report` prints
+// it: the values read for the layout, the document's cells moved into the lines. Checked to
+// draw the same page as the whole document laid out by copying.
 inline host::PrintedReport LaidOut(std::string_view report_class,
                                    const host::NamedValueList& values,
                                    const host::AppContextPtr& book) {
   std::optional<host::PrintLayout> layout = host::LoadPrintLayout(report_class);
   EXPECT_TRUE(layout.has_value()) << report_class << " has no print layout";
-  return host::LayOutReport(
-      host::ReportDocument::FromValues(report_class, values, Date::FromYmd(2026, 12, 6)), layout,
-      book);
+  const Date printed = Date::FromYmd(2026, 12, 6);
+  const host::ReportDocument whole =
+      host::ReportDocument::FromValues(report_class, values, printed);
+  if (!layout) return host::LayOutReport(whole, layout, book);
+  const host::PrintedReport copied = host::LayOutReport(whole, layout, book);
+  host::PrintedReport laid_out = host::LayOutReport(
+      host::ReportDocument::FromValues(report_class, values, printed, *layout), layout, book);
+  EXPECT_EQ(host::RenderHtml(laid_out), host::RenderHtml(copied))
+      << report_class << " read for its layout draws another page";
+  return laid_out;
 }
 
 // Sums keyed "Column" (no unit) or "Column|unit", as Currency text.
