@@ -43,12 +43,14 @@ inline double SecondsSince(Clock::time_point started) {
   return std::chrono::duration<double>(Clock::now() - started).count();
 }
 
-// One measured span of one side: wall-clock seconds and the seconds of CPU the calling thread
-// spent in it. The wall clock counts whatever else the shared machine ran meanwhile against
-// the side it hit; the thread's CPU time counts only this thread's own work (the sides are
-// single-threaded: the book's SQLite starts no worker thread, and nothing drawn starts one), so
-// a ratio of CPU times stays close on a loaded machine where the wall-clock ratio wanders. It
-// still moves with what the shared caches and the core's frequency do.
+// One measured span of one side: wall-clock seconds and the seconds of CPU spent in it. The
+// wall clock counts whatever else the shared machine ran meanwhile against the side it hit;
+// CPU time counts only the benchmark's own work, so a ratio of CPU times stays close on a
+// loaded machine where the wall-clock ratio wanders (it still moves with what the shared caches
+// and the core's frequency do). The CPU time is the calling thread's: the sides run on it alone
+// (the book's SQLite starts no worker thread, and HTML and XLSX are drawn on the calling
+// thread: strace -f sees no thread started), except where a Stopwatch is made on the process's
+// clock -- PDF, whose text layout starts threads of its own.
 struct Span {
   double wall = 0;
   double cpu = 0;
@@ -59,25 +61,28 @@ struct Span {
   }
 };
 
-inline double ThreadCpuSeconds() {
+inline double CpuSeconds(clockid_t clock) {
   timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  clock_gettime(clock, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Started on construction; Elapsed() is the span since, both clocks.
+// Started on construction; Elapsed() is the span since, by the wall clock and by `cpu_clock`
+// (the calling thread's CPU time, or CLOCK_PROCESS_CPUTIME_ID for work that runs threads).
 class Stopwatch {
  public:
-  Stopwatch() : wall_(Clock::now()), cpu_(ThreadCpuSeconds()) {}
-  Span Elapsed() const { return {SecondsSince(wall_), ThreadCpuSeconds() - cpu_}; }
+  explicit Stopwatch(clockid_t cpu_clock = CLOCK_THREAD_CPUTIME_ID)
+      : clock_(cpu_clock), wall_(Clock::now()), cpu_(CpuSeconds(clock_)) {}
+  Span Elapsed() const { return {SecondsSince(wall_), CpuSeconds(clock_) - cpu_}; }
 
  private:
+  clockid_t clock_;
   Clock::time_point wall_;
   double cpu_;
 };
 
-// Each side over all rounds: the sums and the fastest round, by the wall clock and by the
-// thread's CPU time.
+// Each side over all rounds: the sums and the fastest round, by the wall clock and by CPU
+// time.
 struct Totals {
   double raw = 0;
   double system = 0;
@@ -123,8 +128,8 @@ Totals Alternate(benchmark::State& state, Raw&& raw, System&& system) {
 }
 
 // The system's side over the raw side: by the wall clock `ratio` (the sums' ratio) and
-// `min_ratio` (the system's fastest round over the fastest raw round); by the thread's CPU time
-// `cpu_ratio` and `cpu_min_ratio`, the same ratios of CPU seconds.
+// `min_ratio` (the system's fastest round over the fastest raw round); by CPU time `cpu_ratio`
+// and `cpu_min_ratio`, the same ratios of CPU seconds.
 inline void ReportRatios(benchmark::State& state, const Totals& t) {
   if (t.rounds == 0) return;
   state.counters["ratio"] = t.system / t.raw;
@@ -134,7 +139,7 @@ inline void ReportRatios(benchmark::State& state, const Totals& t) {
 }
 
 // The counters every comparison prints: each side's mean round, raw_ms and <system>_ms by the
-// wall clock, raw_cpu_ms and <system>_cpu_ms by the thread's CPU time, and the ratios.
+// wall clock, raw_cpu_ms and <system>_cpu_ms by CPU time, and the ratios.
 inline void ReportRatio(benchmark::State& state, const Totals& t, const std::string& system) {
   if (t.rounds == 0) return;
   const double rounds = static_cast<double>(t.rounds);
