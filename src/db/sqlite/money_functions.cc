@@ -2,9 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "core/decimal.h"
 #include "core/error.h"
@@ -187,27 +189,40 @@ void ToText(sqlite3_context* context, int /*argc*/, sqlite3_value** argv) {
   });
 }
 
-// qts_sum's running state, in SQLite's aggregate memory (zeroed on first use).
+// qts_sum's running state. SQLite's aggregate memory (zeroed on first use) is aligned only to
+// 8 bytes, too little for the 128-bit sum, so the state is copied out of it and back, never
+// used in place.
 struct SumState {
   Decimal::Int128 raw;
   bool any;
 };
+static_assert(std::is_trivially_copyable_v<SumState>);
+
+SumState LoadSum(const void* memory) {
+  SumState state;
+  std::memcpy(&state, memory, sizeof state);
+  return state;
+}
 
 void SumStep(sqlite3_context* context, int /*argc*/, sqlite3_value** argv) {
   Guarded(context, "qts_sum", [&] {
     Decimal x;
     if (!ArgDecimal(argv[0], false, x)) return;
-    auto* state = static_cast<SumState*>(sqlite3_aggregate_context(context, sizeof(SumState)));
-    if (state == nullptr) return sqlite3_result_error_nomem(context);
-    state->raw = (Decimal::FromRaw(state->raw) + x).Raw();
-    state->any = true;
+    void* memory = sqlite3_aggregate_context(context, sizeof(SumState));
+    if (memory == nullptr) return sqlite3_result_error_nomem(context);
+    SumState state = LoadSum(memory);
+    state.raw = (Decimal::FromRaw(state.raw) + x).Raw();
+    state.any = true;
+    std::memcpy(memory, &state, sizeof state);
   });
 }
 
 void SumFinal(sqlite3_context* context) {
-  auto* state = static_cast<SumState*>(sqlite3_aggregate_context(context, 0));
-  if (state == nullptr || !state->any) return sqlite3_result_null(context);
-  ResultWide(context, Decimal::FromRaw(state->raw));
+  const void* memory = sqlite3_aggregate_context(context, 0);
+  if (memory == nullptr) return sqlite3_result_null(context);
+  const SumState state = LoadSum(memory);
+  if (!state.any) return sqlite3_result_null(context);
+  ResultWide(context, Decimal::FromRaw(state.raw));
 }
 
 struct Scalar {
