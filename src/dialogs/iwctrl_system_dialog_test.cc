@@ -29,6 +29,13 @@ struct Bare {
     for (int32_t code : codes) controller->ControlList()->Add(code);
     controller->Init(type, form, dialog, dialog->Doc(), "", "IsPosted", nullptr, false, 1);
   }
+  // Unloaded as the host unloads every dialog it opened: that lets the form go of the dialog.
+  ~Bare() {
+    controller->Terminate();
+    dialog->UnloadForm();
+  }
+  Bare(const Bare&) = delete;
+  Bare& operator=(const Bare&) = delete;
   size_t Listeners(const char* button) {
     return form->Controls().Item(button).Click.ListenerCount();
   }

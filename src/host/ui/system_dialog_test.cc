@@ -166,6 +166,13 @@ class DialogBook : public SampleBook {
  protected:
   DialogBook() : operator_(std::make_shared<ScriptedOperator>()), scoped_operator_(operator_) {}
 
+  // The host unloads every dialog it opened; unloading breaks the hold the form and the dialog
+  // keep on each other, so a test's dialog is unloaded too, or both outlive the test.
+  void TearDown() override {
+    if (dialog_) dialog_->UnloadForm();
+    SampleBook::TearDown();
+  }
+
   // Opens document `idc` (0: a new one) in a dialog over the test form.
   std::shared_ptr<SystemDialog> Open(int32_t idc, bool load = true) {
     form_ = std::make_shared<TestForm>(log_);
@@ -234,16 +241,17 @@ class CancelTest : public DialogBook, public ::testing::WithParamInterface<Cance
 
 TEST_P(CancelTest, ACancelledStepWritesNothingAndGoesNoFurther) {
   const int64_t documents = Documents();
-  std::vector<std::string> log;
-  auto form = std::make_shared<TestForm>(log);
+  form_ = std::make_shared<TestForm>(log_);
+  const std::shared_ptr<TestForm>& form = form_;
   form.get()->*GetParam().flag = true;
-  auto dialog = std::make_shared<SystemDialog>();
+  dialog_ = std::make_shared<SystemDialog>();
+  const std::shared_ptr<SystemDialog>& dialog = dialog_;
   dialog->Init(form, std::make_shared<DialogHost>(book_, 0), Variant("MMO"));
   Variant mode(int32_t{0});
   const bool loaded = dialog->Load(mode);
   if (GetParam().name == "load") {
     EXPECT_FALSE(loaded);
-    EXPECT_EQ(log, std::vector<std::string>{"BeforeLoadHandling"});
+    EXPECT_EQ(log_, std::vector<std::string>{"BeforeLoadHandling"});
     return;
   }
   ASSERT_TRUE(loaded);
