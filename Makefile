@@ -75,9 +75,14 @@ $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DQTS_SANITIZE=address,undefined
 
+# LeakSanitizer reads scripts/lsan.supp, which says what it keeps quiet about and why;
+# UndefinedBehaviorSanitizer prints the stack of what it finds.
+ASAN_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+  UBSAN_OPTIONS=print_stacktrace=1
+
 test-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 1800
+	cd $(ASAN_BUILD) && $(ASAN_ENV) ctest --output-on-failure -j $(JOBS) --timeout 1800
 
 format:
 	find src bench fuzz -name '*.h' -o -name '*.cc' | xargs clang-format -i
