@@ -171,6 +171,8 @@ RegistryData RegistryData::FromJson(std::string_view text, std::string_view orig
   RegistryData data;
   for (auto& [path, values] : doc["keys"].items()) {
     if (!values.is_object()) Fail(std::string(origin) + ": key \"" + path + "\" is malformed");
+    // "" or only separators: no key a program could have written or could ask for.
+    if (Normalize(path).empty()) Fail(std::string(origin) + ": key \"" + path + "\" has no name");
     data.Ensure(path);
     for (auto& [name, value] : values.items()) {
       if (!value.is_string()) {

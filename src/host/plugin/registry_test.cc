@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <string>
+#include <utility>
 
 #include "core/error.h"
 #include "host/testing/scoped_env.h"
@@ -81,6 +83,22 @@ TEST(RegistryTest, ACorruptFileIsAClearError) {
     FAIL() << "expected an error";
   } catch (const Error& e) {
     EXPECT_NE(e.Description().find("registry.json is not a registry file"), std::string::npos);
+  }
+}
+
+TEST(RegistryTest, AFileWithAKeyWithoutANameIsRefusedNamingTheFile) {
+  // The key as the file's JSON spells it, and as the error shows it.
+  const std::pair<std::string, std::string> keys[] = {
+      {R"()", ""}, {R"(\\)", "\\"}, {R"(\\\\\\)", "\\\\\\"}};
+  for (const auto& [json, shown] : keys) {
+    const std::string text =
+        R"({"format":"qts-registry/1","keys":{"K":{"n":"v"},")" + json + R"(":{"x":"y"}}})";
+    try {
+      RegistryData::FromJson(text, "settings.json");
+      ADD_FAILURE() << "read a file with the key \"" << shown << "\"";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Description(), "settings.json: key \"" + shown + "\" has no name");
+    }
   }
 }
 
