@@ -411,7 +411,9 @@ void SelectCore::AppendSql(std::string& out) const {
   if (top) out += "TOP " + std::to_string(*top) + ' ';
   for (size_t i = 0; i < items.size(); ++i) {
     if (i > 0) out += ", ";
-    items[i].expr->AppendSql(out);
+    // A condition as a column (the binder refuses it, the parser takes it) keeps parentheses:
+    // "a = 1 AS b" or "a = 1" would read back as the column a named by "alias = expression".
+    AppendChild(out, *items[i].expr, 5);
     if (items[i].alias) {
       out += " AS ";
       AppendIdentifier(out, *items[i].alias);

@@ -83,6 +83,18 @@ TEST(ParserTest, KeepsParenthesesThatChangeTheMeaning) {
             "SELECT 1 WHERE NOT (a = 1 OR b = 2) AND c = 3");
 }
 
+TEST(ParserTest, AConditionAsAColumnPrintsInParentheses) {
+  // Without them each would read back as the "alias = expression" form of another column.
+  EXPECT_EQ(Parse("SELECT a = c = 3")->ToSql(), "SELECT (c = 3) AS a");
+  EXPECT_EQ(Parse("SELECT (a) = 1, (b = 1) AS x")->ToSql(), "SELECT (a = 1), (b = 1) AS x");
+  EXPECT_EQ(Parse("SELECT a = NOT c, b = c OR d, x.a IN (1)")->ToSql(),
+            "SELECT (NOT c) AS a, (c OR d) AS b, (x.a IN (1))");
+  for (const char* text : {"SELECT a = c = 3", "SELECT (a) = 1 FROM T", "SELECT (b = 1) AS x"}) {
+    const std::string printed = Parse(text)->ToSql();
+    EXPECT_EQ(Parse(printed)->ToSql(), printed) << text;
+  }
+}
+
 TEST(ParserTest, OperatorPrecedence) {
   StatementPtr statement = Parse("SELECT 1 WHERE a = 1 OR b = 2 AND NOT c = 3");
   const Expr& where = *statement->cores[0]->where;
