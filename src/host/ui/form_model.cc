@@ -434,12 +434,15 @@ void Form::Apply(const FormDescription& filled) {
       const FormControl* type_entry = filled.Find(control->Name() + std::string(kSelTypeSuffix));
       std::optional<int32_t> given;
       if (type_entry && !type_entry->value.IsNull() && !type_entry->value.IsEmpty()) {
-        given = CLng(type_entry->value);
-        if (*given < kSelNone || *given > kSelSingle) {
+        // Whole numbers 0 to 3 only, compared before any conversion to an integer: 1E10 would
+        // overflow it and 2.5 would round to a type nobody chose.
+        const double number = CDbl(type_entry->value);
+        if (!(number >= kSelNone && number <= kSelSingle) || std::trunc(number) != number) {
           throw Error(kErrInvalidCall, kFormSource,
                       "the selection type of \"" + control->Name() + "\" must be 0 to 3, not " +
-                          std::to_string(*given));
+                          CStr(type_entry->value));
         }
+        given = static_cast<int32_t>(number);
       }
       bool codes_changed = !change.value.SameAs(control->Value());
       if (given && *given != control->SelType()) {

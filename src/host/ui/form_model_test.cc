@@ -216,9 +216,17 @@ TEST(FormTest, BadFillingChangesNothing) {
   EXPECT_EQ(CStr(form->Item("selGood").Value()), "");
   EXPECT_EQ(form->Item("selGood").SelType(), 0);
 
-  d = form->Describe();
-  d.At("selGood.SelType").value = Variant(int32_t{7});
-  EXPECT_QTS_ERROR(form->Apply(d), kErrInvalidCall);
+  // A selection type outside 0 to 3, or not whole, is refused as such, whatever its size.
+  for (const Variant& type : {Variant(int32_t{7}), Variant(int32_t{-1}), Variant(1e10),
+                              Variant(-1e300), Variant(2.5), Variant("9")}) {
+    d = form->Describe();
+    d.At("selGood").value = Variant("G1");
+    d.At("selGood.SelType").value = type;
+    EXPECT_QTS_ERROR_TEXT(form->Apply(d), kErrInvalidCall,
+                          "the selection type of \"selGood\" must be 0 to 3, not " + CStr(type));
+    EXPECT_EQ(CStr(form->Item("selGood").Value()), "");
+    EXPECT_EQ(form->Item("selGood").SelType(), 0);
+  }
 }
 
 TEST(FormTest, UnloadingIsRaisedOnce) {
