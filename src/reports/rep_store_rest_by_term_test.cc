@@ -12,6 +12,7 @@
 
 #include "core/convert.h"
 #include "core/date.h"
+#include "core/decimal.h"
 #include "core/dispatch.h"
 #include "core/error.h"
 #include "core/rounding.h"
@@ -116,13 +117,16 @@ struct Oracle {
     return d.posted && t.stock && t.income;
   }
   // The quantity the links dated up to `date` (all links when empty) took from receipt `id`.
-  double Linked(int64_t id, const std::string& date) const {
-    double sum = 0;
+  // Quantities are decimal too: the receipt's quantity less its links, exactly.
+  double Free(const Spec& s, const std::string& date) const {
+    Decimal free = Decimal::FromDouble(s.amount);
     for (const Link& l : links) {
-      if (l.income != id) continue;
-      if (date.empty() || spec_dates.at(l.outcome) <= date) sum += l.amount;
+      if (l.income != s.id) continue;
+      if (date.empty() || spec_dates.at(l.outcome) <= date) {
+        free = free - Decimal::FromDouble(l.amount);
+      }
     }
-    return sum;
+    return free.ToDouble();
   }
   bool Below(std::string good, const std::string& group) const {
     for (int depth = 0; depth < 8; ++depth) {
@@ -146,8 +150,13 @@ struct Oracle {
       const Doc& d = docs.at(s.doc);
       const Type& t = types.at(d.type);
       if (!(t.income && t.order_direct && t.category == 0) || d.date > to_date) continue;
-      double left = s.amount - Linked(s.id, "");
-      double cost = s.amount == 0 ? 0 : RoundDecimal(s.cost * left / s.amount, 2);
+      double left = Free(s, "");
+      // Money is decimal, as the book computes it: exact products and quotients, rounded once.
+      double cost = s.amount == 0 ? 0
+                                  : (Decimal::FromDouble(s.cost) * Decimal::FromDouble(left) /
+                                     Decimal::FromDouble(s.amount))
+                                        .Round(2)
+                                        .ToDouble();
       if (!(left > 0) || s.fix_category != 0) continue;
       if (!stores.empty() && !stores.count(d.store)) continue;
       if (!goods.empty() && !goods.count(s.good)) continue;
@@ -163,12 +172,16 @@ struct Oracle {
       if (!d.posted || !t.stock || d.date > today) continue;
       rests[{s.good, d.store}] += t.income ? s.amount : -s.amount;
     }
-    std::map<std::string, std::pair<double, double>> fix;  // good -> (free, cost share)
+    std::map<std::string, std::pair<double, Decimal>> fix;  // good -> (free, cost share)
     for (const Spec& s : specs) {
       if (!IsReceipt(s) || s.fix_category != 0 || docs.at(s.doc).date > today) continue;
-      double free = s.amount - Linked(s.id, today);
+      double free = Free(s, today);
       fix[s.good].first += free;
-      fix[s.good].second += s.amount == 0 ? 0 : s.cost * free / s.amount;
+      if (s.amount != 0) {
+        fix[s.good].second = fix[s.good].second + Decimal::FromDouble(s.cost) *
+                                                      Decimal::FromDouble(free) /
+                                                      Decimal::FromDouble(s.amount);
+      }
     }
     Table rows;
     for (const auto& [good, m] : main) {
@@ -177,7 +190,10 @@ struct Oracle {
         if (!stores.empty() && !stores.count(key.second)) continue;
         double summa = 0;
         if (auto f = fix.find(good); f != fix.end() && f->second.first > 0) {
-          summa = RoundDecimal(rest * RoundDecimal(f->second.second, 2) / f->second.first, 2);
+          summa = (Decimal::FromDouble(rest) * f->second.second.Round(2) /
+                   Decimal::FromDouble(f->second.first))
+                      .Round(2)
+                      .ToDouble();
         }
         rows.push_back({good, good_names.at(good), account_units.at(good),
                         Currency::FromDouble(main.at(good).amount).ToString(),

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/decimal.h"
 #include "host/data/app_context.h"
 #include "reports/testing/report_harness.h"
 
@@ -125,13 +126,15 @@ struct BookFacts {
     const Type& t = types.at(d.type);
     return d.posted && t.stock && t.income;
   }
-  // What the fix-log links dated up to `date` took from receipt row `id`.
+  // What the fix-log links dated up to `date` took from receipt row `id` (summed exactly).
   double Linked(int64_t id, const std::string& date) const {
-    double sum = 0;
+    Decimal sum;
     for (const Link& l : links) {
-      if (l.income == id && DocOf(specs.at(l.outcome)).date <= date) sum += l.amount;
+      if (l.income == id && DocOf(specs.at(l.outcome)).date <= date) {
+        sum = sum + Decimal::FromDouble(l.amount);
+      }
     }
-    return sum;
+    return sum.ToDouble();
   }
   bool Below(std::string good, const std::string& group) const {
     for (int depth = 0; depth < 16 && !good.empty(); ++depth) {
@@ -141,17 +144,22 @@ struct BookFacts {
     return false;
   }
   // Fixed rests of category 0 on `date` with a positive free quantity: good -> (free, cost).
+  // Money is decimal: each receipt's share of its cost is summed exactly and the sum rounded
+  // once, as the book computes it (in doubles a sum of x.xx5 can come out a hair below it).
   std::map<std::string, std::pair<double, double>> FixRests(const std::string& date) const {
-    std::map<std::string, std::pair<double, double>> sums;
+    std::map<std::string, std::pair<Decimal, Decimal>> sums;
     for (const auto& [id, s] : specs) {
       if (!IsReceipt(s) || s.fix_category != 0 || DocOf(s).date > date) continue;
-      double free = s.amount_account - Linked(id, date);
-      sums[s.good].first += free;
-      sums[s.good].second += s.amount_account == 0 ? 0 : s.cost * free / s.amount_account;
+      const Decimal amount = Decimal::FromDouble(s.amount_account);
+      const Decimal free = amount - Decimal::FromDouble(Linked(id, date));
+      sums[s.good].first = sums[s.good].first + free;
+      if (amount != Decimal()) {
+        sums[s.good].second = sums[s.good].second + Decimal::FromDouble(s.cost) * free / amount;
+      }
     }
     std::map<std::string, std::pair<double, double>> rests;
     for (auto& [good, v] : sums) {
-      if (RoundDecimal(v.first, 4) > 0) rests[good] = {v.first, RoundDecimal(v.second, 2)};
+      if (v.first.Round(4) > Decimal()) rests[good] = {v.first.ToDouble(), v.second.Round(2).ToDouble()};
     }
     return rests;
   }
@@ -171,7 +179,10 @@ struct BookFacts {
                        const std::string& good) {
     auto f = fix.find(good);
     if (f == fix.end()) return 0;
-    return RoundDecimal(quantity * f->second.second / f->second.first, 2);
+    return (Decimal::FromDouble(quantity) * Decimal::FromDouble(f->second.second) /
+            Decimal::FromDouble(f->second.first))
+        .Round(2)
+        .ToDouble();
   }
 };
 
