@@ -116,8 +116,8 @@ struct Oracle {
     const Type& t = types.at(d.type);
     return d.posted && t.stock && t.income;
   }
-  // The quantity the links dated up to `date` (all links when empty) took from receipt `id`.
-  // Quantities are decimal too: the receipt's quantity less its links, exactly.
+  // What receipt `s` has left after the links dated up to `date` (all links when empty), in
+  // decimal as the book keeps quantities.
   double Free(const Spec& s, const std::string& date) const {
     Decimal free = Decimal::FromDouble(s.amount);
     for (const Link& l : links) {
