@@ -66,6 +66,49 @@ Form FormOf(SqlType type, int scale) {
 
 Form FormOf(const Expr& expr) { return FormOf(expr.type, expr.scale); }
 
+// The largest whole number money holds; ten thousand times it still fits a 64-bit integer.
+constexpr long long kWholeMoneyMax = 922337203685477;
+
+bool IsIntegerLiteral(const Expr& expr) {
+  return expr.Kind() == NodeKind::kLiteral &&
+         expr.As<Literal>().literal_type == Literal::Type::kInteger;
+}
+
+// The value of an integer literal, or nullopt for any other expression.
+std::optional<long long> IntegerLiteral(const Expr& expr) {
+  if (!IsIntegerLiteral(expr) || expr.As<Literal>().value.size() > 15) return std::nullopt;
+  return std::stoll(expr.As<Literal>().value);
+}
+
+// The text of a whole literal, with the sign written before it; nullopt for any other
+// expression.
+std::optional<std::string> WholeLiteral(const Expr& expr) {
+  if (expr.Kind() == NodeKind::kUnary) {
+    const Unary& unary = expr.As<Unary>();
+    if (unary.op == UnaryOp::kNot || !IsIntegerLiteral(*unary.operand)) return std::nullopt;
+    return (unary.op == UnaryOp::kMinus ? "-" : "") + unary.operand->As<Literal>().value;
+  }
+  if (!IsIntegerLiteral(expr)) return std::nullopt;
+  return expr.As<Literal>().value;
+}
+
+// A whole literal that money cannot hold.
+bool BeyondMoney(const Expr& expr) {
+  const auto text = WholeLiteral(expr);
+  if (!text) return false;
+  const size_t first = text->find_first_not_of("-0");
+  if (first == std::string::npos) return false;
+  const std::string digits = text->substr(first);
+  return digits.size() > 15 || std::stoll(digits) > kWholeMoneyMax;
+}
+
+// The type and scale `expr` meets others with. A whole literal beyond money's range is a
+// decimal to the server: its scale is marked past money's, so that money meets it wide.
+std::pair<SqlType, int> Meeting(const Expr& expr) {
+  if (BeyondMoney(expr)) return {expr.type, kNumberScale + 1};
+  return {expr.type, expr.scale};
+}
+
 // The form values of these types and scales meet in (compared, chosen between): REAL when one
 // is floating, else money when one is money (wide when one is wide).
 Form CommonForm(const std::vector<std::pair<SqlType, int>>& values) {
@@ -74,7 +117,7 @@ Form CommonForm(const std::vector<std::pair<SqlType, int>>& values) {
     if (type == SqlType::kDate) return Form::kOther;
     real = real || type == SqlType::kFloat;
     number = number || type == SqlType::kNumber;
-    wide = wide || FormOf(type, scale) == Form::kWide;
+    wide = wide || scale > kNumberScale;
   }
   if (real) return Form::kReal;
   if (number) return wide ? Form::kWide : Form::kNarrow;
@@ -89,16 +132,6 @@ struct ItemTarget {
   Mode mode = Mode::kKeep;
   Form form = Form::kOther;
 };
-
-// The value of an integer literal, or nullopt for any other expression.
-std::optional<long long> IntegerLiteral(const Expr& expr) {
-  if (expr.Kind() != NodeKind::kLiteral) return std::nullopt;
-  const Literal& literal = expr.As<Literal>();
-  if (literal.literal_type != Literal::Type::kInteger || literal.value.size() > 15) {
-    return std::nullopt;
-  }
-  return std::stoll(literal.value);
-}
 
 class Emitter {
  public:
@@ -429,7 +462,10 @@ class Emitter {
     switch (target) {
       case Form::kNarrow:
         if (whole) {
-          if (auto value = IntegerLiteral(expr)) {
+          if (BeyondMoney(expr)) {
+            // beyond money's range: an error when it is read, as a decimal literal beyond it
+            out += "qts_cy('" + *WholeLiteral(expr) + "')";
+          } else if (auto value = IntegerLiteral(expr)) {
             out += std::to_string(*value * 10000);
           } else {
             out += "(" + Operand(expr) + " * 10000)";
@@ -439,6 +475,10 @@ class Emitter {
         }
         return;
       case Form::kWide:
+        if (BeyondMoney(expr)) {
+          out += "qts_dec('" + *WholeLiteral(expr) + "')";
+          return;
+        }
         out += "qts_dec(";
         if (whole) {
           As(out, expr, Form::kNarrow, 0);
@@ -491,7 +531,7 @@ class Emitter {
     const Expr& right = *binary.right;
     if (binary.op == BinaryOp::kAnd || binary.op == BinaryOp::kOr || binary.concat) return false;
     if (IsComparison(binary.op)) {
-      const Form form = CommonForm({{left.type, left.scale}, {right.type, right.scale}});
+      const Form form = CommonForm({Meeting(left), Meeting(right)});
       if (form == Form::kOther || (FormOf(left) == form && FormOf(right) == form)) return false;
       ComparedSide(out, left, form, 6);
       out += ' ';
@@ -644,8 +684,8 @@ class Emitter {
       }
       case NodeKind::kInList: {
         const InList& in = expr.As<InList>();
-        std::vector<std::pair<SqlType, int>> values = {{in.operand->type, in.operand->scale}};
-        for (const ExprPtr& item : in.items) values.emplace_back(item->type, item->scale);
+        std::vector<std::pair<SqlType, int>> values = {Meeting(*in.operand)};
+        for (const ExprPtr& item : in.items) values.push_back(Meeting(*item));
         const Form form = pg_ ? Form::kOther : CommonForm(values);
         As(out, *in.operand, form, 6);
         out += in.negated ? " NOT IN (" : " IN (";
@@ -673,9 +713,8 @@ class Emitter {
       case NodeKind::kBetween: {
         const Between& between = expr.As<Between>();
         const Form form = pg_ ? Form::kOther
-                              : CommonForm({{between.operand->type, between.operand->scale},
-                                            {between.low->type, between.low->scale},
-                                            {between.high->type, between.high->scale}});
+                              : CommonForm({Meeting(*between.operand), Meeting(*between.low),
+                                            Meeting(*between.high)});
         As(out, *between.operand, form, 6);
         out += between.negated ? " NOT BETWEEN " : " BETWEEN ";
         As(out, *between.low, form, 6);
@@ -710,10 +749,9 @@ class Emitter {
         const Form result = pg_ ? Form::kOther : FormOf(case_expr);
         Form compared = Form::kOther;
         if (!pg_ && case_expr.operand) {
-          std::vector<std::pair<SqlType, int>> values = {
-              {case_expr.operand->type, case_expr.operand->scale}};
+          std::vector<std::pair<SqlType, int>> values = {Meeting(*case_expr.operand)};
           for (const CaseExpr::When& when : case_expr.whens) {
-            values.emplace_back(when.condition->type, when.condition->scale);
+            values.push_back(Meeting(*when.condition));
           }
           compared = CommonForm(values);
         }

@@ -207,6 +207,14 @@ const Golden kGolden[] =
          "gs.Summa BETWEEN 0.0001 AND gs.PosNumb AND COALESCE(gs.CostSumm, 1) <> 5.47475",
          S,
          R"(SELECT "gs"."IDC" FROM "C1$THGoodSpec" AS "gs" WHERE "gs"."Amount" > 0 AND "gs"."Price" IN (10000, 25000) AND "gs"."Summa" BETWEEN 1 AND ("gs"."PosNumb" * 10000) AND qts_dec(coalesce("gs"."CostSumm", 10000)) <> qts_dec('5.47475'))"},
+        // A whole literal money cannot hold is a decimal: money meets it wide, and in money
+        // arithmetic it is an error when read, never a product that SQLite makes REAL.
+        {"whole_literal_beyond_money",
+         "SELECT gs.Amount + 999999999999990 FROM THGoodSpec gs WHERE gs.Amount < 999999999999990 "
+         "AND gs.Price IN (1, 99999999999999999999) AND gs.PosNumb = 9999999999999999 AND "
+         "gs.Summa BETWEEN 922337203685477 AND 922337203685478 AND gs.Summa > -99999999999999999999",
+         S,
+         R"(SELECT "gs"."Amount" + qts_cy('999999999999990') FROM "C1$THGoodSpec" AS "gs" WHERE qts_dec("gs"."Amount") < qts_dec('999999999999990') AND qts_dec("gs"."Price") IN (qts_dec(10000), qts_dec('99999999999999999999')) AND "gs"."PosNumb" = 9999999999999999 AND qts_dec("gs"."Summa") BETWEEN qts_dec(9223372036854770000) AND qts_dec('922337203685478') AND qts_dec("gs"."Summa") > qts_dec('-99999999999999999999'))"},
         {"money_products_quotients_sums",
          "SELECT SUM(gs.Amount), SUM(gs.Amount * gs.Price), ROUND(SUM(gs.Summa / gs.Amount), "
          "2), "

@@ -185,6 +185,17 @@ TEST_F(MoneyTest, LargeValuesAreExactAndOverflowIsAnError) {
   EXPECT_THROW(Row("SELECT SUM(gs.Amount) FROM THGoodSpec gs"), Error);
   EXPECT_THROW(Row("SELECT gs.Amount * gs.Price FROM THGoodSpec gs WHERE gs.IDC = 12"), Error);
   EXPECT_THROW(Row("SELECT gs.Amount + 1 FROM THGoodSpec gs WHERE gs.IDC = 11"), Error);
+  // A whole literal beyond money's range is compared as a decimal, as the server does.
+  row =
+      Row("SELECT COUNT(*) FROM THGoodSpec gs WHERE gs.Amount < 999999999999990 AND "
+          "gs.Summa > -99999999999999999999");
+  EXPECT_EQ(row[0].AsLong(), 2);
+  row =
+      Row("SELECT COUNT(*) FROM THGoodSpec gs WHERE gs.Amount BETWEEN 922337203685477 AND "
+          "922337203685478 OR gs.Price IN (1, 99999999999999999999)");
+  EXPECT_EQ(row[0].AsLong(), 1);
+  EXPECT_THROW(Row("SELECT gs.Price + 999999999999990 FROM THGoodSpec gs WHERE gs.IDC = 11"),
+               Error);
 }
 
 // Whole numbers, money and floating values together, and NULL in each place.
