@@ -84,12 +84,27 @@ bool Meets(const Variant& cell, const Variant& equals) {
   return CCur(cell) == CCur(equals);
 }
 
-// Appends `value` to a group key as the text a person would read, then a separator.
+// Appends `value` to a group key, then a separator: equal keys for the values a person reads
+// as equal. A date or an amount goes in as its eight bytes behind a mark of its own (a column
+// holds values of one kind), which is what its text would tell apart, without writing it.
 void AppendKey(std::string& key, const Variant& value) {
-  if (value.Type() == VarType::kString) {
-    key += value.AsString();
-  } else if (!value.IsEmpty() && !value.IsNull()) {
-    key += KeyText(value);
+  auto append_bytes = [&key](char mark, auto bits) {
+    key += mark;
+    key.append(reinterpret_cast<const char*>(&bits), sizeof bits);
+  };
+  switch (value.Type()) {
+    case VarType::kString:
+      key += value.AsString();
+      break;
+    case VarType::kDate:
+      append_bytes('\x02', value.AsDate().Serial() + 0.0);  // -0 and 0 are one date
+      break;
+    case VarType::kCurrency:
+      append_bytes('\x03', value.AsCurrency().Scaled());
+      break;
+    default:
+      if (!value.IsEmpty() && !value.IsNull()) key += KeyText(value);
+      break;
   }
   key += '\x1f';
 }

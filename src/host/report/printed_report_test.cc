@@ -327,6 +327,40 @@ TEST_F(PrintedReportTest, ColumnsShownOnTheirRowsOnlyAndNoEmptySubtotals) {
                    }));
 }
 
+// Rows group by a date and an amount wherever they stand in the list: equal values are one
+// group (1.5 and 1.50, a date with its time dropped), different ones are not, and a group's
+// rows keep their order.
+TEST_F(PrintedReportTest, DatesAndAmountsGroupTheirRowsWhereverTheyStand) {
+  const Variant d1(Date::FromYmd(2026, 3, 2));
+  const Variant d1_again(Date::FromYmdHms(2026, 3, 2, 0, 0, 0));
+  const Variant d2(Date::FromYmd(2026, 3, 3));
+  auto rs = List({{"Day", adDate, 8}, {"Price", adCurrency, 19}, {"Amount", adCurrency, 19}},
+                 {{d1, Variant(Cy("1.5")), Variant(Cy("1"))},
+                  {d2, Variant(Cy("1.5")), Variant(Cy("2"))},
+                  {d1_again, Variant(Cy("1.50")), Variant(Cy("4"))},
+                  {d1, Variant(Cy("-1.5")), Variant(Cy("8"))},
+                  {d2, Variant(Cy("1.5")), Variant(Cy("16"))}});
+  NamedValueList values;
+  values.Add("DataList", Kind::kObject, Variant(std::static_pointer_cast<Object>(rs)));
+  PrintedReport r = LayOut(values, R"({"report": "X", "title": 30201, "tables": [{
+      "list": "DataList", "columns": [
+        {"name": "Day", "caption": 30603}, {"name": "Price", "caption": 30204},
+        {"name": "Amount", "caption": 30034, "total": true}],
+      "group": {"by": ["Day", "Price"], "columns": ["Day", "Price"], "subtotal": 30021}}]})");
+  std::vector<std::string> lines;
+  for (const PrintedLine& line : r.tables[0].lines) lines.push_back(Text(line));
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "D|2026-03-02|1.5|1",
+                       "d|||4",
+                       "S Prekė iš viso|||5",
+                       "D|2026-03-03|1.5|2",
+                       "d|||16",
+                       "S Prekė iš viso|||18",
+                       "D|2026-03-02|-1.5|8",
+                       "T Iš viso|||31",
+                   }));
+}
+
 struct Misfit {
   const char* id;
   const char* from;
