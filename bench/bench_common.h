@@ -316,7 +316,8 @@ inline const Filling kWriteOffSvyd = {{"edBegDate", qts::Variant("2026-01-01")},
 
 // One Run of `report` on `book` with its form filled by `filling`, every value of the data list
 // read; returns the time taken and the data list's row count in `rows`. `values_out`, when
-// given, receives what the report handed over.
+// given, receives what the report handed over, and the values are left for its reader (a
+// printout reads them itself, once, as `qts report` does).
 inline Span ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperator& op,
                       const std::shared_ptr<qts::host::AppContext>& book, const Filling& filling,
                       long& rows, qts::host::NamedValueListPtr* values_out = nullptr) {
@@ -332,7 +333,7 @@ inline Span ReportRun(qts::host::IReportExec& report, qts::host::ScriptedOperato
       std::dynamic_pointer_cast<qts::host::Recordset>(values->Item("DataList").Value().AsObject());
   rows = rs->RecordCount();
   size_t seen = 0;
-  if (rows > 0) {
+  if (rows > 0 && !values_out) {
     const size_t columns = rs->Fields().Count();
     for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
       for (size_t i = 0; i < columns; ++i) seen += rs->Value(i).IsNull() ? 0 : 1;

@@ -201,7 +201,9 @@ void RunVersusRaw(benchmark::State& state, const Filling& filling) {
 }
 
 // The printed forms: the report's Run as above, then its values laid out by its print layout
-// and drawn (HTML to a text, XLSX and PDF to a file), against the same raw statement. Counters
+// and drawn (HTML to a text, XLSX and PDF to a file), against the same raw statement. The
+// drawing is the reader of the values here: it reads those it prints, once, as `qts report`
+// does, and the Run does not read them all beforehand. Counters
 // besides the ratio: the drawing alone per run (draw_ms; its parts read_ms, the layout file
 // and the values read for it, lay_out_ms and render_ms, all by the wall clock), for PDF its
 // time per 1,000 rows, and for XLSX the library's own floor (raw_xlsx_ms: the statement stepped
