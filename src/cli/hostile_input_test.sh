@@ -144,6 +144,9 @@ door "a book file as a new book" 1 "exists already" -- "$qts" book create "$book
 door "a folder as a new book" 1 "exists|folder|directory" -- "$qts" book create "$work/folder.db" --code UAB
 door "a new book in a missing folder" 1 "cannot make the new book" -- "$qts" book create "$work/nowhere/x.db"
 door "a new book's code" 1 "code" -- "$qts" book create "$out/x.db" --code "x'; DROP TABLE y; --"
+# A seed with a sign or past the largest would wrap into another seed: refused, no file made.
+door "a negative seed" 64 'whole number from 0' -- "$qts" book create "$work/seed.db" --sample small --seed -1
+door "a seed past the largest" 64 'whole number from 0' -- "$qts" book create "$work/seed.db" --sample small --seed 18446744073709551616
 echo "ROLLBACK;" >&"$locker_in"
 exec {locker_in}>&-
 wait "$locker_pid" 2>/dev/null
