@@ -184,6 +184,12 @@ check report-hostile-not-remembered 0 '"StoreCode": "'"'"'CS'"'"'"' -- "$qts" re
 check report-unknown-class 1 'no report "QTS_Inventory.CRepNope"' -- "$qts" report CRepNope --book "$sb"
 check report-bad-format 1 'unknown report format' -- "$qts" report CRepStoreRestByTerm --book "$sb" --format docx
 check report-no-partial-file 0 '^absent$' -- bash -c "'$qts' report CRepStoreRestByTerm --book '$sb' --cancel -o '$work/c.html' 2>/dev/null; test -e '$work/c.html' && echo present || echo absent"
+# Written into a link, a pipe or a device (-o /dev/null), never over it: the link stays a link
+# to the file it names, and the pipe's reader gets the workbook.
+ln -s "$work/target.csv" "$work/link.csv"
+check report-into-a-link 0 '^link to [1-9][0-9]* bytes$' -- bash -c "'$qts' report CRepStoreRestByTerm --book '$sb' --format csv -o '$work/link.csv' >/dev/null 2>&1; test -L '$work/link.csv' && echo \"link to \$(wc -c < '$work/target.csv') bytes\" || echo replaced"
+mkfifo "$work/pipe"
+check report-into-a-pipe 0 '^pipe gave [1-9][0-9]* bytes$' -- bash -c "(timeout 60 cat '$work/pipe' | wc -c > '$work/pipe.count') & '$qts' report CRepStoreRestByTerm --book '$sb' --format xlsx -o '$work/pipe' >/dev/null 2>&1; wait; test -p '$work/pipe' && echo \"pipe gave \$(cat '$work/pipe.count') bytes\" || echo replaced"
 
 # JSON cells as every JSON the host writes: columns in their order, a whole quantity as an integer.
 check run-json-cells 0 '^\[\{"GoodCode":"[^"]+","Amount":[0-9]+\}\]$' -- bash -c "echo 'SELECT TOP 1 GoodCode, Amount FROM THGoodSpec WHERE Amount = ROUND(Amount, 0) AND Amount > 0 ORDER BY IDC' | '$qts' sql run --book '$sb' --format json | tr -d ' \n'"

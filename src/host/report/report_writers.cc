@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <system_error>
 
@@ -27,24 +29,57 @@ std::string CsvField(const std::string& text, char separator) {
   return out + "\"";
 }
 
-// Runs `write` on a temporary name beside `path` and renames the file into place; on failure
-// the temporary file is removed.
+// Whether `path` names a link or something that is neither a file nor a folder (a device such
+// as /dev/null, a pipe, /dev/stdout): what is written goes into it, never over it.
+bool IsSpecialFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::file_status own = std::filesystem::symlink_status(path, ec);
+  if (ec || !std::filesystem::exists(own)) return false;
+  if (std::filesystem::is_symlink(own)) return true;
+  return !std::filesystem::is_regular_file(own) && !std::filesystem::is_directory(own);
+}
+
+[[noreturn]] void CannotWrite(const std::filesystem::path& path, const std::string& why = {}) {
+  throw Error(kErrFileAccess, "ReportEngine",
+              "cannot write \"" + path.string() + "\"" + (why.empty() ? "" : ": " + why));
+}
+
+// Runs `write` on a temporary file and puts what it wrote at `path`: a file is renamed into
+// place, so that a reader never sees half of it; a link, a device or a pipe is written into
+// (the temporary file then lies in the system's temporary folder). On failure the temporary
+// file is removed.
 template <class Write>
 void WriteThroughTemporary(const std::filesystem::path& path, Write&& write) {
+  const bool special = IsSpecialFile(path);
   std::filesystem::path temp = path;
-  temp += ".part";
-  try {
-    write(temp);
-  } catch (...) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    throw;
+  if (special) {
+    static int counter = 0;
+    temp = std::filesystem::temp_directory_path() /
+           fmt::format("qts-output-{}-{}.part", getpid(), ++counter);
+  } else {
+    temp += ".part";
   }
   std::error_code ec;
+  try {
+    write(temp);
+    if (special) {
+      std::ifstream in(temp, std::ios::binary);
+      std::ofstream out(path, std::ios::binary);
+      out << in.rdbuf();
+      out.flush();
+      if (!in || !out) CannotWrite(path);
+      std::filesystem::remove(temp, ec);
+      return;
+    }
+  } catch (...) {
+    std::filesystem::remove(temp, ec);
+    throw;
+  }
   std::filesystem::rename(temp, path, ec);
   if (ec) {
+    const std::string why = ec.message();
     std::filesystem::remove(temp, ec);
-    throw Error(kErrFileAccess, "ReportEngine", "cannot write \"" + path.string() + "\"");
+    CannotWrite(path, why);
   }
 }
 
@@ -81,25 +116,12 @@ std::string CsvValue(const Variant& value, int32_t kind, CsvLocale locale) {
 }
 
 void WriteAtomically(const std::filesystem::path& path, const std::string& text) {
-  std::filesystem::path temp = path;
-  temp += ".part";
-  {
+  WriteThroughTemporary(path, [&](const std::filesystem::path& temp) {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      throw Error(kErrFileAccess, "ReportEngine", "cannot write \"" + path.string() + "\"");
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    throw Error(kErrFileAccess, "ReportEngine",
-                "cannot write \"" + path.string() + "\": " + ec.message());
-  }
+    if (!out) CannotWrite(path);
+  });
 }
 
 }  // namespace
