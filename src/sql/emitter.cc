@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -142,6 +143,38 @@ class Emitter {
 
   // Where the statement nests deepest: the innermost expression or query written.
   Position Deepest() const { return deepest_at_; }
+
+  // Where a derived table's query was written in the statement's text.
+  struct DerivedText {
+    const DerivedTable* table;
+    size_t begin, end;
+  };
+
+  // Records in `texts` each derived table written into `top_out` outside every expression's
+  // subquery (such a table reads nothing of an outer query, so it can be written anywhere).
+  void RecordDerived(std::vector<DerivedText>* texts, const std::string* top_out) {
+    derived_texts_ = texts;
+    top_out_ = top_out;
+  }
+
+  // The derived tables to write once, at the head of the statement, each with the number of
+  // its name; `count` names in all.
+  void Share(std::unordered_map<const DerivedTable*, size_t> shared, size_t count) {
+    shared_ = std::move(shared);
+    with_written_.assign(count, false);
+  }
+
+  // "WITH ... " naming the shared derived tables, each after those it reads; empty when none.
+  std::string WithClause() const {
+    std::string out;
+    for (const auto& [n, body] : with_) {
+      out += out.empty() ? "WITH " : ", ";
+      Quote(out, "qts_with" + std::to_string(n + 1));
+      out += " AS (" + body + ")";
+    }
+    if (!out.empty()) out += ' ';
+    return out;
+  }
 
   // INSERT, UPDATE or DELETE of the written table, every value in the form its column keeps.
   void Write(std::string& out, const WriteStatement& write) {
@@ -305,9 +338,26 @@ class Emitter {
       }
       case NodeKind::kDerivedTable: {
         const DerivedTable& derived = source.As<DerivedTable>();
-        out += '(';
-        Statement(out, *derived.query);
-        out += ") AS ";
+        if (auto shared = shared_.find(&derived); shared != shared_.end()) {
+          // Written once at the head of the statement, named there.
+          const size_t n = shared->second;
+          if (!with_written_[n]) {
+            std::string body;
+            Statement(body, *derived.query);
+            with_written_[n] = true;
+            with_.emplace_back(n, std::move(body));
+          }
+          Quote(out, "qts_with" + std::to_string(n + 1));
+        } else {
+          out += '(';
+          const size_t begin = out.size();
+          Statement(out, *derived.query);
+          if (derived_texts_ != nullptr && uncorrelated_ && &out == top_out_) {
+            derived_texts_->push_back({&derived, begin, out.size()});
+          }
+          out += ')';
+        }
+        out += " AS ";
         Quote(out, derived.alias.name);
         return;
       }
@@ -706,6 +756,7 @@ class Emitter {
         }
         As(out, *in.operand, target.form, 6);
         out += in.negated ? " NOT IN (" : " IN (";
+        const InExpression inside(*this);
         Statement(out, *in.query, target);
         out += ')';
         return;
@@ -734,16 +785,20 @@ class Emitter {
         Child(out, *like.pattern, 6);
         return;
       }
-      case NodeKind::kExists:
+      case NodeKind::kExists: {
         out += "EXISTS (";
+        const InExpression inside(*this);
         Statement(out, *expr.As<Exists>().query);
         out += ')';
         return;
-      case NodeKind::kSubquery:
+      }
+      case NodeKind::kSubquery: {
         out += '(';
+        const InExpression inside(*this);
         Statement(out, *expr.As<Subquery>().query);
         out += ')';
         return;
+      }
       case NodeKind::kCase: {
         const CaseExpr& case_expr = expr.As<CaseExpr>();
         const Form result = pg_ ? Form::kOther : FormOf(case_expr);
@@ -1087,6 +1142,18 @@ class Emitter {
   }
 
   // One level of the tree being written, counted to find the deepest.
+  // While a subquery of an expression is written: it may read the outer query's columns.
+  struct InExpression {
+    explicit InExpression(Emitter& emitter) : emitter(emitter), was(emitter.uncorrelated_) {
+      emitter.uncorrelated_ = false;
+    }
+    ~InExpression() { emitter.uncorrelated_ = was; }
+    InExpression(const InExpression&) = delete;
+    InExpression& operator=(const InExpression&) = delete;
+    Emitter& emitter;
+    bool was;
+  };
+
   struct Level {
     Level(Emitter& emitter, const Node& node) : emitter(emitter) {
       if (++emitter.depth_ > emitter.deepest_) {
@@ -1106,7 +1173,48 @@ class Emitter {
   int depth_ = 0;
   int deepest_ = 0;
   Position deepest_at_;
+  // Derived tables: where each was written (when recorded), which are written once at the
+  // head, and those written there so far, in order.
+  std::vector<DerivedText>* derived_texts_ = nullptr;
+  const std::string* top_out_ = nullptr;
+  bool uncorrelated_ = true;
+  std::unordered_map<const DerivedTable*, size_t> shared_;
+  std::vector<bool> with_written_;
+  std::vector<std::pair<size_t, std::string>> with_;
 };
+
+// Whether SQLite would compute `query` on its own as a derived table anyway (grouped, distinct
+// or a union) rather than merge it into the query that reads it.
+bool ComputedApart(const SelectStatement& query) {
+  if (query.cores.size() > 1) return true;
+  const SelectCore& core = *query.cores.front();
+  return core.distinct || !core.group_by.empty();
+}
+
+// The derived tables of `text` written more than once with the same text and computed apart:
+// each with the number of its text, in the order the texts first appear; `count` receives how
+// many texts.
+std::unordered_map<const DerivedTable*, size_t> SharedDerived(
+    const std::string& text, const std::vector<Emitter::DerivedText>& derived, size_t& count) {
+  std::unordered_map<std::string_view, std::vector<const DerivedTable*>> by_text;
+  std::vector<std::string_view> order;
+  for (const Emitter::DerivedText& d : derived) {
+    if (!ComputedApart(*d.table->query)) continue;
+    const std::string_view body(text.data() + d.begin, d.end - d.begin);
+    auto& tables = by_text[body];
+    if (tables.empty()) order.push_back(body);
+    tables.push_back(d.table);
+  }
+  std::unordered_map<const DerivedTable*, size_t> shared;
+  count = 0;
+  for (std::string_view body : order) {
+    const auto& tables = by_text[body];
+    if (tables.size() < 2) continue;
+    for (const DerivedTable* table : tables) shared.emplace(table, count);
+    ++count;
+  }
+  return shared;
+}
 
 // Refuses a statement whose SQLite writing `sql` (by `writer`) nests deeper than SQLite's
 // parser goes. Checked for either backend: a statement of the system runs on books of both, and
@@ -1123,7 +1231,25 @@ std::string Emit(const SelectStatement& statement, Dialect dialect,
   std::string out;
   out.reserve(1024);
   Emitter emitter(dialect, parameters, statement.parameter_count);
+  // On SQLite a grouped derived table the statement holds twice (a stock source read by two
+  // branches of a union) is written once, named in a WITH, so that it is computed once.
+  const bool share = dialect == Dialect::kSqlite && parameters == nullptr;
+  std::vector<Emitter::DerivedText> derived;
+  if (share) emitter.RecordDerived(&derived, &out);
   emitter.Statement(out, statement, {ItemTarget::Mode::kTop, Form::kOther});
+  size_t count = 0;
+  if (share && derived.size() > 1) {
+    if (auto shared = SharedDerived(out, derived, count); !shared.empty()) {
+      Emitter writer(dialect, nullptr, statement.parameter_count);
+      writer.Share(std::move(shared), count);
+      std::string body;
+      body.reserve(out.size());
+      writer.Statement(body, statement, {ItemTarget::Mode::kTop, Form::kOther});
+      out = writer.WithClause() + body;
+      RefuseTooDeep(out, writer);
+      return out;
+    }
+  }
   if (dialect == Dialect::kSqlite) {
     RefuseTooDeep(out, emitter);
   } else {

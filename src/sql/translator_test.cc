@@ -215,6 +215,35 @@ const Golden kGolden[] =
          "gs.Summa BETWEEN 922337203685477 AND 922337203685478 AND gs.Summa > -99999999999999999999",
          S,
          R"(SELECT "gs"."Amount" + qts_cy('999999999999990') FROM "C1$THGoodSpec" AS "gs" WHERE qts_dec("gs"."Amount") < qts_dec('999999999999990') AND qts_dec("gs"."Price") IN (qts_dec(10000), qts_dec('99999999999999999999')) AND "gs"."PosNumb" = 9999999999999999 AND qts_dec("gs"."Summa") BETWEEN qts_dec(9223372036854770000) AND qts_dec('922337203685478') AND qts_dec("gs"."Summa") > qts_dec('-99999999999999999999'))"},
+        // A grouped derived table written twice (a stock source read by both branches of a
+        // union) is computed once on SQLite, named in a WITH; inner ones first. A plain one
+        // stays where it is (SQLite merges it into its reader), and so does one inside an
+        // expression's subquery, which may read the outer query.
+        {"shared_derived_tables",
+         "SELECT m.GoodCode, m.N FROM (SELECT i.GoodCode, COUNT(*) AS N FROM (SELECT "
+         "gs.GoodCode, gs.DocID FROM THGoodSpec gs GROUP BY gs.GoodCode, gs.DocID) i GROUP BY "
+         "i.GoodCode) m UNION ALL SELECT n.GoodCode, n.N FROM (SELECT i.GoodCode, COUNT(*) AS N "
+         "FROM (SELECT gs.GoodCode, gs.DocID FROM THGoodSpec gs GROUP BY gs.GoodCode, gs.DocID) i "
+         "GROUP BY i.GoodCode) n WHERE n.N > 1",
+         S,
+         R"(WITH "qts_with1" AS (SELECT "gs"."GoodCode", "gs"."DocID" FROM "C1$THGoodSpec" AS "gs" GROUP BY "gs"."GoodCode", "gs"."DocID"), "qts_with2" AS (SELECT "i"."GoodCode", count(*) AS "N" FROM "qts_with1" AS "i" GROUP BY "i"."GoodCode") SELECT "m"."GoodCode", "m"."N" FROM "qts_with2" AS "m" UNION ALL SELECT "n"."GoodCode", "n"."N" FROM "qts_with2" AS "n" WHERE "n"."N" > 1)"},
+        {"shared_derived_tables",
+         "SELECT a.IDC FROM (SELECT gs.IDC FROM THGoodSpec gs) a UNION ALL SELECT b.IDC FROM "
+         "(SELECT gs.IDC FROM THGoodSpec gs) b",
+         S,
+         R"(SELECT "a"."IDC" FROM (SELECT "gs"."IDC" FROM "C1$THGoodSpec" AS "gs") AS "a" UNION ALL SELECT "b"."IDC" FROM (SELECT "gs"."IDC" FROM "C1$THGoodSpec" AS "gs") AS "b")"},
+        {"shared_derived_tables",
+         "SELECT d.IDC FROM THDocument d WHERE EXISTS (SELECT 1 FROM (SELECT gs.DocID FROM "
+         "THGoodSpec gs WHERE gs.DocID = d.IDC GROUP BY gs.DocID) x) OR d.IDC IN (SELECT y.DocID "
+         "FROM (SELECT gs.DocID FROM THGoodSpec gs WHERE gs.DocID = d.IDC GROUP BY gs.DocID) y)",
+         S,
+         R"(SELECT "d"."IDC" FROM "C1$THDocument" AS "d" WHERE EXISTS (SELECT 1 FROM (SELECT "gs"."DocID" FROM "C1$THGoodSpec" AS "gs" WHERE "gs"."DocID" = "d"."IDC" GROUP BY "gs"."DocID") AS "x") OR "d"."IDC" IN (SELECT "y"."DocID" FROM (SELECT "gs"."DocID" FROM "C1$THGoodSpec" AS "gs" WHERE "gs"."DocID" = "d"."IDC" GROUP BY "gs"."DocID") AS "y"))"},
+        {"shared_derived_tables",
+         "SELECT a.GoodCode FROM (SELECT gs.GoodCode FROM THGoodSpec gs GROUP BY gs.GoodCode) a "
+         "UNION ALL SELECT b.GoodCode FROM (SELECT gs.GoodCode FROM THGoodSpec gs GROUP BY "
+         "gs.GoodCode) b",
+         P,
+         R"(SELECT "a"."GoodCode" FROM (SELECT "gs"."GoodCode" FROM "C1$THGoodSpec" AS "gs" GROUP BY "gs"."GoodCode") AS "a" UNION ALL SELECT "b"."GoodCode" FROM (SELECT "gs"."GoodCode" FROM "C1$THGoodSpec" AS "gs" GROUP BY "gs"."GoodCode") AS "b")"},
         {"money_products_quotients_sums",
          "SELECT SUM(gs.Amount), SUM(gs.Amount * gs.Price), ROUND(SUM(gs.Summa / gs.Amount), "
          "2), "
