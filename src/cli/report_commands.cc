@@ -269,7 +269,9 @@ void AddReportCommands(CLI::App& app) {
                   "(semicolon-separated, decimal comma, as a spreadsheet set to Lithuanian reads "
                   "numbers)");
   cmd->add_option("-o,--output", o->output,
-                  "write to PATH (csv: one file per data list) instead of standard output");
+                  "write to PATH (csv: one file per data list) instead of standard output: a "
+                  "file is written beside it and moved into place when complete; a link, a pipe "
+                  "or a device (/dev/null) is written into");
   cmd->add_option("--library", o->library,
                   "component library (default: $QTS_LIBRARY, else libqts_inventory.so beside the "
                   "host kit)");
