@@ -110,7 +110,8 @@ bool TerminalOperator::RunModalForm(FormDescription& form) {
     std::string_view label =
         StripAsciiWhitespace(control.caption.empty() ? control.name : control.caption);
     if (!IsEditable(control.kind)) {
-      out_ << label << '\n';
+      // A frame or label without a caption says nothing: its name is no text for a person.
+      if (!control.caption.empty()) out_ << label << '\n';
       continue;
     }
     for (;;) {

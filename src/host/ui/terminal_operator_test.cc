@@ -77,6 +77,7 @@ TEST(TerminalOperatorTest, AFormAsksEachEditableControlAndRepeatsBadValues) {
       {"selStore", ControlKind::kSelector, "Sandėlis : ", Variant("'S1'")},
       {"edDayAmount", ControlKind::kNumber, "Dienų skaičius : ", Variant(int32_t{30})},
       {"edDate", ControlKind::kDate, "Data : ", Variant(Date::FromYmd(2024, 1, 31))},
+      {"FrameDlg", ControlKind::kFrame, "", Variant()},
   };
   // selStore kept, the day count typed wrong once, the date emptied, then confirmed.
   Terminal t("\nabc\n45\n-\ngerai\n");
@@ -90,6 +91,8 @@ TEST(TerminalOperatorTest, AFormAsksEachEditableControlAndRepeatsBadValues) {
   EXPECT_NE(shown.find("Data : [2024-01-31]: "), std::string::npos) << shown;
   EXPECT_EQ(Count(shown, "Dienų skaičius : [30]: "), 2u);
   EXPECT_NE(shown.find("expects a number"), std::string::npos);
+  // A frame without a caption shows nothing, not its name.
+  EXPECT_EQ(shown.find("FrameDlg"), std::string::npos) << shown;
 
   Terminal cancelled("\n\n\n2\n");
   EXPECT_FALSE(cancelled.op.RunModalForm(form));
