@@ -1,9 +1,9 @@
 #include "host/report/report_writers.h"
 
 #include <fmt/format.h>
-
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <system_error>
 
@@ -53,7 +53,7 @@ void WriteThroughTemporary(const std::filesystem::path& path, Write&& write) {
   const bool special = IsSpecialFile(path);
   std::filesystem::path temp = path;
   if (special) {
-    static int counter = 0;
+    static std::atomic<int> counter = 0;
     temp = std::filesystem::temp_directory_path() /
            fmt::format("qts-output-{}-{}.part", getpid(), ++counter);
   } else {
