@@ -44,7 +44,51 @@ void SetStoredVersion(db::Connection& c, const std::string& code, std::string_vi
             " = 'SchemaVersion'");
 }
 
-// Takes a book of this build back to the stored form of version 4: no kept receipt totals, the
+// The view of the not-fixed receipt rows as version 5 made it: the rows first, each looking up
+// its document. The same rows as version 6's, which reads them through their documents.
+constexpr std::string_view kVersion5NotFixed =
+    "SELECT s.IDC, s.DocID, s.PosNumb, d.DocumentDate, d.StoreCode, s.GoodCode, s.UnitCode,"
+    " s.LotPropertyID, s.FixCategory, s.AmountAccount - COALESCE(k.Amount, 0) AS AmountAccount,"
+    " CASE WHEN s.AmountAccount = 0 THEN 0 ELSE ROUND(s.CostSumm * (s.AmountAccount -"
+    " COALESCE(k.Amount, 0)) / s.AmountAccount, 2) END AS CostSumm FROM THGoodSpec s"
+    " INNER JOIN THDocument d ON d.IDC = s.DocID INNER JOIN THDocType t ON t.Code = d.DocTypeCode"
+    " LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC"
+    " WHERE d.IsPosted = 1 AND t.IsStock = 1 AND t.IsIncome = 1";
+
+// The SQL the database keeps for `view` of book `code` (SQLite).
+std::string StoredViewSql(db::Connection& c, const std::string& code, std::string_view view) {
+  db::StatementHandle s = c.Prepare("SELECT sql FROM sqlite_schema WHERE type = 'view' AND name = '" +
+                                    schema::PhysicalName(code, view) + "'");
+  return s->Step() ? s->GetText(0) : "(no view)";
+}
+
+// Every row of the database view of `logical` in book `code`, each as its cells joined by '|',
+// sorted.
+std::vector<std::string> ViewRows(db::Connection& c, const std::string& code,
+                                  std::string_view logical) {
+  db::StatementHandle s = c.Prepare("SELECT * FROM " + Table(code, logical));
+  std::vector<std::string> rows;
+  while (s->Step()) {
+    std::string row;
+    for (int i = 0; i < s->ColumnCount(); ++i) row += (s->IsNull(i) ? "NULL" : s->GetText(i)) + "|";
+    rows.push_back(std::move(row));
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+// Takes a book of this build back to the stored form of version 5: the view of the not-fixed
+// receipt rows as version 5 made it, the version 5 recorded.
+void UndoVersion6(db::Connection& c, const std::string& code) {
+  db::Transaction t(c);
+  c.Execute("DROP VIEW " + Table(code, "THGoodSpecNotFixed"));
+  c.Execute("CREATE VIEW " + Table(code, "THGoodSpecNotFixed") + " AS " +
+            sql::Translate(kVersion5NotFixed, schema::BookCatalogue(code), schema::DialectOf(c)));
+  SetStoredVersion(c, code, "5");
+  t.Commit();
+}
+
+// Takes a version 5 book back to the stored form of version 4: no kept receipt totals, the
 // version 4 recorded. THDocGoodFixRest is no view of the database either.
 void UndoVersion5(db::Connection& c, const std::string& code) {
   db::Transaction t(c);
@@ -156,11 +200,12 @@ class BookUpgradeTest : public ::testing::Test {
     std::filesystem::copy_file(Sample(), file, std::filesystem::copy_options::overwrite_existing);
     return file;
   }
-  // A copy of the sample book taken back to version `version` (1 to 4).
+  // A copy of the sample book taken back to version `version` (1 to 5).
   std::string CopyOfVersion(const std::string& name, int version) {
     const std::string file = Copy(name);
     std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
-    UndoVersion5(*c, "UAB");
+    UndoVersion6(*c, "UAB");
+    if (version <= 4) UndoVersion5(*c, "UAB");
     if (version <= 3) UndoVersion4(*c, "UAB");
     if (version <= 2) UndoVersion3(*c, "UAB");
     if (version == 1) UndoVersion2(*c, "UAB");
@@ -187,21 +232,54 @@ std::vector<std::string> RowsOn(AppContext& book, const char* source, const std:
   return rows;
 }
 
-// Version 4 to 5: the kept receipt totals are made and computed from the posted rows, as the
+// Version 5 to 6: the view of the not-fixed receipt rows is made again as this build makes it;
+// it gives the same rows, the rest of the book is untouched, and the copy is the version 5 file.
+TEST_F(BookUpgradeTest, AVersion5BookGetsTheNotFixedViewMadeAgain) {
+  const std::string file = CopyOfVersion("v5.db", 5);
+  const std::string before = Bytes(file);
+  std::vector<std::string> rows_before;
+  {
+    std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
+    ASSERT_NE(StoredViewSql(*c, "UAB", "THGoodSpecNotFixed"),
+              StoredViewSql(AppContext::Open(Sample())->Connection(), "UAB", "THGoodSpecNotFixed"));
+    rows_before = ViewRows(*c, "UAB", "THGoodSpecNotFixed");
+  }
+  ASSERT_GT(rows_before.size(), 100u);
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 5", "reads version 6",
+                        "qts book upgrade --book " + file, file + ".v5.bak");
+  EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
+
+  const BookUpgrade done = UpgradeBook(file);
+  EXPECT_EQ(done.from, 5);
+  EXPECT_EQ(done.to, 6);
+  ASSERT_EQ(done.steps.size(), 1u);
+  EXPECT_NE(done.steps[0].find("version 5 to 6"), std::string::npos) << done.steps[0];
+  EXPECT_EQ(Bytes(done.backup), before);
+
+  auto upgraded = AppContext::Open(file);
+  auto sample = AppContext::Open(Sample());
+  EXPECT_EQ(StoredViewSql(upgraded->Connection(), "UAB", "THGoodSpecNotFixed"),
+            StoredViewSql(sample->Connection(), "UAB", "THGoodSpecNotFixed"));
+  EXPECT_EQ(Differing(*upgraded, *sample), "");
+  EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
+  EXPECT_EQ(ViewRows(upgraded->Connection(), "UAB", "THGoodSpecNotFixed"), rows_before);
+}
+
+// Version 4 to 6: the kept receipt totals are made and computed from the posted rows, as the
 // book check's repair computes them; the book check is clean after it, the fixed rests on any
 // date are those of the same book made at version 5, and the copy is the version 4 file.
 TEST_F(BookUpgradeTest, AVersion4BookGetsTheKeptReceiptTotals) {
   const std::string file = CopyOfVersion("v4.db", 4);
   const std::string before = Bytes(file);
-  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 4", "reads version 5",
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 4", "reads version 6",
                         "qts book upgrade --book " + file, file + ".v4.bak");
   EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
 
   const BookUpgrade done = UpgradeBook(file);
   EXPECT_EQ(done.from, 4);
-  EXPECT_EQ(done.to, 5);
+  EXPECT_EQ(done.to, 6);
   EXPECT_EQ(done.backup, file + ".v4.bak");
-  ASSERT_EQ(done.steps.size(), 1u);
+  ASSERT_EQ(done.steps.size(), 2u);
   EXPECT_NE(done.steps[0].find("version 4 to 5"), std::string::npos) << done.steps[0];
   EXPECT_EQ(Bytes(done.backup), before);
 
@@ -221,21 +299,21 @@ TEST_F(BookUpgradeTest, AVersion4BookGetsTheKeptReceiptTotals) {
   }
 }
 
-// Version 3 to 5: the kept stock rests are made and computed from the posted rows, as the
+// Version 3 to 6: the kept stock rests are made and computed from the posted rows, as the
 // book check's repair computes them; the book check is clean after it, the stock rests on any
 // date are those of the same book made at version 4, and the copy is the version 3 file.
 TEST_F(BookUpgradeTest, AVersion3BookGetsTheKeptStockRests) {
   const std::string file = CopyOfVersion("v3.db", 3);
   const std::string before = Bytes(file);
-  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 3", "reads version 5",
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 3", "reads version 6",
                         "qts book upgrade --book " + file, file + ".v3.bak");
   EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
 
   const BookUpgrade done = UpgradeBook(file);
   EXPECT_EQ(done.from, 3);
-  EXPECT_EQ(done.to, 5);
+  EXPECT_EQ(done.to, 6);
   EXPECT_EQ(done.backup, file + ".v3.bak");
-  ASSERT_EQ(done.steps.size(), 2u);
+  ASSERT_EQ(done.steps.size(), 3u);
   EXPECT_NE(done.steps[0].find("version 3 to 4"), std::string::npos) << done.steps[0];
   EXPECT_NE(done.steps[1].find("version 4 to 5"), std::string::npos) << done.steps[1];
   EXPECT_EQ(Bytes(done.backup), before);
@@ -256,7 +334,7 @@ TEST_F(BookUpgradeTest, AVersion3BookGetsTheKeptStockRests) {
   }
 }
 
-// Version 2 to 5: the kept stock facts are computed from the links, the kept stock rests and
+// Version 2 to 6: the kept stock facts are computed from the links, the kept stock rests and
 // receipt totals from the posted rows; every row of the book is as it was (the facts and rests
 // included: they equal those the sample generator kept), the copy holds the old file byte for byte,
 // and the book passes the book check.
@@ -272,10 +350,11 @@ TEST_F(BookUpgradeTest, AVersion2BookIsCopiedThenUpgradedWithItsRowsUnchanged) {
   EXPECT_EQ(done.from, 2);
   EXPECT_EQ(done.to, schema::kSchemaVersion);
   EXPECT_EQ(done.backup, file + ".v2.bak");
-  ASSERT_EQ(done.steps.size(), 3u);
+  ASSERT_EQ(done.steps.size(), 4u);
   EXPECT_NE(done.steps[0].find("version 2 to 3"), std::string::npos) << done.steps[0];
   EXPECT_NE(done.steps[1].find("version 3 to 4"), std::string::npos) << done.steps[1];
   EXPECT_NE(done.steps[2].find("version 4 to 5"), std::string::npos) << done.steps[2];
+  EXPECT_NE(done.steps[3].find("version 5 to 6"), std::string::npos) << done.steps[3];
   EXPECT_EQ(Bytes(done.backup), before);
 
   auto upgraded = AppContext::Open(file);
@@ -314,7 +393,7 @@ TEST_F(BookUpgradeTest, AVersion1BookKeepsItsAmountsInTenThousandths) {
   const BookUpgrade done = UpgradeBook(file);
   EXPECT_EQ(done.from, 1);
   EXPECT_EQ(done.to, schema::kSchemaVersion);
-  EXPECT_EQ(done.steps.size(), 4u);
+  EXPECT_EQ(done.steps.size(), 5u);
   EXPECT_EQ(Bytes(done.backup), before);
 
   auto upgraded = AppContext::Open(file);
@@ -378,8 +457,8 @@ TEST_P(RefusedVersionTest, OpenAndUpgradeLeaveTheFileAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RefusedVersionTest,
-                         ::testing::Values(Refused{"6", "version 6, newer than this qts knows"},
-                                           Refused{"6", "update qts"},
+                         ::testing::Values(Refused{"7", "version 7, newer than this qts knows"},
+                                           Refused{"7", "update qts"},
                                            Refused{"999", "version 999"},
                                            Refused{"0", "cannot be upgraded"},
                                            Refused{"", "cannot be upgraded"},
@@ -397,6 +476,7 @@ TEST_F(BookUpgradeTest, ABookOnAServerIsUpgradedOnlyOnceBackedUp) {
   }
   {
     std::unique_ptr<db::Connection> c = db::OpenDatabase(server.Address());
+    UndoVersion6(*c, "UAB");
     UndoVersion5(*c, "UAB");
     UndoVersion4(*c, "UAB");
     UndoVersion3(*c, "UAB");

@@ -398,6 +398,12 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
         "version 4 to 5: the kept receipt totals of the fixed rest (THGoodFixTotal) made and "
         "computed from the posted rows");
   }
+  if (from <= 5) {
+    // Every step makes the views again; this one changes nothing else.
+    upgrade.steps.push_back(
+        "version 5 to 6: the view of the not-fixed receipt rows (THGoodSpecNotFixed) made again "
+        "to read them through their documents");
+  }
   for (std::string& view : CreateViews(code, dialect)) {
     upgrade.statements.push_back(std::move(view));
   }
