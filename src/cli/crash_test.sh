@@ -188,17 +188,18 @@ crash_sweep "doc fill" "$base" "$qts" doc fill "$empty" --book BOOK --product GA
 crash_sweep "dialog save" "$base" "$qts" dialog MMO --book BOOK --new --set edDate=2026-12-31 \
   --set cbDepartment=GAM --set cbStore=GS --cell "new:GoodCode=${goods%%$'\n'*}" --cell new:Amount=1 --save
 
-# --- qts book upgrade: books of version 5 (this build's book with version 5 recorded: the
-# upgrade makes its views again), of version 4 (without the kept receipt totals either), of
+# --- qts book upgrade: books of version 5 (this build's book without the index of the goods'
+# accounting units, version 5 recorded), of version 4 (without the kept receipt totals either), of
 # version 3 (without the kept stock rests either) and of version 2 (without the kept stock facts
 # and the documents' date index either) are upgraded to version 6 in one transaction: a kill at
 # any write leaves the old version whole; the whole run leaves a book that passes the book
 # check and the copy of the file made first, byte for byte the old book.
 v5=$work/v5.db
 cp "$base" "$v5"
-sqlite3 "$v5" "UPDATE \"UAB\$Settings\" SET Value = '5' WHERE Name = 'SchemaVersion';"
+sqlite3 "$v5" "DROP INDEX \"UAB\$REFGoodUnit\$GoodCode_IsAccount_UnitCode\";
+  UPDATE \"UAB\$Settings\" SET Value = '5' WHERE Name = 'SchemaVersion';"
 v4=$work/v4.db
-cp "$base" "$v4"
+cp "$v5" "$v4"
 sqlite3 "$v4" "DROP TABLE \"UAB\$THGoodFixTotal\";
   UPDATE \"UAB\$Settings\" SET Value = '4' WHERE Name = 'SchemaVersion';"
 v3=$work/v3.db

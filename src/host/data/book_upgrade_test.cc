@@ -77,10 +77,22 @@ std::vector<std::string> ViewRows(db::Connection& c, const std::string& code,
   return rows;
 }
 
+// Every index of the database (SQLite), each as its name and SQL, sorted.
+std::vector<std::string> StoredIndexes(db::Connection& c) {
+  db::StatementHandle s = c.Prepare(
+      "SELECT name || ': ' || COALESCE(sql, '') FROM sqlite_schema WHERE type = 'index' ORDER BY 1");
+  std::vector<std::string> out;
+  while (s->Step()) out.push_back(s->GetText(0));
+  return out;
+}
+
 // Takes a book of this build back to the stored form of version 5: the view of the not-fixed
-// receipt rows as version 5 made it, the version 5 recorded.
+// receipt rows as version 5 made it, no index of the goods' units by accounting flag, the
+// version 5 recorded.
 void UndoVersion6(db::Connection& c, const std::string& code) {
   db::Transaction t(c);
+  c.Execute("DROP INDEX " + schema::QuoteIdentifier(schema::PhysicalName(code, "REFGoodUnit") +
+                                                    "$GoodCode_IsAccount_UnitCode"));
   c.Execute("DROP VIEW " + Table(code, "THGoodSpecNotFixed"));
   c.Execute("CREATE VIEW " + Table(code, "THGoodSpecNotFixed") + " AS " +
             sql::Translate(kVersion5NotFixed, schema::BookCatalogue(code), schema::DialectOf(c)));
@@ -232,8 +244,9 @@ std::vector<std::string> RowsOn(AppContext& book, const char* source, const std:
   return rows;
 }
 
-// Version 5 to 6: the view of the not-fixed receipt rows is made again as this build makes it;
-// it gives the same rows, the rest of the book is untouched, and the copy is the version 5 file.
+// Version 5 to 6: the view of the not-fixed receipt rows is made again as this build makes it,
+// and the goods' units get their index; the view gives the same rows, the rest of the book is
+// untouched, and the copy is the version 5 file.
 TEST_F(BookUpgradeTest, AVersion5BookGetsTheNotFixedViewMadeAgain) {
   const std::string file = CopyOfVersion("v5.db", 5);
   const std::string before = Bytes(file);
@@ -260,6 +273,7 @@ TEST_F(BookUpgradeTest, AVersion5BookGetsTheNotFixedViewMadeAgain) {
   auto sample = AppContext::Open(Sample());
   EXPECT_EQ(StoredViewSql(upgraded->Connection(), "UAB", "THGoodSpecNotFixed"),
             StoredViewSql(sample->Connection(), "UAB", "THGoodSpecNotFixed"));
+  EXPECT_EQ(StoredIndexes(upgraded->Connection()), StoredIndexes(sample->Connection()));
   EXPECT_EQ(Differing(*upgraded, *sample), "");
   EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
   EXPECT_EQ(ViewRows(upgraded->Connection(), "UAB", "THGoodSpecNotFixed"), rows_before);
@@ -360,6 +374,7 @@ TEST_F(BookUpgradeTest, AVersion2BookIsCopiedThenUpgradedWithItsRowsUnchanged) {
   auto upgraded = AppContext::Open(file);
   auto sample = AppContext::Open(Sample());
   EXPECT_EQ(Differing(*upgraded, *sample), "");
+  EXPECT_EQ(StoredIndexes(upgraded->Connection()), StoredIndexes(sample->Connection()));
   EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
   for (const char* kept : {"THGoodSpecFixed", "STStoreGoodRest", "THGoodFixTotal"}) {
     EXPECT_GT(std::stoll(
@@ -404,6 +419,7 @@ TEST_F(BookUpgradeTest, AVersion1BookKeepsItsAmountsInTenThousandths) {
   auto sample = AppContext::Open(Copy("reference.db"));
   sample->Connection().Execute("UPDATE " + rates + " SET " + rate + " = 54748" + first);
   EXPECT_EQ(Differing(*upgraded, *sample), "");
+  EXPECT_EQ(StoredIndexes(c), StoredIndexes(sample->Connection()));
   EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
   // The rows' numbering goes on after the old rows, and an amount that is no whole number of
   // ten-thousandths is refused, as in a book made by this build.

@@ -297,10 +297,29 @@ void AddTablesOf(std::string_view code, int version, Dialect dialect,
     }
   }
 }
-// Version 3 also indexed the documents by date.
-bool IsIndexAddedInVersion3(const SourceDef& table, const IndexDef& index) {
-  return EqualsIgnoreCase(table.name, "THDocument") &&
-         index.columns == std::vector<std::string>{"DocumentDate"};
+// The indexes later versions added to tables older versions had: version 3 the documents by
+// date, version 6 the goods' units by good and accounting flag (with the unit, so the accounting
+// unit of a good is read from the index alone). The version that added `index` of `table`, or 0
+// for one every version had.
+int IndexAddedInVersion(const SourceDef& table, const IndexDef& index) {
+  if (EqualsIgnoreCase(table.name, "THDocument") &&
+      index.columns == std::vector<std::string>{"DocumentDate"}) {
+    return 3;
+  }
+  if (EqualsIgnoreCase(table.name, "REFGoodUnit") &&
+      index.columns == std::vector<std::string>{"GoodCode", "IsAccount", "UnitCode"}) {
+    return 6;
+  }
+  return 0;
+}
+// Makes the indexes version `version` added to tables older versions had.
+void AddIndexesOf(std::string_view code, int version, std::vector<std::string>& out) {
+  for (const SourceDef& s : Sources()) {
+    if (s.kind != SourceKind::kTable) continue;
+    for (const IndexDef& index : s.indexes) {
+      if (IndexAddedInVersion(s, index) == version) out.push_back(CreateIndex(code, s, index));
+    }
+  }
 }
 
 // Version 1 kept money and quantities as REAL on SQLite: every table with such a column is
@@ -339,7 +358,7 @@ void RebuildMoneyTables(std::string_view code, std::vector<std::string>& out) {
     out.push_back("ALTER TABLE " + QuoteIdentifier(rebuilt) + " RENAME TO " +
                   QuoteIdentifier(physical));
     for (const IndexDef& index : s.indexes) {
-      if (!index.unique && !IsIndexAddedInVersion3(s, index)) {
+      if (!index.unique && IndexAddedInVersion(s, index) == 0) {
         out.push_back(CreateIndex(code, s, index));
       }
     }
@@ -376,12 +395,7 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
   }
   if (from <= 2) {
     AddTablesOf(code, 3, dialect, upgrade.statements);
-    const SourceDef& documents = *FindSourceDef("THDocument");
-    for (const IndexDef& index : documents.indexes) {
-      if (IsIndexAddedInVersion3(documents, index)) {
-        upgrade.statements.push_back(CreateIndex(code, documents, index));
-      }
-    }
+    AddIndexesOf(code, 3, upgrade.statements);
     upgrade.steps.push_back(
         "version 2 to 3: the kept stock facts (THGoodSpecFixed) made and computed from the "
         "links, the documents indexed by date");
@@ -399,10 +413,11 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
         "computed from the posted rows");
   }
   if (from <= 5) {
-    // Every step makes the views again; this one changes nothing else.
+    // Every step makes the views again; this one also adds an index.
+    AddIndexesOf(code, 6, upgrade.statements);
     upgrade.steps.push_back(
         "version 5 to 6: the view of the not-fixed receipt rows (THGoodSpecNotFixed) made again "
-        "to read them through their documents");
+        "to read them through their documents, the goods' accounting units indexed");
   }
   for (std::string& view : CreateViews(code, dialect)) {
     upgrade.statements.push_back(std::move(view));

@@ -198,7 +198,9 @@ std::vector<SourceDef> BuildTables() {
                 Num("Rate").Default("1"), Flag("IsAccount"), Num("Weight"), Num("GrossWeight"),
                 Text("UnitWeightCode", kTypeLen), Text("PackMaterialKind", kCodeLen),
                 Int("PackType"), Flag("IsReusable")});
-    s.indexes = {Unique({"GoodCode", "UnitCode"})};
+    // The second index serves the reports' join to a good's accounting unit
+    // ("GoodCode = ... AND IsAccount = 1") from the index alone.
+    s.indexes = {Unique({"GoodCode", "UnitCode"}), Index({"GoodCode", "IsAccount", "UnitCode"})};
     s.foreign_keys = {Fk("GoodCode", "REFGood", "Code", true)};
     t.push_back(std::move(s));
   }
