@@ -2,11 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -134,6 +136,171 @@ struct ItemTarget {
   Form form = Form::kOther;
 };
 
+// --- A derived table kept from being merged (SQLite) ---
+//
+// SQLite merges a plain derived table into the query that reads it, writing each of its
+// columns in place of every reference to it. A column that holds a subquery is then computed
+// once per reference: a report that both filters on such a column and sums it (the rests by
+// category: its free quantity, a subquery per receipt row) ran the subquery twice per row.
+// Such a table is written with "LIMIT -1" (no limit; SQLite merges no derived table with a
+// LIMIT), so its rows are computed once and read as they come. A LIMIT also stops SQLite from
+// moving the reader's conditions into the table, so this is done only where the reader's
+// WHERE tests nothing but such columns of it, which it must compute for every row anyway.
+
+void StatementRefs(const SelectStatement& statement, std::vector<const ColumnRef*>& out);
+
+// Every column reference in `expr`, those of its subqueries included; `subquery` is set when
+// it holds a subquery.
+void ExprRefs(const Expr& expr, std::vector<const ColumnRef*>& out, bool& subquery) {
+  auto each = [&](const ExprPtr& e) {
+    if (e) ExprRefs(*e, out, subquery);
+  };
+  switch (expr.Kind()) {
+    case NodeKind::kColumnRef:
+      out.push_back(&expr.As<ColumnRef>());
+      return;
+    case NodeKind::kUnary:
+      each(expr.As<Unary>().operand);
+      return;
+    case NodeKind::kBinary:
+      each(expr.As<Binary>().left);
+      each(expr.As<Binary>().right);
+      return;
+    case NodeKind::kIsNull:
+      each(expr.As<IsNullExpr>().operand);
+      return;
+    case NodeKind::kInList:
+      each(expr.As<InList>().operand);
+      for (const ExprPtr& item : expr.As<InList>().items) each(item);
+      return;
+    case NodeKind::kInSubquery:
+      subquery = true;
+      each(expr.As<InSubquery>().operand);
+      StatementRefs(*expr.As<InSubquery>().query, out);
+      return;
+    case NodeKind::kBetween:
+      each(expr.As<Between>().operand);
+      each(expr.As<Between>().low);
+      each(expr.As<Between>().high);
+      return;
+    case NodeKind::kLike:
+      each(expr.As<Like>().operand);
+      each(expr.As<Like>().pattern);
+      return;
+    case NodeKind::kExists:
+      subquery = true;
+      StatementRefs(*expr.As<Exists>().query, out);
+      return;
+    case NodeKind::kSubquery:
+      subquery = true;
+      StatementRefs(*expr.As<Subquery>().query, out);
+      return;
+    case NodeKind::kCase: {
+      const CaseExpr& c = expr.As<CaseExpr>();
+      each(c.operand);
+      for (const CaseExpr::When& when : c.whens) {
+        each(when.condition);
+        each(when.result);
+      }
+      each(c.else_result);
+      return;
+    }
+    case NodeKind::kFunction:
+      for (const ExprPtr& arg : expr.As<FunctionCall>().args) each(arg);
+      return;
+    case NodeKind::kCast:
+      each(expr.As<CastExpr>().operand);
+      return;
+    case NodeKind::kConvert:
+      each(expr.As<ConvertExpr>().operand);
+      return;
+    default:
+      return;
+  }
+}
+
+void SourceRefs(const Source& source, std::vector<const ColumnRef*>& out) {
+  bool subquery = false;
+  if (source.Kind() == NodeKind::kDerivedTable) {
+    StatementRefs(*source.As<DerivedTable>().query, out);
+  } else if (source.Kind() == NodeKind::kJoin) {
+    const Join& join = source.As<Join>();
+    SourceRefs(*join.left, out);
+    SourceRefs(*join.right, out);
+    if (join.on) ExprRefs(*join.on, out, subquery);
+  }
+}
+
+void StatementRefs(const SelectStatement& statement, std::vector<const ColumnRef*>& out) {
+  bool subquery = false;
+  for (const auto& core : statement.cores) {
+    for (const SelectItem& item : core->items) ExprRefs(*item.expr, out, subquery);
+    for (const SourcePtr& source : core->from) SourceRefs(*source, out);
+    if (core->where) ExprRefs(*core->where, out, subquery);
+    for (const ExprPtr& e : core->group_by) ExprRefs(*e, out, subquery);
+    if (core->having) ExprRefs(*core->having, out, subquery);
+  }
+  for (const OrderItem& item : statement.order_by) ExprRefs(*item.expr, out, subquery);
+}
+
+// The derived table `statement` reads, when it is to be kept from being merged: its one source
+// is a plain derived table (one core, no DISTINCT, grouping or TOP) with a column holding a
+// subquery that `statement` names more than once in its select list, WHERE, GROUP BY and
+// HAVING together, and its WHERE names no other column of it.
+const DerivedTable* KeptApart(const SelectStatement& statement) {
+  if (statement.cores.size() != 1) return nullptr;
+  const SelectCore& core = *statement.cores.front();
+  if (core.from.size() != 1 || core.from.front()->Kind() != NodeKind::kDerivedTable) {
+    return nullptr;
+  }
+  const DerivedTable& derived = core.from.front()->As<DerivedTable>();
+  const SelectStatement& inner = *derived.query;
+  if (inner.cores.size() != 1 || !inner.order_by.empty()) return nullptr;
+  const SelectCore& inner_core = *inner.cores.front();
+  if (inner_core.distinct || inner_core.top || !inner_core.group_by.empty() ||
+      inner_core.having) {
+    return nullptr;
+  }
+  std::vector<std::string_view> computed;  // the columns that hold a subquery
+  for (const SelectItem& item : inner_core.items) {
+    std::vector<const ColumnRef*> ignored;
+    bool subquery = false;
+    ExprRefs(*item.expr, ignored, subquery);
+    if (subquery && !item.output_name.empty()) computed.push_back(item.output_name);
+  }
+  if (computed.empty()) return nullptr;
+  auto of_table = [&](const ColumnRef& ref) {
+    return EqualsIgnoreCase(ref.bound_source, derived.alias.name);
+  };
+  auto is_computed = [&](const ColumnRef& ref) {
+    return std::any_of(computed.begin(), computed.end(), [&](std::string_view name) {
+      return EqualsIgnoreCase(ref.bound_name, name);
+    });
+  };
+  if (core.where) {
+    std::vector<const ColumnRef*> refs;
+    bool subquery = false;
+    ExprRefs(*core.where, refs, subquery);
+    for (const ColumnRef* ref : refs) {
+      if (of_table(*ref) && !is_computed(*ref)) return nullptr;
+    }
+  }
+  std::vector<const ColumnRef*> refs;
+  bool subquery = false;
+  for (const SelectItem& item : core.items) ExprRefs(*item.expr, refs, subquery);
+  if (core.where) ExprRefs(*core.where, refs, subquery);
+  for (const ExprPtr& e : core.group_by) ExprRefs(*e, refs, subquery);
+  if (core.having) ExprRefs(*core.having, refs, subquery);
+  // Not the ORDER BY: SQLite sorts by a select item's value, or computes a term once to sort.
+  for (std::string_view name : computed) {
+    const auto uses = std::count_if(refs.begin(), refs.end(), [&](const ColumnRef* ref) {
+      return of_table(*ref) && EqualsIgnoreCase(ref->bound_name, name);
+    });
+    if (uses > 1) return &derived;
+  }
+  return nullptr;
+}
+
 class Emitter {
  public:
   Emitter(Dialect dialect, std::vector<const Literal*>* parameters, int first_literal)
@@ -229,6 +396,9 @@ class Emitter {
                  ItemTarget target = {ItemTarget::Mode::kKeep, Form::kOther}) {
     const Level level(*this, statement);
     bool single = statement.cores.size() == 1;
+    if (!pg_) {
+      if (const DerivedTable* apart = KeptApart(statement)) kept_apart_.insert(apart);
+    }
     // The form of each select item.
     std::vector<Form> forms;
     if (!pg_ && statement.column_types.size() == statement.column_scales.size()) {
@@ -355,6 +525,7 @@ class Emitter {
           if (derived_texts_ != nullptr && uncorrelated_ && &out == top_out_) {
             derived_texts_->push_back({&derived, begin, out.size()});
           }
+          if (kept_apart_.count(&derived) != 0) out += " LIMIT -1";
           out += ')';
         }
         out += " AS ";
@@ -1179,6 +1350,7 @@ class Emitter {
   const std::string* top_out_ = nullptr;
   bool uncorrelated_ = true;
   std::unordered_map<const DerivedTable*, size_t> shared_;
+  std::unordered_set<const DerivedTable*> kept_apart_;  // written with LIMIT -1 (KeptApart)
   std::vector<bool> with_written_;
   std::vector<std::pair<size_t, std::string>> with_;
 };

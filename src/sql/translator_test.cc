@@ -244,6 +244,35 @@ const Golden kGolden[] =
          "gs.GoodCode) b",
          P,
          R"(SELECT "a"."GoodCode" FROM (SELECT "gs"."GoodCode" FROM "C1$THGoodSpec" AS "gs" GROUP BY "gs"."GoodCode") AS "a" UNION ALL SELECT "b"."GoodCode" FROM (SELECT "gs"."GoodCode" FROM "C1$THGoodSpec" AS "gs" GROUP BY "gs"."GoodCode") AS "b")"},
+        // A plain derived table with a column holding a subquery that its reader names more
+        // than once (filters on and sums) is kept from being merged on SQLite (LIMIT -1), so
+        // the subquery runs once per row; not when the reader also filters on another of its
+        // columns (SQLite would no longer move that condition into it), nor when the column is
+        // named once, nor on PostgreSQL.
+        {"computed_column_read_twice",
+         "SELECT r.GoodCode, SUM(r.Free) AS Free FROM (SELECT gs.GoodCode, gs.AmountAccount - "
+         "(SELECT COUNT(*) FROM THGoodSpecFixLog l WHERE l.IncomeSpecID = gs.IDC) AS Free FROM "
+         "THGoodSpec gs) r WHERE r.Free <> 0 GROUP BY r.GoodCode",
+         S,
+         R"(SELECT "r"."GoodCode", sum("r"."Free") AS "Free" FROM (SELECT "gs"."GoodCode", "gs"."AmountAccount" - ((SELECT count(*) FROM "C1$THGoodSpecFixLog" AS "l" WHERE "l"."IncomeSpecID" = "gs"."IDC") * 10000) AS "Free" FROM "C1$THGoodSpec" AS "gs" LIMIT -1) AS "r" WHERE "r"."Free" <> 0 GROUP BY "r"."GoodCode")"},
+        {"computed_column_read_twice",
+         "SELECT r.GoodCode, SUM(r.Free) AS Free FROM (SELECT gs.GoodCode, gs.AmountAccount - "
+         "(SELECT COUNT(*) FROM THGoodSpecFixLog l WHERE l.IncomeSpecID = gs.IDC) AS Free FROM "
+         "THGoodSpec gs) r WHERE r.Free <> 0 AND r.GoodCode = 'A' GROUP BY r.GoodCode",
+         S,
+         R"(SELECT "r"."GoodCode", sum("r"."Free") AS "Free" FROM (SELECT "gs"."GoodCode", "gs"."AmountAccount" - ((SELECT count(*) FROM "C1$THGoodSpecFixLog" AS "l" WHERE "l"."IncomeSpecID" = "gs"."IDC") * 10000) AS "Free" FROM "C1$THGoodSpec" AS "gs") AS "r" WHERE "r"."Free" <> 0 AND "r"."GoodCode" = 'A' GROUP BY "r"."GoodCode")"},
+        {"computed_column_read_twice",
+         "SELECT r.GoodCode, r.Free FROM (SELECT gs.GoodCode, CASE WHEN EXISTS (SELECT 1 FROM "
+         "THGoodSpecFixLog l WHERE l.IncomeSpecID = gs.IDC) THEN 1 ELSE 0 END AS Free FROM "
+         "THGoodSpec gs) r ORDER BY r.Free",
+         S,
+         R"(SELECT "r"."GoodCode", "r"."Free" FROM (SELECT "gs"."GoodCode", CASE WHEN EXISTS (SELECT 1 FROM "C1$THGoodSpecFixLog" AS "l" WHERE "l"."IncomeSpecID" = "gs"."IDC") THEN 1 ELSE 0 END AS "Free" FROM "C1$THGoodSpec" AS "gs") AS "r" ORDER BY "r"."Free")"},
+        {"computed_column_read_twice",
+         "SELECT r.GoodCode, SUM(r.Free) AS Free FROM (SELECT gs.GoodCode, gs.AmountAccount - "
+         "(SELECT COUNT(*) FROM THGoodSpecFixLog l WHERE l.IncomeSpecID = gs.IDC) AS Free FROM "
+         "THGoodSpec gs) r WHERE r.Free <> 0 GROUP BY r.GoodCode",
+         P,
+         R"(SELECT "r"."GoodCode", sum("r"."Free") AS "Free" FROM (SELECT "gs"."GoodCode", "gs"."AmountAccount" - (SELECT count(*) FROM "C1$THGoodSpecFixLog" AS "l" WHERE "l"."IncomeSpecID" = "gs"."IDC") AS "Free" FROM "C1$THGoodSpec" AS "gs") AS "r" WHERE "r"."Free" <> 0 GROUP BY "r"."GoodCode")"},
         {"money_products_quotients_sums",
          "SELECT SUM(gs.Amount), SUM(gs.Amount * gs.Price), ROUND(SUM(gs.Summa / gs.Amount), "
          "2), "
