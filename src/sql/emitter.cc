@@ -257,8 +257,7 @@ const DerivedTable* KeptApart(const SelectStatement& statement) {
   const SelectStatement& inner = *derived.query;
   if (inner.cores.size() != 1 || !inner.order_by.empty()) return nullptr;
   const SelectCore& inner_core = *inner.cores.front();
-  if (inner_core.distinct || inner_core.top || !inner_core.group_by.empty() ||
-      inner_core.having) {
+  if (inner_core.distinct || inner_core.top || !inner_core.group_by.empty() || inner_core.having) {
     return nullptr;
   }
   std::vector<std::string_view> computed;  // the columns that hold a subquery

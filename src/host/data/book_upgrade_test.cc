@@ -57,8 +57,9 @@ constexpr std::string_view kVersion5NotFixed =
 
 // The SQL the database keeps for `view` of book `code` (SQLite).
 std::string StoredViewSql(db::Connection& c, const std::string& code, std::string_view view) {
-  db::StatementHandle s = c.Prepare("SELECT sql FROM sqlite_schema WHERE type = 'view' AND name = '" +
-                                    schema::PhysicalName(code, view) + "'");
+  db::StatementHandle s =
+      c.Prepare("SELECT sql FROM sqlite_schema WHERE type = 'view' AND name = '" +
+                schema::PhysicalName(code, view) + "'");
   return s->Step() ? s->GetText(0) : "(no view)";
 }
 
@@ -80,7 +81,8 @@ std::vector<std::string> ViewRows(db::Connection& c, const std::string& code,
 // Every index of the database (SQLite), each as its name and SQL, sorted.
 std::vector<std::string> StoredIndexes(db::Connection& c) {
   db::StatementHandle s = c.Prepare(
-      "SELECT name || ': ' || COALESCE(sql, '') FROM sqlite_schema WHERE type = 'index' ORDER BY 1");
+      "SELECT name || ': ' || COALESCE(sql, '') FROM sqlite_schema WHERE type = 'index' ORDER BY "
+      "1");
   std::vector<std::string> out;
   while (s->Step()) out.push_back(s->GetText(0));
   return out;
@@ -244,12 +246,39 @@ std::vector<std::string> RowsOn(AppContext& book, const char* source, const std:
   return rows;
 }
 
+// Checks that the book in `file`, of stored form `version`, is refused when opened (saying how
+// to upgrade it) and left byte for byte as it was; then upgrades it and checks the upgrade: from
+// `version` to this build's, one step per version named in order, and the copy made first
+// holding the old file byte for byte.
+void RefuseThenUpgrade(const std::string& file, int version) {
+  const std::string before = Bytes(file);
+  const std::string from = std::to_string(version);
+  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version " + from,
+                        "reads version " + std::to_string(schema::kSchemaVersion),
+                        "qts book upgrade --book " + file, file + ".v" + from + ".bak");
+  EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
+
+  const BookUpgrade done = UpgradeBook(file);
+  EXPECT_EQ(done.code, "UAB");
+  EXPECT_EQ(done.from, version);
+  EXPECT_EQ(done.to, schema::kSchemaVersion);
+  EXPECT_EQ(done.backup, file + ".v" + from + ".bak");
+  EXPECT_EQ(done.steps.size(), static_cast<size_t>(schema::kSchemaVersion - version));
+  for (size_t i = 0; i < done.steps.size(); ++i) {
+    const int step = version + static_cast<int>(i);
+    EXPECT_NE(
+        done.steps[i].find("version " + std::to_string(step) + " to " + std::to_string(step + 1)),
+        std::string::npos)
+        << done.steps[i];
+  }
+  EXPECT_EQ(Bytes(done.backup), before);
+}
+
 // Version 5 to 6: the view of the not-fixed receipt rows is made again as this build makes it,
 // and the goods' units get their index; the view gives the same rows, the rest of the book is
 // untouched, and the copy is the version 5 file.
 TEST_F(BookUpgradeTest, AVersion5BookGetsTheNotFixedViewMadeAgain) {
   const std::string file = CopyOfVersion("v5.db", 5);
-  const std::string before = Bytes(file);
   std::vector<std::string> rows_before;
   {
     std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
@@ -258,16 +287,7 @@ TEST_F(BookUpgradeTest, AVersion5BookGetsTheNotFixedViewMadeAgain) {
     rows_before = ViewRows(*c, "UAB", "THGoodSpecNotFixed");
   }
   ASSERT_GT(rows_before.size(), 100u);
-  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 5", "reads version 6",
-                        "qts book upgrade --book " + file, file + ".v5.bak");
-  EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
-
-  const BookUpgrade done = UpgradeBook(file);
-  EXPECT_EQ(done.from, 5);
-  EXPECT_EQ(done.to, 6);
-  ASSERT_EQ(done.steps.size(), 1u);
-  EXPECT_NE(done.steps[0].find("version 5 to 6"), std::string::npos) << done.steps[0];
-  EXPECT_EQ(Bytes(done.backup), before);
+  RefuseThenUpgrade(file, 5);
 
   auto upgraded = AppContext::Open(file);
   auto sample = AppContext::Open(Sample());
@@ -284,18 +304,7 @@ TEST_F(BookUpgradeTest, AVersion5BookGetsTheNotFixedViewMadeAgain) {
 // date are those of the same book made at version 5, and the copy is the version 4 file.
 TEST_F(BookUpgradeTest, AVersion4BookGetsTheKeptReceiptTotals) {
   const std::string file = CopyOfVersion("v4.db", 4);
-  const std::string before = Bytes(file);
-  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 4", "reads version 6",
-                        "qts book upgrade --book " + file, file + ".v4.bak");
-  EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
-
-  const BookUpgrade done = UpgradeBook(file);
-  EXPECT_EQ(done.from, 4);
-  EXPECT_EQ(done.to, 6);
-  EXPECT_EQ(done.backup, file + ".v4.bak");
-  ASSERT_EQ(done.steps.size(), 2u);
-  EXPECT_NE(done.steps[0].find("version 4 to 5"), std::string::npos) << done.steps[0];
-  EXPECT_EQ(Bytes(done.backup), before);
+  RefuseThenUpgrade(file, 4);
 
   auto upgraded = AppContext::Open(file);
   auto sample = AppContext::Open(Sample());
@@ -318,19 +327,7 @@ TEST_F(BookUpgradeTest, AVersion4BookGetsTheKeptReceiptTotals) {
 // date are those of the same book made at version 4, and the copy is the version 3 file.
 TEST_F(BookUpgradeTest, AVersion3BookGetsTheKeptStockRests) {
   const std::string file = CopyOfVersion("v3.db", 3);
-  const std::string before = Bytes(file);
-  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 3", "reads version 6",
-                        "qts book upgrade --book " + file, file + ".v3.bak");
-  EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
-
-  const BookUpgrade done = UpgradeBook(file);
-  EXPECT_EQ(done.from, 3);
-  EXPECT_EQ(done.to, 6);
-  EXPECT_EQ(done.backup, file + ".v3.bak");
-  ASSERT_EQ(done.steps.size(), 3u);
-  EXPECT_NE(done.steps[0].find("version 3 to 4"), std::string::npos) << done.steps[0];
-  EXPECT_NE(done.steps[1].find("version 4 to 5"), std::string::npos) << done.steps[1];
-  EXPECT_EQ(Bytes(done.backup), before);
+  RefuseThenUpgrade(file, 3);
 
   auto upgraded = AppContext::Open(file);
   auto sample = AppContext::Open(Sample());
@@ -354,22 +351,7 @@ TEST_F(BookUpgradeTest, AVersion3BookGetsTheKeptStockRests) {
 // and the book passes the book check.
 TEST_F(BookUpgradeTest, AVersion2BookIsCopiedThenUpgradedWithItsRowsUnchanged) {
   const std::string file = CopyOfVersion("v2.db", 2);
-  const std::string before = Bytes(file);
-  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 2",
-                        "qts book upgrade --book " + file, file + ".v2.bak");
-  EXPECT_EQ(Bytes(file), before) << "a refused open changed the file";
-
-  const BookUpgrade done = UpgradeBook(file);
-  EXPECT_EQ(done.code, "UAB");
-  EXPECT_EQ(done.from, 2);
-  EXPECT_EQ(done.to, schema::kSchemaVersion);
-  EXPECT_EQ(done.backup, file + ".v2.bak");
-  ASSERT_EQ(done.steps.size(), 4u);
-  EXPECT_NE(done.steps[0].find("version 2 to 3"), std::string::npos) << done.steps[0];
-  EXPECT_NE(done.steps[1].find("version 3 to 4"), std::string::npos) << done.steps[1];
-  EXPECT_NE(done.steps[2].find("version 4 to 5"), std::string::npos) << done.steps[2];
-  EXPECT_NE(done.steps[3].find("version 5 to 6"), std::string::npos) << done.steps[3];
-  EXPECT_EQ(Bytes(done.backup), before);
+  RefuseThenUpgrade(file, 2);
 
   auto upgraded = AppContext::Open(file);
   auto sample = AppContext::Open(Sample());
@@ -402,14 +384,7 @@ TEST_F(BookUpgradeTest, AVersion1BookKeepsItsAmountsInTenThousandths) {
     EXPECT_EQ(ScalarText(*c, "SELECT typeof(" + rate + ") FROM " + rates + first), "real");
     c->Execute("UPDATE " + rates + " SET " + rate + " = 5.47475" + first);
   }
-  const std::string before = Bytes(file);
-  EXPECT_QTS_ERROR_TEXT(AppContext::Open(file), kErrBook, "version 1", "qts book upgrade");
-
-  const BookUpgrade done = UpgradeBook(file);
-  EXPECT_EQ(done.from, 1);
-  EXPECT_EQ(done.to, schema::kSchemaVersion);
-  EXPECT_EQ(done.steps.size(), 5u);
-  EXPECT_EQ(Bytes(done.backup), before);
+  RefuseThenUpgrade(file, 1);
 
   auto upgraded = AppContext::Open(file);
   db::Connection& c = upgraded->Connection();
