@@ -231,14 +231,24 @@ void SourceRefs(const Source& source, std::vector<const ColumnRef*>& out) {
   }
 }
 
+// Appends the column references of `core`'s WHERE, then of its select list, GROUP BY and
+// HAVING (not of its sources); returns how many are the WHERE's.
+size_t CoreRefs(const SelectCore& core, std::vector<const ColumnRef*>& out) {
+  bool subquery = false;
+  const size_t before = out.size();
+  if (core.where) ExprRefs(*core.where, out, subquery);
+  const size_t in_where = out.size() - before;
+  for (const SelectItem& item : core.items) ExprRefs(*item.expr, out, subquery);
+  for (const ExprPtr& e : core.group_by) ExprRefs(*e, out, subquery);
+  if (core.having) ExprRefs(*core.having, out, subquery);
+  return in_where;
+}
+
 void StatementRefs(const SelectStatement& statement, std::vector<const ColumnRef*>& out) {
   bool subquery = false;
   for (const auto& core : statement.cores) {
-    for (const SelectItem& item : core->items) ExprRefs(*item.expr, out, subquery);
+    (void)CoreRefs(*core, out);
     for (const SourcePtr& source : core->from) SourceRefs(*source, out);
-    if (core->where) ExprRefs(*core->where, out, subquery);
-    for (const ExprPtr& e : core->group_by) ExprRefs(*e, out, subquery);
-    if (core->having) ExprRefs(*core->having, out, subquery);
   }
   for (const OrderItem& item : statement.order_by) ExprRefs(*item.expr, out, subquery);
 }
@@ -276,20 +286,12 @@ const DerivedTable* KeptApart(const SelectStatement& statement) {
       return EqualsIgnoreCase(ref.bound_name, name);
     });
   };
-  if (core.where) {
-    std::vector<const ColumnRef*> refs;
-    bool subquery = false;
-    ExprRefs(*core.where, refs, subquery);
-    for (const ColumnRef* ref : refs) {
-      if (of_table(*ref) && !is_computed(*ref)) return nullptr;
-    }
-  }
   std::vector<const ColumnRef*> refs;
-  bool subquery = false;
-  for (const SelectItem& item : core.items) ExprRefs(*item.expr, refs, subquery);
-  if (core.where) ExprRefs(*core.where, refs, subquery);
-  for (const ExprPtr& e : core.group_by) ExprRefs(*e, refs, subquery);
-  if (core.having) ExprRefs(*core.having, refs, subquery);
+  const size_t in_where = CoreRefs(core, refs);
+  // The WHERE names no other column of the table.
+  for (size_t i = 0; i < in_where; ++i) {
+    if (of_table(*refs[i]) && !is_computed(*refs[i])) return nullptr;
+  }
   // Not the ORDER BY: SQLite sorts by a select item's value, or computes a term once to sort.
   for (std::string_view name : computed) {
     const auto uses = std::count_if(refs.begin(), refs.end(), [&](const ColumnRef* ref) {

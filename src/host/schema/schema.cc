@@ -299,16 +299,24 @@ void AddTablesOf(std::string_view code, int version, Dialect dialect,
 }
 // The indexes later versions added to tables older versions had: version 3 the documents by
 // date, version 6 the goods' units by good and accounting flag (with the unit, so the accounting
-// unit of a good is read from the index alone). The version that added `index` of `table`, or 0
-// for one every version had.
+// unit of a good is read from the index alone).
+struct AddedIndex {
+  std::string_view table;
+  std::vector<std::string> columns;
+  int version;
+};
+const std::vector<AddedIndex>& AddedIndexes() {
+  static const std::vector<AddedIndex> added = {
+      {"THDocument", {"DocumentDate"}, 3},
+      {"REFGoodUnit", {"GoodCode", "IsAccount", "UnitCode"}, 6}};
+  return added;
+}
+// The version that added `index` of `table`, or 0 for one every version had.
 int IndexAddedInVersion(const SourceDef& table, const IndexDef& index) {
-  if (EqualsIgnoreCase(table.name, "THDocument") &&
-      index.columns == std::vector<std::string>{"DocumentDate"}) {
-    return 3;
-  }
-  if (EqualsIgnoreCase(table.name, "REFGoodUnit") &&
-      index.columns == std::vector<std::string>{"GoodCode", "IsAccount", "UnitCode"}) {
-    return 6;
+  for (const AddedIndex& added : AddedIndexes()) {
+    if (EqualsIgnoreCase(table.name, added.table) && index.columns == added.columns) {
+      return added.version;
+    }
   }
   return 0;
 }
