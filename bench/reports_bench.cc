@@ -58,7 +58,6 @@ using qts::bench::kStoreRestByTerm;
 using qts::bench::kWriteOffSvyd;
 using qts::bench::kYear;
 using qts::bench::kYearAllStoresAndGoods;
-using qts::bench::Table;
 
 // --- The category, not-spent and write-off summary reports ----------------------------------
 
@@ -68,8 +67,8 @@ double BenchScale() {
   return scale != nullptr && *scale != '\0' ? std::strtod(scale, nullptr) : 1.0;
 }
 
-// The sample company with the facts the not-spent reports need and some category-3 goods in
-// dollars for the write-off summary.
+// The sample company as the generator makes it (its not-spent facts, low-value goods and
+// receipts in other currencies included), the book the reports meet in use.
 std::shared_ptr<qts::host::AppContext> ReportsBook() {
   static std::shared_ptr<qts::host::AppContext> book = [] {
     auto b = qts::host::AppContext::CreateBook(":memory:", "GEN");
@@ -81,29 +80,6 @@ std::shared_ptr<qts::host::AppContext> ReportsBook() {
                                               ? qts::host::sample::SampleSize::kLarge
                                               : qts::host::sample::SampleSize::kSmall,
                                           7, BenchScale());
-    qts::db::Connection& c = b->Connection();
-    c.Execute("UPDATE " + Table(*b, "THGoodContent") +
-              " SET AmountAccount = ROUND(AmountAccount / 3, 0) WHERE CorSpecID % 2 = 0 AND "
-              "SpecID IN (SELECT s.IDC FROM " +
-              Table(*b, "THGoodSpec") + " s JOIN " + Table(*b, "THDocument") +
-              " d ON d.IDC = s.DocID WHERE d.DocTypeCode = 'PRSF')");
-    const std::string made = " FROM " + Table(*b, "THGoodSpec") + " s JOIN " +
-                             Table(*b, "THDocument") +
-                             " d ON d.IDC = s.DocID WHERE d.DocTypeCode = 'MNFC' AND "
-                             "s.LotPropertyID > 0";
-    c.Execute("INSERT INTO " + Table(*b, "STOrderSpec") +
-              "(srcDocSpecID, GoodCode) SELECT s.IDC, s.GoodCode" + made);
-    c.Execute("INSERT INTO " + Table(*b, "STPostLot") +
-              "(SpecID, AnalytID, GoodCode) SELECT o.IDC, s.LotPropertyID, s.GoodCode FROM " +
-              Table(*b, "THGoodSpec") + " s JOIN " + Table(*b, "THDocument") +
-              " d ON d.IDC = s.DocID JOIN " + Table(*b, "STOrderSpec") +
-              " o ON o.srcDocSpecID = s.IDC WHERE d.DocTypeCode = 'MNFC' AND "
-              "s.LotPropertyID > 0");
-    c.Execute("UPDATE " + Table(*b, "REFGood") +
-              " SET Category = 3 WHERE IsGroup = 0 AND Code IN (SELECT GoodCode FROM " +
-              Table(*b, "THGoodSpec") + " WHERE IDC % 97 = 0)");
-    c.Execute("UPDATE " + Table(*b, "THDocument") +
-              " SET CurrencyCode = 'USD' WHERE DocTypeCode = 'PISF' AND IDC % 3 = 0");
     return b;
   }();
   return book;
