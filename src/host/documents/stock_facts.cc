@@ -27,6 +27,10 @@ constexpr std::string_view kSumOfRow =
 constexpr std::string_view kUpdate = "UPDATE THGoodSpecFixed SET Amount = ? WHERE SpecID = ?";
 constexpr std::string_view kInsert = "INSERT INTO THGoodSpecFixed (SpecID, Amount) VALUES (?, ?)";
 constexpr std::string_view kDelete = "DELETE FROM THGoodSpecFixed WHERE SpecID = ?";
+// One link's quantity added to a kept consumption, rounded to the quantities' four decimals as
+// the links' sum is.
+constexpr std::string_view kAdd =
+    "UPDATE THGoodSpecFixed SET Amount = ROUND(Amount + ?, 4) WHERE SpecID = ?";
 // Every consumed row with its links' sum and its own accounting quantity.
 constexpr std::string_view kSumOfAll =
     "SELECT l.IncomeSpecID, SUM(l.Amount), s.AmountAccount FROM THGoodSpecFixLog l"
@@ -215,6 +219,14 @@ void StockFacts::Refresh(const std::set<int64_t>& spec_ids) {
     if (connection_.Execute(update, {db::Value(value), db::Value(id)}) == 0) {
       connection_.Execute(insert, {db::Value(id), db::Value(value)});
     }
+  }
+}
+
+void StockFacts::AddConsumed(int64_t spec_id, const std::optional<Currency>& amount) {
+  if (schema::PlainStockSources()) return;
+  const Currency value = amount.value_or(Currency());
+  if (connection_.Execute(Sql(kAdd), {db::Value(value), db::Value(spec_id)}) == 0) {
+    connection_.Execute(Sql(kInsert), {db::Value(spec_id), db::Value(value)});
   }
 }
 

@@ -90,6 +90,10 @@ class StockFacts {
   // Recomputes the kept consumption of rows `spec_ids` from their links (a row whose links
   // are all gone loses its kept row). Call it after writing or deleting links of those rows.
   void Refresh(const std::set<int64_t>& spec_ids);
+  // Adds what one new link takes (`amount`; nothing for NULL) to the kept consumption of row
+  // `spec_id`: what Refresh would find, without summing the row's other links again. Call it
+  // after writing the link.
+  void AddConsumed(int64_t spec_id, const std::optional<Currency>& amount);
   // The rows consumed by the links of the outgoing rows of document `doc_id` (or of row
   // `spec_id`): what to Refresh after deleting them.
   [[nodiscard]] std::set<int64_t> ConsumedByDocument(int64_t doc_id);

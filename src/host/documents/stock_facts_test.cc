@@ -543,6 +543,30 @@ TEST_F(StockFactsTest, TheFixLogObjectKeepsTheFactsOfItsLinks) {
   ASSERT_TRUE(links.Delete(CLng(links.Fields().Item("IDC").Value())));
   EXPECT_EQ(Kept(receipt), before);
   EXPECT_TRUE(Check().empty());
+
+  // Links of a receipt nothing consumed yet: the first one makes its kept row, each later one
+  // adds to it, a link without a quantity adds nothing, and the kept sum is the decimal sum of
+  // the quantities, as the check recomputes it.
+  const int64_t fresh =
+      Int("SELECT MIN(s.IDC) FROM THGoodSpec s WHERE s.AmountAccount > 2 AND NOT EXISTS"
+          " (SELECT 1 FROM THGoodSpecFixLog l WHERE l.IncomeSpecID = s.IDC)");
+  ASSERT_EQ(Kept(fresh), -1);
+  const auto add = [&](const Variant& amount) {
+    links.AddNew();
+    links.Fields().Item("OutcomeSpecID").SetValue(Variant(static_cast<int32_t>(outgoing)));
+    links.Fields().Item("IncomeSpecID").SetValue(Variant(static_cast<int32_t>(fresh)));
+    links.Fields().Item("Amount").SetValue(amount);
+    links.Update();
+  };
+  add(Variant::Null());
+  EXPECT_EQ(Kept(fresh), 0);
+  for (int i = 0; i < 10; ++i) add(Variant(0.1));
+  add(Variant(Currency::FromScaled(3)));
+  EXPECT_EQ(Kept(fresh), 10'003);
+  EXPECT_TRUE(Check().empty()) << Describe(Check());
+  ASSERT_TRUE(links.Delete(CLng(links.Fields().Item("IDC").Value())));
+  EXPECT_EQ(Kept(fresh), 10'000);
+  EXPECT_TRUE(Check().empty());
 }
 
 // --- Check finds what is wrong; Rebuild repairs the kept facts and nothing else ---

@@ -68,7 +68,11 @@ void THGoodSpecFixLog::Update() {
   transaction.OnRollback([this, idc] {
     application_->ExecuteTsql("DELETE FROM THGoodSpecFixLog WHERE IDC = ?", {idc});
   });
-  StockFacts(*application_).Refresh({CLng(fields_->Item("IncomeSpecID").Value())});
+  const Variant& amount = fields_->Item("Amount").Value();
+  StockFacts(*application_)
+      .AddConsumed(CLng(fields_->Item("IncomeSpecID").Value()),
+                   amount.IsNull() || amount.IsEmpty() ? std::nullopt
+                                                       : std::optional<Currency>(CCur(amount)));
   transaction.Commit();
   fields_->At(0).SetValue(Variant(static_cast<int32_t>(idc)));
   adding_ = false;
