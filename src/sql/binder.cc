@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "core/text.h"
@@ -129,6 +130,46 @@ struct Found {
   int scale = 0;
 };
 
+// The literal an ORDER BY or GROUP BY item is, under any signs (`signs`: how many); nullptr
+// for any other item. Such an item would not be sorted or grouped by: the backends read an
+// integer there as the position of a column of the select list, signs or not.
+const Literal* LiteralItem(const Expr& item, int& signs) {
+  const Expr* at = &item;
+  signs = 0;
+  while (at->Kind() == NodeKind::kUnary) {
+    const Unary& unary = at->As<Unary>();
+    if (unary.op != UnaryOp::kMinus && unary.op != UnaryOp::kPlus) return nullptr;
+    at = unary.operand.get();
+    ++signs;
+  }
+  return at->Kind() == NodeKind::kLiteral ? &at->As<Literal>() : nullptr;
+}
+
+// An ORDER BY item that is a bare integer is the position of a column of the select list (of
+// `columns` columns), as on the server; any other constant is refused, as the server refuses
+// it.
+void CheckOrderItem(const Expr& item, size_t columns) {
+  int signs = 0;
+  const Literal* literal = LiteralItem(item, signs);
+  if (literal == nullptr) return;
+  if (signs > 0 || literal->literal_type != Literal::Type::kInteger) {
+    throw SqlError(
+        "a constant expression in the ORDER BY list: an integer names a column of "
+        "the select list by its position, anything else sorts nothing",
+        item.ToSql(), item.Pos());
+  }
+  const std::string& digits = literal->value;
+  const size_t first = std::min(digits.find_first_not_of('0'), digits.size());
+  const bool in_range = digits.size() - first <= 9 && first < digits.size() &&
+                        std::stoul(digits.substr(first)) <= columns;
+  if (!in_range) {
+    throw SqlError("the ORDER BY position number " + digits +
+                       " is out of range of the number of items in the select list (" +
+                       std::to_string(columns) + ")",
+                   digits, item.Pos());
+  }
+}
+
 bool FindIn(const ScopeSource& source, std::string_view name, Found& found) {
   if (source.table != nullptr) {
     const ColumnInfo* column = source.table->FindColumn(name);
@@ -193,6 +234,7 @@ class Binder {
         order_scope->outputs_only = true;
       }
       for (OrderItem& item : statement.order_by) {
+        CheckOrderItem(*item.expr, outputs.size());
         // Output names are visible to a bare name only, as on the server.
         bool bare =
             item.expr->Kind() == NodeKind::kColumnRef && !item.expr->As<ColumnRef>().qualifier;
@@ -291,7 +333,15 @@ class Binder {
   std::vector<OutputColumn> BindCore(SelectCore& core, Scope& scope) {
     for (SourcePtr& source : core.from) BindSource(*source, scope);
     if (core.where) BindCondition(*core.where, scope);
-    for (ExprPtr& expr : core.group_by) BindValue(*expr, scope);
+    for (ExprPtr& expr : core.group_by) {
+      // A constant groups nothing; the backends read an integer there as a column's position.
+      int signs = 0;
+      if (LiteralItem(*expr, signs) != nullptr) {
+        throw SqlError("a constant in the GROUP BY list: each item must name a column",
+                       expr->ToSql(), expr->Pos());
+      }
+      BindValue(*expr, scope);
+    }
     if (core.having) BindCondition(*core.having, scope);
     std::vector<OutputColumn> outputs;
     for (SelectItem& item : core.items) {

@@ -44,6 +44,14 @@ const Golden kGolden[] =
          R"(SELECT "d"."Number" || NULL FROM "C1$THDocument" AS "d")"},
         {"numeric_plus", "SELECT gs.Amount + 1, gs.PosNumb + gs.IDC FROM THGoodSpec gs", S,
          R"(SELECT "gs"."Amount" + 10000, "gs"."PosNumb" + "gs"."IDC" FROM "C1$THGoodSpec" AS "gs")"},
+        // An integer in ORDER BY is a column's position in the select list, a star's columns
+        // counted; on PostgreSQL it takes the server's order of NULLs as any other item.
+        {"order_position", "SELECT p.LastName, p.UserId FROM REFPerson p ORDER BY 2 DESC, 1", S,
+         R"(SELECT "p"."LastName", "p"."UserId" FROM "C1$REFPerson" AS "p" ORDER BY 2 DESC, 1)"},
+        {"order_position", "SELECT p.LastName, p.UserId FROM REFPerson p ORDER BY 2 DESC, 1", P,
+         R"(SELECT "p"."LastName", "p"."UserId" FROM "C1$REFPerson" AS "p" ORDER BY 2 DESC NULLS LAST, 1 NULLS FIRST)"},
+        {"order_position_of_a_star", "SELECT * FROM REFPerson p ORDER BY 3", S,
+         R"(SELECT * FROM "C1$REFPerson" AS "p" ORDER BY 3)"},
         // TOP n becomes LIMIT n, after ORDER BY; also inside a correlated subquery.
         {"top", "SELECT DISTINCT TOP 5 gs.GoodCode FROM THGoodSpec gs ORDER BY gs.GoodCode DESC", S,
          R"(SELECT DISTINCT "gs"."GoodCode" FROM "C1$THGoodSpec" AS "gs" ORDER BY "gs"."GoodCode" DESC LIMIT 5)"},
@@ -517,6 +525,25 @@ const Refusal kRefusals[] = {
      "SELECT 1 FROM REFGood g INNER JOIN THGoodSpec s ON s.GoodCode = p.UserId INNER JOIN "
      "REFPerson p ON 1 = 1",
      "p", 1, 65},
+    // An integer in ORDER BY is a column's position; past the select list the backends refuse
+    // the statement, and any other constant there (or in GROUP BY, where the backends read an
+    // integer as a position too) would silently sort or group by something else.
+    {"order_position_past_the_list", "SELECT d.IDC FROM THDocument d ORDER BY 99999999",
+     "99999999", 1, 41},
+    {"order_position_zero", "SELECT d.IDC, d.Number FROM THDocument d ORDER BY d.IDC, 0", "0", 1,
+     58},
+    {"order_position_past_a_star", "SELECT * FROM REFPerson u ORDER BY 4", "4", 1, 36},
+    {"order_position_of_a_union",
+     "SELECT d.IDC FROM THDocument d UNION SELECT g.Category FROM REFGood g ORDER BY 2", "2", 1,
+     80},
+    {"order_position_in_a_subquery",
+     "SELECT d.IDC FROM THDocument d WHERE d.IDC IN (SELECT TOP 2 x.IDC FROM THDocument x "
+     "ORDER BY 3)",
+     "3", 1, 94},
+    {"order_signed_position", "SELECT d.IDC FROM THDocument d ORDER BY -1", "-1", 1, 41},
+    {"order_decimal", "SELECT d.IDC FROM THDocument d ORDER BY 1.5", "1.5", 1, 41},
+    {"order_text", "SELECT d.IDC FROM THDocument d ORDER BY 'x'", "'x'", 1, 41},
+    {"group_by_a_constant", "SELECT COUNT(*) FROM THDocument d GROUP BY 5", "5", 1, 44},
 };
 
 INSTANTIATE_TEST_SUITE_P(Subset, TranslateRefusal, ::testing::ValuesIn(kRefusals),
