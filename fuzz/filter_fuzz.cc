@@ -3,7 +3,8 @@
 // A Filter is either taken or refused with error 3001 leaving the previous filter in place; a
 // Sort is taken or refused with 3001 or 3265 (an unknown field). What is taken must show a
 // consistent set of records: as many as RecordCount says, each of them once, and no more than
-// the rows there are; a sort never changes how many are shown.
+// the rows there are; a sort never changes how many are shown. The records a filter shows are
+// those that meet it tested one by one, each record's values read through its fields.
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -15,9 +16,11 @@
 #include "core/currency.h"
 #include "core/date.h"
 #include "core/error_numbers.h"
+#include "core/text.h"
 #include "core/variant.h"
 #include "fuzz/fuzz_check.h"
 #include "host/data/recordset.h"
+#include "host/data/recordset_filter.h"
 
 namespace {
 
@@ -92,6 +95,26 @@ std::set<double> Shown(host::Recordset& rs, std::string_view input) {
   return shown;
 }
 
+// The bookmarks of the records of `all` (no filter, no sort) that `text` taken as criteria
+// says meet it, testing each record's values in turn.
+std::set<double> MeetingOneByOne(host::Recordset& all, std::string_view text) {
+  host::FieldCollection fields = all.Fields();
+  std::vector<host::FieldDef> defs;
+  for (size_t i = 0; i < fields.Count(); ++i) {
+    const host::Field f = fields.Item(i);
+    defs.push_back({f.Name(), f.Type(), f.DefinedSize(), f.Attributes(), f.Kind()});
+  }
+  const host::RecordFilter filter = host::RecordFilter::Parse(
+      text, defs, [&](std::string_view name) { return fields.Find(name); });
+  std::set<double> meeting;
+  for (all.MoveFirst(); !all.Eof(); all.MoveNext()) {
+    const bool meets = filter.Matches(
+        [&](size_t column) -> const Variant& { return fields.Item(column).Value(); });
+    if (meets) meeting.insert(qts::CDbl(all.Bookmark()));
+  }
+  return meeting;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -116,6 +139,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::set<double> filtered = Shown(*rs, text);
   Check(static_cast<long>(filtered.size()) <= kRows, "more records than rows", "", text);
+  if (rs->Filter().Type() == qts::VarType::kString && rs->Filter().AsString() == text &&
+      !qts::Trim(text).empty()) {
+    std::shared_ptr<host::Recordset> all = rows->Clone();
+    Check(MeetingOneByOne(*all, text) == filtered,
+          "the filter shows other records than those that meet it one by one", "", text);
+  }
 
   try {
     rs->SetSort(text);

@@ -61,23 +61,9 @@ std::vector<SortKey> ReadSortKeys(std::string_view sort, const ColumnOf& column_
 
 // The stored rows that meet `filter` (every row when there is none), in storage order.
 std::vector<uint32_t> RowsMeeting(const RowStore& store, const RecordFilter* filter) {
-  std::vector<uint32_t> rows;
-  rows.reserve(store.rows);
-  if (filter == nullptr) {
-    for (uint32_t r = 0; r < store.rows; ++r) rows.push_back(r);
-    return rows;
-  }
-  // The values a criterion reads are made once per record, in a buffer reused record after
-  // record.
-  std::vector<Variant> values(store.Columns());
-  uint32_t r = 0;
-  RecordFilter::CellReader cell = [&](size_t column) -> const Variant& {
-    values[column] = store.Get(r, column);
-    return values[column];
-  };
-  for (; r < store.rows; ++r) {
-    if (filter->Matches(cell)) rows.push_back(r);
-  }
+  if (filter != nullptr) return filter->RowsOf(store);
+  std::vector<uint32_t> rows(store.rows);
+  for (uint32_t r = 0; r < store.rows; ++r) rows[r] = r;
   return rows;
 }
 

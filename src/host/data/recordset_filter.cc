@@ -3,16 +3,64 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <optional>
 #include <string>
 
 #include "core/convert.h"
 #include "core/error.h"
 #include "core/text.h"
+#include "host/data/recordset_storage.h"
 #include "host/data/recordset_values.h"
 
 namespace qts::host {
 
 namespace {
+
+// A stored text cell's bytes; a short one is copied out of its payload into `buffer`.
+std::string_view StoredText(const ColumnCells& cells, uint8_t type, uint64_t payload,
+                            char (&buffer)[sizeof(uint64_t)]) {
+  if (type == kShortText) {
+    std::memcpy(buffer, &payload, sizeof payload);
+    return {buffer, static_cast<size_t>(buffer[kShortTextMax])};
+  }
+  const char* at = cells.texts[payload >> 32].get() + (payload & 0xFFFFFFFFu);
+  uint32_t length = 0;
+  std::memcpy(&length, at, sizeof length);
+  return {at + sizeof length, length};
+}
+
+// `text` in lower case, into `out`, when all of it is ASCII (LCase maps ASCII letters to ASCII
+// and nothing else to ASCII); false, with `out` unspecified, when a byte is not.
+bool AsciiLower(std::string_view text, std::string& out) {
+  out.resize(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) return false;
+    out[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+  }
+  return true;
+}
+
+// A short text's payload with its letters in lower case, or nullopt when one of its bytes is
+// not ASCII. Its unused bytes are 0 and its length byte (at most kShortTextMax) is no letter.
+std::optional<uint64_t> LowerShortText(uint64_t payload) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHigh = kOnes * 0x80;
+  if ((payload & kHigh) != 0) return std::nullopt;
+  // Each byte's high bit: set where the byte is at least 'A', and where it is above 'Z' (no
+  // carry crosses bytes: every byte is below 0x80).
+  const uint64_t from_a = payload + kOnes * (0x80 - 'A');
+  const uint64_t above_z = payload + kOnes * (0x80 - 'Z' - 1);
+  const uint64_t upper = from_a & ~above_z & kHigh;
+  return payload | (upper >> 2);
+}
+
+template <class T>
+int Order(const T& a, const T& b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
 
 [[noreturn]] void BadFilter(std::string_view text, std::string_view why) {
   RaiseAdo(kAdErrInvalidArgument, fmt::format("Filter \"{}\" cannot be applied: {}", text, why));
@@ -250,6 +298,26 @@ RecordFilter RecordFilter::Parse(std::string_view text, const std::vector<FieldD
   return Parser(text, fields, find_column).Run();
 }
 
+// Defined inline: a call of an exported member would go through the library's table.
+inline bool RecordFilter::Holds(Op op, int cmp) {
+  switch (op) {
+    case Op::kEq:
+      return cmp == 0;
+    case Op::kNe:
+      return cmp != 0;
+    case Op::kLt:
+      return cmp < 0;
+    case Op::kLe:
+      return cmp <= 0;
+    case Op::kGt:
+      return cmp > 0;
+    case Op::kGe:
+      return cmp >= 0;
+    default:
+      return false;
+  }
+}
+
 bool RecordFilter::Meets(const Criterion& c, const Variant& value) {
   const bool is_null = value.IsNull() || value.IsEmpty();
   switch (c.op) {
@@ -273,23 +341,7 @@ bool RecordFilter::Meets(const Criterion& c, const Variant& value) {
       break;
   }
   if (is_null) return false;
-  const int cmp = CompareRecordValues(value, c.value);
-  switch (c.op) {
-    case Op::kEq:
-      return cmp == 0;
-    case Op::kNe:
-      return cmp != 0;
-    case Op::kLt:
-      return cmp < 0;
-    case Op::kLe:
-      return cmp <= 0;
-    case Op::kGt:
-      return cmp > 0;
-    case Op::kGe:
-      return cmp >= 0;
-    default:
-      return false;
-  }
+  return Holds(c.op, CompareRecordValues(value, c.value));
 }
 
 bool RecordFilter::Matches(const CellReader& cell) const {
@@ -297,6 +349,188 @@ bool RecordFilter::Matches(const CellReader& cell) const {
     return std::all_of(group.begin(), group.end(),
                        [&](const Criterion& c) { return Meets(c, cell(c.column)); });
   });
+}
+
+void RecordFilter::Narrow(const Criterion& c, const RowStore& store, std::vector<uint8_t>& in) {
+  // The cells a criterion reads as they are stored: those of the type its value has (a
+  // comparison of two values of one type is the plain comparison of the two), and for a text
+  // or a pattern, texts of ASCII characters (whose lower case is LCase's).
+  enum class Path { kNullTest, kCurrency, kLong, kInteger, kDouble, kDate, kText, kValue };
+  Path path = Path::kValue;
+  if (c.op == Op::kIsNull || c.op == Op::kIsNotNull) {
+    path = Path::kNullTest;
+  } else if (c.op == Op::kLike) {
+    path = Path::kText;
+  } else {
+    switch (c.value.Type()) {
+      case VarType::kCurrency:
+        path = Path::kCurrency;
+        break;
+      case VarType::kLong:
+        path = Path::kLong;
+        break;
+      case VarType::kInteger:
+        path = Path::kInteger;
+        break;
+      case VarType::kDouble:
+        path = Path::kDouble;
+        break;
+      case VarType::kDate:
+        path = Path::kDate;
+        break;
+      case VarType::kString:
+        path = Path::kText;
+        break;
+      default:
+        break;
+    }
+  }
+  const std::string folded_value =
+      path == Path::kText && c.op != Op::kLike ? LCase(c.value.AsString()) : std::string();
+  // The criterion's value as the cells of its type hold it.
+  int64_t whole = 0;
+  double real = 0;
+  switch (path) {
+    case Path::kCurrency:
+      whole = c.value.AsCurrency().Scaled();
+      break;
+    case Path::kLong:
+      whole = c.value.AsLong();
+      break;
+    case Path::kInteger:
+      whole = c.value.AsInteger();
+      break;
+    case Path::kDouble:
+      real = c.value.AsDouble();
+      break;
+    case Path::kDate:
+      real = c.value.AsDate().Serial();
+      break;
+    default:
+      break;
+  }
+  // An equality with an ASCII text of up to kShortTextMax bytes compares a short text's
+  // payload, lower-cased, with the value's.
+  std::optional<uint64_t> short_value;
+  if (path == Path::kText && (c.op == Op::kEq || c.op == Op::kNe)) {
+    std::string lowered;
+    if (folded_value.size() <= kShortTextMax && AsciiLower(folded_value, lowered)) {
+      char bytes[sizeof(uint64_t)] = {};
+      std::memcpy(bytes, folded_value.data(), folded_value.size());
+      bytes[kShortTextMax] = static_cast<char>(folded_value.size());
+      std::memcpy(&short_value.emplace(), bytes, sizeof(uint64_t));
+    }
+  }
+  const auto own = [](VarType type) { return static_cast<uint8_t>(type); };
+  const ColumnCells& cells = store.columns[c.column];
+  std::string folded;
+  // Whether a cell (stored as `type`, `payload`) meets `c`, where that takes a comparison
+  // or two: 1 or 0; -1 for a cell that needs more.
+  const auto decide = [&](uint8_t type, uint64_t payload) -> int {
+    if (type == own(VarType::kNull) || type == own(VarType::kEmpty)) return c.op == Op::kIsNull;
+    switch (path) {
+      case Path::kNullTest:
+        if (type != own(VarType::kObject)) return c.op == Op::kIsNotNull;
+        break;
+      case Path::kCurrency:
+        if (type == own(VarType::kCurrency)) {
+          return Holds(c.op, Order(static_cast<int64_t>(payload), whole));
+        }
+        break;
+      case Path::kLong:
+        if (type == own(VarType::kLong)) {
+          return Holds(c.op, Order(int64_t{static_cast<int32_t>(payload)}, whole));
+        }
+        break;
+      case Path::kInteger:
+        if (type == own(VarType::kInteger)) {
+          return Holds(c.op, Order(int64_t{static_cast<int16_t>(payload)}, whole));
+        }
+        break;
+      case Path::kDouble:
+        if (type == own(VarType::kDouble)) {
+          return Holds(c.op, Order(std::bit_cast<double>(payload), real));
+        }
+        break;
+      case Path::kDate:
+        if (type == own(VarType::kDate)) {
+          return Holds(c.op, Order(Date(std::bit_cast<double>(payload)).Serial(), real));
+        }
+        break;
+      case Path::kText:
+        if (type == kShortText && short_value) {
+          if (std::optional<uint64_t> lowered = LowerShortText(payload)) {
+            return (*lowered == *short_value) == (c.op == Op::kEq);
+          }
+        }
+        break;
+      case Path::kValue:
+        break;
+    }
+    return -1;
+  };
+  // Whether the cell of row `row` that `decide` left meets `c`.
+  const auto meets = [&](uint8_t type, uint64_t payload, size_t row) {
+    if (path == Path::kText && (type == kShortText || type == own(VarType::kString))) {
+      char buffer[sizeof(uint64_t)];
+      if (AsciiLower(StoredText(cells, type, payload, buffer), folded)) {
+        if (c.op != Op::kLike) {
+          const int cmp = folded.compare(folded_value);
+          return Holds(c.op, cmp < 0 ? -1 : (cmp > 0 ? 1 : 0));
+        }
+        if (c.wild_start) return folded.find(c.pattern) != std::string::npos;
+        if (c.wild_end) return folded.starts_with(c.pattern);
+        return folded == c.pattern;
+      }
+    }
+    return Meets(c, store.Get(row, c.column));
+  };
+  // What `decide` settles is settled for every row, taken or not (it cannot fail, and testing
+  // without a jump on the row's state is quicker); anything else only for the rows still in.
+  for (size_t first = 0; first < store.rows; first += kBlockRows) {
+    const CellBlock& block = *cells.blocks[first / kBlockRows];
+    const size_t n = std::min(kBlockRows, store.rows - first);
+    uint8_t* row_in = in.data() + first;
+    for (size_t i = 0; i < n; ++i) {
+      const int decided = decide(block.types[i], block.payloads[i]);
+      if (decided >= 0) {
+        row_in[i] &= static_cast<uint8_t>(decided);
+      } else if (row_in[i] != 0) {
+        row_in[i] = meets(block.types[i], block.payloads[i], first + i) ? 1 : 0;
+      }
+    }
+  }
+}
+
+std::vector<uint32_t> RecordFilter::RowsOf(const RowStore& store) const {
+  // Each group in turn narrows the rows no earlier group took, criterion by criterion: every
+  // row's criteria are tested in Matches' order, and stop where Matches stops.
+  if (groups_.empty()) return {};
+  std::vector<uint8_t> in(store.rows, 1);
+  std::vector<uint8_t> met;
+  for (size_t g = 0; g < groups_.size(); ++g) {
+    if (g > 0) {
+      if (g == 1) met = in;
+      for (size_t r = 0; r < store.rows; ++r) in[r] = met[r] == 0 ? 1 : 0;
+    }
+    for (const Criterion& c : groups_[g]) Narrow(c, store, in);
+    if (g > 0) {
+      for (size_t r = 0; r < store.rows; ++r) met[r] |= in[r];
+    }
+  }
+  const std::vector<uint8_t>& taken = groups_.size() > 1 ? met : in;
+  // Written without a jump per row (rows taken at random would mispredict half of them), into
+  // one slot more than are taken, the last one written over and over.
+  size_t count = 0;
+  for (uint8_t t : taken) count += t;
+  std::vector<uint32_t> rows(count + 1);
+  count = 0;
+  for (size_t r = 0; r < store.rows; ++r) {
+    rows[count] = static_cast<uint32_t>(r);
+    count += taken[r];
+  }
+  rows.pop_back();
+  return rows;
 }
 
 }  // namespace qts::host

@@ -3,6 +3,7 @@
 #define QTS_HOST_DATA_RECORDSET_FILTER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,6 +14,8 @@
 #include "host/data/recordset.h"
 
 namespace qts::host {
+
+struct RowStore;
 
 class RecordFilter {
  public:
@@ -30,6 +33,12 @@ class RecordFilter {
   // Whether the record whose values `cell` gives meets the criteria.
   bool Matches(const CellReader& cell) const;
 
+  // The rows of `store` that meet the criteria, in storage order: what Matches says of each
+  // row, found a column at a time. A criterion tests the stored cells of its column as they
+  // are where the cell has the criterion's own type (numbers, dates, texts of ASCII
+  // characters); any other cell is made a value and tested as Matches tests it.
+  std::vector<uint32_t> RowsOf(const RowStore& store) const;
+
  private:
   enum class Op { kEq, kNe, kLt, kLe, kGt, kGe, kLike, kIsNull, kIsNotNull };
   struct Criterion {
@@ -46,6 +55,10 @@ class RecordFilter {
 
   // Whether a record's `value` meets `c`.
   static bool Meets(const Criterion& c, const Variant& value);
+  // Whether a comparison that came out `cmp` (-1, 0, 1) meets `op`.
+  static bool Holds(Op op, int cmp);
+  // Clears `in[r]` for each row r still set whose cell of `c`'s column does not meet `c`.
+  static void Narrow(const Criterion& c, const RowStore& store, std::vector<uint8_t>& in);
 
   std::vector<Conjunction> groups_;
 };
