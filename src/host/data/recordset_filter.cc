@@ -43,18 +43,47 @@ bool AsciiLower(std::string_view text, std::string& out) {
   return true;
 }
 
-// A short text's payload with its letters in lower case, or nullopt when one of its bytes is
-// not ASCII. Its unused bytes are 0 and its length byte (at most kShortTextMax) is no letter.
-std::optional<uint64_t> LowerShortText(uint64_t payload) {
-  constexpr uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr uint64_t kHigh = kOnes * 0x80;
-  if ((payload & kHigh) != 0) return std::nullopt;
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHigh = kOnes * 0x80;
+
+// Whether each of the eight bytes of `payload` is ASCII.
+constexpr bool IsAscii8(uint64_t payload) { return (payload & kHigh) == 0; }
+
+// The eight ASCII bytes of `payload` with their letters in lower case. For a short text's
+// payload: its unused bytes are 0 and its length byte (at most kShortTextMax) is no letter.
+constexpr uint64_t LowerAscii8(uint64_t payload) {
   // Each byte's high bit: set where the byte is at least 'A', and where it is above 'Z' (no
   // carry crosses bytes: every byte is below 0x80).
   const uint64_t from_a = payload + kOnes * (0x80 - 'A');
   const uint64_t above_z = payload + kOnes * (0x80 - 'Z' - 1);
   const uint64_t upper = from_a & ~above_z & kHigh;
   return payload | (upper >> 2);
+}
+static_assert(LowerAscii8(0x005A41'405B617A) == 0x007A61'405B617A);
+
+// Narrows `in` (a byte per row, 1 while the row is in) over the cells of a column: a cell
+// `own` takes is decided by `test` of its payload, for every row (no jump on the row's state;
+// `test` cannot fail); any other cell by `other`, and only while its row is in.
+template <class Own, class Test, class Other>
+void NarrowCells(const ColumnCells& cells, size_t rows, std::vector<uint8_t>& in, Own own,
+                 Test test, Other other) {
+  for (size_t first = 0; first < rows; first += kBlockRows) {
+    const CellBlock& block = *cells.blocks[first / kBlockRows];
+    const size_t n = std::min(kBlockRows, rows - first);
+    uint8_t* row_in = in.data() + first;
+    bool others = false;
+    for (size_t i = 0; i < n; ++i) {
+      const bool mine = own(block.types[i], block.payloads[i]);
+      others |= !mine;
+      row_in[i] &= static_cast<uint8_t>(!mine | test(block.payloads[i]));
+    }
+    if (!others) continue;
+    for (size_t i = 0; i < n; ++i) {
+      if (row_in[i] != 0 && !own(block.types[i], block.payloads[i])) {
+        row_in[i] = other(block.types[i], block.payloads[i], first + i);
+      }
+    }
+  }
 }
 
 template <class T>
@@ -458,10 +487,8 @@ void RecordFilter::Narrow(const Criterion& c, const RowStore& store, std::vector
         }
         break;
       case Path::kText:
-        if (type == kShortText && short_value) {
-          if (std::optional<uint64_t> lowered = LowerShortText(payload)) {
-            return (*lowered == *short_value) == (c.op == Op::kEq);
-          }
+        if (type == kShortText && short_value && IsAscii8(payload)) {
+          return (LowerAscii8(payload) == *short_value) == (c.op == Op::kEq);
         }
         break;
       case Path::kValue:
@@ -485,6 +512,78 @@ void RecordFilter::Narrow(const Criterion& c, const RowStore& store, std::vector
     }
     return Meets(c, store.Get(row, c.column));
   };
+  // A whole cell (one read as it is stored, with the comparison known when compiled): the
+  // column's cells of that kind are tested in a loop without a jump; the others as below.
+  const auto slow = [&](uint8_t type, uint64_t payload, size_t row) -> uint8_t {
+    const int decided = decide(type, payload);
+    return static_cast<uint8_t>(decided >= 0 ? decided : meets(type, payload, row));
+  };
+  const auto with_comparison = [&](auto&& run) {
+    // Each as Holds reads Order's result, for doubles that are not numbers too.
+    switch (c.op) {
+      case Op::kEq:
+        return run([](auto a, auto b) { return !(a < b) && !(b < a); });
+      case Op::kNe:
+        return run([](auto a, auto b) { return a < b || b < a; });
+      case Op::kLt:
+        return run([](auto a, auto b) { return a < b; });
+      case Op::kLe:
+        return run([](auto a, auto b) { return !(b < a); });
+      case Op::kGt:
+        return run([](auto a, auto b) { return b < a; });
+      case Op::kGe:
+        return run([](auto a, auto b) { return !(a < b); });
+      default:
+        return false;
+    }
+  };
+  const auto numbers = [&](VarType type, auto value_of, auto wanted) {
+    return with_comparison([&](auto compare) {
+      NarrowCells(
+          cells, store.rows, in, [code = own(type)](uint8_t t, uint64_t) { return t == code; },
+          [=](uint64_t payload) { return compare(value_of(payload), wanted); }, slow);
+      return true;
+    });
+  };
+  bool narrowed = false;
+  switch (path) {
+    case Path::kCurrency:
+      narrowed = numbers(
+          VarType::kCurrency, [](uint64_t p) { return static_cast<int64_t>(p); }, whole);
+      break;
+    case Path::kLong:
+      narrowed = numbers(
+          VarType::kLong, [](uint64_t p) { return int64_t{static_cast<int32_t>(p)}; }, whole);
+      break;
+    case Path::kInteger:
+      narrowed = numbers(
+          VarType::kInteger, [](uint64_t p) { return int64_t{static_cast<int16_t>(p)}; }, whole);
+      break;
+    case Path::kDouble:
+      narrowed = numbers(
+          VarType::kDouble, [](uint64_t p) { return std::bit_cast<double>(p); }, real);
+      break;
+    case Path::kDate:
+      narrowed = numbers(
+          VarType::kDate, [](uint64_t p) { return Date(std::bit_cast<double>(p)).Serial(); }, real);
+      break;
+    case Path::kText:
+      if (short_value) {
+        const bool equal = c.op == Op::kEq;
+        NarrowCells(
+            cells, store.rows, in,
+            [](uint8_t t, uint64_t payload) { return (t == kShortText) & IsAscii8(payload); },
+            [equal, wanted = *short_value](uint64_t payload) {
+              return (LowerAscii8(payload) == wanted) == equal;
+            },
+            slow);
+        narrowed = true;
+      }
+      break;
+    default:
+      break;
+  }
+  if (narrowed) return;
   // What `decide` settles is settled for every row, taken or not (it cannot fail, and testing
   // without a jump on the row's state is quicker); anything else only for the rows still in.
   for (size_t first = 0; first < store.rows; first += kBlockRows) {
