@@ -468,10 +468,20 @@ class Emitter {
     for (size_t i = 0; i < core.items.size(); ++i) {
       if (i > 0) out += ", ";
       const SelectItem& item = core.items[i];
+      const size_t start = out.size();
       As(out, *item.expr, i < forms.size() ? forms[i] : Form::kOther, 0);
       if (item.alias) {
         out += " AS ";
         Quote(out, item.alias->name);
+      } else if (item.expr->Kind() == NodeKind::kColumnRef) {
+        // A column converted to the form the other selects of a UNION give keeps its name: an
+        // ORDER BY of the union may name it.
+        std::string plain;
+        Value(plain, *item.expr);
+        if (std::string_view(out).substr(start) != plain) {
+          out += " AS ";
+          Quote(out, item.expr->As<ColumnRef>().bound_name);
+        }
       }
     }
     if (!core.from.empty()) {

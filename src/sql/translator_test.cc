@@ -52,6 +52,10 @@ const Golden kGolden[] =
          R"(SELECT "p"."LastName", "p"."UserId" FROM "C1$REFPerson" AS "p" ORDER BY 2 DESC NULLS LAST, 1 NULLS FIRST)"},
         {"order_position_of_a_star", "SELECT * FROM REFPerson p ORDER BY 3", S,
          R"(SELECT * FROM "C1$REFPerson" AS "p" ORDER BY 3)"},
+        // A column a UNION converts to the others' form keeps its name for the ORDER BY.
+        {"union_converted_column_keeps_its_name",
+         "SELECT g.Code FROM REFGood g UNION SELECT 6.5 ORDER BY Code", S,
+         R"(SELECT qts_cy("g"."Code") AS "Code" FROM "C1$REFGood" AS "g" UNION SELECT 65000 ORDER BY "Code")"},
         // TOP n becomes LIMIT n, after ORDER BY; also inside a correlated subquery.
         {"top", "SELECT DISTINCT TOP 5 gs.GoodCode FROM THGoodSpec gs ORDER BY gs.GoodCode DESC", S,
          R"(SELECT DISTINCT "gs"."GoodCode" FROM "C1$THGoodSpec" AS "gs" ORDER BY "gs"."GoodCode" DESC LIMIT 5)"},
