@@ -468,20 +468,16 @@ class Emitter {
     for (size_t i = 0; i < core.items.size(); ++i) {
       if (i > 0) out += ", ";
       const SelectItem& item = core.items[i];
-      const size_t start = out.size();
-      As(out, *item.expr, i < forms.size() ? forms[i] : Form::kOther, 0);
+      const Form form = i < forms.size() ? forms[i] : Form::kOther;
+      As(out, *item.expr, form, 0);
       if (item.alias) {
         out += " AS ";
         Quote(out, item.alias->name);
-      } else if (item.expr->Kind() == NodeKind::kColumnRef) {
+      } else if (item.expr->Kind() == NodeKind::kColumnRef && Converts(*item.expr, form)) {
         // A column converted to the form the other selects of a UNION give keeps its name: an
         // ORDER BY of the union may name it.
-        std::string plain;
-        Value(plain, *item.expr);
-        if (std::string_view(out).substr(start) != plain) {
-          out += " AS ";
-          Quote(out, item.expr->As<ColumnRef>().bound_name);
-        }
+        out += " AS ";
+        Quote(out, item.expr->As<ColumnRef>().bound_name);
       }
     }
     if (!core.from.empty()) {
@@ -684,12 +680,18 @@ class Emitter {
   // `expr` carried in the `target` form (SQLite), in parentheses when it binds more loosely
   // than `level` requires. A whole number becomes money by scaling (a literal is scaled in the
   // text); everything else through the conversion functions.
+  // Whether As writes `expr` converted to `target`, not as it is.
+  bool Converts(const Expr& expr, Form target) const {
+    return !pg_ && target != Form::kOther && FormOf(expr) != target &&
+           expr.type != SqlType::kUnknown;
+  }
+
   void As(std::string& out, const Expr& expr, Form target, int level) {
-    const Form from = FormOf(expr);
-    if (pg_ || target == Form::kOther || from == target || expr.type == SqlType::kUnknown) {
+    if (!Converts(expr, target)) {
       Child(out, expr, level);
       return;
     }
+    const Form from = FormOf(expr);
     const bool whole = from == Form::kOther && expr.type != SqlType::kText;
     switch (target) {
       case Form::kNarrow:

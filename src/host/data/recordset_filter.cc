@@ -86,11 +86,6 @@ void NarrowCells(const ColumnCells& cells, size_t rows, std::vector<uint8_t>& in
   }
 }
 
-template <class T>
-int Order(const T& a, const T& b) {
-  return a < b ? -1 : (b < a ? 1 : 0);
-}
-
 [[noreturn]] void BadFilter(std::string_view text, std::string_view why) {
   RaiseAdo(kAdErrInvalidArgument, fmt::format("Filter \"{}\" cannot be applied: {}", text, why));
 }
@@ -453,46 +448,13 @@ void RecordFilter::Narrow(const Criterion& c, const RowStore& store, std::vector
   const auto own = [](VarType type) { return static_cast<uint8_t>(type); };
   const ColumnCells& cells = store.columns[c.column];
   std::string folded;
-  // Whether a cell (stored as `type`, `payload`) meets `c`, where that takes a comparison
-  // or two: 1 or 0; -1 for a cell that needs more.
-  const auto decide = [&](uint8_t type, uint64_t payload) -> int {
+  // Whether a cell stored as `type` meets `c`, where its being Null or Empty says: 1 or 0;
+  // -1 for a cell that needs more. (Cells of the criterion's own kind are
+  // settled by NarrowCells below before this sees any.)
+  const auto decide = [&](uint8_t type) -> int {
     if (type == own(VarType::kNull) || type == own(VarType::kEmpty)) return c.op == Op::kIsNull;
-    switch (path) {
-      case Path::kNullTest:
-        if (type != own(VarType::kObject)) return c.op == Op::kIsNotNull;
-        break;
-      case Path::kCurrency:
-        if (type == own(VarType::kCurrency)) {
-          return Holds(c.op, Order(static_cast<int64_t>(payload), whole));
-        }
-        break;
-      case Path::kLong:
-        if (type == own(VarType::kLong)) {
-          return Holds(c.op, Order(int64_t{static_cast<int32_t>(payload)}, whole));
-        }
-        break;
-      case Path::kInteger:
-        if (type == own(VarType::kInteger)) {
-          return Holds(c.op, Order(int64_t{static_cast<int16_t>(payload)}, whole));
-        }
-        break;
-      case Path::kDouble:
-        if (type == own(VarType::kDouble)) {
-          return Holds(c.op, Order(std::bit_cast<double>(payload), real));
-        }
-        break;
-      case Path::kDate:
-        if (type == own(VarType::kDate)) {
-          return Holds(c.op, Order(Date(std::bit_cast<double>(payload)).Serial(), real));
-        }
-        break;
-      case Path::kText:
-        if (type == kShortText && short_value && IsAscii8(payload)) {
-          return (LowerAscii8(payload) == *short_value) == (c.op == Op::kEq);
-        }
-        break;
-      case Path::kValue:
-        break;
+    if (path == Path::kNullTest && type != own(VarType::kObject)) {
+      return c.op == Op::kIsNotNull;
     }
     return -1;
   };
@@ -515,7 +477,7 @@ void RecordFilter::Narrow(const Criterion& c, const RowStore& store, std::vector
   // A whole cell (one read as it is stored, with the comparison known when compiled): the
   // column's cells of that kind are tested in a loop without a jump; the others as below.
   const auto slow = [&](uint8_t type, uint64_t payload, size_t row) -> uint8_t {
-    const int decided = decide(type, payload);
+    const int decided = decide(type);
     return static_cast<uint8_t>(decided >= 0 ? decided : meets(type, payload, row));
   };
   const auto with_comparison = [&](auto&& run) {
@@ -591,7 +553,7 @@ void RecordFilter::Narrow(const Criterion& c, const RowStore& store, std::vector
     const size_t n = std::min(kBlockRows, store.rows - first);
     uint8_t* row_in = in.data() + first;
     for (size_t i = 0; i < n; ++i) {
-      const int decided = decide(block.types[i], block.payloads[i]);
+      const int decided = decide(block.types[i]);
       if (decided >= 0) {
         row_in[i] &= static_cast<uint8_t>(decided);
       } else if (row_in[i] != 0) {
