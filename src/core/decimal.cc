@@ -1,5 +1,6 @@
 #include "core/decimal.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -15,11 +16,15 @@ using U128 = unsigned __int128;
 
 constexpr const char* kSource = "Decimal";
 
-constexpr U128 Pow10(int n) {
-  U128 p = 1;
-  for (int i = 0; i < n; ++i) p *= 10;
+constexpr std::array<U128, 39> kPowersOf10 = [] {
+  std::array<U128, 39> p{};
+  p[0] = 1;
+  for (size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
   return p;
-}
+}();
+
+// 10^n for n from 0 to 38.
+constexpr U128 Pow10(int n) { return kPowersOf10[static_cast<size_t>(n)]; }
 
 // Magnitudes of raw values stay below 10^38: values below 10^20.
 constexpr U128 kLimit = Pow10(38);
@@ -210,9 +215,13 @@ Decimal Decimal::operator/(Decimal other) const {
   // divisor that came from money (a multiple of 10^14) divides in 64 bits.
   U128 divisor = Magnitude(other.raw_);
   int scale = kPlaces;
-  while (scale > 0 && divisor % 10 == 0) {
-    divisor /= 10;
-    --scale;
+  // Up to kPlaces zeros, taken 16, 8, 4, 2 and 1 at a time: as many as one at a time would
+  // take, in at most five steps (a 128-bit division each is dear).
+  for (int step = 16; step > 0; step /= 2) {
+    if (scale >= step && divisor % Pow10(step) == 0) {
+      divisor /= Pow10(step);
+      scale -= step;
+    }
   }
   const U128 quotient = Divide(Multiply(Magnitude(raw_), Pow10(scale)), divisor);
   return Decimal(Signed(quotient, negative));

@@ -79,6 +79,32 @@ TEST(DecimalTest, QuotientsAreCutAtEighteenPlaces) {
   EXPECT_EQ((D("-7.5") % D("2")).ToString(), "-1.5");
 }
 
+// The divisor's decimal zeros are taken out before dividing: whatever their number (none up to
+// many more than the eighteen places), the quotient is the cut one. Expected: 10^(36 - k) / 35
+// by schoolbook long division, the point 18 places from the right.
+TEST(DecimalTest, QuotientsByDivisorsWithAnyNumberOfZeros) {
+  Decimal divisor = D("0.000000000000000035");
+  for (int k = 0; k <= 35; ++k) {
+    SCOPED_TRACE(divisor.ToString());
+    std::string digits;
+    int remainder = 1;
+    for (int place = 0; place < 36 - k; ++place) {
+      remainder *= 10;
+      digits += static_cast<char>('0' + remainder / 35);
+      remainder %= 35;
+    }
+    digits.insert(0, 19, '0');
+    std::string expected =
+        digits.substr(0, digits.size() - 18) + "." + digits.substr(digits.size() - 18);
+    expected.erase(0, std::min(expected.find_first_not_of('0'), expected.find('.') - 1));
+    expected.erase(expected.find_last_not_of('0') + 1);
+    if (expected.back() == '.') expected.pop_back();
+    EXPECT_EQ((D("1") / divisor).ToString(), expected);
+    EXPECT_EQ((D("-1") / divisor).ToString(), expected == "0" ? "0" : "-" + expected);
+    divisor = divisor * D("10");
+  }
+}
+
 struct RoundCase {
   const char* value;
   int digits;
