@@ -410,17 +410,23 @@ class Emitter {
         forms.push_back(form);
       }
     }
+    // PostgreSQL: the type of each column of a UNION, for a select that gives it as text (the
+    // server matches no text with another type; T-SQL converts the text).
+    std::vector<SqlType> union_types;
+    if (pg_ && !single && statement.column_types.size() == statement.column_scales.size()) {
+      union_types = statement.column_types;
+    }
     for (size_t i = 0; i < statement.cores.size(); ++i) {
       const SelectCore& core = *statement.cores[i];
       if (i > 0) out += statement.union_all[i - 1] ? " UNION ALL " : " UNION ";
       if (!single && core.top) {
         // A member of a UNION cannot carry its own LIMIT: select from it instead.
         out += "SELECT * FROM (";
-        Core(out, core, forms);
+        Core(out, core, forms, union_types);
         out += " LIMIT " + std::to_string(*core.top) + ") AS ";
         Quote(out, "qts_top" + std::to_string(i + 1));
       } else {
-        Core(out, core, forms);
+        Core(out, core, forms, union_types);
       }
     }
     if (!statement.order_by.empty()) {
@@ -462,18 +468,27 @@ class Emitter {
     out += '\'';
   }
 
-  void Core(std::string& out, const SelectCore& core, const std::vector<Form>& forms) {
+  void Core(std::string& out, const SelectCore& core, const std::vector<Form>& forms,
+            const std::vector<SqlType>& union_types) {
     out += "SELECT ";
     if (core.distinct) out += "DISTINCT ";
     for (size_t i = 0; i < core.items.size(); ++i) {
       if (i > 0) out += ", ";
       const SelectItem& item = core.items[i];
       const Form form = i < forms.size() ? forms[i] : Form::kOther;
-      As(out, *item.expr, form, 0);
+      const SqlType union_type = i < union_types.size() ? union_types[i] : SqlType::kUnknown;
+      const bool cast = item.expr->type == SqlType::kText && union_type != SqlType::kText &&
+                        !PgType(union_type, 0).empty();
+      if (cast) {
+        out += "CAST(" + Sql(*item.expr) + " AS " + PgType(union_type, 0) + ")";
+      } else {
+        As(out, *item.expr, form, 0);
+      }
       if (item.alias) {
         out += " AS ";
         Quote(out, item.alias->name);
-      } else if (item.expr->Kind() == NodeKind::kColumnRef && Converts(*item.expr, form)) {
+      } else if (item.expr->Kind() == NodeKind::kColumnRef &&
+                 (cast || Converts(*item.expr, form))) {
         // A column converted to the form the other selects of a UNION give keeps its name: an
         // ORDER BY of the union may name it.
         out += " AS ";

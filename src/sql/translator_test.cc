@@ -56,6 +56,17 @@ const Golden kGolden[] =
         {"union_converted_column_keeps_its_name",
          "SELECT g.Code FROM REFGood g UNION SELECT 6.5 ORDER BY Code", S,
          R"(SELECT qts_cy("g"."Code") AS "Code" FROM "C1$REFGood" AS "g" UNION SELECT 65000 ORDER BY "Code")"},
+        // The server matches no text with a number in a UNION: the text is cast, as T-SQL
+        // converts it, and keeps its name.
+        {"union_converted_column_keeps_its_name",
+         "SELECT g.Code FROM REFGood g UNION SELECT 6.5 ORDER BY Code", P,
+         R"(SELECT CAST("g"."Code" AS numeric) AS "Code" FROM "C1$REFGood" AS "g" UNION SELECT 6.5 ORDER BY "Code" NULLS FIRST)"},
+        {"union_text_cast_in_any_select",
+         "SELECT 6.5 AS X UNION ALL SELECT g.Code FROM REFGood g UNION SELECT TOP 1 g.Name FROM REFGood g", P,
+         R"(SELECT 6.5 AS "X" UNION ALL SELECT CAST("g"."Code" AS numeric) AS "Code" FROM "C1$REFGood" AS "g" UNION SELECT * FROM (SELECT CAST("g"."Name" AS numeric) AS "Name" FROM "C1$REFGood" AS "g" LIMIT 1) AS "qts_top3")"},
+        {"union_text_with_date_and_whole_number",
+         "SELECT d.DocumentDate, d.Number FROM THDocument d UNION SELECT d.Number, d.IDC FROM THDocument d", P,
+         R"(SELECT "d"."DocumentDate", CAST("d"."Number" AS integer) AS "Number" FROM "C1$THDocument" AS "d" UNION SELECT CAST("d"."Number" AS date) AS "Number", "d"."IDC" FROM "C1$THDocument" AS "d")"},
         // TOP n becomes LIMIT n, after ORDER BY; also inside a correlated subquery.
         {"top", "SELECT DISTINCT TOP 5 gs.GoodCode FROM THGoodSpec gs ORDER BY gs.GoodCode DESC", S,
          R"(SELECT DISTINCT "gs"."GoodCode" FROM "C1$THGoodSpec" AS "gs" ORDER BY "gs"."GoodCode" DESC LIMIT 5)"},

@@ -232,6 +232,31 @@ TEST_F(MoneyTest, MixedAndNullExpressions) {
   }
 }
 
+// A UNION of a text column and money gives money on both backends, as T-SQL converts the text
+// (the server matches no text with a number by itself); the converted column keeps its name
+// for the ORDER BY. A text that is no number is an error on both.
+TEST_F(MoneyTest, AUnionOfTextAndMoneyGivesMoney) {
+  schema::testing::Seed(book_->Connection(), R"(
+    INSERT INTO "M$THDocument"("IDC","DocTypeCode","Number","DocumentDate","StoreCode",
+      "IsPosted") VALUES (3,'MMO','12.5','2026-01-14','S1',1))");
+  const auto rows = [&](const std::string& tsql) {
+    const sql::Translation t =
+        sql::TranslateWithColumns(tsql, book_->Catalogue(), book_->Dialect());
+    EXPECT_EQ(t.columns.at(0).type, sql::SqlType::kNumber);
+    db::StatementHandle s = book_->Connection().Prepare(t.sql);
+    std::vector<Currency> out;
+    while (s->Step()) out.push_back(s->GetCurrency(0));
+    return out;
+  };
+  EXPECT_EQ(rows("SELECT d.Number FROM THDocument d WHERE d.IDC = 3 UNION SELECT 6.5 "
+                 "ORDER BY Number DESC"),
+            (std::vector<Currency>{Cy("12.5"), Cy("6.5")}));
+  EXPECT_EQ(rows("SELECT 20.25 AS N UNION ALL SELECT d.Number FROM THDocument d WHERE d.IDC = 3 "
+                 "ORDER BY N"),
+            (std::vector<Currency>{Cy("12.5"), Cy("20.25")}));
+  EXPECT_THROW(rows("SELECT d.Number FROM THDocument d WHERE d.IDC = 2 UNION SELECT 6.5"), Error);
+}
+
 // Money read through a query lands in Currency fields exactly, also from expressions without a
 // declared type; comparisons with whole numbers and decimals find the same rows as the server.
 TEST_F(MoneyTest, QueriesReadMoneyIntoCurrency) {
