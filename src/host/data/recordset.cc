@@ -526,11 +526,10 @@ void Recordset::SetFilter(const Variant& filter) {
   bool clear = Trim(text).empty();
   std::optional<RecordFilter> criteria;
   if (!clear) criteria = ParseFilter(text);
-  std::vector<uint32_t> rows = ComputeView(criteria ? &*criteria : nullptr, sort_);
   if (clear && sort_.empty()) {
-    view_.reset();
+    view_.reset();  // every row in storage order, as without a view
   } else {
-    view_ = std::move(rows);
+    view_ = ComputeView(criteria ? &*criteria : nullptr, sort_);
   }
   filter_ = clear ? Variant(int32_t{0}) : Variant(text);
   position_ = 0;
