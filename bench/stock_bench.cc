@@ -33,14 +33,12 @@ struct Good {
 };
 
 // Goods with at least one accounting unit free in the store at the end of the year, without a
-// lot, and their accounting units: what the write-off takes one of each. The lot is tested
-// through COALESCE: SQLite, without statistics, would otherwise read the rows of lot 0 (nearly
-// all of them) through the lot index once for every document of the store.
+// lot, and their accounting units: what the write-off takes one of each.
 std::vector<Good> FreeGoods(AppContext& book) {
   qts::db::StatementHandle s = book.PrepareTsql(
       "SELECT TOP 1000 n.GoodCode, MIN(u.UnitCode) FROM THGoodSpecNotFixed n"
       " INNER JOIN REFGoodUnit u ON u.GoodCode = n.GoodCode AND u.IsAccount = 1"
-      " WHERE n.StoreCode = ? AND COALESCE(n.LotPropertyID, 0) = 0 GROUP BY n.GoodCode"
+      " WHERE n.StoreCode = ? AND n.LotPropertyID = 0 GROUP BY n.GoodCode"
       " HAVING SUM(n.AmountAccount) >= 1 ORDER BY n.GoodCode");
   s->BindText(1, kStore);
   std::vector<Good> goods;

@@ -188,14 +188,20 @@ crash_sweep "doc fill" "$base" "$qts" doc fill "$empty" --book BOOK --product GA
 crash_sweep "dialog save" "$base" "$qts" dialog MMO --book BOOK --new --set edDate=2026-12-31 \
   --set cbDepartment=GAM --set cbStore=GS --cell "new:GoodCode=${goods%%$'\n'*}" --cell new:Amount=1 --save
 
-# --- qts book upgrade: books of version 5 (this build's book without the index of the goods'
-# accounting units, version 5 recorded), of version 4 (without the kept receipt totals either), of
+# --- qts book upgrade: books of version 6 (this build's book with the rows' lot index on the lot
+# alone, version 6 recorded), of version 5 (without the index of the goods'
+# accounting units either), of version 4 (without the kept receipt totals either), of
 # version 3 (without the kept stock rests either) and of version 2 (without the kept stock facts
-# and the documents' date index either) are upgraded to version 6 in one transaction: a kill at
+# and the documents' date index either) are upgraded to version 7 in one transaction: a kill at
 # any write leaves the old version whole; the whole run leaves a book that passes the book
 # check and the copy of the file made first, byte for byte the old book.
+v6=$work/v6.db
+cp "$base" "$v6"
+sqlite3 "$v6" "DROP INDEX \"UAB\$THGoodSpec\$LotPropertyID_DocID\";
+  CREATE INDEX \"UAB\$THGoodSpec\$LotPropertyID\" ON \"UAB\$THGoodSpec\" (\"LotPropertyID\");
+  UPDATE \"UAB\$Settings\" SET Value = '6' WHERE Name = 'SchemaVersion';"
 v5=$work/v5.db
-cp "$base" "$v5"
+cp "$v6" "$v5"
 sqlite3 "$v5" "DROP INDEX \"UAB\$REFGoodUnit\$GoodCode_IsAccount_UnitCode\";
   UPDATE \"UAB\$Settings\" SET Value = '5' WHERE Name = 'SchemaVersion';"
 v4=$work/v4.db
@@ -210,14 +216,14 @@ v2=$work/v2.db
 cp "$v3" "$v2"
 sqlite3 "$v2" "DROP TABLE \"UAB\$THGoodSpecFixed\"; DROP INDEX \"UAB\$THDocument\$DocumentDate\";
   UPDATE \"UAB\$Settings\" SET Value = '2' WHERE Name = 'SchemaVersion';"
-for v in 5 4 3 2; do
+for v in 6 5 4 3 2; do
   old=$work/v$v.db
   crash_sweep "book upgrade from version $v" "$old" "$qts" book upgrade --book BOOK
   checks=$((checks + 1))
   rm -f "$work/crash.db" "$work"/crash.db.v*.bak
   cp "$old" "$work/crash.db"
   if "$qts" book upgrade --book "$work/crash.db" >"$work/out" 2>&1 &&
-    cmp -s "$old" "$work/crash.db.v$v.bak" && grep -q "from version $v to 6" "$work/out" &&
+    cmp -s "$old" "$work/crash.db.v$v.bak" && grep -q "from version $v to 7" "$work/out" &&
     "$qts" book check --book "$work/crash.db" >>"$work/out" 2>&1; then
     ok "book upgrade from version $v: the copy made first is the old book byte for byte; the book check is clean"
   else

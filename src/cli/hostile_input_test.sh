@@ -30,7 +30,7 @@ waybill=$(q "SELECT TOP 1 IDC FROM THDocument WHERE DocTypeCode = 'TKL' ORDER BY
 cp "$book" "$work/locked.db"
 # Books of another stored form: one newer than this qts knows, one older that it upgrades only
 # when asked (qts book upgrade).
-for v in newer:7 older:4; do
+for v in newer:8 older:4; do
   cp "$book" "$work/${v%%:*}.db"
   sqlite3 "$work/${v%%:*}.db" "UPDATE \"UAB\$Settings\" SET Value = '${v##*:}' WHERE Name = 'SchemaVersion'"
 done
@@ -107,8 +107,8 @@ read -r -t 10 answer <&"$locker_out"
 
 states=(missing "no book( file)? " empty "is empty: it holds no book" text "is not an SQLite database"
         folder "no book( file)? " readonly "cannot be written .*read-only"
-        newer "version 7, newer than this qts knows .*: update qts"
-        older "version 4; this qts reads version 6. Upgrade it with: qts book upgrade --book")
+        newer "version 8, newer than this qts knows .*: update qts"
+        older "version 4; this qts reads version 7. Upgrade it with: qts book upgrade --book")
 for ((i = 0; i < ${#states[@]}; i += 2)); do
   s=${states[i]}
   says=${states[i + 1]}
@@ -127,7 +127,7 @@ for ((i = 0; i < ${#states[@]}; i += 2)); do
   door "$s book: book copy" 1 "$says" -- "${run[@]}" "$qts" book copy "$b" "$out/copy-$s.db"
   door "$s book: serve" 1 "$says" -- "${run[@]}" "$qts" serve --book "$b" --listen 127.0.0.1:0
 done
-door "newer book: book upgrade" 1 "version 7, newer than this qts knows .*: update qts" -- \
+door "newer book: book upgrade" 1 "version 8, newer than this qts knows .*: update qts" -- \
   "$qts" book upgrade --book "$work/newer.db"
 door "newer book: book check" 1 "update qts" -- "$qts" book check --book "$work/newer.db" --repair
 door "newer book: book upgrade --json" 1 '"number"' -- "$qts" book upgrade --book "$work/newer.db" --json

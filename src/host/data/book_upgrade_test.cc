@@ -88,7 +88,19 @@ std::vector<std::string> StoredIndexes(db::Connection& c) {
   return out;
 }
 
-// Takes a book of this build back to the stored form of version 5: the view of the not-fixed
+// Takes a book of this build back to the stored form of version 6: the rows' lot index on the
+// lot alone, the version 6 recorded.
+void UndoVersion7(db::Connection& c, const std::string& code) {
+  db::Transaction t(c);
+  const std::string rows = schema::PhysicalName(code, "THGoodSpec");
+  c.Execute("DROP INDEX " + schema::QuoteIdentifier(rows + "$LotPropertyID_DocID"));
+  c.Execute("CREATE INDEX " + schema::QuoteIdentifier(rows + "$LotPropertyID") + " ON " +
+            schema::QuoteIdentifier(rows) + " (" + schema::QuoteIdentifier("LotPropertyID") + ")");
+  SetStoredVersion(c, code, "6");
+  t.Commit();
+}
+
+// Takes a version 6 book back to the stored form of version 5: the view of the not-fixed
 // receipt rows as version 5 made it, no index of the goods' units by accounting flag, the
 // version 5 recorded.
 void UndoVersion6(db::Connection& c, const std::string& code) {
@@ -214,11 +226,12 @@ class BookUpgradeTest : public ::testing::Test {
     std::filesystem::copy_file(Sample(), file, std::filesystem::copy_options::overwrite_existing);
     return file;
   }
-  // A copy of the sample book taken back to version `version` (1 to 5).
+  // A copy of the sample book taken back to version `version` (1 to 6).
   std::string CopyOfVersion(const std::string& name, int version) {
     const std::string file = Copy(name);
     std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
-    UndoVersion6(*c, "UAB");
+    UndoVersion7(*c, "UAB");
+    if (version <= 5) UndoVersion6(*c, "UAB");
     if (version <= 4) UndoVersion5(*c, "UAB");
     if (version <= 3) UndoVersion4(*c, "UAB");
     if (version <= 2) UndoVersion3(*c, "UAB");
@@ -272,6 +285,24 @@ void RefuseThenUpgrade(const std::string& file, int version) {
         << done.steps[i];
   }
   EXPECT_EQ(Bytes(done.backup), before);
+}
+
+// Version 6 to 7: the rows' lot index is made again on the lot and the document; the indexes
+// are then those of a book this build makes, the rest of the book is untouched, the book check
+// is clean, and the copy is the version 6 file.
+TEST_F(BookUpgradeTest, AVersion6BookGetsTheLotIndexByDocument) {
+  const std::string file = CopyOfVersion("v6.db", 6);
+  {
+    std::unique_ptr<db::Connection> c = db::OpenDatabase(file);
+    ASSERT_NE(StoredIndexes(*c), StoredIndexes(AppContext::Open(Sample())->Connection()));
+  }
+  RefuseThenUpgrade(file, 6);
+
+  auto upgraded = AppContext::Open(file);
+  auto sample = AppContext::Open(Sample());
+  EXPECT_EQ(StoredIndexes(upgraded->Connection()), StoredIndexes(sample->Connection()));
+  EXPECT_EQ(Differing(*upgraded, *sample), "");
+  EXPECT_TRUE(StockFacts(*upgraded).Check().empty());
 }
 
 // Version 5 to 6: the view of the not-fixed receipt rows is made again as this build makes it,
@@ -448,8 +479,8 @@ TEST_P(RefusedVersionTest, OpenAndUpgradeLeaveTheFileAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RefusedVersionTest,
-                         ::testing::Values(Refused{"7", "version 7, newer than this qts knows"},
-                                           Refused{"7", "update qts"},
+                         ::testing::Values(Refused{"8", "version 8, newer than this qts knows"},
+                                           Refused{"8", "update qts"},
                                            Refused{"999", "version 999"},
                                            Refused{"0", "cannot be upgraded"},
                                            Refused{"", "cannot be upgraded"},
@@ -467,6 +498,7 @@ TEST_F(BookUpgradeTest, ABookOnAServerIsUpgradedOnlyOnceBackedUp) {
   }
   {
     std::unique_ptr<db::Connection> c = db::OpenDatabase(server.Address());
+    UndoVersion7(*c, "UAB");
     UndoVersion6(*c, "UAB");
     UndoVersion5(*c, "UAB");
     UndoVersion4(*c, "UAB");

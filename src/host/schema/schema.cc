@@ -308,7 +308,8 @@ struct AddedIndex {
 const std::vector<AddedIndex>& AddedIndexes() {
   static const std::vector<AddedIndex> added = {
       {"THDocument", {"DocumentDate"}, 3},
-      {"REFGoodUnit", {"GoodCode", "IsAccount", "UnitCode"}, 6}};
+      {"REFGoodUnit", {"GoodCode", "IsAccount", "UnitCode"}, 6},
+      {"THGoodSpec", {"LotPropertyID", "DocID"}, 7}};
   return added;
 }
 // The version that added `index` of `table`, or 0 for one every version had.
@@ -426,6 +427,17 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
     upgrade.steps.push_back(
         "version 5 to 6: the view of the not-fixed receipt rows (THGoodSpecNotFixed) made again "
         "to read them through their documents, the goods' accounting units indexed");
+  }
+  if (from <= 6) {
+    // The rows' lot index gains their document: the one it replaces led a plan without
+    // statistics to read every row of lot 0 (nearly all rows) once per document.
+    upgrade.statements.push_back(
+        "DROP INDEX IF EXISTS " +
+        QuoteIdentifier(PhysicalName(code, "THGoodSpec") + "$LotPropertyID"));
+    AddIndexesOf(code, 7, upgrade.statements);
+    upgrade.steps.push_back(
+        "version 6 to 7: the rows' lot index (THGoodSpec) extended by their document, so rows of "
+        "a lot in some documents are found through those documents");
   }
   for (std::string& view : CreateViews(code, dialect)) {
     upgrade.statements.push_back(std::move(view));

@@ -216,10 +216,11 @@ struct SettingRow {
 // ten-thousandths on SQLite (1 kept them as REAL); 3: the kept stock facts ("THGoodSpecFixed")
 // and the documents' date index; 4: the kept stock rests ("STStoreGoodRest"); 5: the kept
 // receipt totals of the fixed rest ("THGoodFixTotal"); 6: the view of the not-fixed receipt
-// rows reads them through their documents. A book of a newer version is refused when it is
+// rows reads them through their documents; 7: the rows' lot index extended by their document
+// ("LotPropertyID", "DocID"). A book of a newer version is refused when it is
 // opened; an older one from kOldestUpgradableVersion on is refused until `qts book upgrade`
 // brings it to this version (host/data/book_upgrade.h).
-inline constexpr int kSchemaVersion = 6;
+inline constexpr int kSchemaVersion = 7;
 inline constexpr int kOldestUpgradableVersion = 1;
 
 // What brings the tables of a book from an older stored form to kSchemaVersion.

@@ -324,7 +324,7 @@ std::vector<SourceDef> BuildTables() {
     // would otherwise walk the document's rows in position order; LotPropertyID the rests of
     // one lot (a vehicle's fuel).
     s.indexes = {Unique({"DocID", "PosNumb"}), Index({"GoodCode"}), Index({"DocID", "GoodCode"}),
-                 Index({"LotPropertyID"})};
+                 Index({"LotPropertyID", "DocID"})};
     t.push_back(std::move(s));
   }
   {
