@@ -211,12 +211,17 @@ std::string CreateTable(std::string_view code, const SourceDef& table, Dialect d
   return sql + ")";
 }
 
-std::string CreateIndex(std::string_view code, const SourceDef& table, const IndexDef& index) {
+// The name of the index of `columns` on `table` of book `code`, quoted.
+std::string IndexName(std::string_view code, std::string_view table,
+                      const std::vector<std::string>& columns) {
   std::string suffix;
-  for (const std::string& c : index.columns) suffix += (suffix.empty() ? "" : "_") + c;
-  const std::string physical = PhysicalName(code, table.name);
-  return "CREATE INDEX " + QuoteIdentifier(physical + "$" + suffix) + " ON " +
-         QuoteIdentifier(physical) + " (" + QuotedList(index.columns) + ")";
+  for (const std::string& c : columns) suffix += (suffix.empty() ? "" : "_") + c;
+  return QuoteIdentifier(PhysicalName(code, table) + "$" + suffix);
+}
+
+std::string CreateIndex(std::string_view code, const SourceDef& table, const IndexDef& index) {
+  return "CREATE INDEX " + IndexName(code, table.name, index.columns) + " ON " +
+         QuoteIdentifier(PhysicalName(code, table.name)) + " (" + QuotedList(index.columns) + ")";
 }
 
 std::string TextLiteral(std::string_view text) {
@@ -431,9 +436,8 @@ SchemaUpgrade UpgradeStatements(std::string_view code, int from, Dialect dialect
   if (from <= 6) {
     // The rows' lot index gains their document: the one it replaces led a plan without
     // statistics to read every row of lot 0 (nearly all rows) once per document.
-    upgrade.statements.push_back(
-        "DROP INDEX IF EXISTS " +
-        QuoteIdentifier(PhysicalName(code, "THGoodSpec") + "$LotPropertyID"));
+    upgrade.statements.push_back("DROP INDEX IF EXISTS " +
+                                 IndexName(code, "THGoodSpec", {"LotPropertyID"}));
     AddIndexesOf(code, 7, upgrade.statements);
     upgrade.steps.push_back(
         "version 6 to 7: the rows' lot index (THGoodSpec) extended by their document, so rows of "
