@@ -476,11 +476,14 @@ class Emitter {
       if (i > 0) out += ", ";
       const SelectItem& item = core.items[i];
       const Form form = i < forms.size() ? forms[i] : Form::kOther;
-      const SqlType union_type = i < union_types.size() ? union_types[i] : SqlType::kUnknown;
-      const bool cast = item.expr->type == SqlType::kText && union_type != SqlType::kText &&
-                        !PgType(union_type, 0).empty();
+      // PostgreSQL: the type this text is cast to for the UNION ("" when none).
+      const std::string cast_type = i < union_types.size() && item.expr->type == SqlType::kText &&
+                                            union_types[i] != SqlType::kText
+                                        ? PgType(union_types[i], 0)
+                                        : std::string();
+      const bool cast = !cast_type.empty();
       if (cast) {
-        out += "CAST(" + Sql(*item.expr) + " AS " + PgType(union_type, 0) + ")";
+        out += "CAST(" + Sql(*item.expr) + " AS " + cast_type + ")";
       } else {
         As(out, *item.expr, form, 0);
       }
