@@ -1,6 +1,7 @@
 #include "db/sqlite/sqlite_connection.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 #include <string>
@@ -34,6 +35,16 @@ TEST(SqliteConnectionTest, MemoryDatabaseIsPrivateToItsConnection) {
   EXPECT_EQ(first->Dialect(), "sqlite");
   EXPECT_EQ(PragmaText(*first, "PRAGMA journal_mode"), "memory");
   EXPECT_THROW(second->Execute("SELECT * FROM t"), DatabaseError);
+}
+
+// The statistics would cost every allocation a process-wide lock; a connection's work leaves
+// them untouched once the first open has turned them off.
+TEST(SqliteConnectionTest, SqliteCountsNoMemoryOnceABookIsOpen) {
+  auto connection = SqliteConnection::Open(SqliteConnection::kMemory);
+  connection->Execute("CREATE TABLE t(a); INSERT INTO t VALUES (randomblob(100000))");
+  EXPECT_EQ(CountRows(*connection, "t"), 1);
+  EXPECT_EQ(sqlite3_memory_used(), 0);
+  EXPECT_EQ(sqlite3_memory_highwater(0), 0);
 }
 
 TEST(SqliteConnectionTest, FileDatabaseUsesWalAndKeepsData) {
