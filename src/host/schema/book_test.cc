@@ -172,6 +172,29 @@ TEST_F(BookTest, FreeRestsFollowReceiptsAndDatedLinks) {
   // Not fixed: every link counts, whatever its date.
   EXPECT_EQ(Rows(*db_, "SELECT AmountAccount, CostSumm FROM \"B$THGoodSpecNotFixed\""),
             (std::vector<std::vector<std::string>>{{"30000", "300000"}}));  // 3 and 30
+
+  // No link counts on no date.
+  auto free_on = [&](const std::string& date) {
+    return sqlite_book::Money(
+        *db_, sql::Translate("SELECT " + FreeAmountExpr(date, "gs") +
+                                 " FROM THGoodSpec gs WHERE gs.IDC = " + std::to_string(income),
+                             BookCatalogue("B"), sql::Dialect::kSqlite));
+  };
+  EXPECT_EQ(free_on("NULL"), 10);
+
+  // A write-off not dated yet takes 1 more: it counts on no date, though the receipt's kept
+  // consumption holds it.
+  MustExec(*db_,
+           "INSERT INTO \"B$THDocument\" (IDC, DocTypeCode, Number, IsPosted, StoreCode)"
+           " VALUES (5, 'MMO', 'N5', 0, 'S1');"
+           "INSERT INTO \"B$THGoodSpec\" (IDC, DocID, PosNumb, GoodCode, UnitCode, Amount,"
+           " AmountAccount) VALUES (50, 5, 1, 'P1', 'L', 1, 1)");
+  Link(50, income, 1);
+  EXPECT_EQ(free_on("'2030-01-01'"), 3);
+  const auto free_rows = Rows(
+      *db_, Runnable("B", "THGoodSpecFreeRest", {{"DateRest", "'2030-01-01'"}}) + " ORDER BY 1");
+  ASSERT_EQ(free_rows.size(), 1u);
+  EXPECT_EQ(sqlite_book::MoneyText(free_rows[0][11]), "3");
 }
 
 TEST_F(BookTest, StockRestsAreSignedSumsOfPostedMovementsPerStore) {

@@ -333,11 +333,19 @@ inline constexpr std::string_view kReceiptCosted =
     "(CASE WHEN s.AmountAccount = 0 OR (s.AmountAccount IS NOT NULL AND s.CostSumm IS NOT NULL)"
     " THEN 1 ELSE 0 END)";
 
+// The T-SQL condition that some document is dated after `date` (an SQL expression) or has no
+// date: only then may a link be dated after the date, since every link's outgoing row belongs
+// to a document. Without such documents every link of a receipt row counts on the date, and
+// what they take together is the row's kept consumption. Not correlated with anything around
+// it, so a statement evaluates it once; found through the documents' date index.
+[[nodiscard]] std::string LaterDocumentsExist(std::string_view date);
+
 // The T-SQL expression of a receipt row's free accounting quantity on a date: the row's
 // "AmountAccount" minus the fix-log links to it whose outgoing document is dated up to the
 // date. `date_literal` is an SQL literal ('2026-01-31'); `row_alias` names a "THGoodSpec" row
-// in the surrounding query. Raises qts::Error (5) for a literal that is not one, or an alias
-// that is not an identifier.
+// in the surrounding query. On a date no document is after (LaterDocumentsExist), the links
+// are the row's kept consumption, read through its key; otherwise they are summed. Raises
+// qts::Error (5) for a literal that is not one, or an alias that is not an identifier.
 [[nodiscard]] std::string FreeAmountExpr(std::string_view date_literal, std::string_view row_alias);
 
 // Rewrites T-SQL written in the schema's own portable subset (joins, CASE, COALESCE, ROUND,

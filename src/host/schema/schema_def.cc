@@ -519,14 +519,18 @@ constexpr std::string_view kLaterLinks =
 
 // Per receipt row, its free quantity on @DateRest: its accounting quantity minus the links
 // dated up to then, that is minus all its links plus those dated later, summed for each
-// receipt row through the links' IncomeSpecID index (its callers pick a few rows: one lot).
+// receipt row through the links' IncomeSpecID index (its callers pick a few rows: one lot),
+// unless no document is dated after the date, when there are none to sum.
 std::string FreeRestSql() {
   return "SELECT s.IDC AS SpecID, s.DocID, d.DocumentDate, d.StoreCode, s.GoodCode,"
          " s.UnitCode, s.LotPropertyID, s.FixCategory, s.Amount, s.AmountAccount, s.CostSumm,"
-         " s.AmountAccount - COALESCE(k.Amount, 0) + COALESCE((SELECT SUM(l.Amount)"
+         " s.AmountAccount - COALESCE(k.Amount, 0) + CASE WHEN " +
+         LaterDocumentsExist("@DateRest") +
+         " THEN COALESCE((SELECT SUM(l.Amount)"
          " FROM THGoodSpecFixLog l INNER JOIN THGoodSpec o ON o.IDC = l.OutcomeSpecID"
          " INNER JOIN THDocument od ON od.IDC = o.DocID WHERE l.IncomeSpecID = s.IDC"
-         " AND (od.DocumentDate > @DateRest OR od.DocumentDate IS NULL)), 0) AS FreeAmount" +
+         " AND (od.DocumentDate > @DateRest OR od.DocumentDate IS NULL)), 0) ELSE 0 END"
+         " AS FreeAmount" +
          std::string(kReceiptJoin) + " LEFT JOIN THGoodSpecFixed k ON k.SpecID = s.IDC" +
          std::string(kReceiptWhere) + " AND d.DocumentDate <= @DateRest";
 }

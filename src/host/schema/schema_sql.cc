@@ -118,12 +118,25 @@ std::string FreeAmountExpr(std::string_view date_literal, std::string_view row_a
   }
   if (!sql::IsPlainIdentifier(row_alias)) Fail("not an alias: " + std::string(row_alias));
   const std::string alias(row_alias);
-  return "(" + alias +
-         ".AmountAccount - COALESCE((SELECT SUM(fxl.Amount) FROM THGoodSpecFixLog fxl"
-         " INNER JOIN THGoodSpec fxo ON fxo.IDC = fxl.OutcomeSpecID"
-         " INNER JOIN THDocument fxd ON fxd.IDC = fxo.DocID"
-         " WHERE fxl.IncomeSpecID = " +
-         alias + ".IDC AND fxd.DocumentDate <= " + std::string(date_literal) + "), 0))";
+  const std::string date(date_literal);
+  const std::string dated_links =
+      "COALESCE((SELECT SUM(fxl.Amount) FROM THGoodSpecFixLog fxl"
+      " INNER JOIN THGoodSpec fxo ON fxo.IDC = fxl.OutcomeSpecID"
+      " INNER JOIN THDocument fxd ON fxd.IDC = fxo.DocID"
+      " WHERE fxl.IncomeSpecID = " +
+      alias + ".IDC AND fxd.DocumentDate <= " + date + "), 0)";
+  if (PlainStockSources()) return "(" + alias + ".AmountAccount - " + dated_links + ")";
+  // A NULL date counts no link, which the kept consumption cannot tell.
+  return "(" + alias + ".AmountAccount - CASE WHEN " + date + " IS NULL OR " +
+         LaterDocumentsExist(date) + " THEN " + dated_links +
+         " ELSE COALESCE((SELECT fxk.Amount FROM THGoodSpecFixed fxk WHERE fxk.SpecID = " + alias +
+         ".IDC), 0) END)";
+}
+
+std::string LaterDocumentsExist(std::string_view date) {
+  const std::string d(date);
+  return "EXISTS (SELECT 1 FROM THDocument fxa WHERE fxa.DocumentDate > " + d +
+         " OR fxa.DocumentDate IS NULL)";
 }
 
 std::string PhysicalSql(std::string_view code, std::string_view tsql) {

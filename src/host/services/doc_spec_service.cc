@@ -46,13 +46,7 @@ AppContext& DocSpecService::Book() const {
 
 std::string DocSpecService::FreeAmountExpr(Date date, std::string_view alias) const {
   if (!IsIdentifier(alias)) Fail(fmt::format("\"{}\" is not a row alias", alias));
-  const std::string day = SqlTools::Instance()->SqlValue(Variant(date), Kind::kDate);
-  return fmt::format(
-      "({0}.AmountAccount - COALESCE((SELECT SUM(fxL.Amount) FROM THGoodSpecFixLog fxL"
-      " INNER JOIN THGoodSpec fxO ON fxO.IDC = fxL.OutcomeSpecID"
-      " INNER JOIN THDocument fxD ON fxD.IDC = fxO.DocID"
-      " WHERE fxL.IncomeSpecID = {0}.IDC AND fxD.DocumentDate <= {1}), 0))",
-      alias, day);
+  return schema::FreeAmountExpr(SqlTools::Instance()->SqlValue(Variant(date), Kind::kDate), alias);
 }
 
 RecordsetPtr DocSpecService::SpecList(int32_t doc_id, std::string_view type_code,
