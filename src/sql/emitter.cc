@@ -416,17 +416,18 @@ class Emitter {
     if (pg_ && !single && statement.column_types.size() == statement.column_scales.size()) {
       union_types = statement.column_types;
     }
+    const GroupOrder grouping = AlignGroupWithOrder(statement);
     for (size_t i = 0; i < statement.cores.size(); ++i) {
       const SelectCore& core = *statement.cores[i];
       if (i > 0) out += statement.union_all[i - 1] ? " UNION ALL " : " UNION ";
       if (!single && core.top) {
         // A member of a UNION cannot carry its own LIMIT: select from it instead.
         out += "SELECT * FROM (";
-        Core(out, core, forms, union_types);
+        Core(out, core, forms, union_types, {});
         out += " LIMIT " + std::to_string(*core.top) + ") AS ";
         Quote(out, "qts_top" + std::to_string(i + 1));
       } else {
-        Core(out, core, forms, union_types);
+        Core(out, core, forms, union_types, grouping.group_by);
       }
     }
     if (!statement.order_by.empty()) {
@@ -438,6 +439,11 @@ class Emitter {
         if (item.explicit_direction) out += item.descending ? " DESC" : " ASC";
         // The server sorts NULL below every value, as SQLite does; PostgreSQL above.
         if (pg_) out += item.descending ? " NULLS LAST" : " NULLS FIRST";
+      }
+      for (const Expr* term : grouping.order_after) {
+        out += ", ";
+        Value(out, *term);
+        if (pg_) out += " NULLS FIRST";
       }
     }
     if (single && statement.cores.front()->top) {
@@ -468,8 +474,65 @@ class Emitter {
     out += '\'';
   }
 
+  // A grouped select ordered by some of its grouping columns sorts twice on SQLite: once to
+  // group, once to order. Grouped by the ordering columns first, and ordered by every grouping
+  // column (the ordering's own first), it is sorted once. Rows the written ORDER BY leaves in
+  // no particular order come in the order of the other grouping columns; the groups and the
+  // written order are the same. Done only where every term is a plain column (an ORDER BY name
+  // of the select list standing for its column) and the select is neither DISTINCT, whose
+  // ORDER BY may only name its own columns on PostgreSQL, nor part of a UNION.
+  struct GroupOrder {
+    std::vector<const Expr*> group_by;     // every grouping term, in the order to write them
+    std::vector<const Expr*> order_after;  // the terms to order by after the written ones
+  };
+  static GroupOrder AlignGroupWithOrder(const SelectStatement& statement) {
+    if (statement.cores.size() != 1 || statement.order_by.empty()) return {};
+    const SelectCore& core = *statement.cores.front();
+    if (core.group_by.empty() || core.distinct) return {};
+    auto column = [](const Expr& e) -> const ColumnRef* {
+      if (e.Kind() != NodeKind::kColumnRef) return nullptr;
+      const ColumnRef& ref = e.As<ColumnRef>();
+      return ref.bound_source.empty() ? nullptr : &ref;
+    };
+    std::vector<const ColumnRef*> terms;
+    for (const ExprPtr& term : core.group_by) {
+      const ColumnRef* ref = column(*term);
+      if (ref == nullptr) return {};
+      terms.push_back(ref);
+    }
+    std::vector<bool> taken(terms.size(), false);
+    GroupOrder result;
+    for (const OrderItem& item : statement.order_by) {
+      const Expr* expr = item.expr.get();
+      if (expr->Kind() == NodeKind::kColumnRef && expr->As<ColumnRef>().bound_source.empty()) {
+        // A name of the select list: the column it gives.
+        const std::string& name = expr->As<ColumnRef>().bound_name;
+        const auto given = std::find_if(core.items.begin(), core.items.end(),
+                                        [&](const SelectItem& i) { return i.output_name == name; });
+        if (given == core.items.end()) return {};
+        expr = given->expr.get();
+      }
+      const ColumnRef* ref = column(*expr);
+      if (ref == nullptr) return {};
+      size_t i = 0;
+      while (i < terms.size() && (taken[i] || terms[i]->bound_source != ref->bound_source ||
+                                  terms[i]->bound_name != ref->bound_name)) {
+        ++i;
+      }
+      if (i == terms.size()) return {};
+      taken[i] = true;
+      result.group_by.push_back(terms[i]);
+    }
+    for (size_t i = 0; i < terms.size(); ++i) {
+      if (taken[i]) continue;
+      result.group_by.push_back(terms[i]);
+      result.order_after.push_back(terms[i]);
+    }
+    return result;
+  }
+
   void Core(std::string& out, const SelectCore& core, const std::vector<Form>& forms,
-            const std::vector<SqlType>& union_types) {
+            const std::vector<SqlType>& union_types, const std::vector<const Expr*>& group_by) {
     out += "SELECT ";
     if (core.distinct) out += "DISTINCT ";
     for (size_t i = 0; i < core.items.size(); ++i) {
@@ -513,7 +576,7 @@ class Emitter {
       out += " GROUP BY ";
       for (size_t i = 0; i < core.group_by.size(); ++i) {
         if (i > 0) out += ", ";
-        Value(out, *core.group_by[i]);
+        Value(out, group_by.empty() ? *core.group_by[i] : *group_by[i]);
       }
     }
     if (core.having) {

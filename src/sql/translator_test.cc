@@ -217,6 +217,23 @@ const Golden kGolden[] =
          "AVG(s.PosNumb) AS P FROM THGoodSpec s GROUP BY s.GoodCode HAVING SUM(s.Amount) > 0",
          P,
          R"(SELECT "s"."GoodCode", sum("s"."Amount") AS "Amount", count(*) AS "N", count(DISTINCT "s"."DocID") AS "Docs", CAST(trunc(avg("s"."PosNumb")) AS bigint) AS "P" FROM "C1$THGoodSpec" AS "s" GROUP BY "s"."GoodCode" HAVING sum("s"."Amount") > 0)"},
+        // Grouped by the ordering columns first and ordered by every grouping column: one sort.
+        {"group_by_order",
+         "SELECT s.GoodCode AS G, s.DocID, SUM(s.Amount) AS Amount FROM THGoodSpec s "
+         "GROUP BY s.DocID, s.GoodCode ORDER BY G DESC",
+         S,
+         R"(SELECT "s"."GoodCode" AS "G", "s"."DocID", sum("s"."Amount") AS "Amount" FROM "C1$THGoodSpec" AS "s" GROUP BY "s"."GoodCode", "s"."DocID" ORDER BY "G" DESC, "s"."DocID")"},
+        {"group_by_order",
+         "SELECT s.GoodCode AS G, s.DocID, SUM(s.Amount) AS Amount FROM THGoodSpec s "
+         "GROUP BY s.DocID, s.GoodCode ORDER BY G DESC",
+         P,
+         R"(SELECT "s"."GoodCode" AS "G", "s"."DocID", sum("s"."Amount") AS "Amount" FROM "C1$THGoodSpec" AS "s" GROUP BY "s"."GoodCode", "s"."DocID" ORDER BY "G" DESC NULLS LAST, "s"."DocID" NULLS FIRST)"},
+        // Ordered by what is not a grouping column: as written.
+        {"group_by_order_by_sum",
+         "SELECT s.GoodCode, SUM(s.Amount) AS Amount FROM THGoodSpec s "
+         "GROUP BY s.DocID, s.GoodCode ORDER BY Amount, s.GoodCode",
+         S,
+         R"(SELECT "s"."GoodCode", sum("s"."Amount") AS "Amount" FROM "C1$THGoodSpec" AS "s" GROUP BY "s"."DocID", "s"."GoodCode" ORDER BY "Amount", "s"."GoodCode")"},
         {"arithmetic_parens",
          "SELECT -gs.Amount, - -gs.Amount, gs.Amount - (gs.Price - 1), (gs.Amount - gs.Price) "
          "- 1, "

@@ -85,6 +85,15 @@ TEST_P(TranslationRunCaseTest, GivesTheServersAnswer) {
 }
 
 const RunCase kRunCases[] = {
+    // Grouped first by what it is ordered by: the groups and the order stay as written, rows
+    // the order ties come by the other grouping column.
+    {"grouped_and_ordered_by_a_grouping_column",
+     "SELECT d.IsPosted AS Posted, d.DocTypeCode, COUNT(*) AS N FROM THDocument d "
+     "GROUP BY d.DocTypeCode, d.IsPosted ORDER BY Posted DESC",
+     {"1|MMO|1", "1|PRS|1", "0|MMO|1"}},
+    {"grouped_and_ordered_by_a_sum",
+     "SELECT d.StoreCode, COUNT(*) AS N FROM THDocument d GROUP BY d.StoreCode ORDER BY N DESC",
+     {"S1|2", "S2|1"}},
     {"charindex_absent_is_zero_null_stays_null",
      "SELECT p.IDC, charindex('#', p.OrderInfo) FROM STLotProperty p ORDER BY p.IDC",
      {"1|8", "2|0", "3|NULL", "4|2"}},
