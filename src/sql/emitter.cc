@@ -1399,6 +1399,11 @@ class Emitter {
     if (pg_) {
       text = "to_char(" + d + ", 'YYYY.MM.DD')";
       if (n < 10) text = "substr(" + text + ", 1, " + std::to_string(n) + ")";
+    } else if (operand.type == SqlType::kDate) {
+      // A date is ISO text on SQLite ('yyyy-mm-dd', a time perhaps after it): its first ten
+      // characters with dots for dashes, without parsing and printing it again as strftime
+      // would (a report prints this for every row).
+      text = "replace(substr(" + d + ", 1, " + std::to_string(std::min(n, 10)) + "), '-', '.')";
     } else {
       text = "substr(strftime('%Y.%m.%d', " + d + "), 1, " + std::to_string(n) + ")";
     }

@@ -84,10 +84,12 @@ const Golden kGolden[] =
         // CONVERT(CHAR(n), d, 102).
         {"convert102", "SELECT CONVERT(CHAR(10),D.DocumentDate,102)+':'+D.Number FROM THDocument D",
          S,
-         R"(SELECT substr(strftime('%Y.%m.%d', "D"."DocumentDate"), 1, 10) || ':' || "D"."Number" FROM "C1$THDocument" AS "D")"},
+         R"(SELECT replace(substr("D"."DocumentDate", 1, 10), '-', '.') || ':' || "D"."Number" FROM "C1$THDocument" AS "D")"},
         {"convert102", "SELECT CONVERT(CHAR(10),D.DocumentDate,102)+':'+D.Number FROM THDocument D",
          P,
          R"(SELECT to_char("D"."DocumentDate", 'YYYY.MM.DD') || ':' || "D"."Number" FROM "C1$THDocument" AS "D")"},
+        {"convert102_cut", "SELECT CONVERT(VARCHAR(7), d.DocumentDate, 102) FROM THDocument d", S,
+         R"(SELECT replace(substr("d"."DocumentDate", 1, 7), '-', '.') FROM "C1$THDocument" AS "d")"},
         {"convert102_cut", "SELECT CONVERT(VARCHAR(7), d.DocumentDate, 102) FROM THDocument d", P,
          R"(SELECT substr(to_char("d"."DocumentDate", 'YYYY.MM.DD'), 1, 7) FROM "C1$THDocument" AS "d")"},
         {"convert102_pad", "SELECT CONVERT(CHAR(12), d.DocumentDate, 102) FROM THDocument d", P,
@@ -346,7 +348,7 @@ const Golden kGolden[] =
          "SELECT g.Code FROM REFGood g WHERE g.Name = 'x''; DROP TABLE REFGood; --'", S,
          R"(SELECT "g"."Code" FROM "C1$REFGood" AS "g" WHERE "g"."Name" = 'x''; DROP TABLE REFGood; --')"},
         {"convert102_literal", "SELECT CONVERT(CHAR(10), '20240105', 102)", S,
-         "SELECT substr(strftime('%Y.%m.%d', '2024-01-05'), 1, 10)"},
+         "SELECT replace(substr('2024-01-05', 1, 10), '-', '.')"},
         {"convert102_literal", "SELECT CONVERT(CHAR(10), '20240105', 102)", P,
          "SELECT to_char(DATE '2024-01-05', 'YYYY.MM.DD')"},
         {"hostile_alias", "SELECT 1 AS [x\"; DROP TABLE t; --] FROM REFGood g", S,
@@ -411,7 +413,7 @@ const Golden kGolden[] =
          P,
          R"(SELECT CAST(trunc("gs"."Amount") AS integer), CASE WHEN length(CAST("gs"."IDC" AS text)) > 5 THEN '*' ELSE CAST("gs"."IDC" AS varchar(5)) END, CAST("gs"."Price" AS numeric(10, 2)) FROM "C1$THGoodSpec" AS "gs")"},
         {"convert102_pad", "SELECT CONVERT(CHAR(12), d.DocumentDate, 102) FROM THDocument d", S,
-         R"(SELECT substr(substr(strftime('%Y.%m.%d', "d"."DocumentDate"), 1, 12) || printf('%12s', ''), 1, 12) FROM "C1$THDocument" AS "d")"},
+         R"(SELECT substr(replace(substr("d"."DocumentDate", 1, 10), '-', '.') || printf('%12s', ''), 1, 12) FROM "C1$THDocument" AS "d")"},
         {"cast_float_date_datetime_bit",
          "SELECT CAST(gs.Amount AS FLOAT), CAST(d.DocumentDate AS DATE), CAST(d.DocumentDate "
          "AS DATETIME), CAST(gs.IDC AS BIT) FROM THGoodSpec gs INNER JOIN THDocument d ON "
