@@ -423,7 +423,7 @@ class Emitter {
       if (!single && core.top) {
         // A member of a UNION cannot carry its own LIMIT: select from it instead.
         out += "SELECT * FROM (";
-        Core(out, core, forms, union_types, {});
+        Core(out, core, forms, union_types, grouping.group_by);
         out += " LIMIT " + std::to_string(*core.top) + ") AS ";
         Quote(out, "qts_top" + std::to_string(i + 1));
       } else {

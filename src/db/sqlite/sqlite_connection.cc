@@ -25,9 +25,9 @@ namespace {
 constexpr const char* kSource = "SqliteConnection";
 
 // SQLite counts every allocation for its memory statistics, under a lock shared by the whole
-// process. Nothing here reads the statistics, and the counting costs a long report about a
-// twentieth of its time. It can be turned off only before SQLite starts, so the first open of
-// the process does it; should SQLite have been started already, the call is refused and the
+// process. Nothing here reads the statistics, and the counting costs a long report between a
+// twentieth and a tenth of its time. It can be turned off only before SQLite starts, so the first
+// open of the process does it; should SQLite have been started already, the call is refused and the
 // counting stays, which changes nothing but the speed.
 void StopMemoryStatistics() {
   static const int result = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);

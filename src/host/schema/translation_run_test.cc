@@ -127,9 +127,8 @@ const RunCase kRunCases[] = {
      "WHERE d.DocumentDate BETWEEN '20240101' AND '20240229' ORDER BY d.DocumentDate",
      {"2024.01.05:A-1", "2024.02.29:A-2"}},
     {"convert_102_cut_and_padded",
-     "SELECT CONVERT(VARCHAR(7), d.DocumentDate, 102), CONVERT(CHAR(12), d.DocumentDate, 102) + "
-     "'|' "
-     "FROM THDocument d ORDER BY d.IDC",
+     "SELECT CONVERT(VARCHAR(7), d.DocumentDate, 102), "
+     "CONVERT(CHAR(12), d.DocumentDate, 102) + '|' FROM THDocument d ORDER BY d.IDC",
      {"2024.01|2024.01.05  |", "2024.02|2024.02.29  |", "2023.12|2023.12.31  |"}},
     // The book's qts_round rounds the decimal value half away from zero: 3.005 is 3.00499.. as
     // a double, yet rounds to 3.01, as on the server.
