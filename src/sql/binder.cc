@@ -121,6 +121,7 @@ struct Scope {
   std::vector<ScopeSource> sources;
   const std::vector<SelectItem>* outputs = nullptr;  // visible to ORDER BY
   bool outputs_only = false;                         // ORDER BY of a UNION
+  mutable int aggregates = 0;                        // aggregate calls bound in this scope
 };
 
 struct Found {
@@ -343,6 +344,7 @@ class Binder {
       BindValue(*expr, scope);
     }
     if (core.having) BindCondition(*core.having, scope);
+    const int aggregates_before_items = scope.aggregates;
     std::vector<OutputColumn> outputs;
     for (SelectItem& item : core.items) {
       if (item.expr->Kind() == NodeKind::kStar) {
@@ -356,6 +358,14 @@ class Binder {
         item.output_name = item.expr->As<ColumnRef>().bound_name;
       }
       outputs.push_back({item.output_name, item.expr->type, item.expr->length, item.expr->scale});
+    }
+    // The server makes such a select one group of all its rows; SQLite takes HAVING without
+    // GROUP BY only from a select whose list has an aggregate, and no writing of it for SQLite
+    // gives the one row of an empty source the server gives.
+    if (core.having && core.group_by.empty() && scope.aggregates == aggregates_before_items) {
+      throw SqlError(
+          "HAVING without GROUP BY needs an aggregate (COUNT, SUM, ...) in the select list",
+          "HAVING", core.having->Pos());
     }
     return outputs;
   }
@@ -614,6 +624,7 @@ class Binder {
   }
 
   void BindFunction(FunctionCall& call, const Scope& scope) {
+    if (IsAggregate(call.function)) ++scope.aggregates;
     for (ExprPtr& arg : call.args) {
       if (arg->Kind() != NodeKind::kStar) BindValue(*arg, scope);
     }

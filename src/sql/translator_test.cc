@@ -488,6 +488,8 @@ const Refusal kRefusals[] = {
     {"second_statement_no_separator", "SELECT 1 DELETE FROM THDocument", "DELETE", 1, 10},
     {"empty_second_statement", "SELECT 1;;", ";", 1, 10},
     {"unknown_function", "SELECT g.Code, FOO(g.Name) FROM REFGood g", "FOO", 1, 16},
+    {"having_without_group_by_or_aggregate", "SELECT 1 FROM REFGood g HAVING COUNT(*) > 1",
+     "HAVING", 1, 41},
     {"convert_style_104", "SELECT CONVERT(CHAR(10), d.DocumentDate, 104) FROM THDocument d",
      "CONVERT style 104", 1, 42},
     {"convert_style_on_number", "SELECT CONVERT(CHAR(10), d.IDC, 102) FROM THDocument d", "CONVERT",
